@@ -1,0 +1,172 @@
+#include "serverlink/client_events.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <utility>
+
+namespace vertamo {
+
+// Shared by the hand-over object and every task it posted, so that a task the
+// main thread runs late (after a stop, after the thread has gone) still finds
+// valid memory.
+struct THandOver::State {
+  std::mutex mutex;
+  std::condition_variable cv;
+  bool stop = false;
+};
+
+namespace {
+
+enum class CallStatus { Pending, Running, Done, Withdrawn, Dropped };
+
+struct Call {
+  std::function<void()> fn;
+  CallStatus status = CallStatus::Pending;
+};
+
+}  // namespace
+
+THandOver::THandOver(IMainThreadExecutor& executor)
+    : executor_(executor), state_(std::make_shared<State>()) {}
+
+THandOver::~THandOver() = default;
+
+void THandOver::RequestStop() {
+  {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->stop = true;
+  }
+  state_->cv.notify_all();
+}
+
+bool THandOver::StopRequested() const {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  return state_->stop;
+}
+
+bool THandOver::Synchronize(std::function<void()> fn) {
+  if (!fn) return true;
+  auto state = state_;
+  auto call = std::make_shared<Call>();
+  call->fn = std::move(fn);
+  {
+    std::lock_guard<std::mutex> lock(state->mutex);
+    if (state->stop) return false;
+  }
+
+  // Lives inside the posted task only: when the executor destroys the task
+  // without running it, the guard's destructor tells the waiting side.
+  struct DropGuard {
+    std::shared_ptr<State> state;
+    std::shared_ptr<Call> call;
+    ~DropGuard() {
+      {
+        std::lock_guard<std::mutex> lock(state->mutex);
+        if (call->status != CallStatus::Pending) return;
+        call->status = CallStatus::Dropped;
+      }
+      state->cv.notify_all();
+    }
+  };
+  auto guard = std::make_shared<DropGuard>(DropGuard{state, call});
+
+  executor_.Post([state, call, guard]() {
+    {
+      std::lock_guard<std::mutex> lock(state->mutex);
+      if (call->status != CallStatus::Pending) return;  // withdrawn by a stop
+      call->status = CallStatus::Running;
+    }
+    // Marks the call done even when the routine throws; the exception goes on
+    // to the main thread's own handling.
+    struct DoneMark {
+      State& state;
+      Call& call;
+      ~DoneMark() {
+        {
+          std::lock_guard<std::mutex> lock(state.mutex);
+          call.status = CallStatus::Done;
+        }
+        state.cv.notify_all();
+      }
+    } done{*state, *call};
+    call->fn();
+  });
+  guard.reset();  // from now on only the posted task keeps the guard
+
+  std::unique_lock<std::mutex> lock(state->mutex);
+  state->cv.wait(lock, [&] {
+    return state->stop || call->status == CallStatus::Done || call->status == CallStatus::Dropped;
+  });
+  if (call->status == CallStatus::Done) return true;
+  if (call->status == CallStatus::Pending) call->status = CallStatus::Withdrawn;
+  return false;
+}
+
+bool TClientNotifier::ClearMaps() {
+  IClientEvents* e = &events_;
+  return handOver_.Synchronize([e] { e->ClearMaps(); });
+}
+
+bool TClientNotifier::BuildMaps() {
+  IClientEvents* e = &events_;
+  return handOver_.Synchronize([e] { e->BuildMaps(); });
+}
+
+bool TClientNotifier::ShowStatusText(std::string text) {
+  IClientEvents* e = &events_;
+  return handOver_.Synchronize([e, text = std::move(text)] { e->ShowStatusText(text); });
+}
+
+bool TClientNotifier::SetCounterLayout(TCounterKind counter, TCounterLayout layout) {
+  IClientEvents* e = &events_;
+  return handOver_.Synchronize(
+      [e, counter, layout = std::move(layout)] { e->SetCounterLayout(counter, layout); });
+}
+
+bool TClientNotifier::SetCounterValue(TCounterKind counter, int value) {
+  IClientEvents* e = &events_;
+  return handOver_.Synchronize([e, counter, value] { e->SetCounterValue(counter, value); });
+}
+
+bool TClientNotifier::SetClockLayout(TClockLayout layout) {
+  IClientEvents* e = &events_;
+  return handOver_.Synchronize([e, layout = std::move(layout)] { e->SetClockLayout(layout); });
+}
+
+bool TClientNotifier::SetSpeakerLayout(TSpeakerLayout layout) {
+  IClientEvents* e = &events_;
+  return handOver_.Synchronize([e, layout] { e->SetSpeakerLayout(layout); });
+}
+
+bool TClientNotifier::SetSpeakerCall(int call) {
+  IClientEvents* e = &events_;
+  return handOver_.Synchronize([e, call] { e->SetSpeakerCall(call); });
+}
+
+bool TClientNotifier::SetObjectState(int object, int index) {
+  IClientEvents* e = &events_;
+  return handOver_.Synchronize([e, object, index] { e->SetObjectState(object, index); });
+}
+
+bool TClientNotifier::SetObjectHint(int object, std::string hint) {
+  IClientEvents* e = &events_;
+  return handOver_.Synchronize([e, object, hint = std::move(hint)] { e->SetObjectHint(object, hint); });
+}
+
+bool TClientNotifier::SetObjectCaption(int object, std::string caption) {
+  IClientEvents* e = &events_;
+  return handOver_.Synchronize(
+      [e, object, caption = std::move(caption)] { e->SetObjectCaption(object, caption); });
+}
+
+bool TClientNotifier::SetObjectCapColor(int object, int color) {
+  IClientEvents* e = &events_;
+  return handOver_.Synchronize([e, object, color] { e->SetObjectCapColor(object, color); });
+}
+
+bool TClientNotifier::AddLogEntry(TLogEntry entry) {
+  IClientEvents* e = &events_;
+  return handOver_.Synchronize([e, entry = std::move(entry)] { e->AddLogEntry(entry); });
+}
+
+}  // namespace vertamo
