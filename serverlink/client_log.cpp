@@ -1,0 +1,69 @@
+#include "serverlink/client_log.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <utility>
+
+#include "platform/cp1251.h"
+
+namespace vertamo {
+
+TClientLog::TClientLog(std::string workFolder, bool debug) : debug_(debug) {
+  if (!workFolder.empty() && workFolder.back() != '/') workFolder += '/';
+  path_ = std::move(workFolder) + "Client.log";
+}
+
+std::string ClientLogPrefix(unsigned day, unsigned month, unsigned hour, unsigned minute, unsigned second) {
+  char prefix[64];
+  std::snprintf(prefix, sizeof prefix, "%02u.%02u %02u:%02u:%02u  ", day % 100, month % 100, hour % 100,
+                minute % 100, second % 100);
+  return prefix;
+}
+
+void TClientLog::WriteLine(std::string_view message) {
+  if (message.size() > kMaxMessage) message = message.substr(0, kMaxMessage);
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  std::string line =
+      ClientLogPrefix(static_cast<unsigned>(local.tm_mday), static_cast<unsigned>(local.tm_mon + 1),
+                      static_cast<unsigned>(local.tm_hour), static_cast<unsigned>(local.tm_min),
+                      static_cast<unsigned>(local.tm_sec));
+  line.append(message);
+  line.append("\r\n");
+  // One append-mode write per line: lines of two writers never interleave.
+  std::FILE* file = std::fopen(path_.c_str(), "ab");
+  if (!file) return;
+  std::fwrite(line.data(), 1, line.size(), file);
+  std::fclose(file);
+}
+
+void TClientLog::VAlways(const char* format, va_list args) {
+  const std::string cpFormat = Utf8ToCp1251(format ? format : "");
+  char buffer[kMaxMessage + 1];
+  const int n = std::vsnprintf(buffer, sizeof buffer, cpFormat.c_str(), args);
+  if (n < 0) return;
+  WriteLine(std::string_view(buffer, std::min<size_t>(static_cast<size_t>(n), kMaxMessage)));
+}
+
+void TClientLog::VDebug(const char* format, va_list args) {
+  if (debug_) VAlways(format, args);
+}
+
+void TClientLog::Debug(const char* format, ...) {
+  if (!debug_) return;
+  va_list args;
+  va_start(args, format);
+  VAlways(format, args);
+  va_end(args);
+}
+
+void TClientLog::Always(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  VAlways(format, args);
+  va_end(args);
+}
+
+}  // namespace vertamo

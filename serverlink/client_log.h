@@ -1,0 +1,44 @@
+// "Client.log": the connection log in the work folder.
+//
+// One line per event: day.month hour:minute:second and two blanks, the message,
+// CR LF, appended, never truncated, code page 1251. Most lines are written only
+// when the server profile's Debug switch is on (Debug); a few are written
+// whatever it says (Always). A line that cannot be written is lost silently.
+#pragma once
+
+#include <cstdarg>
+#include <string>
+#include <string_view>
+
+namespace vertamo {
+
+class TClientLog {
+ public:
+  // Longest message kept; a longer one is cut.
+  static constexpr size_t kMaxMessage = 999;
+
+  // workFolder: the work folder path, with or without the closing "/".
+  TClientLog(std::string workFolder, bool debug);
+
+  bool DebugEnabled() const { return debug_; }
+  const std::string& Path() const { return path_; }
+
+  // printf-style. The format is a UTF-8 literal of the source and is converted
+  // to code page 1251; %s arguments must already be code page 1251 bytes.
+  void Debug(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  void Always(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  void VDebug(const char* format, va_list args);
+  void VAlways(const char* format, va_list args);
+
+  // Writes one line of code page 1251 text, whatever Debug says.
+  void WriteLine(std::string_view message);
+
+ private:
+  std::string path_;
+  bool debug_;
+};
+
+// The line prefix for a given local time: "%02u.%02u %02u:%02u:%02u  ".
+std::string ClientLogPrefix(unsigned day, unsigned month, unsigned hour, unsigned minute, unsigned second);
+
+}  // namespace vertamo
