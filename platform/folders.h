@@ -1,0 +1,45 @@
+// Folders, paths and the process environment: what the settings layer needs
+// from the operating system. Paths use "/"; folder paths that the system keeps
+// end in "/".
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vertamo {
+
+// Appends "/" unless the text is empty or ends in "/" already.
+std::string WithTrailingSlash(std::string_view folder);
+
+bool FolderExists(const std::string& path);
+bool FileExists(const std::string& path);
+// Creates one folder level; true when it exists afterwards.
+bool MakeFolder(const std::string& path);
+// Creates the folder and every missing parent; true when it exists afterwards.
+bool MakeFolders(const std::string& path);
+
+// Absolute form of a path (relative ones are taken from the current folder);
+// no symbolic links are resolved.
+std::string AbsolutePath(const std::string& path);
+// The path with every symbolic link resolved when the file exists; else the
+// path unchanged.
+std::string ResolvedPath(const std::string& path);
+
+bool SetCurrentFolder(const std::string& path);
+std::string CurrentFolder();
+
+// Full path of the running executable; empty when unknown.
+std::string ExecutablePath();
+
+// Value of an environment variable; empty when unset.
+std::string EnvironmentValue(const char* name);
+// The user's home folder: $HOME, else the password database; empty when unknown.
+std::string HomeFolder();
+
+// Permission bits of an existing file; -1 when it does not exist.
+int FileMode(const std::string& path);
+bool RemoveFile(const std::string& path);
+// Renames `from` over `to` in one step and flushes the folder entry.
+bool ReplaceFile(const std::string& from, const std::string& to);
+
+}  // namespace vertamo
