@@ -1,0 +1,799 @@
+#include "tools/orvex-sim/server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <list>
+#include <map>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <thread>
+#include <tuple>
+
+#include "platform/cp1251.h"
+#include "serverlink/base64.h"
+#include "serverlink/picture_checksum.h"
+#include "tools/orvex-sim/connection.h"
+#include "tools/orvex-sim/pictures.h"
+#include "tools/orvex-sim/wire.h"
+
+namespace orvexsim {
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+// The faults that apply to one step of one connection.
+class ActiveFaults {
+ public:
+  ActiveFaults() = default;
+  explicit ActiveFaults(std::vector<Fault> faults) : faults_(std::move(faults)) {}
+  const Fault* Find(FaultKind kind) const {
+    for (const Fault& f : faults_)
+      if (f.kind == kind) return &f;
+    return nullptr;
+  }
+  bool Has(FaultKind kind) const { return Find(kind) != nullptr; }
+  // `value` of the fault, or `otherwise` when it is not above 0.
+  int Value(FaultKind kind, int otherwise) const {
+    const Fault* f = Find(kind);
+    return f && f->value > 0 ? f->value : otherwise;
+  }
+
+ private:
+  std::vector<Fault> faults_;
+};
+
+std::string EndWord(const ActiveFaults& f) { return f.Has(FaultKind::LowerCase) ? "end" : "END"; }
+
+}  // namespace
+
+struct Server::Impl {
+  std::shared_ptr<const Scenario> scenario;
+  std::shared_ptr<const Catalog> catalog;
+  std::unique_ptr<World> world;
+  std::unique_ptr<PictureCache> pictures;
+  ServerOptions options;
+  std::vector<Account> accounts;  // code page 1251
+  int floodLines = 0;
+
+  int listenFd = -1;
+  int stopFd = -1;
+  uint16_t port = 0;
+  std::atomic<bool> running{false};
+  SteadyClock::time_point started;
+  std::thread acceptThread;
+  std::thread tickThread;
+  std::mutex tickMutex;
+  std::condition_variable tickCv;
+  bool stopping = false;
+
+  mutable std::mutex faultsMutex;
+  std::vector<Fault> faults;
+
+  mutable std::mutex recordMutex;
+  std::vector<RecordEntry> record;
+  std::FILE* recordFile = nullptr;
+
+  struct Slot {
+    int fd = -1;
+    int number = 0;
+    std::thread thread;
+    std::atomic<bool> done{false};
+  };
+  std::mutex slotsMutex;
+  std::list<std::unique_ptr<Slot>> slots;
+  std::atomic<int> accepted{0};
+  std::atomic<int> open{0};
+
+  void AcceptLoop();
+  void TickLoop();
+  void Reap(bool all);
+
+  ActiveFaults FaultsFor(int connection, Step step, int occurrence) const {
+    std::vector<Fault> out;
+    std::lock_guard lock(faultsMutex);
+    for (const Fault& f : faults) {
+      if (f.step != step) continue;
+      if (f.connection >= 0 && f.connection != connection) continue;
+      if (f.occurrence >= 0 && f.occurrence != occurrence) continue;
+      out.push_back(f);
+    }
+    return ActiveFaults(std::move(out));
+  }
+
+  void Record(int connection, std::string_view cp1251) {
+    RecordEntry entry;
+    entry.connection = connection;
+    entry.micros =
+        std::chrono::duration_cast<std::chrono::microseconds>(SteadyClock::now() - started).count();
+    entry.line = vertamo::Cp1251ToUtf8(cp1251);
+    std::lock_guard lock(recordMutex);
+    if (recordFile) {
+      nlohmann::json j = {{"conn", entry.connection}, {"t_us", entry.micros}, {"line", entry.line}};
+      std::string text = j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+      text += '\n';
+      std::fwrite(text.data(), 1, text.size(), recordFile);
+      std::fflush(recordFile);
+    }
+    record.push_back(std::move(entry));
+  }
+
+  void Log(const std::string& message) const {
+    if (options.log) options.log(message);
+  }
+};
+
+// ---- One connection ------------------------------------------------------------
+
+namespace {
+
+class Session {
+ public:
+  Session(Server::Impl& server, int fd, int number)
+      : s_(server), conn_(fd, server.stopFd), number_(number), view_(server.catalog.get()) {}
+
+  void Run() {
+    if (Greeting()) {
+      std::string line;
+      while (conn_.ReadLine(&line)) {
+        s_.Record(number_, line);
+        if (stalled_) continue;
+        if (!Serve(ParseRequest(line))) break;
+      }
+    }
+    conn_.Shutdown();
+    s_.Log("connection " + std::to_string(number_) + " closed");
+  }
+
+ private:
+  const Scenario& scenario() const { return *s_.scenario; }
+
+  ActiveFaults FaultsFor(Step step) { return s_.FaultsFor(number_, step, stepCount_[step]++); }
+
+  void Stall() {
+    stalled_ = true;
+    s_.Log("connection " + std::to_string(number_) + ": stalls on purpose");
+  }
+
+  bool Drop(const char* where) {
+    s_.Log("connection " + std::to_string(number_) + ": dropped on purpose " + where);
+    conn_.Shutdown();
+    return false;
+  }
+
+  // Sends the lines of an answer, with the faults of its step.
+  bool SendReply(std::vector<std::string> lines, const ActiveFaults& f) {
+    if (f.Has(FaultKind::Stall)) {
+      Stall();
+      return true;
+    }
+    if (f.Has(FaultKind::Drop)) return Drop("before the answer");
+    if (const Fault* d = f.Find(FaultKind::Delay); d && d->delayMs > 0 && !conn_.Wait(d->delayMs))
+      return false;
+    if (f.Has(FaultKind::OverlongLine))
+      lines.insert(lines.begin(),
+                   std::string(static_cast<size_t>(f.Value(FaultKind::OverlongLine, 3000)), 'X'));
+    if (f.Has(FaultKind::WrongPrefix) && !lines.empty()) lines.front() = "WRONG " + lines.front();
+    if (f.Has(FaultKind::ExtraLines)) {
+      int n = f.Value(FaultKind::ExtraLines, 3);
+      for (int k = 1; k <= n; ++k) lines.push_back("EXTRA LINE " + std::to_string(k));
+    }
+    const std::string eol = f.Has(FaultKind::LfBeforeCr) ? "\n\r" : "\r\n";
+    std::string out;
+    if (f.Has(FaultKind::DropMidData) || f.Has(FaultKind::DropMidReply)) {
+      size_t data = lines.size();
+      if (f.Has(FaultKind::DropMidData))
+        for (size_t k = 0; k < lines.size(); ++k)
+          if (lines[k].compare(0, 4, "DATA") == 0) {
+            data = k;
+            break;
+          }
+      if (data < lines.size()) {
+        for (size_t k = 0; k < data; ++k) out += lines[k] + eol;
+        const std::string& value = lines[data];
+        size_t quote = value.find('"');
+        size_t cut =
+            quote == std::string::npos ? value.size() / 2 : quote + 1 + (value.size() - quote - 1) / 2;
+        out.append(value, 0, cut);
+      } else {
+        for (size_t k = 0; k < lines.size() / 2; ++k) out += lines[k] + eol;
+      }
+      conn_.Send(out);
+      return Drop("in the middle of the answer");
+    }
+    size_t size = 0;
+    for (const auto& line : lines) size += line.size() + eol.size();
+    out.reserve(size);
+    for (const auto& line : lines) {
+      out += line;
+      out += eol;
+    }
+    if (const Fault* d = f.Find(FaultKind::Drip)) return conn_.SendDrip(out, d->delayMs);
+    return conn_.Send(out);
+  }
+
+  // REMOTE, the login prompt, the password prompt, the verdict.
+  bool Greeting() {
+    std::string line;
+    for (;;) {
+      if (!conn_.ReadLine(&line)) return false;
+      s_.Record(number_, line);
+      if (ParseRequest(line).kind == RequestKind::Remote) break;
+    }
+    ActiveFaults f = FaultsFor(Step::Greeting);
+    if (f.Has(FaultKind::Stall)) {
+      Stall();
+      conn_.Drain([&](const std::string& l) { s_.Record(number_, l); });
+      return false;
+    }
+    if (f.Has(FaultKind::Drop)) return Drop("after the greeting");
+    if (const Fault* d = f.Find(FaultKind::Delay); d && d->delayMs > 0 && !conn_.Wait(d->delayMs))
+      return false;
+    const std::string prompt = f.Has(FaultKind::GarblePrompt) ? "\rLogin:" : "Login:";
+    const Fault* drip = f.Find(FaultKind::Drip);
+    if (!(drip ? conn_.SendDrip(prompt, drip->delayMs) : conn_.Send(prompt))) return false;
+    std::string login, password;
+    if (!conn_.ReadLine(&login)) return false;
+    s_.Record(number_, login);
+    if (!(drip ? conn_.SendDrip("Password:", drip->delayMs) : conn_.Send("Password:"))) return false;
+    if (!conn_.ReadLine(&password)) return false;
+    s_.Record(number_, "***");
+
+    ActiveFaults lf = FaultsFor(Step::Login);
+    const Account* account = nullptr;
+    static const Account kAnyone;
+    if (s_.accounts.empty()) {
+      account = &kAnyone;
+    } else {
+      for (const Account& a : s_.accounts)
+        if (a.login == login && a.password == password) account = &a;
+    }
+    if (lf.Has(FaultKind::RefuseLogin)) account = nullptr;
+    std::string verdict = account ? account->reply : "Wrong login";
+    if (account && lf.Has(FaultKind::LowerCase))
+      for (size_t k = 0; k < verdict.size() && k < 2; ++k)
+        verdict[k] = static_cast<char>(std::tolower(verdict[k]));
+    s_.Log("connection " + std::to_string(number_) + ": login \"" + vertamo::Cp1251ToUtf8(login) + "\" " +
+           (account ? "accepted" : "refused"));
+    if (!SendReply({verdict}, lf)) return false;
+    if (stalled_) {
+      conn_.Drain([&](const std::string& l) { s_.Record(number_, l); });
+      return false;
+    }
+    if (!account) return false;
+
+    s_.world->Subscribe(&view_, &cursor_);
+    told_ = LayoutCounts();
+    loginAt_ = SteadyClock::now();
+    timelineDone_.assign(scenario().feed.timeline.size(), false);
+    return true;
+  }
+
+  // Counter values as GETMAP gives them.
+  Counts LayoutCounts() const {
+    if (scenario().feed.deriveCounters) return view_.Derive();
+    const Layout& l = scenario().layout;
+    return Counts{l.liftBreak.value, l.ohrAlr.value, l.puErr.value, l.speaker.call};
+  }
+
+  bool Serve(const Request& r) {
+    std::optional<Step> step = StepOf(r);
+    ActiveFaults f = step ? FaultsFor(*step) : ActiveFaults();
+    switch (r.kind) {
+      case RequestKind::Empty:
+      case RequestKind::Remote:
+        return true;
+      case RequestKind::GetMap:
+        return SendReply(GetMap(f), f);
+      case RequestKind::GetMapObj:
+        return SendReply(GetMapObj(f), f);
+      case RequestKind::GetText:
+        return SendReply(GetText(f), f);
+      case RequestKind::GetPictMap:
+        return SendReply(GetPictMap(*r.map, false, f), f);
+      case RequestKind::GetPictMapCs:
+        return SendReply(GetPictMap(*r.map, true, f), f);
+      case RequestKind::GetPictIml:
+        return SendReply(GetPictIml(*r.obj, false, f), f);
+      case RequestKind::GetPictImlCs:
+        return SendReply(GetPictIml(*r.obj, true, f), f);
+      case RequestKind::GetChanges:
+        return SendReply(GetChanges(f), f);
+      case RequestKind::MouseDownObj:
+        return SendReply(MouseDown(*r.obj, f), f);
+      case RequestKind::Report:
+        return SendReply(Report(r.report, f), f);
+      case RequestKind::StartSpeak:
+        if (*r.obj >= 0 && *r.obj < view_.ObjectCount()) s_.world->AnswerCall(*r.obj);
+        return SendReply({"OK"}, f);
+      case RequestKind::EndSpeak:
+        return SendReply({"OK"}, f);
+      case RequestKind::Unknown:
+        return SendReply({"ERROR Unknown request"}, f);
+    }
+    return true;
+  }
+
+  // Number of record `k` as sent: one too high for the record a
+  // WrongRecordNumber fault names (its value, default the first).
+  static int Numbered(int k, const ActiveFaults& f) {
+    const Fault* w = f.Find(FaultKind::WrongRecordNumber);
+    return w && k == std::max(0, w->value) ? k + 1 : k;
+  }
+  static bool Missing(int k, const ActiveFaults& f) {
+    const Fault* m = f.Find(FaultKind::MissingKey);
+    return m && k == std::max(0, m->value);
+  }
+
+  std::vector<std::string> GetMap(const ActiveFaults& f) {
+    const Scenario& s = scenario();
+    std::vector<std::string> lines;
+    const int n = static_cast<int>(s.maps.size());
+    lines.push_back("MAPCOUNT=" + std::to_string(n));
+    for (int i = 0; i < n; ++i) {
+      std::string line = "MAP=" + std::to_string(Numbered(i, f)) + TextItem("NAME", s.maps[i].name);
+      if (!Missing(i, f)) line += IntItem("PICT", s.maps[i].HasPicture() ? 1 : 0);
+      lines.push_back(std::move(line));
+    }
+    const Counts counts = LayoutCounts();
+    told_ = counts;
+    const std::tuple<const char*, const CounterLayout*, int> counters[] = {
+        {"LIFTBREAK", &s.layout.liftBreak, counts.liftBreak},
+        {"OHRALR", &s.layout.ohrAlr, counts.ohrAlr},
+        {"PUERR", &s.layout.puErr, counts.puErr}};
+    for (const auto& [word, c, value] : counters) {
+      if (!c->present) continue;
+      lines.push_back(word + IntItem("X", c->x) + IntItem("Y", c->y) + IntItem("W", c->w) +
+                      IntItem("H", c->h) + TextItem("FONTNAME", c->fontName) + IntItem("VALUE", value));
+    }
+    if (const ClockLayout& c = s.layout.clock; c.present)
+      lines.push_back("CLOCK" + IntItem("X", c.x) + IntItem("Y", c.y) + IntItem("W", c.w) +
+                      IntItem("H", c.h) + TextItem("FONTNAME", c.fontName) + IntItem("COLOR", c.color) +
+                      IntItem("FONTCOLOR", c.fontColor) + IntItem("FONTSIZE", c.fontSize) +
+                      IntItem("TRANSPARENT", c.transparent) + IntItem("BOLD", c.bold) +
+                      IntItem("ITALIC", c.italic));
+    if (const SpeakerLayout& c = s.layout.speaker; c.present)
+      lines.push_back("SPEAKER" + IntItem("X", c.x) + IntItem("Y", c.y) + IntItem("W", c.w) +
+                      IntItem("H", c.h) + IntItem("CALL", counts.speaker));
+    lines.push_back(EndWord(f));
+    return lines;
+  }
+
+  std::vector<std::string> GetMapObj(const ActiveFaults& f) {
+    const Scenario& s = scenario();
+    std::vector<std::string> lines;
+    const int n = static_cast<int>(s.objects.size());
+    lines.reserve(n + 1);
+    lines.push_back("OBJCOUNT=" + std::to_string(n));
+    for (int i = 0; i < n; ++i) {
+      const ObjectDef& o = s.objects[i];
+      const ObjectState& st = view_.Object(i);
+      std::string line = "OBJ=" + std::to_string(Numbered(i, f));
+      line += IntItem("MAP", o.map) + IntItem("X", o.x) + IntItem("Y", o.y) + TextItem("NAME", o.name) +
+              IntItem("TYPE", o.type) + TextItem("IML", o.iml) + IntItem("PCOUNT", s_.catalog->PCount(i)) +
+              IntItem("IDX", st.idx);
+      if (!Missing(i, f)) line += TextItemCp1251("HINT", st.hint);
+      if (o.capVisible) line += IntItem("CAPVISIBLE", *o.capVisible);
+      if (o.cx) line += IntItem("CX", *o.cx);
+      if (o.cy) line += IntItem("CY", *o.cy);
+      if (st.caption) line += TextItemCp1251("CAPTION", *st.caption);
+      if (st.capColor) line += IntItem("CAPCOLOR", *st.capColor);
+      lines.push_back(std::move(line));
+    }
+    return lines;
+  }
+
+  std::vector<std::string> GetText(const ActiveFaults& f) {
+    const Scenario& s = scenario();
+    std::vector<std::string> lines;
+    const int n = static_cast<int>(s.texts.size());
+    lines.push_back("TEXTCOUNT=" + std::to_string(n));
+    for (int i = 0; i < n; ++i) {
+      const TextDef& t = s.texts[i];
+      std::string line = "IDX=" + std::to_string(Numbered(i, f));
+      line += IntItem("MAP", t.map) + IntItem("X", t.x) + IntItem("Y", t.y) + IntItem("W", t.w) +
+              IntItem("H", t.h);
+      if (!Missing(i, f)) line += TextItem("CAPTION", t.caption);
+      if (t.fontName) line += TextItem("FONTNAME", *t.fontName);
+      if (t.videoTag) line += TextItem("VIDEOTAG", *t.videoTag);
+      const std::pair<const char*, const std::optional<int>*> ints[] = {
+          {"TRANSPARENT", &t.transparent}, {"VISIBLE", &t.visible},     {"AUTOSIZE", &t.autoSize},
+          {"WORDWRAP", &t.wordWrap},       {"BOLD", &t.bold},           {"ITALIC", &t.italic},
+          {"UNDERLINE", &t.underline},     {"STRIKEOUT", &t.strikeOut}, {"ALIGNMENT", &t.alignment},
+          {"LAYOUT", &t.layout},           {"COLOR", &t.color},         {"FONTCOLOR", &t.fontColor},
+          {"FONTSIZE", &t.fontSize},       {"CHARSET", &t.charset},     {"PITCH", &t.pitch},
+          {"ACTION", &t.action},           {"APARAM", &t.aparam}};
+      for (const auto& [key, value] : ints)
+        if (*value) line += IntItem(key, **value);
+      lines.push_back(std::move(line));
+    }
+    return lines;
+  }
+
+  // Base64 of a picture, spoiled as a fault asks.
+  static std::string DataValue(const EncodedPicture& p, const ActiveFaults& f) {
+    if (f.Has(FaultKind::NotPng)) return vertamo::Base64Encode("this is not a PNG picture");
+    if (f.Has(FaultKind::Base64WrongLength))
+      return p.base64.substr(0, p.base64.empty() ? 0 : p.base64.size() - 1);
+    return p.base64;
+  }
+
+  std::vector<std::string> GetPictMap(int map, bool checksum, const ActiveFaults& f) {
+    const Scenario& s = scenario();
+    if (map < 0 || map >= static_cast<int>(s.maps.size()) || !s.maps[map].HasPicture())
+      return {"ERROR No picture for map " + std::to_string(map)};
+    const EncodedPicture& p = s_.pictures->Map(map);
+    std::string head = "MAP=" + std::to_string(f.Has(FaultKind::WrongRecordNumber) ? map + 1 : map);
+    if (checksum) {
+      head += IntItem("TRANSPARENT", s.maps[map].transparent);
+      uint32_t sum = p.sum + (f.Has(FaultKind::BadChecksum) ? 1 : 0);
+      if (!f.Has(FaultKind::MissingKey)) head += " CS=\"" + vertamo::FormatPictureChecksum(sum) + "\"";
+      return {head};
+    }
+    head += IntItem("W", p.width);
+    if (!f.Has(FaultKind::MissingKey)) head += IntItem("H", p.height);
+    return {head, "DATA=\"" + DataValue(p, f) + "\""};
+  }
+
+  std::vector<std::string> GetPictIml(int obj, bool checksum, const ActiveFaults& f) {
+    const Scenario& s = scenario();
+    const int set = (obj >= 0 && obj < s_.catalog->ObjectCount()) ? s_.catalog->SetOf(obj) : -1;
+    if (set < 0) return {"ERROR No picture set for object " + std::to_string(obj)};
+    const PictureSetDef& def = s.pictureSets[set];
+    const int pcount = s_.catalog->PCount(obj);
+    std::string head = "OBJ=" + std::to_string(f.Has(FaultKind::WrongRecordNumber) ? obj + 1 : obj);
+    head += IntItem("PCOUNT", pcount);
+    if (checksum) {
+      head += IntItem("TRANSPARENT", def.transparent);
+      uint32_t sum = s_.pictures->SetSum(set, pcount) + (f.Has(FaultKind::BadChecksum) ? 1 : 0);
+      if (!f.Has(FaultKind::MissingKey)) head += " CS=\"" + vertamo::FormatPictureChecksum(sum) + "\"";
+      return {head};
+    }
+    const EncodedPicture& first = s_.pictures->SetPicture(set, 0);
+    head += IntItem("W", first.width) + IntItem("H", first.height);
+    if (!f.Has(FaultKind::MissingKey)) head += IntItem("TRANSPARENT", def.transparent);
+    std::vector<std::string> lines{head};
+    for (int j = 0; j < pcount; ++j) {
+      const EncodedPicture& p = s_.pictures->SetPicture(set, j);
+      lines.push_back("DATA" + std::to_string(j) + "=\"" + (j == 0 ? DataValue(p, f) : p.base64) + "\"");
+    }
+    return lines;
+  }
+
+  std::vector<std::string> GetChanges(const ActiveFaults& f) {
+    const Scenario& s = scenario();
+    ++polls_;
+    std::vector<std::string> lines;
+    if (!s_.world->LinesSince(&cursor_, &lines)) {
+      // The events it missed are gone: the client must load everything again.
+      lines.assign(1, "RELOAD");
+    }
+    const double elapsed = std::chrono::duration<double>(SteadyClock::now() - loginAt_).count();
+    for (size_t i = 0; i < s.feed.timeline.size(); ++i) {
+      const TimedLines& t = s.feed.timeline[i];
+      if (timelineDone_[i]) continue;
+      if ((t.poll && *t.poll == polls_) || (t.second && elapsed >= *t.second)) {
+        timelineDone_[i] = true;
+        for (const auto& line : t.lines) lines.push_back(vertamo::Utf8ToCp1251(line));
+      }
+    }
+    const int objects = view_.ObjectCount();
+    for (int k = 0; k < s_.floodLines && objects > 0; ++k) {
+      const int obj = floodNext_;
+      floodNext_ = (floodNext_ + 1) % objects;
+      const int pcount = s_.catalog->PCount(obj);
+      const int idx = pcount > 0 ? (view_.Object(obj).idx + 1) % pcount : 0;
+      lines.push_back("UPDATE" + IntItem("OBJ", obj) + IntItem("IDX", idx));
+    }
+    if (f.Has(FaultKind::UpdateWithoutObj)) lines.push_back("UPDATE IDX=1");
+    if (f.Has(FaultKind::WrongRecordNumber))
+      lines.push_back("UPDATE" + IntItem("OBJ", objects) + IntItem("IDX", 0));
+    if (f.Has(FaultKind::MissingKey))
+      lines.push_back("LOG OBJ=0 COLOR=255 FONTCOLOR=0" + TextItem("T0", "01.01.2000") +
+                      TextItem("T1", "00:00:00") + TextItem("T2", "?") + TextItem("T3", "?") +
+                      TextItem("T4", "?"));
+    for (const auto& line : lines) {
+      view_.ApplyLine(line);
+      NoteCounterLine(line, &told_);
+    }
+    if (s.feed.deriveCounters) CounterLines(view_.Derive(), &told_, &lines);
+    if (f.Has(FaultKind::Reload)) lines.push_back("RELOAD");
+    lines.push_back(EndWord(f));
+    return lines;
+  }
+
+  std::vector<std::string> MouseDown(int obj, const ActiveFaults& f) {
+    const Scenario& s = scenario();
+    if (obj < 0 || obj >= static_cast<int>(s.objects.size()))
+      return {"ERROR No object " + std::to_string(obj)};
+    const ObjectDef& o = s.objects[obj];
+    std::string line = "OBJ=" + std::to_string(f.Has(FaultKind::WrongRecordNumber) ? obj + 1 : obj);
+    line += IntItem("TYPE", o.type);
+    if (o.call) {
+      const CallDef& c = *o.call;
+      if (!f.Has(FaultKind::MissingKey)) line += TextItem("KelmoGW", c.gateway);
+      line += IntItem("H323", c.h323) + IntItem("COM", c.com) + IntItem("ADR", c.adr);
+      if (c.pul) line += IntItem("PUL", *c.pul);
+      if (c.pulText) line += TextItem("PULTEXT", *c.pulText);
+      if (c.pu) line += IntItem("PU", *c.pu);
+      if (c.puText) line += TextItem("PUTEXT", *c.puText);
+    }
+    return {line};
+  }
+
+  std::vector<std::string> Report(ReportKind kind, const ActiveFaults& f) {
+    const Scenario& s = scenario();
+    const ReportDef& def = kind == ReportKind::LiftBreak ? s.reports.liftBreak
+                           : kind == ReportKind::OhrAlr  ? s.reports.ohrAlr
+                                                         : s.reports.puErr;
+    const StateRole role = kind == ReportKind::LiftBreak ? StateRole::LiftFault
+                           : kind == ReportKind::OhrAlr  ? StateRole::LoopTriggered
+                                                         : StateRole::IntercomFault;
+    std::vector<std::string> lines;
+    lines.push_back("VIEWHEADER" + TextItem("T1", def.header[0]) + TextItem("T2", def.header[1]) +
+                    TextItem("T3", def.header[2]));
+    int k = 0;
+    auto row = [&](const std::string& t1cp, const std::string& t2cp, const std::string& t3cp, int obj) {
+      std::string line =
+          "VIEW" + TextItemCp1251("T1", t1cp) + TextItemCp1251("T2", t2cp) + TextItemCp1251("T3", t3cp);
+      if (!Missing(k, f))
+        line += IntItem("OBJ", f.Has(FaultKind::WrongRecordNumber) && k == 0 ? obj + 1 : obj);
+      lines.push_back(std::move(line));
+      ++k;
+    };
+    if (def.rows) {
+      for (const ReportRow& r : *def.rows)
+        row(vertamo::Utf8ToCp1251(r.t1), vertamo::Utf8ToCp1251(r.t2), vertamo::Utf8ToCp1251(r.t3), r.obj);
+    } else {
+      for (int obj : view_.ObjectsWithRole(role)) {
+        const ObjectDef& o = s.objects[obj];
+        row(vertamo::Utf8ToCp1251(o.name), vertamo::Utf8ToCp1251(o.place),
+            vertamo::Utf8ToCp1251(s_.catalog->StateName(obj, view_.Object(obj).idx)), obj);
+      }
+    }
+    lines.push_back(EndWord(f));
+    return lines;
+  }
+
+  Server::Impl& s_;
+  Connection conn_;
+  const int number_;
+  View view_;
+  uint64_t cursor_ = 0;
+  Counts told_;
+  int polls_ = 0;
+  SteadyClock::time_point loginAt_;
+  std::vector<bool> timelineDone_;
+  std::map<Step, int> stepCount_;
+  int floodNext_ = 0;
+  bool stalled_ = false;
+};
+
+}  // namespace
+
+// ---- Server -----------------------------------------------------------------
+
+void Server::Impl::AcceptLoop() {
+  for (;;) {
+    pollfd fds[2] = {{listenFd, POLLIN, 0}, {stopFd, POLLIN, 0}};
+    int n = ::poll(fds, 2, 1000);
+    if (n < 0 && errno != EINTR) break;
+    if (fds[1].revents) break;
+    Reap(false);
+    if (n <= 0 || !(fds[0].revents & POLLIN)) continue;
+    sockaddr_in peer{};
+    socklen_t len = sizeof peer;
+    int fd = ::accept4(listenFd, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_CLOEXEC);
+    if (fd < 0) continue;
+    int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    auto slot = std::make_unique<Slot>();
+    slot->fd = fd;
+    slot->number = accepted.fetch_add(1);
+    char address[INET_ADDRSTRLEN] = "?";
+    ::inet_ntop(AF_INET, &peer.sin_addr, address, sizeof address);
+    Log("connection " + std::to_string(slot->number) + " from " + address + ":" +
+        std::to_string(ntohs(peer.sin_port)));
+    Slot* raw = slot.get();
+    std::lock_guard lock(slotsMutex);
+    open.fetch_add(1);
+    slot->thread = std::thread([this, raw] {
+      Session session(*this, raw->fd, raw->number);
+      session.Run();
+      open.fetch_sub(1);
+      raw->done.store(true);
+    });
+    slots.push_back(std::move(slot));
+  }
+}
+
+void Server::Impl::Reap(bool all) {
+  std::list<std::unique_ptr<Slot>> finished;
+  {
+    std::lock_guard lock(slotsMutex);
+    for (auto it = slots.begin(); it != slots.end();) {
+      if (all || (*it)->done.load()) {
+        finished.push_back(std::move(*it));
+        it = slots.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+  for (auto& slot : finished) {
+    if (!slot->done.load()) ::shutdown(slot->fd, SHUT_RDWR);
+  }
+  for (auto& slot : finished) {
+    if (slot->thread.joinable()) slot->thread.join();
+    ::close(slot->fd);
+  }
+}
+
+void Server::Impl::TickLoop() {
+  std::unique_lock lock(tickMutex);
+  for (;;) {
+    if (tickCv.wait_for(lock, std::chrono::milliseconds(options.liveTickMs), [&] { return stopping; }))
+      return;
+    lock.unlock();
+    world->Tick();
+    lock.lock();
+  }
+}
+
+Server::Server() = default;
+
+Server::~Server() { Stop(); }
+
+bool Server::Start(std::shared_ptr<const Scenario> scenario, const ServerOptions& options,
+                   std::string* error) {
+  auto fail = [&](std::string message) {
+    if (error) *error = std::move(message);
+    return false;
+  };
+  if (impl_ && impl_->running) return fail("the server is running already");
+  if (!scenario) return fail("no scenario");
+  std::string problem;
+  if (!ValidateScenario(*scenario, &problem)) return fail("scenario \"" + scenario->name + "\": " + problem);
+  if (options.liveTickMs < 0) return fail("the live generator's second cannot be negative");
+
+  auto impl = std::make_unique<Impl>();
+  impl->scenario = scenario;
+  impl->options = options;
+  impl->catalog = std::make_shared<Catalog>(scenario);
+  impl->world = std::make_unique<World>(impl->catalog, options.seed, options.clock);
+  impl->pictures = std::make_unique<PictureCache>(scenario);
+  impl->floodLines = std::max(0, options.floodLinesPerPoll.value_or(scenario->feed.floodLinesPerPoll));
+  impl->faults = scenario->faults;
+  impl->faults.insert(impl->faults.end(), options.faults.begin(), options.faults.end());
+  std::vector<Account> accounts = scenario->accounts;
+  if (options.login && options.password) accounts = {Account{*options.login, *options.password, "OK Full"}};
+  for (Account& a : accounts) {
+    a.login = vertamo::Utf8ToCp1251(a.login);
+    a.password = vertamo::Utf8ToCp1251(a.password);
+    a.reply = vertamo::Utf8ToCp1251(a.reply);
+  }
+  impl->accounts = std::move(accounts);
+
+  in_addr address{};
+  if (::inet_pton(AF_INET, options.bind.c_str(), &address) != 1)
+    return fail("cannot listen on \"" + options.bind + "\": not an IPv4 address");
+  impl->listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (impl->listenFd < 0) return fail(std::string("cannot make a socket: ") + std::strerror(errno));
+  int one = 1;
+  ::setsockopt(impl->listenFd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_port = htons(options.port);
+  sa.sin_addr = address;
+  if (::bind(impl->listenFd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||
+      ::listen(impl->listenFd, 64) != 0) {
+    std::string reason = std::strerror(errno);
+    ::close(impl->listenFd);
+    return fail("cannot listen on " + options.bind + ":" + std::to_string(options.port) + ": " + reason);
+  }
+  socklen_t len = sizeof sa;
+  ::getsockname(impl->listenFd, reinterpret_cast<sockaddr*>(&sa), &len);
+  impl->port = ntohs(sa.sin_port);
+  impl->stopFd = ::eventfd(0, EFD_CLOEXEC);
+  if (impl->stopFd < 0) {
+    ::close(impl->listenFd);
+    return fail(std::string("cannot make an event descriptor: ") + std::strerror(errno));
+  }
+  if (!options.recordFile.empty()) {
+    impl->recordFile = std::fopen(options.recordFile.c_str(), "w");
+    if (!impl->recordFile) {
+      std::string reason = std::strerror(errno);
+      ::close(impl->listenFd);
+      ::close(impl->stopFd);
+      return fail("cannot write the record file \"" + options.recordFile + "\": " + reason);
+    }
+  }
+  impl->started = SteadyClock::now();
+  impl->running = true;
+  Impl* raw = impl.get();
+  impl->acceptThread = std::thread([raw] { raw->AcceptLoop(); });
+  if (options.liveTickMs > 0 && scenario->feed.live.enabled)
+    impl->tickThread = std::thread([raw] { raw->TickLoop(); });
+  impl_ = std::move(impl);
+  return true;
+}
+
+uint16_t Server::Port() const { return impl_ ? impl_->port : 0; }
+
+bool Server::Running() const { return impl_ && impl_->running; }
+
+void Server::Stop() {
+  if (!impl_ || !impl_->running.exchange(false)) return;
+  Impl& s = *impl_;
+  uint64_t one = 1;
+  [[maybe_unused]] ssize_t written = ::write(s.stopFd, &one, sizeof one);
+  if (s.acceptThread.joinable()) s.acceptThread.join();
+  {
+    std::lock_guard lock(s.tickMutex);
+    s.stopping = true;
+  }
+  s.tickCv.notify_all();
+  if (s.tickThread.joinable()) s.tickThread.join();
+  s.Reap(true);
+  ::close(s.listenFd);
+  ::close(s.stopFd);
+  s.listenFd = s.stopFd = -1;
+  std::lock_guard lock(s.recordMutex);
+  if (s.recordFile) std::fclose(s.recordFile);
+  s.recordFile = nullptr;
+}
+
+void Server::AddFault(const Fault& fault) {
+  if (!impl_) return;
+  std::lock_guard lock(impl_->faultsMutex);
+  impl_->faults.push_back(fault);
+}
+
+void Server::ClearFaults() {
+  if (!impl_) return;
+  std::lock_guard lock(impl_->faultsMutex);
+  impl_->faults.clear();
+}
+
+void Server::StepLive(int seconds) {
+  if (!impl_) return;
+  for (int i = 0; i < seconds; ++i) impl_->world->Tick();
+}
+
+void Server::Broadcast(const std::vector<std::string>& lines) {
+  if (!impl_) return;
+  std::vector<std::string> converted;
+  converted.reserve(lines.size());
+  for (const auto& line : lines) converted.push_back(vertamo::Utf8ToCp1251(line));
+  impl_->world->Broadcast(converted);
+}
+
+Counts Server::CountsNow() const { return impl_ ? impl_->world->CountsNow() : Counts{}; }
+
+View Server::Snapshot() const { return impl_->world->Snapshot(); }
+
+std::vector<RecordEntry> Server::Record() const {
+  if (!impl_) return {};
+  std::lock_guard lock(impl_->recordMutex);
+  return impl_->record;
+}
+
+int Server::ConnectionsAccepted() const { return impl_ ? impl_->accepted.load() : 0; }
+
+int Server::ConnectionsOpen() const { return impl_ ? impl_->open.load() : 0; }
+
+}  // namespace orvexsim
