@@ -1,0 +1,16 @@
+// The widget artwork compiled into the program ("FONC", "BITMAP00".."BITMAP02").
+#pragma once
+
+#include <QImage>
+#include <QString>
+
+namespace vertamo::ui {
+
+// Registers the artwork resources once (they live in a static library, so
+// nothing would pull them into the program otherwise).
+void InitArtwork();
+
+// The picture of that resource name; a null image when there is none.
+QImage LoadArtwork(const QString& name);
+
+}  // namespace vertamo::ui

@@ -1,0 +1,45 @@
+#include "map/ui/bigspk.h"
+
+#include <QPainter>
+
+#include "map/ui/artwork.h"
+
+namespace vertamo::ui {
+
+TBigSpk::TBigSpk(QWidget* parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("BigSpk"));
+  resize(130, 130);
+  for (int i = 0; i < 3; ++i)
+    pictures_[static_cast<size_t>(i)] = LoadArtwork(QStringLiteral("BITMAP0%1").arg(i));
+  timer_.setObjectName(QStringLiteral("BigSpkTimer"));
+  timer_.setInterval(kTickMs);
+  connect(&timer_, &QTimer::timeout, this, &TBigSpk::TimerTick);
+  timer_.start();
+  hide();
+}
+
+void TBigSpk::SetPicture(int index) {
+  if (index < 0 || index > 2 || index == current_) return;
+  current_ = index;
+  update();
+}
+
+void TBigSpk::TimerTick() {
+  if (callState_ != 0) {
+    ++ticks_;
+    SetPicture(1 + ticks_ % 2);
+  } else {
+    ticks_ = 0;
+    SetPicture(0);
+  }
+}
+
+void TBigSpk::paintEvent(QPaintEvent*) {
+  if (current_ < 0) return;
+  const QImage& picture = pictures_[static_cast<size_t>(current_)];
+  if (picture.isNull()) return;
+  QPainter p(this);
+  p.drawImage(0, 0, picture);
+}
+
+}  // namespace vertamo::ui
