@@ -2,13 +2,35 @@
 // shaded fill and the font settings.
 #include <QApplication>
 #include <QPainter>
+#include <QTemporaryDir>
 #include <QtTest>
 
+#include "settings/fast_ini.h"
 #include "shell/fill_shaded.h"
+#include "shell/font_settings.h"
 #include "shell/qt_text.h"
 #include "shell/win_color.h"
 
 using namespace vertamo::ui;
+using vertamo::TFastIni;
+
+namespace {
+
+// The lines of one section as Save writes them.
+QStringList SectionLines(const TFastIni& ini, const QString& section) {
+  const QStringList all = QString::fromLatin1(ini.ToText().c_str()).split(QStringLiteral("\r\n"));
+  QStringList out;
+  bool in = false;
+  for (const QString& line : all) {
+    if (line.startsWith('['))
+      in = line == '[' + section + ']';
+    else if (in && !line.isEmpty())
+      out << line;
+  }
+  return out;
+}
+
+}  // namespace
 
 class UiUtilsTest : public QObject {
   Q_OBJECT
@@ -112,6 +134,95 @@ class UiUtilsTest : public QObject {
     }
     QCOMPARE(img.pixel(10, 1), qRgb(1, 2, 3));
     QCOMPARE(img.pixel(10, 2 + height), qRgb(1, 2, 3));
+  }
+
+  void loadFontFromEmptySection() {
+    QTemporaryDir dir;
+    TFastIni ini((dir.path() + "/Vertamo.ini").toStdString());
+    TUiFont f;
+    f.font = QFont(QStringLiteral("Liberation Serif"), 20);
+    f.font.setBold(true);
+    f.font.setItalic(true);
+    f.font.setUnderline(true);
+    f.color = 0x123456;
+    LoadFont(ini, f, "FormView", 10);
+    QCOMPARE(f.font.family(), QStringLiteral("Arial"));
+    QCOMPARE(f.font.pointSize(), 10);
+    QVERIFY(!f.font.bold());
+    QVERIFY(!f.font.italic());
+    QVERIFY(f.font.underline());  // neither stored nor changed
+    QCOMPARE(f.color, 0x123456);  // the font's previous colour
+    QVERIFY(!ini.Modified());     // reading writes nothing
+  }
+
+  void fontRoundTrip_data() {
+    QTest::addColumn<QString>("face");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<bool>("bold");
+    QTest::addColumn<bool>("italic");
+    QTest::addColumn<int>("color");
+    QTest::addColumn<QString>("colorText");
+    QTest::newRow("system window text") << "Tahoma" << 12 << false << false << kClWindowText << "-16777208";
+    QTest::newRow("system button face") << "Arial" << 9 << true << false << kClBtnFace << "-16777201";
+    QTest::newRow("plain red, bold italic") << "Liberation Mono" << 14 << true << true << 0x0000FF << "255";
+    QTest::newRow("Cyrillic face") << QStringLiteral("Шрифт Дисп") << 10 << false << true << 0xFFFFFF
+                                   << "16777215";
+  }
+  void fontRoundTrip() {
+    QFETCH(QString, face);
+    QFETCH(int, size);
+    QFETCH(bool, bold);
+    QFETCH(bool, italic);
+    QFETCH(int, color);
+    QFETCH(QString, colorText);
+    QTemporaryDir dir;
+    const std::string file = (dir.path() + "/Vertamo.ini").toStdString();
+    {
+      TFastIni ini(file);
+      TUiFont f;
+      f.font = QFont(face);
+      f.font.setPointSize(size);
+      f.font.setBold(bold);
+      f.font.setItalic(italic);
+      f.color = color;
+      SaveFont(ini, f, "Printer");
+      const QStringList lines = SectionLines(ini, QStringLiteral("Printer"));
+      QCOMPARE(lines.size(), 5);
+      QVERIFY(lines[0].startsWith(QStringLiteral("FONT=")));
+      QCOMPARE(lines[1], QStringLiteral("FontSize=%1").arg(size));
+      QCOMPARE(lines[2], QStringLiteral("FontBold=%1").arg(bold ? 1 : 0));
+      QCOMPARE(lines[3], QStringLiteral("FontItalic=%1").arg(italic ? 1 : 0));
+      QCOMPARE(lines[4], "FontColor=" + colorText);
+      QCOMPARE(ini.ReadString("Printer", "FONT", ""), ToCp1251(face));  // code page 1251 in the file
+    }                                                                   // saved to the disk here
+    TFastIni ini(file);
+    TUiFont back;
+    back.color = 0x00FF00;
+    LoadFont(ini, back, "Printer", 7);
+    QCOMPARE(back.font.family(), face);
+    QCOMPARE(back.font.pointSize(), size);
+    QCOMPARE(back.font.bold(), bold);
+    QCOMPARE(back.font.italic(), italic);
+    QCOMPARE(back.color, color);
+    QCOMPARE(WinColorToQColor(back.color), WinColorToQColor(color));
+  }
+
+  void fontSizes() {
+    QTemporaryDir dir;
+    TFastIni ini((dir.path() + "/Vertamo.ini").toStdString());
+    // A font sized in pixels is stored in points.
+    TUiFont f;
+    f.font = QFont(QStringLiteral("Arial"));
+    f.font.setPixelSize(16);
+    SaveFont(ini, f, "LTime");
+    QVERIFY(ini.ReadInteger("LTime", "FontSize", 0) > 0);
+    // A stored size that is not positive falls back to the caller's default.
+    ini.WriteInteger("LTime", "FontSize", 0);
+    LoadFont(ini, f, "LTime", 12);
+    QCOMPARE(f.font.pointSize(), 12);
+    ini.WriteString("LTime", "FontSize", "abc");
+    LoadFont(ini, f, "LTime", 11);
+    QCOMPARE(f.font.pointSize(), 11);
   }
 
   void fillShadedEmptyRect() {
