@@ -68,6 +68,13 @@ bool DecodeGuarded(png_structp png, png_infop info, CodecContext* ctx, std::vect
   }
   png_set_read_fn(png, ctx, ReadFromMemory);
   png_set_user_limits(png, kPngMaxSide, kPngMaxSide);
+  // Ancillary chunks are of no use here: skip them unread (a chunk header may
+  // claim gigabytes), and bound what libpng allocates for the ones it keeps.
+  static constexpr png_byte kSkipped[] = "tEXt\0zTXt\0iTXt\0iCCP\0sPLT\0eXIf\0tIME\0pCAL\0sCAL\0hIST\0";
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kSkipped, static_cast<int>(sizeof kSkipped / 5));
+  png_set_chunk_malloc_max(png, 1024 * 1024);
+  png_set_chunk_cache_max(png, 128);
   png_read_info(png, info);
 
   const png_uint_32 w = png_get_image_width(png, info);

@@ -267,6 +267,8 @@ TEST(PngCodec, RefusesDataThatIsNotAPngFile) {
       {"broken header CRC", bad_crc},
       {"garbled image data", bad_idat},
       {"no image data", good.substr(0, 33) + testing::MakeChunk("IEND", "")},
+      {"text chunk claiming 2 GB", good.substr(0, 33) + std::string("\x7E\x00\x00\x14tEXtSoftware", 16)},
+      {"unknown chunk claiming 2 GB", good.substr(0, 33) + std::string("\x7E\x00\x00\x14prVtabcd", 12)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
