@@ -57,6 +57,9 @@ bool THandOver::Synchronize(std::function<void()> fn) {
   // Lives inside the posted task only: when the executor destroys the task
   // without running it, the guard's destructor tells the waiting side.
   struct DropGuard {
+    DropGuard(std::shared_ptr<State> s, std::shared_ptr<Call> c) : state(std::move(s)), call(std::move(c)) {}
+    DropGuard(const DropGuard&) = delete;
+    DropGuard& operator=(const DropGuard&) = delete;
     std::shared_ptr<State> state;
     std::shared_ptr<Call> call;
     ~DropGuard() {
@@ -68,7 +71,7 @@ bool THandOver::Synchronize(std::function<void()> fn) {
       state->cv.notify_all();
     }
   };
-  auto guard = std::make_shared<DropGuard>(DropGuard{state, call});
+  auto guard = std::make_shared<DropGuard>(state, call);
 
   executor_.Post([state, call, guard]() {
     {
