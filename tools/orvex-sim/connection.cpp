@@ -29,19 +29,22 @@ bool Connection::WaitReady(bool forWrite, int timeoutMs, bool* timedOut) {
 
 bool Connection::ReadLine(std::string* line) {
   for (;;) {
-    // Take a complete line from the buffer.
-    size_t start = 0;
-    while (start < buffer_.size() && (buffer_[start] == '\r' || buffer_[start] == '\n')) ++start;
-    if (start > 0) buffer_.erase(0, start);
-    size_t end = buffer_.find_first_of("\r\n");
+    // A line ends at CR or LF; the LF of a CR LF pair is not a second line end.
+    if (afterCr_ && !buffer_.empty()) {
+      if (buffer_[0] == '\n') buffer_.erase(0, 1);
+      afterCr_ = false;
+    }
+    const size_t pos = 0;
+    size_t end = buffer_.find_first_of("\r\n", pos);
     if (end != std::string::npos) {
-      line->assign(buffer_, 0, end);
+      line->assign(buffer_, pos, end - pos);
+      afterCr_ = buffer_[end] == '\r';
       buffer_.erase(0, end + 1);
       return true;
     }
-    if (buffer_.size() >= kMaxLine) {
-      line->assign(buffer_, 0, kMaxLine);
-      buffer_.erase(0, kMaxLine);
+    if (buffer_.size() - pos >= kMaxLine) {
+      line->assign(buffer_, pos, kMaxLine);
+      buffer_.erase(0, pos + kMaxLine);
       return true;
     }
     if (!WaitReady(false, -1, nullptr)) return false;

@@ -13,9 +13,9 @@ class Connection {
   // when the server stops. Neither is closed here: the server closes them.
   Connection(int fd, int stopFd) : fd_(fd), stopFd_(stopFd) {}
 
-  // Next line from the client, ended by CR or LF (empty lines are skipped; a
-  // line that grows beyond kMaxLine bytes is handed over in pieces). False when
-  // the client closed the connection or the server stops.
+  // Next line from the client, ended by CR, LF or CR LF (a line that grows
+  // beyond kMaxLine bytes is handed over in pieces). False when the client
+  // closed the connection or the server stops.
   bool ReadLine(std::string* line);
   // Sends all bytes; false when the connection broke or the server stops.
   bool Send(std::string_view bytes);
@@ -42,6 +42,7 @@ class Connection {
   int fd_;
   int stopFd_;
   std::string buffer_;
+  bool afterCr_ = false;
 };
 
 }  // namespace orvexsim

@@ -1,0 +1,165 @@
+// orvex-sim: a dispatch server that serves a scenario.
+//
+//   orvex-sim [--bind ADDR] [--port N] [--scenario DIR | --demo | --synthetic SPEC]
+//             [--login L --password P] [--seed N] [--record FILE]
+//             [--flood N] [--tick MS] [--fault SPEC]... [--quiet]
+#include <pthread.h>
+#include <signal.h>
+
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "tools/orvex-sim/scenario.h"
+#include "tools/orvex-sim/scenario_loader.h"
+#include "tools/orvex-sim/server.h"
+#include "tools/orvex-sim/synthetic.h"
+#include "tools/orvex-sim/wire.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: orvex-sim [--bind ADDR] [--port N] [--scenario DIR | --demo | --synthetic SPEC]\n"
+    "                 [--login L --password P] [--seed N] [--record FILE]\n"
+    "                 [--flood N] [--tick MS] [--fault SPEC]... [--quiet]\n"
+    "\n"
+    "  --bind ADDR       IPv4 address to listen on (127.0.0.1)\n"
+    "  --port N          port to listen on (9900); 0 picks a free one and prints it\n"
+    "  --scenario DIR    serve the scenario folder DIR (DIR/scenario.json and its PNG files)\n"
+    "  --demo            serve the demo district\n"
+    "  --synthetic SPEC  serve a synthetic catalogue, e.g.\n"
+    "                    maps=20,objects=5000,sets=300,pictures=8,background=1920x1080,texts=500\n"
+    "  --login L --password P   accept only this account\n"
+    "  --seed N          seed of the live feed (1)\n"
+    "  --record FILE     write every request line as JSON lines to FILE\n"
+    "  --flood N         send N UPDATE lines in every answer to GETCHANGES\n"
+    "  --tick MS         one second of the live feed lasts MS milliseconds (1000)\n"
+    "  --fault SPEC      misbehave on purpose: kind@step[,connection=N][,occurrence=N][,delay=MS][,value=N]\n"
+    "                    e.g. drop@getmap,connection=0 or refuse_login\n"
+    "  --quiet           do not log connections\n";
+
+template <typename T>
+bool ParseNumber(std::string_view text, T* out) {
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), *out);
+  return ec == std::errc() && end == text.data() + text.size();
+}
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "orvex-sim: %s\n", message.c_str());
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  orvexsim::ServerOptions options;
+  options.port = 9900;
+  std::string scenarioDir, synthetic;
+  bool demo = false, quiet = false;
+  int sources = 0;
+  for (int i = 1; i < argc; ++i) {
+    std::string_view arg = argv[i];
+    auto value = [&](const char* name) -> const char* {
+      if (i + 1 >= argc) return nullptr;
+      (void)name;
+      return argv[++i];
+    };
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    } else if (arg == "--demo") {
+      demo = true;
+      ++sources;
+    } else if (arg == "--quiet") {
+      quiet = true;
+    } else if (arg == "--bind" || arg == "--port" || arg == "--scenario" || arg == "--synthetic" ||
+               arg == "--login" || arg == "--password" || arg == "--seed" || arg == "--record" ||
+               arg == "--flood" || arg == "--tick" || arg == "--fault") {
+      const char* v = value(argv[i]);
+      if (!v) return Fail(std::string(arg) + " needs a value\n" + kUsage);
+      std::string_view text = v;
+      if (arg == "--bind") {
+        options.bind = v;
+      } else if (arg == "--port") {
+        if (!ParseNumber(text, &options.port))
+          return Fail("--port: \"" + std::string(text) + "\" is not a port");
+      } else if (arg == "--scenario") {
+        scenarioDir = v;
+        ++sources;
+      } else if (arg == "--synthetic") {
+        synthetic = v;
+        ++sources;
+      } else if (arg == "--login") {
+        options.login = v;
+      } else if (arg == "--password") {
+        options.password = v;
+      } else if (arg == "--seed") {
+        if (!ParseNumber(text, &options.seed))
+          return Fail("--seed: \"" + std::string(text) + "\" is not a number");
+      } else if (arg == "--record") {
+        options.recordFile = v;
+      } else if (arg == "--flood") {
+        int flood = 0;
+        if (!ParseNumber(text, &flood) || flood < 0)
+          return Fail("--flood: \"" + std::string(text) + "\" is not a count");
+        options.floodLinesPerPoll = flood;
+      } else if (arg == "--tick") {
+        if (!ParseNumber(text, &options.liveTickMs) || options.liveTickMs < 0)
+          return Fail("--tick: \"" + std::string(text) + "\" is not a number of milliseconds");
+      } else if (arg == "--fault") {
+        std::string error;
+        auto fault = orvexsim::ParseFaultSpec(text, &error);
+        if (!fault) return Fail(error);
+        options.faults.push_back(*fault);
+      }
+    } else {
+      return Fail("unknown argument \"" + std::string(arg) + "\"\n" + kUsage);
+    }
+  }
+  if (sources != 1)
+    return Fail(std::string("give exactly one of --scenario DIR, --demo, --synthetic SPEC\n") + kUsage);
+  if (options.login.has_value() != options.password.has_value())
+    return Fail("--login and --password go together");
+
+  auto scenario = std::make_shared<orvexsim::Scenario>();
+  std::string error;
+  if (demo) {
+    *scenario = orvexsim::BuildDemoScenario();
+  } else if (!synthetic.empty()) {
+    orvexsim::SyntheticSpec spec;
+    if (!orvexsim::ParseSyntheticSpec(synthetic, &spec, &error)) return Fail(error);
+    *scenario = orvexsim::BuildSyntheticScenario(spec);
+  } else if (!orvexsim::LoadScenario(scenarioDir, scenario.get(), &error)) {
+    return Fail(error);
+  }
+
+  std::mutex logMutex;
+  if (!quiet)
+    options.log = [&logMutex](const std::string& line) {
+      std::lock_guard lock(logMutex);
+      std::fprintf(stderr, "orvex-sim: %s\n", line.c_str());
+    };
+
+  // The server's threads inherit this mask, so the signals reach sigwait below.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+  orvexsim::Server server;
+  if (!server.Start(scenario, options, &error)) return Fail(error);
+  std::printf("orvex-sim: serving \"%s\" on %s:%u\n", scenario->name.c_str(), options.bind.c_str(),
+              static_cast<unsigned>(server.Port()));
+  std::fflush(stdout);
+
+  int received = 0;
+  sigwait(&signals, &received);
+  if (!quiet) std::fprintf(stderr, "orvex-sim: %s, stopping\n", strsignal(received));
+  server.Stop();
+  return 0;
+}
