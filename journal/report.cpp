@@ -1,0 +1,123 @@
+#include "journal/report.h"
+
+#include "platform/folders.h"
+#include "platform/raw_file.h"
+#include "serverlink/txtfunc.h"
+
+namespace vertamo {
+namespace {
+
+// Texts of report replies keep at most 127 characters.
+constexpr size_t kReplyTextCapacity = 128;
+
+const std::string kEmpty;
+
+const std::array<TReportCounter, 3> kCounters = {{
+    {"LiftB", "Неисправные лифты...", "MOUSEDOWN LIFTBREAK"},
+    {"OhrAlr", "Охранные датчики...", "MOUSEDOWN OHRALR"},
+    {"PuErr", "Неисправные переговорные устройства...", "MOUSEDOWN PUERR"},
+}};
+
+bool ReadTexts(std::string_view line, std::string& t1, std::string& t2, std::string& t3) {
+  return GetStrParam(line, " T1=", kReplyTextCapacity, t1) &&
+         GetStrParam(line, " T2=", kReplyTextCapacity, t2) &&
+         GetStrParam(line, " T3=", kReplyTextCapacity, t3);
+}
+
+}  // namespace
+
+// ---- TReportTable ----------------------------------------------------------
+
+TReportTable::TReportTable() : rows_(2) { rows_[0].cells[0].assign(1, '\xB9'); }  // "№" in code page 1251
+
+void TReportTable::SetReportHeader(const std::string& t1, const std::string& t2, const std::string& t3) {
+  rows_[0].cells[1] = t1;
+  rows_[0].cells[2] = t2;
+  rows_[0].cells[3] = t3;
+}
+
+void TReportTable::AddReportRow(const std::string& t1, const std::string& t2, const std::string& t3,
+                                int object) {
+  size_t row = 1;
+  if (!rows_[1].cells[0].empty()) {
+    row = rows_.size();
+    rows_.emplace_back();
+  }
+  Row& r = rows_[row];
+  r.cells = {std::to_string(row), t1, t2, t3};
+  r.object = object;
+}
+
+const std::string& TReportTable::Cell(int row, int col) const {
+  if (row < 0 || row >= RowCount() || col < 0 || col >= kColumns) return kEmpty;
+  return rows_[static_cast<size_t>(row)].cells[static_cast<size_t>(col)];
+}
+
+int TReportTable::Object(int row) const {
+  if (row < 0 || row >= RowCount()) return -1;
+  return rows_[static_cast<size_t>(row)].object;
+}
+
+// ---- Reply -----------------------------------------------------------------
+
+void FillReport(const std::vector<std::string>& replyLines, IReportSink& sink) {
+  std::string t1, t2, t3;
+  for (const std::string& line : replyLines) {
+    if (StartsWithText(line, "VIEWHEADER") && ReadTexts(line, t1, t2, t3)) {
+      sink.SetReportHeader(t1, t2, t3);
+      continue;
+    }
+    int object = -1;
+    if (StartsWithText(line, "VIEW") && ReadTexts(line, t1, t2, t3) && GetIntParam(line, " OBJ=", object))
+      sink.AddReportRow(t1, t2, t3, object);
+  }
+}
+
+const std::array<TReportCounter, 3>& ReportCounters() { return kCounters; }
+
+const TReportCounter* FindReportCounter(std::string_view componentName) {
+  for (const TReportCounter& c : kCounters)
+    if (componentName == c.name) return &c;
+  return nullptr;
+}
+
+bool RequestReport(const TReportCounter& counter, const TListRequest& request, IReportSink& sink) {
+  if (!request) return false;
+  std::vector<std::string> lines;
+  if (!request(counter.request, lines) || lines.empty()) return false;
+  FillReport(lines, sink);
+  return true;
+}
+
+// ---- Export ----------------------------------------------------------------
+
+std::string CommaForFirstPoint(std::string_view cell) {
+  std::string out(cell);
+  const size_t point = out.find('.');
+  if (point != std::string::npos && point + 1 < out.size()) out[point] = ',';
+  return out;
+}
+
+std::string ExportReport(const TReportTable& table, TExportFormat format) {
+  const char separator = format == TExportFormat::Csv ? ';' : '\t';
+  std::string out;
+  for (int row = 0; row < table.RowCount(); ++row) {
+    for (int col = 0; col < table.ColCount(); ++col) {
+      if (col > 0) out += separator;
+      out += CommaForFirstPoint(table.Cell(row, col));
+    }
+    out += "\r\n";
+  }
+  return out;
+}
+
+bool ExportReportFile(const TReportTable& table, TExportFormat format, const std::string& path) {
+  if (FileExists(path)) RemoveFile(path);
+  TRawFile file(path, TRawFile::kGenericWrite, 0, TRawFile::kCreateAlways, TRawFile::kFileAttributeNormal);
+  if (!file.IsOpen()) return false;
+  const std::string bytes = ExportReport(table, format);
+  const bool written = file.Write(bytes.data(), bytes.size());
+  return file.Close() && written;
+}
+
+}  // namespace vertamo
