@@ -1,14 +1,86 @@
 // Program entry of the workstation.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFile>
+#include <cstdio>
+#include <cstring>
 
-int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  QApplication::setApplicationName("Vertamo");
-  QApplication::setApplicationVersion(VERTAMO_VERSION);
-  QCommandLineParser parser;
+#include "settings/app_settings.h"
+#include "shell/form_vertamo.h"
+#include "shell/termination_notifier.h"
+
+namespace {
+
+struct Options {
+  QCommandLineOption workdir{
+      "workdir",
+      "Keep settings, cache and logs in DIR (created when missing) instead of ~/.local/share/Vertamo.",
+      "DIR"};
+  QCommandLineOption demo{"demo",
+                          "Connect to the built-in demo dispatch server. The demo server arrives with the "
+                          "simulator; until then the workstation starts normally."};
+};
+
+void Describe(QCoreApplication& app, QCommandLineParser& parser, const Options& options) {
+  QCoreApplication::setApplicationName("Vertamo");
+  QCoreApplication::setApplicationVersion(VERTAMO_VERSION);
+  parser.setApplicationDescription("Vertamo: the workstation of a lift dispatch service.");
   parser.addHelpOption();
   parser.addVersionOption();
-  parser.process(app);
-  return 0;
+  parser.addOption(options.workdir);
+  parser.addOption(options.demo);
+  parser.process(app);  // --help, --version and errors end the program here
+}
+
+// --help and --version need no display.
+bool AsksForInformationOnly(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--") == 0) break;
+    for (const char* flag : {"-h", "-?", "--help", "--help-all", "-v", "--version"})
+      if (std::strcmp(argv[i], flag) == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (AsksForInformationOnly(argc, argv)) {
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    Describe(app, parser, options);
+    return 0;
+  }
+
+  // Window sizes are in screen pixels, whatever the screen's density.
+  if (qEnvironmentVariableIsEmpty("QT_ENABLE_HIGHDPI_SCALING")) qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+  QApplication app(argc, argv);
+  // From here on a SIGTERM or SIGINT closes the window the ordinary way, even
+  // one that arrives before the window is up.
+  vertamo::ui::TTerminationNotifier termination;
+  QCommandLineParser parser;
+  Describe(app, parser, options);
+
+  if (parser.isSet(options.demo)) {
+    std::fprintf(stderr,
+                 "vertamo: the demo server is not part of this build yet (it arrives with the simulator); "
+                 "starting normally.\n");
+  }
+
+  vertamo::TAppSettings settings;
+  const std::string dir = parser.isSet(options.workdir)
+                              ? QFile::encodeName(parser.value(options.workdir)).toStdString()
+                              : std::string();
+  if (!settings.ChooseWorkFolder("Vertamo", dir)) {
+    std::fprintf(stderr, "vertamo: cannot create the work folder %s\n", dir.c_str());
+    return 1;
+  }
+
+  vertamo::ui::TFormVertamo form(settings);
+  QObject::connect(&termination, &vertamo::ui::TTerminationNotifier::terminationRequested, &form, [&form] {
+    if (form.close()) QApplication::quit();
+  });
+  form.show();
+  return app.exec();
 }

@@ -1,0 +1,129 @@
+// Starts the real `vertamo` program on the offscreen platform with a work
+// folder of its own, ends it with a signal, and reads what it left.
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTest>
+#include <csignal>
+
+#include "support/temp_folder.h"
+#include "ui/vertamo_ini_fixture.h"
+
+using vertamo::testing::ReadWholeFile;
+using vertamo::testing::TempFolder;
+using vertamo::testing::WriteWholeFile;
+
+class VertamoProcessTest : public QObject {
+  Q_OBJECT
+
+ private:
+  static QProcessEnvironment Environment(const TempFolder& home) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("HOME", QString::fromStdString(home.path()));
+    env.remove("XDG_DATA_HOME");
+    return env;
+  }
+
+  // Starts vertamo with `args`, waits until its window exists (the "Wave"
+  // folder appears in `work`, after the signals are taken care of), sends
+  // `signal` and waits for the end. Returns the exit code, -1 for a crash.
+  static int RunUntilSignal(const QStringList& args, const QString& work, int signal, const TempFolder& home,
+                            QByteArray* errors = nullptr) {
+    QProcess process;
+    process.setProcessEnvironment(Environment(home));
+    process.start(VERTAMO_BINARY, args);
+    if (!process.waitForStarted(30000)) return -2;
+    bool up = false;
+    for (int i = 0; i < 600 && !up && process.state() == QProcess::Running; ++i) {
+      up = QFileInfo(work + "/Wave").isDir();
+      if (!up) QTest::qWait(50);
+    }
+    if (up) ::kill(static_cast<pid_t>(process.processId()), signal);
+    const bool finished = process.waitForFinished(60000);
+    if (errors) *errors = process.readAllStandardError();
+    if (!up || !finished) {
+      process.kill();
+      process.waitForFinished();
+      return -3;
+    }
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+  }
+
+  static int RunToEnd(const QStringList& args, const TempFolder& home, QByteArray* out, bool display = true) {
+    QProcess process;
+    QProcessEnvironment env = Environment(home);
+    if (!display) {
+      env.remove("QT_QPA_PLATFORM");
+      env.remove("DISPLAY");
+      env.remove("WAYLAND_DISPLAY");
+    }
+    process.setProcessEnvironment(env);
+    process.start(VERTAMO_BINARY, args);
+    if (!process.waitForFinished(60000)) {
+      process.kill();
+      process.waitForFinished();
+      return -3;
+    }
+    *out = process.readAllStandardOutput() + process.readAllStandardError();
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+  }
+
+ private slots:
+  void sigtermOnAFirstStartLeavesTheSettings() {
+    TempFolder home, dir;
+    const QString work = QString::fromStdString(dir.file("new/work"));  // created when missing
+    QCOMPARE(RunUntilSignal({"--workdir", work}, work, SIGTERM, home), 0);
+    const std::string ini = ReadWholeFile(dir.file("new/work/Vertamo.ini"));
+    QCOMPARE(QString::fromStdString(ini), QString::fromStdString(vertamo::testing::FirstStartIni()));
+    QVERIFY(vertamo::testing::AllLinesEndInCrLf(ini));
+    QVERIFY2(!QFileInfo::exists(QString::fromStdString(home.file(".local/share/Vertamo"))),
+             "--workdir replaces the usual work folder");
+  }
+
+  void sigintRoundTripsAHandWrittenFile() {
+    TempFolder home, dir;
+    WriteWholeFile(dir.file("Vertamo.ini"), vertamo::testing::HandWrittenIni());
+    const QString work = QString::fromStdString(dir.path());
+    QCOMPARE(RunUntilSignal({"--workdir", work}, work, SIGINT, home), 0);
+    const std::string ini = ReadWholeFile(dir.file("Vertamo.ini"));
+    const std::string expected = vertamo::testing::HandWrittenIniAfterClose();
+    QCOMPARE(QString::fromLatin1(ini.data(), ini.size()),
+             QString::fromLatin1(expected.data(), expected.size()));
+  }
+
+  void withoutWorkdirTheDataFolderIsUsed() {
+    TempFolder home;
+    const QString work = QString::fromStdString(home.file(".local/share/Vertamo"));
+    QCOMPARE(RunUntilSignal({}, work, SIGTERM, home), 0);
+    QVERIFY(QFileInfo(work + "/Vertamo.ini").isFile());
+  }
+
+  void demoIsAcceptedAndExplained() {
+    TempFolder home, dir;
+    const QString work = QString::fromStdString(dir.path());
+    QByteArray errors;
+    QCOMPARE(RunUntilSignal({"--demo", "--workdir", work}, work, SIGTERM, home, &errors), 0);
+    QVERIFY2(errors.contains("simulator"), errors.constData());
+    QVERIFY(QFileInfo(work + "/Vertamo.ini").isFile());
+  }
+
+  void versionHelpAndBadWorkdir() {
+    TempFolder home, dir;
+    QByteArray out;
+    // Neither needs a display.
+    QCOMPARE(RunToEnd({"--version"}, home, &out, false), 0);
+    QVERIFY2(out.contains("Vertamo 0."), out.constData());
+    QCOMPARE(RunToEnd({"--workdir", "x", "--help"}, home, &out, false), 0);
+    for (const char* option : {"--workdir <DIR>", "--demo", "--version", "--help"})
+      QVERIFY2(out.contains(option), option);
+    QCOMPARE(RunToEnd({"--no-such-option"}, home, &out), 1);
+    QVERIFY2(out.contains("no-such-option"), out.constData());
+    WriteWholeFile(dir.file("plain-file"), "x");
+    QCOMPARE(RunToEnd({"--workdir", QString::fromStdString(dir.file("plain-file/sub"))}, home, &out), 1);
+    QVERIFY2(out.contains("cannot create the work folder"), out.constData());
+  }
+};
+
+QTEST_GUILESS_MAIN(VertamoProcessTest)
+#include "vertamo_process_test.moc"

@@ -1,0 +1,189 @@
+// The main window's first start and close on a fresh and on a hand-written
+// work folder.
+#include <QAction>
+#include <QDir>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTest>
+#include <csignal>
+
+#include "platform/folders.h"
+#include "shell/form_vertamo.h"
+#include "shell/termination_notifier.h"
+#include "shell/widget_bounds.h"
+#include "support/temp_folder.h"
+#include "ui/vertamo_ini_fixture.h"
+#include "ui/widget_shots.h"
+
+using namespace vertamo;
+using namespace vertamo::ui;
+using vertamo::testing::ReadWholeFile;
+using vertamo::testing::TempFolder;
+using vertamo::testing::WriteWholeFile;
+
+class FormVertamoTest : public QObject {
+  Q_OBJECT
+
+ private:
+  // Settings of a program installed in /opt/vertamo working in `dir`.
+  static std::unique_ptr<TAppSettings> SettingsIn(const TempFolder& dir) {
+    auto settings = std::make_unique<TAppSettings>("/opt/vertamo/", "vertamo");
+    settings->ChooseWorkFolder("Vertamo", dir.path());
+    return settings;
+  }
+
+ private slots:
+  void firstStartShowsTheConnectingWindow() {
+    TempFolder dir;
+    auto settings = SettingsIn(dir);
+    TFormVertamo form(*settings);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+
+    QCOMPARE(QString::fromStdString(CurrentFolder()),
+             QDir(QString::fromStdString(dir.path())).canonicalPath());
+    QVERIFY(FolderExists(dir.file("Wave")));
+    QVERIFY(settings->MainIni);
+    QCOMPARE(QString::fromStdString(settings->MainIni->FileName()),
+             QString::fromStdString(dir.file("Vertamo.ini")));
+
+    QCOMPARE(form.objectName(), QStringLiteral("FormVertamo"));
+    QCOMPARE(form.windowTitle(), QStringLiteral("Подключение..."));
+    QCOMPARE(form.frameGeometry().topLeft(), QPoint(0, 0));
+    QCOMPARE(form.frameGeometry().size(), QSize(909, 596));
+    QCOMPARE(form.palette().color(QPalette::Window), QColor(0xC0, 0xC0, 0xC0));
+    QCOMPARE(form.font().family(), QStringLiteral("Tahoma"));
+    QCOMPARE(form.font().pixelSize(), 12);
+
+    QLabel* label = form.findChild<QLabel*>("LabelSrv");
+    QVERIFY(label == form.LabelSrv && label != nullptr);
+    QCOMPARE(label->text(), QStringLiteral("Подключение к серверу localhost"));
+    QCOMPARE(label->font().pixelSize(), 32);
+    QCOMPARE(label->alignment(), Qt::AlignCenter);
+    QCOMPARE(label->geometry(), form.centralWidget()->rect());  // fills the client area
+    QCOMPARE(form.Profile().Port, 9900);
+
+    QStatusBar* status = form.findChild<QStatusBar*>("StatusBar1");
+    QVERIFY(status == form.statusBar());
+    QCOMPARE(form.StatusPanels[0]->width(), 200);
+    QVERIFY2(form.StatusPanels[1]->width() > 500, "the last panel takes the rest");
+    form.SetStatusText(0, "stage");
+    form.SetStatusText(1, "progress");
+    form.SetStatusText(2, "nowhere");
+    QCOMPARE(form.StatusText(0), QStringLiteral("stage"));
+    QCOMPARE(form.StatusText(1), QStringLiteral("progress"));
+    QCOMPARE(form.StatusText(2), QString());
+
+    QCOMPARE(form.menuBar()->objectName(), QStringLiteral("MainMenu1"));
+    const QList<QAction*> top = form.menuBar()->actions();
+    QCOMPARE(top.size(), 1);
+    QCOMPARE(top[0]->text(), QStringLiteral("&Файл"));
+    const QList<QAction*> items = top[0]->menu()->actions();
+    QCOMPARE(items.size(), 3);
+    QCOMPARE(items[0]->text(), QStringLiteral("Настройки"));
+    QCOMPARE(items[0]->objectName(), QStringLiteral("mSetup"));
+    QVERIFY(items[1]->isSeparator());
+    QCOMPARE(items[2]->text(), QStringLiteral("Выход"));
+    QCOMPARE(items[2]->objectName(), QStringLiteral("mClose"));
+
+    vertamo::test::SaveShot(form.grab().toImage(), "form_vertamo_first_start");
+    items[0]->trigger();  // "Настройки" does nothing yet
+    QVERIFY(form.isVisible());
+
+    QVERIFY(form.close());
+    QVERIFY(!settings->MainIni);
+    const std::string ini = ReadWholeFile(dir.file("Vertamo.ini"));
+    QCOMPARE(QString::fromStdString(ini), QString::fromStdString(testing::FirstStartIni()));
+    QVERIFY(testing::AllLinesEndInCrLf(ini));
+  }
+
+  void exitMenuClosesAndSaves() {
+    TempFolder dir;
+    auto settings = SettingsIn(dir);
+    {
+      TFormVertamo form(*settings);
+      form.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&form));
+      TWidgetBounds bounds(&form);  // outer bounds, as the settings keep them
+      bounds.setLeft(25);
+      bounds.setTop(35);
+      bounds.setWidth(640);
+      bounds.setHeight(480);
+      QTRY_COMPARE(form.frameGeometry(), QRect(25, 35, 640, 480));
+      form.mClose->trigger();
+      QVERIFY(!form.isVisible());
+      const std::string ini = ReadWholeFile(dir.file("Vertamo.ini"));
+      QVERIFY(ini.find("[FormVertamo]\r\nLeft=25\r\nTop=35\r\nWidth=640\r\nHeight=480\r\n") == 0);
+      // Closing again, and destroying, save nothing a second time.
+      WriteWholeFile(dir.file("Vertamo.ini"), "kept");
+      form.close();
+    }
+    QCOMPARE(QString::fromStdString(ReadWholeFile(dir.file("Vertamo.ini"))), QStringLiteral("kept"));
+  }
+
+  void destroyingWithoutCloseStillSaves() {
+    TempFolder dir;
+    auto settings = SettingsIn(dir);
+    { TFormVertamo form(*settings); }
+    QCOMPARE(QString::fromStdString(ReadWholeFile(dir.file("Vertamo.ini"))),
+             QString::fromStdString(testing::FirstStartIni()));
+  }
+
+  void handWrittenSettingsComeBackByTheRules() {
+    TempFolder dir;
+    WriteWholeFile(dir.file("Vertamo.ini"), testing::HandWrittenIni());
+    auto settings = SettingsIn(dir);
+    TFormVertamo form(*settings);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QCOMPARE(form.LabelSrv->text(), QString::fromUtf8(testing::HandWrittenIniLabel()));
+    QCOMPARE(form.frameGeometry(), QRect(40, 30, 700, 500));
+    QCOMPARE(form.Profile().Port, 10001);
+    QVERIFY(form.Profile().Debug);
+    QVERIFY(form.close());
+    const std::string ini = ReadWholeFile(dir.file("Vertamo.ini"));
+    QCOMPARE(QString::fromLatin1(ini.data(), ini.size()),
+             QString::fromLatin1(testing::HandWrittenIniAfterClose().data(),
+                                 testing::HandWrittenIniAfterClose().size()));
+    QVERIFY2(ini.find("\xD6\xE5\xED\xF2\xF0") != std::string::npos, "\"Центр\" in code page 1251");
+  }
+
+  void terminationSignalClosesLikeExit() {
+    TempFolder dir;
+    auto settings = SettingsIn(dir);
+    TFormVertamo form(*settings);
+    TTerminationNotifier termination;
+    QVERIFY(termination.isActive());
+    QSignalSpy spy(&termination, &TTerminationNotifier::terminationRequested);
+    connect(&termination, &TTerminationNotifier::terminationRequested, &form, &QWidget::close);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    std::raise(SIGTERM);
+    QTRY_VERIFY(!form.isVisible());
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(spy[0][0].toInt(), SIGTERM);
+    QCOMPARE(QString::fromStdString(ReadWholeFile(dir.file("Vertamo.ini"))),
+             QString::fromStdString(testing::FirstStartIni()));
+    std::signal(SIGTERM, SIG_DFL);
+    std::signal(SIGINT, SIG_DFL);
+  }
+
+  void unwritableSettingsKeepTheOldFile() {
+    // The settings path is a folder that is not empty: the close cannot
+    // replace it, and the window still closes.
+    TempFolder dir;
+    QVERIFY(QDir().mkpath(QString::fromStdString(dir.file("Vertamo.ini/inside"))));
+    auto settings = SettingsIn(dir);
+    TFormVertamo form(*settings);
+    QVERIFY(settings->MainIni->Failed());
+    QCOMPARE(form.LabelSrv->text(), QStringLiteral("Подключение к серверу localhost"));
+    QVERIFY(form.close());
+    QVERIFY(FolderExists(dir.file("Vertamo.ini/inside")));
+  }
+};
+
+QTEST_MAIN(FormVertamoTest)
+#include "form_vertamo_test.moc"
