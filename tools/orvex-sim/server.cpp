@@ -269,18 +269,20 @@ class Session {
         verdict[k] = static_cast<char>(std::tolower(verdict[k]));
     s_.Log("connection " + std::to_string(number_) + ": login \"" + vertamo::Cp1251ToUtf8(login) + "\" " +
            (account ? "accepted" : "refused"));
+    if (account) {
+      // From here on the connection follows the district: whatever happens
+      // after the verdict reaches its feed.
+      s_.world->Subscribe(&view_, &cursor_);
+      told_ = LayoutCounts();
+      loginAt_ = SteadyClock::now();
+      timelineDone_.assign(scenario().feed.timeline.size(), false);
+    }
     if (!SendReply({verdict}, lf)) return false;
     if (stalled_) {
       conn_.Drain([&](const std::string& l) { s_.Record(number_, l); });
       return false;
     }
-    if (!account) return false;
-
-    s_.world->Subscribe(&view_, &cursor_);
-    told_ = LayoutCounts();
-    loginAt_ = SteadyClock::now();
-    timelineDone_.assign(scenario().feed.timeline.size(), false);
-    return true;
+    return account != nullptr;
   }
 
   // Counter values as GETMAP gives them.
@@ -478,17 +480,25 @@ class Session {
     const Scenario& s = scenario();
     ++polls_;
     std::vector<std::string> lines;
-    if (!s_.world->LinesSince(&cursor_, &lines)) {
+    // Every line sent changes what this connection's objects show.
+    auto add = [&](std::string line) {
+      view_.ApplyLine(line);
+      NoteCounterLine(line, &told_);
+      lines.push_back(std::move(line));
+    };
+    std::vector<std::string> world;
+    if (!s_.world->LinesSince(&cursor_, &world)) {
       // The events it missed are gone: the client must load everything again.
-      lines.assign(1, "RELOAD");
+      world.assign(1, "RELOAD");
     }
+    for (auto& line : world) add(std::move(line));
     const double elapsed = std::chrono::duration<double>(SteadyClock::now() - loginAt_).count();
     for (size_t i = 0; i < s.feed.timeline.size(); ++i) {
       const TimedLines& t = s.feed.timeline[i];
       if (timelineDone_[i]) continue;
       if ((t.poll && *t.poll == polls_) || (t.second && elapsed >= *t.second)) {
         timelineDone_[i] = true;
-        for (const auto& line : t.lines) lines.push_back(vertamo::Utf8ToCp1251(line));
+        for (const auto& line : t.lines) add(vertamo::Utf8ToCp1251(line));
       }
     }
     const int objects = view_.ObjectCount();
@@ -497,19 +507,13 @@ class Session {
       floodNext_ = (floodNext_ + 1) % objects;
       const int pcount = s_.catalog->PCount(obj);
       const int idx = pcount > 0 ? (view_.Object(obj).idx + 1) % pcount : 0;
-      lines.push_back("UPDATE" + IntItem("OBJ", obj) + IntItem("IDX", idx));
+      add("UPDATE" + IntItem("OBJ", obj) + IntItem("IDX", idx));
     }
-    if (f.Has(FaultKind::UpdateWithoutObj)) lines.push_back("UPDATE IDX=1");
-    if (f.Has(FaultKind::WrongRecordNumber))
-      lines.push_back("UPDATE" + IntItem("OBJ", objects) + IntItem("IDX", 0));
+    if (f.Has(FaultKind::UpdateWithoutObj)) add("UPDATE IDX=1");
+    if (f.Has(FaultKind::WrongRecordNumber)) add("UPDATE" + IntItem("OBJ", objects) + IntItem("IDX", 0));
     if (f.Has(FaultKind::MissingKey))
-      lines.push_back("LOG OBJ=0 COLOR=255 FONTCOLOR=0" + TextItem("T0", "01.01.2000") +
-                      TextItem("T1", "00:00:00") + TextItem("T2", "?") + TextItem("T3", "?") +
-                      TextItem("T4", "?"));
-    for (const auto& line : lines) {
-      view_.ApplyLine(line);
-      NoteCounterLine(line, &told_);
-    }
+      add("LOG OBJ=0 COLOR=255 FONTCOLOR=0" + TextItem("T0", "01.01.2000") + TextItem("T1", "00:00:00") +
+          TextItem("T2", "?") + TextItem("T3", "?") + TextItem("T4", "?"));
     if (s.feed.deriveCounters) CounterLines(view_.Derive(), &told_, &lines);
     if (f.Has(FaultKind::Reload)) lines.push_back("RELOAD");
     lines.push_back(EndWord(f));
