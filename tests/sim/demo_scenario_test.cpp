@@ -249,7 +249,9 @@ TEST(DemoScenario, LiveFeedBreaksAndRepairsAndKeepsCountersTrue) {
   ASSERT_EQ(idx.size(), s.objects.size());
   std::map<std::string, int> counters;
   ASSERT_TRUE(client.Send("GETMAP"));
-  for (const auto& line : *client.ListUntilEnd()) {
+  const auto map_lines = client.ListUntilEnd();  // kept: a loop over *temporary would dangle
+  ASSERT_TRUE(map_lines.has_value());
+  for (const auto& line : *map_lines) {
     if (auto v = orvexsim::FindIntKey(line, " VALUE=")) counters[line.substr(0, line.find(' '))] = *v;
     if (line.rfind("SPEAKER", 0) == 0) counters["SPEAKER"] = *orvexsim::FindIntKey(line, " CALL=");
   }
@@ -310,7 +312,9 @@ TEST(DemoScenario, LiveFeedBreaksAndRepairsAndKeepsCountersTrue) {
       for (const auto& [request, r] : reports) {
         ASSERT_TRUE(client.Send(request));
         std::vector<int> rows;
-        for (const auto& line : *client.ListUntilEnd())
+        const auto report = client.ListUntilEnd();
+        ASSERT_TRUE(report.has_value()) << request;
+        for (const auto& line : *report)
           if (line.rfind("VIEW ", 0) == 0) rows.push_back(*orvexsim::FindIntKey(line, " OBJ="));
         EXPECT_EQ(rows, shown[r]) << request << " at second " << second;
       }
