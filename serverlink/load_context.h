@@ -1,0 +1,44 @@
+// What the steps of the catalogue load work with.
+//
+// After the login the connection thread loads the catalogue step by step, on
+// its own thread: the map list (GETMAP), the map objects (GETMAPOBJ), the map
+// backgrounds, the picture sets, the texts (GETTEXT). Each step is a function
+// that takes this context and returns false when the connection must start a
+// new cycle. The thread sets its stage before each step; the steps set the
+// status texts themselves.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "map/map_model.h"
+#include "serverlink/client_events.h"
+#include "serverlink/client_log.h"
+#include "serverlink/line_channel.h"
+
+namespace vertamo {
+
+struct TLoadContext {
+  TLineChannel& channel;
+  // Filled directly: during the load no widget exists yet.
+  TMapModel& model;
+  // The hand-overs of the map list's layout lines (counters, clock, speaker),
+  // and of the status texts when showStatus is empty.
+  TClientNotifier& notifier;
+  // "Client.log": Debug lines, and the few lines written whatever Debug says.
+  TClientLog& log;
+  // StatusText := text, then ShowStatusText on the main thread. False when a
+  // stop withdrew the hand-over (the step then gives up). Empty: the text goes
+  // to notifier.ShowStatusText.
+  std::function<bool(const std::string& text)> showStatus;
+  // The profile's CacheEnable, and the cache folder (work folder + "Cache/").
+  bool cacheEnable = false;
+  std::string cacheFolder;
+
+  // Text in code page 1251.
+  bool ShowStatus(const std::string& text) const {
+    return showStatus ? showStatus(text) : notifier.ShowStatusText(text);
+  }
+};
+
+}  // namespace vertamo

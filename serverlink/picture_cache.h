@@ -1,0 +1,52 @@
+// The picture cache: PNG files in the work folder's "Cache" folder.
+//
+//   background of a map          Cache/<map name>.png
+//   picture j of a picture set   Cache/<set name>_<j>.png
+//
+// Names come from the server, so they are made safe before they name a file:
+// bytes that are harmless in a file name stay as they are (converted from code
+// page 1251 to UTF-8, so Russian map names stay readable), every other byte
+// becomes "%" and two hexadecimal digits ("%" itself included), and a leading
+// "." as well as a trailing "." or blank are encoded too. The encoding is
+// one-to-one: the same name always gives the same file and two different names
+// never share one. A map name that would look like a picture set's file
+// ("lift_0") gets its last "_" encoded, so maps and sets never collide either.
+//
+// A cache file is written to a temporary file in the same folder and renamed
+// over the old one, so a crash never leaves half a picture under a cache name.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "serverlink/png_codec.h"
+
+namespace vertamo {
+
+// Largest cache file the client reads back (a picture file is far smaller).
+inline constexpr std::size_t kMaxCacheFileBytes = std::size_t{256} << 20;
+
+// The cache folder of a work folder: work folder + "Cache/".
+std::string CacheFolderIn(std::string_view workFolder);
+
+// The file-name form of a name (without folder or extension); see above.
+std::string CacheFileStem(std::string_view name);
+
+// Full paths; cacheFolder with or without its closing "/".
+std::string MapCacheFile(std::string_view cacheFolder, std::string_view mapName);
+std::string PictureSetCacheFile(std::string_view cacheFolder, std::string_view setName, int index);
+
+// Reads a whole cache file (at most kMaxCacheFileBytes). False when it cannot be
+// opened or read, or is larger.
+bool ReadCacheFile(const std::string& path, std::string& bytes);
+
+// Creates the cache folder when needed and replaces the file at `path` by the
+// picture as the project's PNG encoder writes it, atomically. False when the
+// picture is empty or the file cannot be written (the old file then stays).
+bool WriteCacheFile(std::string_view cacheFolder, const std::string& path, const Image& picture);
+
+// Removes a cache file; true when it is gone.
+bool RemoveCacheFile(const std::string& path);
+
+}  // namespace vertamo

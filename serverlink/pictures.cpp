@@ -1,0 +1,255 @@
+#include "serverlink/pictures.h"
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/cp1251.h"
+#include "platform/folders.h"
+#include "serverlink/base64.h"
+#include "serverlink/picture_cache.h"
+#include "serverlink/picture_checksum.h"
+
+namespace vertamo {
+namespace {
+
+std::string Cp(const char* utf8) { return Utf8ToCp1251(utf8); }
+
+// Reads an integer key that must be there and pass `valid`; a missing key is
+// logged by the channel, an invalid value with "Неправильное значение <KEY> в
+// ответе <line>...".
+template <class Valid>
+bool CheckedInt(TLoadContext& ctx, const char* key, const char* name, int& value, Valid valid) {
+  if (!ctx.channel.LineInt(key, value)) return false;
+  if (valid(value)) return true;
+  ctx.log.Debug("Неправильное значение %s в ответе %s...", name, std::string(ctx.channel.Line()).c_str());
+  return false;
+}
+
+// The server's checksum against the computed one ("Неcовпадение": the third
+// letter is a Latin c in the log text).
+bool ChecksumMatches(TLoadContext& ctx, const std::string& serverText, uint32_t computed) {
+  const uint32_t server = ParsePictureChecksum(serverText);
+  if (server == computed) return true;
+  ctx.log.Debug(
+      "Не"
+      "c"
+      "овпадение CS %X и %X",
+      server, computed);
+  return false;
+}
+
+}  // namespace
+
+bool DecodePictureData(std::string_view base64, Image& picture) {
+  picture = Image{};
+  std::string png;
+  return Base64Decode(base64, png) && DecodePng(png, picture);
+}
+
+// ---- map backgrounds ----------------------------------------------------------
+
+bool MapPictureFromCache(TLoadContext& ctx, int index) {
+  MAP* map = ctx.model.MapList.Get(index);
+  if (!map || !map->Picture) return false;
+  const std::string path = MapCacheFile(ctx.cacheFolder, map->Name);
+  if (!FileExists(path)) return false;
+
+  TLineChannel& ch = ctx.channel;
+  ch.SendLine("GETPICTMAPCS MAP=" + std::to_string(index));
+  if (!ch.ExpectLine("MAP=")) return false;
+  int number = 0, transparent = 0;
+  std::string cs;
+  if (!CheckedInt(ctx, "MAP=", "MAP", number, [&](int v) { return v == index; })) return false;
+  if (!ch.LineInt(" TRANSPARENT=", transparent) || !ch.LineStr(" CS=", kChecksumTextMax + 1, cs))
+    return false;
+
+  std::string bytes;
+  if (!ReadCacheFile(path, bytes)) return false;
+  if (!ChecksumMatches(ctx, cs, PictureChecksum(bytes))) return false;
+  Image picture;
+  if (!DecodePng(bytes, picture)) return false;
+  map->Picture->Transparent = transparent != 0;
+  map->Picture->Pixels = std::move(picture);
+  return true;
+}
+
+bool DownloadMapPicture(TLoadContext& ctx, int index) {
+  MAP* map = ctx.model.MapList.Get(index);
+  if (!map || !map->Picture) return false;
+
+  TLineChannel& ch = ctx.channel;
+  ch.SendLine("GETPICTMAP MAP=" + std::to_string(index));
+  if (!ch.ExpectLine("MAP=")) return false;
+  int number = 0, width = 0, height = 0;
+  const auto positive = [](int v) { return v > 0; };
+  if (!CheckedInt(ctx, "MAP=", "MAP", number, [&](int v) { return v == index; }) ||
+      !CheckedInt(ctx, "W=", "W", width, positive) || !CheckedInt(ctx, "H=", "H", height, positive))
+    return false;
+
+  std::string data;
+  if (!ch.ReadQuotedData("DATA=", data)) {
+    ctx.log.Debug("Не удалось получить DATA=...");
+    return false;
+  }
+  Image picture;
+  if (!DecodePictureData(data, picture)) {
+    ctx.log.Debug("Не удалось преобразовать в PNG...");
+    return false;
+  }
+  data = std::string();
+  // A picture that cannot be cached is still shown.
+  if (ctx.cacheEnable) WriteCacheFile(ctx.cacheFolder, MapCacheFile(ctx.cacheFolder, map->Name), picture);
+  map->Picture->Pixels = std::move(picture);
+  return true;
+}
+
+bool LoadMapPictures(TLoadContext& ctx) {
+  ctx.channel.DiscardInput();
+  const int count = ctx.model.MapList.Count();
+  ctx.log.Debug("Всего карт= %d...", count);
+  const std::string progress = Cp("Получение подложки карты ");
+  const std::string of = Cp(" из ") + std::to_string(count);
+  for (int i = 0; i < count; ++i) {
+    if (!ctx.model.MapList.Get(i)->Picture) continue;
+    if (!ctx.ShowStatus(progress + std::to_string(i + 1) + of)) return false;
+    if (ctx.cacheEnable && MapPictureFromCache(ctx, i)) {
+      ctx.log.Debug("Картинка карты %d: взята из кэш", i);
+    } else if (DownloadMapPicture(ctx, i)) {
+      ctx.log.Debug("Картинка карты %d: успешно получена", i);
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+// ---- picture sets -------------------------------------------------------------
+
+bool PictureSetFromCache(TLoadContext& ctx, int index) {
+  MAPOBJECT* object = ctx.model.ObjectList.Get(index);
+  if (!object) return false;
+  const std::string name = object->ImlName.str();
+  if (!FileExists(PictureSetCacheFile(ctx.cacheFolder, name, 0))) return false;
+
+  TLineChannel& ch = ctx.channel;
+  ch.SendLine("GETPICTIMLCS OBJ=" + std::to_string(index));
+  if (!ch.ExpectLine("OBJ=")) return false;
+  int number = 0, count = 0, transparent = 0;
+  std::string cs;
+  if (!CheckedInt(ctx, "OBJ=", "OBJ", number, [&](int v) { return v == index; }) ||
+      !CheckedInt(ctx, " PCOUNT=", "PCOUNT", count, [&](int v) { return v == object->PCount; }))
+    return false;
+  if (!ch.LineInt(" TRANSPARENT=", transparent) || !ch.LineStr(" CS=", kChecksumTextMax + 1, cs))
+    return false;
+
+  // The files one after the other (the count comes from the server, so
+  // nothing is reserved for it): the first that cannot be read ends the path.
+  std::vector<std::string> files;
+  uint32_t sum = 0;
+  for (int j = 0; j < count; ++j) {
+    std::string bytes;
+    if (!ReadCacheFile(PictureSetCacheFile(ctx.cacheFolder, name, j), bytes)) return false;
+    sum = AddToPictureChecksum(sum, bytes);
+    files.push_back(std::move(bytes));
+  }
+  if (!ChecksumMatches(ctx, cs, sum)) return false;
+
+  // Every file is decoded before the first picture goes into the set, so a
+  // file that fails leaves the set empty for the download that follows
+  // instead of holding a first part twice.
+  std::vector<TBitmap> pictures(files.size());
+  for (std::size_t j = 0; j < files.size(); ++j) {
+    if (!DecodePng(files[j], pictures[j].Pixels)) return false;
+    pictures[j].Transparent = transparent != 0;
+    files[j] = std::string();
+  }
+  for (const TBitmap& picture : pictures) {
+    if (!ctx.model.PictureSets.AddPicture(name, picture)) {
+      ctx.log.Debug("Не удалось добавить в набор картинок %s объекта %d...", name.c_str(), index);
+      return false;
+    }
+  }
+  return true;
+}
+
+bool DownloadPictureSet(TLoadContext& ctx, int index) {
+  MAPOBJECT* object = ctx.model.ObjectList.Get(index);
+  if (!object) return false;
+  const std::string name = object->ImlName.str();
+
+  TLineChannel& ch = ctx.channel;
+  ch.SendLine("GETPICTIML OBJ=" + std::to_string(index));
+  if (!ch.ExpectLine("OBJ=")) return false;
+  int number = 0, count = 0, width = 0, height = 0, transparent = 0;
+  const auto positive = [](int v) { return v > 0; };
+  if (!CheckedInt(ctx, "OBJ=", "OBJ", number, [&](int v) { return v == index; }) ||
+      !CheckedInt(ctx, " PCOUNT=", "PCOUNT", count, [&](int v) { return v == object->PCount; }) ||
+      !CheckedInt(ctx, " W=", "W", width, positive) || !CheckedInt(ctx, " H=", "H", height, positive) ||
+      !ch.LineInt(" TRANSPARENT=", transparent))
+    return false;
+
+  std::string data;
+  for (int j = 0; j < count; ++j) {
+    const std::string number_text = std::to_string(j);
+    const std::string prefix = "DATA" + number_text + "=";
+    ctx.log.Always(">>> Получение %s", prefix.c_str());
+    if (!ch.ReadQuotedData(prefix, data)) {
+      ctx.log.Debug("Не удалось получить DATA%s=...", number_text.c_str());
+      return false;
+    }
+    ctx.log.Always("<<< OK");
+    TBitmap bitmap;
+    bitmap.Transparent = transparent != 0;
+    if (!DecodePictureData(data, bitmap.Pixels)) {
+      ctx.log.Debug("Не удалось преобразовать в PNG...");
+      return false;
+    }
+    if (ctx.cacheEnable)
+      WriteCacheFile(ctx.cacheFolder, PictureSetCacheFile(ctx.cacheFolder, name, j), bitmap.Pixels);
+    if (!ctx.model.PictureSets.AddPicture(name, bitmap)) {
+      ctx.log.Debug("Не удалось добавить в набор картинок %s объекта %d...", name.c_str(), index);
+      return false;
+    }
+  }
+  return true;
+}
+
+bool LoadPictureSets(TLoadContext& ctx) {
+  ctx.channel.DiscardInput();
+  MAPOBJECT_LIST& objects = ctx.model.ObjectList;
+  IMAGELIST_LIST& sets = ctx.model.PictureSets;
+  const std::string progress = Cp("Получение набора картинок ");
+  for (int i = 0; i < objects.Count(); ++i) {
+    MAPOBJECT* object = objects.Get(i);
+    const std::string name = object->ImlName.str();
+    if (name.empty()) {
+      ctx.log.Debug("Не задано имя набора картинок объекта %d...", i);
+      continue;
+    }
+    if (TPictureSet* set = sets.FindSet(name)) {
+      object->Pictures = set;
+      continue;
+    }
+    if (!sets.FindOrCreateSet(name, 1, 1)) {
+      ctx.log.Debug("Не удалось создать набор картинок %s объекта %d...", name.c_str(), i);
+      continue;
+    }
+    if (object->PCount == 0) {
+      ctx.log.Debug("Не задано количество картинок  объекта %d...", i);
+      continue;
+    }
+    if (!ctx.ShowStatus(progress + name)) return false;
+    const bool cached = ctx.cacheEnable && PictureSetFromCache(ctx, i);
+    if (!cached && !DownloadPictureSet(ctx, i)) return false;
+    object->Pictures = sets.FindSet(name);
+    if (cached)
+      ctx.log.Debug("Набор картинок %s получен из кэш...", name.c_str());
+    else
+      ctx.log.Debug("Успешно заполнен набор картинок %s...", name.c_str());
+  }
+  return true;
+}
+
+}  // namespace vertamo
