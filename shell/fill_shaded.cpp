@@ -1,5 +1,6 @@
 #include "shell/fill_shaded.h"
 
+#include <QFontMetrics>
 #include <algorithm>
 
 namespace vertamo::ui {
@@ -14,6 +15,20 @@ void FillShaded(QPainter& painter, const QRect& rect, const QColor& color) {
   if (rect.width() <= 0 || rect.height() <= 0) return;
   for (int k = 0; k < rect.height(); ++k)
     painter.fillRect(QRect(rect.left(), rect.top() + k, rect.width(), 1), ShadeLineColor(color, k));
+}
+
+void DrawCellText(QPainter& painter, const QRect& cell, const QString& text, const QColor& color,
+                  bool centred) {
+  if (text.isEmpty()) return;
+  painter.save();
+  painter.setClipRect(cell);
+  painter.setPen(color);
+  const QFontMetrics fm = painter.fontMetrics();
+  const int y = std::max(cell.top() + (cell.height() - fm.height()) / 2, cell.top() + 1);
+  int x = cell.left() + 4;
+  if (centred) x = std::max(cell.left() + (cell.width() - fm.horizontalAdvance(text)) / 2, cell.left() + 1);
+  painter.drawText(QPoint(x, y + fm.ascent()), text);
+  painter.restore();
 }
 
 }  // namespace vertamo::ui

@@ -61,17 +61,7 @@ void PaintLogCell(QPainter& painter, const QRect& rect, int column, const QStrin
     FillShaded(painter, rect, background);
   else
     painter.fillRect(rect, background);
-  if (text.isEmpty()) return;
-  painter.save();
-  painter.setClipRect(rect);
-  painter.setPen(foreground);
-  const QFontMetrics fm = painter.fontMetrics();
-  const int y = std::max(rect.top() + (rect.height() - fm.height()) / 2, rect.top() + 1);
-  int x = rect.left() + 4;
-  if (column == 0 || column == 1)
-    x = std::max(rect.left() + (rect.width() - fm.horizontalAdvance(text)) / 2, rect.left() + 1);
-  painter.drawText(QPoint(x, y + fm.ascent()), text);
-  painter.restore();
+  DrawCellText(painter, rect, text, foreground, column == 0 || column == 1);
 }
 
 TLogDelegate::TLogDelegate(TLogGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}

@@ -225,6 +225,44 @@ class UiUtilsTest : public QObject {
     QCOMPARE(f.font.pointSize(), 11);
   }
 
+  void cellText() {
+    QImage img(200, 40, QImage::Format_RGB32);
+    auto ink = [&](const QRect& cell, int& first, int& last, int& top, int& bottom) {
+      first = last = top = bottom = -1;
+      for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+          if (img.pixel(x, y) != qRgb(255, 255, 255)) {
+            QVERIFY(cell.contains(x, y));  // cut at the cell
+            if (first < 0 || x < first) first = x;
+            last = std::max(last, x);
+            if (top < 0) top = y;
+            bottom = y;
+          }
+    };
+    const QRect cell(20, 5, 120, 20);
+    int first, last, top, bottom;
+    for (bool centred : {false, true}) {
+      img.fill(Qt::white);
+      QPainter p(&img);
+      DrawCellText(p, cell, QStringLiteral("Лифт 12"), Qt::black, centred);
+      p.end();
+      ink(cell, first, last, top, bottom);
+      if (centred)
+        QVERIFY(qAbs((first - cell.left()) - (cell.right() - last)) <= 2);
+      else
+        QVERIFY(first >= cell.left() + 4 && first <= cell.left() + 6);
+      QVERIFY(qAbs((top - cell.top()) - (cell.bottom() - bottom)) <= 4);
+    }
+    // Too long for the cell: cut, and a centred text keeps its first pixel in.
+    img.fill(Qt::white);
+    QPainter p(&img);
+    DrawCellText(p, QRect(20, 5, 30, 20), QStringLiteral("Очень длинный текст"), Qt::black, true);
+    DrawCellText(p, QRect(100, 5, 30, 20), QString(), Qt::black, false);
+    p.end();
+    ink(QRect(20, 5, 30, 20), first, last, top, bottom);
+    QVERIFY(first >= 21);
+  }
+
   void fillShadedEmptyRect() {
     QImage img(10, 10, QImage::Format_RGB32);
     img.fill(Qt::black);
