@@ -18,7 +18,9 @@
 #include "clientthread/fake_server.h"
 #include "map/map_model.h"
 #include "platform/cp1251.h"
+#include "serverlink/base64.h"
 #include "serverlink/client_events.h"
+#include "serverlink/png_codec.h"
 
 namespace vertamo::testing {
 
@@ -272,6 +274,27 @@ struct TServerScript {
   std::map<std::string, std::vector<std::string>> replies;
   int changesServed = 0;
 };
+
+// Base64 text of a small PNG picture, as the server sends picture data.
+inline std::string PictureData(int width = 2, int height = 2, uint32_t argb = 0xFF336699u) {
+  Image image;
+  image.width = width;
+  image.height = height;
+  image.argb.assign(static_cast<size_t>(width * height), argb);
+  return Base64Encode(EncodePng(image));
+}
+
+// Answers for the picture requests of map `map` (a background) and of object
+// `object` (a picture set of `count` pictures).
+inline void ScriptPictures(TServerScript& s, int map, int object, int count) {
+  const std::string data = "\"" + PictureData() + "\"";
+  s.SetReply("GETPICTMAP MAP=" + std::to_string(map),
+             {"MAP=" + std::to_string(map) + " W=2 H=2", "DATA=" + data});
+  std::vector<std::string> set{"OBJ=" + std::to_string(object) + " PCOUNT=" + std::to_string(count) +
+                               " W=2 H=2 TRANSPARENT=0"};
+  for (int j = 0; j < count; ++j) set.push_back("DATA" + std::to_string(j) + "=" + data);
+  s.SetReply("GETPICTIML OBJ=" + std::to_string(object), set);
+}
 
 // Serves one connection with the script. Returns when the client goes.
 inline void ServeScript(TServerScript& s, TFakeConnection& c, const TFakeServer& server) {

@@ -1,0 +1,169 @@
+#include "serverlink/change_feed.h"
+
+#include <utility>
+
+#include "platform/cp1251.h"
+#include "serverlink/line_channel.h"
+#include "serverlink/txtfunc.h"
+
+namespace vertamo {
+namespace {
+
+constexpr std::string_view kLogTextKeys[6] = {" T0=", " T1=", " T2=", " T3=", " T4=", " T5="};
+
+// An integer key: its value, or none (and the key noted when `logged`).
+std::optional<int> IntKey(std::string_view line, std::string_view key, TChangeEvent& event, bool logged) {
+  int value = 0;
+  if (GetIntParam(line, key, value)) return value;
+  if (logged) event.missingKeys.push_back(key);
+  return std::nullopt;
+}
+
+std::optional<std::string> StrKey(std::string_view line, std::string_view key, size_t capacity) {
+  std::string value;
+  if (GetStrParam(line, key, capacity, value)) return value;
+  return std::nullopt;
+}
+
+void ParseLog(std::string_view line, TChangeEvent& event) {
+  const auto object = IntKey(line, " OBJ=", event, true);
+  const auto color = IntKey(line, " COLOR=", event, false);
+  const auto fontColor = IntKey(line, " FONTCOLOR=", event, false);
+  TLogEntry entry;
+  bool complete = object && color && fontColor;
+  for (int i = 0; i < 6 && complete; ++i) {
+    auto text = StrKey(line, kLogTextKeys[i], kLogTextCapacity[i]);
+    if (!text)
+      complete = false;
+    else
+      entry.texts[static_cast<size_t>(i)] = std::move(*text);
+  }
+  if (!complete) return;
+  entry.object = *object;
+  entry.color = *color;
+  entry.fontColor = *fontColor;
+  event.entry = std::move(entry);
+}
+
+void ParseUpdate(std::string_view line, TChangeEvent& event) {
+  const auto object = IntKey(line, " OBJ=", event, true);
+  if (!object) {
+    event.kind = TChangeEvent::Kind::UpdateWithoutObject;
+    return;
+  }
+  event.object = *object;
+  event.idx = IntKey(line, " IDX=", event, false);
+  event.hint = StrKey(line, " HINT=", kFeedHintCapacity);
+  event.caption = StrKey(line, " CAPTION=", kFeedCaptionCapacity);
+  event.capColor = IntKey(line, " CAPCOLOR=", event, false);
+}
+
+}  // namespace
+
+TChangeEvent ParseChangeLine(std::string_view line) {
+  using Kind = TChangeEvent::Kind;
+  TChangeEvent event;
+  auto counter = [&](TCounterKind which) {
+    event.kind = Kind::Counter;
+    event.counter = which;
+    event.value = IntKey(line, " VALUE=", event, true);
+  };
+  if (StartsWithText(line, "END")) {
+    event.kind = Kind::End;
+  } else if (StartsWithText(line, "RELOAD")) {
+    event.kind = Kind::Reload;
+  } else if (StartsWithText(line, "PLAY")) {
+    event.kind = Kind::Play;
+    event.wave = StrKey(line, " WAVE=", kFeedWaveCapacity);
+  } else if (StartsWithText(line, "LOG")) {
+    event.kind = Kind::Log;
+    ParseLog(line, event);
+  } else if (StartsWithText(line, "UPDATE")) {
+    event.kind = Kind::Update;
+    ParseUpdate(line, event);
+  } else if (StartsWithText(line, "LIFTBREAK")) {
+    counter(TCounterKind::LiftBreak);
+  } else if (StartsWithText(line, "OHRALR")) {
+    counter(TCounterKind::OhrAlr);
+  } else if (StartsWithText(line, "PUERR")) {
+    counter(TCounterKind::PuErr);
+  } else if (StartsWithText(line, "SPEAKER")) {
+    event.kind = Kind::Speaker;
+    event.value = IntKey(line, " CALL=", event, true);
+  }
+  return event;
+}
+
+TFeedStep ApplyChangeEvent(const TChangeEvent& event, TClientNotifier& notifier, ISoundOutput* sound) {
+  using Kind = TChangeEvent::Kind;
+  switch (event.kind) {
+    case Kind::End:
+      return TFeedStep::End;
+    case Kind::Reload:
+    case Kind::UpdateWithoutObject:
+      return TFeedStep::Fail;
+    case Kind::Play:
+      if (event.wave && sound) sound->Play(*event.wave);
+      return TFeedStep::Continue;
+    case Kind::Log:
+      if (event.entry && !notifier.AddLogEntry(*event.entry)) return TFeedStep::Fail;
+      return TFeedStep::Continue;
+    case Kind::Update:
+      if (event.idx && !notifier.SetObjectState(event.object, *event.idx)) return TFeedStep::Fail;
+      if (event.hint && !notifier.SetObjectHint(event.object, *event.hint)) return TFeedStep::Fail;
+      if (event.caption && !notifier.SetObjectCaption(event.object, *event.caption)) return TFeedStep::Fail;
+      // -1 means "no colour" and is skipped altogether.
+      if (event.capColor && *event.capColor != -1 &&
+          !notifier.SetObjectCapColor(event.object, *event.capColor))
+        return TFeedStep::Fail;
+      return TFeedStep::Continue;
+    case Kind::Counter:
+      if (event.value && !notifier.SetCounterValue(event.counter, *event.value)) return TFeedStep::Fail;
+      return TFeedStep::Continue;
+    case Kind::Speaker:
+      if (event.value && !notifier.SetSpeakerCall(*event.value)) return TFeedStep::Fail;
+      return TFeedStep::Continue;
+    case Kind::Other:
+      return TFeedStep::Continue;
+  }
+  return TFeedStep::Continue;
+}
+
+std::string MissingKeyLogLine(std::string_view key, std::string_view line) {
+  static const std::string head = Utf8ToCp1251("Не получена строка ");
+  static const std::string middle = Utf8ToCp1251("... Получено:");
+  std::string text = head;
+  text.append(key);
+  text.append(middle);
+  text.append(line);
+  return text;
+}
+
+TChangeFeed::TChangeFeed(TLineChannel& channel, TClientNotifier& notifier, ISoundOutput* sound,
+                         ShowStatus showStatus)
+    : channel_(channel), notifier_(notifier), sound_(sound), showStatus_(std::move(showStatus)) {}
+
+bool TChangeFeed::Exchange() {
+  static const std::string label = Utf8ToCp1251("Обновление: ");
+  channel_.SendLine("GETCHANGES");
+  const std::string status = label + std::to_string(updateCount_);
+  ++updateCount_;
+  if (showStatus_ && !showStatus_(status)) return false;
+  for (;;) {
+    if (!channel_.ReadLine()) return false;
+    const std::string_view line = channel_.Line();
+    const TChangeEvent event = ParseChangeLine(line);
+    if (channel_.Logging())
+      for (std::string_view key : event.missingKeys) channel_.Log(MissingKeyLogLine(key, line));
+    switch (ApplyChangeEvent(event, notifier_, sound_)) {
+      case TFeedStep::Continue:
+        break;
+      case TFeedStep::End:
+        return true;
+      case TFeedStep::Fail:
+        return false;
+    }
+  }
+}
+
+}  // namespace vertamo

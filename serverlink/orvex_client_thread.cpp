@@ -1,0 +1,381 @@
+#include "serverlink/orvex_client_thread.h"
+
+#include <chrono>
+#include <cstring>
+#include <utility>
+
+#include "map/map_model.h"
+#include "platform/cp1251.h"
+#include "serverlink/catalogue.h"
+#include "serverlink/change_feed.h"
+#include "serverlink/picture_cache.h"
+#include "serverlink/pictures.h"
+#include "serverlink/txtfunc.h"
+
+namespace vertamo {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A text field of the profile, up to its zero (or its whole size without one).
+template <size_t N>
+std::string ProfileText(const char (&field)[N]) {
+  return std::string(field, strnlen(field, N));
+}
+
+}  // namespace
+
+TOrvexClientThread::TOrvexClientThread(const SERVERINFO& profile, std::string workFolder, TMapModel& model,
+                                       IClientEvents& events, IMainThreadExecutor& mainThread,
+                                       ISoundOutput* sound)
+    : profile_(profile),
+      workFolder_(std::move(workFolder)),
+      model_(model),
+      mainThread_(mainThread),
+      sound_(sound),
+      handOver_(mainThread),
+      notifier_(handOver_, events),
+      log_(workFolder_, profile.Debug),
+      channel_(
+          stop_, [this](std::string_view message) { log_.WriteLine(message); }, profile.Debug) {
+  if (!workFolder_.empty() && workFolder_.back() != '/') workFolder_ += '/';
+  feed_ = std::make_unique<TChangeFeed>(channel_, notifier_, sound_,
+                                        [this](const std::string& text) { return ShowStatusText(text); });
+}
+
+TOrvexClientThread::~TOrvexClientThread() { Stop(); }
+
+void TOrvexClientThread::Start() {
+  if (started_) return;
+  started_ = true;
+  channel_.SetReadTimeout(timings_.readTimeoutMs);
+  thread_ = std::thread([this] { Execute(); });
+}
+
+void TOrvexClientThread::Terminate() {
+  stop_.Request();
+  handOver_.RequestStop();
+  { std::lock_guard<std::mutex> lock(slotMutex_); }
+  slotCv_.notify_all();
+}
+
+void TOrvexClientThread::WaitFor() {
+  if (thread_.joinable()) thread_.join();
+}
+
+void TOrvexClientThread::Stop() {
+  Terminate();
+  WaitFor();
+}
+
+std::string TOrvexClientThread::StageText(int stage) {
+  const char* text = "";
+  switch (stage) {
+    case kStageBadServer:
+      text = "Ошибка в настройке сервера";
+      break;
+    case kStageConnecting:
+      text = "Подключение к серверу";
+      break;
+    case kStageLogin:
+      text = "Ввод логина";
+      break;
+    case kStagePassword:
+      text = "Ввод пароля";
+      break;
+    case kStageAuthorising:
+      text = "Проверка авторизации";
+      break;
+    case kStageRefused:
+      text = "Неправильный логин или пароль";
+      break;
+    case kStageMaps:
+      text = "Получение карт";
+      break;
+    case kStageObjects:
+      text = "Получение объектов карт";
+      break;
+    case kStageBackgrounds:
+      text = "Получение подложек";
+      break;
+    case kStagePictures:
+      text = "Получение картинок";
+      break;
+    case kStageTexts:
+      text = "Получение текстов";
+      break;
+    case kStagePolling:
+      text = "OK";
+      break;
+    case kStageStopped:
+      text = "Поток завершён...";
+      break;
+    default:
+      break;
+  }
+  return Utf8ToCp1251(text);
+}
+
+std::string TOrvexClientThread::StatusText() const {
+  std::lock_guard<std::mutex> lock(statusMutex_);
+  return statusText_;
+}
+
+bool TOrvexClientThread::ShowStatusText(const std::string& text) {
+  {
+    std::lock_guard<std::mutex> lock(statusMutex_);
+    statusText_ = text;
+  }
+  if (notifier_.ShowStatusText(text)) return true;
+  if (!Stopping()) orphaned_ = true;
+  return false;
+}
+
+void TOrvexClientThread::Execute() {
+  while (Cycle()) {
+  }
+  const int stage = stage_.load(std::memory_order_relaxed);
+  if (stage != kStageBadServer && stage != kStageRefused)
+    stage_.store(kStageStopped, std::memory_order_release);
+  channel_.Link().Close();
+  finished_.store(true, std::memory_order_release);
+}
+
+bool TOrvexClientThread::Cycle() {
+  stage_.store(kStageCycle, std::memory_order_release);
+  if (channel_.Link().Connected()) channel_.Link().Close();
+  if (Stopping() || orphaned_) return false;
+
+  if (!notifier_.ClearMaps()) {
+    if (!Stopping()) orphaned_ = true;
+    return false;
+  }
+
+  if (attempts_.load(std::memory_order_relaxed) > 0) {
+    if (!ShowStatusText(Utf8ToCp1251("Пауза..."))) return false;
+    if (stop_.WaitFor(timings_.pauseMs)) return false;
+  }
+
+  stage_.store(kStageConnecting, std::memory_order_release);
+  if (!ShowStatusText("")) return false;
+  log_.Debug("Подключение...");
+
+  TTCPClient& link = channel_.Link();
+  if (!link.ConnectAsync(ProfileText(profile_.Ip), profile_.Port)) {
+    stage_.store(kStageBadServer, std::memory_order_release);
+    log_.Debug("Ошибка инициализации подключения");
+    return false;
+  }
+  bool connected = false;
+  for (int i = 0; i < timings_.connectAttempts && !connected; ++i) {
+    connected = link.WaitConnected(timings_.connectWaitMs, &stop_);
+    if (Stopping()) return false;
+  }
+  if (!connected) return true;
+
+  channel_.SendLine("REMOTE");
+  attempts_.fetch_add(1, std::memory_order_acq_rel);
+  stage_.store(kStageLogin, std::memory_order_release);
+
+  if (!Login()) return !Stopping() && stage_.load(std::memory_order_relaxed) != kStageRefused;
+  if (!LoadCatalogue()) return !Stopping() && !orphaned_;
+
+  if (!notifier_.BuildMaps()) {
+    if (!Stopping()) orphaned_ = true;
+    return false;
+  }
+  if (!ShowStatusText("")) return false;
+  feed_->Restart();
+
+  return PollChanges() && !Stopping() && !orphaned_;
+}
+
+bool TOrvexClientThread::Login() {
+  if (!channel_.ExpectPrompt("Login:")) {
+    log_.Debug("Не получена строка Login:...");
+    return false;
+  }
+  log_.Debug("Получено: Login:");
+  channel_.SendLine(ProfileText(profile_.Login));
+  stage_.store(kStagePassword, std::memory_order_release);
+
+  if (!channel_.ExpectPrompt("Password:")) {
+    log_.Debug("Не получена строка Password:...");
+    return false;
+  }
+  log_.Debug("Получено: Password:");
+  channel_.SendLine(ProfileText(profile_.Password));
+  stage_.store(kStageAuthorising, std::memory_order_release);
+
+  if (!channel_.ReadLine()) {
+    log_.Debug("Не получена строка OK...");
+    return false;
+  }
+  const std::string_view reply = channel_.Line();
+  if (StartsWithText(reply, "Wrong login")) {
+    stage_.store(kStageRefused, std::memory_order_release);
+    log_.Debug("Не прошёл авторизацию...");
+    return false;
+  }
+  if (StartsWithText(reply, "OK")) return true;
+  log_.Debug("Не получена строка OK...");
+  return false;
+}
+
+bool TOrvexClientThread::LoadCatalogue() {
+  TLoadContext context{channel_,
+                       model_,
+                       notifier_,
+                       log_,
+                       [this](const std::string& text) { return ShowStatusText(text); },
+                       profile_.CacheEnable,
+                       CacheFolderIn(workFolder_)};
+
+  stage_.store(kStageMaps, std::memory_order_release);
+  if (!LoadMaps(context)) return false;
+  stage_.store(kStageObjects, std::memory_order_release);
+  if (!LoadMapObjects(context)) return false;
+  stage_.store(kStageBackgrounds, std::memory_order_release);
+  if (!LoadMapPictures(context)) return false;
+  stage_.store(kStagePictures, std::memory_order_release);
+  if (!LoadPictureSets(context)) return false;
+  channel_.DiscardInput();
+  stage_.store(kStageTexts, std::memory_order_release);
+  if (!LoadTexts(context)) return false;
+  return !Stopping();
+}
+
+bool TOrvexClientThread::PollChanges() {
+  while (!Stopping()) {
+    stage_.store(kStagePolling, std::memory_order_release);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timings_.pollPeriodMs);
+    for (;;) {
+      ServeRequest();
+      std::unique_lock<std::mutex> lock(slotMutex_);
+      const bool woken = slotCv_.wait_until(lock, deadline, [&] {
+        return stop_.IsRequested() || requestPending_.load(std::memory_order_relaxed) ||
+               listRequestPending_.load(std::memory_order_relaxed);
+      });
+      if (stop_.IsRequested()) return false;
+      if (!woken) break;  // the second is over
+    }
+    if (!feed_->Exchange()) return !Stopping() && !orphaned_;
+  }
+  return false;
+}
+
+void TOrvexClientThread::ServeRequest() {
+  bool list = false;
+  unsigned long long id = 0;
+  std::string request;
+  {
+    std::lock_guard<std::mutex> lock(slotMutex_);
+    if (requestPending_.load(std::memory_order_relaxed)) {
+      list = false;
+    } else if (listRequestPending_.load(std::memory_order_relaxed)) {
+      list = true;
+    } else {
+      return;
+    }
+    id = requestId_;
+    request = request_;
+  }
+
+  std::string reply;
+  std::vector<std::string> lines;
+  if (!request.empty()) {
+    channel_.SendLine(request);
+    if (!list) {
+      if (channel_.ReadLine()) reply.assign(channel_.Line());
+    } else {
+      while (lines.size() < kMaxReplyLines && channel_.ReadLine()) {
+        const std::string_view line = channel_.Line();
+        if (line.compare(0, 3, "END") == 0) break;
+        lines.emplace_back(line);
+      }
+    }
+  }
+
+  {
+    std::lock_guard<std::mutex> lock(slotMutex_);
+    // A request the main thread withdrew in the meantime gets no reply: the
+    // answer would otherwise land in the slot of a later request.
+    if (requestId_ != id) return;
+    if (!list && requestPending_.load(std::memory_order_relaxed)) {
+      reply_ = std::move(reply);
+      requestPending_.store(false, std::memory_order_release);
+    } else if (list && listRequestPending_.load(std::memory_order_relaxed)) {
+      replyList_ = std::move(lines);
+      listRequestPending_.store(false, std::memory_order_release);
+    }
+  }
+  slotCv_.notify_all();
+}
+
+void TOrvexClientThread::WithdrawLocked(std::atomic<bool>& pending) {
+  pending.store(false, std::memory_order_release);
+  ++requestId_;
+  slotCv_.notify_all();  // a request wait of another caller ends at once
+}
+
+bool TOrvexClientThread::SendCommand(std::string_view request) {
+  std::unique_lock<std::mutex> lock(slotMutex_);
+  if (requestPending_.load(std::memory_order_relaxed)) {
+    WithdrawLocked(requestPending_);
+    return false;
+  }
+  request_.assign(request);
+  const unsigned long long id = ++requestId_;
+  listRequestPending_.store(false, std::memory_order_release);
+  requestPending_.store(true, std::memory_order_release);
+  slotCv_.notify_all();
+
+  const auto deadline = Clock::now() + std::chrono::milliseconds(commandWaitMs_);
+  slotCv_.wait_until(lock, deadline,
+                     [&] { return requestId_ != id || !requestPending_.load(std::memory_order_relaxed); });
+  if (requestId_ == id && !requestPending_.load(std::memory_order_relaxed)) return !reply_.empty();
+  // Time-out: the request is withdrawn.
+  WithdrawLocked(requestPending_);
+  return false;
+}
+
+bool TOrvexClientThread::SendListCommand(std::string_view request) {
+  std::unique_lock<std::mutex> lock(slotMutex_);
+  if (requestPending_.load(std::memory_order_relaxed)) {
+    WithdrawLocked(requestPending_);
+    return false;
+  }
+  if (listRequestPending_.load(std::memory_order_relaxed)) {
+    WithdrawLocked(listRequestPending_);
+    return false;
+  }
+  request_.assign(request);
+  const unsigned long long id = ++requestId_;
+  listRequestPending_.store(true, std::memory_order_release);
+  slotCv_.notify_all();
+
+  const auto deadline = Clock::now() + std::chrono::milliseconds(listCommandWaitMs_);
+  slotCv_.wait_until(lock, deadline, [&] {
+    return requestId_ != id || !listRequestPending_.load(std::memory_order_relaxed);
+  });
+  if (requestId_ == id && !listRequestPending_.load(std::memory_order_relaxed)) return !replyList_.empty();
+  WithdrawLocked(listRequestPending_);
+  return false;
+}
+
+std::string TOrvexClientThread::Reply() const {
+  std::lock_guard<std::mutex> lock(slotMutex_);
+  return reply_;
+}
+
+std::vector<std::string> TOrvexClientThread::ReplyList() const {
+  std::lock_guard<std::mutex> lock(slotMutex_);
+  return replyList_;
+}
+
+void TOrvexClientThread::ClearReplyList() {
+  std::lock_guard<std::mutex> lock(slotMutex_);
+  replyList_.clear();
+}
+
+}  // namespace vertamo

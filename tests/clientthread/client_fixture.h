@@ -1,0 +1,127 @@
+// A connection thread wired to recorders, a test main thread and a scripted
+// server, as the thread's tests use it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <memory>
+#include <string>
+
+#include "clientthread/client_test_support.h"
+#include "clientthread/fake_server.h"
+#include "platform/cp1251.h"
+#include "serverlink/orvex_client_thread.h"
+#include "settings/server_profile.h"
+#include "support/temp_folder.h"
+
+namespace vertamo::testing {
+
+// A port on which nobody listens.
+inline int ClosedPort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  socklen_t len = sizeof addr;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+  ::close(fd);
+  return ntohs(addr.sin_port);
+}
+
+inline std::string U(const std::string& utf8) { return Utf8ToCp1251(utf8); }
+
+class ClientFixture : public ::testing::Test {
+ protected:
+  ClientFixture() : recorder(model) {
+    recorder.SetMainThread(main.Run([] { return std::this_thread::get_id(); }));
+    timings.pauseMs = 300;  // the 3 s pause, shortened; observable as "Пауза..."
+  }
+  ~ClientFixture() override {
+    if (client) StopClient();
+    client.reset();
+    server.reset();
+  }
+
+  void StartServer() {
+    server = std::make_unique<TFakeServer>([this](TFakeConnection& c) { ServeScript(script, c, *server); });
+  }
+
+  SERVERINFO Profile(int port) const {
+    SERVERINFO p = DefaultProfile();
+    SetProfileText(p.Ip, "127.0.0.1");
+    SetProfileText(p.Login, "dispatcher");
+    SetProfileText(p.Password, U("пароль"));
+    p.Port = static_cast<uint16_t>(port);
+    p.Debug = debug;
+    p.CacheEnable = cache;
+    return p;
+  }
+
+  void StartClient(int port) {
+    client =
+        std::make_unique<TOrvexClientThread>(Profile(port), folder.folder(), model, recorder, main, &sound);
+    client->SetTimings(timings);
+    client->Start();
+  }
+  void StartClient() { StartClient(server->port()); }
+
+  // Stops the thread from the main thread, as the main window does, and
+  // fails the test (instead of hanging) when the stop does not end.
+  void StopClient() {
+    auto done = std::async(std::launch::async, [this] {
+      main.Run([this] {
+        client->Stop();
+        return 0;
+      });
+    });
+    if (done.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+      ADD_FAILURE() << "the stop did not end";
+      std::abort();
+    }
+  }
+
+  // Waits until the thread reports the stage (or the time runs out).
+  bool WaitStage(int stage, int timeoutMs = 20000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < end) {
+      if (client->Stage() == stage) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return false;
+  }
+  bool WaitFinished(int timeoutMs = 20000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < end) {
+      if (client->Finished()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return false;
+  }
+
+  // Main-window requests, run on the main thread.
+  bool SendCommand(const std::string& request) {
+    return main.Run([&] { return client->SendCommand(request); });
+  }
+  bool SendListCommand(const std::string& request) {
+    return main.Run([&] { return client->SendListCommand(request); });
+  }
+
+  std::string ClientLogText() { return Cp1251ToUtf8(ReadWholeFile(folder.file("Client.log"))); }
+
+  TempFolder folder;
+  TTestMainThread main;
+  TMapModel model;
+  TEventRecorder recorder;
+  TSoundRecorder sound;
+  TServerScript script;
+  TClientTimings timings;
+  bool debug = true;
+  bool cache = false;
+  std::unique_ptr<TFakeServer> server;
+  std::unique_ptr<TOrvexClientThread> client;
+};
+
+}  // namespace vertamo::testing
