@@ -10,6 +10,7 @@
 
 #include "settings/fast_ini.h"
 #include "settings/server_profile.h"
+#include "tests/support/fake_form_bounds.h"
 
 namespace {
 
@@ -32,19 +33,6 @@ std::string WorkFile() {
   return tmpl + "/Vertamo.ini";
 }
 
-struct Window : vertamo::IFormBounds {
-  int l = 0, t = 0, w = 909, h = 596;
-  std::string name() const override { return "FormVertamo"; }
-  int left() const override { return l; }
-  int top() const override { return t; }
-  int width() const override { return w; }
-  int height() const override { return h; }
-  void setLeft(int v) override { l = v; }
-  void setTop(int v) override { t = v; }
-  void setWidth(int v) override { w = v; }
-  void setHeight(int v) override { h = v; }
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -58,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   {
     vertamo::TFastIni ini(path);
     Check(!ini.Failed());
-    Window window;
+    vertamo::testing::FakeFormBounds window("FormVertamo", 0, 0, 909, 596);
     ini.ReadFormBounds(&window);
     const vertamo::SERVERINFO profile = vertamo::LoadProfile(ini, "ServerInfo");
     Check(std::char_traits<char>::length(profile.Name) < sizeof profile.Name);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/folders.h"
+#include "support/fake_form_bounds.h"
 #include "support/temp_folder.h"
 
 namespace vertamo {
@@ -114,19 +115,9 @@ TEST(AppSettings, TheRunningProgram) {
   EXPECT_EQ(app.ProgramPath("ohphone"), app.ProgramFolder + "ohphone");
 }
 
-struct Window : IFormBounds {
-  std::string n;
-  int l = 0, t = 0, w = 909, h = 596;
-  explicit Window(std::string name) : n(std::move(name)) {}
-  std::string name() const override { return n; }
-  int left() const override { return l; }
-  int top() const override { return t; }
-  int width() const override { return w; }
-  int height() const override { return h; }
-  void setLeft(int v) override { l = v; }
-  void setTop(int v) override { t = v; }
-  void setWidth(int v) override { w = v; }
-  void setHeight(int v) override { h = v; }
+// A window of the workstation's initial bounds.
+struct Window : testing::FakeFormBounds {
+  explicit Window(std::string name) : FakeFormBounds(std::move(name), 0, 0, 909, 596) {}
 };
 
 TEST(AppSettings, MainIniAndWindowPositions) {

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/cp1251.h"
+#include "support/fake_form_bounds.h"
 #include "support/temp_folder.h"
 
 namespace vertamo {
@@ -379,20 +380,7 @@ TEST_F(FastIniTest, AFailedRenameKeepsTheDataAndModified) {
   EXPECT_EQ(FolderEntries(dir_.path()), std::vector<std::string>{"test.ini"});
 }
 
-struct FakeWindow : IFormBounds {
-  std::string name_ = "FormTest";
-  int l = 1, t = 2, w = 3, h = 4;
-  std::string log;
-  std::string name() const override { return name_; }
-  int left() const override { return l; }
-  int top() const override { return t; }
-  int width() const override { return w; }
-  int height() const override { return h; }
-  void setLeft(int v) override { l = v, log += "L"; }
-  void setTop(int v) override { t = v, log += "T"; }
-  void setWidth(int v) override { w = v, log += "W"; }
-  void setHeight(int v) override { h = v, log += "H"; }
-};
+using FakeWindow = testing::FakeFormBounds;
 
 TEST_F(FastIniTest, FormBounds) {
   struct Case {
