@@ -1,0 +1,100 @@
+// Printing of a text grid: the print dialog "Печать" (dispatch office name,
+// print font, printer set-up), the page composition, the page-count question
+// and the job itself. Any printer Qt offers will do, a PDF file included.
+//
+// Settings in section "Printer": "Orientation" (landscape, default on),
+// "Disp" (the dispatch office name) and the print font (default Arial 9).
+#pragma once
+
+#include <QDialog>
+#include <QFont>
+#include <QFontMetrics>
+#include <functional>
+
+#include "journal/print_layout.h"
+#include "settings/fast_ini.h"
+#include "shell/font_settings.h"
+
+class QGroupBox;
+class QLineEdit;
+class QPaintDevice;
+class QPrinter;
+class QPushButton;
+
+namespace vertamo::ui {
+
+// The print dialog ("FormPrint"): fills nothing in by itself; PrintGrid puts
+// the office name and the print font in and takes them out again.
+class TFormPrint : public QDialog {
+  Q_OBJECT
+ public:
+  TFormPrint(QPrinter& printer, QWidget* owner);
+
+  QGroupBox* GroupBox1 = nullptr;
+  QLineEdit* Edit1 = nullptr;
+  QPushButton* ButtonFont = nullptr;
+  QPushButton* ButtonSetup = nullptr;
+  QPushButton* BitBtnPrint = nullptr;
+  QPushButton* BitBtn1 = nullptr;
+
+  // The print font being edited.
+  TUiFont PrintFont;
+
+  // The font dialog, started with a copy of the print font; true and the
+  // chosen font on OK. Tests replace it.
+  std::function<bool(QFont& font)> ChooseFont;
+  // The printer set-up dialog (printer, paper, orientation); true on OK.
+  std::function<bool(QPrinter& printer)> SetupPrinter;
+
+ private:
+  void ButtonFontClick();
+  void ButtonSetupClick();
+
+  QPrinter& printer_;
+};
+
+// The dialogs PrintGrid shows; each left empty uses the real one.
+struct TPrintDialogs {
+  // Shows the print dialog modally; true for "Печать".
+  std::function<bool(TFormPrint& dialog)> run;
+  // The page-count question (caption "Внимание", Yes / No); true for Yes.
+  std::function<bool(const QString& question)> confirm;
+  // "Слишком много столбцов", caption "Печать невозможна...".
+  std::function<void(const QString& text, const QString& caption)> stop;
+};
+
+enum class TPrintResult {
+  Cancelled,       // the print dialog was cancelled: nothing printed, nothing stored
+  TooManyColumns,  // more than 20 columns: settings stored, nothing printed
+  Declined,        // No to the page count: the composed pages are dropped
+  Printed,         // the pages went to the printer
+  Failed,          // the printer could not be opened
+};
+
+struct TPrintOutcome {
+  TPrintResult result = TPrintResult::Cancelled;
+  int pages = 0;
+};
+
+// Prints `grid` (its cells, column widths in screen pixels and the reference
+// width they relate to) with `title` on every page. The office name and the
+// font come from the dialog; `ini` (may be null) keeps section "Printer".
+TPrintOutcome PrintGrid(QWidget* owner, const QString& title, TPrintGrid grid, TFastIni* ini,
+                        QPrinter& printer, const TPrintDialogs& dialogs = {});
+
+// Sizes of code page 1251 texts in a font on a paint device.
+class TQtTextMetrics : public ITextMetrics {
+ public:
+  TQtTextMetrics(const QFont& font, QPaintDevice* device);
+  int TextWidth(std::string_view text) const override;
+  int TextHeight(std::string_view text) const override;
+
+ private:
+  QFontMetrics metrics_;
+};
+
+// The workstation's printer: it keeps the dispatcher's choice of printer and
+// paper for as long as the program runs.
+QPrinter& WorkstationPrinter();
+
+}  // namespace vertamo::ui

@@ -1,0 +1,105 @@
+// TFormSetup: the settings dialog "Настройки программы". It edits a copy of
+// the server connection profile and keeps the saved profiles of section
+// "Servers" (Srv0, Srv1, ... in the one-line form) to choose from.
+//
+// The main window's menu command "Настройки" runs it through RunSetupDialog:
+//
+//   const TSetupResult r = RunSetupDialog(this, ini, profile_);
+//   if (r.accepted) { rewrite LabelSrv; ini->Save(); if (r.reconnect) Reconnect(); }
+//
+// With Cancel nothing but the window bounds is stored: deletions and edits
+// are lost. OK rewrites the saved list only for a named, valid profile; the
+// edited profile becomes the active one either way.
+#pragma once
+
+#include <QDialog>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "settings/fast_ini.h"
+#include "settings/server_profile.h"
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QToolButton;
+class QTabWidget;
+
+namespace Ui {
+class TFormSetup;
+}
+
+namespace vertamo::ui {
+
+class TFormSetup : public QDialog {
+  Q_OBJECT
+ public:
+  // `ini` (may be null) holds section "Servers" and the window bounds under
+  // "FormSetup"; it outlives the dialog.
+  explicit TFormSetup(TFastIni* ini, QWidget* parent = nullptr);
+  ~TFormSetup() override;
+
+  // Fills every field from the profile (texts without their outer blanks) and
+  // makes it the working copy. Clears the profile's Modified mark first: what
+  // ApplyProfile marks afterwards tells the main window whether anything
+  // changed.
+  void ShowProfile(SERVERINFO& profile);
+  // The fields into the working copy: texts without outer blanks, the port
+  // read as a settings number (no number gives 0), both check boxes.
+  SERVERINFO GetProfile();
+
+  // The saved profiles, in their one-line form and in the order of the names
+  // in ComboBoxServers.
+  const std::vector<std::string>& SavedServers() const { return servers_; }
+
+  // Controls, under their component names.
+  QTabWidget* PageControl1 = nullptr;
+  QWidget* TabSheet1 = nullptr;
+  QLineEdit* EditServerName = nullptr;
+  QLineEdit* EditServerIp = nullptr;
+  QLineEdit* EditServerPort = nullptr;
+  QLineEdit* EditServerLogin = nullptr;
+  QLineEdit* EditServerPassword = nullptr;
+  QCheckBox* CheckBoxDebug = nullptr;
+  QCheckBox* CheckBoxCacheEnable = nullptr;
+  QComboBox* ComboBoxServers = nullptr;
+  QToolButton* BitBtnDel = nullptr;
+  QPushButton* ButtonOK = nullptr;
+  QPushButton* ButtonCancel = nullptr;
+
+ public slots:
+  void done(int result) override;
+
+ private:
+  void FormCreate();
+  void ComboBoxServersClick(int index);
+  void BitBtnDelClick();
+  void ButtonOKClick();
+
+  std::unique_ptr<Ui::TFormSetup> ui_;
+  TFastIni* ini_;
+  SERVERINFO profile_{};
+  std::vector<std::string> servers_;
+  bool closed_ = false;
+};
+
+// The main window's decision after OK: merges the edited profile into the
+// active one field by field (ApplyProfile) and tells whether anything
+// changed, that is whether the connection must be started again.
+bool ApplySetupProfile(SERVERINFO& active, const SERVERINFO& edited);
+
+struct TSetupResult {
+  bool accepted = false;   // closed with OK: show the name, save the settings
+  bool reconnect = false;  // the active profile changed: reconnect
+};
+
+// The dialog's part of the menu command "Настройки": creates the dialog,
+// shows the active profile, runs it modally (through `exec` when given, for
+// tests) and, on OK, applies the edited profile to `active`.
+TSetupResult RunSetupDialog(QWidget* owner, TFastIni* ini, SERVERINFO& active,
+                            const std::function<bool(TFormSetup&)>& exec = {});
+
+}  // namespace vertamo::ui
