@@ -1,0 +1,227 @@
+#include "map/ui/map_view.h"
+
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <vector>
+
+#include "shell/qt_text.h"
+#include "shell/win_color.h"
+
+namespace vertamo::ui {
+namespace {
+
+constexpr int kLabelTopShift = 4;  // a text label sits 4 pixels above the server's Y
+
+Qt::Alignment HorizontalAlignment(uint8_t alignment) {
+  switch (alignment) {
+    case 1:
+      return Qt::AlignRight;
+    case 2:
+      return Qt::AlignHCenter;
+    default:
+      // 0, and every value the label controls do not know (the stored default
+      // 3 among them): the label's own default, left.
+      return Qt::AlignLeft;
+  }
+}
+
+Qt::Alignment VerticalAlignment(uint8_t layout) {
+  switch (layout) {
+    case 1:
+      return Qt::AlignVCenter;
+    case 2:
+      return Qt::AlignBottom;
+    default:
+      return Qt::AlignTop;
+  }
+}
+
+}  // namespace
+
+// --- TMapImage -------------------------------------------------------------
+
+TMapImage::TMapImage(const QPixmap& picture, QWidget* tab) : QWidget(tab), picture_(picture) {
+  setObjectName(QStringLiteral("Image"));
+  // The tab sees the mouse wherever the background is.
+  setAttribute(Qt::WA_TransparentForMouseEvents);
+  if (tab) setGeometry(tab->rect());
+}
+
+void TMapImage::paintEvent(QPaintEvent* event) {
+  if (picture_.isNull()) return;
+  QPainter painter(this);
+  // Only what was invalidated: a changed object repaints the background below
+  // its own rectangle, not the whole map.
+  const QRect area = event->rect() & picture_.rect();
+  if (!area.isEmpty()) painter.drawPixmap(area, picture_, area);
+}
+
+// --- TMapPage --------------------------------------------------------------
+
+TMapPage::TMapPage(QWidget* parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("Tab"));
+  setMouseTracking(true);
+}
+
+void TMapPage::mouseMoveEvent(QMouseEvent* event) {
+  event->accept();
+  if (OnMouseMove) OnMouseMove();
+}
+
+void TMapPage::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  if (image_) image_->setGeometry(rect());  // the image fills the tab
+}
+
+TMapTab::~TMapTab() { delete page_.data(); }
+
+// --- TMapTextLabel -----------------------------------------------------------
+
+TMapTextLabel::TMapTextLabel(QWidget* owner) : QLabel(owner) {
+  setObjectName(QStringLiteral("TextLabel"));
+  setTextFormat(Qt::PlainText);
+  // A label without handlers keeps the mouse to itself, as the tab below must
+  // not see it.
+  setAttribute(Qt::WA_NoMousePropagation);
+}
+
+void TMapTextLabel::SwapColours() {
+  QPalette pal = palette();
+  const QColor background = pal.color(QPalette::Window);
+  pal.setColor(QPalette::Window, pal.color(QPalette::WindowText));
+  pal.setColor(QPalette::WindowText, background);
+  setPalette(pal);
+}
+
+void TMapTextLabel::mousePressEvent(QMouseEvent* event) {
+  event->accept();
+  if (OnMouseDown) OnMouseDown(this, event->button(), event->modifiers());
+}
+
+void TMapTextLabel::mouseMoveEvent(QMouseEvent* event) {
+  event->accept();
+  if (OnMouseMove) OnMouseMove(this);
+}
+
+// --- creation ----------------------------------------------------------------
+
+TMapPage* PageOf(const MAP& map) {
+  const auto* tab = dynamic_cast<const TMapTab*>(map.Tab.get());
+  return tab ? tab->Page() : nullptr;
+}
+
+TMapPage* CreateMapPage(MAP& map, QTabWidget* pageControl) {
+  // 1. The tab page, the last tab, captioned with the map's name.
+  auto* page = new TMapPage();
+  pageControl->addTab(page, FromCp1251(map.Name.str()));
+  map.Tab = std::make_unique<TMapTab>(page);
+  // 2. A map without a background has an empty tab.
+  if (!map.Picture || map.Picture->Empty()) return page;
+  // 3. The background, unscaled from the top-left corner, below everything.
+  const QImage image = ToQImage(map.Picture->Pixels, map.Picture->Transparent);
+  if (image.isNull()) return page;
+  auto* background = new TMapImage(QPixmap::fromImage(image), page);
+  background->lower();
+  page->SetImage(background);
+  return page;
+}
+
+QString HintToolTip(std::string_view hint) {
+  if (hint.empty()) return {};
+  // Rich text on purpose: a hint is shown exactly as sent (a "<" is a "<"), its
+  // line feeds break the lines and nothing else does.
+  return QStringLiteral("<p style='white-space:pre'>") + FromCp1251(hint).toHtmlEscaped() +
+         QStringLiteral("</p>");
+}
+
+TMapPict* CreateMapPict(MAPOBJECT& object, QWidget* tab, TPictureCache* cache) {
+  auto* pict = new TMapPict(tab, cache);
+  object.Widget = pict;
+  pict->SetMapObject(&object);
+  pict->setToolTip(HintToolTip(object.Hint.str()));
+  return pict;
+}
+
+bool TextLabelIsBound(const MAPTEXT& text) { return text.Action != 0; }
+
+void CreateTextLabels(MAPTEXT_LIST& texts, QTabWidget* pageControl, const TTextLabelHandlers& handlers) {
+  const int pages = pageControl->count();
+  // The texts of each page in list order, found in one pass over the list.
+  std::vector<std::vector<MAPTEXT*>> byPage(static_cast<std::size_t>(pages > 0 ? pages : 0));
+  for (int i = 0; i < texts.Count(); ++i) {
+    MAPTEXT* text = texts.Get(i);
+    if (text->MapIndex >= 0 && text->MapIndex < pages)
+      byPage[static_cast<std::size_t>(text->MapIndex)].push_back(text);
+  }
+  for (int p = 0; p < pages; ++p)
+    for (MAPTEXT* text : byPage[static_cast<std::size_t>(p)])
+      CreateTextLabel(*text, pageControl->widget(p), handlers);
+}
+
+TMapTextLabel* CreateTextLabel(MAPTEXT& text, QWidget* tab, const TTextLabelHandlers& handlers) {
+  // 1. A text that is not visible gets no label at all.
+  if (!text.HasFlag(kTextVisible)) return nullptr;
+  // 2. The label, owned by the tab; it appears once complete (step 7).
+  auto* label = new TMapTextLabel(tab);
+  label->hide();
+  text.Label = label;
+  // 3. Bounds: four pixels above the server's Y.
+  label->setGeometry(text.X, text.Y - kLabelTopShift, text.W, text.H);
+  // 4. Caption, alignment, layout, transparency, word wrap.
+  label->setText(FromCp1251(text.Caption.str()));
+  label->setAlignment(HorizontalAlignment(text.Alignment) | VerticalAlignment(text.Layout));
+  label->setAutoFillBackground(!text.HasFlag(kTextTransparent));
+  label->setWordWrap(text.HasFlag(kTextWordWrap));
+  // 5. Colours and font; the styles of the flags are added to the font's own.
+  QPalette pal = label->palette();
+  pal.setColor(QPalette::Window, WinColorToQColor(text.Color, pal));
+  pal.setColor(QPalette::WindowText, WinColorToQColor(text.FontColor, pal));
+  label->setPalette(pal);
+  QFont font = label->font();
+  font.setFamily(FromCp1251(text.FontName.str()));
+  if (text.FontSize > 0)
+    font.setPointSize(text.FontSize);
+  else if (text.FontSize < 0)
+    font.setPixelSize(-text.FontSize);  // a negative size is a height in pixels
+  if (text.HasFlag(kTextBold)) font.setBold(true);
+  if (text.HasFlag(kTextItalic)) font.setItalic(true);
+  if (text.HasFlag(kTextUnderline)) font.setUnderline(true);
+  if (text.HasFlag(kTextStrikeOut)) font.setStrikeOut(true);
+  // The character set needs nothing here: the text is already Unicode.
+  if (text.Pitch == 1) font.setFixedPitch(false);
+  if (text.Pitch == 2) {
+    font.setFixedPitch(true);
+    font.setStyleHint(QFont::TypeWriter);
+  }
+  label->setFont(font);
+  // Auto size: the label fits its text; with word wrap it keeps its width.
+  if (text.HasFlag(kTextAutoSize)) {
+    if (text.HasFlag(kTextWordWrap) && text.W > 0)
+      label->resize(text.W, label->heightForWidth(text.W));
+    else
+      label->resize(label->sizeHint());
+  }
+  // 6. The mouse handlers of the main window.
+  if (TextLabelIsBound(text)) {
+    label->OnMouseDown = handlers.mouseDown;
+    label->OnMouseMove = handlers.mouseMove;
+    label->setMouseTracking(true);
+  }
+  // 7. On the tab.
+  label->show();
+  return label;
+}
+
+MAPTEXT* FindByLabel(MAPTEXT_LIST& texts, const QObject* label) {
+  const auto* mapLabel = qobject_cast<const TMapTextLabel*>(label);
+  if (!mapLabel) return nullptr;
+  const ITextLabel* wanted = mapLabel;
+  for (int i = 0; i < texts.Count(); ++i) {
+    MAPTEXT* text = texts.Get(i);
+    if (text->Label == wanted) return text;
+  }
+  return nullptr;
+}
+
+}  // namespace vertamo::ui

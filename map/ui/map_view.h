@@ -1,0 +1,129 @@
+// The map view: one tab page per map with its background picture, a picture
+// widget (TMapPict) per map object, and a label per map text. Everything is
+// placed in absolute pixels of the background, unscaled and unscrolled.
+//
+// The main window builds it after every complete download (BuildMaps) and
+// frees it with the model (ClearMaps): a map's tab owns every control on it,
+// and freeing the map frees the tab.
+#pragma once
+
+#include <QLabel>
+#include <QPixmap>
+#include <QPointer>
+#include <QTabWidget>
+#include <QWidget>
+#include <functional>
+#include <string_view>
+
+#include "map/map_model.h"
+#include "map/ui/map_pict.h"
+
+namespace vertamo::ui {
+
+// The background image of a map: the picture unscaled from the tab's top-left
+// corner, below everything else on the tab. The mouse passes through it to the
+// tab.
+class TMapImage : public QWidget {
+  Q_OBJECT
+
+ public:
+  TMapImage(const QPixmap& picture, QWidget* tab);
+  const QPixmap& Picture() const { return picture_; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  QPixmap picture_;
+};
+
+// The tab page of a map.
+class TMapPage : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit TMapPage(QWidget* parent = nullptr);
+  TMapImage* Image() const { return image_; }
+  void SetImage(TMapImage* image) { image_ = image; }
+
+  // Bound by the main window: the mouse moved over the tab or its background.
+  std::function<void()> OnMouseMove;
+
+ protected:
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  QPointer<TMapImage> image_;
+};
+
+// The map's side of its tab: freeing it frees the page and everything on it.
+class TMapTab final : public IMapTab {
+ public:
+  explicit TMapTab(TMapPage* page) : page_(page) {}
+  ~TMapTab() override;
+  TMapPage* Page() const { return page_; }
+
+ private:
+  QPointer<TMapPage> page_;
+};
+
+// The label of a map text. Highlighting swaps its background and font colours.
+class TMapTextLabel : public QLabel, public ITextLabel {
+  Q_OBJECT
+
+ public:
+  explicit TMapTextLabel(QWidget* owner);
+  void SwapColours() override;
+
+  QColor BackgroundColor() const { return palette().color(QPalette::Window); }
+  QColor FontColor() const { return palette().color(QPalette::WindowText); }
+
+  // Bound (or not) by CreateTextLabel: a mouse button pressed on the text, and
+  // the mouse moved over it.
+  std::function<void(TMapTextLabel* sender, Qt::MouseButton button, Qt::KeyboardModifiers modifiers)>
+      OnMouseDown;
+  std::function<void(TMapTextLabel* sender)> OnMouseMove;
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+};
+
+// The mouse handlers of the main window that the map texts are bound to.
+struct TTextLabelHandlers {
+  std::function<void(TMapTextLabel*, Qt::MouseButton, Qt::KeyboardModifiers)> mouseDown;
+  std::function<void(TMapTextLabel*)> mouseMove;
+};
+
+// The page of a map (nullptr before CreateMapPage, or when it is gone).
+TMapPage* PageOf(const MAP& map);
+
+// Creates the map's tab page as the last tab of `pageControl`, caption = the
+// map's name, and, when the map has a background picture, its image.
+TMapPage* CreateMapPage(MAP& map, QTabWidget* pageControl);
+
+// Creates the object's picture widget owned by `tab`, links it to the object
+// (the object's Widget) and gives it the object's hint. The caller shows it.
+TMapPict* CreateMapPict(MAPOBJECT& object, QWidget* tab, TPictureCache* cache);
+
+// The tool-tip text of a hint (code page 1251, line feeds kept as line breaks;
+// never read as markup). Empty for an empty hint.
+QString HintToolTip(std::string_view hint);
+
+// Whether a map text's label gets the mouse handlers. The handlers act on
+// Action (highlight for any action, a map switch for action 1), so the labels
+// of texts with an action are bound, whatever their AParam (0 links to the
+// first map).
+bool TextLabelIsBound(const MAPTEXT& text);
+
+// For every tab page p of `pageControl` in page order, the labels of the texts
+// of `texts` whose MapIndex is p, in list order.
+void CreateTextLabels(MAPTEXT_LIST& texts, QTabWidget* pageControl, const TTextLabelHandlers& handlers);
+// The label of one text on `tab` (nothing for a text that is not visible).
+TMapTextLabel* CreateTextLabel(MAPTEXT& text, QWidget* tab, const TTextLabelHandlers& handlers);
+
+// The first text of the list whose label is `label`; nullptr otherwise.
+MAPTEXT* FindByLabel(MAPTEXT_LIST& texts, const QObject* label);
+
+}  // namespace vertamo::ui
