@@ -1,0 +1,164 @@
+// The counters' reports end to end: the workstation's connection thread
+// logged in to orvex-sim's demo district, each report requested the way the
+// main window does (a list request, its reply lines, then the list emptied),
+// and compared with the district at that moment.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "clientthread/client_fixture.h"
+#include "journal/report.h"
+#include "tools/orvex-sim/scenario.h"
+#include "tools/orvex-sim/server.h"
+
+namespace vertamo {
+namespace {
+
+using orvexsim::StateRole;
+
+StateRole RoleOf(const TReportCounter& counter) {
+  const std::string name = counter.name;
+  if (name == "LiftB") return StateRole::LiftFault;
+  if (name == "OhrAlr") return StateRole::LoopTriggered;
+  return StateRole::IntercomFault;
+}
+
+const std::array<std::string, 3>& HeaderOf(const orvexsim::Scenario& s, const TReportCounter& counter) {
+  const std::string name = counter.name;
+  if (name == "LiftB") return s.reports.liftBreak.header;
+  if (name == "OhrAlr") return s.reports.ohrAlr.header;
+  return s.reports.puErr.header;
+}
+
+class ReportAgainstSim : public testing::ClientFixture {
+ protected:
+  ReportAgainstSim() {
+    debug = false;
+    timings.pollPeriodMs = 50;
+  }
+  ~ReportAgainstSim() override {
+    if (client) StopClient();
+    client.reset();
+    sim.Stop();
+  }
+
+  void Start() {
+    orvexsim::ServerOptions options;
+    options.liveTickMs = 0;  // the district changes only when the test says so
+    options.login = "dispatcher";
+    options.password = "пароль";
+    std::string error;
+    ASSERT_TRUE(sim.Start(scenario, options, &error)) << error;
+    StartClient(sim.Port());
+    ASSERT_TRUE(WaitStage(kStagePolling)) << ClientLogText();
+  }
+
+  // The main window's request: the list request of the connection thread,
+  // its lines, and the list emptied for the next one.
+  TListRequest Request() {
+    return [this](const std::string& request, std::vector<std::string>& lines) {
+      return main.Run([&] {
+        lines.clear();
+        const bool ok = client->SendListCommand(request);
+        if (ok) lines = client->ReplyList();
+        client->ClearReplyList();
+        return ok;
+      });
+    };
+  }
+
+  int Polls() const {
+    int n = 0;
+    for (const auto& r : sim.Record())
+      if (r.line.rfind("GETCHANGES", 0) == 0) ++n;
+    return n;
+  }
+  // Waits until the connection has polled the change feed twice more: its
+  // view of the district is then the server's present one.
+  bool CatchUp() {
+    const int target = Polls() + 2;
+    for (int i = 0; i < 5000 && Polls() < target; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    return Polls() >= target;
+  }
+
+  // The report of each counter equals the objects in its state right now.
+  void ExpectReportsOfThisMoment() {
+    const orvexsim::View now = sim.Snapshot();
+    for (const TReportCounter& counter : ReportCounters()) {
+      SCOPED_TRACE(counter.name);
+      TReportTable table;
+      ASSERT_TRUE(RequestReport(counter, Request(), table));
+      const auto& header = HeaderOf(*scenario, counter);
+      EXPECT_EQ(table.Cell(0, 0), Utf8ToCp1251("№"));
+      for (int c = 0; c < 3; ++c)
+        EXPECT_EQ(table.Cell(0, c + 1), Utf8ToCp1251(header[static_cast<size_t>(c)]));
+
+      const std::vector<int> objects = now.ObjectsWithRole(RoleOf(counter));
+      if (objects.empty()) {
+        EXPECT_EQ(table.RowCount(), 2);
+        EXPECT_EQ(table.Cell(1, 0), "");
+        continue;
+      }
+      ++rowsSeen;
+      ASSERT_EQ(table.RowCount(), static_cast<int>(objects.size()) + 1);
+      for (size_t k = 0; k < objects.size(); ++k) {
+        const int row = static_cast<int>(k) + 1;
+        EXPECT_EQ(table.Cell(row, 0), std::to_string(row));
+        EXPECT_EQ(table.Object(row), objects[k]);
+        const orvexsim::ObjectDef& o = scenario->objects[static_cast<size_t>(objects[k])];
+        EXPECT_EQ(table.Cell(row, 1), Utf8ToCp1251(o.name).substr(0, 127));
+        EXPECT_EQ(table.Cell(row, 2), Utf8ToCp1251(o.place).substr(0, 127));
+      }
+      // Its export has a line per row.
+      const std::string csv = ExportReport(table, TExportFormat::Csv);
+      EXPECT_EQ(static_cast<int>(std::count(csv.begin(), csv.end(), '\n')), table.RowCount());
+    }
+  }
+
+  std::shared_ptr<orvexsim::Scenario> scenario =
+      std::make_shared<orvexsim::Scenario>(orvexsim::BuildDemoScenario());
+  orvexsim::Server sim;
+  int rowsSeen = 0;  // reports that listed at least one object
+};
+
+TEST_F(ReportAgainstSim, EachCounterShowsTheReportOfThatMoment) {
+  Start();
+  ExpectReportsOfThisMoment();
+  EXPECT_EQ(sim.Snapshot().ObjectsWithRole(StateRole::LiftFault).size(),
+            static_cast<size_t>(sim.CountsNow().liftBreak));
+  // The district moves on; the reports follow.
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    sim.StepLive(40);
+    ASSERT_TRUE(CatchUp());
+    ExpectReportsOfThisMoment();
+  }
+  // Every request went out as the counter's request line.
+  int reports = 0;
+  for (const auto& r : sim.Record())
+    if (r.line.rfind("MOUSEDOWN ", 0) == 0) {
+      ++reports;
+      EXPECT_TRUE(r.line == "MOUSEDOWN LIFTBREAK" || r.line == "MOUSEDOWN OHRALR" ||
+                  r.line == "MOUSEDOWN PUERR")
+          << r.line;
+    }
+  EXPECT_EQ(reports, 12);
+  EXPECT_GE(rowsSeen, 4);  // the demo district has faults to report
+}
+
+TEST_F(ReportAgainstSim, NoConnectionMeansAnEmptyReport) {
+  Start();
+  sim.Stop();  // the server is gone: the request times out
+  main.Run([&] {
+    client->SetRequestWaits(200, 200);
+    return 0;
+  });
+  TReportTable table;
+  EXPECT_FALSE(RequestReport(*FindReportCounter("LiftB"), Request(), table));
+  EXPECT_EQ(table.RowCount(), 2);
+  EXPECT_EQ(table.Cell(0, 1), "");
+}
+
+}  // namespace
+}  // namespace vertamo
