@@ -34,7 +34,7 @@ class ReportAgainstSim : public testing::ClientFixture {
  protected:
   ReportAgainstSim() {
     debug = false;
-    timings.pollPeriodMs = 50;
+    timings.pollPeriodMs = 400;  // time enough for three requests between two polls
   }
   ~ReportAgainstSim() override {
     if (client) StopClient();
@@ -51,6 +51,7 @@ class ReportAgainstSim : public testing::ClientFixture {
     ASSERT_TRUE(sim.Start(scenario, options, &error)) << error;
     StartClient(sim.Port());
     ASSERT_TRUE(WaitStage(kStagePolling)) << ClientLogText();
+    ASSERT_TRUE(Settle(1));
   }
 
   // The main window's request: the list request of the connection thread,
@@ -67,20 +68,29 @@ class ReportAgainstSim : public testing::ClientFixture {
     };
   }
 
-  int Polls() const {
-    int n = 0;
-    for (const auto& r : sim.Record())
-      if (r.line.rfind("GETCHANGES", 0) == 0) ++n;
-    return n;
+  std::string Diagnose() {
+    std::string out = "stage " + std::to_string(client->Stage()) + "\n";
+    const auto rec = sim.Record();
+    for (size_t i = rec.size() > 8 ? rec.size() - 8 : 0; i < rec.size(); ++i)
+      out += std::to_string(rec[i].micros) + " " + rec[i].line + "\n";
+    const auto status = recorder.Matching("");
+    for (size_t i = status.size() > 12 ? status.size() - 12 : 0; i < status.size(); ++i)
+      out += status[i] + "\n";
+    return out;
   }
-  // Waits until the connection has polled the change feed twice more: its
-  // view of the district is then the server's present one.
-  bool CatchUp() {
-    const int target = Polls() + 2;
-    for (int i = 0; i < 5000 && Polls() < target; ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    return Polls() >= target;
+
+  // Waits until the connection has finished `polls` more polls of the change
+  // feed, each ended by its status hand-over: its view of the district is then
+  // the server's present one, and it idles until its next poll.
+  //
+  // A request made while the thread waits in a hand-over for the main thread
+  // cannot be served (the main thread waits in the request) and times out;
+  // the tests stay clear of that moment.
+  bool Settle(int polls) {
+    const int target = recorder.Count(kPollStatus) + polls;
+    return recorder.WaitCount(kPollStatus, target);
   }
+  static constexpr const char* kPollStatus = "Status Обновление";
 
   // The report of each counter equals the objects in its state right now.
   void ExpectReportsOfThisMoment() {
@@ -88,7 +98,7 @@ class ReportAgainstSim : public testing::ClientFixture {
     for (const TReportCounter& counter : ReportCounters()) {
       SCOPED_TRACE(counter.name);
       TReportTable table;
-      ASSERT_TRUE(RequestReport(counter, Request(), table));
+      ASSERT_TRUE(RequestReport(counter, Request(), table)) << Diagnose();
       const auto& header = HeaderOf(*scenario, counter);
       EXPECT_EQ(table.Cell(0, 0), Utf8ToCp1251("№"));
       for (int c = 0; c < 3; ++c)
@@ -131,7 +141,7 @@ TEST_F(ReportAgainstSim, EachCounterShowsTheReportOfThatMoment) {
   for (int round = 0; round < 3; ++round) {
     SCOPED_TRACE(round);
     sim.StepLive(40);
-    ASSERT_TRUE(CatchUp());
+    ASSERT_TRUE(Settle(2));
     ExpectReportsOfThisMoment();
   }
   // Every request went out as the counter's request line.
