@@ -68,8 +68,10 @@ void TMapPict::Show(QWidget* parent) {
   show();
   for (QLabel* caption : {label_.data(), box_.data()}) {
     if (!caption) continue;
-    if (caption->parentWidget() != parent) caption->setParent(parent);
-    FitCaption(caption);
+    if (caption->parentWidget() != parent) {
+      caption->setParent(parent);
+      FitCaption(caption);  // in the font of its new parent
+    }
     caption->raise();
     caption->show();
   }
@@ -81,7 +83,10 @@ QString TMapPict::CaptionText() const {
 }
 
 QLabel* TMapPict::MakeCaption(bool boxed) {
-  auto* caption = new QLabel();
+  // It goes where the picture goes: made on the picture's tab already (hidden
+  // until Show), so that Show need not move it.
+  auto* caption = new QLabel(parentWidget());
+  caption->hide();
   caption->setObjectName(boxed ? QStringLiteral("CaptionBox") : QStringLiteral("CaptionLabel"));
   caption->setTextFormat(Qt::PlainText);
   caption->setAttribute(Qt::WA_NoMousePropagation);
@@ -93,8 +98,8 @@ QLabel* TMapPict::MakeCaption(bool boxed) {
   return caption;
 }
 
-// The caption sizes itself to its text in the font of its parent (it has none
-// before Show: Show sizes it again).
+// The caption sizes itself to its text in the font of its parent (a caption
+// without a parent yet is sized again by Show).
 void TMapPict::FitCaption(QLabel* caption) {
   if (caption->parentWidget()) caption->adjustSize();
 }

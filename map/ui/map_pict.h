@@ -80,7 +80,7 @@ class TMapPict : public QWidget, public IObjectView {
 
  private:
   QLabel* MakeCaption(bool boxed);
-  void FitCaption(QLabel* caption);
+  static void FitCaption(QLabel* caption);
   QString CaptionText() const;
 
   TPictureCache* cache_;

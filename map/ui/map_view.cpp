@@ -41,20 +41,37 @@ Qt::Alignment VerticalAlignment(uint8_t layout) {
 
 // --- TMapImage -------------------------------------------------------------
 
-TMapImage::TMapImage(const QPixmap& picture, QWidget* tab) : QWidget(tab), picture_(picture) {
+TMapImage::TMapImage(const TBitmap* picture, QWidget* tab) : QWidget(tab), source_(picture) {
   setObjectName(QStringLiteral("Image"));
   // The tab sees the mouse wherever the background is.
   setAttribute(Qt::WA_TransparentForMouseEvents);
   if (tab) setGeometry(tab->rect());
 }
 
+const QImage& TMapImage::Picture() {
+  if (made_) return picture_;
+  made_ = true;
+  if (!source_ || source_->Empty()) return picture_;
+  const Image& pixels = source_->Pixels;
+  if (source_->Transparent) {
+    picture_ = ToQImage(pixels, true).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  } else {
+    // The model's pixels as they are; the alpha byte of an opaque picture is
+    // not looked at.
+    picture_ = QImage(reinterpret_cast<const uchar*>(pixels.argb.data()), pixels.width, pixels.height,
+                      static_cast<qsizetype>(pixels.width) * 4, QImage::Format_RGB32);
+  }
+  return picture_;
+}
+
 void TMapImage::paintEvent(QPaintEvent* event) {
-  if (picture_.isNull()) return;
+  const QImage& picture = Picture();
+  if (picture.isNull()) return;
   QPainter painter(this);
   // Only what was invalidated: a changed object repaints the background below
   // its own rectangle, not the whole map.
-  const QRect area = event->rect() & picture_.rect();
-  if (!area.isEmpty()) painter.drawPixmap(area, picture_, area);
+  const QRect area = event->rect() & picture.rect();
+  if (!area.isEmpty()) painter.drawImage(area, picture, area);
 }
 
 // --- TMapPage --------------------------------------------------------------
@@ -119,9 +136,7 @@ TMapPage* CreateMapPage(MAP& map, QTabWidget* pageControl) {
   // 2. A map without a background has an empty tab.
   if (!map.Picture || map.Picture->Empty()) return page;
   // 3. The background, unscaled from the top-left corner, below everything.
-  const QImage image = ToQImage(map.Picture->Pixels, map.Picture->Transparent);
-  if (image.isNull()) return page;
-  auto* background = new TMapImage(QPixmap::fromImage(image), page);
+  auto* background = new TMapImage(map.Picture.get(), page);
   background->lower();
   page->SetImage(background);
   return page;

@@ -7,6 +7,7 @@
 // and freeing the map frees the tab.
 #pragma once
 
+#include <QImage>
 #include <QLabel>
 #include <QPixmap>
 #include <QPointer>
@@ -23,18 +24,26 @@ namespace vertamo::ui {
 // The background image of a map: the picture unscaled from the tab's top-left
 // corner, below everything else on the tab. The mouse passes through it to the
 // tab.
+//
+// It shows the map's own bitmap: an opaque picture is drawn straight from the
+// model's pixels (no copy), a transparent one is converted once, when the tab
+// is first painted. The map frees its tab before its picture, so the pixels
+// outlive the image.
 class TMapImage : public QWidget {
   Q_OBJECT
 
  public:
-  TMapImage(const QPixmap& picture, QWidget* tab);
-  const QPixmap& Picture() const { return picture_; }
+  TMapImage(const TBitmap* picture, QWidget* tab);
+  // What the image shows (made on first use).
+  const QImage& Picture();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  QPixmap picture_;
+  const TBitmap* source_;
+  QImage picture_;
+  bool made_ = false;
 };
 
 // The tab page of a map.

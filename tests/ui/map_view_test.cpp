@@ -266,6 +266,8 @@ class MapViewTest : public QObject {
     QVERIFY(p3->Image() == nullptr);
     QCOMPARE(p1->Image()->parentWidget(), p1);
     QCOMPARE(p1->Image()->Picture().size(), QSize(500, 100));
+    QCOMPARE(p1->Image()->Picture().constBits(),
+             reinterpret_cast<const uchar*>(first->Picture->Pixels.argb.data()));
     QVERIFY(p1->Image()->testAttribute(Qt::WA_TransparentForMouseEvents));
 
     pageControl.show();
