@@ -123,8 +123,8 @@ struct Server::Impl {
     entry.line = vertamo::Cp1251ToUtf8(cp1251);
     std::lock_guard lock(recordMutex);
     if (recordFile) {
-      nlohmann::json j = {{"conn", entry.connection}, {"t_us", entry.micros}, {"line", entry.line}};
-      std::string text = j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+      nlohmann::ordered_json j = {{"conn", entry.connection}, {"t_us", entry.micros}, {"line", entry.line}};
+      std::string text = j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
       text += '\n';
       std::fwrite(text.data(), 1, text.size(), recordFile);
       std::fflush(recordFile);
@@ -132,9 +132,13 @@ struct Server::Impl {
     record.push_back(std::move(entry));
   }
 
+  // The callback is called by one thread at a time.
   void Log(const std::string& message) const {
-    if (options.log) options.log(message);
+    if (!options.log) return;
+    std::lock_guard lock(logMutex);
+    options.log(message);
   }
+  mutable std::mutex logMutex;
 };
 
 // ---- One connection ------------------------------------------------------------

@@ -36,7 +36,9 @@ struct ServerOptions {
   std::optional<int> floodLinesPerPoll;  // replaces the scenario's flood setting
   std::vector<Fault> faults;             // added to the scenario's faults
   Clock clock;                           // date and time of LOG lines; empty: the system clock
-  std::function<void(const std::string&)> log;  // a line per connection event; empty: silent
+  // A line per connection event, called from the server's threads one at a
+  // time; empty: silent.
+  std::function<void(const std::string&)> log;
 };
 
 // One request line the server received.
