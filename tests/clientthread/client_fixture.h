@@ -46,7 +46,8 @@ class ClientFixture : public ::testing::Test {
   }
 
   void StartServer() {
-    server = std::make_unique<TFakeServer>([this](TFakeConnection& c) { ServeScript(script, c, *server); });
+    server =
+        std::make_unique<TFakeServer>([this](TFakeConnection& c) { ServeScript(script, c, c.server()); });
   }
 
   SERVERINFO Profile(int port) const {

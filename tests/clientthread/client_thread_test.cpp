@@ -405,7 +405,9 @@ TEST_P(StopDuring, EndsPromptlyAndNeverHangs) {
     } else {
       ASSERT_TRUE(WaitStage(c.stage)) << c.name << " stage " << client->Stage() << "\n" << ClientLogText();
       // Stalled on a request: stop while the worker waits for its answer.
-      if (std::string_view(c.stallAt).substr(0, 3) == "GET") ASSERT_TRUE(server->WaitReceived(c.stallAt, 1));
+      if (std::string_view(c.stallAt).substr(0, 3) == "GET") {
+        ASSERT_TRUE(server->WaitReceived(c.stallAt, 1));
+      }
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(round * 7));
     StopClient();

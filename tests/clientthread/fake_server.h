@@ -63,6 +63,7 @@ class TFakeConnection {
       fd_ = -1;
     }
   }
+  const TFakeServer& server() const { return server_; }
   // The client closed its end, or the connection was shut down.
   bool Ended() const { return ended_; }
   // Wakes a pending ReadLine without closing (used by the server's shutdown).
