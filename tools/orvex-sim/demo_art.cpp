@@ -152,6 +152,21 @@ std::vector<char32_t> DecodeUtf8(std::string_view s) {
   return out;
 }
 
+struct Bounds {
+  double minx, miny, maxx, maxy;
+};
+
+Bounds BoundsOf(const std::vector<Pt>& points) {
+  Bounds b{points[0].x, points[0].y, points[0].x, points[0].y};
+  for (const auto& p : points) {
+    b.minx = std::min(b.minx, p.x);
+    b.maxx = std::max(b.maxx, p.x);
+    b.miny = std::min(b.miny, p.y);
+    b.maxy = std::max(b.maxy, p.y);
+  }
+  return b;
+}
+
 double Clamp01(double v) { return v < 0 ? 0 : v > 1 ? 1 : v; }
 
 // Distance from p to the segment a–b.
@@ -342,17 +357,11 @@ void Canvas::DashedLine(double x0, double y0, double x1, double y1, double thick
 
 void Canvas::FillPolygon(const std::vector<Pt>& points, uint32_t color) {
   if (points.size() < 3) return;
-  double minx = points[0].x, maxx = minx, miny = points[0].y, maxy = miny;
-  for (const auto& p : points) {
-    minx = std::min(minx, p.x);
-    maxx = std::max(maxx, p.x);
-    miny = std::min(miny, p.y);
-    maxy = std::max(maxy, p.y);
-  }
-  const int ix0 = std::max(0, static_cast<int>(std::floor(minx)));
-  const int ix1 = std::min(image_.width, static_cast<int>(std::ceil(maxx)) + 1);
-  const int iy0 = std::max(0, static_cast<int>(std::floor(miny)));
-  const int iy1 = std::min(image_.height, static_cast<int>(std::ceil(maxy)) + 1);
+  const Bounds box = BoundsOf(points);
+  const int ix0 = std::max(0, static_cast<int>(std::floor(box.minx)));
+  const int ix1 = std::min(image_.width, static_cast<int>(std::ceil(box.maxx)) + 1);
+  const int iy0 = std::max(0, static_cast<int>(std::floor(box.miny)));
+  const int iy1 = std::min(image_.height, static_cast<int>(std::ceil(box.maxy)) + 1);
   if (ix0 >= ix1 || iy0 >= iy1) return;
 
   constexpr int kSubRows = 4;
@@ -399,24 +408,19 @@ void Canvas::FillPolygon(const std::vector<Pt>& points, uint32_t color) {
 void Canvas::StrokePolyline(const std::vector<Pt>& points, double thickness, uint32_t color, bool closed) {
   if (points.size() < 2) return;
   // Drawn as one shape so that overlapping joints are not painted twice.
-  double minx = points[0].x, maxx = minx, miny = points[0].y, maxy = miny;
-  for (const auto& p : points) {
-    minx = std::min(minx, p.x);
-    maxx = std::max(maxx, p.x);
-    miny = std::min(miny, p.y);
-    maxy = std::max(maxy, p.y);
-  }
+  const Bounds box = BoundsOf(points);
   const double t2 = thickness / 2;
   const size_t segments = closed ? points.size() : points.size() - 1;
-  ShadeByDistance(minx - t2, miny - t2, maxx + t2, maxy + t2, color, [&](double px, double py) {
-    double best = 1e300;
-    for (size_t i = 0; i < segments; ++i) {
-      const Pt& a = points[i];
-      const Pt& b = points[(i + 1) % points.size()];
-      best = std::min(best, SegmentDistance(px, py, a.x, a.y, b.x, b.y));
-    }
-    return best - t2;
-  });
+  ShadeByDistance(box.minx - t2, box.miny - t2, box.maxx + t2, box.maxy + t2, color,
+                  [&](double px, double py) {
+                    double best = 1e300;
+                    for (size_t i = 0; i < segments; ++i) {
+                      const Pt& a = points[i];
+                      const Pt& b = points[(i + 1) % points.size()];
+                      best = std::min(best, SegmentDistance(px, py, a.x, a.y, b.x, b.y));
+                    }
+                    return best - t2;
+                  });
 }
 
 int Canvas::Text(int x, int y, std::string_view utf8, int scale, uint32_t color) {

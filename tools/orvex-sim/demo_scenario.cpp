@@ -2,6 +2,7 @@
 // hall and the machine room of one of them, 32 lifts, intercom units and
 // security loops, and a live feed that behaves like a real district on an
 // ordinary day. Everything is drawn by code (demo_pictures.h).
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -57,42 +58,44 @@ std::vector<House> Houses() {
 
 constexpr int kLiftsPerEntrance = 2;
 
-PictureSetDef LiftSet(const char* name, int size) {
+// One state of a picture set: how it is drawn and what it means.
+struct State {
+  Look look;
+  const char* name;
+  StateRole role;
+};
+
+// A transparent picture set whose pictures `draw` paints at `size`.
+PictureSetDef MakeSet(const char* name, vertamo::Image (*draw)(Look, int), int size,
+                      std::initializer_list<State> states) {
   PictureSetDef set;
   set.name = name;
   set.transparent = 1;
-  set.pictures = {
-      {demo::LiftPicture(Look::InService, size), "В работе", StateRole::Normal},
-      {demo::LiftPicture(Look::Fault, size), "Неисправен", StateRole::LiftFault},
-      {demo::LiftPicture(Look::Loop, size), "Сработал шлейф", StateRole::LoopTriggered},
-      {demo::LiftPicture(Look::CabinCall, size), "Вызов из кабины", StateRole::CabinCall},
-      {demo::LiftPicture(Look::NoLink, size), "Нет связи", StateRole::NoLink},
-  };
+  for (const State& st : states) set.pictures.push_back({draw(st.look, size), st.name, st.role});
   return set;
+}
+
+PictureSetDef LiftSet(const char* name, int size) {
+  return MakeSet(name, demo::LiftPicture, size,
+                 {{Look::InService, "В работе", StateRole::Normal},
+                  {Look::Fault, "Неисправен", StateRole::LiftFault},
+                  {Look::Loop, "Сработал шлейф", StateRole::LoopTriggered},
+                  {Look::CabinCall, "Вызов из кабины", StateRole::CabinCall},
+                  {Look::NoLink, "Нет связи", StateRole::NoLink}});
 }
 
 PictureSetDef IntercomSet() {
-  PictureSetDef set;
-  set.name = kIntercom;
-  set.transparent = 1;
-  set.pictures = {
-      {demo::IntercomPicture(Look::InService, demo::kIntercomSize), "Исправно", StateRole::Normal},
-      {demo::IntercomPicture(Look::Fault, demo::kIntercomSize), "Неисправно", StateRole::IntercomFault},
-      {demo::IntercomPicture(Look::NoLink, demo::kIntercomSize), "Нет связи", StateRole::NoLink},
-  };
-  return set;
+  return MakeSet(kIntercom, demo::IntercomPicture, demo::kIntercomSize,
+                 {{Look::InService, "Исправно", StateRole::Normal},
+                  {Look::Fault, "Неисправно", StateRole::IntercomFault},
+                  {Look::NoLink, "Нет связи", StateRole::NoLink}});
 }
 
 PictureSetDef SensorSet() {
-  PictureSetDef set;
-  set.name = kSensor;
-  set.transparent = 1;
-  set.pictures = {
-      {demo::SensorPicture(Look::InService, demo::kSensorSize), "Норма", StateRole::Normal},
-      {demo::SensorPicture(Look::Loop, demo::kSensorSize), "Сработал", StateRole::LoopTriggered},
-      {demo::SensorPicture(Look::NoLink, demo::kSensorSize), "Нет связи", StateRole::NoLink},
-  };
-  return set;
+  return MakeSet(kSensor, demo::SensorPicture, demo::kSensorSize,
+                 {{Look::InService, "Норма", StateRole::Normal},
+                  {Look::Loop, "Сработал", StateRole::LoopTriggered},
+                  {Look::NoLink, "Нет связи", StateRole::NoLink}});
 }
 
 // The workstation draws an object's picture two pixels above its Y.
