@@ -138,8 +138,11 @@ bool EncodeGuarded(png_structp png, png_infop info, CodecContext* ctx, const Ima
     return false;
   }
   png_set_write_fn(png, ctx, WriteToString, FlushNothing);
-  // Fixed settings: the same pixels always give the same bytes.
-  png_set_compression_level(png, 6);
+  // Fixed settings: the same pixels always give the same bytes. Level 3 with
+  // the "up" filter: for map backgrounds about half the time of level 6 for
+  // files about a third larger, since the workstation encodes every picture it
+  // receives for its cache.
+  png_set_compression_level(png, 3);
   png_set_compression_strategy(png, Z_DEFAULT_STRATEGY);
   png_set_compression_mem_level(png, 8);
   png_set_compression_window_bits(png, 15);
