@@ -304,6 +304,27 @@ TEST_F(ClientThread, AListReplyEndsOnlyAtAnUpperCaseEnd) {
   EXPECT_EQ(client->ReplyList(), (std::vector<std::string>{"a", "end", "b"}));
 }
 
+TEST_F(ClientThread, AnEndlessListReplyIsCutAtItsBound) {
+  timings.listCommandWaitMs = 10000;
+  debug = false;  // a log line per received line would only slow the test down
+  const size_t n = TOrvexClientThread::kMaxReplyLines + 5;
+  script.hook = [n](testing::TFakeConnection& c, const std::string& line) {
+    if (line != "HUGE") return false;
+    std::string text;
+    for (size_t i = 0; i < n; ++i) text += "VIEW\r\n";
+    c.Send(text + "END\r\n");
+    return true;
+  };
+  StartServer();
+  StartClient();
+  ASSERT_TRUE(WaitStage(kStagePolling));
+  EXPECT_TRUE(SendListCommand("HUGE"));
+  EXPECT_EQ(client->ReplyList().size(), TOrvexClientThread::kMaxReplyLines);
+  // The connection goes on: the next exchange starts from a clean input.
+  const int served = script.ChangesServed();
+  EXPECT_TRUE(recorder.WaitFor("Status Обновление: " + std::to_string(served + 1)));
+}
+
 TEST_F(ClientThread, AListRequestWhileALineRequestIsPendingFailsAtOnceAndWithdrawsIt) {
   timings.commandWaitMs = 5000;
   StartServer();
@@ -455,6 +476,21 @@ TEST_F(ClientThread, AStopWhileAHandOverWaitsForTheMainThreadNeverDeadlocks) {
     EXPECT_EQ(client->Stage(), kStageStopped);
     client.reset();
   }
+}
+
+// A main thread that has gone (its executor drops every task): the thread
+// notices and ends on its own instead of waiting for ever.
+TEST_F(ClientThread, AMainThreadThatDropsHandOversEndsTheThread) {
+  struct TDropAll final : IMainThreadExecutor {
+    void Post(std::function<void()>) override {}
+  } dropAll;
+  StartServer();
+  client = std::make_unique<TOrvexClientThread>(Profile(server->port()), folder.folder(), model, recorder,
+                                                dropAll, &sound);
+  client->Start();
+  ASSERT_TRUE(WaitFinished());
+  EXPECT_EQ(client->Stage(), kStageStopped);
+  EXPECT_TRUE(recorder.Events().empty());
 }
 
 TEST_F(ClientThread, StoppingAThreadThatNeverStartedReturns) {
