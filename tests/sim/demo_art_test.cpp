@@ -24,11 +24,11 @@ double CoveredArea(const Canvas& c) {
 
 TEST(DemoArt, BlendingFollowsStraightAlpha) {
   Canvas c(4, 1, 0);
-  c.Blend(0, 0, Rgb(10, 20, 30));                                // opaque over clear
-  c.Blend(1, 0, Rgb(200, 100, 50), 0.5f);                        // half cover over clear keeps the colour
+  c.Blend(0, 0, Rgb(10, 20, 30));          // opaque over clear
+  c.Blend(1, 0, Rgb(200, 100, 50), 0.5f);  // half cover over clear keeps the colour
   c.SetRect(2, 0, 1, 1, Rgb(0, 0, 0));
-  c.Blend(2, 0, WithAlpha(0xFFFFFF, 255), 0.5f);                 // half white over black
-  c.Blend(3, 0, WithAlpha(0x123456, 0));                         // fully transparent paint: nothing
+  c.Blend(2, 0, WithAlpha(0xFFFFFF, 255), 0.5f);  // half white over black
+  c.Blend(3, 0, WithAlpha(0x123456, 0));          // fully transparent paint: nothing
   EXPECT_EQ(c.At(0, 0), 0xFF0A141Eu);
   EXPECT_EQ(c.At(1, 0), 0x80C86432u);
   EXPECT_EQ(c.At(2, 0), 0xFF808080u);
@@ -45,10 +45,18 @@ TEST(DemoArt, ShapesCoverTheirArea) {
   const Case cases[] = {
       {"rectangle", [](Canvas& c) { c.FillRect(10, 10, 30, 20, Rgb(1, 2, 3)); }, 600},
       {"rectangle as polygon",
-       [](Canvas& c) { c.FillPolygon({{10, 10}, {40, 10}, {40, 30}, {10, 30}}, Rgb(1, 2, 3)); }, 600},
-      {"triangle", [](Canvas& c) { c.FillPolygon({{10, 10}, {70, 10}, {10, 50}}, Rgb(1, 2, 3)); }, 1200},
+       [](Canvas& c) {
+         c.FillPolygon({{10, 10}, {40, 10}, {40, 30}, {10, 30}}, Rgb(1, 2, 3));
+       },
+       600},
+      {"triangle",
+       [](Canvas& c) {
+         c.FillPolygon({{10, 10}, {70, 10}, {10, 50}}, Rgb(1, 2, 3));
+       },
+       1200},
       {"circle", [](Canvas& c) { c.FillCircle(50, 50, 20, Rgb(1, 2, 3)); }, std::numbers::pi * 400},
-      {"ring", [](Canvas& c) { c.StrokeCircle(50, 50, 20, 4, Rgb(1, 2, 3)); }, std::numbers::pi * (484 - 324)},
+      {"ring", [](Canvas& c) { c.StrokeCircle(50, 50, 20, 4, Rgb(1, 2, 3)); },
+       std::numbers::pi * (484 - 324)},
       {"line", [](Canvas& c) { c.Line(10, 50, 90, 50, 6, Rgb(1, 2, 3)); }, 80 * 6 + std::numbers::pi * 9},
       {"rounded square", [](Canvas& c) { c.FillRoundRect(10, 10, 40, 40, 10, Rgb(1, 2, 3)); },
        1600 - (4 - std::numbers::pi) * 100},
@@ -129,13 +137,13 @@ TEST(DemoArt, StatePicturesDifferAndKeepTheirCornerClear) {
   const Look looks[] = {Look::InService, Look::Fault, Look::Loop, Look::CabinCall, Look::NoLink};
   std::set<std::vector<uint32_t>> seen;
   for (Look look : looks) {
-    for (auto draw : {orvexsim::demo::LiftPicture, orvexsim::demo::IntercomPicture,
-                      orvexsim::demo::SensorPicture}) {
+    for (auto draw :
+         {orvexsim::demo::LiftPicture, orvexsim::demo::IntercomPicture, orvexsim::demo::SensorPicture}) {
       const vertamo::Image im = draw(look, 28);
       ASSERT_EQ(im.width, 28);
       ASSERT_EQ(im.height, 28);
-      EXPECT_EQ(im.argb[27 * 28] >> 24, 0u);                 // bottom-left: the mask colour
-      EXPECT_EQ(im.argb[14 * 28 + 14] >> 24, 255u);          // the middle is opaque
+      EXPECT_EQ(im.argb[27 * 28] >> 24, 0u);         // bottom-left: the mask colour
+      EXPECT_EQ(im.argb[14 * 28 + 14] >> 24, 255u);  // the middle is opaque
       seen.insert(im.argb);
     }
   }
