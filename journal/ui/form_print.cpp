@@ -171,6 +171,14 @@ TPrintOutcome PrintGrid(QWidget* owner, const QString& title, TPrintGrid grid, T
 
   QPainter painter;
   if (!painter.begin(&printer)) {
+    // No printer to take the job (none installed, or the file cannot be
+    // written): say so instead of printing nothing in silence.
+    const QString text = QStringLiteral("Принтер недоступен");
+    const QString caption = QStringLiteral("Печать невозможна...");
+    if (dialogs.stop)
+      dialogs.stop(text, caption);
+    else
+      ShowStop(owner, text, caption);
     outcome.result = TPrintResult::Failed;
     return outcome;
   }

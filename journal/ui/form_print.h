@@ -59,7 +59,8 @@ struct TPrintDialogs {
   std::function<bool(TFormPrint& dialog)> run;
   // The page-count question (caption "Внимание", Yes / No); true for Yes.
   std::function<bool(const QString& question)> confirm;
-  // "Слишком много столбцов", caption "Печать невозможна...".
+  // "Слишком много столбцов" (or "Принтер недоступен" when the printer
+  // cannot take the job), caption "Печать невозможна...".
   std::function<void(const QString& text, const QString& caption)> stop;
 };
 
@@ -68,7 +69,7 @@ enum class TPrintResult {
   TooManyColumns,  // more than 20 columns: settings stored, nothing printed
   Declined,        // No to the page count: the composed pages are dropped
   Printed,         // the pages went to the printer
-  Failed,          // the printer could not be opened
+  Failed,          // the printer could not take the job: said so, nothing printed
 };
 
 struct TPrintOutcome {

@@ -308,6 +308,21 @@ class PrintGridTest : public QObject {
              TPrintResult::Printed);
   }
 
+  void aPrinterThatCannotTakeTheJobIsReported() {
+    QPrinter printer(QPrinter::HighResolution);
+    PdfPrinter(printer, QString::fromStdString(folder_->file("no/such/folder/x.pdf")));
+    QStringList stops;
+    TPrintDialogs dialogs;
+    dialogs.run = [](TFormPrint&) { return true; };
+    dialogs.confirm = [](const QString&) { return true; };
+    dialogs.stop = [&](const QString& text, const QString& caption) { stops << text << caption; };
+    const TPrintOutcome outcome =
+        PrintGrid(nullptr, QStringLiteral("t"), SampleGrid(3), ini_.get(), printer, dialogs);
+    QCOMPARE(outcome.result, TPrintResult::Failed);
+    QCOMPARE(stops,
+             (QStringList{QStringLiteral("Принтер недоступен"), QStringLiteral("Печать невозможна...")}));
+  }
+
   // A row taller than a page: printed from the top of a fresh page and cut at
   // its bottom; the job ends.
   void rowTallerThanAPageEnds() {
