@@ -145,13 +145,15 @@ TPrintOutcome PrintGrid(QWidget* owner, const QString& title, TPrintGrid grid, T
     ini->WriteString(kSection, "Disp", office);
   }
 
-  if (grid.colWidths.size() > static_cast<size_t>(kMaxPrintColumns)) {
-    const QString text = QStringLiteral("Слишком много столбцов");
+  auto stop = [&](const QString& text) {
     const QString caption = QStringLiteral("Печать невозможна...");
     if (dialogs.stop)
       dialogs.stop(text, caption);
     else
       ShowStop(owner, text, caption);
+  };
+  if (grid.colWidths.size() > static_cast<size_t>(kMaxPrintColumns)) {
+    stop(QStringLiteral("Слишком много столбцов"));
     outcome.result = TPrintResult::TooManyColumns;
     return outcome;
   }
@@ -173,12 +175,7 @@ TPrintOutcome PrintGrid(QWidget* owner, const QString& title, TPrintGrid grid, T
   if (!painter.begin(&printer)) {
     // No printer to take the job (none installed, or the file cannot be
     // written): say so instead of printing nothing in silence.
-    const QString text = QStringLiteral("Принтер недоступен");
-    const QString caption = QStringLiteral("Печать невозможна...");
-    if (dialogs.stop)
-      dialogs.stop(text, caption);
-    else
-      ShowStop(owner, text, caption);
+    stop(QStringLiteral("Принтер недоступен"));
     outcome.result = TPrintResult::Failed;
     return outcome;
   }
