@@ -15,6 +15,7 @@
 #include "serverlink/client_events.h"
 #include "serverlink/client_log.h"
 #include "serverlink/line_channel.h"
+#include "serverlink/picture_cache.h"
 
 namespace vertamo {
 
@@ -34,10 +35,21 @@ struct TLoadContext {
   // The profile's CacheEnable, and the cache folder (work folder + "Cache/").
   bool cacheEnable = false;
   std::string cacheFolder;
+  // When given, received pictures are written to the cache on the writer's
+  // own thread instead of on the connection thread, which then no longer
+  // waits for each picture to be encoded again. It must outlive the load.
+  TCacheWriter* cacheWriter = nullptr;
 
   // Text in code page 1251.
   bool ShowStatus(const std::string& text) const {
     return showStatus ? showStatus(text) : notifier.ShowStatusText(text);
+  }
+  // Writes (or has the writer write) one received picture to the cache.
+  void CachePicture(const std::string& path, const Image& picture) const {
+    if (cacheWriter)
+      cacheWriter->Post(cacheFolder, path, picture);
+    else
+      WriteCacheFile(cacheFolder, path, picture);  // a failure only costs a download next time
   }
 };
 

@@ -161,4 +161,65 @@ bool WriteCacheFile(std::string_view cacheFolder, const std::string& path, const
 
 bool RemoveCacheFile(const std::string& path) { return RemoveFile(path) || !FileExists(path); }
 
+TCacheWriter::TCacheWriter(std::size_t maxQueuedBytes)
+    : maxQueuedBytes_(maxQueuedBytes), thread_([this] { Run(); }) {}
+
+TCacheWriter::~TCacheWriter() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+    jobs_.clear();
+    queuedBytes_ = 0;
+  }
+  changed_.notify_all();
+  thread_.join();
+}
+
+void TCacheWriter::Post(std::string cacheFolder, std::string path, Image picture) {
+  const std::size_t bytes = picture.argb.size() * sizeof(uint32_t);
+  std::unique_lock lock(mutex_);
+  // One picture larger than the bound still goes, once the queue is empty.
+  changed_.wait(lock,
+                [&] { return stopping_ || queuedBytes_ == 0 || queuedBytes_ + bytes <= maxQueuedBytes_; });
+  if (stopping_) return;
+  jobs_.push_back(Job{std::move(cacheFolder), std::move(path), std::move(picture)});
+  queuedBytes_ += bytes;
+  changed_.notify_all();
+}
+
+void TCacheWriter::WaitIdle() {
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [&] { return stopping_ || (jobs_.empty() && !busy_); });
+}
+
+int TCacheWriter::Written() const {
+  std::lock_guard lock(mutex_);
+  return written_;
+}
+
+int TCacheWriter::Failed() const {
+  std::lock_guard lock(mutex_);
+  return failed_;
+}
+
+void TCacheWriter::Run() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    changed_.wait(lock, [&] { return stopping_ || !jobs_.empty(); });
+    if (stopping_) return;
+    Job job = std::move(jobs_.front());
+    jobs_.pop_front();
+    queuedBytes_ -= job.picture.argb.size() * sizeof(uint32_t);
+    busy_ = true;
+    changed_.notify_all();
+    lock.unlock();
+    const bool ok = WriteCacheFile(job.folder, job.path, job.picture);
+    job = Job{};
+    lock.lock();
+    busy_ = false;
+    ++(ok ? written_ : failed_);
+    changed_.notify_all();
+  }
+}
+
 }  // namespace vertamo

@@ -16,9 +16,13 @@
 // over the old one, so a crash never leaves half a picture under a cache name.
 #pragma once
 
+#include <condition_variable>
 #include <cstddef>
+#include <deque>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include "serverlink/png_codec.h"
 
@@ -48,5 +52,44 @@ bool WriteCacheFile(std::string_view cacheFolder, const std::string& path, const
 
 // Removes a cache file; true when it is gone.
 bool RemoveCacheFile(const std::string& path);
+
+// Writes cache files on a thread of its own, so that encoding a received
+// picture again (as large as a map background) does not hold up the load.
+// Pictures are written in the order posted; each file appears whole or not at
+// all (WriteCacheFile), so a checksum path that runs before a file is written
+// merely falls back to the download.
+class TCacheWriter {
+ public:
+  // maxQueuedBytes: pixel bytes that may wait; Post waits while more do.
+  explicit TCacheWriter(std::size_t maxQueuedBytes = std::size_t{64} << 20);
+  // Drops what still waits and lets the picture being written finish.
+  ~TCacheWriter();
+  TCacheWriter(const TCacheWriter&) = delete;
+  TCacheWriter& operator=(const TCacheWriter&) = delete;
+
+  void Post(std::string cacheFolder, std::string path, Image picture);
+  // Waits until every posted picture has been written.
+  void WaitIdle();
+  // Pictures written, and files that could not be written.
+  int Written() const;
+  int Failed() const;
+
+ private:
+  struct Job {
+    std::string folder, path;
+    Image picture;
+  };
+  void Run();
+
+  const std::size_t maxQueuedBytes_;
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Job> jobs_;
+  std::size_t queuedBytes_ = 0;
+  bool busy_ = false;
+  bool stopping_ = false;
+  int written_ = 0, failed_ = 0;
+  std::thread thread_;
+};
 
 }  // namespace vertamo

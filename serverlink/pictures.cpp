@@ -100,7 +100,7 @@ bool DownloadMapPicture(TLoadContext& ctx, int index) {
   }
   data = std::string();
   // A picture that cannot be cached is still shown.
-  if (ctx.cacheEnable) WriteCacheFile(ctx.cacheFolder, MapCacheFile(ctx.cacheFolder, map->Name), picture);
+  if (ctx.cacheEnable) ctx.CachePicture(MapCacheFile(ctx.cacheFolder, map->Name), picture);
   map->Picture->Pixels = std::move(picture);
   return true;
 }
@@ -206,8 +206,7 @@ bool DownloadPictureSet(TLoadContext& ctx, int index) {
       ctx.log.Debug("Не удалось преобразовать в PNG...");
       return false;
     }
-    if (ctx.cacheEnable)
-      WriteCacheFile(ctx.cacheFolder, PictureSetCacheFile(ctx.cacheFolder, name, j), bitmap.Pixels);
+    if (ctx.cacheEnable) ctx.CachePicture(PictureSetCacheFile(ctx.cacheFolder, name, j), bitmap.Pixels);
     if (!ctx.model.PictureSets.AddPicture(name, bitmap)) {
       ctx.log.Debug("Не удалось добавить в набор картинок %s объекта %d...", name.c_str(), index);
       return false;

@@ -177,3 +177,55 @@ TEST(CacheFiles, ReadRefusesMissingFilesAndFolders) {
 
 }  // namespace
 }  // namespace vertamo::testing
+
+namespace vertamo::testing {
+namespace {
+
+TEST(CacheWriter, WritesEveryPostedPictureInOrder) {
+  TempFolder work;
+  const std::string folder = CacheFolderIn(work.path());
+  TCacheWriter writer(/*maxQueuedBytes=*/64);  // tiny: Post waits for the writer
+  for (int i = 0; i < 20; ++i) writer.Post(folder, PictureSetCacheFile(folder, "s", i % 5), Pattern(4, 4, i));
+  writer.Post(folder, MapCacheFile(folder, "big"), Pattern(40, 40, 99));  // larger than the bound alone
+  writer.WaitIdle();
+  EXPECT_EQ(writer.Written(), 21);
+  EXPECT_EQ(writer.Failed(), 0);
+  for (int j = 0; j < 5; ++j) {
+    std::string bytes;
+    ASSERT_TRUE(ReadCacheFile(PictureSetCacheFile(folder, "s", j), bytes));
+    EXPECT_EQ(bytes, EncodePng(Pattern(4, 4, 15 + j))) << "the last picture posted for a file wins";
+  }
+  EXPECT_TRUE(fs::exists(MapCacheFile(folder, "big")));
+}
+
+TEST(CacheWriter, CountsFilesItCannotWrite) {
+  TempFolder work;
+  WriteWholeFile(work.file("Cache"), "a file");
+  const std::string folder = CacheFolderIn(work.path());
+  TCacheWriter writer;
+  writer.Post(folder, MapCacheFile(folder, "m"), Pattern(2, 2, 1));
+  writer.Post(folder, MapCacheFile(folder, "n"), Image{});
+  writer.WaitIdle();
+  EXPECT_EQ(writer.Written(), 0);
+  EXPECT_EQ(writer.Failed(), 2);
+}
+
+TEST(CacheWriter, GoingAwayDropsWhatStillWaits) {
+  TempFolder work;
+  const std::string folder = CacheFolderIn(work.path());
+  {
+    TCacheWriter writer(std::size_t{1} << 30);
+    for (int i = 0; i < 200; ++i)
+      writer.Post(folder, MapCacheFile(folder, std::to_string(i)), Pattern(256, 256, i));
+  }  // returns once the picture in hand is written; what waits is dropped
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    EXPECT_EQ(entry.path().extension(), ".png") << "no temporary file stays behind";
+    std::string bytes;
+    Image picture;
+    ASSERT_TRUE(ReadCacheFile(entry.path().string(), bytes));
+    EXPECT_TRUE(DecodePng(bytes, picture)) << "every file is whole";
+  }
+}
+
+}  // namespace
+}  // namespace vertamo::testing

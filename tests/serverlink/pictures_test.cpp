@@ -453,6 +453,26 @@ TEST_F(Pictures, PictureSetChecksumFailuresFallBackToTheDownload) {
   }
 }
 
+TEST_F(Pictures, ACacheWriterWritesTheSameFilesOnItsOwnThread) {
+  const std::vector<Image> lift = {Pattern(8, 8, 1), Pattern(8, 8, 2)};
+  const Image background = Pattern(30, 20, 3);
+  TCacheWriter writer;
+  Start(true, true);
+  ctx->cacheWriter = &writer;
+  AddMap("m", true);
+  AddObject("lift", 2);
+  server->On("GETPICTMAP MAP=0", "MAP=0 W=30 H=20\rDATA=" + Data(background) + "\r");
+  server->On("GETPICTIML OBJ=0", SetReply(0, lift));
+  Connect();
+  ASSERT_TRUE(LoadMapPictures(*ctx));
+  ASSERT_TRUE(LoadPictureSets(*ctx));
+  writer.WaitIdle();
+  EXPECT_EQ(writer.Written(), 3);
+  EXPECT_EQ(ReadWholeFile(MapCacheFile(CacheFolder(), "m")), EncodePng(background));
+  EXPECT_EQ(ReadWholeFile(PictureSetCacheFile(CacheFolder(), "lift", 1)), EncodePng(lift[1]));
+  EXPECT_EQ(model.MapList.Get(0)->Picture->Pixels.argb, background.argb);
+}
+
 TEST_F(Pictures, NoChecksumRequestWithoutTheFirstCacheFile) {
   Start(true, true);
   fs::create_directories(CacheFolder());
