@@ -376,12 +376,19 @@ TEST_F(ClientThread, ARequestWhileTheWorkerWaitsForTheMainThreadFailsAndTheHandO
 
 TEST_F(ClientThread, WithoutDebugTheLogHoldsOnlyTheAlwaysWrittenLines) {
   debug = false;
-  script.getmap = {"MAPCOUNT=0", "HELLO THERE", "END"};
+  script.getmap = {"MAPCOUNT=1", "MAP=0 NAME=\"m\" PICT=0", "HELLO THERE", "END"};
+  script.getmapobj = {"OBJCOUNT=1",
+                      "OBJ=0 MAP=0 X=1 Y=2 NAME=\"a\" TYPE=1 IML=\"lift\" PCOUNT=2 IDX=0 HINT=\"h\""};
+  testing::ScriptPictures(script, 0, 0, 2);
   StartServer();
   StartClient();
   ASSERT_TRUE(recorder.WaitFor("Status Обновление: 1"));
-  EXPECT_EQ(ClientLogText().substr(std::min<size_t>(16, ClientLogText().size())),
-            "Неизвестные данные=HELLO THERE\r\n");
+  std::vector<std::string> messages;
+  const std::string log = ClientLogText();
+  for (size_t at = 0, end; (end = log.find("\r\n", at)) != std::string::npos; at = end + 2)
+    messages.push_back(log.substr(at + 16, end - at - 16));  // after "dd.mm hh:nn:ss  "
+  EXPECT_EQ(messages, (std::vector<std::string>{"Неизвестные данные=HELLO THERE", ">>> Получение DATA0=",
+                                                "<<< OK", ">>> Получение DATA1=", "<<< OK"}));
 }
 
 TEST_F(ClientThread, WithDebugTheLogTellsTheWholeConversation) {
