@@ -6,17 +6,33 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
+#include <QProgressBar>
+#include <QRegularExpression>
+#include <QShortcut>
+#include <QSignalBlocker>
 #include <QStatusBar>
+#include <QTabWidget>
+#include <QTime>
+#include <QTimer>
+#include <QToolTip>
+#include <vector>
 
+#include "journal/report.h"
+#include "journal/ui/form_view.h"
+#include "journal/ui/log_last.h"
+#include "map/ui/bigspk.h"
+#include "map/ui/map_view.h"
+#include "map/ui/valind.h"
 #include "platform/folders.h"
+#include "serverlink/txtfunc.h"
+#include "shell/form_setup.h"
 #include "shell/qt_text.h"
 #include "shell/widget_bounds.h"
+#include "shell/win_color.h"
 
 namespace vertamo::ui {
 namespace {
-
-constexpr const char* kMainIniName = "Vertamo.ini";
-constexpr const char* kProfileSection = "ServerInfo";
 
 QFont Tahoma(int pixelSize) {
   QFont font(QStringLiteral("Tahoma"));
@@ -24,10 +40,100 @@ QFont Tahoma(int pixelSize) {
   return font;
 }
 
+bool IsLoadStage(int stage) { return stage >= kStageMaps && stage <= kStageTexts; }
+
 }  // namespace
 
+// --- what the connection thread reaches ---------------------------------------
+
+// The hand-overs of the connection thread, run on the main thread.
+class TFormVertamo::TEvents final : public IClientEvents {
+ public:
+  explicit TEvents(TFormVertamo& form) : form_(form) {}
+  void ClearMaps() override { form_.ClearMaps(); }
+  void BuildMaps() override { form_.BuildMaps(); }
+  void ShowStatusText(const std::string& text) override { form_.ShowStatusText(text); }
+  void SetCounterLayout(TCounterKind counter, const TCounterLayout& layout) override {
+    form_.SetCounterLayout(counter, layout);
+  }
+  void SetCounterValue(TCounterKind counter, int value) override { form_.SetCounterValue(counter, value); }
+  void SetClockLayout(const TClockLayout& layout) override { form_.SetClockLayout(layout); }
+  void SetSpeakerLayout(const TSpeakerLayout& layout) override { form_.SetSpeakerLayout(layout); }
+  void SetSpeakerCall(int call) override { form_.SetSpeakerCall(call); }
+  void SetObjectState(int object, int index) override { form_.SetObjectState(object, index); }
+  void SetObjectHint(int object, const std::string& hint) override { form_.SetObjectHint(object, hint); }
+  void SetObjectCaption(int object, const std::string& caption) override {
+    form_.SetObjectCaption(object, caption);
+  }
+  void SetObjectCapColor(int object, int color) override { form_.SetObjectCapColor(object, color); }
+  void AddLogEntry(const TLogEntry& entry) override { form_.AddLogEntry(entry); }
+
+ private:
+  TFormVertamo& form_;
+};
+
+// A routine of the connection thread reaches the main thread as a queued call
+// on the window; one that is still queued when the window goes is dropped,
+// which the waiting thread notices.
+class TFormVertamo::TExecutor final : public IMainThreadExecutor {
+ public:
+  explicit TExecutor(QObject* context) : context_(context) {}
+  void Post(std::function<void()> task) override {
+    QMetaObject::invokeMethod(context_, std::move(task), Qt::QueuedConnection);
+  }
+
+ private:
+  QObject* context_;
+};
+
+// --- the marker ---------------------------------------------------------------
+
+TMarkerShape::TMarkerShape(QWidget* parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("Shape"));
+  setAttribute(Qt::WA_TransparentForMouseEvents);
+  hide();
+}
+
+void TMarkerShape::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::Antialiasing);
+  QPen pen(QColor(255, 0, 0));
+  pen.setWidth(kPenWidth);
+  painter.setPen(pen);
+  painter.setBrush(Qt::NoBrush);
+  // The pen lies inside the bounds, as a shape control draws it.
+  const qreal inset = kPenWidth / 2.0;
+  painter.drawEllipse(QRectF(rect()).adjusted(inset, inset, -inset, -inset));
+}
+
+// --- load progress -------------------------------------------------------------
+
+TLoadProgress ParseLoadProgress(const QString& statusText) {
+  static const QRegularExpression ofTotal(QStringLiteral("(\\d+) из (\\d+)\\s*$"));
+  static const QRegularExpression trailing(QStringLiteral("(\\d+)\\s*$"));
+  TLoadProgress progress;
+  QRegularExpressionMatch match = ofTotal.match(statusText);
+  if (match.hasMatch()) {
+    progress.done = match.captured(1).toInt();
+    progress.total = match.captured(2).toInt();
+    return progress;
+  }
+  match = trailing.match(statusText);
+  if (match.hasMatch()) progress.done = match.captured(1).toInt();
+  return progress;
+}
+
+// --- construction ----------------------------------------------------------------
+
 TFormVertamo::TFormVertamo(TAppSettings& settings, QWidget* parent)
-    : QMainWindow(parent), settings_(settings) {
+    : TFormVertamo(settings, TFormOptions{}, parent) {}
+
+TFormVertamo::TFormVertamo(TAppSettings& settings, const TFormOptions& options, QWidget* parent)
+    : QMainWindow(parent),
+      settings_(settings),
+      options_(options),
+      events_(std::make_unique<TEvents>(*this)),
+      executor_(std::make_unique<TExecutor>(this)) {
   // 1. The work folder becomes the current folder and gets its "Wave" folder.
   if (settings_.WorkFolder.empty()) settings_.ChooseWorkFolder("Vertamo");
   SetCurrentFolder(settings_.WorkFolder);
@@ -35,12 +141,18 @@ TFormVertamo::TFormVertamo(TAppSettings& settings, QWidget* parent)
   // 2. ProgramFolder is known to the settings since they were made.
 
   BuildWindow();
+  // 3.-5. The counters, the clock and the speaker symbol.
+  CreateOverlays();
   FormCreate();
 }
 
 TFormVertamo::~TFormVertamo() {
-  // A window destroyed without being closed keeps its settings all the same.
+  // A window destroyed without being closed keeps its settings all the same,
+  // and never leaves a connection thread behind.
   if (!closed_) FormClose();
+  // The overlays and the marker have no parent once the maps are cleared.
+  for (int i = 0; i < kOverlays; ++i) delete Overlay(i);
+  delete Shape;
 }
 
 void TFormVertamo::BuildWindow() {
@@ -52,8 +164,8 @@ void TFormVertamo::BuildWindow() {
   setPalette(pal);
   setAutoFillBackground(true);
 
-  // The client area stacks its children in one cell: the server label now,
-  // the map tabs over it later.
+  // The client area stacks its children in one cell: the server label, and
+  // the map tabs over it once the maps are shown.
   auto* client = new QWidget(this);
   client->setObjectName(QStringLiteral("ClientArea"));
   auto* layout = new QGridLayout(client);
@@ -64,10 +176,24 @@ void TFormVertamo::BuildWindow() {
   LabelSrv->setAlignment(Qt::AlignCenter);
   LabelSrv->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);  // never holds the window's size
   layout->addWidget(LabelSrv, 0, 0);
+  PageControl1 = new QTabWidget(client);
+  PageControl1->setObjectName(QStringLiteral("PageControl1"));
+  PageControl1->setTabPosition(QTabWidget::South);
+  PageControl1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+  PageControl1->setMouseTracking(true);
+  PageControl1->tabBar()->setMouseTracking(true);
+  PageControl1->installEventFilter(this);
+  PageControl1->tabBar()->installEventFilter(this);
+  PageControl1->hide();
+  layout->addWidget(PageControl1, 0, 0);
+  connect(PageControl1, &QTabWidget::currentChanged, this, [this] {
+    if (!changingTabs_) PageControl1Change();
+  });
   setCentralWidget(client);
 
   StatusBar1 = new QStatusBar(this);
   StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+  StatusBar1->setSizeGripEnabled(false);
   for (int i = 0; i < 2; ++i) {
     StatusPanels[i] = new QLabel(StatusBar1);
     StatusPanels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
@@ -78,6 +204,13 @@ void TFormVertamo::BuildWindow() {
   StatusPanels[1]->setMinimumWidth(50);
   StatusBar1->addWidget(StatusPanels[0]);
   StatusBar1->addWidget(StatusPanels[1], 1);  // the last panel stretches
+  LoadProgress = new QProgressBar(StatusBar1);
+  LoadProgress->setObjectName(QStringLiteral("LoadProgress"));
+  LoadProgress->setFixedWidth(200);
+  LoadProgress->setMaximumHeight(16);
+  LoadProgress->setRange(0, 0);
+  LoadProgress->hide();
+  StatusBar1->addPermanentWidget(LoadProgress);
   setStatusBar(StatusBar1);
 
   menuBar()->setObjectName(QStringLiteral("MainMenu1"));
@@ -91,12 +224,51 @@ void TFormVertamo::BuildWindow() {
   connect(mSetup, &QAction::triggered, this, &TFormVertamo::mSetupClick);
   connect(mClose, &QAction::triggered, this, &TFormVertamo::mCloseClick);
 
+  // F5 reconnects whichever control of the window has the focus.
+  auto* f5 = new QShortcut(QKeySequence(Qt::Key_F5), this);
+  f5->setObjectName(QStringLiteral("F5"));
+  f5->setContext(Qt::WindowShortcut);
+  connect(f5, &QShortcut::activated, this, &TFormVertamo::Reconnect);
+
+  Shape = new TMarkerShape();
+
+  Timer1 = new QTimer(this);
+  Timer1->setObjectName(QStringLiteral("Timer1"));
+  Timer1->setInterval(kTimerMs);
+  connect(Timer1, &QTimer::timeout, this, &TFormVertamo::Timer1Timer);
+  Timer1->start();
+
   // Outer size 909 x 596 at 0,0 until the settings say otherwise.
   TWidgetBounds bounds(this);
   bounds.setLeft(0);
   bounds.setTop(0);
   bounds.setWidth(kInitialWidth);
   bounds.setHeight(kInitialHeight);
+}
+
+void TFormVertamo::CreateOverlays() {
+  struct CounterSpec {
+    TValInd** counter;
+    const char* name;
+    int type;
+  };
+  for (const CounterSpec& spec : {CounterSpec{&LiftB, "LiftB", 1}, CounterSpec{&OhrAlr, "OhrAlr", 2},
+                                  CounterSpec{&PuErr, "PuErr", 3}}) {
+    auto* counter = new TValInd();
+    counter->setObjectName(QString::fromLatin1(spec.name));
+    counter->SetType(spec.type);
+    connect(counter, &TValInd::DblClick, this, [this, counter] { ValIndDblClick(counter); });
+    *spec.counter = counter;
+  }
+  Clk = new QLabel();
+  Clk->setObjectName(QStringLiteral("Clk"));
+  Clk->setAlignment(Qt::AlignCenter);
+  Clk->hide();
+  BigSpk = new TBigSpk();
+  BigSpk->SetPicture(0);
+  // The mouse over an overlay stays with it (the tab below would take the
+  // highlight off the current map text).
+  for (int i = 0; i < kOverlays; ++i) Overlay(i)->setAttribute(Qt::WA_NoMousePropagation);
 }
 
 void TFormVertamo::FormCreate() {
@@ -108,17 +280,56 @@ void TFormVertamo::FormCreate() {
   profile_ = LoadProfile(*settings_.MainIni, kProfileSection);
   // 3. The server caption.
   ShowServerCaption();
+  // 4. The IP-telephony settings arrive with the telephony.
+  // 5. The connection.
+  if (options_.startClient) StartClient();
+  // 6. Hints in Arial, 16 pixels.
+  QFont hintFont(QStringLiteral("Arial"));
+  hintFont.setPixelSize(16);
+  QToolTip::setFont(hintFont);
+  // 7.-9. The sound thread, the address book and the telephony thread arrive
+  // with the voice dispatch and the telephony.
+  // 10. The journal window, owned by the main window.
+  logLast_ = new TLogLast(settings_.MainIni.get(), this);
+  connect(logLast_, &TLogLast::ReconnectRequested, this, &TFormVertamo::Reconnect);
+  connect(logLast_, &TLogLast::ActivateMainWindowRequested, this, [this] {
+    raise();
+    activateWindow();
+  });
+  connect(logLast_, &TLogLast::ShowObjectOnMapRequested, this, &TFormVertamo::ShowObjectOnMap);
+  connect(logLast_, &TLogLast::HideMapMarkerRequested, this, [this] { Shape->hide(); });
+  // Shown together with the main window (showEvent): a tool window shown
+  // before its owner would give the owner its frame before it has a place.
+}
+
+void TFormVertamo::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (journalShown_ || !logLast_) return;
+  journalShown_ = true;
+  logLast_->show();
 }
 
 void TFormVertamo::FormClose() {
   closed_ = true;
+  Timer1->stop();
   // 1. The window's place.
   settings_.SaveFormPos(TWidgetBounds(this));
   // 2. The server profile.
   if (settings_.MainIni) SaveProfile(*settings_.MainIni, kProfileSection, profile_);
+  // 3. The IP-telephony settings arrive with the telephony.
+  // 4. The connection.
+  StopClient();
+  // 5. The maps.
+  ClearMaps();
+  // 6.-7. The telephony thread and the voice window arrive with their issues.
+  // The report window stores its settings as it closes.
+  if (FormView) FormView->close();
+  if (logLast_) logLast_->close();
   // 8. The main settings reach the disk.
   settings_.CloseMainIni();
 }
+
+TLogLast* TFormVertamo::LogLast() const { return logLast_; }
 
 void TFormVertamo::ShowServerCaption() {
   LabelSrv->setText(QStringLiteral("Подключение к серверу ") + FromCp1251(profile_.Name));
@@ -129,11 +340,318 @@ void TFormVertamo::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-void TFormVertamo::mSetupClick() {
-  // The settings dialog comes with its own step.
+bool TFormVertamo::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseMove && (watched == PageControl1 || watched == PageControl1->tabBar()))
+    PageControl1MouseMove();
+  return QMainWindow::eventFilter(watched, event);
 }
 
-void TFormVertamo::mCloseClick() { close(); }
+// --- connection ----------------------------------------------------------------
+
+void TFormVertamo::StartClient() {
+  StopClient();
+  client_ = std::make_unique<TOrvexClientThread>(profile_, settings_.WorkFolder, model_, *events_, *executor_,
+                                                 options_.sound);
+  client_->SetTimings(options_.timings);
+  client_->Start();
+}
+
+void TFormVertamo::StopClient() {
+  if (!client_) return;
+  // The stop withdraws every hand-over the thread waits for, so the wait ends
+  // even when the thread was just handing something to this thread.
+  client_->Stop();
+  client_.reset();
+}
+
+void TFormVertamo::Reconnect() {
+  StopClient();
+  ClearMaps();
+  StartClient();
+}
+
+bool TFormVertamo::SendCommand(std::string_view request) { return client_ && client_->SendCommand(request); }
+
+bool TFormVertamo::SendListCommand(std::string_view request) {
+  return client_ && client_->SendListCommand(request);
+}
+
+// --- maps ---------------------------------------------------------------------
+
+void TFormVertamo::ClearMaps() {
+  // 1. The journal.
+  if (logLast_) logLast_->Clear();
+  // 2. The overlays and the marker leave the tabs before the tabs go.
+  PlaceOverlays(false);
+  // 3. The model with every tab, picture, caption and label; the lit text
+  // goes with the texts.
+  hotText_ = nullptr;
+  PageControl1->setUpdatesEnabled(false);
+  {
+    const QSignalBlocker blocker(PageControl1);
+    changingTabs_ = true;
+    model_.Clear();
+    changingTabs_ = false;
+  }
+  PageControl1->setUpdatesEnabled(true);
+  pictures_.Clear();
+  // 4. The caption.
+  setWindowTitle(QStringLiteral("Подключение..."));
+}
+
+bool TFormVertamo::BuildMaps() {
+  if (model_.MapList.Count() == 0) return false;
+  pictures_.Clear();
+  // The objects of each map in list order, found in one pass over the list.
+  std::vector<std::vector<MAPOBJECT*>> onMap(static_cast<size_t>(model_.MapList.Count()));
+  for (int i = 0; i < model_.ObjectList.Count(); ++i) {
+    MAPOBJECT* object = model_.ObjectList.Get(i);
+    if (object->MapIndex >= 0 && object->MapIndex < model_.MapList.Count())
+      onMap[static_cast<size_t>(object->MapIndex)].push_back(object);
+  }
+  changingTabs_ = true;
+  {
+    const QSignalBlocker blocker(PageControl1);
+    for (int m = 0; m < model_.MapList.Count(); ++m) {
+      // 1. The tab; the mouse over it and its background takes the highlight
+      // off the lit text.
+      TMapPage* page = CreateMapPage(*model_.MapList.Get(m), PageControl1);
+      page->OnMouseMove = [this] { PageControl1MouseMove(); };
+      // 2. The object pictures on it.
+      for (MAPOBJECT* object : onMap[static_cast<size_t>(m)]) {
+        TMapPict* pict = CreateMapPict(*object, page, &pictures_);
+        pict->Show(page);
+        pict->OnMouseDown = [this](TMapPict* sender, Qt::MouseButton button) {
+          MapObjectMouseDown(sender, button);
+        };
+      }
+    }
+    // 3. The texts.
+    TTextLabelHandlers handlers;
+    handlers.mouseDown = [this](TMapTextLabel* sender, Qt::MouseButton button,
+                                Qt::KeyboardModifiers modifiers) {
+      LabelMouseDown(sender, button, modifiers);
+    };
+    handlers.mouseMove = [this](TMapTextLabel* sender) { LabelMouseMove(sender); };
+    CreateTextLabels(model_.TextList, PageControl1, handlers);
+  }
+  changingTabs_ = false;
+  LoadProgress->hide();
+  progressStage_ = -1;
+  // 4. The first map.
+  return ShowMap(0);
+}
+
+bool TFormVertamo::ShowMap(int index) {
+  if (index < 0 || index >= PageControl1->count()) return false;
+  changingTabs_ = true;
+  PageControl1->setCurrentIndex(index);
+  changingTabs_ = false;
+  setWindowTitle(PageControl1->tabText(index));
+  PlaceOverlays(true);
+  return true;
+}
+
+void TFormVertamo::PageControl1Change() {
+  const int index = PageControl1->currentIndex();
+  if (index < 0) return;
+  setWindowTitle(PageControl1->tabText(index));
+  PlaceOverlays(true);
+}
+
+QWidget* TFormVertamo::Overlay(int index) const {
+  switch (index) {
+    case kLiftB:
+      return LiftB;
+    case kOhrAlr:
+      return OhrAlr;
+    case kPuErr:
+      return PuErr;
+    case kClk:
+      return Clk;
+    case kBigSpk:
+      return BigSpk;
+    default:
+      return nullptr;
+  }
+}
+
+bool TFormVertamo::OverlayVisible(const QWidget* overlay) const {
+  for (int i = 0; i < kOverlays; ++i)
+    if (Overlay(i) == overlay) return overlayVisible_[static_cast<size_t>(i)];
+  return false;
+}
+
+// Hidden and without a parent: a parentless widget is never shown (it would
+// become a window of its own), whatever its layout says.
+void TFormVertamo::DetachOverlay(int index) {
+  QWidget* overlay = Overlay(index);
+  overlay->hide();
+  if (overlay->parentWidget()) overlay->setParent(nullptr);
+}
+
+void TFormVertamo::PlaceOverlays(bool show) {
+  if (show) {
+    // Over the server label, which stays below for the connecting state.
+    PageControl1->show();
+    PageControl1->raise();
+    QWidget* tab = PageControl1->currentWidget();
+    if (!tab) return;
+    for (int i = 0; i < kOverlays; ++i) {
+      if (!overlayVisible_[static_cast<size_t>(i)]) continue;  // hidden ones keep no parent
+      QWidget* overlay = Overlay(i);
+      if (overlay->parentWidget() != tab) overlay->setParent(tab);
+      overlay->show();
+      overlay->raise();
+    }
+    return;
+  }
+  Shape->hide();
+  if (Shape->parentWidget()) Shape->setParent(nullptr);
+  for (int i = 0; i < kOverlays; ++i) {
+    DetachOverlay(i);
+    overlayVisible_[static_cast<size_t>(i)] = false;
+  }
+  PageControl1->hide();
+}
+
+TMapPict* TFormVertamo::WidgetOf(int object) const {
+  const MAPOBJECT* record = model_.ObjectList.Get(object);
+  return record ? dynamic_cast<TMapPict*>(record->Widget) : nullptr;
+}
+
+void TFormVertamo::ShowObjectOnMap(int object) {
+  // 1.-3. The marker goes; it comes back only around a picture on a map.
+  Shape->hide();
+  TMapPict* widget = WidgetOf(object);
+  if (!widget) return;
+  if (!ShowMap(widget->GetMapObject()->MapIndex)) return;
+  // 4. Twice the picture's size, centred on it.
+  const QRect r = widget->geometry();
+  Shape->setGeometry(r.left() - r.width() / 2, r.top() - r.height() / 2, 2 * r.width(), 2 * r.height());
+  // 5. On the active tab, in front.
+  QWidget* tab = PageControl1->currentWidget();
+  if (Shape->parentWidget() != tab) Shape->setParent(tab);
+  Shape->show();
+  Shape->raise();
+}
+
+// --- the change feed -------------------------------------------------------------
+
+void TFormVertamo::SetObjectState(int object, int state) {
+  MAPOBJECT* record = model_.ObjectList.Get(object);
+  if (!record) return;
+  record->Changed = false;
+  record->SetIdx(state);
+  if (!record->Changed) return;
+  if (TMapPict* widget = WidgetOf(object)) {
+    widget->setToolTip(HintToolTip(record->Hint.str()));
+    widget->update();  // its own rectangle only
+  }
+}
+
+void TFormVertamo::SetObjectHint(int object, const std::string& hint) {
+  MAPOBJECT* record = model_.ObjectList.Get(object);
+  if (!record) return;
+  record->Changed = false;
+  record->SetHint(hint);
+  if (!record->Changed) return;
+  if (TMapPict* widget = WidgetOf(object)) {
+    widget->setToolTip(HintToolTip(record->Hint.str()));
+    widget->update();
+  }
+}
+
+void TFormVertamo::SetObjectCaption(int object, const std::string& caption) {
+  MAPOBJECT* record = model_.ObjectList.Get(object);
+  if (!record) return;
+  record->Changed = false;
+  record->SetCaption(caption);
+  if (!record->Changed) return;
+  if (TMapPict* widget = WidgetOf(object)) {
+    widget->UpdateLabel();
+    widget->update();
+  }
+}
+
+void TFormVertamo::SetObjectCapColor(int object, int color) {
+  MAPOBJECT* record = model_.ObjectList.Get(object);
+  if (!record) return;
+  record->Changed = false;
+  record->SetCapColor(color);
+  if (!record->Changed) return;
+  if (TMapPict* widget = WidgetOf(object)) widget->UpdateLabel();
+}
+
+void TFormVertamo::ShowStatusText(const std::string& text) {
+  const QString shown = FromCp1251(text);
+  StatusPanels[1]->setText(shown);
+  ShowLoadProgress(shown);
+}
+
+TValInd* TFormVertamo::Counter(TCounterKind kind) const {
+  switch (kind) {
+    case TCounterKind::LiftBreak:
+      return LiftB;
+    case TCounterKind::OhrAlr:
+      return OhrAlr;
+    case TCounterKind::PuErr:
+      return PuErr;
+  }
+  return nullptr;
+}
+
+void TFormVertamo::SetCounterLayout(TCounterKind kind, const TCounterLayout& layout) {
+  TValInd* counter = Counter(kind);
+  if (!counter) return;
+  counter->setGeometry(layout.x, layout.y, layout.w, layout.h);
+  counter->SetFontName(FromCp1251(layout.fontName));
+  const int index = kind == TCounterKind::LiftBreak ? kLiftB
+                    : kind == TCounterKind::OhrAlr  ? kOhrAlr
+                                                    : kPuErr;
+  overlayVisible_[static_cast<size_t>(index)] = true;
+  if (counter->parentWidget()) counter->show();
+}
+
+void TFormVertamo::SetCounterValue(TCounterKind kind, int value) {
+  if (TValInd* counter = Counter(kind)) counter->SetValue(value);
+}
+
+void TFormVertamo::SetClockLayout(const TClockLayout& layout) {
+  DetachOverlay(kClk);
+  Clk->setGeometry(layout.x, layout.y, layout.w, layout.h);
+  QFont font = Clk->font();
+  font.setFamily(FromCp1251(layout.fontName));
+  if (layout.fontSize > 0)
+    font.setPointSize(layout.fontSize);
+  else if (layout.fontSize < 0)
+    font.setPixelSize(-layout.fontSize);
+  font.setBold(layout.bold);
+  font.setItalic(layout.italic);
+  Clk->setFont(font);
+  QPalette pal = Clk->palette();
+  pal.setColor(QPalette::Window, WinColorToQColor(layout.color, pal));
+  pal.setColor(QPalette::WindowText, WinColorToQColor(layout.fontColor, pal));
+  Clk->setPalette(pal);
+  Clk->setAutoFillBackground(!layout.transparent);
+  overlayVisible_[kClk] = true;
+}
+
+void TFormVertamo::SetSpeakerLayout(const TSpeakerLayout& layout) {
+  DetachOverlay(kBigSpk);
+  BigSpk->setGeometry(layout.x, layout.y, layout.w, layout.h);
+  BigSpk->SetCallState(layout.call);
+  overlayVisible_[kBigSpk] = true;
+}
+
+void TFormVertamo::SetSpeakerCall(int call) { BigSpk->SetCallState(call); }
+
+void TFormVertamo::AddLogEntry(const TLogEntry& entry) {
+  // An entry for a journal the desktop closed is dropped.
+  if (logLast_) logLast_->AddLogEntry(entry);
+}
+
+// --- status bar -----------------------------------------------------------------
 
 void TFormVertamo::SetStatusText(int panel, const QString& text) {
   if (panel >= 0 && panel < 2) StatusPanels[panel]->setText(text);
@@ -141,6 +659,123 @@ void TFormVertamo::SetStatusText(int panel, const QString& text) {
 
 QString TFormVertamo::StatusText(int panel) const {
   return panel >= 0 && panel < 2 ? StatusPanels[panel]->text() : QString();
+}
+
+void TFormVertamo::UpdateProgressVisibility(int stage) {
+  const bool loading = IsLoadStage(stage) && !PageControl1->isVisibleTo(this);
+  if (!loading) progressStage_ = -1;
+  LoadProgress->setVisible(loading);
+}
+
+// The bar follows the counts of the progress texts: each step of the load
+// starts it anew; a step whose texts give no total shows a busy bar.
+void TFormVertamo::ShowLoadProgress(const QString& text) {
+  const int stage = client_ ? client_->Stage() : -1;
+  if (IsLoadStage(stage)) {
+    if (stage != progressStage_) {
+      progressStage_ = stage;
+      LoadProgress->setRange(0, 0);
+    }
+    const TLoadProgress progress = ParseLoadProgress(text);
+    if (progress.total > 0) {
+      LoadProgress->setRange(0, progress.total);
+      LoadProgress->setValue(std::min(progress.done, progress.total));
+    }
+  }
+  UpdateProgressVisibility(stage);
+}
+
+void TFormVertamo::Timer1Timer() {
+  // 1. Nothing once the window is closing.
+  if (closed_) return;
+  // 2. The connection state.
+  if (client_) {
+    const int stage = client_->Stage();
+    StatusPanels[0]->setText(FromCp1251(TOrvexClientThread::StageText(stage)));
+    UpdateProgressVisibility(stage);
+  }
+  // 3. The clock, once its layout has put it on a map.
+  if (overlayVisible_[kClk] && Clk->parentWidget())
+    Clk->setText(QTime::currentTime().toString(QStringLiteral("hh:mm")));
+}
+
+// --- menu -------------------------------------------------------------------------
+
+void TFormVertamo::mSetupClick() {
+  const TSetupResult result = RunSetupDialog(this, settings_.MainIni.get(), profile_);
+  if (!result.accepted) return;
+  ShowServerCaption();
+  if (settings_.MainIni) settings_.MainIni->Save();
+  if (result.reconnect) Reconnect();
+}
+
+void TFormVertamo::mCloseClick() { close(); }
+
+// --- the mouse on the map ------------------------------------------------------------
+
+void TFormVertamo::MapObjectMouseDown(TMapPict* sender, Qt::MouseButton) {
+  // 1. The object of the picture, by its position in the list.
+  if (!sender) return;
+  MAPOBJECT* object = sender->GetMapObject();
+  const int index = model_.ObjectList.IndexOf(object);
+  if (index < 0) return;
+  // 2. The server is told of the click (any button).
+  if (!SendCommand("MOUSEDOWN OBJ=" + std::to_string(index))) return;
+  // 3. A reply about this object, of its type, reachable through a gateway.
+  const std::string reply = client_ ? client_->Reply() : std::string();
+  int replyObject = 0, replyType = 0;
+  std::string gateway;
+  if (!GetIntParam(reply, "OBJ=", replyObject) || replyObject != index) return;
+  if (!GetIntParam(reply, " TYPE=", replyType) || replyType != object->Type) return;
+  if (!GetStrParam(reply, " KelmoGW=", 128, gateway)) return;
+  // The call itself (the telephony link, the selector, the voice window)
+  // arrives with the voice dispatch.
+}
+
+void TFormVertamo::LabelMouseDown(TMapTextLabel* sender, Qt::MouseButton button,
+                                  Qt::KeyboardModifiers modifiers) {
+  // 1. Left and middle buttons, without Shift or Ctrl.
+  if (!sender || button == Qt::RightButton) return;
+  if (modifiers & (Qt::ShiftModifier | Qt::ControlModifier)) return;
+  // 2. The text of the label.
+  MAPTEXT* text = FindByLabel(model_.TextList, sender);
+  if (!text) return;
+  // 3. A link to another map.
+  if (text->Action == 1 && text->AParam >= 0) ShowMap(text->AParam);
+}
+
+void TFormVertamo::LabelMouseMove(TMapTextLabel* sender) {
+  MAPTEXT* text = FindByLabel(model_.TextList, sender);
+  if (!text) return;
+  if (text->Action != 0) {
+    if (text == hotText_) return;
+    if (hotText_) hotText_->UnhighlightText();
+    text->HighlightText();
+    hotText_ = text;
+    return;
+  }
+  PageControl1MouseMove();
+}
+
+void TFormVertamo::PageControl1MouseMove() {
+  if (!hotText_) return;
+  hotText_->UnhighlightText();
+  hotText_ = nullptr;
+}
+
+void TFormVertamo::ValIndDblClick(QObject* sender) {
+  if (!sender) return;
+  const TListRequest request = [this](const std::string& line, std::vector<std::string>& lines) {
+    lines.clear();
+    if (!client_) return false;
+    const bool answered = client_->SendListCommand(line);
+    if (answered) lines = client_->ReplyList();
+    client_->ClearReplyList();
+    return answered;
+  };
+  const TReportMapLink link{[this](int object) { ShowObjectOnMap(object); }, [this] { Shape->hide(); }};
+  OpenCounterReport(FormView, sender->objectName().toStdString(), this, settings_.MainIni.get(), request,
+                    link);
 }
 
 }  // namespace vertamo::ui

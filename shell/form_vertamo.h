@@ -1,65 +1,234 @@
 // TFormVertamo: the dispatcher's main window and the owner of every
-// long-lived object of the workstation.
+// long-lived object of the workstation: the map model, the connection thread,
+// the journal window, the counters, the clock and the speaker symbol.
 //
 // Start: the constructor fixes the work folder (it becomes the current
-// folder, with its "Wave" sub-folder) and builds the window; FormCreate opens
-// "Vertamo.ini", restores the window's bounds and loads the server profile.
+// folder, with its "Wave" sub-folder), builds the window and its status
+// widgets; FormCreate opens "Vertamo.ini", restores the window's bounds, loads
+// the server profile, starts the connection and opens the journal.
+//
+// The window alternates between two states: connecting (the server label,
+// caption "Подключение...") and maps shown (one tab per map, the overlays on
+// the active tab, caption = the map's name). The connection thread reaches it
+// only through its hand-overs (IClientEvents), which run here on the main
+// thread while the thread waits.
+//
 // Close (menu "Выход", the close box, or SIGTERM / SIGINT through the same
-// close): FormClose saves the bounds and the profile and closes "Vertamo.ini".
+// close): FormClose saves the bounds and the profile, stops the connection,
+// frees the maps and closes "Vertamo.ini". Stopping never hangs: a stop
+// withdraws every hand-over the thread is waiting for.
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
+#include <array>
+#include <memory>
+#include <string>
+#include <string_view>
 
+#include "map/map_model.h"
+#include "map/ui/map_pict.h"
+#include "serverlink/client_events.h"
+#include "serverlink/orvex_client_thread.h"
 #include "settings/app_settings.h"
 #include "settings/server_profile.h"
 
 class QAction;
 class QLabel;
 class QMenu;
+class QProgressBar;
 class QStatusBar;
+class QTabWidget;
+class QTimer;
 
 namespace vertamo::ui {
 
+class TBigSpk;
+class TFormView;
+class TLogLast;
+class TMapPict;
+class TMapTextLabel;
+class TValInd;
+
+// The ellipse that marks an object found from the journal or a report: no
+// fill, a red pen 5 pixels wide. Clicks go through it to the map below.
+class TMarkerShape : public QWidget {
+  Q_OBJECT
+
+ public:
+  static constexpr int kPenWidth = 5;
+  explicit TMarkerShape(QWidget* parent = nullptr);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+};
+
+// How the start-up code (and the tests) start the window.
+struct TFormOptions {
+  // FormCreate starts the connection to the profile's server.
+  bool startClient = true;
+  // The connection's waits (tests shorten them).
+  TClientTimings timings;
+  // Where "PLAY" requests go, on the connection thread; none: they are dropped.
+  ISoundOutput* sound = nullptr;
+};
+
+// Progress of the catalogue load as the status texts tell it: `done` of
+// `total` records of the current step (total 0: not known from the text).
+struct TLoadProgress {
+  int done = 0;
+  int total = 0;
+};
+// Reads "... i из n" (both known) or a text ending in a number i (only done).
+TLoadProgress ParseLoadProgress(const QString& statusText);
+
 class TFormVertamo : public QMainWindow {
   Q_OBJECT
+
  public:
   static constexpr int kInitialWidth = 909;
   static constexpr int kInitialHeight = 596;
+  static constexpr int kTimerMs = 500;
+  static constexpr const char* kMainIniName = "Vertamo.ini";
+  static constexpr const char* kProfileSection = "ServerInfo";
 
   // `settings` outlives the window. Its WorkFolder, when already chosen (the
   // --workdir option), is used; otherwise the work folder "Vertamo" is found.
   explicit TFormVertamo(TAppSettings& settings, QWidget* parent = nullptr);
+  TFormVertamo(TAppSettings& settings, const TFormOptions& options, QWidget* parent = nullptr);
   ~TFormVertamo() override;
 
   const SERVERINFO& Profile() const { return profile_; }
   TAppSettings& Settings() { return settings_; }
+  TMapModel& Model() { return model_; }
+  TOrvexClientThread* Client() const { return client_.get(); }
+  TPictureCache& Pictures() { return pictures_; }
+
+  // --- operations ----------------------------------------------------------
+
+  // A new connection thread with the current profile, started.
+  void StartClient();
+  // Stops the connection thread, waits for its end and frees it.
+  void StopClient();
+  // StopClient, ClearMaps, StartClient (F5 here and in the journal).
+  void Reconnect();
+  // Journal cleared, overlays hidden and detached, the model and every tab
+  // freed, caption "Подключение...".
+  void ClearMaps();
+  // One tab per map with its pictures and texts, then the first map: false
+  // (and nothing done) without maps.
+  bool BuildMaps();
+  // Activates the tab, captions the window with it, puts the overlays on it;
+  // false for an index that names no tab.
+  bool ShowMap(int index);
+  void PlaceOverlays(bool show);
+  // Shows the object's map and the marker around its picture; the marker is
+  // hidden first, and stays hidden for an object without picture or map.
+  void ShowObjectOnMap(int object);
+  // Requests through the connection thread (about 1 s / 2 s at most); false
+  // without a thread, on time-out or without an answer.
+  bool SendCommand(std::string_view request);
+  bool SendListCommand(std::string_view request);
+  // The change feed's object updates: the model's setter, and the widget only
+  // when it changed.
+  void SetObjectState(int object, int state);
+  void SetObjectHint(int object, const std::string& hint);
+  void SetObjectCaption(int object, const std::string& caption);
+  void SetObjectCapColor(int object, int color);
+
+  // The other hand-overs of the connection thread.
+  void ShowStatusText(const std::string& text);
+  void SetCounterLayout(TCounterKind counter, const TCounterLayout& layout);
+  void SetCounterValue(TCounterKind counter, int value);
+  void SetClockLayout(const TClockLayout& layout);
+  void SetSpeakerLayout(const TSpeakerLayout& layout);
+  void SetSpeakerCall(int call);
+  void AddLogEntry(const TLogEntry& entry);
+
+  // --- handlers ------------------------------------------------------------
+
+  void Timer1Timer();
+  void PageControl1Change();
+  void MapObjectMouseDown(TMapPict* sender, Qt::MouseButton button);
+  void LabelMouseDown(TMapTextLabel* sender, Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
+  void LabelMouseMove(TMapTextLabel* sender);
+  void PageControl1MouseMove();
+  void ValIndDblClick(QObject* sender);
 
   // Panel 0: connection state; panel 1: progress text.
   void SetStatusText(int panel, const QString& text);
   QString StatusText(int panel) const;
 
+  // The text under the mouse that is lit up, if any.
+  MAPTEXT* HotText() const { return hotText_; }
+  // Whether an overlay is to be shown (its layout arrived since the last
+  // ClearMaps); shown ones sit on the active tab.
+  bool OverlayVisible(const QWidget* overlay) const;
+  // The journal window (gone once the desktop closed it).
+  TLogLast* LogLast() const;
+  // The report window of the counters, while open.
+  QPointer<TFormView> FormView;
+
   // Controls, under their component names.
   QLabel* LabelSrv = nullptr;
+  QTabWidget* PageControl1 = nullptr;
   QStatusBar* StatusBar1 = nullptr;
   QLabel* StatusPanels[2] = {nullptr, nullptr};
+  QProgressBar* LoadProgress = nullptr;  // in the status bar while the catalogue loads
+  TMarkerShape* Shape = nullptr;
   QMenu* mFile = nullptr;
   QAction* mSetup = nullptr;
   QAction* mClose = nullptr;
+  QTimer* Timer1 = nullptr;
+  // The overlays: no parent until PlaceOverlays puts them on the active tab.
+  TValInd* LiftB = nullptr;
+  TValInd* OhrAlr = nullptr;
+  TValInd* PuErr = nullptr;
+  QLabel* Clk = nullptr;
+  TBigSpk* BigSpk = nullptr;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // The journal comes up with the window's first appearance.
+  void showEvent(QShowEvent* event) override;
+  // The mouse over the page control itself (its tab bar, its frame).
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  class TEvents;
+  class TExecutor;
+  enum TOverlay { kLiftB, kOhrAlr, kPuErr, kClk, kBigSpk, kOverlays };
+
   void BuildWindow();
+  void CreateOverlays();
   void FormCreate();
   void FormClose();
   void ShowServerCaption();
   void mSetupClick();
   void mCloseClick();
+  TValInd* Counter(TCounterKind kind) const;
+  QWidget* Overlay(int index) const;
+  void DetachOverlay(int index);
+  TMapPict* WidgetOf(int object) const;
+  void ShowLoadProgress(const QString& text);
+  void UpdateProgressVisibility(int stage);
 
   TAppSettings& settings_;
+  TFormOptions options_;
   SERVERINFO profile_{};
   bool closed_ = false;
+  bool changingTabs_ = false;
+
+  TMapModel model_;
+  TPictureCache pictures_;
+  std::unique_ptr<TEvents> events_;
+  std::unique_ptr<TExecutor> executor_;
+  std::unique_ptr<TOrvexClientThread> client_;
+  QPointer<TLogLast> logLast_;
+  MAPTEXT* hotText_ = nullptr;
+  std::array<bool, kOverlays> overlayVisible_{};
+  int progressStage_ = -1;
+  bool journalShown_ = false;
 };
 
 }  // namespace vertamo::ui

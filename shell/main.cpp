@@ -4,8 +4,11 @@
 #include <QFile>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <string>
 
 #include "settings/app_settings.h"
+#include "shell/demo_server.h"
 #include "shell/form_vertamo.h"
 #include "shell/termination_notifier.h"
 
@@ -17,8 +20,9 @@ struct Options {
       "Keep settings, cache and logs in DIR (created when missing) instead of ~/.local/share/Vertamo.",
       "DIR"};
   QCommandLineOption demo{"demo",
-                          "Connect to the built-in demo dispatch server. The demo server arrives with the "
-                          "simulator; until then the workstation starts normally."};
+                          "Connect to the built-in demo dispatch server (a district served by orvex-sim "
+                          "inside the program), with a work folder of its own: ~/.local/share/Vertamo-demo "
+                          "unless --workdir says otherwise."};
 };
 
 void Describe(QCoreApplication& app, QCommandLineParser& parser, const Options& options) {
@@ -62,20 +66,33 @@ int main(int argc, char** argv) {
   QCommandLineParser parser;
   Describe(app, parser, options);
 
+  // The demo server lives longer than the window, which stops its connection
+  // before it goes.
+  std::unique_ptr<vertamo::ui::TDemoServer> demo;
   if (parser.isSet(options.demo)) {
-    std::fprintf(stderr,
-                 "vertamo: the demo server is not part of this build yet (it arrives with the simulator); "
-                 "starting normally.\n");
+    demo = std::make_unique<vertamo::ui::TDemoServer>();
+    std::string error;
+    if (!demo->Start(&error)) {
+      std::fprintf(stderr, "vertamo: the demo server cannot start: %s\n", error.c_str());
+      return 1;
+    }
   }
 
   vertamo::TAppSettings settings;
   const std::string dir = parser.isSet(options.workdir)
                               ? QFile::encodeName(parser.value(options.workdir)).toStdString()
                               : std::string();
-  if (!settings.ChooseWorkFolder("Vertamo", dir)) {
+  if (!settings.ChooseWorkFolder(demo ? vertamo::ui::kDemoFolderName : "Vertamo", dir)) {
     std::fprintf(stderr, "vertamo: cannot create the work folder %s\n", dir.c_str());
     return 1;
   }
+  if (demo && !vertamo::ui::PrepareDemoSettings(settings.WorkFolder, *demo)) {
+    std::fprintf(stderr, "vertamo: cannot write the demo settings in %s\n", settings.WorkFolder.c_str());
+    return 1;
+  }
+  if (demo)
+    std::fprintf(stderr, "vertamo: demo district served on 127.0.0.1:%u, work folder %s\n",
+                 static_cast<unsigned>(demo->Port()), settings.WorkFolder.c_str());
 
   vertamo::ui::TFormVertamo form(settings);
   QObject::connect(&termination, &vertamo::ui::TTerminationNotifier::terminationRequested, &form, [&form] {

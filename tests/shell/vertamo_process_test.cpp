@@ -99,12 +99,41 @@ class VertamoProcessTest : public QObject {
     QVERIFY(QFileInfo(work + "/Vertamo.ini").isFile());
   }
 
-  void demoIsAcceptedAndExplained() {
+  void demoServesItsOwnDistrict() {
+    // Without --workdir the demo keeps a folder of its own next to the usual
+    // one; it loads the demo district (its pictures reach the cache) and ends
+    // cleanly on SIGTERM.
+    TempFolder home;
+    const QString work = QString::fromStdString(home.file(".local/share/Vertamo-demo"));
+    QProcess process;
+    process.setProcessEnvironment(Environment(home));
+    process.start(VERTAMO_BINARY, {"--demo"});
+    QVERIFY(process.waitForStarted(30000));
+    bool loaded = false;
+    for (int i = 0; i < 1200 && !loaded && process.state() == QProcess::Running; ++i) {
+      loaded = QDir(work + "/Cache").entryList(QDir::Files).size() >= 3;
+      if (!loaded) QTest::qWait(50);
+    }
+    QVERIFY2(loaded, "the demo's pictures reach the demo folder's cache");
+    ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+    const QByteArray errors = process.readAllStandardError();
+    QVERIFY2(errors.contains("demo district served on 127.0.0.1:"), errors.constData());
+    const std::string ini = ReadWholeFile((work + "/Vertamo.ini").toStdString());
+    QVERIFY2(ini.find("Ip=127.0.0.1\r\n") != std::string::npos, ini.c_str());
+    QVERIFY2(ini.find("Port=9900\r\n") == std::string::npos, "a free port, not the usual one");
+    QVERIFY2(!QFileInfo::exists(QString::fromStdString(home.file(".local/share/Vertamo"))),
+             "the dispatcher's own work folder is not touched");
+  }
+
+  void demoWithAWorkFolder() {
     TempFolder home, dir;
     const QString work = QString::fromStdString(dir.path());
     QByteArray errors;
     QCOMPARE(RunUntilSignal({"--demo", "--workdir", work}, work, SIGTERM, home, &errors), 0);
-    QVERIFY2(errors.contains("simulator"), errors.constData());
+    QVERIFY2(errors.contains("demo district"), errors.constData());
     QVERIFY(QFileInfo(work + "/Vertamo.ini").isFile());
   }
 

@@ -1,0 +1,444 @@
+// The main window against orvex-sim: the maps as the dispatcher sees them, the
+// overlays, the marker, the clock, the journal, the text links and the change
+// feed's updates.
+#include <QLabel>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QTime>
+#include <QToolTip>
+#include <QtTest>
+
+#include "journal/ui/form_view.h"
+#include "journal/ui/log_last.h"
+#include "map/ui/bigspk.h"
+#include "map/ui/map_view.h"
+#include "map/ui/valind.h"
+#include "shell/win_color.h"
+#include "ui/widget_shots.h"
+#include "ui/workstation_fixture.h"
+
+using namespace vertamo;
+using namespace vertamo::ui;
+using vertamo::test::Workstation;
+
+namespace {
+
+TMapPict* Pict(Workstation& w, int object) { return dynamic_cast<TMapPict*>(w.Object(object)->Widget); }
+TMapTextLabel* LabelOf(Workstation& w, int text) { return dynamic_cast<TMapTextLabel*>(w.Text(text)->Label); }
+
+std::string LogLine(int object, int color, int fontColor, const std::string& event) {
+  return "LOG OBJ=" + std::to_string(object) + " COLOR=" + std::to_string(color) +
+         " FONTCOLOR=" + std::to_string(fontColor) + " T0=\"01.01.26\" T1=\"10:00:00\" T2=\"Лифт\"" +
+         " T3=\"ул. Лесная, 12\" T4=\"" + event + "\" T5=\"Примечание\"";
+}
+
+}  // namespace
+
+class WorkstationTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void connectingStateUntilTheMapsArrive() {
+    // A server that never answers the map list: the window stays connecting.
+    auto scenario = test::SmallDistrict();
+    scenario->faults.push_back({orvexsim::FaultKind::Stall, orvexsim::Step::GetMap});
+    Workstation w(scenario);
+    QVERIFY(w.started);
+    QTRY_COMPARE(w.form->Client()->Stage(), int(kStageMaps));
+    QCOMPARE(w.form->windowTitle(), QStringLiteral("Подключение..."));
+    QVERIFY(w.form->LabelSrv->isVisible());
+    QCOMPARE(w.form->LabelSrv->text(), QStringLiteral("Подключение к серверу Тестовый сервер"));
+    QVERIFY(!w.form->PageControl1->isVisible());
+    QTRY_COMPARE(w.form->StatusText(0), QStringLiteral("Получение карт"));
+    QTRY_VERIFY(w.form->LoadProgress->isVisible());  // the catalogue is loading
+  }
+
+  void tabsCaptionsAndTheFirstMap() {
+    Workstation w;
+    QVERIFY(w.WaitForMaps());
+    QTabWidget* tabs = w.form->PageControl1;
+    QCOMPARE(tabs->count(), 3);
+    QCOMPARE(tabs->tabPosition(), QTabWidget::South);
+    QCOMPARE(tabs->tabText(0), QStringLiteral("Район"));
+    QCOMPARE(tabs->tabText(1), QStringLiteral("Холл"));
+    QCOMPARE(tabs->tabText(2), QStringLiteral("Подвал"));
+    QCOMPARE(tabs->currentIndex(), 0);
+    QCOMPARE(w.form->windowTitle(), QStringLiteral("Район"));
+    QVERIFY(tabs->isVisible());
+    QTRY_COMPARE(w.form->StatusText(0), QStringLiteral("OK"));
+    QTRY_VERIFY(w.form->StatusText(1).startsWith(QStringLiteral("Обновление: ")));
+    QVERIFY(!w.form->LoadProgress->isVisible());  // gone with the maps
+
+    // The backgrounds: map 1 has none.
+    QVERIFY(PageOf(*w.form->Model().MapList.Get(0))->Image() != nullptr);
+    QVERIFY(PageOf(*w.form->Model().MapList.Get(1))->Image() == nullptr);
+
+    // A tab chosen by the dispatcher captions the window.
+    tabs->setCurrentIndex(2);
+    QCOMPARE(w.form->windowTitle(), QStringLiteral("Подвал"));
+    vertamo::test::SaveShot(w.form->grab().toImage(), "workstation_maps");
+  }
+
+  void objectGeometryHintsAndCaptions() {
+    Workstation w;
+    QVERIFY(w.WaitForMaps());
+    // The object at 10,20 with 32 x 24 pictures, caption at CX 0, CY 2.
+    TMapPict* lift1 = Pict(w, 0);
+    QVERIFY(lift1);
+    QCOMPARE(lift1->geometry(), QRect(QPoint(10, 18), QPoint(41, 41)));
+    QCOMPARE(lift1->CaptionLabel()->pos(), QPoint(10, 44));
+    QCOMPARE(lift1->CaptionLabel()->text(), QStringLiteral("Л1"));
+    QVERIFY(!lift1->CaptionLabel()->autoFillBackground());  // CAPCOLOR absent: transparent
+    QCOMPARE(lift1->parentWidget(), w.form->PageControl1->widget(0));
+    QCOMPARE(lift1->toolTip(), HintToolTip(Utf8ToCp1251("Лифт 1\nул. Лесная, 12")));
+
+    // Type 1: a bordered box in the caption colour.
+    TMapPict* lift2 = Pict(w, 1);
+    QVERIFY(lift2->CaptionBox() && !lift2->CaptionLabel());
+    QCOMPARE(lift2->CaptionBox()->frameShape(), QFrame::Box);
+    QVERIFY(lift2->CaptionBox()->autoFillBackground());
+    QCOMPARE(lift2->CaptionBox()->palette().color(QPalette::Window), QColor(255, 0, 0));
+    // An empty caption shows the name.
+    QCOMPARE(Pict(w, 2)->CaptionLabel()->text(), QStringLiteral("Лифт 3"));
+    // No caption shown: no caption control.
+    QVERIFY(!Pict(w, 3)->CaptionLabel() && !Pict(w, 3)->CaptionBox());
+
+    // The hints use the application's tool-tip font.
+    QCOMPARE(QToolTip::font().family(), QStringLiteral("Arial"));
+    QCOMPARE(QToolTip::font().pixelSize(), 16);
+  }
+
+  void updatesOfTheFeed() {
+    Workstation w;
+    QVERIFY(w.WaitForMaps());
+    TMapPict* lift1 = Pict(w, 0);
+    TMapPict* lift3 = Pict(w, 2);
+    QTRY_VERIFY(lift1->PaintCount() > 0);
+    QCoreApplication::processEvents();
+    const long long otherPaints = lift3->PaintCount();
+
+    // A new state repaints the picture with it.
+    QVERIFY(w.Feed({"UPDATE OBJ=0 IDX=1"}, [&] { return w.Object(0)->Idx == 1; }));
+    QTRY_COMPARE(vertamo::test::CountColor(vertamo::test::Rendered(*lift1), qRgb(0xD0, 0, 0)), 32 * 24);
+    QCOMPARE(lift3->PaintCount(), otherPaints);  // only the changed one
+    // The same state again repaints nothing.
+    QCoreApplication::processEvents();
+    const long long paints = lift1->PaintCount();
+    QVERIFY(w.Feed({"UPDATE OBJ=0 IDX=1", "UPDATE OBJ=1 IDX=2"}, [&] { return w.Object(1)->Idx == 2; }));
+    QCoreApplication::processEvents();
+    QCOMPARE(lift1->PaintCount(), paints);
+
+    // Hint, caption and caption colour.
+    QVERIFY(w.Feed({"UPDATE OBJ=0 HINT=\"Неисправен$Заявка\""},
+                   [&] { return lift1->toolTip().contains(QStringLiteral("Неисправен\nЗаявка")); }));
+    QVERIFY(w.Feed({"UPDATE OBJ=2 CAPTION=\"Авария\""},
+                   [&] { return lift3->CaptionLabel()->text() == QStringLiteral("Авария"); }));
+    QVERIFY(w.Feed({"UPDATE OBJ=2 CAPTION=\"\""},
+                   [&] { return lift3->CaptionLabel()->text() == QStringLiteral("Лифт 3"); }));
+    // A colour on a transparent caption changes the colour, not the transparency;
+    // -1 changes nothing.
+    QVERIFY(w.Feed({"UPDATE OBJ=0 CAPCOLOR=65280"}, [&] { return w.Object(0)->CapColor == 0x00FF00; }));
+    QCOMPARE(lift1->CaptionLabel()->palette().color(QPalette::Window), QColor(0, 255, 0));
+    QVERIFY(!lift1->CaptionLabel()->autoFillBackground());
+    QVERIFY(
+        w.Feed({"UPDATE OBJ=0 CAPCOLOR=-1", "UPDATE OBJ=1 IDX=3"}, [&] { return w.Object(1)->Idx == 3; }));
+    QCOMPARE(w.Object(0)->CapColor, 0x00FF00);
+    // Objects outside the list change nothing.
+    QVERIFY(w.Feed({"UPDATE OBJ=99 IDX=1", "UPDATE OBJ=1 IDX=0"}, [&] { return w.Object(1)->Idx == 0; }));
+  }
+
+  void overlaysMoveWithTheActiveTab() {
+    Workstation w;
+    QVERIFY(w.WaitForMaps());
+    QWidget* tab0 = w.form->PageControl1->widget(0);
+    QWidget* tab2 = w.form->PageControl1->widget(2);
+    for (QWidget* overlay : {static_cast<QWidget*>(w.form->LiftB), static_cast<QWidget*>(w.form->OhrAlr),
+                             static_cast<QWidget*>(w.form->Clk), static_cast<QWidget*>(w.form->BigSpk)}) {
+      QCOMPARE(overlay->parentWidget(), tab0);
+      QVERIFY(overlay->isVisible());
+    }
+    QCOMPARE(w.form->LiftB->geometry(), QRect(200, 10, 80, 50));
+    QCOMPARE(w.form->LiftB->Value(), 1);
+    QCOMPARE(w.form->OhrAlr->FontName(), QStringLiteral("Arial"));
+    QCOMPARE(w.form->BigSpk->geometry(), QRect(300, 120, 64, 64));
+    // No layout for the faulty intercom units: hidden and without a parent.
+    QVERIFY(w.form->PuErr->parentWidget() == nullptr);
+    QVERIFY(!w.form->PuErr->isVisible());
+    QVERIFY(!w.form->OverlayVisible(w.form->PuErr));
+
+    w.form->PageControl1->setCurrentIndex(2);
+    for (QWidget* overlay : {static_cast<QWidget*>(w.form->LiftB), static_cast<QWidget*>(w.form->Clk)}) {
+      QCOMPARE(overlay->parentWidget(), tab2);
+      QVERIFY(overlay->isVisible());
+    }
+    QCOMPARE(w.form->LiftB->geometry(), QRect(200, 10, 80, 50));  // same place on the new tab
+    QVERIFY(w.form->PuErr->parentWidget() == nullptr);
+
+    // The feed's counter values and the speaker's call state.
+    QVERIFY(
+        w.Feed({"LIFTBREAK VALUE=4", "SPEAKER CALL=1"}, [&] { return w.form->BigSpk->CallState() == 1; }));
+    QCOMPARE(w.form->LiftB->Value(), 4);
+    vertamo::test::SaveShot(w.form->grab().toImage(), "workstation_overlays");
+
+    // F5: the overlays leave the tabs before the tabs go, and come back with
+    // the new load.
+    QPointer<TValInd> counter = w.form->LiftB;
+    QTest::keyClick(w.form.get(), Qt::Key_F5);
+    QVERIFY(counter);
+    QVERIFY(w.WaitForMaps());
+    QCOMPARE(w.form->LiftB->parentWidget(), w.form->PageControl1->widget(0));
+  }
+
+  void clockShowsHoursAndMinutes() {
+    Workstation w;
+    QVERIFY(w.WaitForMaps());
+    QLabel* clock = w.form->Clk;
+    QCOMPARE(clock->geometry(), QRect(200, 70, 90, 30));
+    QCOMPARE(clock->font().family(), QStringLiteral("Arial"));
+    QCOMPARE(clock->font().pointSize(), 14);
+    QVERIFY(clock->font().bold());
+    QVERIFY(!clock->font().italic());
+    QVERIFY(clock->autoFillBackground());
+    QCOMPARE(clock->palette().color(QPalette::Window), QColor(0, 0, 0));
+    QCOMPARE(clock->palette().color(QPalette::WindowText), QColor(255, 255, 0));
+    const QString before = QTime::currentTime().toString("hh:mm");
+    QTRY_VERIFY(!clock->text().isEmpty());
+    const QString after = QTime::currentTime().toString("hh:mm");
+    QVERIFY2(clock->text() == before || clock->text() == after, qPrintable(clock->text()));
+    QVERIFY(QRegularExpression("^\\d\\d:\\d\\d$").match(clock->text()).hasMatch());
+  }
+
+  void markerAroundAnObject() {
+    Workstation w;
+    QVERIFY(w.WaitForMaps());
+    TMarkerShape* shape = w.form->Shape;
+    // Object 3 lies on map 2: the map comes up, the marker around its picture.
+    w.form->ShowObjectOnMap(3);
+    QCOMPARE(w.form->PageControl1->currentIndex(), 2);
+    QCOMPARE(w.form->windowTitle(), QStringLiteral("Подвал"));
+    const QRect pict = Pict(w, 3)->geometry();  // 40,48 12 x 12
+    QCOMPARE(shape->geometry(), QRect(pict.left() - 6, pict.top() - 6, 24, 24));
+    QCOMPARE(shape->parentWidget(), w.form->PageControl1->widget(2));
+    QVERIFY(shape->isVisible());
+    QCOMPARE(w.form->PageControl1->widget(2)->children().last(), shape);  // in front
+
+    // An object without picture, or a number outside the list: hidden, the
+    // map stays.
+    for (int object : {99, -1}) {
+      w.form->ShowObjectOnMap(3);
+      QVERIFY(shape->isVisible());
+      w.form->ShowObjectOnMap(object);
+      QVERIFY(!shape->isVisible());
+      QCOMPARE(w.form->PageControl1->currentIndex(), 2);
+    }
+    // Odd sizes: halves rounded toward zero.
+    w.form->ShowObjectOnMap(0);
+    QCOMPARE(shape->geometry(), QRect(10 - 16, 18 - 12, 64, 48));
+    QVERIFY(shape->testAttribute(Qt::WA_TransparentForMouseEvents));
+  }
+
+  void journalRowsAndColours() {
+    Workstation w;
+    QVERIFY(w.WaitForMaps());
+    TLogLast* journal = w.form->LogLast();
+    QVERIFY(journal && journal->isVisible());
+    QVERIFY(w.Feed({LogLine(2, 0x0000FF, 0xFFFFFF, "Первое")},
+                   [&] { return journal->Row(0).texts[4] == QStringLiteral("Первое"); }));
+    QCOMPARE(journal->Row(0).color, 0x0000FF);
+    QCOMPARE(journal->Row(0).fontColor, 0xFFFFFF);
+    QCOMPARE(journal->Row(0).object, 2);
+    QCOMPARE(journal->Row(0).texts[2], QStringLiteral("Лифт"));
+    // A line without T5 adds nothing.
+    std::string noT5 = LogLine(1, 0, 0, "Без примечания");
+    noT5.erase(noT5.find(" T5="));
+    QVERIFY(w.Feed({noT5, LogLine(1, 0x00FF00, 0, "Второе")},
+                   [&] { return journal->Row(0).texts[4] == QStringLiteral("Второе"); }));
+    QCOMPARE(journal->Row(1).texts[4], QStringLiteral("Первое"));
+
+    // 101 entries: the newest on top, the oldest lost.
+    std::vector<std::string> lines;
+    for (int i = 1; i <= 101; ++i) lines.push_back(LogLine(0, 0xFFFFFF, 0, "Событие " + std::to_string(i)));
+    QVERIFY(w.Feed(lines, [&] { return journal->Row(0).texts[4] == QStringLiteral("Событие 101"); }));
+    QCOMPARE(journal->Row(99).texts[4], QStringLiteral("Событие 2"));
+
+    // The journal's row click shows the object on the map (when switched on).
+    emit journal->ShowObjectOnMapRequested(3);
+    QCOMPARE(w.form->PageControl1->currentIndex(), 2);
+    QVERIFY(w.form->Shape->isVisible());
+    emit journal->HideMapMarkerRequested();
+    QVERIFY(!w.form->Shape->isVisible());
+
+    // A new connection cycle empties the journal.
+    QTest::keyClick(w.form.get(), Qt::Key_F5);
+    QVERIFY(journal->Row(0).texts[4].isEmpty());
+  }
+
+  void textLinksAndHighlighting() {
+    Workstation w;
+    QVERIFY(w.WaitForMaps());
+    TMapTextLabel* toCellar = LabelOf(w, 0);
+    TMapTextLabel* toDistrict = LabelOf(w, 1);
+    TMapTextLabel* plain = LabelOf(w, 2);
+    TMapTextLabel* toHall = LabelOf(w, 4);
+    QVERIFY(toCellar && toDistrict && plain && toHall);
+    QVERIFY(w.Text(3)->Label == nullptr);  // invisible: no label at all
+    QCOMPARE(toCellar->parentWidget(), w.form->PageControl1->widget(0));
+    QCOMPARE(toDistrict->parentWidget(), w.form->PageControl1->widget(1));
+
+    // Not on the right button, not with Ctrl or Shift; the left and middle
+    // buttons switch.
+    QTest::mouseClick(toCellar, Qt::RightButton, {}, QPoint(3, 3));
+    QTest::mouseClick(toCellar, Qt::LeftButton, Qt::ControlModifier, QPoint(3, 3));
+    QTest::mouseClick(toCellar, Qt::LeftButton, Qt::ShiftModifier, QPoint(3, 3));
+    QCOMPARE(w.form->PageControl1->currentIndex(), 0);
+    QTest::mouseClick(toCellar, Qt::MiddleButton, {}, QPoint(3, 3));
+    QCOMPARE(w.form->PageControl1->currentIndex(), 2);
+    QCOMPARE(w.form->windowTitle(), QStringLiteral("Подвал"));
+    // A link to the first map (APARAM=0).
+    w.form->ShowMap(1);
+    QTest::mouseClick(toDistrict, Qt::LeftButton, {}, QPoint(3, 3));
+    QCOMPARE(w.form->PageControl1->currentIndex(), 0);
+
+    // Highlighting: one text at a time, swapped colours.
+    const QColor background = toCellar->BackgroundColor(), font = toCellar->FontColor();
+    w.form->LabelMouseMove(toCellar);
+    QCOMPARE(w.form->HotText(), w.Text(0));
+    QCOMPARE(toCellar->BackgroundColor(), font);
+    QCOMPARE(toCellar->FontColor(), background);
+    w.form->LabelMouseMove(toCellar);  // again: nothing more
+    QCOMPARE(toCellar->BackgroundColor(), font);
+    // Straight onto another link: the first goes out, the second lights up.
+    w.form->LabelMouseMove(toHall);
+    QCOMPARE(w.form->HotText(), w.Text(4));
+    QCOMPARE(toCellar->BackgroundColor(), background);
+    QCOMPARE(toHall->FontColor(), QColor(255, 255, 255));
+    // Over a picture: the text stays lit; over the tab: it goes out.
+    QTest::mouseMove(Pict(w, 0), QPoint(2, 2));
+    QCoreApplication::processEvents();
+    QCOMPARE(w.form->HotText(), w.Text(4));
+    QTest::mouseMove(w.form->PageControl1->widget(0), QPoint(380, 5));
+    QTRY_VERIFY(w.form->HotText() == nullptr);
+    QCOMPARE(toHall->FontColor(), QColor(0, 0, 0));
+    // A text without action has no handlers: moving over it changes nothing.
+    QVERIFY(!plain->OnMouseMove);
+    w.form->LabelMouseMove(toCellar);
+    QTest::mouseMove(plain, QPoint(2, 2));
+    QCoreApplication::processEvents();
+    QCOMPARE(w.form->HotText(), w.Text(0));
+    // A real mouse move onto a link lights it.
+    QTest::mouseMove(toHall, QPoint(2, 2));
+    QTRY_COMPARE(w.form->HotText(), w.Text(4));
+    // A new load forgets the lit text.
+    QTest::keyClick(w.form.get(), Qt::Key_F5);
+    QVERIFY(w.form->HotText() == nullptr);
+  }
+
+  void clickOnAnObjectTellsTheServer() {
+    Workstation w;
+    QVERIFY(w.WaitForMaps());
+    QTest::mouseClick(Pict(w, 2), Qt::RightButton, {}, QPoint(3, 3));
+    QTest::mouseClick(Pict(w, 0), Qt::LeftButton, {}, QPoint(3, 3));
+    QTRY_VERIFY([&] {
+      int found = 0;
+      for (const auto& entry : w.server.Record())
+        if (entry.line == "MOUSEDOWN OBJ=2" || entry.line == "MOUSEDOWN OBJ=0") ++found;
+      return found == 2;
+    }());
+  }
+
+  void counterDoubleClickOpensItsReport() {
+    Workstation w;
+    QVERIFY(w.WaitForMaps());
+    QTest::mouseDClick(w.form->OhrAlr, Qt::LeftButton, {}, QPoint(5, 5));
+    QTRY_VERIFY(w.form->FormView);
+    QCOMPARE(w.form->FormView->windowTitle(), QStringLiteral("Охранные датчики..."));
+  }
+
+  void buildFromAHandFilledModel() {
+    // Without a connection: the model as a load leaves it, then BuildMaps.
+    testing::TempFolder dir;
+    TAppSettings settings("/opt/vertamo/", "vertamo");
+    settings.ChooseWorkFolder("Vertamo", dir.path());
+    TFormOptions options;
+    options.startClient = false;
+    TFormVertamo form(settings, options);
+    TMapModel& model = form.Model();
+    model.MapList.Add("A", false);
+    model.MapList.Add("B", false);
+    for (int map : {1, 7, -1, 0}) {
+      MAPOBJECT object;
+      object.SetMapIndex(map);
+      object.SetX(5 * map);
+      model.ObjectList.Add(object);
+    }
+    MAPTEXT text;
+    text.MapIndex = 3;
+    model.TextList.Add(text);
+    QVERIFY(form.BuildMaps());
+    QCOMPARE(form.PageControl1->count(), 2);
+    QCOMPARE(form.windowTitle(), QStringLiteral("A"));
+    // Objects whose map does not exist get no picture, nor texts a label.
+    QVERIFY(model.ObjectList.Get(0)->Widget && model.ObjectList.Get(3)->Widget);
+    QVERIFY(!model.ObjectList.Get(1)->Widget && !model.ObjectList.Get(2)->Widget);
+    QVERIFY(!model.TextList.Get(0)->Label);
+    QCOMPARE(dynamic_cast<QWidget*>(model.ObjectList.Get(0)->Widget)->parentWidget(),
+             form.PageControl1->widget(1));
+    // The marker: not for an object without picture.
+    form.ShowObjectOnMap(0);
+    QVERIFY(form.Shape->isVisibleTo(form.PageControl1->widget(1)));
+    form.ShowObjectOnMap(1);
+    QVERIFY(!form.Shape->isVisibleTo(form.PageControl1->widget(1)));
+    QCOMPARE(form.PageControl1->currentIndex(), 1);
+    // Updates of objects without picture change the model only.
+    form.SetObjectState(1, 3);
+    QCOMPARE(model.ObjectList.Get(1)->Idx, 3);
+    form.SetObjectCaption(2, "x");
+    QCOMPARE(model.ObjectList.Get(2)->Caption.str(), std::string("x"));
+    form.SetObjectState(40, 1);  // outside the list: nothing
+    // ShowMap outside the tabs: false, nothing changes.
+    QVERIFY(!form.ShowMap(2));
+    QVERIFY(!form.ShowMap(-1));
+    QCOMPARE(form.PageControl1->currentIndex(), 1);
+    // ClearMaps: back to connecting, every tab gone.
+    form.ClearMaps();
+    QCOMPARE(form.PageControl1->count(), 0);
+    QCOMPARE(model.ObjectList.Count(), 0);
+    QCOMPARE(form.windowTitle(), QStringLiteral("Подключение..."));
+    QVERIFY(form.Shape->parentWidget() == nullptr);
+    // Requests without a connection fail at once.
+    QVERIFY(!form.SendCommand("MOUSEDOWN OBJ=0"));
+    QVERIFY(!form.SendListCommand("MOUSEDOWN LIFTBREAK"));
+  }
+
+  void aCatalogueWithoutMapsStaysConnecting() {
+    auto scenario = test::SmallDistrict();
+    scenario->maps.clear();
+    scenario->objects.clear();
+    scenario->texts.clear();
+    Workstation w(scenario);
+    QTRY_COMPARE(w.form->Client()->Stage(), int(kStagePolling));
+    QVERIFY(!w.form->PageControl1->isVisible());
+    QCOMPARE(w.form->PageControl1->count(), 0);
+    QVERIFY(w.form->LabelSrv->isVisible());
+    QCOMPARE(w.form->windowTitle(), QStringLiteral("Подключение..."));
+    QVERIFY(!w.form->BuildMaps());
+  }
+
+  void loadProgressTexts() {
+    struct Case {
+      const char* text;
+      int done, total;
+    };
+    for (const Case& c :
+         {Case{"Получение объекта 37 из 5000", 37, 5000}, Case{"Получение подложки карты 2 из 3", 2, 3},
+          Case{"Получение карты 4", 4, 0}, Case{"Получение текста 0", 0, 0},
+          Case{"Получение набора картинок lift", 0, 0}, Case{"Запрос карт...", 0, 0}, Case{"", 0, 0}}) {
+      const TLoadProgress p = ParseLoadProgress(QString::fromUtf8(c.text));
+      QCOMPARE(p.done, c.done);
+      QCOMPARE(p.total, c.total);
+    }
+  }
+};
+
+QTEST_MAIN(WorkstationTest)
+#include "workstation_test.moc"
