@@ -95,7 +95,7 @@ TEST(SimServe, StopEndsEveryConnectionWhateverItIsDoing) {
   ASSERT_EQ(delayed.Login("disp", "123"), "OK Full");
   delayed.Send("GETTEXT");
   ASSERT_TRUE(dripping.Byte().has_value());  // the drip has begun
-  for (int i = 0; i < 100 && sim->server.ConnectionsOpen() < 5; ++i)
+  for (int i = 0; i < 500 && sim->server.ConnectionsOpen() < 5; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_EQ(sim->server.ConnectionsOpen(), 5);
 
