@@ -120,6 +120,11 @@ bool TClientNotifier::ShowStatusText(std::string text) {
   return handOver_.Synchronize([e, text = std::move(text)] { e->ShowStatusText(text); });
 }
 
+bool TClientNotifier::ShowProgress(int done, int total) {
+  IClientEvents* e = &events_;
+  return handOver_.Synchronize([e, done, total] { e->ShowProgress(done, total); });
+}
+
 bool TClientNotifier::SetCounterLayout(TCounterKind counter, TCounterLayout layout) {
   IClientEvents* e = &events_;
   return handOver_.Synchronize(

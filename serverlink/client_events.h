@@ -70,6 +70,9 @@ class IClientEvents {
   virtual void BuildMaps() = 0;
   // Second status-bar panel := text.
   virtual void ShowStatusText(const std::string& text) = 0;
+  // Progress of the current load step: `done` of `total` records (total 0:
+  // unknown). Follows the step's status text; does nothing unless overridden.
+  virtual void ShowProgress(int done, int total) {}
 
   // Counter: bounds, font name, visible.
   virtual void SetCounterLayout(TCounterKind counter, const TCounterLayout& layout) = 0;
@@ -160,6 +163,7 @@ class TClientNotifier {
   bool ClearMaps();
   bool BuildMaps();
   bool ShowStatusText(std::string text);
+  bool ShowProgress(int done, int total);
   bool SetCounterLayout(TCounterKind counter, TCounterLayout layout);
   bool SetCounterValue(TCounterKind counter, int value);
   bool SetClockLayout(TClockLayout layout);

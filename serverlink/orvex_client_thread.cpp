@@ -39,6 +39,7 @@ TOrvexClientThread::TOrvexClientThread(const SERVERINFO& profile, std::string wo
       channel_(
           stop_, [this](std::string_view message) { log_.WriteLine(message); }, profile.Debug) {
   if (!workFolder_.empty() && workFolder_.back() != '/') workFolder_ += '/';
+  if (profile_.CacheEnable) cacheWriter_ = std::make_unique<TCacheWriter>();
   feed_ = std::make_unique<TChangeFeed>(channel_, notifier_, sound_,
                                         [this](const std::string& text) { return ShowStatusText(text); });
 }
@@ -229,7 +230,8 @@ bool TOrvexClientThread::LoadCatalogue() {
                        log_,
                        [this](const std::string& text) { return ShowStatusText(text); },
                        profile_.CacheEnable,
-                       CacheFolderIn(workFolder_)};
+                       CacheFolderIn(workFolder_),
+                       cacheWriter_.get()};
 
   stage_.store(kStageMaps, std::memory_order_release);
   if (!LoadMaps(context)) return false;

@@ -39,6 +39,7 @@ namespace vertamo {
 
 class TMapModel;
 class TChangeFeed;
+class TCacheWriter;
 
 // The waits of the connection. The defaults are the system's own; tests
 // shorten some of them.
@@ -164,6 +165,9 @@ class TOrvexClientThread {
   TClientLog log_;
   TLineChannel channel_;
   std::unique_ptr<TChangeFeed> feed_;
+  // Writes received pictures to the cache on a thread of its own (only with
+  // CacheEnable), so that encoding them again does not hold up the load.
+  std::unique_ptr<TCacheWriter> cacheWriter_;
 
   std::atomic<int> stage_{kStageCycle};
   std::atomic<int> attempts_{0};

@@ -111,6 +111,9 @@ class TEventRecorder final : public IClientEvents {
          std::to_string(model_.ObjectList.Count()) + " texts=" + std::to_string(model_.TextList.Count()));
   }
   void ShowStatusText(const std::string& text) override { Note("Status " + Cp1251ToUtf8(text)); }
+  void ShowProgress(int done, int total) override {
+    Note("Progress " + std::to_string(done) + "/" + std::to_string(total));
+  }
   void SetCounterLayout(TCounterKind c, const TCounterLayout& l) override {
     Note("CounterLayout " + Name(c) + " " + std::to_string(l.x) + "," + std::to_string(l.y) + "," +
          std::to_string(l.w) + "," + std::to_string(l.h) + " " + Cp1251ToUtf8(l.fontName));

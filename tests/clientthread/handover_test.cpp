@@ -200,6 +200,7 @@ TEST(ClientNotifier, EveryEventReachesTheMainThreadWithItsValues) {
   std::thread worker([&] {
     EXPECT_TRUE(notifier.ClearMaps());
     EXPECT_TRUE(notifier.ShowStatusText("abc"));
+    EXPECT_TRUE(notifier.ShowProgress(3, 10));
     EXPECT_TRUE(notifier.SetCounterLayout(TCounterKind::OhrAlr, {1, 2, 3, 4, "Arial"}));
     EXPECT_TRUE(notifier.SetCounterValue(TCounterKind::PuErr, 7));
     EXPECT_TRUE(notifier.SetClockLayout({5, 6, 7, 8, "Tahoma", 255, 65280, 12, true, false, true}));
@@ -221,6 +222,7 @@ TEST(ClientNotifier, EveryEventReachesTheMainThreadWithItsValues) {
   EXPECT_EQ(recorder.Events(), (std::vector<std::string>{
                                    "ClearMaps",
                                    "Status abc",
+                                   "Progress 3/10",
                                    "CounterLayout OhrAlr 1,2,3,4 Arial",
                                    "CounterValue PuErr 7",
                                    "ClockLayout 5,6,7,8 Tahoma 255 65280 12 101",

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "clientthread/client_fixture.h"
 #include "sim/test_scenario.h"
@@ -44,6 +45,22 @@ class SimClient : public testing::ClientFixture {
     client->SetTimings(timings);
     client->Start();
   }
+
+  // Waits until the cache holds `n` picture files (they are written on a thread
+  // of their own while the load goes on).
+  bool WaitCacheFiles(int n, int timeoutMs = 20000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < end) {
+      int count = 0;
+      std::error_code ec;
+      for (const auto& entry : std::filesystem::directory_iterator(folder.file("Cache"), ec))
+        if (entry.path().extension() == ".png") ++count;
+      if (count >= n) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+  }
+  static constexpr int kCachedPictures = 9;  // one background, sets of 4, 2 and 2 pictures
 
   // Request lines of one connection, in order.
   std::vector<std::string> Requests(int connection) const {
@@ -109,6 +126,7 @@ TEST_F(SimClient, ASecondConnectionTakesThePicturesFromTheCache) {
   StartSim();
   StartSimClient();
   ASSERT_TRUE(recorder.WaitFor("BuildMaps"));
+  ASSERT_TRUE(WaitCacheFiles(kCachedPictures));
   StopClient();
   client.reset();
   recorder.Reset();
@@ -129,6 +147,7 @@ TEST_F(SimClient, AChecksumMismatchFallsBackToTheDownload) {
   StartSim({Fault{FaultKind::BadChecksum, Step::GetPictImlCs, 1, 0}});
   StartSimClient();
   ASSERT_TRUE(recorder.WaitFor("BuildMaps"));
+  ASSERT_TRUE(WaitCacheFiles(kCachedPictures));
   StopClient();
   client.reset();
   StartSimClient();
@@ -207,6 +226,7 @@ TEST_P(SimFaults, AreSurvived) {
     StartSim({fault});
     StartSimClient();
     ASSERT_TRUE(recorder.WaitFor("BuildMaps"));
+    ASSERT_TRUE(WaitCacheFiles(kCachedPictures));
     StopClient();
     client.reset();
     recorder.Reset();
