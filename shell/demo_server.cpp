@@ -43,10 +43,23 @@ SERVERINFO TDemoServer::Profile(const SERVERINFO& base) const {
   return profile;
 }
 
-bool PrepareDemoSettings(const std::string& workFolder, const TDemoServer& server) {
+bool PrepareDemoSettings(const std::string& workFolder, const TDemoServer& server,
+                         const TScreenArea& screen) {
   TFastIni ini(workFolder + "Vertamo.ini");
   const SERVERINFO present = LoadProfile(ini, "ServerInfo");
   SaveProfile(ini, "ServerInfo", server.Profile(present));
+  constexpr int kJournalHeight = 200;
+  if (screen.width > 0 && screen.height > 2 * kJournalHeight) {
+    auto place = [&ini](const char* window, int left, int top, int width, int height) {
+      if (ini.SectionExists(window)) return;  // the dispatcher's own choice stays
+      ini.WriteInteger(window, "Left", left);
+      ini.WriteInteger(window, "Top", top);
+      ini.WriteInteger(window, "Width", width);
+      ini.WriteInteger(window, "Height", height);
+    };
+    place("FormVertamo", screen.x, screen.y, screen.width, screen.height - kJournalHeight);
+    place("LogLast", screen.x, screen.y + screen.height - kJournalHeight, screen.width, kJournalHeight);
+  }
   return ini.Save();
 }
 

@@ -47,8 +47,16 @@ class TDemoServer {
   std::unique_ptr<orvexsim::Server> server_;
 };
 
+// The part of the screen the windows may take.
+struct TScreenArea {
+  int x = 0, y = 0, width = 0, height = 0;
+};
+
 // Points section "ServerInfo" of the settings file in `workFolder` at the demo
-// server (the rest of the file is kept). False when the file cannot be written.
-bool PrepareDemoSettings(const std::string& workFolder, const TDemoServer& server);
+// server (the rest of the file is kept). On the demo's first start the main
+// window takes the screen above the journal, and the journal the strip below
+// it (the demo's maps are larger than the window's design size). False when
+// the file cannot be written.
+bool PrepareDemoSettings(const std::string& workFolder, const TDemoServer& server, const TScreenArea& screen);
 
 }  // namespace vertamo::ui

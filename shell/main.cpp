@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFile>
+#include <QScreen>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -86,7 +87,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "vertamo: cannot create the work folder %s\n", dir.c_str());
     return 1;
   }
-  if (demo && !vertamo::ui::PrepareDemoSettings(settings.WorkFolder, *demo)) {
+  vertamo::ui::TScreenArea screen;
+  if (const QScreen* primary = QGuiApplication::primaryScreen()) {
+    const QRect area = primary->availableGeometry();
+    screen = {area.x(), area.y(), area.width(), area.height()};
+  }
+  if (demo && !vertamo::ui::PrepareDemoSettings(settings.WorkFolder, *demo, screen)) {
     std::fprintf(stderr, "vertamo: cannot write the demo settings in %s\n", settings.WorkFolder.c_str());
     return 1;
   }

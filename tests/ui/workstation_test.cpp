@@ -424,6 +424,34 @@ class WorkstationTest : public QObject {
     QVERIFY(!w.form->BuildMaps());
   }
 
+  void progressBarWhileTheCatalogueLoads() {
+    // Held at the first background: the bar shows 1 of 3.
+    auto scenario = test::SmallDistrict();
+    scenario->faults.push_back({orvexsim::FaultKind::Stall, orvexsim::Step::GetPictMap});
+    Workstation w(scenario);
+    QTRY_COMPARE(w.form->Client()->Stage(), int(kStageBackgrounds));
+    QTRY_COMPARE(w.form->StatusText(1), QStringLiteral("Получение подложки карты 1 из 3"));
+    QTRY_VERIFY(w.form->LoadProgress->isVisible());
+    QCOMPARE(w.form->LoadProgress->maximum(), 3);
+    QCOMPARE(w.form->LoadProgress->value(), 1);
+    vertamo::test::SaveShot(w.form->grab().toImage(), "workstation_loading");
+  }
+
+  void progressBarWithoutATotal() {
+    // Held at the picture sets, whose texts name the set only: a busy bar.
+    auto scenario = test::SmallDistrict();
+    scenario->faults.push_back({orvexsim::FaultKind::Stall, orvexsim::Step::GetPictIml});
+    Workstation w(scenario);
+    QTRY_COMPARE(w.form->Client()->Stage(), int(kStagePictures));
+    QTRY_VERIFY(w.form->StatusText(1).startsWith(QStringLiteral("Получение набора картинок ")));
+    QTRY_VERIFY(w.form->LoadProgress->isVisible());
+    QCOMPARE(w.form->LoadProgress->maximum(), 0);
+    // F5: the new cycle starts without the bar until its load begins.
+    QTest::keyClick(w.form.get(), Qt::Key_F5);
+    QTRY_COMPARE(w.form->Client()->Stage(), int(kStagePictures));
+    QTRY_VERIFY(w.form->LoadProgress->isVisible());
+  }
+
   void loadProgressTexts() {
     struct Case {
       const char* text;
