@@ -164,11 +164,11 @@ class Workstation {
  public:
   explicit Workstation(std::shared_ptr<orvexsim::Scenario> scenario = SmallDistrict(),
                        orvexsim::ServerOptions serverOptions = QuietServer(),
-                       TClientTimings timings = QuickTimings(), bool show = true) {
+                       TClientTimings timings = QuickTimings(), bool show = true, bool debug = false) {
     std::string error;
     started = server.Start(std::move(scenario), serverOptions, &error);
     if (!started) qWarning("orvex-sim: %s", error.c_str());
-    WriteProfile(server.Port());
+    WriteProfile(server.Port(), debug);
     settings = std::make_unique<TAppSettings>("/opt/vertamo/", "vertamo");
     settings->ChooseWorkFolder("Vertamo", dir.path());
     ui::TFormOptions options;
@@ -201,6 +201,14 @@ class Workstation {
     return QTest::qWaitFor(done, timeoutMs);
   }
 
+  // Request lines the server received that begin with `prefix`.
+  int Requests(const std::string& prefix) const {
+    int n = 0;
+    for (const auto& entry : server.Record())
+      if (entry.line.rfind(prefix, 0) == 0) ++n;
+    return n;
+  }
+
   MAPOBJECT* Object(int index) { return form->Model().ObjectList.Get(index); }
   MAPTEXT* Text(int index) { return form->Model().TextList.Get(index); }
 
@@ -212,12 +220,13 @@ class Workstation {
   std::unique_ptr<ui::TFormVertamo> form;
 
  private:
-  void WriteProfile(uint16_t port) {
+  void WriteProfile(uint16_t port, bool debug) {
     TFastIni ini(dir.file("Vertamo.ini"));
     SERVERINFO profile = DefaultProfile();
     SetProfileText(profile.Name, Utf8ToCp1251("Тестовый сервер"));
     SetProfileText(profile.Ip, "127.0.0.1");
     profile.Port = port;
+    profile.Debug = debug;
     SaveProfile(ini, "ServerInfo", profile);
     ini.Save();
   }

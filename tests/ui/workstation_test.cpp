@@ -1,6 +1,8 @@
 // The main window against orvex-sim: the maps as the dispatcher sees them, the
 // overlays, the marker, the clock, the journal, the text links and the change
 // feed's updates.
+#include <QDialog>
+#include <QDir>
 #include <QLabel>
 #include <QProgressBar>
 #include <QStatusBar>
@@ -450,6 +452,42 @@ class WorkstationTest : public QObject {
     QTest::keyClick(w.form.get(), Qt::Key_F5);
     QTRY_COMPARE(w.form->Client()->Stage(), int(kStagePictures));
     QTRY_VERIFY(w.form->LoadProgress->isVisible());
+  }
+
+  void debugLogCacheAndARestartFromTheCache() {
+    Workstation w(test::SmallDistrict(), test::QuietServer(), test::QuickTimings(), true, /*debug=*/true);
+    QVERIFY(w.WaitForMaps());
+    QTRY_VERIFY(testing::ReadWholeFile(w.dir.file("Client.log")).find("GETCHANGES") != std::string::npos);
+    const std::string log = testing::ReadWholeFile(w.dir.file("Client.log"));
+    QVERIFY(log.find(Utf8ToCp1251("Создание карты 0")) != std::string::npos);
+    QVERIFY(log.find(Utf8ToCp1251("Создание объекта карты 3")) != std::string::npos);
+    QVERIFY(QDir(QString::fromStdString(w.dir.file("Cache"))).entryList(QDir::Files).size() >= 4);
+    const int downloads = w.Requests("GETPICTIML ") + w.Requests("GETPICTMAP ");
+    QVERIFY(downloads > 0);
+    // F5: the pictures come from the cache (only their checksums are asked).
+    const int checks = w.Requests("GETPICTIMLCS ");
+    QTest::keyClick(w.form.get(), Qt::Key_F5);
+    QVERIFY(w.WaitForMaps());
+    QCOMPARE(w.Requests("GETPICTIML ") + w.Requests("GETPICTMAP "), downloads);
+    QVERIFY(w.Requests("GETPICTIMLCS ") > checks);
+    QTRY_COMPARE(vertamo::test::CountColor(vertamo::test::Rendered(*Pict(w, 0)), qRgb(0, 0xA0, 0)), 32 * 24);
+  }
+
+  void settingsConfirmedWithoutChange() {
+    Workstation w;
+    QVERIFY(w.WaitForMaps());
+    const int connections = w.server.ConnectionsAccepted();
+    testing::WriteWholeFile(w.dir.file("Vertamo.ini"), "old");
+    QTimer::singleShot(200, [] {
+      if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) dialog->accept();
+    });
+    w.form->mSetup->trigger();
+    // Saved, the label rewritten, no new connection.
+    QVERIFY(testing::ReadWholeFile(w.dir.file("Vertamo.ini")).find("[ServerInfo]") != std::string::npos);
+    QCOMPARE(w.form->LabelSrv->text(), QStringLiteral("Подключение к серверу Тестовый сервер"));
+    QTest::qWait(300);
+    QCOMPARE(w.server.ConnectionsAccepted(), connections);
+    QVERIFY(w.form->PageControl1->isVisible());
   }
 
   void loadProgressTexts() {
