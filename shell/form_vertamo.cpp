@@ -16,6 +16,7 @@
 #include <QTime>
 #include <QTimer>
 #include <QToolTip>
+#include <algorithm>
 #include <vector>
 
 #include "journal/report.h"
@@ -53,6 +54,7 @@ class TFormVertamo::TEvents final : public IClientEvents {
   void ClearMaps() override { form_.ClearMaps(); }
   void BuildMaps() override { form_.BuildMaps(); }
   void ShowStatusText(const std::string& text) override { form_.ShowStatusText(text); }
+  void ShowProgress(int done, int total) override { form_.ShowProgress(done, total); }
   void SetCounterLayout(TCounterKind counter, const TCounterLayout& layout) override {
     form_.SetCounterLayout(counter, layout);
   }
@@ -667,19 +669,25 @@ void TFormVertamo::UpdateProgressVisibility(int stage) {
   LoadProgress->setVisible(loading);
 }
 
-// The bar follows the counts of the progress texts: each step of the load
-// starts it anew; a step whose texts give no total shows a busy bar.
+// The bar follows the counts of the load: those the connection thread hands
+// over with each record, and those its progress texts carry ("i из n"). Each
+// step of the load starts it anew; while a step's total is not known the bar
+// is a busy one.
 void TFormVertamo::ShowLoadProgress(const QString& text) {
+  const TLoadProgress progress = ParseLoadProgress(text);
+  ShowProgress(progress.done, progress.total);
+}
+
+void TFormVertamo::ShowProgress(int done, int total) {
   const int stage = client_ ? client_->Stage() : -1;
   if (IsLoadStage(stage)) {
     if (stage != progressStage_) {
       progressStage_ = stage;
       LoadProgress->setRange(0, 0);
     }
-    const TLoadProgress progress = ParseLoadProgress(text);
-    if (progress.total > 0) {
-      LoadProgress->setRange(0, progress.total);
-      LoadProgress->setValue(std::min(progress.done, progress.total));
+    if (total > 0) {
+      LoadProgress->setRange(0, total);
+      LoadProgress->setValue(std::clamp(done, 0, total));
     }
   }
   UpdateProgressVisibility(stage);

@@ -138,6 +138,9 @@ class TFormVertamo : public QMainWindow {
 
   // The other hand-overs of the connection thread.
   void ShowStatusText(const std::string& text);
+  // Progress of the current load step: `done` of `total` records (total 0:
+  // not known, a busy bar).
+  void ShowProgress(int done, int total);
   void SetCounterLayout(TCounterKind counter, const TCounterLayout& layout);
   void SetCounterValue(TCounterKind counter, int value);
   void SetClockLayout(const TClockLayout& layout);

@@ -448,6 +448,12 @@ class WorkstationTest : public QObject {
     QTRY_VERIFY(w.form->StatusText(1).startsWith(QStringLiteral("Получение набора картинок ")));
     QTRY_VERIFY(w.form->LoadProgress->isVisible());
     QCOMPARE(w.form->LoadProgress->maximum(), 0);
+    // The counts the connection thread hands over move it.
+    w.form->ShowProgress(2, 5);
+    QCOMPARE(w.form->LoadProgress->maximum(), 5);
+    QCOMPARE(w.form->LoadProgress->value(), 2);
+    w.form->ShowProgress(9, 5);
+    QCOMPARE(w.form->LoadProgress->value(), 5);
     // F5: the new cycle starts without the bar until its load begins.
     QTest::keyClick(w.form.get(), Qt::Key_F5);
     QTRY_COMPARE(w.form->Client()->Stage(), int(kStagePictures));
