@@ -27,6 +27,7 @@
 #include "map/map_model.h"
 #include "platform/cp1251.h"
 #include "serverlink/client_events.h"
+#include "serverlink/executor_thread.h"
 #include "serverlink/orvex_client_thread.h"
 #include "settings/server_profile.h"
 #include "tools/orvex-sim/server.h"
@@ -45,53 +46,7 @@ double ProcessCpuSeconds() {
   return static_cast<double>(ts.tv_sec) + ts.tv_nsec / 1e9;
 }
 
-// The main thread: runs posted tasks in order.
-class TMainThread final : public IMainThreadExecutor {
- public:
-  TMainThread() : thread_([this] { Loop(); }) {}
-  ~TMainThread() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      done_ = true;
-    }
-    cv_.notify_all();
-    thread_.join();
-  }
-  void Post(std::function<void()> task) override {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      tasks_.push_back(std::move(task));
-    }
-    cv_.notify_one();
-  }
-  template <class F>
-  auto Run(F fn) -> decltype(fn()) {
-    auto task = std::make_shared<std::packaged_task<decltype(fn())()>>(std::move(fn));
-    auto future = task->get_future();
-    Post([task] { (*task)(); });
-    return future.get();
-  }
-
- private:
-  void Loop() {
-    for (;;) {
-      std::function<void()> task;
-      {
-        std::unique_lock<std::mutex> lock(mutex_);
-        cv_.wait(lock, [&] { return done_ || !tasks_.empty(); });
-        if (done_) return;
-        task = std::move(tasks_.front());
-        tasks_.pop_front();
-      }
-      task();
-    }
-  }
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  std::deque<std::function<void()>> tasks_;
-  bool done_ = false;
-  std::thread thread_;
-};
+using TMainThread = TExecutorThread;
 
 // Applies object states to the model as the main window does and keeps the
 // timing of every exchange.

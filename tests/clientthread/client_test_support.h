@@ -20,79 +20,14 @@
 #include "platform/cp1251.h"
 #include "serverlink/base64.h"
 #include "serverlink/client_events.h"
+#include "serverlink/executor_thread.h"
 #include "serverlink/png_codec.h"
 
 namespace vertamo::testing {
 
-// A thread that plays the main thread: it runs posted hand-overs one by one,
-// and Run() has it execute a call of the test (a stop, a request) and waits.
-class TTestMainThread final : public IMainThreadExecutor {
- public:
-  TTestMainThread() : thread_([this] { Loop(); }) {}
-  ~TTestMainThread() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      done_ = true;
-    }
-    cv_.notify_all();
-    thread_.join();
-    // Tasks never run are destroyed here: a waiting worker notices.
-    std::lock_guard<std::mutex> lock(mutex_);
-    tasks_.clear();
-  }
-
-  void Post(std::function<void()> task) override {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (done_) return;
-      tasks_.push_back(std::move(task));
-      ++posted_;
-    }
-    cv_.notify_all();
-  }
-
-  // Runs fn on the main thread and returns its result.
-  template <class F>
-  auto Run(F fn) -> decltype(fn()) {
-    using R = decltype(fn());
-    auto task = std::make_shared<std::packaged_task<R()>>(std::move(fn));
-    auto future = task->get_future();
-    Post([task] { (*task)(); });
-    return future.get();
-  }
-
-  // Stops taking tasks for the given time (a main thread busy elsewhere).
-  void Block(std::chrono::milliseconds ms) {
-    Post([ms] { std::this_thread::sleep_for(ms); });
-  }
-
-  int Posted() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return posted_;
-  }
-
- private:
-  void Loop() {
-    for (;;) {
-      std::function<void()> task;
-      {
-        std::unique_lock<std::mutex> lock(mutex_);
-        cv_.wait(lock, [&] { return done_ || !tasks_.empty(); });
-        if (done_) return;
-        task = std::move(tasks_.front());
-        tasks_.pop_front();
-      }
-      task();
-    }
-  }
-
-  mutable std::mutex mutex_;
-  std::condition_variable cv_;
-  std::deque<std::function<void()>> tasks_;
-  bool done_ = false;
-  int posted_ = 0;
-  std::thread thread_;
-};
+// The test's "main thread": runs the hand-overs, and Run() has it execute a
+// call of the test (a stop, a request) as the main window would.
+using TTestMainThread = TExecutorThread;
 
 // Records every hand-over as a readable UTF-8 line and applies it to the model
 // as the main window does. Checks that every call runs on the main thread.
