@@ -249,18 +249,18 @@ void TFormVertamo::BuildWindow() {
 }
 
 void TFormVertamo::CreateOverlays() {
-  struct CounterSpec {
+  struct CounterDef {
     TValInd** counter;
     const char* name;
     int type;
   };
-  for (const CounterSpec& spec : {CounterSpec{&LiftB, "LiftB", 1}, CounterSpec{&OhrAlr, "OhrAlr", 2},
-                                  CounterSpec{&PuErr, "PuErr", 3}}) {
+  for (const CounterDef& def :
+       {CounterDef{&LiftB, "LiftB", 1}, CounterDef{&OhrAlr, "OhrAlr", 2}, CounterDef{&PuErr, "PuErr", 3}}) {
     auto* counter = new TValInd();
-    counter->setObjectName(QString::fromLatin1(spec.name));
-    counter->SetType(spec.type);
+    counter->setObjectName(QString::fromLatin1(def.name));
+    counter->SetType(def.type);
     connect(counter, &TValInd::DblClick, this, [this, counter] { ValIndDblClick(counter); });
-    *spec.counter = counter;
+    *def.counter = counter;
   }
   Clk = new QLabel();
   Clk->setObjectName(QStringLiteral("Clk"));

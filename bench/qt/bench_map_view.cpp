@@ -5,7 +5,7 @@
 // on screen: which widgets repaint and how many pixels of the map are painted
 // again.
 //
-//   bench_map_view [spec]      spec as orvex-sim's --synthetic, e.g. objects=10000,maps=5
+//   bench_map_view [CATALOGUE]      as orvex-sim's --synthetic, e.g. objects=10000,maps=5
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -111,21 +111,21 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
 
-  orvexsim::SyntheticSpec spec;
+  orvexsim::SyntheticSpec catalogue;
   if (argc > 1) {
     std::string error;
-    if (!orvexsim::ParseSyntheticSpec(argv[1], &spec, &error)) {
+    if (!orvexsim::ParseSyntheticSpec(argv[1], &catalogue, &error)) {
       std::fprintf(stderr, "bench_map_view: %s\n", error.c_str());
       return 2;
     }
   }
-  const orvexsim::Scenario scenario = orvexsim::BuildSyntheticScenario(spec);
+  const orvexsim::Scenario scenario = orvexsim::BuildSyntheticScenario(catalogue);
   TMapModel model;
   FillModel(scenario, model);
   std::printf(
       "catalogue: %d maps of %dx%d, %d objects, %d picture sets of %d pictures, %d texts (platform %s)\n",
-      model.MapList.Count(), spec.backgroundWidth, spec.backgroundHeight, model.ObjectList.Count(),
-      model.PictureSets.Count(), spec.pictures, model.TextList.Count(),
+      model.MapList.Count(), catalogue.backgroundWidth, catalogue.backgroundHeight, model.ObjectList.Count(),
+      model.PictureSets.Count(), catalogue.pictures, model.TextList.Count(),
       qPrintable(QGuiApplication::platformName()));
 
   QTabWidget pageControl;

@@ -486,11 +486,12 @@ class MapViewTest : public QObject {
     QTabWidget pageControl;
     TMapModel model;
     for (const char* name : {"A", "B"}) CreateMapPage(*model.MapList.Add(name, false), &pageControl);
-    struct Spec {
+    struct Placed {
       int map;
       const char* caption;
     };
-    for (const Spec& s : {Spec{1, "b1"}, Spec{0, "a1"}, Spec{5, "nowhere"}, Spec{1, "b2"}, Spec{-1, "neg"}}) {
+    for (const Placed& s :
+         {Placed{1, "b1"}, Placed{0, "a1"}, Placed{5, "nowhere"}, Placed{1, "b2"}, Placed{-1, "neg"}}) {
       MAPTEXT text;
       text.MapIndex = s.map;
       text.Caption = s.caption;
