@@ -737,7 +737,10 @@ void TFormVertamo::MapObjectMouseDown(TMapPict* sender, Qt::MouseButton) {
   if (!GetIntParam(reply, " TYPE=", replyType) || replyType != object->Type) return;
   if (!GetStrParam(reply, " KelmoGW=", 128, gateway)) return;
   // The call itself (the telephony link, the selector, the voice window)
-  // arrives with the voice dispatch.
+  // arrives with the voice dispatch. Mind that this runs inside the picture's
+  // own mouse handler: a modal selector runs an event loop in which a
+  // hand-over of the connection thread (a new load: ClearMaps) may free the
+  // picture and its object; look the object up again after it.
 }
 
 void TFormVertamo::LabelMouseDown(TMapTextLabel* sender, Qt::MouseButton button,

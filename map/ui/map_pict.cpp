@@ -155,7 +155,9 @@ void TMapPict::paintEvent(QPaintEvent* event) {
 
 void TMapPict::mousePressEvent(QMouseEvent* event) {
   event->accept();
-  if (OnMouseDown) OnMouseDown(this, event->button());
+  // A copy runs: a handler that ends up freeing this widget (a new load while
+  // it waits) must not free the very function that is running.
+  if (const auto handler = OnMouseDown) handler(this, event->button());
 }
 
 }  // namespace vertamo::ui

@@ -113,12 +113,12 @@ void TMapTextLabel::SwapColours() {
 
 void TMapTextLabel::mousePressEvent(QMouseEvent* event) {
   event->accept();
-  if (OnMouseDown) OnMouseDown(this, event->button(), event->modifiers());
+  if (const auto handler = OnMouseDown) handler(this, event->button(), event->modifiers());  // see TMapPict
 }
 
 void TMapTextLabel::mouseMoveEvent(QMouseEvent* event) {
   event->accept();
-  if (OnMouseMove) OnMouseMove(this);
+  if (const auto handler = OnMouseMove) handler(this);
 }
 
 // --- creation ----------------------------------------------------------------
