@@ -4,7 +4,7 @@
 // decoding the pictures (Base64 + PNG) with no model, no cache and no
 // hand-overs. Also the peak memory after the load against the decoded pixels.
 //
-//   bench_catalogue_load [spec]    spec as orvex-sim --synthetic, default
+//   bench_catalogue_load [params]    params as orvex-sim --synthetic, default
 //   maps=20,objects=5000,sets=300,pictures=8,background=1920x1080,texts=500
 #include <sys/resource.h>
 
@@ -149,15 +149,15 @@ long PeakRssKiB() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string specText =
+  const std::string paramText =
       argc > 1 ? argv[1] : "maps=20,objects=5000,sets=300,pictures=8,background=1920x1080,texts=500";
-  orvexsim::SyntheticSpec spec;
+  orvexsim::SyntheticParams params;
   std::string error;
-  if (!orvexsim::ParseSyntheticSpec(specText, &spec, &error)) {
+  if (!orvexsim::ParseSyntheticParams(paramText, &params, &error)) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return 2;
   }
-  auto scenario = std::make_shared<const orvexsim::Scenario>(orvexsim::BuildSyntheticScenario(spec));
+  auto scenario = std::make_shared<const orvexsim::Scenario>(orvexsim::BuildSyntheticScenario(params));
   orvexsim::Server server;
   orvexsim::ServerOptions options;
   options.login = "user";
@@ -171,7 +171,7 @@ int main(int argc, char** argv) {
   if (!::mkdtemp(tmpl.data())) return 2;
   const std::string work = tmpl;
 
-  std::printf("spec: %s\n", specText.c_str());
+  std::printf("params: %s\n", paramText.c_str());
   const long rssBefore = PeakRssKiB();
   Floor(server.Port(), work);  // warms the server up: it encodes each picture once
   const double floor = Floor(server.Port(), work);

@@ -109,15 +109,15 @@ class TCounter final : public IClientEvents {
 
 struct Rig {
   explicit Rig(int flood, std::vector<orvexsim::Fault> faults = {}) : events(model) {
-    orvexsim::SyntheticSpec spec;
-    spec.maps = 2;
-    spec.objects = 2000;
-    spec.sets = 20;
-    spec.pictures = 8;
-    spec.backgroundWidth = 64;
-    spec.backgroundHeight = 48;
-    spec.texts = 10;
-    auto scenario = std::make_shared<orvexsim::Scenario>(orvexsim::BuildSyntheticScenario(spec));
+    orvexsim::SyntheticParams params;
+    params.maps = 2;
+    params.objects = 2000;
+    params.sets = 20;
+    params.pictures = 8;
+    params.backgroundWidth = 64;
+    params.backgroundHeight = 48;
+    params.texts = 10;
+    auto scenario = std::make_shared<orvexsim::Scenario>(orvexsim::BuildSyntheticScenario(params));
     orvexsim::ServerOptions options;
     options.liveTickMs = 0;
     options.floodLinesPerPoll = flood;

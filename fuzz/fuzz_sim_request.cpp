@@ -12,14 +12,14 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::shared_ptr<const orvexsim::Catalog> catalog = [] {
-    orvexsim::SyntheticSpec spec;
-    spec.maps = 2;
-    spec.objects = 8;
-    spec.sets = 2;
-    spec.pictures = 6;
-    spec.backgroundWidth = spec.backgroundHeight = 0;
-    spec.texts = 0;
-    auto scenario = std::make_shared<orvexsim::Scenario>(orvexsim::BuildSyntheticScenario(spec));
+    orvexsim::SyntheticParams params;
+    params.maps = 2;
+    params.objects = 8;
+    params.sets = 2;
+    params.pictures = 6;
+    params.backgroundWidth = params.backgroundHeight = 0;
+    params.texts = 0;
+    auto scenario = std::make_shared<orvexsim::Scenario>(orvexsim::BuildSyntheticScenario(params));
     return std::make_shared<orvexsim::Catalog>(scenario);
   }();
   const std::string_view text(reinterpret_cast<const char*>(data), size);
@@ -28,10 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)orvexsim::FindIntKey(text, " OBJ=");
   (void)orvexsim::FindQuotedKey(text, " HINT=");
   std::string error;
-  (void)orvexsim::ParseFaultSpec(text, &error);
-  orvexsim::SyntheticSpec spec;
-  if (orvexsim::ParseSyntheticSpec(text, &spec, &error)) {
-    if (spec.maps < 1 || spec.pictures < 1 || spec.pictureSize < 4) __builtin_trap();
+  (void)orvexsim::ParseFault(text, &error);
+  orvexsim::SyntheticParams params;
+  if (orvexsim::ParseSyntheticParams(text, &params, &error)) {
+    if (params.maps < 1 || params.pictures < 1 || params.pictureSize < 4) __builtin_trap();
   }
   orvexsim::View view(catalog.get());
   orvexsim::Counts told;

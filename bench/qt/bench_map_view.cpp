@@ -111,10 +111,10 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
 
-  orvexsim::SyntheticSpec catalogue;
+  orvexsim::SyntheticParams catalogue;
   if (argc > 1) {
     std::string error;
-    if (!orvexsim::ParseSyntheticSpec(argv[1], &catalogue, &error)) {
+    if (!orvexsim::ParseSyntheticParams(argv[1], &catalogue, &error)) {
       std::fprintf(stderr, "bench_map_view: %s\n", error.c_str());
       return 2;
     }

@@ -93,16 +93,16 @@ class SimLoad : public ::testing::Test {
  protected:
   static std::shared_ptr<const orvexsim::Scenario> Scenario() {
     static const auto scenario = [] {
-      orvexsim::SyntheticSpec spec;
-      spec.maps = 3;
-      spec.objects = 40;
-      spec.sets = 4;
-      spec.pictures = 3;
-      spec.backgroundWidth = 64;
-      spec.backgroundHeight = 48;
-      spec.pictureSize = 16;
-      spec.texts = 6;
-      return std::make_shared<const orvexsim::Scenario>(orvexsim::BuildSyntheticScenario(spec));
+      orvexsim::SyntheticParams params;
+      params.maps = 3;
+      params.objects = 40;
+      params.sets = 4;
+      params.pictures = 3;
+      params.backgroundWidth = 64;
+      params.backgroundHeight = 48;
+      params.pictureSize = 16;
+      params.texts = 6;
+      return std::make_shared<const orvexsim::Scenario>(orvexsim::BuildSyntheticScenario(params));
     }();
     return scenario;
   }

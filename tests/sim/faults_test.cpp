@@ -15,11 +15,11 @@ namespace {
 using simtest::RawClient;
 
 // A server with the faults given as "kind@step,..." texts.
-std::unique_ptr<simtest::SimServer> WithFaults(std::initializer_list<const char*> specs) {
+std::unique_ptr<simtest::SimServer> WithFaults(std::initializer_list<const char*> faults) {
   auto options = simtest::QuietOptions();
-  for (const char* spec : specs) {
+  for (const char* params : faults) {
     std::string error;
-    auto fault = orvexsim::ParseFaultSpec(spec, &error);
+    auto fault = orvexsim::ParseFault(params, &error);
     EXPECT_TRUE(fault.has_value()) << error;
     if (fault) options.faults.push_back(*fault);
   }

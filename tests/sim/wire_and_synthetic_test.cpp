@@ -73,7 +73,7 @@ TEST(SimWire, KeyReadersFollowTheClientsRules) {
 
 TEST(SimWire, FaultTexts) {
   std::string error;
-  auto f = orvexsim::ParseFaultSpec("drip@getpictiml,connection=1,occurrence=2,delay=5,value=9", &error);
+  auto f = orvexsim::ParseFault("drip@getpictiml,connection=1,occurrence=2,delay=5,value=9", &error);
   ASSERT_TRUE(f.has_value()) << error;
   EXPECT_EQ(f->kind, orvexsim::FaultKind::Drip);
   EXPECT_EQ(f->step, orvexsim::Step::GetPictIml);
@@ -81,7 +81,7 @@ TEST(SimWire, FaultTexts) {
   EXPECT_EQ(f->occurrence, 2);
   EXPECT_EQ(f->delayMs, 5);
   EXPECT_EQ(f->value, 9);
-  f = orvexsim::ParseFaultSpec("refuse_login", &error);
+  f = orvexsim::ParseFault("refuse_login", &error);
   ASSERT_TRUE(f.has_value()) << error;
   EXPECT_EQ(f->step, orvexsim::Step::Login);
   const std::pair<const char*, const char*> bad[] = {
@@ -92,27 +92,27 @@ TEST(SimWire, FaultTexts) {
       {"drop@getmap,delay=x", "fault \"drop@getmap,delay=x\": \"delay=x\" is not key=number"},
       {"drop@getmap,speed=1", "fault \"drop@getmap,speed=1\": unknown item \"speed\""},
   };
-  for (const auto& [spec, message] : bad) {
-    EXPECT_FALSE(orvexsim::ParseFaultSpec(spec, &error).has_value()) << spec;
+  for (const auto& [params, message] : bad) {
+    EXPECT_FALSE(orvexsim::ParseFault(params, &error).has_value()) << params;
     EXPECT_EQ(error, message);
   }
 }
 
 TEST(SimSynthetic, SpecTexts) {
-  orvexsim::SyntheticSpec spec;
+  orvexsim::SyntheticParams params;
   std::string error;
-  ASSERT_TRUE(orvexsim::ParseSyntheticSpec(
-      "maps=3,objects=50,sets=4,pictures=6,background=320x200,texts=7,flood=11,picture=16x16", &spec, &error))
+  ASSERT_TRUE(orvexsim::ParseSyntheticParams(
+      "maps=3,objects=50,sets=4,pictures=6,background=320x200,texts=7,flood=11,picture=16x16", &params, &error))
       << error;
-  EXPECT_EQ(spec.maps, 3);
-  EXPECT_EQ(spec.objects, 50);
-  EXPECT_EQ(spec.sets, 4);
-  EXPECT_EQ(spec.pictures, 6);
-  EXPECT_EQ(spec.backgroundWidth, 320);
-  EXPECT_EQ(spec.backgroundHeight, 200);
-  EXPECT_EQ(spec.texts, 7);
-  EXPECT_EQ(spec.flood, 11);
-  EXPECT_EQ(spec.pictureSize, 16);
+  EXPECT_EQ(params.maps, 3);
+  EXPECT_EQ(params.objects, 50);
+  EXPECT_EQ(params.sets, 4);
+  EXPECT_EQ(params.pictures, 6);
+  EXPECT_EQ(params.backgroundWidth, 320);
+  EXPECT_EQ(params.backgroundHeight, 200);
+  EXPECT_EQ(params.texts, 7);
+  EXPECT_EQ(params.flood, 11);
+  EXPECT_EQ(params.pictureSize, 16);
   const std::pair<const char*, const char*> bad[] = {
       {"maps=0", "synthetic catalogue: maps must be at least 1"},
       {"planets=3", "synthetic catalogue: unknown item \"planets\""},
@@ -125,25 +125,25 @@ TEST(SimSynthetic, SpecTexts) {
       {"objects=5,sets=0", "synthetic catalogue: objects need at least one picture set"},
   };
   for (const auto& [text, message] : bad) {
-    orvexsim::SyntheticSpec s;
-    EXPECT_FALSE(orvexsim::ParseSyntheticSpec(text, &s, &error)) << text;
+    orvexsim::SyntheticParams s;
+    EXPECT_FALSE(orvexsim::ParseSyntheticParams(text, &s, &error)) << text;
     EXPECT_EQ(error, message);
   }
 }
 
 TEST(SimSynthetic, TheCatalogueIsValidCompleteRepeatableAndServed) {
-  orvexsim::SyntheticSpec spec;
+  orvexsim::SyntheticParams params;
   std::string error;
-  ASSERT_TRUE(orvexsim::ParseSyntheticSpec(
-      "maps=3,objects=40,sets=5,pictures=7,background=64x48,texts=9,flood=5", &spec, &error));
-  auto scenario = std::make_shared<orvexsim::Scenario>(orvexsim::BuildSyntheticScenario(spec));
+  ASSERT_TRUE(orvexsim::ParseSyntheticParams(
+      "maps=3,objects=40,sets=5,pictures=7,background=64x48,texts=9,flood=5", &params, &error));
+  auto scenario = std::make_shared<orvexsim::Scenario>(orvexsim::BuildSyntheticScenario(params));
   ASSERT_TRUE(orvexsim::ValidateScenario(*scenario, &error)) << error;
   EXPECT_EQ(scenario->maps.size(), 3u);
   EXPECT_EQ(scenario->objects.size(), 40u);
   EXPECT_EQ(scenario->pictureSets.size(), 5u);
   EXPECT_EQ(scenario->pictureSets[4].pictures.size(), 7u);
   EXPECT_EQ(scenario->texts.size(), 9u);
-  const auto again = orvexsim::BuildSyntheticScenario(spec);
+  const auto again = orvexsim::BuildSyntheticScenario(params);
   EXPECT_EQ(again.maps[1].background.argb, scenario->maps[1].background.argb);
   EXPECT_EQ(again.pictureSets[3].pictures[2].image.argb, scenario->pictureSets[3].pictures[2].image.argb);
   EXPECT_NE(scenario->maps[0].background.argb, scenario->maps[1].background.argb);

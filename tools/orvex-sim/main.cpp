@@ -1,8 +1,8 @@
 // orvex-sim: a dispatch server that serves a scenario.
 //
-//   orvex-sim [--bind ADDR] [--port N] [--scenario DIR | --demo | --synthetic SPEC]
+//   orvex-sim [--bind ADDR] [--port N] [--scenario DIR | --demo | --synthetic LIST]
 //             [--login L --password P] [--seed N] [--record FILE]
-//             [--flood N] [--tick MS] [--fault SPEC]... [--quiet]
+//             [--flood N] [--tick MS] [--fault FAULT]... [--quiet]
 #include <pthread.h>
 #include <signal.h>
 
@@ -23,22 +23,22 @@
 namespace {
 
 const char kUsage[] =
-    "usage: orvex-sim [--bind ADDR] [--port N] [--scenario DIR | --demo | --synthetic SPEC]\n"
+    "usage: orvex-sim [--bind ADDR] [--port N] [--scenario DIR | --demo | --synthetic LIST]\n"
     "                 [--login L --password P] [--seed N] [--record FILE]\n"
-    "                 [--flood N] [--tick MS] [--fault SPEC]... [--quiet]\n"
+    "                 [--flood N] [--tick MS] [--fault FAULT]... [--quiet]\n"
     "\n"
     "  --bind ADDR       IPv4 address to listen on (127.0.0.1)\n"
     "  --port N          port to listen on (9900); 0 picks a free one and prints it\n"
     "  --scenario DIR    serve the scenario folder DIR (DIR/scenario.json and its PNG files)\n"
     "  --demo            serve the demo district\n"
-    "  --synthetic SPEC  serve a synthetic catalogue, e.g.\n"
+    "  --synthetic LIST  serve a synthetic catalogue, e.g.\n"
     "                    maps=20,objects=5000,sets=300,pictures=8,background=1920x1080,texts=500\n"
     "  --login L --password P   accept only this account\n"
     "  --seed N          seed of the live feed (1)\n"
     "  --record FILE     write every request line as JSON lines to FILE\n"
     "  --flood N         send N UPDATE lines in every answer to GETCHANGES\n"
     "  --tick MS         one second of the live feed lasts MS milliseconds (1000)\n"
-    "  --fault SPEC      misbehave on purpose: kind@step[,connection=N][,occurrence=N][,delay=MS][,value=N]\n"
+    "  --fault FAULT      misbehave on purpose: kind@step[,connection=N][,occurrence=N][,delay=MS][,value=N]\n"
     "                    e.g. drop@getmap,connection=0 or refuse_login\n"
     "  --quiet           do not log connections\n";
 
@@ -112,7 +112,7 @@ int main(int argc, char** argv) {
           return Fail("--tick: \"" + std::string(text) + "\" is not a number of milliseconds");
       } else if (arg == "--fault") {
         std::string error;
-        auto fault = orvexsim::ParseFaultSpec(text, &error);
+        auto fault = orvexsim::ParseFault(text, &error);
         if (!fault) return Fail(error);
         options.faults.push_back(*fault);
       }
@@ -121,7 +121,7 @@ int main(int argc, char** argv) {
     }
   }
   if (sources != 1)
-    return Fail(std::string("give exactly one of --scenario DIR, --demo, --synthetic SPEC\n") + kUsage);
+    return Fail(std::string("give exactly one of --scenario DIR, --demo, --synthetic LIST\n") + kUsage);
   if (options.login.has_value() != options.password.has_value())
     return Fail("--login and --password go together");
 
@@ -130,9 +130,9 @@ int main(int argc, char** argv) {
   if (demo) {
     *scenario = orvexsim::BuildDemoScenario();
   } else if (!synthetic.empty()) {
-    orvexsim::SyntheticSpec spec;
-    if (!orvexsim::ParseSyntheticSpec(synthetic, &spec, &error)) return Fail(error);
-    *scenario = orvexsim::BuildSyntheticScenario(spec);
+    orvexsim::SyntheticParams params;
+    if (!orvexsim::ParseSyntheticParams(synthetic, &params, &error)) return Fail(error);
+    *scenario = orvexsim::BuildSyntheticScenario(params);
   } else if (!orvexsim::LoadScenario(scenarioDir, scenario.get(), &error)) {
     return Fail(error);
   }

@@ -86,8 +86,8 @@ vertamo::Image StatePicture(int set, int j, int size) {
 
 }  // namespace
 
-bool ParseSyntheticSpec(std::string_view text, SyntheticSpec* spec, std::string* error) {
-  SyntheticSpec result = *spec;
+bool ParseSyntheticParams(std::string_view text, SyntheticParams* params, std::string* error) {
+  SyntheticParams result = *params;
   size_t pos = 0;
   while (pos <= text.size() && !text.empty()) {
     size_t comma = text.find(',', pos);
@@ -142,46 +142,46 @@ bool ParseSyntheticSpec(std::string_view text, SyntheticSpec* spec, std::string*
       result.backgroundHeight > kMaxSide)
     return bad("background sides must lie in 0..8192 (0x0: no backgrounds)");
   if (result.pictureSize < 4 || result.pictureSize > 512) return bad("picture side must lie in 4..512");
-  *spec = result;
+  *params = result;
   return true;
 }
 
-Scenario BuildSyntheticScenario(const SyntheticSpec& spec) {
+Scenario BuildSyntheticScenario(const SyntheticParams& params) {
   static const StateRole kRoles[] = {StateRole::Normal,        StateRole::LiftFault, StateRole::LoopTriggered,
                                      StateRole::IntercomFault, StateRole::CabinCall, StateRole::NoLink};
   static const char* kStates[] = {"Исправен",      "Неисправен",      "Сработал шлейф",
                                   "Неисправно ПУ", "Вызов из кабины", "Нет связи"};
   Scenario s;
   s.name = "synthetic";
-  for (int i = 0; i < spec.maps; ++i) {
+  for (int i = 0; i < params.maps; ++i) {
     MapDef map;
     map.name = "Map" + std::to_string(i + 1);
-    if (spec.backgroundWidth > 0 && spec.backgroundHeight > 0)
-      map.background = Background(i, spec.backgroundWidth, spec.backgroundHeight);
+    if (params.backgroundWidth > 0 && params.backgroundHeight > 0)
+      map.background = Background(i, params.backgroundWidth, params.backgroundHeight);
     s.maps.push_back(std::move(map));
   }
-  const int sets = spec.objects > 0 ? spec.sets : 0;
+  const int sets = params.objects > 0 ? params.sets : 0;
   for (int k = 0; k < sets; ++k) {
     PictureSetDef set;
     set.name = "set" + std::to_string(k);
     set.transparent = 1;
-    for (int j = 0; j < spec.pictures; ++j) {
+    for (int j = 0; j < params.pictures; ++j) {
       PictureDef picture;
-      picture.image = StatePicture(k, j, spec.pictureSize);
+      picture.image = StatePicture(k, j, params.pictureSize);
       picture.role = j < 6 ? kRoles[j] : StateRole::Normal;
       picture.state = j < 6 ? kStates[j] : "Исправен";
       set.pictures.push_back(std::move(picture));
     }
     s.pictureSets.push_back(std::move(set));
   }
-  const int width = spec.backgroundWidth > 0 ? spec.backgroundWidth : 1024;
-  const int height = spec.backgroundHeight > 0 ? spec.backgroundHeight : 768;
-  for (int i = 0; i < spec.objects; ++i) {
+  const int width = params.backgroundWidth > 0 ? params.backgroundWidth : 1024;
+  const int height = params.backgroundHeight > 0 ? params.backgroundHeight : 768;
+  for (int i = 0; i < params.objects; ++i) {
     ObjectDef o;
-    o.map = i % spec.maps;
+    o.map = i % params.maps;
     const uint32_t h = Mix(static_cast<uint32_t>(i) + 12345);
-    o.x = static_cast<int>(h % static_cast<uint32_t>(std::max(1, width - spec.pictureSize)));
-    o.y = static_cast<int>((h >> 12) % static_cast<uint32_t>(std::max(1, height - spec.pictureSize)));
+    o.x = static_cast<int>(h % static_cast<uint32_t>(std::max(1, width - params.pictureSize)));
+    o.y = static_cast<int>((h >> 12) % static_cast<uint32_t>(std::max(1, height - params.pictureSize)));
     o.name = "Объект " + std::to_string(i + 1);
     o.type = 1 + i % 3;
     o.iml = "set" + std::to_string(i % sets);
@@ -202,18 +202,18 @@ Scenario BuildSyntheticScenario(const SyntheticSpec& spec) {
     }
     s.objects.push_back(std::move(o));
   }
-  for (int i = 0; i < spec.texts; ++i) {
+  for (int i = 0; i < params.texts; ++i) {
     TextDef t;
-    t.map = i % spec.maps;
+    t.map = i % params.maps;
     const uint32_t h = Mix(static_cast<uint32_t>(i) + 777);
     t.x = static_cast<int>(h % static_cast<uint32_t>(std::max(1, width - 100)));
     t.y = static_cast<int>((h >> 12) % static_cast<uint32_t>(std::max(1, height - 20)));
     t.w = 100;
     t.h = 16;
     t.caption = "Надпись " + std::to_string(i + 1);
-    if (i % 10 == 0 && spec.maps > 1) {
+    if (i % 10 == 0 && params.maps > 1) {
       t.action = 1;
-      t.aparam = (t.map + 1) % spec.maps;
+      t.aparam = (t.map + 1) % params.maps;
       t.caption = "Перейти на карту " + std::to_string(*t.aparam + 1);
     }
     s.texts.push_back(std::move(t));
@@ -227,7 +227,7 @@ Scenario BuildSyntheticScenario(const SyntheticSpec& spec) {
   s.layout.clock.w = 100;
   s.layout.clock.h = 24;
   s.layout.speaker = {true, 330, 10, 32, 32, 0};
-  s.feed.floodLinesPerPoll = spec.flood;
+  s.feed.floodLinesPerPoll = params.flood;
   return s;
 }
 

@@ -9,7 +9,7 @@
 
 namespace orvexsim {
 
-struct SyntheticSpec {
+struct SyntheticParams {
   int maps = 20;
   int objects = 5000;
   int sets = 300;
@@ -22,12 +22,12 @@ struct SyntheticSpec {
 
 // Parses "maps=20,objects=5000,sets=300,pictures=8,background=1920x1080,texts=500"
 // (any subset, any order; also "picture=WxW" for the picture size and "flood=N").
-bool ParseSyntheticSpec(std::string_view text, SyntheticSpec* spec, std::string* error);
+bool ParseSyntheticParams(std::string_view text, SyntheticParams* params, std::string* error);
 
 // Builds the catalogue. Map i's background, and picture j of set k, are drawn
-// from their numbers, so two builds of one spec are equal. Picture 0 of every
+// from their numbers, so two builds of one params are equal. Picture 0 of every
 // set is the normal state, 1 a lift fault, 2 a triggered loop, 3 a faulty
 // intercom unit, 4 a cabin call, 5 no link, the rest normal again.
-Scenario BuildSyntheticScenario(const SyntheticSpec& spec);
+Scenario BuildSyntheticScenario(const SyntheticParams& params);
 
 }  // namespace orvexsim

@@ -286,13 +286,13 @@ std::optional<FaultKind> FaultKindFromName(std::string_view name) { return Value
 const char* StateRoleName(StateRole role) { return NameOf(kRoles, role); }
 std::optional<StateRole> StateRoleFromName(std::string_view name) { return ValueOf(kRoles, name); }
 
-std::optional<Fault> ParseFaultSpec(std::string_view spec, std::string* error) {
+std::optional<Fault> ParseFault(std::string_view params, std::string* error) {
   auto fail = [&](std::string message) -> std::optional<Fault> {
-    if (error) *error = "fault \"" + std::string(spec) + "\": " + std::move(message);
+    if (error) *error = "fault \"" + std::string(params) + "\": " + std::move(message);
     return std::nullopt;
   };
-  size_t comma = spec.find(',');
-  std::string_view head = spec.substr(0, comma);
+  size_t comma = params.find(',');
+  std::string_view head = params.substr(0, comma);
   size_t at = head.find('@');
   Fault fault;
   auto kind = FaultKindFromName(head.substr(0, at));
@@ -308,8 +308,8 @@ std::optional<Fault> ParseFaultSpec(std::string_view spec, std::string* error) {
     return fail("a step is needed (kind@step)");
   }
   while (comma != std::string_view::npos) {
-    size_t next = spec.find(',', comma + 1);
-    std::string_view item = spec.substr(comma + 1, next == std::string_view::npos ? next : next - comma - 1);
+    size_t next = params.find(',', comma + 1);
+    std::string_view item = params.substr(comma + 1, next == std::string_view::npos ? next : next - comma - 1);
     comma = next;
     size_t eq = item.find('=');
     std::string_view key = item.substr(0, eq);

@@ -90,6 +90,6 @@ std::optional<StateRole> StateRoleFromName(std::string_view name);
 
 // A fault written as "kind@step[,connection=N][,occurrence=N][,delay=MS][,value=N]",
 // e.g. "drop@getmap,connection=0". On failure returns nullopt and sets `error`.
-std::optional<Fault> ParseFaultSpec(std::string_view spec, std::string* error);
+std::optional<Fault> ParseFault(std::string_view params, std::string* error);
 
 }  // namespace orvexsim
