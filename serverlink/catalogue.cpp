@@ -107,6 +107,7 @@ bool LoadMaps(TLoadContext& ctx) {
   const std::string progress = Cp("Получение карты ");
   for (int i = 0; i < count; ++i) {
     if (!ctx.ShowStatus(progress + std::to_string(i + 1))) return false;
+    if (!ctx.notifier.ShowProgress(i + 1, count)) return false;  // the text carries no total
     if (!ExpectRecord(ch, "MAP=", i)) return false;
     std::string name;
     int pict = 0;
@@ -180,6 +181,7 @@ bool LoadTexts(TLoadContext& ctx) {
   const std::string progress = Cp("Получение текста ");
   for (int i = 0; i < count; ++i) {
     if (!ctx.ShowStatus(progress + std::to_string(i))) return false;
+    if (!ctx.notifier.ShowProgress(i + 1, count)) return false;  // the text carries no total
     if (!ExpectRecord(ch, "IDX=", i)) return false;
 
     MAPTEXT t;

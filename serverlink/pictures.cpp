@@ -1,5 +1,7 @@
 #include "serverlink/pictures.h"
 
+#include <unordered_set>
+
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -220,6 +222,17 @@ bool LoadPictureSets(TLoadContext& ctx) {
   MAPOBJECT_LIST& objects = ctx.model.ObjectList;
   IMAGELIST_LIST& sets = ctx.model.PictureSets;
   const std::string progress = Cp("Получение набора картинок ");
+  // The status text names the set but not how many there are: count the sets
+  // the loop below will fill (first object naming each valid set, with pictures).
+  std::unordered_set<std::string> seen;
+  int setTotal = 0;
+  for (int i = 0; i < objects.Count(); ++i) {
+    const MAPOBJECT* object = objects.Get(i);
+    const std::string name = object->ImlName.str();
+    if (name.empty() || sets.FindSet(name) || !IsPictureSetName(name) || !seen.insert(name).second) continue;
+    if (object->PCount != 0) ++setTotal;
+  }
+  int setsDone = 0;
   for (int i = 0; i < objects.Count(); ++i) {
     MAPOBJECT* object = objects.Get(i);
     const std::string name = object->ImlName.str();
@@ -240,6 +253,7 @@ bool LoadPictureSets(TLoadContext& ctx) {
       continue;
     }
     if (!ctx.ShowStatus(progress + name)) return false;
+    if (!ctx.notifier.ShowProgress(++setsDone, setTotal)) return false;
     const bool cached = ctx.cacheEnable && PictureSetFromCache(ctx, i);
     if (!cached && !DownloadPictureSet(ctx, i)) return false;
     object->Pictures = sets.FindSet(name);

@@ -42,6 +42,7 @@ TEST_F(Catalogue, MapListWithEveryLayoutLine) {
   EXPECT_EQ(model.MapList.Get(1)->Index, 1);
 
   EXPECT_EQ(events.statuses, (Strings{"Запрос карт...", "Получение карты 1", "Получение карты 2"}));
+  EXPECT_EQ(events.progress, (Strings{"1/2", "2/2"}));
   EXPECT_EQ(events.widgets, (Strings{
                                 "layout LiftB 10,20,30,40 font=Arial",
                                 "value LiftB 5",
@@ -318,6 +319,7 @@ TEST_F(Catalogue, TextWithEveryKey) {
   Connect();
   ASSERT_TRUE(LoadTexts(*ctx));
   EXPECT_EQ(server->Requests(), Strings{"GETTEXT"});
+  EXPECT_EQ(events.progress, (Strings{"1/2", "2/2"}));
   ASSERT_EQ(model.TextList.Count(), 2);
   const MAPTEXT& t = *model.TextList.Get(0);
   EXPECT_EQ(t.MapIndex, 1);

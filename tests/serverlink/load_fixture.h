@@ -37,6 +37,9 @@ class RecordingEvents : public IClientEvents {
     statuses.push_back(Utf8(text));
     Add("status " + Utf8(text));
   }
+  void ShowProgress(int done, int total) override {
+    progress.push_back(std::to_string(done) + "/" + std::to_string(total));
+  }
   void SetCounterLayout(TCounterKind counter, const TCounterLayout& l) override {
     Add("layout " + Name(counter) + " " + Box(l.x, l.y, l.w, l.h) + " font=" + Utf8(l.fontName));
   }
@@ -63,6 +66,7 @@ class RecordingEvents : public IClientEvents {
   // Events other than status texts.
   std::vector<std::string> widgets;
   std::vector<std::string> statuses;
+  std::vector<std::string> progress;  // "done/total" of every progress hand-over
 
  private:
   void Add(const std::string& line) {

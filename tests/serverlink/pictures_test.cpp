@@ -267,6 +267,7 @@ TEST_F(Pictures, OneRequestPerSetNameAndTheObjectsThatCannotHaveOne) {
   ASSERT_TRUE(LoadPictureSets(*ctx)) << LogText();
 
   EXPECT_EQ(server->Requests(), Strings{"GETPICTIML OBJ=0"});
+  EXPECT_EQ(events.progress, Strings{"1/1"});  // only "lift" is filled
   TPictureSet* set = model.PictureSets.FindSet("lift");
   ASSERT_NE(set, nullptr);
   EXPECT_EQ(set->Count(), 2);
