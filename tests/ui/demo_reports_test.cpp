@@ -370,6 +370,17 @@ class DemoReportsTest : public QObject {
     const int pages = PdfPages(pdf);
     QVERIFY2(pages >= 1, qPrintable(QString::number(pages)));
     QCOMPARE(pages, outcome.pages);
+    // What the pages say: the title and every row's object.
+    if (HasTool("pdftotext")) {
+      QProcess text;
+      text.start(QStringLiteral("pdftotext"),
+                 {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
+      QVERIFY(text.waitForFinished(30000));
+      const QString printed = QString::fromUtf8(text.readAllStandardOutput()).simplified();
+      QVERIFY2(printed.contains(title), qPrintable(printed));
+      for (const ExpectedRow& row : expected)
+        QVERIFY2(printed.contains(QString::fromStdString(Cp1251ToUtf8(row.t1))), qPrintable(printed));
+    }
     QVERIFY(alive);  // printing keeps the window
 
     // Escape closes it.
@@ -444,7 +455,33 @@ class DemoReportsTest : public QObject {
     QVERIFY(second);
     QTRY_VERIFY(!first);
     QCOMPARE(second->windowTitle(), QStringLiteral("Охранные датчики..."));
-    CompareRows(*second, ServerReport(QStringLiteral("OhrAlr")));
+    const std::vector<ExpectedRow> expected = ServerReport(QStringLiteral("OhrAlr"));
+    CompareRows(*second, expected);
+
+    // The context menu's entries do what the keys do: printing, then the
+    // text export (TAB), which closes the window.
+    QPointer<TFormView> alive = second;
+    int prints = 0;
+    second->Dialogs.print = [&](TFormView&) { ++prints; };
+    QVERIFY(second->PopupMenu1->actions().contains(second->pmPrint));
+    second->pmPrint->trigger();
+    QCOMPARE(prints, 1);
+    const QString txt = QString::fromStdString(w_->dir.file("OhrAlr.txt"));
+    QFile::remove(txt);
+    second->Dialogs.chooseExportFile = [&](TExportFormat f) {
+      return f == TExportFormat::Text ? txt : QString();
+    };
+    second->Dialogs.askOpen = [](const QString&) { return false; };
+    QVERIFY(second->PopupMenu1->actions().contains(second->pmText));
+    second->pmText->trigger();
+    QTRY_VERIFY(!alive);
+    QFile file(txt);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    std::string whole = Cp("№\tДатчик\tАдрес\tСостояние\r\n");
+    for (size_t i = 0; i < expected.size(); ++i)
+      whole += std::to_string(i + 1) + "\t" + ExportedCell(expected[i].t1) + "\t" +
+               ExportedCell(expected[i].t2) + "\t" + ExportedCell(expected[i].t3) + "\r\n";
+    QCOMPARE(file.readAll(), QByteArray::fromStdString(whole));
   }
 
   // The district moves on: the next double-click shows the new moment.
