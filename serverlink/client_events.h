@@ -126,6 +126,13 @@ class TInlineExecutor final : public IMainThreadExecutor {
 };
 
 // The synchronous hand-over of one connection thread, with its stop.
+//
+// A routine handed over waits in the hand-over as "pending" until the main
+// thread runs it, either when its event loop comes to the small task that
+// Synchronize posted, or earlier, when the main thread itself waits for the
+// connection thread (a request) and calls ServePending. Either way it runs
+// exactly once, on the main thread, in the order the routines were handed
+// over, and never after a stop withdrew it.
 class THandOver {
  public:
   explicit THandOver(IMainThreadExecutor& executor);
@@ -141,14 +148,29 @@ class THandOver {
   // thread itself unless the executor is a TInlineExecutor.
   bool Synchronize(std::function<void()> fn);
 
-  // Any thread: every present and later Synchronize returns false at once.
+  // Any thread: every present and later Synchronize returns false at once;
+  // routines not yet started are withdrawn.
   void RequestStop();
   bool StopRequested() const;
+
+  // MAIN THREAD ONLY (it runs a routine meant for the main thread): runs the
+  // oldest pending routine here and now, and returns true; false when none
+  // was pending. For a main thread that waits for the connection thread and
+  // would otherwise keep it waiting in a hand-over. An exception the routine
+  // throws comes out here.
+  bool ServePending();
+  // Any thread: a routine is pending (and no stop has withdrawn it).
+  bool HasPending() const;
+  // Called by Synchronize, on its own thread and with no lock held, each time
+  // a routine becomes pending: lets a waiting main thread wake up and call
+  // ServePending. Set before the first Synchronize.
+  void SetPendingSignal(std::function<void()> signal) { pendingSignal_ = std::move(signal); }
 
  private:
   struct State;
   IMainThreadExecutor& executor_;
   std::shared_ptr<State> state_;
+  std::function<void()> pendingSignal_;
 };
 
 // The connection thread's view of IClientEvents: each call copies its values

@@ -14,6 +14,14 @@ TClientLog::TClientLog(std::string workFolder, bool debug) : debug_(debug) {
   path_ = std::move(workFolder) + "Client.log";
 }
 
+TClientLog::~TClientLog() { Close(); }
+
+void TClientLog::Close() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (file_) std::fclose(file_);
+  file_ = nullptr;
+}
+
 std::string ClientLogPrefix(unsigned day, unsigned month, unsigned hour, unsigned minute, unsigned second) {
   char prefix[64];
   std::snprintf(prefix, sizeof prefix, "%02u.%02u %02u:%02u:%02u  ", day % 100, month % 100, hour % 100,
@@ -32,11 +40,19 @@ void TClientLog::WriteLine(std::string_view message) {
                       static_cast<unsigned>(local.tm_sec));
   line.append(message);
   line.append("\r\n");
-  // One append-mode write per line: lines of two writers never interleave.
-  std::FILE* file = std::fopen(path_.c_str(), "ab");
-  if (!file) return;
-  std::fwrite(line.data(), 1, line.size(), file);
-  std::fclose(file);
+  std::lock_guard<std::mutex> lock(mutex_);
+  // A folder that is missing now may exist at the next line: try again then.
+  // ("e": the descriptor is not inherited by programs the workstation starts.)
+  if (!file_) file_ = std::fopen(path_.c_str(), "abe");
+  if (!file_) return;
+  // Append mode and a flush per line (shorter than the stream's buffer): one
+  // write at the end of the file per line, so lines of two writers never
+  // interleave.
+  if (std::fwrite(line.data(), 1, line.size(), file_) != line.size() || std::fflush(file_) != 0) {
+    // A disk that was full may have room at the next line.
+    std::fclose(file_);
+    file_ = nullptr;
+  }
 }
 
 void TClientLog::VAlways(const char* format, va_list args) {

@@ -4,9 +4,16 @@
 // CR LF, appended, never truncated, code page 1251. Most lines are written only
 // when the server profile's Debug switch is on (Debug); a few are written
 // whatever it says (Always). A line that cannot be written is lost silently.
+//
+// The file is opened at the first line and kept open (append mode) until
+// Close or the end of the object; every line is flushed as it is written, so
+// nothing is lost when the process ends abruptly, and each line reaches the
+// file in one piece, after whatever another writer appended meanwhile.
 #pragma once
 
 #include <cstdarg>
+#include <cstdio>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -19,6 +26,9 @@ class TClientLog {
 
   // workFolder: the work folder path, with or without the closing "/".
   TClientLog(std::string workFolder, bool debug);
+  ~TClientLog();
+  TClientLog(const TClientLog&) = delete;
+  TClientLog& operator=(const TClientLog&) = delete;
 
   bool DebugEnabled() const { return debug_; }
   const std::string& Path() const { return path_; }
@@ -30,12 +40,16 @@ class TClientLog {
   void VDebug(const char* format, va_list args);
   void VAlways(const char* format, va_list args);
 
-  // Writes one line of code page 1251 text, whatever Debug says.
+  // Writes one line of code page 1251 text, whatever Debug says. Any thread.
   void WriteLine(std::string_view message);
+  // Closes the file; a later line opens it again.
+  void Close();
 
  private:
   std::string path_;
   bool debug_;
+  std::mutex mutex_;
+  std::FILE* file_ = nullptr;  // guarded by mutex_
 };
 
 // The line prefix for a given local time: "%02u.%02u %02u:%02u:%02u  ".

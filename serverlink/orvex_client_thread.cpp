@@ -39,6 +39,11 @@ TOrvexClientThread::TOrvexClientThread(const SERVERINFO& profile, std::string wo
       channel_(
           stop_, [this](std::string_view message) { log_.WriteLine(message); }, profile.Debug) {
   if (!workFolder_.empty() && workFolder_.back() != '/') workFolder_ += '/';
+  // A request wait of the main thread wakes for every hand-over, to run it.
+  handOver_.SetPendingSignal([this] {
+    { std::lock_guard<std::mutex> lock(slotMutex_); }
+    slotCv_.notify_all();
+  });
   if (profile_.CacheEnable) cacheWriter_ = std::make_unique<TCacheWriter>();
   feed_ = std::make_unique<TChangeFeed>(channel_, notifier_, sound_,
                                         [this](const std::string& text) { return ShowStatusText(text); });
@@ -139,6 +144,7 @@ void TOrvexClientThread::Execute() {
   if (stage != kStageBadServer && stage != kStageRefused)
     stage_.store(kStageStopped, std::memory_order_release);
   channel_.Link().Close();
+  log_.Close();  // kept open while the thread ran
   finished_.store(true, std::memory_order_release);
 }
 
@@ -320,6 +326,32 @@ void TOrvexClientThread::WithdrawLocked(std::atomic<bool>& pending) {
   slotCv_.notify_all();  // a request wait of another caller ends at once
 }
 
+bool TOrvexClientThread::AwaitAnswer(std::unique_lock<std::mutex>& lock, unsigned long long id,
+                                     std::atomic<bool>& pending, int waitMs) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
+  const auto settled = [&] { return requestId_ != id || !pending.load(std::memory_order_relaxed); };
+  for (;;) {
+    const bool woken =
+        slotCv_.wait_until(lock, deadline, [&] { return settled() || handOver_.HasPending(); });
+    if (settled() || !woken || Clock::now() >= deadline) break;
+    // The worker waits in a hand-over for this very thread, and serves the
+    // request only after it: run the hand-over here, then wait on.
+    lock.unlock();
+    try {
+      handOver_.ServePending();
+    } catch (...) {
+      lock.lock();
+      if (requestId_ == id) WithdrawLocked(pending);
+      throw;
+    }
+    lock.lock();
+  }
+  if (requestId_ == id && !pending.load(std::memory_order_relaxed)) return true;
+  // Time-out (or withdrawn by another request): the request is withdrawn.
+  WithdrawLocked(pending);
+  return false;
+}
+
 bool TOrvexClientThread::SendCommand(std::string_view request) {
   std::unique_lock<std::mutex> lock(slotMutex_);
   if (requestPending_.load(std::memory_order_relaxed)) {
@@ -331,14 +363,7 @@ bool TOrvexClientThread::SendCommand(std::string_view request) {
   listRequestPending_.store(false, std::memory_order_release);
   requestPending_.store(true, std::memory_order_release);
   slotCv_.notify_all();
-
-  const auto deadline = Clock::now() + std::chrono::milliseconds(commandWaitMs_);
-  slotCv_.wait_until(lock, deadline,
-                     [&] { return requestId_ != id || !requestPending_.load(std::memory_order_relaxed); });
-  if (requestId_ == id && !requestPending_.load(std::memory_order_relaxed)) return !reply_.empty();
-  // Time-out: the request is withdrawn.
-  WithdrawLocked(requestPending_);
-  return false;
+  return AwaitAnswer(lock, id, requestPending_, commandWaitMs_) && !reply_.empty();
 }
 
 bool TOrvexClientThread::SendListCommand(std::string_view request) {
@@ -355,14 +380,7 @@ bool TOrvexClientThread::SendListCommand(std::string_view request) {
   const unsigned long long id = ++requestId_;
   listRequestPending_.store(true, std::memory_order_release);
   slotCv_.notify_all();
-
-  const auto deadline = Clock::now() + std::chrono::milliseconds(listCommandWaitMs_);
-  slotCv_.wait_until(lock, deadline, [&] {
-    return requestId_ != id || !listRequestPending_.load(std::memory_order_relaxed);
-  });
-  if (requestId_ == id && !listRequestPending_.load(std::memory_order_relaxed)) return !replyList_.empty();
-  WithdrawLocked(listRequestPending_);
-  return false;
+  return AwaitAnswer(lock, id, listRequestPending_, listCommandWaitMs_) && !replyList_.empty();
 }
 
 std::string TOrvexClientThread::Reply() const {

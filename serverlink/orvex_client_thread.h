@@ -123,6 +123,9 @@ class TOrvexClientThread {
   // A one-line request: true when a non-empty reply line arrived within about
   // a second (then Reply() holds it). Requests are served only while the
   // thread polls the change feed; otherwise they time out and are withdrawn.
+  // While they wait, both run on the calling thread every hand-over the
+  // thread waits in (it serves the request only after it): call them on the
+  // main thread only.
   bool SendCommand(std::string_view request);
   // A list request, answered by lines up to one beginning with "END": true
   // when the list arrived within about two seconds and holds at least one
@@ -148,6 +151,11 @@ class TOrvexClientThread {
   void ServeRequest();
   // Lowers a pending flag and invalidates the request it stood for (slotMutex_ held).
   void WithdrawLocked(std::atomic<bool>& pending);
+  // Main thread, slotMutex_ held by lock: waits up to waitMs for the answer to
+  // request `id` (true), running meanwhile every hand-over the worker waits
+  // in; withdraws the request when no answer came (false).
+  bool AwaitAnswer(std::unique_lock<std::mutex>& lock, unsigned long long id, std::atomic<bool>& pending,
+                   int waitMs);
   // Stores the status text and hands it to the main thread.
   bool ShowStatusText(const std::string& text);
   bool Stopping() const { return stop_.IsRequested(); }

@@ -1,7 +1,9 @@
 // The connection log "Client.log": line format, code page, Debug switch.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <regex>
+#include <thread>
 
 #include "platform/cp1251.h"
 #include "serverlink/client_log.h"
@@ -81,6 +83,70 @@ TEST(ClientLog, AnUnwritableFolderLosesTheLineQuietly) {
   TClientLog log("/nonexistent-folder-of-vertamo/", true);
   log.Debug("x");  // nothing to see, nothing thrown
   SUCCEED();
+}
+
+// The file stays open while the log lives; what was written must be on disk
+// at once all the same (a workstation that is switched off keeps its log).
+TEST(ClientLog, EveryLineIsInTheFileAsSoonAsItIsWritten) {
+  TempFolder folder;
+  TClientLog log(folder.path(), true);
+  for (int i = 0; i < 3; ++i) {
+    log.Debug("line %d", i);
+    const auto lines = Lines(ReadWholeFile(folder.file("Client.log")));
+    ASSERT_EQ(lines.size(), static_cast<size_t>(i + 1));
+    EXPECT_EQ(Message(lines.back()), "line " + std::to_string(i));
+  }
+}
+
+// Two connection threads on one work folder (two profiles, a restart while the
+// old thread ends): both append, neither overwrites the other.
+TEST(ClientLog, TwoLogsOnOneFileBothAppend) {
+  TempFolder folder;
+  TClientLog first(folder.path(), true);
+  TClientLog second(folder.folder(), true);
+  for (int i = 0; i < 4; ++i) {
+    first.Always("first %d", i);
+    second.Always("second %d", i);
+  }
+  const auto lines = Lines(ReadWholeFile(folder.file("Client.log")));
+  ASSERT_EQ(lines.size(), 8u);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(Message(lines[static_cast<size_t>(2 * i)]), "first " + std::to_string(i));
+    EXPECT_EQ(Message(lines[static_cast<size_t>(2 * i + 1)]), "second " + std::to_string(i));
+  }
+}
+
+TEST(ClientLog, AFolderThatAppearsLaterGetsTheLaterLines) {
+  TempFolder folder;
+  const std::string later = folder.file("later");
+  TClientLog log(later, true);
+  log.Debug("lost");
+  std::filesystem::create_directory(later);
+  log.Debug("kept");
+  log.Close();
+  log.Debug("after close");  // opens the file again
+  const auto lines = Lines(ReadWholeFile(later + "/Client.log"));
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(Message(lines[0]), "kept");
+  EXPECT_EQ(Message(lines[1]), "after close");
+}
+
+TEST(ClientLog, LinesFromSeveralThreadsStayWhole) {
+  TempFolder folder;
+  TClientLog log(folder.path(), true);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([&log, t] {
+      for (int i = 0; i < 200; ++i) log.Always("%s", std::string(100, static_cast<char>('a' + t)).c_str());
+    });
+  for (auto& thread : threads) thread.join();
+  const auto lines = Lines(ReadWholeFile(folder.file("Client.log")));
+  ASSERT_EQ(lines.size(), 800u);
+  for (const auto& line : lines) {
+    const std::string message = Message(line);
+    ASSERT_EQ(message.size(), 100u);
+    EXPECT_EQ(message, std::string(100, message[0]));
+  }
 }
 
 }  // namespace

@@ -29,6 +29,43 @@ namespace vertamo::testing {
 // call of the test (a stop, a request) as the main window would.
 using TTestMainThread = TExecutorThread;
 
+// Passes every task on to the main thread and counts the tasks posted and
+// the tasks run, so that a test running on the main thread can tell that the
+// worker has posted a hand-over behind it (and now waits for it).
+class TPostCounter final : public IMainThreadExecutor {
+ public:
+  explicit TPostCounter(IMainThreadExecutor& target) : target_(target) {}
+  void Post(std::function<void()> task) override {
+    auto counts = counts_;
+    {
+      std::lock_guard<std::mutex> lock(counts->mutex);
+      ++counts->posted;
+    }
+    counts->cv.notify_all();
+    target_.Post([counts, task = std::move(task)] {
+      if (task) task();
+      std::lock_guard<std::mutex> lock(counts->mutex);
+      ++counts->ran;
+    });
+  }
+  // Waits until a task posted through here has not run yet; true when one
+  // has. Called on the main thread, that task waits behind the caller.
+  bool WaitQueued(int timeoutMs = 20000) {
+    std::unique_lock<std::mutex> lock(counts_->mutex);
+    return counts_->cv.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                [&] { return counts_->posted > counts_->ran; });
+  }
+
+ private:
+  struct Counts {
+    std::mutex mutex;
+    std::condition_variable cv;
+    long posted = 0, ran = 0;
+  };
+  IMainThreadExecutor& target_;
+  std::shared_ptr<Counts> counts_ = std::make_shared<Counts>();
+};
+
 // Records every hand-over as a readable UTF-8 line and applies it to the model
 // as the main window does. Checks that every call runs on the main thread.
 class TEventRecorder final : public IClientEvents {

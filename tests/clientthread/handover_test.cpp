@@ -190,6 +190,173 @@ TEST(HandOver, ARoutineThatThrowsStillReleasesTheWorker) {
   worker.join();
 }
 
+// ---- ServePending: the main thread runs a pending hand-over while it waits
+// for the connection thread itself ----------------------------------------------
+
+TEST(HandOver, ServePendingRunsTheWaitingRoutineHereAndOnlyOnce) {
+  THeldExecutor executor;
+  THandOver handOver(executor);
+  EXPECT_FALSE(handOver.HasPending());
+  EXPECT_FALSE(handOver.ServePending());
+  int runs = 0;
+  std::thread::id ranOn;
+  std::promise<bool> result;
+  std::thread worker([&] {
+    result.set_value(handOver.Synchronize([&] {
+      ++runs;
+      ranOn = std::this_thread::get_id();
+    }));
+  });
+  ASSERT_TRUE(executor.WaitPosted(1));
+  EXPECT_TRUE(handOver.HasPending());
+  EXPECT_TRUE(handOver.ServePending());
+  EXPECT_TRUE(result.get_future().get());
+  worker.join();
+  EXPECT_EQ(ranOn, std::this_thread::get_id());
+  EXPECT_FALSE(handOver.HasPending());
+  EXPECT_FALSE(handOver.ServePending());
+  executor.RunAll();  // the posted task comes later and finds nothing to run
+  EXPECT_EQ(runs, 1);
+}
+
+TEST(HandOver, ServePendingAndThePostedTasksTakeTheRoutinesInTheirOrder) {
+  THeldExecutor executor;
+  THandOver handOver(executor);
+  std::vector<std::string> order;
+  std::promise<bool> first, second;
+  std::thread a([&] { first.set_value(handOver.Synchronize([&] { order.push_back("a"); })); });
+  ASSERT_TRUE(executor.WaitPosted(1));
+  std::thread b([&] { second.set_value(handOver.Synchronize([&] { order.push_back("b"); })); });
+  ASSERT_TRUE(executor.WaitPosted(2));
+  EXPECT_TRUE(handOver.ServePending());  // the oldest: a
+  EXPECT_TRUE(first.get_future().get());
+  EXPECT_EQ(order, std::vector<std::string>{"a"});
+  executor.RunAll();  // a's task now runs b; b's task finds nothing
+  EXPECT_TRUE(second.get_future().get());
+  a.join();
+  b.join();
+  EXPECT_EQ(order, (std::vector<std::string>{"a", "b"}));
+}
+
+TEST(HandOver, AStopWithdrawsThePendingRoutineFromServePendingToo) {
+  THeldExecutor executor;
+  THandOver handOver(executor);
+  auto runs = std::make_shared<std::atomic<int>>(0);
+  std::promise<bool> result;
+  std::thread worker([&] { result.set_value(handOver.Synchronize([runs] { ++*runs; })); });
+  ASSERT_TRUE(executor.WaitPosted(1));
+  handOver.RequestStop();
+  EXPECT_FALSE(handOver.HasPending());
+  EXPECT_FALSE(handOver.ServePending());
+  EXPECT_FALSE(result.get_future().get());
+  worker.join();
+  executor.RunAll();
+  EXPECT_EQ(*runs, 0);
+}
+
+TEST(HandOver, ARoutineServedEarlyIsNotLostWhenThePostedTaskIsDropped) {
+  THeldExecutor executor;
+  THandOver handOver(executor);
+  std::promise<bool> result;
+  std::thread worker([&] { result.set_value(handOver.Synchronize([] {})); });
+  ASSERT_TRUE(executor.WaitPosted(1));
+  EXPECT_TRUE(handOver.ServePending());
+  executor.DropAll();
+  EXPECT_TRUE(result.get_future().get());
+  worker.join();
+}
+
+TEST(HandOver, AnExceptionOfAServedRoutineComesOutOfServePendingAndReleasesTheWorker) {
+  THeldExecutor executor;
+  THandOver handOver(executor);
+  std::promise<bool> result;
+  std::thread worker([&] { result.set_value(handOver.Synchronize([] { throw std::runtime_error("x"); })); });
+  ASSERT_TRUE(executor.WaitPosted(1));
+  EXPECT_THROW(handOver.ServePending(), std::runtime_error);
+  EXPECT_TRUE(result.get_future().get());
+  worker.join();
+  executor.RunAll();  // nothing left to run, nothing thrown
+}
+
+TEST(HandOver, ThePendingSignalComesOncePerRoutineAndItWaitsToBeServed) {
+  THeldExecutor executor;
+  THandOver handOver(executor);
+  std::mutex mutex;
+  std::condition_variable cv;
+  int signals = 0;
+  handOver.SetPendingSignal([&] {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      ++signals;
+    }
+    cv.notify_all();
+  });
+  int runs = 0;
+  std::thread worker([&] {
+    for (int i = 0; i < 4; ++i) EXPECT_TRUE(handOver.Synchronize([&] { ++runs; }));
+  });
+  for (int i = 0; i < 4; ++i) {
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      ASSERT_TRUE(cv.wait_for(lock, 20s, [&] { return signals > i; }));
+    }
+    EXPECT_TRUE(handOver.HasPending());
+    // Served the one or the other way, as the main thread comes to it.
+    if (i % 2 == 0) {
+      EXPECT_TRUE(handOver.ServePending());
+    } else {
+      executor.RunAll();
+    }
+  }
+  worker.join();
+  executor.RunAll();
+  EXPECT_EQ(runs, 4);
+  EXPECT_EQ(signals, 4);
+}
+
+TEST(HandOver, WithTheInlineExecutorNothingIsEverLeftPending) {
+  TInlineExecutor executor;
+  THandOver handOver(executor);
+  int signals = 0, runs = 0;
+  handOver.SetPendingSignal([&] { ++signals; });
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(handOver.Synchronize([&] { ++runs; }));
+  EXPECT_EQ(runs, 3);
+  EXPECT_EQ(signals, 3);
+  EXPECT_FALSE(handOver.HasPending());
+  EXPECT_FALSE(handOver.ServePending());
+}
+
+// A main thread that serves hand-overs both ways at random moments, against a
+// worker that hands over as fast as it can: each routine runs exactly once,
+// in order, on the main thread.
+TEST(HandOver, ServedBothWaysEveryRoutineRunsOnceInOrder) {
+  TTestMainThread main;
+  THandOver handOver(main);
+  const auto mainId = main.Run([] { return std::this_thread::get_id(); });
+  std::vector<int> order;
+  std::atomic<int> wrongThread{0};
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    for (int i = 0; i < 2000; ++i)
+      EXPECT_TRUE(handOver.Synchronize([&, i] {
+        if (std::this_thread::get_id() != mainId) ++wrongThread;
+        order.push_back(i);
+      }));
+    done = true;
+  });
+  while (!done) {
+    main.Run([&] {
+      for (int k = 0; k < 50; ++k) handOver.ServePending();
+      return 0;
+    });
+  }
+  worker.join();
+  main.Run([] { return 0; });
+  ASSERT_EQ(order.size(), 2000u);
+  for (int i = 0; i < 2000; ++i) EXPECT_EQ(order[static_cast<size_t>(i)], i);
+  EXPECT_EQ(wrongThread, 0);
+}
+
 TEST(ClientNotifier, EveryEventReachesTheMainThreadWithItsValues) {
   TTestMainThread main;
   TMapModel model;

@@ -205,6 +205,56 @@ TEST_F(SimClient, RequestsAreAnsweredWhilePollingAndFailWhileLoading) {
   EXPECT_EQ(Cp1251ToUtf8(list[1]).rfind("VIEW T1=\"Лифт 2\"", 0), 0u) << Cp1251ToUtf8(list[1]);
 }
 
+// Requests while the server floods every poll with UPDATE lines: the worker
+// spends most of its time waiting in hand-overs for the main thread, so most
+// requests come while it waits in one, which the request wait then runs.
+// Every request is answered and the feed goes on, every hand-over on the main
+// thread.
+TEST_F(SimClient, RequestsDuringAFloodOfHandOversAreAllAnswered) {
+  auto options = simtest::QuietOptions();
+  options.floodLinesPerPoll = 300;
+  std::string error;
+  ASSERT_TRUE(sim.Start(scenario, options, &error)) << error;
+  timings.pollPeriodMs = 1;
+  // Generous waits for a loaded machine: what is tested is that no request
+  // waits for a hand-over that it blocks itself.
+  timings.commandWaitMs = 3000;
+  timings.listCommandWaitMs = 3000;
+  StartSimClient();
+  ASSERT_TRUE(recorder.WaitFor("Status Обновление: 1")) << ClientLogText();
+  constexpr int kRequests = 120;
+  int lines = 0, lists = 0;
+  std::vector<std::string> wrong;
+  for (int i = 0; i < kRequests; ++i) {
+    // One request per main-thread task, as the window's handlers do; the
+    // hand-overs queued meanwhile run between them.
+    main.Run([&] {
+      if (i % 2 == 0) {
+        if (!client->SendCommand("MOUSEDOWN OBJ=0")) return 0;
+        ++lines;
+        const std::string reply = Cp1251ToUtf8(client->Reply());
+        if (reply.rfind("OBJ=0 TYPE=1 ", 0) != 0) wrong.push_back(reply);
+      } else {
+        if (!client->SendListCommand("MOUSEDOWN LIFTBREAK")) return 0;
+        ++lists;
+        const auto list = client->ReplyList();
+        if (list.front().rfind("VIEWHEADER", 0) != 0) wrong.push_back(Cp1251ToUtf8(list.front()));
+        client->ClearReplyList();
+      }
+      return 0;
+    });
+    std::this_thread::sleep_for(std::chrono::microseconds(500 * (i % 7)));
+  }
+  EXPECT_EQ(lines, kRequests / 2);
+  EXPECT_EQ(lists, kRequests / 2);
+  EXPECT_EQ(wrong, std::vector<std::string>{});
+  // The feed went on meanwhile.
+  EXPECT_GE(recorder.Count("Status Обновление: "), 10);
+  EXPECT_EQ(client->Stage(), kStagePolling);
+  EXPECT_EQ(sim.ConnectionsAccepted(), 1);
+  EXPECT_EQ(recorder.WrongThreadCalls(), 0);
+}
+
 // Every fault of the server on purpose, on the first connection only: the client
 // neither crashes nor hangs and ends up polling a fully loaded catalogue.
 struct FaultCase {
