@@ -16,6 +16,7 @@ enum class CallStatus { Pending, Running, Done, Withdrawn, Dropped };
 struct Call {
   std::function<void()> fn;
   CallStatus status = CallStatus::Pending;
+  bool servable = true;  // may run inside a main-thread wait (ServePending)
 };
 
 }  // namespace
@@ -30,12 +31,14 @@ struct THandOver::State {
   // Routines handed over and not yet started, oldest first.
   std::deque<std::shared_ptr<Call>> pending;
 
-  // Main thread: runs the oldest pending routine; false when there is none.
-  bool ServeOne() {
+  // Main thread: runs the oldest pending routine; false when there is none, or
+  // (servableOnly) when the oldest one must wait for the event loop.
+  bool ServeOne(bool servableOnly) {
     std::shared_ptr<Call> call;
     {
       std::lock_guard<std::mutex> lock(mutex);
       if (stop || pending.empty()) return false;
+      if (servableOnly && !pending.front()->servable) return false;
       call = std::move(pending.front());
       pending.pop_front();
       call->status = CallStatus::Running;
@@ -86,16 +89,19 @@ bool THandOver::StopRequested() const {
 
 bool THandOver::HasPending() const {
   std::lock_guard<std::mutex> lock(state_->mutex);
-  return !state_->stop && !state_->pending.empty();
+  return !state_->stop && !state_->pending.empty() && state_->pending.front()->servable;
 }
 
-bool THandOver::ServePending() { return state_->ServeOne(); }
+bool THandOver::ServePending() { return state_->ServeOne(true); }
 
-bool THandOver::Synchronize(std::function<void()> fn) {
+bool THandOver::Synchronize(std::function<void()> fn) { return Synchronize(std::move(fn), true); }
+
+bool THandOver::Synchronize(std::function<void()> fn, bool servableInWait) {
   if (!fn) return true;
   auto state = state_;
   auto call = std::make_shared<Call>();
   call->fn = std::move(fn);
+  call->servable = servableInWait;
   {
     std::lock_guard<std::mutex> lock(state->mutex);
     if (state->stop) return false;
@@ -126,7 +132,7 @@ bool THandOver::Synchronize(std::function<void()> fn) {
   auto drain = std::make_shared<Drain>(state, call);
   executor_.Post([drain]() {
     drain->ran.store(true, std::memory_order_release);
-    drain->state->ServeOne();
+    drain->state->ServeOne(false);
   });
   drain.reset();  // from now on only the posted task keeps it
   if (pendingSignal_) pendingSignal_();
@@ -143,12 +149,14 @@ bool THandOver::Synchronize(std::function<void()> fn) {
 
 bool TClientNotifier::ClearMaps() {
   IClientEvents* e = &events_;
-  return handOver_.Synchronize([e] { e->ClearMaps(); });
+  // Frees every tab and picture: never inside a window's own request wait,
+  // whose caller may still be using one of them.
+  return handOver_.Synchronize([e] { e->ClearMaps(); }, false);
 }
 
 bool TClientNotifier::BuildMaps() {
   IClientEvents* e = &events_;
-  return handOver_.Synchronize([e] { e->BuildMaps(); });
+  return handOver_.Synchronize([e] { e->BuildMaps(); }, false);
 }
 
 bool TClientNotifier::ShowStatusText(std::string text) {

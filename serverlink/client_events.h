@@ -147,6 +147,10 @@ class THandOver {
   // destroyed without running also gives false. Never call it on the main
   // thread itself unless the executor is a TInlineExecutor.
   bool Synchronize(std::function<void()> fn);
+  // The same; with servableInWait false the routine runs only from the main
+  // thread's event loop, never from ServePending (routines that free or build
+  // windows, which a handler waiting in a request may still be using).
+  bool Synchronize(std::function<void()> fn, bool servableInWait);
 
   // Any thread: every present and later Synchronize returns false at once;
   // routines not yet started are withdrawn.
@@ -155,11 +159,13 @@ class THandOver {
 
   // MAIN THREAD ONLY (it runs a routine meant for the main thread): runs the
   // oldest pending routine here and now, and returns true; false when none
-  // was pending. For a main thread that waits for the connection thread and
-  // would otherwise keep it waiting in a hand-over. An exception the routine
-  // throws comes out here.
+  // was pending, or when the oldest one was handed over not servable in a
+  // wait (it then waits for the event loop, and so do the ones after it). For a main thread that waits for
+  // the connection thread and would otherwise keep it waiting in a hand-over. An exception the routine throws
+  // comes out here.
   bool ServePending();
-  // Any thread: a routine is pending (and no stop has withdrawn it).
+  // Any thread: a routine that ServePending would run is pending (and no stop
+  // has withdrawn it).
   bool HasPending() const;
   // Called by Synchronize, on its own thread and with no lock held, each time
   // a routine becomes pending: lets a waiting main thread wake up and call

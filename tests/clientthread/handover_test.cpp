@@ -219,6 +219,26 @@ TEST(HandOver, ServePendingRunsTheWaitingRoutineHereAndOnlyOnce) {
   EXPECT_EQ(runs, 1);
 }
 
+TEST(HandOver, ARoutineThatRebuildsTheWindowsWaitsForTheEventLoopNotForServePending) {
+  // ClearMaps frees the tab a clicked picture lives on: it must never run
+  // inside the click handler's own request wait.
+  THeldExecutor executor;
+  THandOver handOver(executor);
+  TMapModel model;
+  testing::TEventRecorder events(model);
+  TClientNotifier notifier(handOver, events);
+  std::promise<bool> cleared;
+  std::thread worker([&] { cleared.set_value(notifier.ClearMaps()); });
+  ASSERT_TRUE(executor.WaitPosted(1));
+  EXPECT_FALSE(handOver.HasPending());
+  EXPECT_FALSE(handOver.ServePending());
+  EXPECT_EQ(events.Count("ClearMaps"), 0);
+  executor.RunAll();  // the event loop runs it
+  EXPECT_TRUE(cleared.get_future().get());
+  worker.join();
+  EXPECT_EQ(events.Count("ClearMaps"), 1);
+}
+
 TEST(HandOver, ServePendingAndThePostedTasksTakeTheRoutinesInTheirOrder) {
   THeldExecutor executor;
   THandOver handOver(executor);
