@@ -114,17 +114,7 @@ void TReportGrid::CellColors(int tableRow, int column, bool selected, QColor& ba
 void TReportGrid::PaintCell(QPainter& painter, const QRect& rect, int column, const QString& text,
                             const QColor& background, const QColor& foreground) {
   FillShaded(painter, rect, background);
-  if (text.isEmpty()) return;
-  painter.save();
-  painter.setClipRect(rect);
-  painter.setPen(foreground);
-  const QFontMetrics fm = painter.fontMetrics();
-  const int y = std::max(rect.top() + (rect.height() - fm.height()) / 2, rect.top() + 1);
-  int x = rect.left() + 4;
-  if (column == 0 || column == 3)
-    x = std::max(rect.left() + (rect.width() - fm.horizontalAdvance(text)) / 2, rect.left() + 1);
-  painter.drawText(QPoint(x, y + fm.ascent()), text);
-  painter.restore();
+  DrawCellText(painter, rect, text, foreground, column == 0 || column == 3);
 }
 
 TReportDelegate::TReportDelegate(TReportGrid* grid) : QStyledItemDelegate(grid) {}
