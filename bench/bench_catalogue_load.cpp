@@ -23,7 +23,7 @@
 #include "serverlink/line_channel.h"
 #include "serverlink/picture_cache.h"
 #include "serverlink/pictures.h"
-#include "serverlink/txtfunc.h"
+#include "protocol/txtfunc.h"
 #include "tools/orvex-sim/server.h"
 #include "tools/orvex-sim/synthetic.h"
 

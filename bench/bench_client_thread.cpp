@@ -28,7 +28,7 @@
 #include "map/map_model.h"
 #include "platform/cp1251.h"
 #include "serverlink/client_events.h"
-#include "serverlink/executor_thread.h"
+#include "support/executor_thread.h"
 #include "serverlink/orvex_client_thread.h"
 #include "settings/server_profile.h"
 #include "tools/orvex-sim/server.h"

@@ -10,7 +10,7 @@
 
 #include "settings/fast_ini.h"
 #include "settings/server_profile.h"
-#include "tests/support/fake_form_bounds.h"
+#include "support/fake_form_bounds.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "serverlink/png_codec.h"
+#include "codec/png_codec.h"
 #include "tools/orvex-sim/scenario_loader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "serverlink/txtfunc.h"
+#include "protocol/txtfunc.h"
 
 namespace {
 

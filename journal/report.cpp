@@ -2,7 +2,7 @@
 
 #include "platform/folders.h"
 #include "platform/raw_file.h"
-#include "serverlink/txtfunc.h"
+#include "protocol/txtfunc.h"
 
 namespace vertamo {
 namespace {

@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "map/fixed_text.h"
-#include "serverlink/png_codec.h"
+#include "codec/image.h"
 
 namespace vertamo {
 

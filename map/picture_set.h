@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "map/map_records.h"
-#include "serverlink/png_codec.h"
+#include "codec/image.h"
 
 namespace vertamo {
 

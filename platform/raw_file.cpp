@@ -32,8 +32,10 @@ bool TRawFile::Open(const std::string& path, uint32_t access, uint32_t share, ui
                     uint32_t flags) {
   if (fd_ >= 0) return Fail(EBUSY);
   const bool read = (access & kGenericRead) != 0;
-  const bool write = (access & kGenericWrite) != 0;
+  const bool append = (access & kFileAppendData) != 0;
+  const bool write = append || (access & kGenericWrite) != 0;
   int oflags = O_CLOEXEC;
+  if (append) oflags |= O_APPEND;
   oflags |= write ? (read ? O_RDWR : O_WRONLY) : O_RDONLY;
   switch (creation) {
     case kCreateNew:

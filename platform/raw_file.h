@@ -4,7 +4,8 @@
 // The callers speak in the access, creation and flag values of the Windows file
 // API they were designed against; this object maps them onto POSIX open(2):
 //
-//   access         kGenericRead -> O_RDONLY, kGenericWrite -> O_WRONLY, both -> O_RDWR
+//   access         kGenericRead -> O_RDONLY, kGenericWrite -> O_WRONLY, both -> O_RDWR;
+//                  kFileAppendData -> O_WRONLY|O_APPEND (every write lands at the end)
 //   creation       kCreateNew -> O_CREAT|O_EXCL, kCreateAlways -> O_CREAT|O_TRUNC,
 //                  kOpenExisting -> (none), kOpenAlways -> O_CREAT,
 //                  kTruncateExisting -> O_TRUNC (needs write access)
@@ -31,6 +32,7 @@ class TRawFile {
   // Access rights.
   static constexpr uint32_t kGenericRead = 0x80000000u;
   static constexpr uint32_t kGenericWrite = 0x40000000u;
+  static constexpr uint32_t kFileAppendData = 0x4u;
   // Share modes (ignored).
   static constexpr uint32_t kFileShareRead = 0x1u;
   static constexpr uint32_t kFileShareWrite = 0x2u;

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "platform/cp1251.h"
-#include "serverlink/txtfunc.h"
+#include "protocol/txtfunc.h"
 
 namespace vertamo {
 namespace {

@@ -4,7 +4,7 @@
 
 #include "platform/cp1251.h"
 #include "serverlink/line_channel.h"
-#include "serverlink/txtfunc.h"
+#include "protocol/txtfunc.h"
 
 namespace vertamo {
 namespace {

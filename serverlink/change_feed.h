@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "journal/log_entry.h"
+#include "protocol/log_entry.h"
 #include "serverlink/client_events.h"
 
 namespace vertamo {

@@ -19,7 +19,7 @@
 #include <memory>
 #include <string>
 
-#include "journal/log_entry.h"
+#include "protocol/log_entry.h"
 
 namespace vertamo {
 

@@ -18,8 +18,7 @@ TClientLog::~TClientLog() { Close(); }
 
 void TClientLog::Close() {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (file_) std::fclose(file_);
-  file_ = nullptr;
+  file_.Close();
 }
 
 std::string ClientLogPrefix(unsigned day, unsigned month, unsigned hour, unsigned minute, unsigned second) {
@@ -42,16 +41,15 @@ void TClientLog::WriteLine(std::string_view message) {
   line.append("\r\n");
   std::lock_guard<std::mutex> lock(mutex_);
   // A folder that is missing now may exist at the next line: try again then.
-  // ("e": the descriptor is not inherited by programs the workstation starts.)
-  if (!file_) file_ = std::fopen(path_.c_str(), "abe");
-  if (!file_) return;
-  // Append mode and a flush per line (shorter than the stream's buffer): one
-  // write at the end of the file per line, so lines of two writers never
-  // interleave.
-  if (std::fwrite(line.data(), 1, line.size(), file_) != line.size() || std::fflush(file_) != 0) {
+  if (!file_.IsOpen() &&
+      !file_.Open(path_, TRawFile::kFileAppendData, TRawFile::kFileShareRead, TRawFile::kOpenAlways,
+                  TRawFile::kFileAttributeNormal))
+    return;
+  // Append mode and one write per line: each line lands whole at the end of
+  // the file, so lines of two writers never interleave.
+  if (!file_.Write(line.data(), line.size())) {
     // A disk that was full may have room at the next line.
-    std::fclose(file_);
-    file_ = nullptr;
+    file_.Close();
   }
 }
 

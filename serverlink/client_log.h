@@ -17,6 +17,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/raw_file.h"
+
 namespace vertamo {
 
 class TClientLog {
@@ -49,7 +51,7 @@ class TClientLog {
   std::string path_;
   bool debug_;
   std::mutex mutex_;
-  std::FILE* file_ = nullptr;  // guarded by mutex_
+  TRawFile file_;  // guarded by mutex_
 };
 
 // The line prefix for a given local time: "%02u.%02u %02u:%02u:%02u  ".

@@ -6,7 +6,7 @@
 #include <initializer_list>
 
 #include "platform/cp1251.h"
-#include "serverlink/txtfunc.h"
+#include "protocol/txtfunc.h"
 
 namespace vertamo {
 namespace {

@@ -10,7 +10,7 @@
 #include "serverlink/change_feed.h"
 #include "serverlink/picture_cache.h"
 #include "serverlink/pictures.h"
-#include "serverlink/txtfunc.h"
+#include "protocol/txtfunc.h"
 
 namespace vertamo {
 namespace {

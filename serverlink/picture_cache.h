@@ -24,7 +24,7 @@
 #include <string_view>
 #include <thread>
 
-#include "serverlink/png_codec.h"
+#include "codec/png_codec.h"
 
 namespace vertamo {
 

@@ -9,9 +9,9 @@
 
 #include "platform/cp1251.h"
 #include "platform/folders.h"
-#include "serverlink/base64.h"
+#include "codec/base64.h"
 #include "serverlink/picture_cache.h"
-#include "serverlink/picture_checksum.h"
+#include "codec/picture_checksum.h"
 
 namespace vertamo {
 namespace {

@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "serverlink/load_context.h"
-#include "serverlink/png_codec.h"
+#include "codec/png_codec.h"
 
 namespace vertamo {
 

@@ -3,8 +3,8 @@
 #include <QStyle>
 
 #include "platform/cp1251.h"
-#include "shell/qt_text.h"
-#include "shell/widget_bounds.h"
+#include "uikit/qt_text.h"
+#include "uikit/widget_bounds.h"
 #include "ui_form_setup.h"
 
 namespace vertamo::ui {

@@ -26,11 +26,11 @@
 #include "map/ui/map_view.h"
 #include "map/ui/valind.h"
 #include "platform/folders.h"
-#include "serverlink/txtfunc.h"
+#include "protocol/txtfunc.h"
 #include "shell/form_setup.h"
-#include "shell/qt_text.h"
-#include "shell/widget_bounds.h"
-#include "shell/win_color.h"
+#include "uikit/qt_text.h"
+#include "uikit/widget_bounds.h"
+#include "uikit/win_color.h"
 
 namespace vertamo::ui {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "settings/app_settings.h"
-#include "shell/demo_server.h"
+#include "shell/demo/demo_server.h"
 #include "shell/form_vertamo.h"
 #include "shell/termination_notifier.h"
 

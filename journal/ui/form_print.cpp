@@ -10,7 +10,7 @@
 #include <QPushButton>
 #include <QStyle>
 
-#include "shell/qt_text.h"
+#include "uikit/qt_text.h"
 
 namespace vertamo::ui {
 namespace {

@@ -13,7 +13,7 @@
 
 #include "journal/print_layout.h"
 #include "settings/fast_ini.h"
-#include "shell/font_settings.h"
+#include "uikit/font_settings.h"
 
 class QGroupBox;
 class QLineEdit;

@@ -17,10 +17,10 @@
 #include <cstdlib>
 
 #include "journal/ui/form_print.h"
-#include "shell/fill_shaded.h"
-#include "shell/qt_text.h"
-#include "shell/widget_bounds.h"
-#include "shell/win_color.h"
+#include "uikit/fill_shaded.h"
+#include "uikit/qt_text.h"
+#include "uikit/widget_bounds.h"
+#include "uikit/win_color.h"
 
 namespace vertamo::ui {
 namespace {

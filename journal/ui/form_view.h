@@ -23,7 +23,7 @@
 #include "journal/print_layout.h"
 #include "journal/report.h"
 #include "settings/fast_ini.h"
-#include "shell/font_settings.h"
+#include "uikit/font_settings.h"
 
 class QAction;
 class QMenu;

@@ -4,8 +4,8 @@
 #include <QPainter>
 #include <QProxyStyle>
 
-#include "shell/fill_shaded.h"
-#include "shell/win_color.h"
+#include "uikit/fill_shaded.h"
+#include "uikit/win_color.h"
 
 namespace vertamo::ui {
 

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "settings/fast_ini.h"
-#include "shell/qt_text.h"
-#include "shell/widget_bounds.h"
+#include "uikit/qt_text.h"
+#include "uikit/widget_bounds.h"
 
 namespace vertamo::ui {
 

@@ -12,7 +12,7 @@
 #include <array>
 #include <optional>
 
-#include "journal/log_entry.h"
+#include "protocol/log_entry.h"
 #include "journal/ui/log_grid.h"
 
 namespace vertamo {

@@ -5,7 +5,7 @@
 #include <numbers>
 
 #include "map/ui/artwork.h"
-#include "shell/win_color.h"
+#include "uikit/win_color.h"
 
 namespace vertamo::ui {
 

@@ -4,8 +4,8 @@
 #include <QPaintEvent>
 #include <QPainter>
 
-#include "shell/qt_text.h"
-#include "shell/win_color.h"
+#include "uikit/qt_text.h"
+#include "uikit/win_color.h"
 
 namespace vertamo::ui {
 

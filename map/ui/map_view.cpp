@@ -5,8 +5,8 @@
 #include <QPainter>
 #include <vector>
 
-#include "shell/qt_text.h"
-#include "shell/win_color.h"
+#include "uikit/qt_text.h"
+#include "uikit/win_color.h"
 
 namespace vertamo::ui {
 namespace {

@@ -18,10 +18,10 @@
 #include "clientthread/fake_server.h"
 #include "map/map_model.h"
 #include "platform/cp1251.h"
-#include "serverlink/base64.h"
+#include "codec/base64.h"
 #include "serverlink/client_events.h"
-#include "serverlink/executor_thread.h"
-#include "serverlink/png_codec.h"
+#include "support/executor_thread.h"
+#include "codec/png_codec.h"
 
 namespace vertamo::testing {
 

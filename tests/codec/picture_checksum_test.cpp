@@ -1,11 +1,11 @@
-#include "serverlink/picture_checksum.h"
+#include "codec/picture_checksum.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "codec/png_test_util.h"
-#include "serverlink/png_codec.h"
+#include "codec/png_codec.h"
 
 namespace vertamo {
 namespace {

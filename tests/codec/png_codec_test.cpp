@@ -1,4 +1,4 @@
-#include "serverlink/png_codec.h"
+#include "codec/png_codec.h"
 
 #include <gtest/gtest.h>
 

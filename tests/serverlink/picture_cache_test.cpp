@@ -11,7 +11,7 @@
 
 #include "map/picture_set.h"
 #include "platform/cp1251.h"
-#include "serverlink/png_codec.h"
+#include "codec/png_codec.h"
 #include "support/temp_folder.h"
 
 namespace vertamo::testing {

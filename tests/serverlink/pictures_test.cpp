@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "load_fixture.h"
-#include "serverlink/base64.h"
-#include "serverlink/picture_checksum.h"
+#include "codec/base64.h"
+#include "codec/picture_checksum.h"
 
 namespace vertamo::testing {
 namespace {

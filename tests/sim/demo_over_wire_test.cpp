@@ -6,8 +6,8 @@
 #include <map>
 #include <set>
 
-#include "serverlink/base64.h"
-#include "serverlink/picture_checksum.h"
+#include "codec/base64.h"
+#include "codec/picture_checksum.h"
 #include "sim/raw_client.h"
 #include "sim/test_scenario.h"
 #include "tools/orvex-sim/wire.h"

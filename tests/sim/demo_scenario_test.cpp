@@ -8,7 +8,7 @@
 #include <regex>
 #include <set>
 
-#include "serverlink/png_codec.h"
+#include "codec/png_codec.h"
 #include "sim/raw_client.h"
 #include "sim/test_scenario.h"
 #include "tools/orvex-sim/scenario.h"

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <map>
 
-#include "serverlink/png_codec.h"
+#include "codec/png_codec.h"
 #include "sim/raw_client.h"
 #include "sim/test_scenario.h"
 #include "tools/orvex-sim/scenario_loader.h"

@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "platform/cp1251.h"
-#include "serverlink/base64.h"
-#include "serverlink/picture_checksum.h"
-#include "serverlink/png_codec.h"
+#include "codec/base64.h"
+#include "codec/picture_checksum.h"
+#include "codec/png_codec.h"
 #include "sim/raw_client.h"
 #include "sim/test_scenario.h"
 #include "tools/orvex-sim/wire.h"

@@ -5,7 +5,7 @@
 #include "platform/cp1251.h"
 #include "settings/fast_ini.h"
 #include "settings/server_profile.h"
-#include "shell/demo_server.h"
+#include "shell/demo/demo_server.h"
 #include "support/temp_folder.h"
 
 using namespace vertamo;

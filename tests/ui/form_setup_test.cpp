@@ -14,7 +14,7 @@
 #include "settings/fast_ini.h"
 #include "settings/server_profile.h"
 #include "shell/form_setup.h"
-#include "shell/qt_text.h"
+#include "uikit/qt_text.h"
 #include "support/temp_folder.h"
 
 using vertamo::ApplyProfile;

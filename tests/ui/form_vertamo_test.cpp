@@ -13,7 +13,7 @@
 #include "platform/folders.h"
 #include "shell/form_vertamo.h"
 #include "shell/termination_notifier.h"
-#include "shell/widget_bounds.h"
+#include "uikit/widget_bounds.h"
 #include "support/temp_folder.h"
 #include "ui/vertamo_ini_fixture.h"
 #include "ui/widget_shots.h"

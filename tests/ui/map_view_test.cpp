@@ -9,7 +9,7 @@
 #include "map/ui/map_pict.h"
 #include "map/ui/map_view.h"
 #include "platform/cp1251.h"
-#include "shell/win_color.h"
+#include "uikit/win_color.h"
 #include "ui/widget_shots.h"
 
 using namespace vertamo;

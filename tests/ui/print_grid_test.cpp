@@ -15,7 +15,7 @@
 #include "journal/ui/form_print.h"
 #include "platform/cp1251.h"
 #include "settings/fast_ini.h"
-#include "shell/qt_text.h"
+#include "uikit/qt_text.h"
 #include "support/temp_folder.h"
 
 using vertamo::PageCountQuestion;

@@ -6,10 +6,10 @@
 #include <QtTest>
 
 #include "settings/fast_ini.h"
-#include "shell/fill_shaded.h"
-#include "shell/font_settings.h"
-#include "shell/qt_text.h"
-#include "shell/win_color.h"
+#include "uikit/fill_shaded.h"
+#include "uikit/font_settings.h"
+#include "uikit/qt_text.h"
+#include "uikit/win_color.h"
 
 using namespace vertamo::ui;
 using vertamo::TFastIni;

@@ -4,7 +4,7 @@
 
 #include "platform/cp1251.h"
 #include "settings/fast_ini.h"
-#include "shell/widget_bounds.h"
+#include "uikit/widget_bounds.h"
 #include "support/temp_folder.h"
 
 using namespace vertamo;

@@ -15,7 +15,7 @@
 #include "map/ui/bigspk.h"
 #include "map/ui/map_view.h"
 #include "map/ui/valind.h"
-#include "shell/win_color.h"
+#include "uikit/win_color.h"
 #include "ui/widget_shots.h"
 #include "ui/workstation_fixture.h"
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "serverlink/png_codec.h"
+#include "codec/png_codec.h"
 
 namespace orvexsim::art {
 

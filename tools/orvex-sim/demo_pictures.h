@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "serverlink/png_codec.h"
+#include "codec/png_codec.h"
 #include "tools/orvex-sim/demo_art.h"
 
 namespace orvexsim::demo {

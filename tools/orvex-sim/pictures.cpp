@@ -1,8 +1,8 @@
 #include "tools/orvex-sim/pictures.h"
 
-#include "serverlink/base64.h"
-#include "serverlink/picture_checksum.h"
-#include "serverlink/png_codec.h"
+#include "codec/base64.h"
+#include "codec/picture_checksum.h"
+#include "codec/png_codec.h"
 
 namespace orvexsim {
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "serverlink/png_codec.h"
+#include "codec/png_codec.h"
 
 namespace orvexsim {
 

@@ -10,7 +10,7 @@
 #include <set>
 #include <sstream>
 
-#include "serverlink/png_codec.h"
+#include "codec/png_codec.h"
 #include "tools/orvex-sim/wire.h"
 
 namespace orvexsim {

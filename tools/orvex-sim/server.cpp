@@ -24,8 +24,8 @@
 #include <tuple>
 
 #include "platform/cp1251.h"
-#include "serverlink/base64.h"
-#include "serverlink/picture_checksum.h"
+#include "codec/base64.h"
+#include "codec/picture_checksum.h"
 #include "tools/orvex-sim/connection.h"
 #include "tools/orvex-sim/pictures.h"
 #include "tools/orvex-sim/wire.h"

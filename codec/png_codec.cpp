@@ -1,4 +1,4 @@
-#include "serverlink/png_codec.h"
+#include "codec/png_codec.h"
 
 #include <png.h>
 #include <zlib.h>

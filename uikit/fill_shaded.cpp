@@ -1,4 +1,4 @@
-#include "shell/fill_shaded.h"
+#include "uikit/fill_shaded.h"
 
 #include <QFontMetrics>
 #include <algorithm>

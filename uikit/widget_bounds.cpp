@@ -1,9 +1,9 @@
-#include "shell/widget_bounds.h"
+#include "uikit/widget_bounds.h"
 
 #include <QAbstractItemModel>
 #include <QEvent>
 
-#include "shell/qt_text.h"
+#include "uikit/qt_text.h"
 
 namespace vertamo::ui {
 namespace {

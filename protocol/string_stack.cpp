@@ -1,4 +1,4 @@
-#include "serverlink/string_stack.h"
+#include "protocol/string_stack.h"
 
 #include <utility>
 

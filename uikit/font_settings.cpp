@@ -1,8 +1,8 @@
-#include "shell/font_settings.h"
+#include "uikit/font_settings.h"
 
 #include <QFontInfo>
 
-#include "shell/qt_text.h"
+#include "uikit/qt_text.h"
 
 namespace vertamo::ui {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "settings/fast_ini.h"
-#include "shell/win_color.h"
+#include "uikit/win_color.h"
 
 namespace vertamo::ui {
 

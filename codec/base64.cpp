@@ -1,4 +1,4 @@
-#include "serverlink/base64.h"
+#include "codec/base64.h"
 
 #include <array>
 #include <cstdint>

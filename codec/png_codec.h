@@ -11,15 +11,10 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
+
+#include "codec/image.h"
 
 namespace vertamo {
-
-// A decoded picture: 32-bit pixels 0xAARRGGBB, rows from the top, no padding.
-struct Image {
-  int width = 0, height = 0;
-  std::vector<uint32_t> argb;  // 0xAARRGGBB, rows top-down
-};
 
 // Largest picture the decoder accepts: each side at most kPngMaxSide pixels and
 // at most kPngMaxPixels pixels in all (256 MiB of ARGB). Anything larger is

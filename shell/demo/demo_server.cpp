@@ -1,4 +1,4 @@
-#include "shell/demo_server.h"
+#include "shell/demo/demo_server.h"
 
 #include "platform/cp1251.h"
 #include "settings/fast_ini.h"

@@ -1,4 +1,4 @@
-#include "serverlink/txtfunc.h"
+#include "protocol/txtfunc.h"
 
 #include <algorithm>
 #include <climits>

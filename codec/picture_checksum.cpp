@@ -1,6 +1,6 @@
-#include "serverlink/picture_checksum.h"
+#include "codec/picture_checksum.h"
 
-#include "serverlink/png_codec.h"
+#include "codec/png_codec.h"
 
 namespace vertamo {
 

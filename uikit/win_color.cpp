@@ -1,4 +1,4 @@
-#include "shell/win_color.h"
+#include "uikit/win_color.h"
 
 #include <QApplication>
 

@@ -1,4 +1,4 @@
-#include "shell/qt_text.h"
+#include "uikit/qt_text.h"
 
 #include "platform/cp1251.h"
 
