@@ -68,7 +68,7 @@ class IClientEvents {
   // The catalogue is loaded: tabs, object pictures and text labels are built
   // from the model, then the first map is shown.
   virtual void BuildMaps() = 0;
-  // Second status-bar panel := text.
+  // Shows `text` in the second panel of the status bar.
   virtual void ShowStatusText(const std::string& text) = 0;
   // Progress of the current load step: `done` of `total` records (total 0:
   // unknown). Follows the step's status text; does nothing unless overridden.

@@ -28,7 +28,7 @@ struct TLoadContext {
   TClientNotifier& notifier;
   // "Client.log": Debug lines, and the few lines written whatever Debug says.
   TClientLog& log;
-  // StatusText := text, then ShowStatusText on the main thread. False when a
+  // Stores `text` as StatusText, then shows it on the main thread. False when a
   // stop withdrew the hand-over (the step then gives up). Empty: the text goes
   // to notifier.ShowStatusText.
   std::function<bool(const std::string& text)> showStatus;

@@ -105,28 +105,28 @@ void TMapPict::FitCaption(QLabel* caption) {
 }
 
 void TMapPict::SetMapObject(MAPOBJECT* object) {
-  // 1. Left := X, top := Y - 2.
   object_ = object;
   if (!object_) return;
-  // 2. The size of the set's pictures, 16 x 16 without a set.
+  // The widget sits at the server's X and 2 pixels above its Y, as large as
+  // the set's pictures (16 x 16 without a set).
   const TPictureSet* set = object_->Pictures;
   const int width = set ? set->Width() : kDefaultSize;
   const int height = set ? set->Height() : kDefaultSize;
   setGeometry(object_->X, object_->Y - kTopShift, width, height);
-  // 3. No caption control for an object without a visible caption.
+  // An object without a visible caption gets no caption control.
   if (!object_->CapVisible) return;
-  // 4. A bordered box for type 1, a plain label for any other type.
+  // A bordered box for type 1, a plain label for any other type.
   QPointer<QLabel>& slot = object_->Type == 1 ? box_ : label_;
   if (!slot) slot = MakeCaption(object_->Type == 1);
   QLabel* caption = slot;
-  // 5. Below the picture, shifted by CX and CY.
+  // Below the picture, shifted by CX and CY.
   caption->move(object_->CX + x(), object_->CY + y() + (set ? set->Height() : 0));
-  // 6. Transparent, or opaque in the caption colour.
+  // Transparent, or opaque in the caption colour.
   QPalette palette = caption->palette();
   palette.setColor(QPalette::Window, WinColorToQColor(object_->CapColor));
   caption->setPalette(palette);
   caption->setAutoFillBackground(!object_->CapTransparent);
-  // 7. The caption, or the name when the caption is empty.
+  // The caption, or the name when the caption is empty.
   caption->setText(CaptionText());
   FitCaption(caption);
 }

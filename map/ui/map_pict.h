@@ -54,7 +54,7 @@ class TMapPict : public QWidget, public IObjectView {
   TMapPict(QWidget* owner, TPictureCache* cache);
   ~TMapPict() override;
 
-  // Parent := `parent`, brought to the front and shown; the caption controls
+  // Moves onto `parent`, brought to the front and shown; the caption controls
   // that exist follow it onto the same parent, above the picture.
   void Show(QWidget* parent);
   // Links the object and lays the widget and its caption out.

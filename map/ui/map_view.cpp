@@ -129,13 +129,13 @@ TMapPage* PageOf(const MAP& map) {
 }
 
 TMapPage* CreateMapPage(MAP& map, QTabWidget* pageControl) {
-  // 1. The tab page, the last tab, captioned with the map's name.
+  // The tab page, the last tab, captioned with the map's name.
   auto* page = new TMapPage();
   pageControl->addTab(page, FromCp1251(map.Name.str()));
   map.Tab = std::make_unique<TMapTab>(page);
-  // 2. A map without a background has an empty tab.
+  // A map without a background has an empty tab.
   if (!map.Picture || map.Picture->Empty()) return page;
-  // 3. The background, unscaled from the top-left corner, below everything.
+  // The background, unscaled from the top-left corner, below everything.
   auto* background = new TMapImage(map.Picture.get(), page);
   background->lower();
   page->SetImage(background);
@@ -175,20 +175,20 @@ void CreateTextLabels(MAPTEXT_LIST& texts, QTabWidget* pageControl, const TTextL
 }
 
 TMapTextLabel* CreateTextLabel(MAPTEXT& text, QWidget* tab, const TTextLabelHandlers& handlers) {
-  // 1. A text that is not visible gets no label at all.
+  // A text that is not visible gets no label at all.
   if (!text.HasFlag(kTextVisible)) return nullptr;
-  // 2. The label, owned by the tab; it appears once complete (step 7).
+  // The label, owned by the tab; it appears once complete.
   auto* label = new TMapTextLabel(tab);
   label->hide();
   text.Label = label;
-  // 3. Bounds: four pixels above the server's Y.
+  // Bounds: four pixels above the server's Y.
   label->setGeometry(text.X, text.Y - kLabelTopShift, text.W, text.H);
-  // 4. Caption, alignment, layout, transparency, word wrap.
+  // Caption, alignment, layout, transparency, word wrap.
   label->setText(FromCp1251(text.Caption.str()));
   label->setAlignment(HorizontalAlignment(text.Alignment) | VerticalAlignment(text.Layout));
   label->setAutoFillBackground(!text.HasFlag(kTextTransparent));
   label->setWordWrap(text.HasFlag(kTextWordWrap));
-  // 5. Colours and font; the styles of the flags are added to the font's own.
+  // Colours and font; the styles of the flags are added to the font's own.
   QPalette pal = label->palette();
   pal.setColor(QPalette::Window, WinColorToQColor(text.Color, pal));
   pal.setColor(QPalette::WindowText, WinColorToQColor(text.FontColor, pal));
@@ -217,13 +217,13 @@ TMapTextLabel* CreateTextLabel(MAPTEXT& text, QWidget* tab, const TTextLabelHand
     else
       label->resize(label->sizeHint());
   }
-  // 6. The mouse handlers of the main window.
+  // The mouse handlers of the main window.
   if (TextLabelIsBound(text)) {
     label->OnMouseDown = handlers.mouseDown;
     label->OnMouseMove = handlers.mouseMove;
     label->setMouseTracking(true);
   }
-  // 7. On the tab.
+  // Complete: shown on the tab.
   label->show();
   return label;
 }
