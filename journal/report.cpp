@@ -1,5 +1,7 @@
 #include "journal/report.h"
 
+#include <algorithm>
+
 #include "platform/folders.h"
 #include "platform/raw_file.h"
 #include "protocol/txtfunc.h"
@@ -91,10 +93,25 @@ bool RequestReport(const TReportCounter& counter, const TListRequest& request, I
 
 // ---- Export ----------------------------------------------------------------
 
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Digits with one point and at least one digit after it, an optional sign
+// before them.
+bool IsDecimalNumber(std::string_view cell) {
+  if (!cell.empty() && (cell.front() == '-' || cell.front() == '+')) cell.remove_prefix(1);
+  const size_t point = cell.find('.');
+  if (point == std::string_view::npos || point + 1 >= cell.size()) return false;
+  const auto allDigits = [](std::string_view part) { return std::all_of(part.begin(), part.end(), IsDigit); };
+  return allDigits(cell.substr(0, point)) && allDigits(cell.substr(point + 1));
+}
+
+}  // namespace
+
 std::string CommaForFirstPoint(std::string_view cell) {
   std::string out(cell);
-  const size_t point = out.find('.');
-  if (point != std::string::npos && point + 1 < out.size()) out[point] = ',';
+  if (IsDecimalNumber(cell)) out[out.find('.')] = ',';
   return out;
 }
 

@@ -93,8 +93,9 @@ enum class TExportFormat {
   Text,  // cells separated by a TAB
 };
 
-// The cell with its first "." turned into "," unless that point is the text's
-// last character.
+// A cell that is a decimal number ("3.14", "-0.5", ".5") with its point turned
+// into "," so that a spreadsheet reads it as a number; any other cell (an
+// address such as "ул. Лесная", a date, a sentence) as it is.
 std::string CommaForFirstPoint(std::string_view cell);
 
 // The exported bytes: every row from the header on, every column from 0 on,

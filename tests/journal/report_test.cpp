@@ -237,20 +237,26 @@ TEST(ReportCounters, FailedOrEmptyAnswerLeavesTheReportEmpty) {
 
 // ---- Export ------------------------------------------------------------------
 
-TEST(ReportExport, FirstPointBecomesACommaUnlessItIsTheLastCharacter) {
+TEST(ReportExport, OnlyDecimalNumbersGetADecimalComma) {
   struct Case {
     const char* cell;
     const char* exported;
   };
   const Case cases[] = {
       {"3.14", "3,14"},
-      {"12.05.2024", "12,05.2024"},  // a date: the first point only
-      {"Конец.", "Конец."},          // the only point is the last character
-      {".", "."},
+      {"-0.5", "-0,5"},
+      {"+12.25", "+12,25"},
       {".5", ",5"},
-      {"a..", "a,."},  // the first point is not the last one
+      {"ул. Лесная", "ул. Лесная"},  // text keeps its points
+      {"12.05.2024", "12.05.2024"},  // a date is not a number
+      {"5.", "5."},
+      {"Конец.", "Конец."},
+      {".", "."},
+      {"1.5 м", "1.5 м"},
+      {"a..", "a.."},
       {"1,5", "1,5"},
       {"", ""},
+      {"-", "-"},
       {"no point", "no point"},
   };
   for (const Case& c : cases) EXPECT_EQ(CommaForFirstPoint(Cp(c.cell)), Cp(c.exported)) << c.cell;

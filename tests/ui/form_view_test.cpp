@@ -284,11 +284,11 @@ class FormViewTest : public QObject {
     QTest::addColumn<QString>("question");
     QTest::addColumn<QByteArray>("expected");
     const QByteArray csv = QByteArray::fromStdString(
-        Cp("№;Лифт;Адрес;Время\r\n1;Лифт 1,2;ул, Ленина, 5;12,05.2024\r\n2;Датчик;двери;пр, Мира.;3,14\r\n"
+        Cp("№;Лифт;Адрес;Время\r\n1;Лифт 1.2;ул. Ленина, 5;12.05.2024\r\n2;Датчик;двери;пр. Мира.;3,14\r\n"
            "3;Конец.;;.\r\n"));
     const QByteArray txt =
-        QByteArray::fromStdString(Cp("№\tЛифт\tАдрес\tВремя\r\n1\tЛифт 1,2\tул, Ленина, "
-                                     "5\t12,05.2024\r\n2\tДатчик;двери\tпр, Мира.\t3,14\r\n"
+        QByteArray::fromStdString(Cp("№\tЛифт\tАдрес\tВремя\r\n1\tЛифт 1.2\tул. Ленина, "
+                                     "5\t12.05.2024\r\n2\tДатчик;двери\tпр. Мира.\t3,14\r\n"
                                      "3\tКонец.\t\t.\r\n"));
     const QString csvQuestion = QStringLiteral(
         "Отчет сохранен в виде файла \nдля Microsoft Excel или OpenOffice...\nОткрыть сохраненный файл ?");
