@@ -380,13 +380,14 @@ void TFormVertamo::StartClient() {
 void TFormVertamo::StartSounds() {
   if (options_.muteSounds) {
     audio_ = std::make_unique<TSilentAudioOutput>();
-  } else {
+  } else if (!options_.audio) {
     audio_ = CreateSoundServerOutput({}, "Vertamo",
                                      [](const std::string& line) { std::fprintf(stderr, "vertamo: %s\n", line.c_str()); });
   }
-  soundThread_ = std::make_unique<SoundThread>(*audio_, settings_.ProgramFolder, settings_.WorkFolder);
+  IAudioOutput& audio = audio_ ? *audio_ : *options_.audio;
+  soundThread_ = std::make_unique<SoundThread>(audio, settings_.ProgramFolder, settings_.WorkFolder);
   soundThread_->Start();
-  soundFiles_ = std::make_unique<TSoundFilePlayer>(*audio_);
+  soundFiles_ = std::make_unique<TSoundFilePlayer>(audio);
   soundFeed_ = std::make_unique<TSoundFeed>(*soundThread_);
 }
 

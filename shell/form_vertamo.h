@@ -79,6 +79,8 @@ struct TFormOptions {
   // Where "PLAY" requests go, on the connection thread; none: to the
   // window's sound thread.
   ISoundOutput* sound = nullptr;
+  // Where the sounds play; none: the desktop's sound server.
+  IAudioOutput* audio = nullptr;
   // The sound thread runs but plays nothing (--mute).
   bool muteSounds = false;
 };
