@@ -19,9 +19,9 @@ void Check(bool condition) {
 }
 
 struct Folders {
-  std::string program, work;
+  std::string root, program, work;
   Folders() {
-    std::string root = (std::filesystem::temp_directory_path() / "fuzz-sound-XXXXXX").string();
+    root = (std::filesystem::temp_directory_path() / "fuzz-sound-XXXXXX").string();
     if (::mkdtemp(root.data()) == nullptr) std::abort();
     program = root + "/program/";
     work = root + "/work/";
@@ -30,6 +30,10 @@ struct Folders {
     for (const std::string& file : {program + "Wave/Alarm.wav", program + "Wave/sub/Loop.wav", work + "Wave/Call.wav",
                                     root + "/Outside.wav"})
       std::ofstream(file) << "RIFF";
+  }
+  ~Folders() {
+    std::error_code ec;
+    std::filesystem::remove_all(root, ec);
   }
 };
 

@@ -180,10 +180,10 @@ struct TSoundSpan {
 };
 
 // The stretches where the recording is loud (windows of 5 ms above a
-// threshold), with gaps below 40 ms closed.
+// threshold), with gaps below about 60 ms closed.
 inline std::vector<TSoundSpan> SoundSpans(const std::vector<int16_t>& samples, int rate = PrivateSoundServer::kRate) {
   const size_t window = static_cast<size_t>(rate / 200);
-  const size_t maxGap = static_cast<size_t>(rate / 25);
+  const size_t maxGap = static_cast<size_t>(rate / 16);
   std::vector<std::pair<size_t, size_t>> loud;
   for (size_t at = 0; at + window <= samples.size(); at += window) {
     int peak = 0;
