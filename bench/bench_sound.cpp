@@ -4,12 +4,10 @@
 // sound is heard and how soon a flush silences a playing one.
 //
 // bench_sound [--idle-seconds N]   (default 30)
-#include <sndfile.h>
 #include <time.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -89,21 +87,6 @@ void IdleCost(int seconds) {
               100.0 * cpu / wall, cpu * 1e3);
 }
 
-bool WriteTone(const std::string& path, double seconds) {
-  SF_INFO info{};
-  info.samplerate = 16000;
-  info.channels = 1;
-  info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-  SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-  if (file == nullptr) return false;
-  std::vector<short> samples(static_cast<size_t>(seconds * 16000));
-  for (size_t i = 0; i < samples.size(); ++i)
-    samples[i] = static_cast<short>(8000 * std::sin(2 * M_PI * 440 * static_cast<double>(i) / 16000));
-  sf_write_short(file, samples.data(), static_cast<sf_count_t>(samples.size()));
-  sf_close(file);
-  return true;
-}
-
 void Latencies() {
   testing::PrivateSoundServer server;
   if (!server.Start()) {
@@ -112,7 +95,7 @@ void Latencies() {
   }
   testing::TempFolder files;
   const std::string tone = files.file("tone.wav");
-  WriteTone(tone, 3.0);
+  testing::WriteTone(tone, 440, 3.0);
   auto output = CreateSoundServerOutput(server.Address(), "bench", {});
   SoundThread thread(*output, files.folder(), files.folder());
   thread.Start();

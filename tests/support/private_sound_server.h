@@ -1,5 +1,5 @@
 // A PulseAudio server of the test's own, with one null sink, and a recorder of
-// everything that reaches that sink.
+// everything that reaches that sink; tones to play into it.
 //
 // The server runs as a child process in a fresh temporary folder (its socket,
 // runtime and state files live there), speaks only on that socket, and ends
@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <pulse/error.h>
 #include <pulse/simple.h>
+#include <sndfile.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -20,6 +21,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -205,6 +207,26 @@ inline std::vector<TSoundSpan> SoundSpans(const std::vector<int16_t>& samples, i
     spans.push_back(span);
   }
   return spans;
+}
+
+// A sine tone as a WAVE file of the given layout.
+inline bool WriteTone(const std::string& path, double hertz, double seconds, int rate = 16000, int channels = 1,
+                      int format = SF_FORMAT_WAV | SF_FORMAT_PCM_16) {
+  SF_INFO info{};
+  info.samplerate = rate;
+  info.channels = channels;
+  info.format = format;
+  SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+  if (file == nullptr) return false;
+  const auto frames = static_cast<size_t>(seconds * rate);
+  std::vector<double> samples(frames * static_cast<size_t>(channels));
+  for (size_t i = 0; i < frames; ++i)
+    for (int c = 0; c < channels; ++c)
+      samples[i * static_cast<size_t>(channels) + static_cast<size_t>(c)] =
+          0.25 * std::sin(2 * M_PI * hertz * static_cast<double>(i) / rate);
+  sf_writef_double(file, samples.data(), static_cast<sf_count_t>(frames));
+  sf_close(file);
+  return true;
 }
 
 }  // namespace vertamo::testing

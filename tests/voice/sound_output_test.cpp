@@ -17,29 +17,10 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::PrivateSoundServer;
+using testing::WriteTone;
 using testing::SoundSpans;
 using testing::TempFolder;
 using testing::TSoundSpan;
-
-// A sine tone as a WAVE file of the given layout.
-bool WriteTone(const std::string& path, double hertz, double seconds, int rate = 16000, int channels = 1,
-               int format = SF_FORMAT_WAV | SF_FORMAT_PCM_16) {
-  SF_INFO info{};
-  info.samplerate = rate;
-  info.channels = channels;
-  info.format = format;
-  SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-  if (file == nullptr) return false;
-  const auto frames = static_cast<size_t>(seconds * rate);
-  std::vector<double> samples(frames * static_cast<size_t>(channels));
-  for (size_t i = 0; i < frames; ++i)
-    for (int c = 0; c < channels; ++c)
-      samples[i * static_cast<size_t>(channels) + static_cast<size_t>(c)] =
-          0.25 * std::sin(2 * M_PI * hertz * static_cast<double>(i) / rate);
-  sf_writef_double(file, samples.data(), static_cast<sf_count_t>(frames));
-  sf_close(file);
-  return true;
-}
 
 // The spans of a recording whose pitch is near one of `hertz`, as indices
 // into `hertz` (-1 for a span of another pitch).
