@@ -38,7 +38,8 @@ void PlayByNameCost() {
   const std::string program = root.file("program/"), work = root.file("work/");
   for (const char* sub : {"Wave/a", "Wave/b", "Wave/c"}) std::filesystem::create_directories(program + sub);
   std::filesystem::create_directories(work + "Wave");
-  for (const char* name : {"Alarm.wav", "Loop.wav", "Call.wav", "KeyPress.wav"}) Touch(program + "Wave/" + name);
+  for (const char* name : {"Alarm.wav", "Loop.wav", "Call.wav", "KeyPress.wav"})
+    Touch(program + "Wave/" + name);
   Touch(program + "Wave/c/Deep.wav");
   Touch(work + "Wave/Work.wav");
   TSilentAudioOutput silent;
@@ -48,9 +49,12 @@ void PlayByNameCost() {
   const struct {
     const char* what;
     const char* name;
-  } cases[] = {{"program Wave", "Alarm.wav"},       {"work Wave", "Work.wav"},
-               {"sub-folder", "Deep.wav"},          {"other letter case", "ALARM.WAV"},
-               {"no such file", "Missing.wav"},     {"with a path", "C:\\Sounds\\Alarm.wav"},
+  } cases[] = {{"program Wave", "Alarm.wav"},
+               {"work Wave", "Work.wav"},
+               {"sub-folder", "Deep.wav"},
+               {"other letter case", "ALARM.WAV"},
+               {"no such file", "Missing.wav"},
+               {"with a path", "C:\\Sounds\\Alarm.wav"},
                {"pause", "500"}};
   for (const auto& c : cases) {
     constexpr int kCalls = 20000;
@@ -83,8 +87,9 @@ void IdleCost(int seconds) {
   std::this_thread::sleep_for(std::chrono::seconds(seconds));
   const double cpu = ProcessCpuSeconds() - cpu0;
   const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
-  std::printf("Idle sound thread over %.0f s: %.4f %% of one core (%.3f ms of processor time), goal < 0.1 %%\n", wall,
-              100.0 * cpu / wall, cpu * 1e3);
+  std::printf(
+      "Idle sound thread over %.0f s: %.4f %% of one core (%.3f ms of processor time), goal < 0.1 %%\n", wall,
+      100.0 * cpu / wall, cpu * 1e3);
 }
 
 void Latencies() {
@@ -120,7 +125,8 @@ void Latencies() {
   auto show = [](const char* what, std::vector<double> v) {
     if (v.empty()) return;
     std::sort(v.begin(), v.end());
-    std::printf("  %-44s median %5.0f ms  max %5.0f ms (%zu rounds)\n", what, v[v.size() / 2], v.back(), v.size());
+    std::printf("  %-44s median %5.0f ms  max %5.0f ms (%zu rounds)\n", what, v[v.size() / 2], v.back(),
+                v.size());
   };
   std::printf("Through a private PulseAudio server, as its null sink records it:\n");
   show("Enqueue on an idle thread -> sound heard", starts);

@@ -27,8 +27,8 @@ struct Folders {
     work = root + "/work/";
     std::filesystem::create_directories(program + "Wave/sub");
     std::filesystem::create_directories(work + "Wave");
-    for (const std::string& file : {program + "Wave/Alarm.wav", program + "Wave/sub/Loop.wav", work + "Wave/Call.wav",
-                                    root + "/Outside.wav"})
+    for (const std::string& file : {program + "Wave/Alarm.wav", program + "Wave/sub/Loop.wav",
+                                    work + "Wave/Call.wav", root + "/Outside.wav"})
       std::ofstream(file) << "RIFF";
   }
   ~Folders() {
@@ -63,6 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(ms >= 100 && ms <= 3000);
     return 0;
   }
-  Check(InsideOneLevel(entry, folders.program + "Wave/", true) || InsideOneLevel(entry, folders.work + "Wave/", false));
+  Check(InsideOneLevel(entry, folders.program + "Wave/", true) ||
+        InsideOneLevel(entry, folders.work + "Wave/", false));
   return 0;
 }

@@ -76,8 +76,8 @@ using TAudioLog = std::function<void(const std::string& line)>;
 // interface). `server` as PulseAudio names servers ("unix:/path/native");
 // empty: the user's own. No server plays nothing and each later call tries
 // again, so sounds come back with the server.
-std::unique_ptr<IAudioOutput> CreateSoundServerOutput(const std::string& server, const std::string& clientName,
-                                                      TAudioLog log);
+std::unique_ptr<IAudioOutput> CreateSoundServerOutput(const std::string& server,
+                                                      const std::string& clientName, TAudioLog log);
 
 // Plays nothing and returns at once (a muted workstation).
 class TSilentAudioOutput final : public IAudioOutput {

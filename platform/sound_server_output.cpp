@@ -59,8 +59,9 @@ bool TSoundServerOutput::PlayWaveFile(const std::string& path, const std::functi
   attr.minreq = static_cast<uint32_t>(-1);
   attr.fragsize = static_cast<uint32_t>(-1);
   int error = 0;
-  pa_simple* stream = pa_simple_new(server_.empty() ? nullptr : server_.c_str(), clientName_.c_str(),
-                                    PA_STREAM_PLAYBACK, nullptr, "notification", &spec, nullptr, &attr, &error);
+  pa_simple* stream =
+      pa_simple_new(server_.empty() ? nullptr : server_.c_str(), clientName_.c_str(), PA_STREAM_PLAYBACK,
+                    nullptr, "notification", &spec, nullptr, &attr, &error);
   if (stream == nullptr) {
     Report(false, pa_strerror(error));
     return false;
@@ -127,8 +128,8 @@ void TSoundServerOutput::Report(bool up, const std::string& why) {
 
 }  // namespace
 
-std::unique_ptr<IAudioOutput> CreateSoundServerOutput(const std::string& server, const std::string& clientName,
-                                                      TAudioLog log) {
+std::unique_ptr<IAudioOutput> CreateSoundServerOutput(const std::string& server,
+                                                      const std::string& clientName, TAudioLog log) {
   return std::make_unique<TSoundServerOutput>(server, clientName, std::move(log));
 }
 

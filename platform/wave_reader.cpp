@@ -83,7 +83,8 @@ bool TWaveReader::Accept(const SF_INFO& info) {
 size_t TWaveReader::Read(int16_t* out, size_t frames) {
   if (file_ == nullptr || frames == 0) return 0;
   buffer_.resize(frames * static_cast<size_t>(channels_));
-  const sf_count_t n = sf_readf_float(static_cast<SNDFILE*>(file_), buffer_.data(), static_cast<sf_count_t>(frames));
+  const sf_count_t n =
+      sf_readf_float(static_cast<SNDFILE*>(file_), buffer_.data(), static_cast<sf_count_t>(frames));
   if (n <= 0) return 0;
   const size_t samples = static_cast<size_t>(n) * static_cast<size_t>(channels_);
   for (size_t i = 0; i < samples; ++i) {

@@ -372,7 +372,8 @@ bool TFormVertamo::eventFilter(QObject* watched, QEvent* event) {
 void TFormVertamo::StartClient() {
   StopClient();
   ISoundOutput* sound = options_.sound ? options_.sound : soundFeed_.get();
-  client_ = std::make_unique<TOrvexClientThread>(profile_, settings_.WorkFolder, model_, *events_, *executor_, sound);
+  client_ = std::make_unique<TOrvexClientThread>(profile_, settings_.WorkFolder, model_, *events_, *executor_,
+                                                 sound);
   client_->SetTimings(options_.timings);
   client_->Start();
 }
@@ -381,8 +382,8 @@ void TFormVertamo::StartSounds() {
   if (options_.muteSounds) {
     audio_ = std::make_unique<TSilentAudioOutput>();
   } else if (!options_.audio) {
-    audio_ = CreateSoundServerOutput({}, "Vertamo",
-                                     [](const std::string& line) { std::fprintf(stderr, "vertamo: %s\n", line.c_str()); });
+    audio_ = CreateSoundServerOutput(
+        {}, "Vertamo", [](const std::string& line) { std::fprintf(stderr, "vertamo: %s\n", line.c_str()); });
   }
   IAudioOutput& audio = audio_ ? *audio_ : *options_.audio;
   soundThread_ = std::make_unique<SoundThread>(audio, settings_.ProgramFolder, settings_.WorkFolder);

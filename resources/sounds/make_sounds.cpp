@@ -24,12 +24,14 @@ constexpr double kEdge = 0.005;  // fade in and out of every note, against click
 
 using Samples = std::vector<double>;
 
-void Silence(Samples& out, double seconds) { out.insert(out.end(), static_cast<size_t>(seconds * kRate), 0.0); }
+void Silence(Samples& out, double seconds) {
+  out.insert(out.end(), static_cast<size_t>(seconds * kRate), 0.0);
+}
 
 // A note of the given partials (hertz, weight), faded at both ends, with an
 // optional exponential decay (per second; 0 for none).
-void Note(Samples& out, double seconds, std::initializer_list<std::pair<double, double>> partials, double level,
-          double decay = 0) {
+void Note(Samples& out, double seconds, std::initializer_list<std::pair<double, double>> partials,
+          double level, double decay = 0) {
   const size_t n = static_cast<size_t>(seconds * kRate);
   for (size_t i = 0; i < n; ++i) {
     const double t = static_cast<double>(i) / kRate;
@@ -42,7 +44,8 @@ void Note(Samples& out, double seconds, std::initializer_list<std::pair<double, 
 
 Samples Alarm() {
   Samples s;
-  for (int i = 0; i < 8; ++i) Note(s, 0.12, {{i % 2 ? 740.0 : 988.0, 0.8}, {i % 2 ? 2220.0 : 2964.0, 0.2}}, 0.7);
+  for (int i = 0; i < 8; ++i)
+    Note(s, 0.12, {{i % 2 ? 740.0 : 988.0, 0.8}, {i % 2 ? 2220.0 : 2964.0, 0.2}}, 0.7);
   return s;
 }
 

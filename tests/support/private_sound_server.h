@@ -10,8 +10,8 @@
 #include <fcntl.h>
 #include <pulse/error.h>
 #include <pulse/simple.h>
-#include <sndfile.h>
 #include <signal.h>
+#include <sndfile.h>
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -52,20 +52,29 @@ class PrivateSoundServer {
   // cannot be run or does not answer within 10 s.
   bool Start() {
     const std::string config = folder_.file("server.pa");
-    WriteWholeFile(config, "load-module module-native-protocol-unix auth-anonymous=1 socket=" +
-                               folder_.file("native") + "\nload-module module-null-sink sink_name=capture rate=" +
-                               std::to_string(kRate) + " channels=1\nset-default-sink capture\n");
-    std::vector<std::string> args = {"pulseaudio",          "-n",
-                                     "--daemonize=no",      "--system=false",
-                                     "--exit-idle-time=-1", "--use-pid-file=no",
-                                     "--disable-shm=yes",   "--realtime=false",
-                                     "--high-priority=false", "--log-target=stderr",
-                                     "-F",                  config};
-    std::vector<std::string> env = {"HOME=" + folder_.path(), "XDG_RUNTIME_DIR=" + folder_.path(),
-                                    "XDG_CONFIG_HOME=" + folder_.file("config"),
-                                    "PULSE_RUNTIME_PATH=" + folder_.file("runtime"),
-                                    "PULSE_STATE_PATH=" + folder_.file("state"),
-                                    "PATH=" + std::string(std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin")};
+    WriteWholeFile(
+        config, "load-module module-native-protocol-unix auth-anonymous=1 socket=" + folder_.file("native") +
+                    "\nload-module module-null-sink sink_name=capture rate=" + std::to_string(kRate) +
+                    " channels=1\nset-default-sink capture\n");
+    std::vector<std::string> args = {"pulseaudio",
+                                     "-n",
+                                     "--daemonize=no",
+                                     "--system=false",
+                                     "--exit-idle-time=-1",
+                                     "--use-pid-file=no",
+                                     "--disable-shm=yes",
+                                     "--realtime=false",
+                                     "--high-priority=false",
+                                     "--log-target=stderr",
+                                     "-F",
+                                     config};
+    std::vector<std::string> env = {
+        "HOME=" + folder_.path(),
+        "XDG_RUNTIME_DIR=" + folder_.path(),
+        "XDG_CONFIG_HOME=" + folder_.file("config"),
+        "PULSE_RUNTIME_PATH=" + folder_.file("runtime"),
+        "PULSE_STATE_PATH=" + folder_.file("state"),
+        "PATH=" + std::string(std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin")};
     std::vector<char*> argv, envp;
     for (auto& a : args) argv.push_back(a.data());
     for (auto& e : env) envp.push_back(e.data());
@@ -73,8 +82,8 @@ class PrivateSoundServer {
     envp.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, folder_.file("server.log").c_str(), O_WRONLY | O_CREAT | O_APPEND,
-                                     0600);
+    posix_spawn_file_actions_addopen(&actions, 1, folder_.file("server.log").c_str(),
+                                     O_WRONLY | O_CREAT | O_APPEND, 0600);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
     const int rc = posix_spawnp(&pid_, "pulseaudio", &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
@@ -183,7 +192,8 @@ struct TSoundSpan {
 
 // The stretches where the recording is loud (windows of 5 ms above a
 // threshold), with gaps below about 60 ms closed.
-inline std::vector<TSoundSpan> SoundSpans(const std::vector<int16_t>& samples, int rate = PrivateSoundServer::kRate) {
+inline std::vector<TSoundSpan> SoundSpans(const std::vector<int16_t>& samples,
+                                          int rate = PrivateSoundServer::kRate) {
   const size_t window = static_cast<size_t>(rate / 200);
   const size_t maxGap = static_cast<size_t>(rate / 16);
   std::vector<std::pair<size_t, size_t>> loud;
@@ -210,8 +220,8 @@ inline std::vector<TSoundSpan> SoundSpans(const std::vector<int16_t>& samples, i
 }
 
 // A sine tone as a WAVE file of the given layout.
-inline bool WriteTone(const std::string& path, double hertz, double seconds, int rate = 16000, int channels = 1,
-                      int format = SF_FORMAT_WAV | SF_FORMAT_PCM_16) {
+inline bool WriteTone(const std::string& path, double hertz, double seconds, int rate = 16000,
+                      int channels = 1, int format = SF_FORMAT_WAV | SF_FORMAT_PCM_16) {
   SF_INFO info{};
   info.samplerate = rate;
   info.channels = channels;

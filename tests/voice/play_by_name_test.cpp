@@ -89,8 +89,8 @@ TEST_F(PlayByNameTest, EntriesWaitInTheOrderTheyCame) {
   thread.Enqueue("Wave/Call.wav");
   thread.EnqueuePause(105);
   thread.PlayByName("Alarm.wav");
-  EXPECT_EQ(thread.Pending(),
-            (std::vector<std::string>{Work("Work.wav"), ":200", "Wave/Call.wav", ":105", Program("Alarm.wav")}));
+  EXPECT_EQ(thread.Pending(), (std::vector<std::string>{Work("Work.wav"), ":200", "Wave/Call.wav", ":105",
+                                                        Program("Alarm.wav")}));
   thread.Flush();
   EXPECT_TRUE(thread.Pending().empty());
 }

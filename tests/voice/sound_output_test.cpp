@@ -17,10 +17,10 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::PrivateSoundServer;
-using testing::WriteTone;
 using testing::SoundSpans;
 using testing::TempFolder;
 using testing::TSoundSpan;
+using testing::WriteTone;
 
 // The spans of a recording whose pitch is near one of `hertz`, as indices
 // into `hertz` (-1 for a span of another pitch).
@@ -196,10 +196,11 @@ TEST(WaveReader, OpensCommonWaveLayoutsAndRefusesOthers) {
     EXPECT_EQ(reader.Rate(), c.rate);
     EXPECT_EQ(reader.Channels(), c.channels);
     std::vector<int16_t> samples(static_cast<size_t>(c.rate / 10 * c.channels));
-    EXPECT_EQ(reader.Read(samples.data(), static_cast<size_t>(c.rate / 10)), static_cast<size_t>(c.rate / 10));
+    EXPECT_EQ(reader.Read(samples.data(), static_cast<size_t>(c.rate / 10)),
+              static_cast<size_t>(c.rate / 10));
     // A quarter of full scale, whatever the stored form.
-    const int peak = std::abs(*std::max_element(samples.begin(), samples.end(),
-                                                [](int16_t x, int16_t y) { return std::abs(x) < std::abs(y); }));
+    const int peak = std::abs(*std::max_element(
+        samples.begin(), samples.end(), [](int16_t x, int16_t y) { return std::abs(x) < std::abs(y); }));
     EXPECT_NEAR(peak, 8192, 600);
   }
   testing::WriteWholeFile(files.file("text.wav"), "RIFF");
