@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <QToolTip>
 #include <algorithm>
+#include <cstdio>
 #include <vector>
 
 #include "journal/report.h"
@@ -25,12 +26,15 @@
 #include "map/ui/bigspk.h"
 #include "map/ui/map_view.h"
 #include "map/ui/valind.h"
+#include "platform/audio_output.h"
 #include "platform/folders.h"
 #include "protocol/txtfunc.h"
 #include "shell/form_setup.h"
 #include "uikit/qt_text.h"
 #include "uikit/widget_bounds.h"
 #include "uikit/win_color.h"
+#include "voice/sound_file_player.h"
+#include "voice/sound_thread.h"
 
 namespace vertamo::ui {
 namespace {
@@ -86,6 +90,17 @@ class TFormVertamo::TExecutor final : public IMainThreadExecutor {
 
  private:
   QObject* context_;
+};
+
+// The server's "PLAY", on the connection thread: only queued, never played
+// there.
+class TFormVertamo::TSoundFeed final : public ISoundOutput {
+ public:
+  explicit TSoundFeed(SoundThread& sounds) : sounds_(sounds) {}
+  void Play(const std::string& wave) override { sounds_.PlayByName(wave); }
+
+ private:
+  SoundThread& sounds_;
 };
 
 // --- the marker ---------------------------------------------------------------
@@ -283,14 +298,17 @@ void TFormVertamo::FormCreate() {
   // 3. The server caption.
   ShowServerCaption();
   // 4. The IP-telephony settings arrive with the telephony.
+  // The sound thread runs before the connection, so that no "PLAY" finds it
+  // missing.
+  StartSounds();
   // 5. The connection.
   if (options_.startClient) StartClient();
   // 6. Hints in Arial, 16 pixels.
   QFont hintFont(QStringLiteral("Arial"));
   hintFont.setPixelSize(16);
   QToolTip::setFont(hintFont);
-  // 7.-9. The sound thread, the address book and the telephony thread arrive
-  // with the voice dispatch and the telephony.
+  // 8.-9. The address book and the telephony thread arrive with the
+  // telephony.
   // 10. The journal window, owned by the main window.
   logLast_ = new TLogLast(settings_.MainIni.get(), this);
   connect(logLast_, &TLogLast::ReconnectRequested, this, &TFormVertamo::Reconnect);
@@ -319,8 +337,9 @@ void TFormVertamo::FormClose() {
   // 2. The server profile.
   if (settings_.MainIni) SaveProfile(*settings_.MainIni, kProfileSection, profile_);
   // 3. The IP-telephony settings arrive with the telephony.
-  // 4. The connection.
+  // 4. The connection, then the sounds it fed.
   StopClient();
+  StopSounds();
   // 5. The maps.
   ClearMaps();
   // 6.-7. The telephony thread and the voice window arrive with their issues.
@@ -352,10 +371,33 @@ bool TFormVertamo::eventFilter(QObject* watched, QEvent* event) {
 
 void TFormVertamo::StartClient() {
   StopClient();
+  ISoundOutput* sound = options_.sound ? options_.sound : soundFeed_.get();
   client_ = std::make_unique<TOrvexClientThread>(profile_, settings_.WorkFolder, model_, *events_, *executor_,
-                                                 options_.sound);
+                                                 sound);
   client_->SetTimings(options_.timings);
   client_->Start();
+}
+
+void TFormVertamo::StartSounds() {
+  if (options_.muteSounds) {
+    audio_ = std::make_unique<TSilentAudioOutput>();
+  } else if (!options_.audio) {
+    audio_ = CreateSoundServerOutput(
+        {}, "Vertamo", [](const std::string& line) { std::fprintf(stderr, "vertamo: %s\n", line.c_str()); });
+  }
+  IAudioOutput& audio = audio_ ? *audio_ : *options_.audio;
+  soundThread_ = std::make_unique<SoundThread>(audio, settings_.ProgramFolder, settings_.WorkFolder);
+  soundThread_->Start();
+  soundFiles_ = std::make_unique<TSoundFilePlayer>(audio);
+  soundFeed_ = std::make_unique<TSoundFeed>(*soundThread_);
+}
+
+// The playing sounds are cut and the queue dropped.
+void TFormVertamo::StopSounds() {
+  soundFeed_.reset();
+  soundFiles_.reset();
+  soundThread_.reset();
+  audio_.reset();
 }
 
 void TFormVertamo::StopClient() {

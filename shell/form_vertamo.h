@@ -5,7 +5,8 @@
 // Start: the constructor fixes the work folder (it becomes the current
 // folder, with its "Wave" sub-folder), builds the window and its status
 // widgets; FormCreate opens "Vertamo.ini", restores the window's bounds, loads
-// the server profile, starts the connection and opens the journal.
+// the server profile, starts the sound thread and the connection and opens
+// the journal.
 //
 // The window alternates between two states: connecting (the server label,
 // caption "Подключение...") and maps shown (one tab per map, the overlays on
@@ -14,8 +15,8 @@
 // thread while the thread waits.
 //
 // Close (menu "Выход", the close box, or SIGTERM / SIGINT through the same
-// close): FormClose saves the bounds and the profile, stops the connection,
-// frees the maps and closes "Vertamo.ini". Stopping never hangs: a stop
+// close): FormClose saves the bounds and the profile, stops the connection
+// and the sounds, frees the maps and closes "Vertamo.ini". Stopping never hangs: a stop
 // withdraws every hand-over the thread is waiting for.
 #pragma once
 
@@ -40,6 +41,12 @@ class QProgressBar;
 class QStatusBar;
 class QTabWidget;
 class QTimer;
+
+namespace vertamo {
+class IAudioOutput;
+class SoundThread;
+class TSoundFilePlayer;
+}  // namespace vertamo
 
 namespace vertamo::ui {
 
@@ -69,8 +76,13 @@ struct TFormOptions {
   bool startClient = true;
   // The connection's waits (tests shorten them).
   TClientTimings timings;
-  // Where "PLAY" requests go, on the connection thread; none: they are dropped.
+  // Where "PLAY" requests go, on the connection thread; none: to the
+  // window's sound thread.
   ISoundOutput* sound = nullptr;
+  // Where the sounds play; none: the desktop's sound server.
+  IAudioOutput* audio = nullptr;
+  // The sound thread runs but plays nothing (--mute).
+  bool muteSounds = false;
 };
 
 // Progress of the catalogue load as the status texts tell it: `done` of
@@ -103,6 +115,10 @@ class TFormVertamo : public QMainWindow {
   TMapModel& Model() { return model_; }
   TOrvexClientThread* Client() const { return client_.get(); }
   TPictureCache& Pictures() { return pictures_; }
+  // The notification sounds: the queue of the server's and the windows'
+  // sounds, and the sound played at once (PlaySoundFile). Gone once closed.
+  SoundThread* Sounds() const { return soundThread_.get(); }
+  TSoundFilePlayer* SoundFiles() const { return soundFiles_.get(); }
 
   // --- operations ----------------------------------------------------------
 
@@ -200,12 +216,15 @@ class TFormVertamo : public QMainWindow {
  private:
   class TEvents;
   class TExecutor;
+  class TSoundFeed;
   enum TOverlay { kLiftB, kOhrAlr, kPuErr, kClk, kBigSpk, kOverlays };
 
   void BuildWindow();
   void CreateOverlays();
   void FormCreate();
   void FormClose();
+  void StartSounds();
+  void StopSounds();
   void ShowServerCaption();
   void mSetupClick();
   void mCloseClick();
@@ -226,6 +245,10 @@ class TFormVertamo : public QMainWindow {
   TPictureCache pictures_;
   std::unique_ptr<TEvents> events_;
   std::unique_ptr<TExecutor> executor_;
+  std::unique_ptr<IAudioOutput> audio_;
+  std::unique_ptr<SoundThread> soundThread_;
+  std::unique_ptr<TSoundFilePlayer> soundFiles_;
+  std::unique_ptr<TSoundFeed> soundFeed_;
   std::unique_ptr<TOrvexClientThread> client_;
   QPointer<TLogLast> logLast_;
   MAPTEXT* hotText_ = nullptr;

@@ -24,6 +24,7 @@ struct Options {
                           "Connect to the built-in demo dispatch server (a district served by orvex-sim "
                           "inside the program), with a work folder of its own: ~/.local/share/Vertamo-demo "
                           "unless --workdir says otherwise."};
+  QCommandLineOption mute{"mute", "Play no notification sounds."};
 };
 
 void Describe(QCoreApplication& app, QCommandLineParser& parser, const Options& options) {
@@ -34,6 +35,7 @@ void Describe(QCoreApplication& app, QCommandLineParser& parser, const Options& 
   parser.addVersionOption();
   parser.addOption(options.workdir);
   parser.addOption(options.demo);
+  parser.addOption(options.mute);
   parser.process(app);  // --help, --version and errors end the program here
 }
 
@@ -100,7 +102,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "vertamo: demo district served on 127.0.0.1:%u, work folder %s\n",
                  static_cast<unsigned>(demo->Port()), settings.WorkFolder.c_str());
 
-  vertamo::ui::TFormVertamo form(settings);
+  vertamo::ui::TFormOptions formOptions;
+  formOptions.muteSounds = parser.isSet(options.mute);
+  vertamo::ui::TFormVertamo form(settings, formOptions);
   QObject::connect(&termination, &vertamo::ui::TTerminationNotifier::terminationRequested, &form, [&form] {
     if (form.close()) QApplication::quit();
   });

@@ -164,7 +164,8 @@ class Workstation {
  public:
   explicit Workstation(std::shared_ptr<orvexsim::Scenario> scenario = SmallDistrict(),
                        orvexsim::ServerOptions serverOptions = QuietServer(),
-                       TClientTimings timings = QuickTimings(), bool show = true, bool debug = false) {
+                       TClientTimings timings = QuickTimings(), bool show = true, bool debug = false,
+                       IAudioOutput* audio = nullptr) {
     std::string error;
     started = server.Start(std::move(scenario), serverOptions, &error);
     if (!started) qWarning("orvex-sim: %s", error.c_str());
@@ -173,6 +174,7 @@ class Workstation {
     settings->ChooseWorkFolder("Vertamo", dir.path());
     ui::TFormOptions options;
     options.timings = timings;
+    options.audio = audio;
     form = std::make_unique<ui::TFormVertamo>(*settings, options);
     if (show) {
       form->show();
