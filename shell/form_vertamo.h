@@ -71,6 +71,9 @@ struct TFormOptions {
   TClientTimings timings;
   // Where "PLAY" requests go, on the connection thread; none: they are dropped.
   ISoundOutput* sound = nullptr;
+  // Settings that name no server (a first start) open the settings dialog once
+  // the window is up; the connection starts when the dialog closes.
+  bool setupWhenUnconfigured = false;
 };
 
 // Progress of the catalogue load as the status texts tell it: `done` of
@@ -208,6 +211,7 @@ class TFormVertamo : public QMainWindow {
   void FormClose();
   void ShowServerCaption();
   void mSetupClick();
+  void FirstStartSetup();
   void mCloseClick();
   TValInd* Counter(TCounterKind kind) const;
   QWidget* Overlay(int index) const;

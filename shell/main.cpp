@@ -29,7 +29,11 @@ struct Options {
 void Describe(QCoreApplication& app, QCommandLineParser& parser, const Options& options) {
   QCoreApplication::setApplicationName("Vertamo");
   QCoreApplication::setApplicationVersion(VERTAMO_VERSION);
-  parser.setApplicationDescription("Vertamo: the workstation of a lift dispatch service.");
+  parser.setApplicationDescription(
+      "Vertamo: the workstation of a lift dispatch service.\n"
+      "Work folder (settings Vertamo.ini, picture cache, logs): ~/.local/share/Vertamo,\n"
+      "or $XDG_DATA_HOME/Vertamo when XDG_DATA_HOME is set; the demo keeps its own,\n"
+      "Vertamo-demo, beside it. Settings that name no server open the settings dialog.");
   parser.addHelpOption();
   parser.addVersionOption();
   parser.addOption(options.workdir);
@@ -100,7 +104,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "vertamo: demo district served on 127.0.0.1:%u, work folder %s\n",
                  static_cast<unsigned>(demo->Port()), settings.WorkFolder.c_str());
 
-  vertamo::ui::TFormVertamo form(settings);
+  vertamo::ui::TFormOptions formOptions;
+  formOptions.setupWhenUnconfigured = true;  // a first start asks for the server
+  vertamo::ui::TFormVertamo form(settings, formOptions);
   QObject::connect(&termination, &vertamo::ui::TTerminationNotifier::terminationRequested, &form, [&form] {
     if (form.close()) QApplication::quit();
   });
