@@ -65,6 +65,7 @@ int main(int argc, char** argv) {
   // Window sizes are in screen pixels, whatever the screen's density.
   if (qEnvironmentVariableIsEmpty("QT_ENABLE_HIGHDPI_SCALING")) qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
   QApplication app(argc, argv);
+  QGuiApplication::setDesktopFileName(QStringLiteral("vertamo"));  // the menu entry, for the window's icon
   // From here on a SIGTERM or SIGINT closes the window the ordinary way, even
   // one that arrives before the window is up.
   vertamo::ui::TTerminationNotifier termination;
