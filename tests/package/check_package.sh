@@ -99,7 +99,9 @@ fi
 # --- the unpacked program ----------------------------------------------------
 home=$scratch/home
 mkdir -p "$home"
-run() { env -u XDG_DATA_HOME HOME="$home" QT_QPA_PLATFORM=offscreen "$@"; }
+# Sounds go to a sound server that is not there, never the machine's.
+nosound=unix:$home/no-sound-server
+run() { env -u XDG_DATA_HOME HOME="$home" PULSE_SERVER="$nosound" QT_QPA_PLATFORM=offscreen "$@"; }
 has() { grep -q -- "$2" <<<"$1"; }  # has TEXT PATTERN
 out=$(run "$root/usr/bin/vertamo" --version 2>&1) || fail "--version exits with an error"
 check "--version through the link: Vertamo $version" has "$out" "^Vertamo $version\$"
@@ -117,7 +119,7 @@ work=$scratch/demo
 mkdir -p "$work"
 printf '[ServerInfo]\r\nDebug=1\r\n' >"$work/Vertamo.ini"
 # Started without a shell in between, so that the signal reaches the program.
-env -u XDG_DATA_HOME HOME="$home" QT_QPA_PLATFORM=offscreen \
+env -u XDG_DATA_HOME HOME="$home" PULSE_SERVER="$nosound" QT_QPA_PLATFORM=offscreen \
   "$root/usr/bin/vertamo" --demo --workdir "$work" >"$scratch/demo.out" 2>&1 &
 demo_pid=$!
 loaded=0
