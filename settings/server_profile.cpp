@@ -123,6 +123,10 @@ bool IsValidProfile(const SERVERINFO& profile) {
   return profile.Port >= 1024 && ip.find_first_not_of(' ') != std::string_view::npos;
 }
 
+bool ProfileNamesServer(const TFastIni& ini, std::string_view section) {
+  return ini.ReadString(section, "Ip", "").find_first_not_of(" \t") != std::string::npos;
+}
+
 std::vector<SERVERINFO> ReadServerList(const TFastIni& ini) {
   std::vector<SERVERINFO> list;
   if (!ini.SectionExists(kServers)) return list;

@@ -59,6 +59,10 @@ SERVERINFO ProfileFromText(std::string_view text);
 // Port at least 1024 and an Ip that is not empty once its blanks are trimmed.
 bool IsValidProfile(const SERVERINFO& profile);
 
+// Whether `section` names a server: its "Ip" is there and not blank. Settings
+// without one belong to a workstation that was never set up.
+bool ProfileNamesServer(const TFastIni& ini, std::string_view section);
+
 // The profile list of section "Servers": keys Srv0, Srv1, ... up to the first
 // missing one; empty values and profiles without a name are skipped.
 std::vector<SERVERINFO> ReadServerList(const TFastIni& ini);

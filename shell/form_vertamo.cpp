@@ -301,8 +301,12 @@ void TFormVertamo::FormCreate() {
   // The sound thread runs before the connection, so that no "PLAY" finds it
   // missing.
   StartSounds();
-  // 5. The connection.
-  if (options_.startClient) StartClient();
+  // 5. The connection; a workstation that names no server asks for one first.
+  if (options_.startClient && options_.setupWhenUnconfigured &&
+      !ProfileNamesServer(*settings_.MainIni, kProfileSection))
+    QMetaObject::invokeMethod(this, &TFormVertamo::FirstStartSetup, Qt::QueuedConnection);
+  else if (options_.startClient)
+    StartClient();
   // 6. Hints in Arial, 16 pixels.
   QFont hintFont(QStringLiteral("Arial"));
   hintFont.setPixelSize(16);
@@ -346,6 +350,9 @@ void TFormVertamo::FormClose() {
   // The report window stores its settings as it closes.
   if (FormView) FormView->close();
   if (logLast_) logLast_->close();
+  // A settings dialog still open goes without storing anything (hiding ends
+  // its modal loop): the settings it writes to are closed here.
+  for (TFormSetup* dialog : findChildren<TFormSetup*>()) dialog->hide();
   // 8. The main settings reach the disk.
   settings_.CloseMainIni();
 }
@@ -757,6 +764,13 @@ void TFormVertamo::mSetupClick() {
   ShowServerCaption();
   if (settings_.MainIni) settings_.MainIni->Save();
   if (result.reconnect) Reconnect();
+}
+
+void TFormVertamo::FirstStartSetup() {
+  if (closed_) return;
+  mSetupClick();
+  // OK with a changed profile has connected already.
+  if (!client_ && !closed_) StartClient();
 }
 
 void TFormVertamo::mCloseClick() { close(); }

@@ -83,6 +83,9 @@ struct TFormOptions {
   IAudioOutput* audio = nullptr;
   // The sound thread runs but plays nothing (--mute).
   bool muteSounds = false;
+  // Settings that name no server (a first start) open the settings dialog once
+  // the window is up; the connection starts when the dialog closes.
+  bool setupWhenUnconfigured = false;
 };
 
 // Progress of the catalogue load as the status texts tell it: `done` of
@@ -227,6 +230,7 @@ class TFormVertamo : public QMainWindow {
   void StopSounds();
   void ShowServerCaption();
   void mSetupClick();
+  void FirstStartSetup();
   void mCloseClick();
   TValInd* Counter(TCounterKind kind) const;
   QWidget* Overlay(int index) const;

@@ -30,7 +30,11 @@ struct Options {
 void Describe(QCoreApplication& app, QCommandLineParser& parser, const Options& options) {
   QCoreApplication::setApplicationName("Vertamo");
   QCoreApplication::setApplicationVersion(VERTAMO_VERSION);
-  parser.setApplicationDescription("Vertamo: the workstation of a lift dispatch service.");
+  parser.setApplicationDescription(
+      "Vertamo: the workstation of a lift dispatch service.\n"
+      "Work folder (settings Vertamo.ini, picture cache, logs): ~/.local/share/Vertamo,\n"
+      "or $XDG_DATA_HOME/Vertamo when XDG_DATA_HOME is set; the demo keeps its own,\n"
+      "Vertamo-demo, beside it. Settings that name no server open the settings dialog.");
   parser.addHelpOption();
   parser.addVersionOption();
   parser.addOption(options.workdir);
@@ -63,6 +67,7 @@ int main(int argc, char** argv) {
   // Window sizes are in screen pixels, whatever the screen's density.
   if (qEnvironmentVariableIsEmpty("QT_ENABLE_HIGHDPI_SCALING")) qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
   QApplication app(argc, argv);
+  QGuiApplication::setDesktopFileName(QStringLiteral("vertamo"));  // the menu entry, for the window's icon
   // From here on a SIGTERM or SIGINT closes the window the ordinary way, even
   // one that arrives before the window is up.
   vertamo::ui::TTerminationNotifier termination;
@@ -104,6 +109,7 @@ int main(int argc, char** argv) {
 
   vertamo::ui::TFormOptions formOptions;
   formOptions.muteSounds = parser.isSet(options.mute);
+  formOptions.setupWhenUnconfigured = true;  // a first start asks for the server
   vertamo::ui::TFormVertamo form(settings, formOptions);
   QObject::connect(&termination, &vertamo::ui::TTerminationNotifier::terminationRequested, &form, [&form] {
     if (form.close()) QApplication::quit();

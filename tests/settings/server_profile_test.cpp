@@ -176,6 +176,29 @@ TEST(ServerProfile, Validity) {
   }
 }
 
+TEST(ServerProfile, NamesAServerOnlyWithAnAddress) {
+  struct Case {
+    const char* file;
+    bool names;
+  };
+  const std::vector<Case> cases = {
+      {nullptr, false},
+      {"[FormVertamo]\r\nLeft=0\r\n", false},
+      {"[ServerInfo]\r\nName=x\r\nPort=9900\r\n", false},
+      {"[ServerInfo]\r\nIp=\r\n", false},
+      {"[ServerInfo]\r\nIp= \t \r\n", false},
+      {"[Other]\r\nIp=10.0.0.1\r\n", false},
+      {"[serverinfo]\r\nIp=10.0.0.1\r\n", true},
+      {"[ServerInfo]\r\nIp=localhost\r\n", true},
+  };
+  for (const Case& c : cases) {
+    TempFolder dir;
+    if (c.file) WriteWholeFile(dir.file("Vertamo.ini"), c.file);
+    const TFastIni ini(dir.file("Vertamo.ini"));
+    EXPECT_EQ(ProfileNamesServer(ini, "ServerInfo"), c.names) << (c.file ? c.file : "no file");
+  }
+}
+
 TEST(ServerProfile, ServerList) {
   TempFolder dir;
   WriteWholeFile(
