@@ -132,7 +132,7 @@ bool TOrvexClientThread::ShowStatusText(const std::string& text) {
     std::lock_guard<std::mutex> lock(statusMutex_);
     statusText_ = text;
   }
-  if (notifier_.ShowStatusText(text)) return true;
+  if (notifier_.Call<&IClientEvents::ShowStatusText>(text)) return true;
   if (!Stopping()) orphaned_ = true;
   return false;
 }
@@ -153,7 +153,7 @@ bool TOrvexClientThread::Cycle() {
   if (channel_.Link().Connected()) channel_.Link().Close();
   if (Stopping() || orphaned_) return false;
 
-  if (!notifier_.ClearMaps()) {
+  if (!notifier_.Call<&IClientEvents::ClearMaps>()) {
     if (!Stopping()) orphaned_ = true;
     return false;
   }
@@ -187,7 +187,7 @@ bool TOrvexClientThread::Cycle() {
   if (!Login()) return !Stopping() && stage_.load(std::memory_order_relaxed) != kStageRefused;
   if (!LoadCatalogue()) return !Stopping() && !orphaned_;
 
-  if (!notifier_.BuildMaps()) {
+  if (!notifier_.Call<&IClientEvents::BuildMaps>()) {
     if (!Stopping()) orphaned_ = true;
     return false;
   }
