@@ -37,7 +37,8 @@ bool CounterLine(TLoadContext& ctx, TCounterKind kind) {
   if (!ReadInts(ch, {{" X=", &layout.x}, {" Y=", &layout.y}, {" W=", &layout.w}, {" H=", &layout.h}}) ||
       !ch.LineStr(" FONTNAME=", kFontNameRead, layout.fontName) || !ch.LineInt(" VALUE=", value))
     return true;  // an incomplete line is ignored
-  return ctx.notifier.SetCounterLayout(kind, layout) && ctx.notifier.SetCounterValue(kind, value);
+  return ctx.notifier.Call<&IClientEvents::SetCounterLayout>(kind, layout) &&
+         ctx.notifier.Call<&IClientEvents::SetCounterValue>(kind, value);
 }
 
 bool ClockLine(TLoadContext& ctx) {
@@ -56,7 +57,7 @@ bool ClockLine(TLoadContext& ctx) {
   layout.transparent = transparent != 0;
   layout.bold = bold != 0;
   layout.italic = italic != 0;
-  return ctx.notifier.SetClockLayout(layout);
+  return ctx.notifier.Call<&IClientEvents::SetClockLayout>(layout);
 }
 
 bool SpeakerLine(TLoadContext& ctx) {
@@ -67,7 +68,7 @@ bool SpeakerLine(TLoadContext& ctx) {
                               {" H=", &layout.h},
                               {" CALL=", &layout.call}}))
     return true;
-  return ctx.notifier.SetSpeakerLayout(layout);
+  return ctx.notifier.Call<&IClientEvents::SetSpeakerLayout>(layout);
 }
 
 // Until END or a read failure (neither is an error). False only when a stop
@@ -107,7 +108,8 @@ bool LoadMaps(TLoadContext& ctx) {
   const std::string progress = Cp("Получение карты ");
   for (int i = 0; i < count; ++i) {
     if (!ctx.ShowStatus(progress + std::to_string(i + 1))) return false;
-    if (!ctx.notifier.ShowProgress(i + 1, count)) return false;  // the text carries no total
+    // The text carries no total.
+    if (!ctx.notifier.Call<&IClientEvents::ShowProgress>(i + 1, count)) return false;
     if (!ExpectRecord(ch, "MAP=", i)) return false;
     std::string name;
     int pict = 0;
@@ -181,7 +183,8 @@ bool LoadTexts(TLoadContext& ctx) {
   const std::string progress = Cp("Получение текста ");
   for (int i = 0; i < count; ++i) {
     if (!ctx.ShowStatus(progress + std::to_string(i))) return false;
-    if (!ctx.notifier.ShowProgress(i + 1, count)) return false;  // the text carries no total
+    // The text carries no total.
+    if (!ctx.notifier.Call<&IClientEvents::ShowProgress>(i + 1, count)) return false;
     if (!ExpectRecord(ch, "IDX=", i)) return false;
 
     MAPTEXT t;

@@ -106,22 +106,26 @@ TFeedStep ApplyChangeEvent(const TChangeEvent& event, TClientNotifier& notifier,
       if (event.wave && sound) sound->Play(*event.wave);
       return TFeedStep::Continue;
     case Kind::Log:
-      if (event.entry && !notifier.AddLogEntry(*event.entry)) return TFeedStep::Fail;
+      if (event.entry && !notifier.Call<&IClientEvents::AddLogEntry>(*event.entry)) return TFeedStep::Fail;
       return TFeedStep::Continue;
     case Kind::Update:
-      if (event.idx && !notifier.SetObjectState(event.object, *event.idx)) return TFeedStep::Fail;
-      if (event.hint && !notifier.SetObjectHint(event.object, *event.hint)) return TFeedStep::Fail;
-      if (event.caption && !notifier.SetObjectCaption(event.object, *event.caption)) return TFeedStep::Fail;
+      if (event.idx && !notifier.Call<&IClientEvents::SetObjectState>(event.object, *event.idx))
+        return TFeedStep::Fail;
+      if (event.hint && !notifier.Call<&IClientEvents::SetObjectHint>(event.object, *event.hint))
+        return TFeedStep::Fail;
+      if (event.caption && !notifier.Call<&IClientEvents::SetObjectCaption>(event.object, *event.caption))
+        return TFeedStep::Fail;
       // -1 means "no colour" and is skipped altogether.
       if (event.capColor && *event.capColor != -1 &&
-          !notifier.SetObjectCapColor(event.object, *event.capColor))
+          !notifier.Call<&IClientEvents::SetObjectCapColor>(event.object, *event.capColor))
         return TFeedStep::Fail;
       return TFeedStep::Continue;
     case Kind::Counter:
-      if (event.value && !notifier.SetCounterValue(event.counter, *event.value)) return TFeedStep::Fail;
+      if (event.value && !notifier.Call<&IClientEvents::SetCounterValue>(event.counter, *event.value))
+        return TFeedStep::Fail;
       return TFeedStep::Continue;
     case Kind::Speaker:
-      if (event.value && !notifier.SetSpeakerCall(*event.value)) return TFeedStep::Fail;
+      if (event.value && !notifier.Call<&IClientEvents::SetSpeakerCall>(*event.value)) return TFeedStep::Fail;
       return TFeedStep::Continue;
     case Kind::Other:
       return TFeedStep::Continue;

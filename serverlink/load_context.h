@@ -42,7 +42,7 @@ struct TLoadContext {
 
   // Text in code page 1251.
   bool ShowStatus(const std::string& text) const {
-    return showStatus ? showStatus(text) : notifier.ShowStatusText(text);
+    return showStatus ? showStatus(text) : notifier.Call<&IClientEvents::ShowStatusText>(text);
   }
   // Writes (or has the writer write) one received picture to the cache.
   void CachePicture(const std::string& path, const Image& picture) const {

@@ -37,13 +37,11 @@ TOrvexClientThread::TOrvexClientThread(const SERVERINFO& profile, std::string wo
       notifier_(handOver_, events),
       log_(workFolder_, profile.Debug),
       channel_(
-          stop_, [this](std::string_view message) { log_.WriteLine(message); }, profile.Debug) {
+          stop_, [this](std::string_view message) { log_.WriteLine(message); }, profile.Debug),
+      requests_(handOver_) {
   if (!workFolder_.empty() && workFolder_.back() != '/') workFolder_ += '/';
   // A request wait of the main thread wakes for every hand-over, to run it.
-  handOver_.SetPendingSignal([this] {
-    { std::lock_guard<std::mutex> lock(slotMutex_); }
-    slotCv_.notify_all();
-  });
+  handOver_.SetPendingSignal([this] { requests_.Wake(); });
   if (profile_.CacheEnable) cacheWriter_ = std::make_unique<TCacheWriter>();
   feed_ = std::make_unique<TChangeFeed>(channel_, notifier_, sound_,
                                         [this](const std::string& text) { return ShowStatusText(text); });
@@ -61,8 +59,7 @@ void TOrvexClientThread::Start() {
 void TOrvexClientThread::Terminate() {
   stop_.Request();
   handOver_.RequestStop();
-  { std::lock_guard<std::mutex> lock(slotMutex_); }
-  slotCv_.notify_all();
+  requests_.Wake();
 }
 
 void TOrvexClientThread::WaitFor() {
@@ -132,7 +129,7 @@ bool TOrvexClientThread::ShowStatusText(const std::string& text) {
     std::lock_guard<std::mutex> lock(statusMutex_);
     statusText_ = text;
   }
-  if (notifier_.ShowStatusText(text)) return true;
+  if (notifier_.Call<&IClientEvents::ShowStatusText>(text)) return true;
   if (!Stopping()) orphaned_ = true;
   return false;
 }
@@ -153,7 +150,7 @@ bool TOrvexClientThread::Cycle() {
   if (channel_.Link().Connected()) channel_.Link().Close();
   if (Stopping() || orphaned_) return false;
 
-  if (!notifier_.ClearMaps()) {
+  if (!notifier_.Call<&IClientEvents::ClearMaps>()) {
     if (!Stopping()) orphaned_ = true;
     return false;
   }
@@ -187,7 +184,7 @@ bool TOrvexClientThread::Cycle() {
   if (!Login()) return !Stopping() && stage_.load(std::memory_order_relaxed) != kStageRefused;
   if (!LoadCatalogue()) return !Stopping() && !orphaned_;
 
-  if (!notifier_.BuildMaps()) {
+  if (!notifier_.Call<&IClientEvents::BuildMaps>()) {
     if (!Stopping()) orphaned_ = true;
     return false;
   }
@@ -259,11 +256,7 @@ bool TOrvexClientThread::PollChanges() {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timings_.pollPeriodMs);
     for (;;) {
       ServeRequest();
-      std::unique_lock<std::mutex> lock(slotMutex_);
-      const bool woken = slotCv_.wait_until(lock, deadline, [&] {
-        return stop_.IsRequested() || requestPending_.load(std::memory_order_relaxed) ||
-               listRequestPending_.load(std::memory_order_relaxed);
-      });
+      const bool woken = requests_.WaitForRequest(deadline, stop_);
       if (stop_.IsRequested()) return false;
       if (!woken) break;  // the second is over
     }
@@ -273,21 +266,10 @@ bool TOrvexClientThread::PollChanges() {
 }
 
 void TOrvexClientThread::ServeRequest() {
-  bool list = false;
-  unsigned long long id = 0;
-  std::string request;
-  {
-    std::lock_guard<std::mutex> lock(slotMutex_);
-    if (requestPending_.load(std::memory_order_relaxed)) {
-      list = false;
-    } else if (listRequestPending_.load(std::memory_order_relaxed)) {
-      list = true;
-    } else {
-      return;
-    }
-    id = requestId_;
-    request = request_;
-  }
+  TRequestSlot::TTaken taken;
+  if (!requests_.Take(taken)) return;
+  const bool list = taken.list;
+  const std::string& request = taken.request;
 
   std::string reply;
   std::vector<std::string> lines;
@@ -303,99 +285,21 @@ void TOrvexClientThread::ServeRequest() {
       }
     }
   }
-
-  {
-    std::lock_guard<std::mutex> lock(slotMutex_);
-    // A request the main thread withdrew in the meantime gets no reply: the
-    // answer would otherwise land in the slot of a later request.
-    if (requestId_ != id) return;
-    if (!list && requestPending_.load(std::memory_order_relaxed)) {
-      reply_ = std::move(reply);
-      requestPending_.store(false, std::memory_order_release);
-    } else if (list && listRequestPending_.load(std::memory_order_relaxed)) {
-      replyList_ = std::move(lines);
-      listRequestPending_.store(false, std::memory_order_release);
-    }
-  }
-  slotCv_.notify_all();
-}
-
-void TOrvexClientThread::WithdrawLocked(std::atomic<bool>& pending) {
-  pending.store(false, std::memory_order_release);
-  ++requestId_;
-  slotCv_.notify_all();  // a request wait of another caller ends at once
-}
-
-bool TOrvexClientThread::AwaitAnswer(std::unique_lock<std::mutex>& lock, unsigned long long id,
-                                     std::atomic<bool>& pending, int waitMs) {
-  const auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
-  const auto settled = [&] { return requestId_ != id || !pending.load(std::memory_order_relaxed); };
-  for (;;) {
-    const bool woken =
-        slotCv_.wait_until(lock, deadline, [&] { return settled() || handOver_.HasPending(); });
-    if (settled() || !woken || Clock::now() >= deadline) break;
-    // The worker waits in a hand-over for this very thread, and serves the
-    // request only after it: run the hand-over here, then wait on.
-    lock.unlock();
-    try {
-      handOver_.ServePending();
-    } catch (...) {
-      lock.lock();
-      if (requestId_ == id) WithdrawLocked(pending);
-      throw;
-    }
-    lock.lock();
-  }
-  if (requestId_ == id && !pending.load(std::memory_order_relaxed)) return true;
-  // Time-out (or withdrawn by another request): the request is withdrawn.
-  WithdrawLocked(pending);
-  return false;
+  requests_.Answer(taken, std::move(reply), std::move(lines));
 }
 
 bool TOrvexClientThread::SendCommand(std::string_view request) {
-  std::unique_lock<std::mutex> lock(slotMutex_);
-  if (requestPending_.load(std::memory_order_relaxed)) {
-    WithdrawLocked(requestPending_);
-    return false;
-  }
-  request_.assign(request);
-  const unsigned long long id = ++requestId_;
-  listRequestPending_.store(false, std::memory_order_release);
-  requestPending_.store(true, std::memory_order_release);
-  slotCv_.notify_all();
-  return AwaitAnswer(lock, id, requestPending_, commandWaitMs_) && !reply_.empty();
+  return requests_.SendCommand(request, commandWaitMs_);
 }
 
 bool TOrvexClientThread::SendListCommand(std::string_view request) {
-  std::unique_lock<std::mutex> lock(slotMutex_);
-  if (requestPending_.load(std::memory_order_relaxed)) {
-    WithdrawLocked(requestPending_);
-    return false;
-  }
-  if (listRequestPending_.load(std::memory_order_relaxed)) {
-    WithdrawLocked(listRequestPending_);
-    return false;
-  }
-  request_.assign(request);
-  const unsigned long long id = ++requestId_;
-  listRequestPending_.store(true, std::memory_order_release);
-  slotCv_.notify_all();
-  return AwaitAnswer(lock, id, listRequestPending_, listCommandWaitMs_) && !replyList_.empty();
+  return requests_.SendListCommand(request, listCommandWaitMs_);
 }
 
-std::string TOrvexClientThread::Reply() const {
-  std::lock_guard<std::mutex> lock(slotMutex_);
-  return reply_;
-}
+std::string TOrvexClientThread::Reply() const { return requests_.Reply(); }
 
-std::vector<std::string> TOrvexClientThread::ReplyList() const {
-  std::lock_guard<std::mutex> lock(slotMutex_);
-  return replyList_;
-}
+std::vector<std::string> TOrvexClientThread::ReplyList() const { return requests_.ReplyList(); }
 
-void TOrvexClientThread::ClearReplyList() {
-  std::lock_guard<std::mutex> lock(slotMutex_);
-  replyList_.clear();
-}
+void TOrvexClientThread::ClearReplyList() { requests_.ClearReplyList(); }
 
 }  // namespace vertamo

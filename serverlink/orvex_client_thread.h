@@ -21,7 +21,6 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -33,6 +32,7 @@
 #include "serverlink/client_events.h"
 #include "serverlink/client_log.h"
 #include "serverlink/line_channel.h"
+#include "serverlink/request_slot.h"
 #include "settings/server_profile.h"
 
 namespace vertamo {
@@ -134,8 +134,8 @@ class TOrvexClientThread {
   std::string Reply() const;
   std::vector<std::string> ReplyList() const;
   void ClearReplyList();
-  bool RequestPending() const { return requestPending_.load(std::memory_order_acquire); }
-  bool ListRequestPending() const { return listRequestPending_.load(std::memory_order_acquire); }
+  bool RequestPending() const { return requests_.RequestPending(); }
+  bool ListRequestPending() const { return requests_.ListRequestPending(); }
 
   // A list reply never grows beyond this many lines; a longer one ends like a
   // failed read (the server is then out of step and the feed resynchronises).
@@ -148,14 +148,8 @@ class TOrvexClientThread {
   bool Login();
   bool LoadCatalogue();
   bool PollChanges();
+  // Sends the slot's request, if any, and puts the server's answer back.
   void ServeRequest();
-  // Lowers a pending flag and invalidates the request it stood for (slotMutex_ held).
-  void WithdrawLocked(std::atomic<bool>& pending);
-  // Main thread, slotMutex_ held by lock: waits up to waitMs for the answer to
-  // request `id` (true), running meanwhile every hand-over the worker waits
-  // in; withdraws the request when no answer came (false).
-  bool AwaitAnswer(std::unique_lock<std::mutex>& lock, unsigned long long id, std::atomic<bool>& pending,
-                   int waitMs);
   // Stores the status text and hands it to the main thread.
   bool ShowStatusText(const std::string& text);
   bool Stopping() const { return stop_.IsRequested(); }
@@ -187,17 +181,8 @@ class TOrvexClientThread {
   mutable std::mutex statusMutex_;
   std::string statusText_;
 
-  // Request slots. The pending flags are atomics so that Stage-like readers
-  // need no lock; the texts are guarded by slotMutex_, whose condition wakes
-  // the worker's polling wait and the main thread's request wait.
-  mutable std::mutex slotMutex_;
-  std::condition_variable slotCv_;
-  std::string request_;
-  std::string reply_;
-  std::vector<std::string> replyList_;
-  std::atomic<bool> requestPending_{false};
-  std::atomic<bool> listRequestPending_{false};
-  unsigned long long requestId_ = 0;                            // changes with every request and withdrawal
+  // The main window's requests, served between two polls.
+  TRequestSlot requests_;
   int commandWaitMs_ = TClientTimings{}.commandWaitMs;          // main thread only
   int listCommandWaitMs_ = TClientTimings{}.listCommandWaitMs;  // main thread only
 

@@ -253,7 +253,7 @@ bool LoadPictureSets(TLoadContext& ctx) {
       continue;
     }
     if (!ctx.ShowStatus(progress + name)) return false;
-    if (!ctx.notifier.ShowProgress(++setsDone, setTotal)) return false;
+    if (!ctx.notifier.Call<&IClientEvents::ShowProgress>(++setsDone, setTotal)) return false;
     const bool cached = ctx.cacheEnable && PictureSetFromCache(ctx, i);
     if (!cached && !DownloadPictureSet(ctx, i)) return false;
     object->Pictures = sets.FindSet(name);

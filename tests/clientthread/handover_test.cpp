@@ -239,7 +239,7 @@ TEST(HandOver, ARoutineThatRebuildsTheWindowsWaitsForTheEventLoopNotForServePend
   testing::TEventRecorder events(model);
   TClientNotifier notifier(handOver, events);
   std::promise<bool> cleared;
-  std::thread worker([&] { cleared.set_value(notifier.ClearMaps()); });
+  std::thread worker([&] { cleared.set_value(notifier.Call<&IClientEvents::ClearMaps>()); });
   ASSERT_TRUE(executor.WaitPosted(1));
   EXPECT_FALSE(handOver.HasPending());
   EXPECT_FALSE(handOver.ServePending());
@@ -397,25 +397,27 @@ TEST(ClientNotifier, EveryEventReachesTheMainThreadWithItsValues) {
   THandOver handOver(main);
   TClientNotifier notifier(handOver, recorder);
   std::thread worker([&] {
-    EXPECT_TRUE(notifier.ClearMaps());
-    EXPECT_TRUE(notifier.ShowStatusText("abc"));
-    EXPECT_TRUE(notifier.ShowProgress(3, 10));
-    EXPECT_TRUE(notifier.SetCounterLayout(TCounterKind::OhrAlr, {1, 2, 3, 4, "Arial"}));
-    EXPECT_TRUE(notifier.SetCounterValue(TCounterKind::PuErr, 7));
-    EXPECT_TRUE(notifier.SetClockLayout({5, 6, 7, 8, "Tahoma", 255, 65280, 12, true, false, true}));
-    EXPECT_TRUE(notifier.SetSpeakerLayout({9, 10, 11, 12, 1}));
-    EXPECT_TRUE(notifier.SetSpeakerCall(2));
-    EXPECT_TRUE(notifier.SetObjectState(3, 4));
-    EXPECT_TRUE(notifier.SetObjectHint(3, "h"));
-    EXPECT_TRUE(notifier.SetObjectCaption(3, "c"));
-    EXPECT_TRUE(notifier.SetObjectCapColor(3, 255));
+    EXPECT_TRUE(notifier.Call<&IClientEvents::ClearMaps>());
+    EXPECT_TRUE(notifier.Call<&IClientEvents::ShowStatusText>("abc"));
+    EXPECT_TRUE(notifier.Call<&IClientEvents::ShowProgress>(3, 10));
+    EXPECT_TRUE(notifier.Call<&IClientEvents::SetCounterLayout>(TCounterKind::OhrAlr,
+                                                                TCounterLayout{1, 2, 3, 4, "Arial"}));
+    EXPECT_TRUE(notifier.Call<&IClientEvents::SetCounterValue>(TCounterKind::PuErr, 7));
+    EXPECT_TRUE(notifier.Call<&IClientEvents::SetClockLayout>(
+        TClockLayout{5, 6, 7, 8, "Tahoma", 255, 65280, 12, true, false, true}));
+    EXPECT_TRUE(notifier.Call<&IClientEvents::SetSpeakerLayout>(TSpeakerLayout{9, 10, 11, 12, 1}));
+    EXPECT_TRUE(notifier.Call<&IClientEvents::SetSpeakerCall>(2));
+    EXPECT_TRUE(notifier.Call<&IClientEvents::SetObjectState>(3, 4));
+    EXPECT_TRUE(notifier.Call<&IClientEvents::SetObjectHint>(3, "h"));
+    EXPECT_TRUE(notifier.Call<&IClientEvents::SetObjectCaption>(3, "c"));
+    EXPECT_TRUE(notifier.Call<&IClientEvents::SetObjectCapColor>(3, 255));
     TLogEntry entry;
     entry.object = 1;
     entry.color = 2;
     entry.fontColor = 3;
     entry.texts = {"a", "b", "c", "d", "e", "f"};
-    EXPECT_TRUE(notifier.AddLogEntry(entry));
-    EXPECT_TRUE(notifier.BuildMaps());
+    EXPECT_TRUE(notifier.Call<&IClientEvents::AddLogEntry>(entry));
+    EXPECT_TRUE(notifier.Call<&IClientEvents::BuildMaps>());
   });
   worker.join();
   EXPECT_EQ(recorder.Events(), (std::vector<std::string>{

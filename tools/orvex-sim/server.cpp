@@ -21,13 +21,11 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <thread>
-#include <tuple>
 
 #include "platform/cp1251.h"
-#include "codec/base64.h"
-#include "codec/picture_checksum.h"
 #include "tools/orvex-sim/connection.h"
 #include "tools/orvex-sim/pictures.h"
+#include "tools/orvex-sim/replies.h"
 #include "tools/orvex-sim/wire.h"
 
 namespace orvexsim {
@@ -35,29 +33,6 @@ namespace orvexsim {
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
-
-// The faults that apply to one step of one connection.
-class ActiveFaults {
- public:
-  ActiveFaults() = default;
-  explicit ActiveFaults(std::vector<Fault> faults) : faults_(std::move(faults)) {}
-  const Fault* Find(FaultKind kind) const {
-    for (const Fault& f : faults_)
-      if (f.kind == kind) return &f;
-    return nullptr;
-  }
-  bool Has(FaultKind kind) const { return Find(kind) != nullptr; }
-  // `value` of the fault, or `otherwise` when it is not above 0.
-  int Value(FaultKind kind, int otherwise) const {
-    const Fault* f = Find(kind);
-    return f && f->value > 0 ? f->value : otherwise;
-  }
-
- private:
-  std::vector<Fault> faults_;
-};
-
-std::string EndWord(const ActiveFaults& f) { return f.Has(FaultKind::LowerCase) ? "end" : "END"; }
 
 }  // namespace
 
@@ -148,7 +123,7 @@ namespace {
 class Session {
  public:
   Session(Server::Impl& server, int fd, int number)
-      : s_(server), conn_(fd, server.stopFd), number_(number), view_(server.catalog.get()) {}
+      : s_(server), conn_(fd, server.stopFd), number_(number), feed_(server.catalog.get()) {}
 
   void Run() {
     if (Greeting()) {
@@ -276,10 +251,10 @@ class Session {
     if (account) {
       // From here on the connection follows the district: whatever happens
       // after the verdict reaches its feed.
-      s_.world->Subscribe(&view_, &cursor_);
-      told_ = LayoutCounts();
+      s_.world->Subscribe(&feed_.view, &cursor_);
+      feed_.told = LayoutCounts(scenario(), feed_.view);
       loginAt_ = SteadyClock::now();
-      timelineDone_.assign(scenario().feed.timeline.size(), false);
+      feed_.timelineDone.assign(scenario().feed.timeline.size(), false);
     }
     if (!SendReply({verdict}, lf)) return false;
     if (stalled_) {
@@ -287,13 +262,6 @@ class Session {
       return false;
     }
     return account != nullptr;
-  }
-
-  // Counter values as GETMAP gives them.
-  Counts LayoutCounts() const {
-    if (scenario().feed.deriveCounters) return view_.Derive();
-    const Layout& l = scenario().layout;
-    return Counts{l.liftBreak.value, l.ohrAlr.value, l.puErr.value, l.speaker.call};
   }
 
   bool Serve(const Request& r) {
@@ -304,27 +272,28 @@ class Session {
       case RequestKind::Remote:
         return true;
       case RequestKind::GetMap:
-        return SendReply(GetMap(f), f);
+        feed_.told = LayoutCounts(scenario(), feed_.view);
+        return SendReply(GetMapReply(scenario(), feed_.told, f), f);
       case RequestKind::GetMapObj:
-        return SendReply(GetMapObj(f), f);
+        return SendReply(GetMapObjReply(*s_.catalog, feed_.view, f), f);
       case RequestKind::GetText:
-        return SendReply(GetText(f), f);
+        return SendReply(GetTextReply(scenario(), f), f);
       case RequestKind::GetPictMap:
-        return SendReply(GetPictMap(*r.map, false, f), f);
+        return SendReply(GetPictMapReply(scenario(), *s_.pictures, *r.map, false, f), f);
       case RequestKind::GetPictMapCs:
-        return SendReply(GetPictMap(*r.map, true, f), f);
+        return SendReply(GetPictMapReply(scenario(), *s_.pictures, *r.map, true, f), f);
       case RequestKind::GetPictIml:
-        return SendReply(GetPictIml(*r.obj, false, f), f);
+        return SendReply(GetPictImlReply(*s_.catalog, *s_.pictures, *r.obj, false, f), f);
       case RequestKind::GetPictImlCs:
-        return SendReply(GetPictIml(*r.obj, true, f), f);
+        return SendReply(GetPictImlReply(*s_.catalog, *s_.pictures, *r.obj, true, f), f);
       case RequestKind::GetChanges:
         return SendReply(GetChanges(f), f);
       case RequestKind::MouseDownObj:
-        return SendReply(MouseDown(*r.obj, f), f);
+        return SendReply(MouseDownReply(scenario(), *r.obj, f), f);
       case RequestKind::Report:
-        return SendReply(Report(r.report, f), f);
+        return SendReply(ReportReply(*s_.catalog, feed_.view, r.report, f), f);
       case RequestKind::StartSpeak:
-        if (*r.obj >= 0 && *r.obj < view_.ObjectCount()) s_.world->AnswerCall(*r.obj);
+        if (*r.obj >= 0 && *r.obj < feed_.view.ObjectCount()) s_.world->AnswerCall(*r.obj);
         return SendReply({"OK"}, f);
       case RequestKind::EndSpeak:
         return SendReply({"OK"}, f);
@@ -334,260 +303,24 @@ class Session {
     return true;
   }
 
-  // Number of record `k` as sent: one too high for the record a
-  // WrongRecordNumber fault names (its value, default the first).
-  static int Numbered(int k, const ActiveFaults& f) {
-    const Fault* w = f.Find(FaultKind::WrongRecordNumber);
-    return w && k == std::max(0, w->value) ? k + 1 : k;
-  }
-  static bool Missing(int k, const ActiveFaults& f) {
-    const Fault* m = f.Find(FaultKind::MissingKey);
-    return m && k == std::max(0, m->value);
-  }
-
-  std::vector<std::string> GetMap(const ActiveFaults& f) {
-    const Scenario& s = scenario();
-    std::vector<std::string> lines;
-    const int n = static_cast<int>(s.maps.size());
-    lines.push_back("MAPCOUNT=" + std::to_string(n));
-    for (int i = 0; i < n; ++i) {
-      std::string line = "MAP=" + std::to_string(Numbered(i, f)) + TextItem("NAME", s.maps[i].name);
-      if (!Missing(i, f)) line += IntItem("PICT", s.maps[i].HasPicture() ? 1 : 0);
-      lines.push_back(std::move(line));
-    }
-    const Counts counts = LayoutCounts();
-    told_ = counts;
-    const std::tuple<const char*, const CounterLayout*, int> counters[] = {
-        {"LIFTBREAK", &s.layout.liftBreak, counts.liftBreak},
-        {"OHRALR", &s.layout.ohrAlr, counts.ohrAlr},
-        {"PUERR", &s.layout.puErr, counts.puErr}};
-    for (const auto& [word, c, value] : counters) {
-      if (!c->present) continue;
-      lines.push_back(word + IntItem("X", c->x) + IntItem("Y", c->y) + IntItem("W", c->w) +
-                      IntItem("H", c->h) + TextItem("FONTNAME", c->fontName) + IntItem("VALUE", value));
-    }
-    if (const ClockLayout& c = s.layout.clock; c.present)
-      lines.push_back("CLOCK" + IntItem("X", c.x) + IntItem("Y", c.y) + IntItem("W", c.w) +
-                      IntItem("H", c.h) + TextItem("FONTNAME", c.fontName) + IntItem("COLOR", c.color) +
-                      IntItem("FONTCOLOR", c.fontColor) + IntItem("FONTSIZE", c.fontSize) +
-                      IntItem("TRANSPARENT", c.transparent) + IntItem("BOLD", c.bold) +
-                      IntItem("ITALIC", c.italic));
-    if (const SpeakerLayout& c = s.layout.speaker; c.present)
-      lines.push_back("SPEAKER" + IntItem("X", c.x) + IntItem("Y", c.y) + IntItem("W", c.w) +
-                      IntItem("H", c.h) + IntItem("CALL", counts.speaker));
-    lines.push_back(EndWord(f));
-    return lines;
-  }
-
-  std::vector<std::string> GetMapObj(const ActiveFaults& f) {
-    const Scenario& s = scenario();
-    std::vector<std::string> lines;
-    const int n = static_cast<int>(s.objects.size());
-    lines.reserve(n + 1);
-    lines.push_back("OBJCOUNT=" + std::to_string(n));
-    for (int i = 0; i < n; ++i) {
-      const ObjectDef& o = s.objects[i];
-      const ObjectState& st = view_.Object(i);
-      std::string line = "OBJ=" + std::to_string(Numbered(i, f));
-      line += IntItem("MAP", o.map) + IntItem("X", o.x) + IntItem("Y", o.y) + TextItem("NAME", o.name) +
-              IntItem("TYPE", o.type) + TextItem("IML", o.iml) + IntItem("PCOUNT", s_.catalog->PCount(i)) +
-              IntItem("IDX", st.idx);
-      if (!Missing(i, f)) line += TextItemCp1251("HINT", st.hint);
-      if (o.capVisible) line += IntItem("CAPVISIBLE", *o.capVisible);
-      if (o.cx) line += IntItem("CX", *o.cx);
-      if (o.cy) line += IntItem("CY", *o.cy);
-      if (st.caption) line += TextItemCp1251("CAPTION", *st.caption);
-      if (st.capColor) line += IntItem("CAPCOLOR", *st.capColor);
-      lines.push_back(std::move(line));
-    }
-    return lines;
-  }
-
-  std::vector<std::string> GetText(const ActiveFaults& f) {
-    const Scenario& s = scenario();
-    std::vector<std::string> lines;
-    const int n = static_cast<int>(s.texts.size());
-    lines.push_back("TEXTCOUNT=" + std::to_string(n));
-    for (int i = 0; i < n; ++i) {
-      const TextDef& t = s.texts[i];
-      std::string line = "IDX=" + std::to_string(Numbered(i, f));
-      line += IntItem("MAP", t.map) + IntItem("X", t.x) + IntItem("Y", t.y) + IntItem("W", t.w) +
-              IntItem("H", t.h);
-      if (!Missing(i, f)) line += TextItem("CAPTION", t.caption);
-      if (t.fontName) line += TextItem("FONTNAME", *t.fontName);
-      if (t.videoTag) line += TextItem("VIDEOTAG", *t.videoTag);
-      const std::pair<const char*, const std::optional<int>*> ints[] = {
-          {"TRANSPARENT", &t.transparent}, {"VISIBLE", &t.visible},     {"AUTOSIZE", &t.autoSize},
-          {"WORDWRAP", &t.wordWrap},       {"BOLD", &t.bold},           {"ITALIC", &t.italic},
-          {"UNDERLINE", &t.underline},     {"STRIKEOUT", &t.strikeOut}, {"ALIGNMENT", &t.alignment},
-          {"LAYOUT", &t.layout},           {"COLOR", &t.color},         {"FONTCOLOR", &t.fontColor},
-          {"FONTSIZE", &t.fontSize},       {"CHARSET", &t.charset},     {"PITCH", &t.pitch},
-          {"ACTION", &t.action},           {"APARAM", &t.aparam}};
-      for (const auto& [key, value] : ints)
-        if (*value) line += IntItem(key, **value);
-      lines.push_back(std::move(line));
-    }
-    return lines;
-  }
-
-  // Base64 of a picture, spoiled as a fault asks.
-  static std::string DataValue(const EncodedPicture& p, const ActiveFaults& f) {
-    if (f.Has(FaultKind::NotPng)) return vertamo::Base64Encode("this is not a PNG picture");
-    if (f.Has(FaultKind::Base64WrongLength))
-      return p.base64.substr(0, p.base64.empty() ? 0 : p.base64.size() - 1);
-    return p.base64;
-  }
-
-  std::vector<std::string> GetPictMap(int map, bool checksum, const ActiveFaults& f) {
-    const Scenario& s = scenario();
-    if (map < 0 || map >= static_cast<int>(s.maps.size()) || !s.maps[map].HasPicture())
-      return {"ERROR No picture for map " + std::to_string(map)};
-    const EncodedPicture& p = s_.pictures->Map(map);
-    std::string head = "MAP=" + std::to_string(f.Has(FaultKind::WrongRecordNumber) ? map + 1 : map);
-    if (checksum) {
-      head += IntItem("TRANSPARENT", s.maps[map].transparent);
-      uint32_t sum = p.sum + (f.Has(FaultKind::BadChecksum) ? 1 : 0);
-      if (!f.Has(FaultKind::MissingKey)) head += " CS=\"" + vertamo::FormatPictureChecksum(sum) + "\"";
-      return {head};
-    }
-    head += IntItem("W", p.width);
-    if (!f.Has(FaultKind::MissingKey)) head += IntItem("H", p.height);
-    return {head, "DATA=\"" + DataValue(p, f) + "\""};
-  }
-
-  std::vector<std::string> GetPictIml(int obj, bool checksum, const ActiveFaults& f) {
-    const Scenario& s = scenario();
-    const int set = (obj >= 0 && obj < s_.catalog->ObjectCount()) ? s_.catalog->SetOf(obj) : -1;
-    if (set < 0) return {"ERROR No picture set for object " + std::to_string(obj)};
-    const PictureSetDef& def = s.pictureSets[set];
-    const int pcount = s_.catalog->PCount(obj);
-    std::string head = "OBJ=" + std::to_string(f.Has(FaultKind::WrongRecordNumber) ? obj + 1 : obj);
-    head += IntItem("PCOUNT", pcount);
-    if (checksum) {
-      head += IntItem("TRANSPARENT", def.transparent);
-      uint32_t sum = s_.pictures->SetSum(set, pcount) + (f.Has(FaultKind::BadChecksum) ? 1 : 0);
-      if (!f.Has(FaultKind::MissingKey)) head += " CS=\"" + vertamo::FormatPictureChecksum(sum) + "\"";
-      return {head};
-    }
-    const EncodedPicture& first = s_.pictures->SetPicture(set, 0);
-    head += IntItem("W", first.width) + IntItem("H", first.height);
-    if (!f.Has(FaultKind::MissingKey)) head += IntItem("TRANSPARENT", def.transparent);
-    std::vector<std::string> lines{head};
-    for (int j = 0; j < pcount; ++j) {
-      const EncodedPicture& p = s_.pictures->SetPicture(set, j);
-      lines.push_back("DATA" + std::to_string(j) + "=\"" + (j == 0 ? DataValue(p, f) : p.base64) + "\"");
-    }
-    return lines;
-  }
-
+  // The district's lines since the last poll go into the reply.
   std::vector<std::string> GetChanges(const ActiveFaults& f) {
-    const Scenario& s = scenario();
-    ++polls_;
-    std::vector<std::string> lines;
-    // Every line sent changes what this connection's objects show.
-    auto add = [&](std::string line) {
-      view_.ApplyLine(line);
-      NoteCounterLine(line, &told_);
-      lines.push_back(std::move(line));
-    };
     std::vector<std::string> world;
     if (!s_.world->LinesSince(&cursor_, &world)) {
       // The events it missed are gone: the client must load everything again.
       world.assign(1, "RELOAD");
     }
-    for (auto& line : world) add(std::move(line));
     const double elapsed = std::chrono::duration<double>(SteadyClock::now() - loginAt_).count();
-    for (size_t i = 0; i < s.feed.timeline.size(); ++i) {
-      const TimedLines& t = s.feed.timeline[i];
-      if (timelineDone_[i]) continue;
-      if ((t.poll && *t.poll == polls_) || (t.second && elapsed >= *t.second)) {
-        timelineDone_[i] = true;
-        for (const auto& line : t.lines) add(vertamo::Utf8ToCp1251(line));
-      }
-    }
-    const int objects = view_.ObjectCount();
-    for (int k = 0; k < s_.floodLines && objects > 0; ++k) {
-      const int obj = floodNext_;
-      floodNext_ = (floodNext_ + 1) % objects;
-      const int pcount = s_.catalog->PCount(obj);
-      const int idx = pcount > 0 ? (view_.Object(obj).idx + 1) % pcount : 0;
-      add("UPDATE" + IntItem("OBJ", obj) + IntItem("IDX", idx));
-    }
-    if (f.Has(FaultKind::UpdateWithoutObj)) add("UPDATE IDX=1");
-    if (f.Has(FaultKind::WrongRecordNumber)) add("UPDATE" + IntItem("OBJ", objects) + IntItem("IDX", 0));
-    if (f.Has(FaultKind::MissingKey))
-      add("LOG OBJ=0 COLOR=255 FONTCOLOR=0" + TextItem("T0", "01.01.2000") + TextItem("T1", "00:00:00") +
-          TextItem("T2", "?") + TextItem("T3", "?") + TextItem("T4", "?"));
-    if (s.feed.deriveCounters) CounterLines(view_.Derive(), &told_, &lines);
-    if (f.Has(FaultKind::Reload)) lines.push_back("RELOAD");
-    lines.push_back(EndWord(f));
-    return lines;
-  }
-
-  std::vector<std::string> MouseDown(int obj, const ActiveFaults& f) {
-    const Scenario& s = scenario();
-    if (obj < 0 || obj >= static_cast<int>(s.objects.size()))
-      return {"ERROR No object " + std::to_string(obj)};
-    const ObjectDef& o = s.objects[obj];
-    std::string line = "OBJ=" + std::to_string(f.Has(FaultKind::WrongRecordNumber) ? obj + 1 : obj);
-    line += IntItem("TYPE", o.type);
-    if (o.call) {
-      const CallDef& c = *o.call;
-      if (!f.Has(FaultKind::MissingKey)) line += TextItem("KelmoGW", c.gateway);
-      line += IntItem("H323", c.h323) + IntItem("COM", c.com) + IntItem("ADR", c.adr);
-      if (c.pul) line += IntItem("PUL", *c.pul);
-      if (c.pulText) line += TextItem("PULTEXT", *c.pulText);
-      if (c.pu) line += IntItem("PU", *c.pu);
-      if (c.puText) line += TextItem("PUTEXT", *c.puText);
-    }
-    return {line};
-  }
-
-  std::vector<std::string> Report(ReportKind kind, const ActiveFaults& f) {
-    const Scenario& s = scenario();
-    const ReportDef& def = kind == ReportKind::LiftBreak ? s.reports.liftBreak
-                           : kind == ReportKind::OhrAlr  ? s.reports.ohrAlr
-                                                         : s.reports.puErr;
-    const StateRole role = kind == ReportKind::LiftBreak ? StateRole::LiftFault
-                           : kind == ReportKind::OhrAlr  ? StateRole::LoopTriggered
-                                                         : StateRole::IntercomFault;
-    std::vector<std::string> lines;
-    lines.push_back("VIEWHEADER" + TextItem("T1", def.header[0]) + TextItem("T2", def.header[1]) +
-                    TextItem("T3", def.header[2]));
-    int k = 0;
-    auto row = [&](const std::string& t1cp, const std::string& t2cp, const std::string& t3cp, int obj) {
-      std::string line =
-          "VIEW" + TextItemCp1251("T1", t1cp) + TextItemCp1251("T2", t2cp) + TextItemCp1251("T3", t3cp);
-      if (!Missing(k, f))
-        line += IntItem("OBJ", f.Has(FaultKind::WrongRecordNumber) && k == 0 ? obj + 1 : obj);
-      lines.push_back(std::move(line));
-      ++k;
-    };
-    if (def.rows) {
-      for (const ReportRow& r : *def.rows)
-        row(vertamo::Utf8ToCp1251(r.t1), vertamo::Utf8ToCp1251(r.t2), vertamo::Utf8ToCp1251(r.t3), r.obj);
-    } else {
-      for (int obj : view_.ObjectsWithRole(role)) {
-        const ObjectDef& o = s.objects[obj];
-        row(vertamo::Utf8ToCp1251(o.name), vertamo::Utf8ToCp1251(o.place),
-            vertamo::Utf8ToCp1251(s_.catalog->StateName(obj, view_.Object(obj).idx)), obj);
-      }
-    }
-    lines.push_back(EndWord(f));
-    return lines;
+    return GetChangesReply(*s_.catalog, s_.floodLines, std::move(world), elapsed, feed_, f);
   }
 
   Server::Impl& s_;
   Connection conn_;
   const int number_;
-  View view_;
+  FeedState feed_;
   uint64_t cursor_ = 0;
-  Counts told_;
-  int polls_ = 0;
   SteadyClock::time_point loginAt_;
-  std::vector<bool> timelineDone_;
   std::map<Step, int> stepCount_;
-  int floodNext_ = 0;
   bool stalled_ = false;
 };
 
@@ -792,7 +525,7 @@ void Server::Broadcast(const std::vector<std::string>& lines) {
 
 Counts Server::CountsNow() const { return impl_ ? impl_->world->CountsNow() : Counts{}; }
 
-View Server::Snapshot() const { return impl_->world->Snapshot(); }
+View Server::Snapshot() const { return impl_ ? impl_->world->Snapshot() : View(nullptr); }
 
 std::vector<RecordEntry> Server::Record() const {
   if (!impl_) return {};

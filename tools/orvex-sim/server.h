@@ -76,7 +76,9 @@ class Server {
   void Broadcast(const std::vector<std::string>& lines);
   // Counters and speaker of the district now.
   Counts CountsNow() const;
-  // The district now (what a connection logging in now would be shown).
+  // The district now (what a connection logging in now would be shown); as
+  // it was at the stop once stopped; a district without objects before the
+  // first start.
   View Snapshot() const;
 
   std::vector<RecordEntry> Record() const;

@@ -103,6 +103,7 @@ int Catalog::NormalIndex(int obj) const {
 // ---- View -----------------------------------------------------------------------
 
 View::View(const Catalog* catalog) : catalog_(catalog) {
+  if (!catalog) return;
   const Scenario& s = catalog->scenario();
   objects_.reserve(s.objects.size());
   for (const ObjectDef& o : s.objects) {

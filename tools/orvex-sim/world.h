@@ -82,6 +82,7 @@ struct ObjectState {
 
 class View {
  public:
+  // Without a catalogue (null) the view holds no objects.
   explicit View(const Catalog* catalog);
   View(const View&) = default;
   View& operator=(const View&) = default;

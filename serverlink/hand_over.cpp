@@ -1,4 +1,4 @@
-#include "serverlink/client_events.h"
+#include "serverlink/hand_over.h"
 
 #include <algorithm>
 #include <atomic>
@@ -145,80 +145,6 @@ bool THandOver::Synchronize(std::function<void()> fn, bool servableInWait) {
   if (call->status == CallStatus::Done) return true;
   if (call->status == CallStatus::Pending) state->RemoveLocked(call, CallStatus::Withdrawn);
   return false;
-}
-
-bool TClientNotifier::ClearMaps() {
-  IClientEvents* e = &events_;
-  // Frees every tab and picture: never inside a window's own request wait,
-  // whose caller may still be using one of them.
-  return handOver_.Synchronize([e] { e->ClearMaps(); }, false);
-}
-
-bool TClientNotifier::BuildMaps() {
-  IClientEvents* e = &events_;
-  return handOver_.Synchronize([e] { e->BuildMaps(); }, false);
-}
-
-bool TClientNotifier::ShowStatusText(std::string text) {
-  IClientEvents* e = &events_;
-  return handOver_.Synchronize([e, text = std::move(text)] { e->ShowStatusText(text); });
-}
-
-bool TClientNotifier::ShowProgress(int done, int total) {
-  IClientEvents* e = &events_;
-  return handOver_.Synchronize([e, done, total] { e->ShowProgress(done, total); });
-}
-
-bool TClientNotifier::SetCounterLayout(TCounterKind counter, TCounterLayout layout) {
-  IClientEvents* e = &events_;
-  return handOver_.Synchronize(
-      [e, counter, layout = std::move(layout)] { e->SetCounterLayout(counter, layout); });
-}
-
-bool TClientNotifier::SetCounterValue(TCounterKind counter, int value) {
-  IClientEvents* e = &events_;
-  return handOver_.Synchronize([e, counter, value] { e->SetCounterValue(counter, value); });
-}
-
-bool TClientNotifier::SetClockLayout(TClockLayout layout) {
-  IClientEvents* e = &events_;
-  return handOver_.Synchronize([e, layout = std::move(layout)] { e->SetClockLayout(layout); });
-}
-
-bool TClientNotifier::SetSpeakerLayout(TSpeakerLayout layout) {
-  IClientEvents* e = &events_;
-  return handOver_.Synchronize([e, layout] { e->SetSpeakerLayout(layout); });
-}
-
-bool TClientNotifier::SetSpeakerCall(int call) {
-  IClientEvents* e = &events_;
-  return handOver_.Synchronize([e, call] { e->SetSpeakerCall(call); });
-}
-
-bool TClientNotifier::SetObjectState(int object, int index) {
-  IClientEvents* e = &events_;
-  return handOver_.Synchronize([e, object, index] { e->SetObjectState(object, index); });
-}
-
-bool TClientNotifier::SetObjectHint(int object, std::string hint) {
-  IClientEvents* e = &events_;
-  return handOver_.Synchronize([e, object, hint = std::move(hint)] { e->SetObjectHint(object, hint); });
-}
-
-bool TClientNotifier::SetObjectCaption(int object, std::string caption) {
-  IClientEvents* e = &events_;
-  return handOver_.Synchronize(
-      [e, object, caption = std::move(caption)] { e->SetObjectCaption(object, caption); });
-}
-
-bool TClientNotifier::SetObjectCapColor(int object, int color) {
-  IClientEvents* e = &events_;
-  return handOver_.Synchronize([e, object, color] { e->SetObjectCapColor(object, color); });
-}
-
-bool TClientNotifier::AddLogEntry(TLogEntry entry) {
-  IClientEvents* e = &events_;
-  return handOver_.Synchronize([e, entry = std::move(entry)] { e->AddLogEntry(entry); });
 }
 
 }  // namespace vertamo
