@@ -328,6 +328,31 @@ struct Server::Impl {
     return next;
   }
 
+  // Orders of other threads wait for a control connection.
+  void TakeOrders() {
+    std::deque<std::pair<Order, std::string>> orders;
+    {
+      std::lock_guard lock(mutex);
+      orders.swap(outbox);
+    }
+    while (!orders.empty() && conn >= 0) {
+      const auto [order, text] = orders.front();
+      orders.pop_front();
+      if (order == Order::Ring) {
+        Ring(text);
+      } else if (order == Order::HangUp) {
+        if (state != CallState::Idle) SendEvent("ERROR 1");
+        state = CallState::Idle;
+        outcomeAt = nextStat = kNever;
+      } else {
+        SendEvent(text);
+      }
+    }
+    if (orders.empty()) return;
+    std::lock_guard lock(mutex);  // the connection closed meanwhile: keep the rest
+    outbox.insert(outbox.begin(), orders.begin(), orders.end());
+  }
+
   void Serve() {
     while (!stop.IsRequested() && !quit) {
       int timeout = -1;
@@ -347,27 +372,9 @@ struct Server::Impl {
                        {conn, POLLIN, 0}};
       ::poll(fds, 4, timeout);
       if (stop.IsRequested()) break;
-      if (fds[1].revents & POLLIN) {
-        wake.Reset();
-        std::deque<std::pair<Order, std::string>> orders;
-        {
-          std::lock_guard lock(mutex);
-          orders.swap(outbox);
-        }
-        for (const auto& [order, text] : orders) {
-          if (conn < 0) break;
-          if (order == Order::Ring) {
-            Ring(text);
-          } else if (order == Order::HangUp) {
-            if (state != CallState::Idle) SendEvent("ERROR 1");
-            state = CallState::Idle;
-            outcomeAt = nextStat = kNever;
-          } else {
-            SendEvent(text);
-          }
-        }
-      }
+      if (fds[1].revents & POLLIN) wake.Reset();
       if (fds[2].revents & POLLIN) Accept();
+      if (conn >= 0) TakeOrders();
       if (conn >= 0 && (fds[3].revents & (POLLIN | POLLHUP | POLLERR))) Receive();
       if (!quit) Timers();
     }
