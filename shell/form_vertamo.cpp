@@ -282,15 +282,18 @@ void TFormVertamo::FormCreate() {
   profile_ = LoadProfile(*settings_.MainIni, kProfileSection);
   // 3. The server caption.
   ShowServerCaption();
-  // 4. The IP-telephony settings arrive with the telephony.
+  // 4. The IP-telephony settings, before anything of the telephony starts.
+  phone_ = std::make_unique<TPhoneStation>(this, settings_.ProgramFolder, settings_.WorkFolder, options_.phone);
+  if (settings_.MainIni) phone_->ReadSettings(*settings_.MainIni);
   // 5. The connection.
   if (options_.startClient) StartClient();
   // 6. Hints in Arial, 16 pixels.
   QFont hintFont(QStringLiteral("Arial"));
   hintFont.setPixelSize(16);
   QToolTip::setFont(hintFont);
-  // 7.-9. The sound thread, the address book and the telephony thread arrive
-  // with the voice dispatch and the telephony.
+  // 7. The sound thread arrives with the voice dispatch.
+  // 8.-9. IP telephony is always on: the address book and the telephony thread.
+  phone_->Start();
   // 10. The journal window, owned by the main window.
   logLast_ = new TLogLast(settings_.MainIni.get(), this);
   connect(logLast_, &TLogLast::ReconnectRequested, this, &TFormVertamo::Reconnect);
@@ -318,12 +321,15 @@ void TFormVertamo::FormClose() {
   settings_.SaveFormPos(TWidgetBounds(this));
   // 2. The server profile.
   if (settings_.MainIni) SaveProfile(*settings_.MainIni, kProfileSection, profile_);
-  // 3. The IP-telephony settings arrive with the telephony.
+  // 3. The IP-telephony settings.
+  if (phone_ && settings_.MainIni) phone_->WriteSettings(*settings_.MainIni);
   // 4. The connection.
   StopClient();
   // 5. The maps.
   ClearMaps();
-  // 6.-7. The telephony thread and the voice window arrive with their issues.
+  // 6. The phone program is told to quit; the telephony thread is freed.
+  if (phone_) phone_->Close();
+  // 7. The voice window arrives with the voice dispatch.
   // The report window stores its settings as it closes.
   if (FormView) FormView->close();
   if (logLast_) logLast_->close();

@@ -32,6 +32,7 @@
 #include "serverlink/orvex_client_thread.h"
 #include "settings/app_settings.h"
 #include "settings/server_profile.h"
+#include "shell/phone_station.h"
 
 class QAction;
 class QLabel;
@@ -71,6 +72,8 @@ struct TFormOptions {
   TClientTimings timings;
   // Where "PLAY" requests go, on the connection thread; none: they are dropped.
   ISoundOutput* sound = nullptr;
+  // The telephony: the phone program, its control port, whether it starts.
+  TPhoneOptions phone;
 };
 
 // Progress of the catalogue load as the status texts tell it: `done` of
@@ -103,6 +106,8 @@ class TFormVertamo : public QMainWindow {
   TMapModel& Model() { return model_; }
   TOrvexClientThread* Client() const { return client_.get(); }
   TPictureCache& Pictures() { return pictures_; }
+  // The telephony (settings, address book, telephony thread).
+  TPhoneStation* Phone() const { return phone_.get(); }
 
   // --- operations ----------------------------------------------------------
 
@@ -227,6 +232,7 @@ class TFormVertamo : public QMainWindow {
   std::unique_ptr<TEvents> events_;
   std::unique_ptr<TExecutor> executor_;
   std::unique_ptr<TOrvexClientThread> client_;
+  std::unique_ptr<TPhoneStation> phone_;
   QPointer<TLogLast> logLast_;
   MAPTEXT* hotText_ = nullptr;
   std::array<bool, kOverlays> overlayVisible_{};

@@ -24,6 +24,10 @@ struct Options {
                           "Connect to the built-in demo dispatch server (a district served by orvex-sim "
                           "inside the program), with a work folder of its own: ~/.local/share/Vertamo-demo "
                           "unless --workdir says otherwise."};
+  QCommandLineOption phoneProgram{"phone-program",
+                                  "Start PATH as the phone program instead of ohphone in the program's folder.",
+                                  "PATH"};
+  QCommandLineOption phonePort{"phone-port", "The phone program's control port on 127.0.0.1 (3001).", "N"};
 };
 
 void Describe(QCoreApplication& app, QCommandLineParser& parser, const Options& options) {
@@ -34,6 +38,8 @@ void Describe(QCoreApplication& app, QCommandLineParser& parser, const Options& 
   parser.addVersionOption();
   parser.addOption(options.workdir);
   parser.addOption(options.demo);
+  parser.addOption(options.phoneProgram);
+  parser.addOption(options.phonePort);
   parser.process(app);  // --help, --version and errors end the program here
 }
 
@@ -78,6 +84,18 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
+  vertamo::ui::TFormOptions formOptions;
+  formOptions.phone.start = true;
+  if (parser.isSet(options.phoneProgram))
+    formOptions.phone.programPath = QFile::encodeName(parser.value(options.phoneProgram)).toStdString();
+  if (parser.isSet(options.phonePort)) {
+    bool ok = false;
+    formOptions.phone.port = parser.value(options.phonePort).toInt(&ok);
+    if (!ok || formOptions.phone.port <= 0 || formOptions.phone.port > 65535) {
+      std::fprintf(stderr, "vertamo: --phone-port: not a port\n");
+      return 1;
+    }
+  }
 
   vertamo::TAppSettings settings;
   const std::string dir = parser.isSet(options.workdir)
@@ -100,7 +118,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "vertamo: demo district served on 127.0.0.1:%u, work folder %s\n",
                  static_cast<unsigned>(demo->Port()), settings.WorkFolder.c_str());
 
-  vertamo::ui::TFormVertamo form(settings);
+  vertamo::ui::TFormVertamo form(settings, formOptions);
   QObject::connect(&termination, &vertamo::ui::TTerminationNotifier::terminationRequested, &form, [&form] {
     if (form.close()) QApplication::quit();
   });
