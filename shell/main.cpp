@@ -9,6 +9,7 @@
 #include <string>
 
 #include "settings/app_settings.h"
+#include "shell/demo/demo_phone.h"
 #include "shell/demo/demo_server.h"
 #include "shell/form_vertamo.h"
 #include "shell/termination_notifier.h"
@@ -23,7 +24,7 @@ struct Options {
   QCommandLineOption demo{"demo",
                           "Connect to the built-in demo dispatch server (a district served by orvex-sim "
                           "inside the program), with a work folder of its own: ~/.local/share/Vertamo-demo "
-                          "unless --workdir says otherwise."};
+                          "unless --workdir says otherwise. phone-sim plays its phone program."};
   QCommandLineOption phoneProgram{"phone-program",
                                   "Start PATH as the phone program instead of ohphone in the program's folder.",
                                   "PATH"};
@@ -76,11 +77,17 @@ int main(int argc, char** argv) {
   // The demo server lives longer than the window, which stops its connection
   // before it goes.
   std::unique_ptr<vertamo::ui::TDemoServer> demo;
+  std::unique_ptr<vertamo::ui::TDemoPhone> demoPhone;
   if (parser.isSet(options.demo)) {
     demo = std::make_unique<vertamo::ui::TDemoServer>();
+    demoPhone = std::make_unique<vertamo::ui::TDemoPhone>();
     std::string error;
     if (!demo->Start(&error)) {
       std::fprintf(stderr, "vertamo: the demo server cannot start: %s\n", error.c_str());
+      return 1;
+    }
+    if (!demoPhone->Start(&error)) {
+      std::fprintf(stderr, "vertamo: the demo phone cannot start: %s\n", error.c_str());
       return 1;
     }
   }
@@ -96,6 +103,10 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
+  if (demoPhone) {
+    formOptions.phone.port = demoPhone->Port();
+    formOptions.phone.processes = demoPhone.get();
+  }
 
   vertamo::TAppSettings settings;
   const std::string dir = parser.isSet(options.workdir)
@@ -110,13 +121,15 @@ int main(int argc, char** argv) {
     const QRect area = primary->availableGeometry();
     screen = {area.x(), area.y(), area.width(), area.height()};
   }
-  if (demo && !vertamo::ui::PrepareDemoSettings(settings.WorkFolder, *demo, screen)) {
+  if (demo && (!vertamo::ui::PrepareDemoSettings(settings.WorkFolder, *demo, screen) ||
+               !vertamo::ui::PrepareDemoPhoneBook(settings.WorkFolder))) {
     std::fprintf(stderr, "vertamo: cannot write the demo settings in %s\n", settings.WorkFolder.c_str());
     return 1;
   }
   if (demo)
-    std::fprintf(stderr, "vertamo: demo district served on 127.0.0.1:%u, work folder %s\n",
-                 static_cast<unsigned>(demo->Port()), settings.WorkFolder.c_str());
+    std::fprintf(stderr, "vertamo: demo district served on 127.0.0.1:%u, phone-sim on 127.0.0.1:%u, work folder %s\n",
+                 static_cast<unsigned>(demo->Port()), static_cast<unsigned>(demoPhone->Port()),
+                 settings.WorkFolder.c_str());
 
   vertamo::ui::TFormVertamo form(settings, formOptions);
   QObject::connect(&termination, &vertamo::ui::TTerminationNotifier::terminationRequested, &form, [&form] {

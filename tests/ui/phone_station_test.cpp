@@ -6,12 +6,14 @@
 #include <QTest>
 
 #include "iptel/call_recorder.h"
+#include "shell/demo/demo_phone.h"
 #include "shell/form_vertamo.h"
 #include "support/temp_folder.h"
 #include "tools/phone-sim/phone_sim.h"
 
 using namespace vertamo;
 using namespace vertamo::ui;
+using vertamo::testing::Cp;
 using vertamo::testing::ReadWholeFile;
 using vertamo::testing::RecordingWindow;
 using vertamo::testing::TempFolder;
@@ -119,6 +121,37 @@ class PhoneStationTest : public QObject {
     form.close();  // the box is still open: the thread's wait for it ends with the close
     QCOMPARE(form.Phone()->Telephony().Thread(), nullptr);
     QVERIFY(phone.sim.Record().empty());
+  }
+
+  void theDemoStartsPhoneSimAsItsPhoneProgram() {
+    TempFolder dir;
+    QVERIFY(PrepareDemoPhoneBook(dir.folder()));
+    QVERIFY(ReadWholeFile(dir.file("IpAbonents.ini")).find(Cp("Name=Пост охраны\r\nAdr=10.20.0.5\r\n")) !=
+            std::string::npos);
+    WriteWholeFile(dir.file("IpAbonents.ini"), "[ABONENT0]\r\nName=Own\r\n");
+    QVERIFY(PrepareDemoPhoneBook(dir.folder()));  // the dispatcher's own book stays
+    QCOMPARE(ReadWholeFile(dir.file("IpAbonents.ini")), std::string("[ABONENT0]\r\nName=Own\r\n"));
+
+    TDemoPhone demo;
+    std::string error;
+    QVERIFY2(demo.Start(&error), error.c_str());
+    auto settings = SettingsIn(dir);
+    TFormOptions options;
+    options.startClient = false;
+    options.phone.start = true;
+    options.phone.port = demo.Port();
+    options.phone.processes = &demo;
+    TFormVertamo form(*settings, options);
+    TTelephony& telephony = form.Phone()->Telephony();
+    QTRY_VERIFY_WITH_TIMEOUT(telephony.PhoneLinkUp(), 5000);
+    RecordingWindow window;
+    form.Phone()->SetCallWindow(&window);
+    QVERIFY(telephony.SendPhoneCommand("c 2*17*1@127.0.0.1:4000"));
+    QTRY_VERIFY_WITH_TIMEOUT(std::find(window.calls.begin(), window.calls.end(), "state 1") != window.calls.end(),
+                             5000);
+    form.Phone()->SetCallWindow(nullptr);
+    form.close();
+    QVERIFY(!telephony.PhoneLinkUp());
   }
 };
 
