@@ -215,6 +215,48 @@ TEST_F(LinkedThreadTest, TheLinkEndsForTheRunWhenTheProgramCloses) {
   EXPECT_TRUE(thread->QuitPhone());
 }
 
+TEST_F(IptelThreadTest, AMisbehavingProgramGivesWholeLinesOrEndsTheLink) {
+  const struct {
+    phonesim::Fault fault;
+    std::vector<std::string> lines;  // what the main thread gets for "RING Gate" and "END"
+  } cases[] = {
+      {phonesim::Fault::OneByte, {"RING Gate", "END"}},  // one line each, not one per byte
+      {phonesim::Fault::Overlong, {"APP " + std::string(295, 'x'), "RING Gate", "APP " + std::string(295, 'x'), "END"}},
+      {phonesim::Fault::Unknown, {"WHATEVER 42", "RING Gate", "WHATEVER 42", "END"}},
+      {phonesim::Fault::NoZero, {}},  // nothing is ever complete; the rest is dropped at the end
+  };
+  for (const auto& c : cases) {
+    const uint16_t controlPort = FreePort();
+    SimProcesses procs(controlPort);
+    procs.startOptions.faults = {c.fault};
+    RecordingHost events;
+    TPhoneConfig config;
+    config.programPath = dir.folder() + "ohphone";
+    config.workFolder = dir.folder();
+    config.port = controlPort;
+    TIPTELThread thread(config, procs, events, log);
+    thread.Start();
+    ASSERT_TRUE(thread.WaitForStage(TIPTELThread::kLinkUp, kBoundMs));
+    procs.started->Ring("Gate");
+    procs.started->Send("END");
+    ASSERT_TRUE(procs.started->WaitFor([](auto& r) { return r.size() && r.back().text == "END"; }, kBoundMs));
+    procs.started->Stop();  // the thread reads everything up to the end of the stream
+    ASSERT_TRUE(thread.WaitForStage(TIPTELThread::kEnded, kBoundMs));
+    EXPECT_EQ(Drain(thread), c.lines) << static_cast<int>(c.fault);
+  }
+}
+
+TEST_F(IptelThreadTest, ACallThatDropsTheLinkEndsTheThread) {
+  processes.startOptions.faults = {phonesim::Fault::CloseMidCall};
+  processes.startOptions.answerDelayMs = 0;
+  auto thread = MakeThread();
+  ASSERT_TRUE(thread->WaitForStage(TIPTELThread::kLinkUp, kBoundMs + 2000));
+  ASSERT_TRUE(thread->SendPhoneCommand("c 10.0.0.5"));
+  ASSERT_TRUE(thread->WaitForStage(TIPTELThread::kEnded, kBoundMs));
+  EXPECT_EQ(Drain(*thread), std::vector<std::string>{"CALL 10.0.0.5"});
+  EXPECT_FALSE(thread->PhoneLinkUp());
+}
+
 TEST_F(IptelThreadTest, AProgramThatNeverAnswersQuitDoesNotHoldTheClose) {
   processes.startOptions.faults = {phonesim::Fault::Silent};
   removeWaitMs = 0;
