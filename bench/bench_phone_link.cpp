@@ -3,9 +3,6 @@
 // the thread, and the processor time of a connected, idle telephony thread.
 //
 //   bench_phone_link [IDLE_SECONDS]   (30 by default)
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -23,6 +20,7 @@
 #include "iptel/iptel_thread.h"
 #include "iptel/phone_log.h"
 #include "support/temp_folder.h"
+#include "transport/test_peer.h"
 #include "tools/phone-sim/phone_sim.h"
 
 using namespace vertamo;
@@ -73,18 +71,8 @@ class NoProcesses : public IPhoneProcesses {
 
 // A phone program that greets and then writes whatever it is given.
 struct RawPhone {
-  int listenFd = -1, conn = -1, port = 0;
-  RawPhone() {
-    listenFd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(listenFd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    getsockname(listenFd, reinterpret_cast<sockaddr*>(&a), &len);
-    port = ntohs(a.sin_port);
-    listen(listenFd, 4);
-  }
+  int port = 0, listenFd = -1, conn = -1;
+  RawPhone() : listenFd(testing::BindLoopback(port)) { listen(listenFd, 4); }
   ~RawPhone() {
     if (conn >= 0) close(conn);
     close(listenFd);

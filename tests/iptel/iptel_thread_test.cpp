@@ -16,15 +16,21 @@ namespace {
 
 constexpr int kBoundMs = 5000;  // for anything that should happen at once
 
+// The phone program "ohphone" in `folder`, commanded on `port`.
+TPhoneConfig ConfigIn(const std::string& folder, uint16_t port) {
+  TPhoneConfig config;
+  config.programPath = folder + "ohphone";
+  config.workFolder = folder;
+  config.port = port;
+  return config;
+}
+
 class IptelThreadTest : public ::testing::Test {
  public:
   IptelThreadTest() : port(FreePort()), processes(port) {}
 
   std::unique_ptr<TIPTELThread> MakeThread(PhoneSettings settings = {}) {
-    TPhoneConfig config;
-    config.programPath = dir.folder() + "ohphone";
-    config.workFolder = dir.folder();
-    config.port = port;
+    TPhoneConfig config = ConfigIn(dir.folder(), port);
     config.settings = settings;
     config.removeWaitMs = removeWaitMs;
     auto thread = std::make_unique<TIPTELThread>(config, processes, host, log);
@@ -104,11 +110,7 @@ TEST_F(IptelThreadTest, FailuresToEndTheOldProgramAreReportedAndANewOneStartsAny
     procs.RunOld(silent);  // it keeps the control port
     RecordingHost boxes;
     TPhoneLog plog(work.folder(), true);
-    TPhoneConfig config;
-    config.programPath = work.folder() + "ohphone";
-    config.workFolder = work.folder();
-    config.port = controlPort;
-    TIPTELThread thread(config, procs, boxes, plog);
+    TIPTELThread thread(ConfigIn(work.folder(), controlPort), procs, boxes, plog);
     thread.Start();
     ASSERT_TRUE(boxes.WaitBoxes(1));
     EXPECT_EQ(boxes.Boxes()[0].text, Cp(c.text));
@@ -148,11 +150,7 @@ TEST_F(IptelThreadTest, NoHostNameGivesABoxAndTheAliasOrvexACyrillicOneIsTransli
   const uint16_t otherPort = FreePort();
   SimProcesses cyrillic(otherPort);
   cyrillic.hostName = std::string("Пост-1");  // host names come as UTF-8
-  TPhoneConfig config;
-  config.programPath = dir.folder() + "ohphone";
-  config.workFolder = dir.folder();
-  config.port = otherPort;
-  TIPTELThread other(config, cyrillic, host, log);
+  TIPTELThread other(ConfigIn(dir.folder(), otherPort), cyrillic, host, log);
   other.Start();
   ASSERT_TRUE(other.WaitForStage(TIPTELThread::kLinkUp, kBoundMs));
   other.Stop();
@@ -230,11 +228,7 @@ TEST_F(IptelThreadTest, AMisbehavingProgramGivesWholeLinesOrEndsTheLink) {
     SimProcesses procs(controlPort);
     procs.startOptions.faults = {c.fault};
     RecordingHost events;
-    TPhoneConfig config;
-    config.programPath = dir.folder() + "ohphone";
-    config.workFolder = dir.folder();
-    config.port = controlPort;
-    TIPTELThread thread(config, procs, events, log);
+    TIPTELThread thread(ConfigIn(dir.folder(), controlPort), procs, events, log);
     thread.Start();
     ASSERT_TRUE(thread.WaitForStage(TIPTELThread::kLinkUp, kBoundMs));
     procs.started->Ring("Gate");
