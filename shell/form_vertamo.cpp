@@ -297,11 +297,13 @@ void TFormVertamo::FormCreate() {
   profile_ = LoadProfile(*settings_.MainIni, kProfileSection);
   // 3. The server caption.
   ShowServerCaption();
-  // 4. The IP-telephony settings arrive with the telephony.
+  // The IP-telephony settings, before anything of the telephony starts.
+  phone_ = std::make_unique<TPhoneStation>(this, settings_.ProgramFolder, settings_.WorkFolder, options_.phone);
+  if (settings_.MainIni) phone_->ReadSettings(*settings_.MainIni);
   // The sound thread runs before the connection, so that no "PLAY" finds it
   // missing.
   StartSounds();
-  // 5. The connection; a workstation that names no server asks for one first.
+  // The connection; a workstation that names no server asks for one first.
   if (options_.startClient && options_.setupWhenUnconfigured &&
       !ProfileNamesServer(*settings_.MainIni, kProfileSection))
     QMetaObject::invokeMethod(this, &TFormVertamo::FirstStartSetup, Qt::QueuedConnection);
@@ -311,8 +313,8 @@ void TFormVertamo::FormCreate() {
   QFont hintFont(QStringLiteral("Arial"));
   hintFont.setPixelSize(16);
   QToolTip::setFont(hintFont);
-  // 8.-9. The address book and the telephony thread arrive with the
-  // telephony.
+  // IP telephony is always on: the address book and the telephony thread.
+  phone_->Start();
   // 10. The journal window, owned by the main window.
   logLast_ = new TLogLast(settings_.MainIni.get(), this);
   connect(logLast_, &TLogLast::ReconnectRequested, this, &TFormVertamo::Reconnect);
@@ -340,13 +342,16 @@ void TFormVertamo::FormClose() {
   settings_.SaveFormPos(TWidgetBounds(this));
   // 2. The server profile.
   if (settings_.MainIni) SaveProfile(*settings_.MainIni, kProfileSection, profile_);
-  // 3. The IP-telephony settings arrive with the telephony.
-  // 4. The connection, then the sounds it fed.
+  // The IP-telephony settings.
+  if (phone_ && settings_.MainIni) phone_->WriteSettings(*settings_.MainIni);
+  // The connection, then the sounds it fed.
   StopClient();
   StopSounds();
   // 5. The maps.
   ClearMaps();
-  // 6.-7. The telephony thread and the voice window arrive with their issues.
+  // 6. The phone program is told to quit; the telephony thread is freed.
+  if (phone_) phone_->Close();
+  // 7. The voice window arrives with the voice dispatch.
   // The report window stores its settings as it closes.
   if (FormView) FormView->close();
   if (logLast_) logLast_->close();

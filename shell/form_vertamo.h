@@ -33,6 +33,7 @@
 #include "serverlink/orvex_client_thread.h"
 #include "settings/app_settings.h"
 #include "settings/server_profile.h"
+#include "shell/phone_station.h"
 
 class QAction;
 class QLabel;
@@ -86,6 +87,8 @@ struct TFormOptions {
   // Settings that name no server (a first start) open the settings dialog once
   // the window is up; the connection starts when the dialog closes.
   bool setupWhenUnconfigured = false;
+  // The telephony: the phone program, its control port, whether it starts.
+  TPhoneOptions phone;
 };
 
 // Progress of the catalogue load as the status texts tell it: `done` of
@@ -122,6 +125,8 @@ class TFormVertamo : public QMainWindow {
   // sounds, and the sound played at once (PlaySoundFile). Gone once closed.
   SoundThread* Sounds() const { return soundThread_.get(); }
   TSoundFilePlayer* SoundFiles() const { return soundFiles_.get(); }
+  // The telephony (settings, address book, telephony thread).
+  TPhoneStation* Phone() const { return phone_.get(); }
 
   // --- operations ----------------------------------------------------------
 
@@ -254,6 +259,7 @@ class TFormVertamo : public QMainWindow {
   std::unique_ptr<TSoundFilePlayer> soundFiles_;
   std::unique_ptr<TSoundFeed> soundFeed_;
   std::unique_ptr<TOrvexClientThread> client_;
+  std::unique_ptr<TPhoneStation> phone_;
   QPointer<TLogLast> logLast_;
   MAPTEXT* hotText_ = nullptr;
   std::array<bool, kOverlays> overlayVisible_{};

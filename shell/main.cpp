@@ -9,6 +9,7 @@
 #include <string>
 
 #include "settings/app_settings.h"
+#include "shell/demo/demo_phone.h"
 #include "shell/demo/demo_server.h"
 #include "shell/form_vertamo.h"
 #include "shell/termination_notifier.h"
@@ -23,8 +24,12 @@ struct Options {
   QCommandLineOption demo{"demo",
                           "Connect to the built-in demo dispatch server (a district served by orvex-sim "
                           "inside the program), with a work folder of its own: ~/.local/share/Vertamo-demo "
-                          "unless --workdir says otherwise."};
+                          "unless --workdir says otherwise. phone-sim plays its phone program."};
   QCommandLineOption mute{"mute", "Play no notification sounds."};
+  QCommandLineOption phoneProgram{"phone-program",
+                                  "Start PATH as the phone program instead of ohphone in the program's folder.",
+                                  "PATH"};
+  QCommandLineOption phonePort{"phone-port", "The phone program's control port on 127.0.0.1 (3001).", "N"};
 };
 
 void Describe(QCoreApplication& app, QCommandLineParser& parser, const Options& options) {
@@ -40,6 +45,8 @@ void Describe(QCoreApplication& app, QCommandLineParser& parser, const Options& 
   parser.addOption(options.workdir);
   parser.addOption(options.demo);
   parser.addOption(options.mute);
+  parser.addOption(options.phoneProgram);
+  parser.addOption(options.phonePort);
   parser.process(app);  // --help, --version and errors end the program here
 }
 
@@ -77,13 +84,37 @@ int main(int argc, char** argv) {
   // The demo server lives longer than the window, which stops its connection
   // before it goes.
   std::unique_ptr<vertamo::ui::TDemoServer> demo;
+  std::unique_ptr<vertamo::ui::TDemoPhone> demoPhone;
   if (parser.isSet(options.demo)) {
     demo = std::make_unique<vertamo::ui::TDemoServer>();
+    demoPhone = std::make_unique<vertamo::ui::TDemoPhone>();
     std::string error;
     if (!demo->Start(&error)) {
       std::fprintf(stderr, "vertamo: the demo server cannot start: %s\n", error.c_str());
       return 1;
     }
+    if (!demoPhone->Start(&error)) {
+      std::fprintf(stderr, "vertamo: the demo phone cannot start: %s\n", error.c_str());
+      return 1;
+    }
+  }
+  vertamo::ui::TFormOptions formOptions;
+  formOptions.phone.start = true;
+  formOptions.muteSounds = parser.isSet(options.mute);
+  formOptions.setupWhenUnconfigured = true;  // a first start asks for the server
+  if (parser.isSet(options.phoneProgram))
+    formOptions.phone.programPath = QFile::encodeName(parser.value(options.phoneProgram)).toStdString();
+  if (parser.isSet(options.phonePort)) {
+    bool ok = false;
+    formOptions.phone.port = parser.value(options.phonePort).toInt(&ok);
+    if (!ok || formOptions.phone.port <= 0 || formOptions.phone.port > 65535) {
+      std::fprintf(stderr, "vertamo: --phone-port: not a port\n");
+      return 1;
+    }
+  }
+  if (demoPhone) {
+    formOptions.phone.port = demoPhone->Port();
+    formOptions.phone.processes = demoPhone.get();
   }
 
   vertamo::TAppSettings settings;
@@ -99,17 +130,16 @@ int main(int argc, char** argv) {
     const QRect area = primary->availableGeometry();
     screen = {area.x(), area.y(), area.width(), area.height()};
   }
-  if (demo && !vertamo::ui::PrepareDemoSettings(settings.WorkFolder, *demo, screen)) {
+  if (demo && (!vertamo::ui::PrepareDemoSettings(settings.WorkFolder, *demo, screen) ||
+               !vertamo::ui::PrepareDemoPhoneBook(settings.WorkFolder))) {
     std::fprintf(stderr, "vertamo: cannot write the demo settings in %s\n", settings.WorkFolder.c_str());
     return 1;
   }
   if (demo)
-    std::fprintf(stderr, "vertamo: demo district served on 127.0.0.1:%u, work folder %s\n",
-                 static_cast<unsigned>(demo->Port()), settings.WorkFolder.c_str());
+    std::fprintf(stderr, "vertamo: demo district served on 127.0.0.1:%u, phone-sim on 127.0.0.1:%u, work folder %s\n",
+                 static_cast<unsigned>(demo->Port()), static_cast<unsigned>(demoPhone->Port()),
+                 settings.WorkFolder.c_str());
 
-  vertamo::ui::TFormOptions formOptions;
-  formOptions.muteSounds = parser.isSet(options.mute);
-  formOptions.setupWhenUnconfigured = true;  // a first start asks for the server
   vertamo::ui::TFormVertamo form(settings, formOptions);
   QObject::connect(&termination, &vertamo::ui::TTerminationNotifier::terminationRequested, &form, [&form] {
     if (form.close()) QApplication::quit();

@@ -4,6 +4,11 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTest>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <csignal>
 
 #include "support/temp_folder.h"
@@ -32,9 +37,28 @@ class VertamoProcessTest : public QObject {
   // `signal` and waits for the end. Returns the exit code, -1 for a crash.
   static int RunUntilSignal(const QStringList& args, const QString& work, int signal, const TempFolder& home,
                             QByteArray* errors = nullptr) {
+    // No phone program, and a control port held shut for the run, so the
+    // telephony never meets a phone program of this machine.
+    QStringList all = args;
+    int port = 0;
+    const int shut = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (::bind(shut, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        ::getsockname(shut, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+      port = ntohs(address.sin_port);
+    if (!args.contains(QStringLiteral("--demo")))
+      all << "--phone-program" << QString::fromStdString(home.file("no-ohphone")) << "--phone-port"
+          << QString::number(port);
+    struct Closer {
+      int fd;
+      ~Closer() { ::close(fd); }
+    } closer{shut};
     QProcess process;
     process.setProcessEnvironment(Environment(home));
-    process.start(VERTAMO_BINARY, args);
+    process.start(VERTAMO_BINARY, all);
     if (!process.waitForStarted(30000)) return -2;
     bool up = false;
     for (int i = 0; i < 600 && !up && process.state() == QProcess::Running; ++i) {

@@ -44,8 +44,18 @@ inline std::string HandWrittenIni() {
       "Left=999\r\n");
 }
 
+// Section "H323" as a close writes it from the defaults.
+inline std::string DefaultPhoneSection() {
+  return "[H323]\r\n"
+         "UseIpTel=1\r\nH323Port=1720\r\nH323LogLevel=0\r\nSoundBuffers=3\r\nG711Frames=30\r\n"
+         "DisableFastStart=0\r\nDisableTunnel=0\r\nDisableH245=0\r\nJitterMin=50\r\nJitterMax=50\r\n"
+         "UseGatekeeper=0\r\nGatekeeperAdr=\r\nGatekeeperId=\r\nGatekeeperPassword=\r\nEndpointAlias=\r\n"
+         "EnableIpLog=0\r\n";
+}
+
 // After a start and a close: dropped lines gone, duplicates both kept, the
-// first match read and updated, missing keys appended to it.
+// first match read and updated, missing keys appended to it, the telephony's
+// section added.
 inline std::string HandWrittenIniAfterClose() {
   return Utf8ToCp1251(
       "[ ServerInfo ]\r\n"
@@ -77,7 +87,8 @@ inline std::string HandWrittenIniAfterClose() {
       std::string(83, 'y') +
       "\r\n"
       "[FormVertamo]\r\n"
-      "Left=999\r\n");
+      "Left=999\r\n") +
+         DefaultPhoneSection();
 }
 
 // The label of the window started on HandWrittenIni (UTF-8).
@@ -97,7 +108,8 @@ inline std::string FirstStartIni() {
          "Password=kvqz\r\n"
          "Port=9900\r\n"
          "Debug=0\r\n"
-         "CacheEnable=1\r\n";
+         "CacheEnable=1\r\n" +
+         DefaultPhoneSection();
 }
 
 // Every line ends in CR LF, and no CR or LF stands alone.

@@ -1,0 +1,55 @@
+// The address book loader on arbitrary bytes: load, check the limits, save
+// (through the temporary file and the rename), load again and demand the same
+// entries, export.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "iptel/phone_book.h"
+
+namespace {
+
+void Check(bool condition) {
+  if (!condition) __builtin_trap();
+}
+
+std::string WorkFolder() {
+  std::string tmpl = "/dev/shm/fuzz-book-XXXXXX";
+  if (::mkdtemp(tmpl.data()) == nullptr) {
+    tmpl = "/tmp/fuzz-book-XXXXXX";
+    if (::mkdtemp(tmpl.data()) == nullptr) std::abort();
+  }
+  static std::string folder;
+  folder = tmpl;
+  std::atexit([] {
+    std::error_code ec;
+    std::filesystem::remove_all(folder, ec);
+  });
+  return tmpl + "/";
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const std::string folder = WorkFolder();
+  {
+    std::ofstream out(folder + "IpAbonents.ini", std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  }
+  vertamo::TPhoneBook book(folder);
+  Check(book.LoadPhoneBook());
+  Check(book.Count() <= vertamo::TPhoneBook::kMaxEntries);
+  for (int i = 0; i < book.Count(); ++i) {
+    Check(book.At(i)->Name.size() < 64 && book.At(i)->Adr.size() < 64);
+    Check(book.At(i)->Name.find('\0') == std::string::npos);
+  }
+  book.SavePhoneBook();
+  vertamo::TPhoneBook again(folder);
+  Check(again.LoadPhoneBook() == (book.Count() > 0));
+  Check(again.Count() == book.Count());
+  Check(book.ExportPhoneBook(folder + "Ip.dat"));
+  return 0;
+}

@@ -1,0 +1,179 @@
+// TIPTELThread: the telephony thread. It adopts a phone program that already
+// answers on the control port with "OK", or ends a running one and starts a
+// fresh one, connects to it, and then serves the control link: event lines go
+// to the main thread through PhoneEvents and IPhoneHost, commands come from
+// the main thread through SendPhoneCommand.
+//
+// The thread waits on its socket, on commands and on a stop request together,
+// so a command leaves and a stop ends the thread within about a millisecond,
+// at every stage. It never touches a window: message boxes of the start stage
+// are shown by the main thread while this thread waits for them (a stop ends
+// that wait too). Once the link ends the thread is over for the run.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "iptel/phone_link.h"
+#include "iptel/phone_settings.h"
+#include "platform/stop_signal.h"
+#include "platform/tcp_client.h"
+#include "protocol/string_stack.h"
+
+namespace vertamo {
+
+class TPhoneLog;
+
+// A message box of the start stage. Texts are code page 1251.
+struct TPhoneMessageBox {
+  std::string text;
+  std::string caption;
+  bool exclamation = false;
+};
+
+// What the telephony thread asks of the main thread. Both are called from
+// the telephony thread and must not wait for the main thread.
+class IPhoneHost {
+ public:
+  virtual ~IPhoneHost() = default;
+  // A line waits in PhoneEvents: have the main thread run HandlePhoneEvent
+  // once. One call per line, in order.
+  virtual void PhoneEventPosted() = 0;
+  // Show the box in the main thread and call `done` (any thread) when it is
+  // closed. A box never shown must still not hang anything: the telephony
+  // thread stops waiting when it is stopped.
+  virtual void ShowMessageBox(const TPhoneMessageBox& box, std::function<void()> done) = 0;
+};
+
+// The operating system's side of the phone program.
+class IPhoneProcesses {
+ public:
+  enum class TEndResult { Ended, OpenFailed, TerminateFailed };
+  virtual ~IPhoneProcesses() = default;
+  // The id of a running phone program; 0 when none.
+  virtual int FindPhoneProcess() = 0;
+  virtual TEndResult EndPhoneProcess(int pid) = 0;
+  virtual bool ProgramExists(const std::string& path) = 0;
+  // Starts the program with the arguments after its path; false when it
+  // cannot be started.
+  virtual bool StartPhoneProcess(const std::string& path, const std::vector<std::string>& args) = 0;
+  // The thread ends: let go of a program this thread started (it keeps
+  // running when it did not quit).
+  virtual void ReleasePhoneProcess() = 0;
+  // This computer's host name as the system gives it; false when unknown.
+  virtual bool GetHostName(std::string& name) = 0;
+};
+
+// The real thing: the program is the executable at `programPath`; only this
+// user's processes running that executable are found and ended.
+class TLinuxPhoneProcesses final : public IPhoneProcesses {
+ public:
+  explicit TLinuxPhoneProcesses(std::string programPath) : programPath_(std::move(programPath)) {}
+  ~TLinuxPhoneProcesses() override { ReleasePhoneProcess(); }
+  int FindPhoneProcess() override;
+  TEndResult EndPhoneProcess(int pid) override;
+  bool ProgramExists(const std::string& path) override;
+  bool StartPhoneProcess(const std::string& path, const std::vector<std::string>& args) override;
+  void ReleasePhoneProcess() override;
+  bool GetHostName(std::string& name) override;
+  int StartedPid() const { return child_; }
+
+ private:
+  std::string programPath_;
+  int child_ = 0;
+};
+
+struct TPhoneConfig {
+  static constexpr int kDefaultPort = 3001;
+  std::string programPath;        // the phone program ("ohphone" in the program folder)
+  std::string workFolder;         // ends in "/"
+  std::string host = "127.0.0.1";
+  int port = kDefaultPort;        // the control port
+  PhoneSettings settings;
+  int adoptWaitMs = 500;          // how long a running program has to say "OK"
+  int removeWaitMs = 2000;        // after ending an old program
+  int connectRetryMs = 500;       // between connects to a started program
+};
+
+// The files of the start line: "ohphone.log" and "ohphone.last".
+void WritePhoneStartFiles(const std::string& workFolder, const std::string& commandLine);
+
+class TIPTELThread {
+ public:
+  enum TStage { kCreated, kAdopting, kRemoving, kStarting, kLinkUp, kEnded };
+  static constexpr int kCommandWaitMs = 100;
+
+  TIPTELThread(TPhoneConfig config, IPhoneProcesses& processes, IPhoneHost& host, TPhoneLog& log);
+  // Stops the thread and waits for its end.
+  ~TIPTELThread();
+  TIPTELThread(const TIPTELThread&) = delete;
+  TIPTELThread& operator=(const TIPTELThread&) = delete;
+
+  void Start();
+  // Asks the thread to end and waits until it has.
+  void Stop();
+
+  // Main thread: hands a command to the phone program. True without doing
+  // anything while the link is not up; false when the connection is down;
+  // a command still pending after 100 ms is replaced.
+  bool SendPhoneCommand(std::string_view command);
+  // The close sequence: up to `rounds` times "q", each time waiting up to
+  // `waitMs` for the link to go down. True when it went down.
+  bool QuitPhone(int rounds = 20, int waitMs = 200);
+
+  bool PhoneLinkUp() const { return linkUp_.load(std::memory_order_acquire); }
+  TStage Stage() const { return stage_.load(std::memory_order_acquire); }
+  // Waits until the thread reached `stage` (or a later one); false after
+  // `milliseconds`.
+  bool WaitForStage(TStage stage, int milliseconds) const;
+  // True when the link was taken over from a program that was running.
+  bool Adopted() const { return adopted_.load(); }
+  // Lines from the phone program waiting for the main thread.
+  STRINGSTACK& PhoneEvents() { return events_; }
+  int CallState = 0;  // the call state of the voice window; 0 at creation
+
+ private:
+  void Run();
+  void SetStage(TStage stage);
+  bool Adopt();
+  void RemoveOldProgram();
+  bool StartPhoneProgram();
+  bool ConnectToStarted();
+  void Serve();
+  // False when the link is over (closed by the program, or "OK" to "q").
+  bool ReadMessages();
+  // Shows the box through the main thread and waits until it is closed or a
+  // stop is requested.
+  void MessageBox(const TPhoneMessageBox& box);
+
+  TPhoneConfig config_;
+  IPhoneProcesses& processes_;
+  IPhoneHost& host_;
+  TPhoneLog& log_;
+  STRINGSTACK events_;
+  TTCPClient connection_;
+  TPhoneMessageReader reader_;
+  TCommandSlot slot_;
+  TStopSignal stop_;  // the thread is to end
+  TStopSignal wake_;  // a command or a stop for the serving wait
+  std::atomic<bool> linkUp_{false};
+  std::atomic<bool> connected_{false};
+  std::atomic<bool> adopted_{false};
+  std::atomic<TStage> stage_{kCreated};
+  bool quitPending_ = false;
+  mutable std::mutex stageMutex_;
+  mutable std::condition_variable stageChanged_;
+  struct TBoxWait;
+  std::mutex boxMutex_;
+  std::shared_ptr<TBoxWait> box_;
+  std::thread thread_;
+};
+
+}  // namespace vertamo

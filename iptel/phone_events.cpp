@@ -1,0 +1,166 @@
+#include "iptel/phone_events.h"
+
+#include <algorithm>
+#include <array>
+
+#include "iptel/phone_book.h"
+#include "iptel/phone_log.h"
+#include "platform/cp1251.h"
+
+namespace vertamo {
+
+namespace {
+
+// The texts of the system, UTF-8 here, code page 1251 on the way out.
+std::string Cp(const char* utf8) { return Utf8ToCp1251(utf8); }
+
+constexpr std::array<const char*, 16> kErrorTexts = {
+    "Неверно указан адресат !",
+    "Удаленный абонент повесил трубку...",
+    "Удаленный абонент прервал звонок...",
+    "Удаленный абонент не принял звонок...",
+    "Соединение перегружено !",
+    "Удаленный абонент не ответил на звонок...",
+    "Сбой соединения !",
+    "Не найден общий кодек !",
+    "Мы не приняли входящий звонок !",
+    "Входящий звонок отвергнут !",
+    "Привратник не нашел указанного абонента !",
+    "Звонок прерван ! (Не хватает полосы канала)",
+    "Удаленный абонент недостижим !",
+    "Удаленный абонент сейчас отключен !",
+    "На удаленной стороне нет телефона !",
+    "Ошибка звонка !",
+};
+
+struct Keyword {
+  const char* text;
+  TPhoneEventKind kind;
+};
+
+constexpr Keyword kKeywords[] = {
+    {"RING", TPhoneEventKind::Ring}, {"STAT", TPhoneEventKind::Stat},
+    {"BUSY", TPhoneEventKind::Busy}, {"CALL", TPhoneEventKind::Call},
+    {"ERROR", TPhoneEventKind::Error}, {"OK", TPhoneEventKind::Ok},
+    {"END", TPhoneEventKind::End},   {"FORWARDED", TPhoneEventKind::Forwarded},
+    {"APP", TPhoneEventKind::App},
+};
+
+// The line from its n-th character (counted from 1); empty when shorter.
+std::string_view From(std::string_view line, size_t n) { return line.size() >= n ? line.substr(n - 1) : ""; }
+
+// A reason code: optional blanks, an optional sign, at least one digit.
+bool ParseCode(std::string_view text, int& code) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  if (i >= text.size() || text[i] < '0' || text[i] > '9') return false;
+  long value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) value = std::min(value * 10 + (text[i] - '0'), 1000000L);
+  code = static_cast<int>(negative ? -value : value);
+  return true;
+}
+
+std::string Quoted(const char* utf8Label, std::string_view text) {
+  return Cp(utf8Label) + " \"" + std::string(text) + "\"";
+}
+
+}  // namespace
+
+bool PhoneKeywordMatches(std::string_view line, std::string_view keyword) {
+  if (line.empty()) return false;
+  const size_t n = std::min(line.size(), keyword.size());
+  for (size_t i = 0; i < n; ++i)
+    if (UpperCp1251(static_cast<unsigned char>(line[i])) != UpperCp1251(static_cast<unsigned char>(keyword[i])))
+      return false;
+  return true;
+}
+
+std::string PhoneErrorText(int code) {
+  return code >= 0 && code < static_cast<int>(kErrorTexts.size()) ? Cp(kErrorTexts[static_cast<size_t>(code)])
+                                                                   : std::string();
+}
+
+TPhoneEvent InterpretPhoneEvent(std::string_view line) {
+  TPhoneEvent event;
+  event.status = Cp("Ошибка !");
+  for (const Keyword& keyword : kKeywords) {
+    if (!PhoneKeywordMatches(line, keyword.text)) continue;
+    event.kind = keyword.kind;
+    break;
+  }
+  switch (event.kind) {
+    case TPhoneEventKind::Ring: {
+      const std::string_view caller = From(line, 6);
+      event.callState = 3;
+      if (line.size() > 5) event.status = std::string(caller);
+      event.logText = Quoted("Звонок от", caller);
+      event.callerName = PhoneBookText(caller.substr(0, caller.find(' ')));
+      const size_t open = caller.find('[');
+      if (open != std::string_view::npos) {
+        const std::string_view rest = caller.substr(open + 1);
+        event.callerAddress = PhoneBookText(rest.substr(0, rest.find(']')));
+      }
+      break;
+    }
+    case TPhoneEventKind::Stat:
+      event.hasInfo = true;
+      event.info = line.size() >= 6 ? std::string(From(line, 6)) : Cp("Статистика недоступна...");
+      event.status = Cp("ОК");
+      break;
+    case TPhoneEventKind::Busy:
+      event.callState = 0;
+      event.hasInfo = true;
+      event.info = event.status = event.logText = Cp("Занято...");
+      break;
+    case TPhoneEventKind::Call:
+      event.callState = 1;
+      event.status = line.size() > 5 ? std::string(From(line, 6)) : Cp("ОК");
+      event.logText = Quoted("Разговор с", event.status);
+      break;
+    case TPhoneEventKind::Error: {
+      event.callState = 0;
+      int code = -1;
+      if (line.size() > 6 && ParseCode(From(line, 7), code) && !PhoneErrorText(code).empty())
+        event.status = PhoneErrorText(code);
+      event.logText = Quoted("Ошибка", event.status);
+      break;
+    }
+    case TPhoneEventKind::Ok:
+      event.status = Cp("ОК");
+      break;
+    case TPhoneEventKind::End:
+      event.status = Cp("Разговор завершен...");
+      break;
+    case TPhoneEventKind::Forwarded:
+      event.status = Cp("Выполнена переадресация...");
+      break;
+    case TPhoneEventKind::App:
+      event.status = std::string(From(line, 5));
+      std::replace(event.status.begin(), event.status.end(), '\t', ' ');
+      break;
+    case TPhoneEventKind::Unknown:
+      break;
+  }
+  return event;
+}
+
+bool HandlePhoneEvent(STRINGSTACK& events, const TPhoneBook& book, TPhoneLog& log, ICallWindow& window) {
+  std::string line;
+  if (!events.TryPop(line)) return false;
+  const TPhoneEvent event = InterpretPhoneEvent(line);
+  if (event.callState >= 0) window.SetCallState(event.callState);
+  if (event.hasInfo) window.ShowCallInfo(event.info);
+  if (event.kind == TPhoneEventKind::Ring) {
+    int position = book.FindByName(event.callerName);
+    if (position == TPhoneBook::kNotFound) position = book.FindByAddress(event.callerAddress);
+    if (position != TPhoneBook::kNotFound) window.SelectSubscriber(position);
+  }
+  if (event.kind == TPhoneEventKind::Ok) window.PhoneAnswered();
+  if (!event.logText.empty()) log.Write(event.logText);
+  window.ShowCallStatus(event.status);
+  return true;
+}
+
+}  // namespace vertamo

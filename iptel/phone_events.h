@@ -1,0 +1,64 @@
+// The event lines of the phone program and what they do to the call.
+//
+// A line matches a keyword when, ignoring case, the two agree over the length
+// of the shorter one ("E" is an ERROR line, "OKAY" an OK line); the keywords
+// are tried in table order and the first match wins. The empty line matches
+// no keyword: it would otherwise agree with every keyword over length 0 and
+// ring a call that nobody made.
+//
+// The window side of a call (the voice window) implements ICallWindow; the
+// main thread applies each line through HandlePhoneEvent. Texts are code page
+// 1251.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "protocol/string_stack.h"
+
+namespace vertamo {
+
+class TPhoneBook;
+class TPhoneLog;
+
+enum class TPhoneEventKind { Ring, Stat, Busy, Call, Error, Ok, End, Forwarded, App, Unknown };
+
+// What one event line means.
+struct TPhoneEvent {
+  TPhoneEventKind kind = TPhoneEventKind::Unknown;
+  std::string status;      // for status panel 0 of the voice window
+  int callState = -1;      // the new call state (0 idle, 1 talking, 3 ringing); -1 unchanged
+  bool hasInfo = false;    // the information line changes (on the hint background)
+  std::string info;
+  std::string logText;     // empty: nothing logged
+  std::string callerName;  // RING: first word of the caller text (at most 63 bytes)
+  std::string callerAddress;  // RING: the text between "[" and "]" (at most 63 bytes)
+};
+
+// The matching rule of event lines.
+bool PhoneKeywordMatches(std::string_view line, std::string_view keyword);
+// The text of an ERROR reason code 0-15; empty for any other code.
+std::string PhoneErrorText(int code);
+TPhoneEvent InterpretPhoneEvent(std::string_view line);
+
+// The window side of the call events, in the main thread. The voice window
+// implements it; calls that concern its list or status bar do nothing while
+// it does not exist.
+class ICallWindow {
+ public:
+  virtual ~ICallWindow() = default;
+  virtual void SetCallState(int state) = 0;
+  // The information line, on the hint background.
+  virtual void ShowCallInfo(const std::string& text) = 0;
+  // Selects the subscriber at this position of the address book.
+  virtual void SelectSubscriber(int position) = 0;
+  // Status panel 0 of the voice window.
+  virtual void ShowCallStatus(const std::string& text) = 0;
+  // The phone program said "OK".
+  virtual void PhoneAnswered() = 0;
+};
+
+// Takes the oldest line of `events` and applies it; false when there was none.
+bool HandlePhoneEvent(STRINGSTACK& events, const TPhoneBook& book, TPhoneLog& log, ICallWindow& window);
+
+}  // namespace vertamo

@@ -1,0 +1,53 @@
+#include "iptel/phone_log.h"
+
+#include <cstdio>
+
+#include "platform/cp1251.h"
+#include "platform/folders.h"
+#include "platform/raw_file.h"
+
+namespace vertamo {
+
+std::string PhoneLogLine(const std::tm& local, std::string_view message) {
+  char prefix[32];
+  std::snprintf(prefix, sizeof prefix, "%02u.%02u %02u:%02u:%02u  ", static_cast<unsigned>(local.tm_mday) % 100,
+                static_cast<unsigned>(local.tm_mon + 1) % 100, static_cast<unsigned>(local.tm_hour) % 100,
+                static_cast<unsigned>(local.tm_min) % 100, static_cast<unsigned>(local.tm_sec) % 100);
+  std::string line = prefix;
+  line.append(message).append("\r\n");
+  return line;
+}
+
+TPhoneLog::TPhoneLog(std::string workFolder, bool enabled)
+    : fileName_(WithTrailingSlash(workFolder) + kFileName), enabled_(enabled) {}
+
+void TPhoneLog::Write(std::string_view message) {
+  if (!Enabled()) return;
+  if (message.size() > kMaxMessage) message = message.substr(0, kMaxMessage);
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  const std::string line = PhoneLogLine(local, message);
+  std::lock_guard lock(mutex_);
+  // Opened for each line, as the log is rare: one write in append mode puts
+  // the line whole at the end; a file that cannot be opened loses the line.
+  TRawFile file;
+  if (!file.Open(fileName_, TRawFile::kFileAppendData, TRawFile::kFileShareRead, TRawFile::kOpenAlways,
+                 TRawFile::kFileAttributeNormal))
+    return;
+  file.Write(line.data(), line.size());
+}
+
+void TPhoneLog::PhoneLog(const char* format, ...) {
+  if (!Enabled()) return;
+  const std::string cpFormat = Utf8ToCp1251(format ? format : "");
+  char buffer[kMaxMessage + 1];
+  va_list args;
+  va_start(args, format);
+  const int n = std::vsnprintf(buffer, sizeof buffer, cpFormat.c_str(), args);
+  va_end(args);
+  if (n < 0) return;
+  Write(buffer);
+}
+
+}  // namespace vertamo

@@ -1,0 +1,58 @@
+#include "shell/demo/demo_phone.h"
+
+#include "iptel/phone_book.h"
+#include "platform/cp1251.h"
+#include "platform/folders.h"
+#include "platform/process.h"
+#include "tools/phone-sim/phone_sim.h"
+
+namespace vertamo::ui {
+
+TDemoPhone::TDemoPhone() = default;
+
+TDemoPhone::~TDemoPhone() { Stop(); }
+
+bool TDemoPhone::Start(std::string* error) {
+  Stop();
+  phonesim::Options options;
+  options.bind = "127.0.0.1";
+  options.port = 0;
+  options.paused = true;
+  options.answerDelayMs = kAnswerDelayMs;
+  options.statEveryMs = kStatEveryMs;
+  options.app = Utf8ToCp1251("phone-sim\tдемонстрация");
+  options.rings.push_back({kRingAfterMs, Utf8ToCp1251("Пост охраны [10.20.0.5]")});
+  auto server = std::make_unique<phonesim::Server>();
+  if (!server->Start(options, error)) return false;
+  server_ = std::move(server);
+  return true;
+}
+
+uint16_t TDemoPhone::Port() const { return server_ ? server_->Port() : 0; }
+
+void TDemoPhone::Stop() {
+  if (server_) server_->Stop();
+  server_.reset();
+}
+
+bool TDemoPhone::StartPhoneProcess(const std::string& path, const std::vector<std::string>& args) {
+  if (!server_) return false;
+  std::vector<std::string> commandLine{path};
+  commandLine.insert(commandLine.end(), args.begin(), args.end());
+  server_->Resume(commandLine);
+  return true;
+}
+
+bool TDemoPhone::GetHostName(std::string& name) { return vertamo::GetHostName(name); }
+
+bool PrepareDemoPhoneBook(const std::string& workFolder) {
+  TPhoneBook book(workFolder);
+  if (book.LoadPhoneBook()) return true;  // the dispatcher's own book stays
+  book.Add(Utf8ToCp1251("Пост охраны"), "10.20.0.5");
+  book.Add(Utf8ToCp1251("Аварийная служба"), "10.20.0.7");
+  book.Add(Utf8ToCp1251("Диспетчер Север"), "north.demo.local");
+  book.SavePhoneBook();
+  return FileExists(WithTrailingSlash(workFolder) + TPhoneBook::kFileName);
+}
+
+}  // namespace vertamo::ui

@@ -1,0 +1,86 @@
+#include "shell/phone_station.h"
+
+#include <QLoggingCategory>
+#include <QMessageBox>
+#include <QWidget>
+
+#include "settings/fast_ini.h"
+#include "uikit/qt_text.h"
+
+namespace vertamo::ui {
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcPhone, "vertamo.phone", QtInfoMsg)
+
+TTelephonyOptions TelephonyOptions(const std::string& programFolder, const std::string& workFolder,
+                                   const TPhoneOptions& options) {
+  TTelephonyOptions result;
+  result.programFolder = programFolder;
+  result.workFolder = workFolder;
+  result.programPath = options.programPath;
+  result.port = options.port;
+  result.processes = options.processes;
+  return result;
+}
+
+}  // namespace
+
+void TLoggingCallWindow::SetCallState(int state) { qCInfo(lcPhone, "call state %d", state); }
+
+void TLoggingCallWindow::ShowCallInfo(const std::string& text) {
+  qCInfo(lcPhone) << "call information:" << FromCp1251(text);
+}
+
+void TLoggingCallWindow::SelectSubscriber(int position) { qCInfo(lcPhone, "subscriber %d calling", position); }
+
+void TLoggingCallWindow::ShowCallStatus(const std::string& text) {
+  qCInfo(lcPhone) << "call status:" << FromCp1251(text);
+}
+
+void TLoggingCallWindow::PhoneAnswered() { qCInfo(lcPhone, "the phone program answered OK"); }
+
+TPhoneStation::TPhoneStation(QWidget* window, const std::string& programFolder, const std::string& workFolder,
+                             const TPhoneOptions& options)
+    : window_(window),
+      start_(options.start),
+      callWindow_(&loggingWindow_),
+      telephony_(TelephonyOptions(programFolder, workFolder, options), *this) {}
+
+TPhoneStation::~TPhoneStation() { Close(); }
+
+void TPhoneStation::ReadSettings(const TFastIni& ini) { telephony_.ReadSettings(ini); }
+
+void TPhoneStation::Start() {
+  if (start_) telephony_.Start();
+}
+
+void TPhoneStation::WriteSettings(TFastIni& ini) { telephony_.WriteSettings(ini); }
+
+void TPhoneStation::Close() { telephony_.Close(); }
+
+void TPhoneStation::SetCallWindow(ICallWindow* window) { callWindow_ = window ? window : &loggingWindow_; }
+
+void TPhoneStation::PhoneEventPosted() {
+  // Queued on this object: dropped with it, never run on a window that went.
+  QMetaObject::invokeMethod(this, [this] { telephony_.HandlePhoneEvent(*callWindow_); }, Qt::QueuedConnection);
+}
+
+void TPhoneStation::ShowMessageBox(const TPhoneMessageBox& box, std::function<void()> done) {
+  QMetaObject::invokeMethod(
+      this,
+      [this, box, done = std::move(done)] {
+        // Modal for the application, but without an event loop of its own:
+        // the window goes on serving everything else (the close included).
+        auto* message = new QMessageBox(box.exclamation ? QMessageBox::Warning : QMessageBox::NoIcon,
+                                        FromCp1251(box.caption), FromCp1251(box.text), QMessageBox::Ok, window_);
+        message->setObjectName(QStringLiteral("PhoneMessageBox"));
+        message->setAttribute(Qt::WA_DeleteOnClose);
+        message->setWindowModality(Qt::ApplicationModal);
+        connect(message, &QMessageBox::finished, message, [done] { done(); });
+        message->show();
+      },
+      Qt::QueuedConnection);
+}
+
+}  // namespace vertamo::ui

@@ -1,0 +1,148 @@
+#include "iptel/phone_events.h"
+
+#include <gtest/gtest.h>
+
+#include "iptel/phone_book.h"
+#include "iptel/phone_link.h"
+#include "iptel/phone_log.h"
+#include "call_recorder.h"
+#include "support/temp_folder.h"
+
+namespace vertamo::testing {
+namespace {
+
+struct EventCase {
+  std::string line;
+  TPhoneEventKind kind;
+  std::string status;  // UTF-8
+  int state;
+  std::string info;  // UTF-8; "-": unchanged
+  std::string log;   // UTF-8; empty: nothing logged
+};
+
+TEST(PhoneEvents, EveryLineOfTheTable) {
+  const EventCase cases[] = {
+      {"RING Post [10.0.0.5]", TPhoneEventKind::Ring, "Post [10.0.0.5]", 3, "-", "Звонок от \"Post [10.0.0.5]\""},
+      {"RING ", TPhoneEventKind::Ring, "Ошибка !", 3, "-", "Звонок от \"\""},
+      {"STAT jitter=20ms", TPhoneEventKind::Stat, "ОК", -1, "jitter=20ms", ""},
+      {"STAT", TPhoneEventKind::Stat, "ОК", -1, "Статистика недоступна...", ""},
+      {"BUSY", TPhoneEventKind::Busy, "Занято...", 0, "Занято...", "Занято..."},
+      {"CALL 1*2*3@gw", TPhoneEventKind::Call, "1*2*3@gw", 1, "-", "Разговор с \"1*2*3@gw\""},
+      {"CALL", TPhoneEventKind::Call, "ОК", 1, "-", "Разговор с \"ОК\""},
+      {"ERROR 1", TPhoneEventKind::Error, "Удаленный абонент повесил трубку...", 0, "-",
+       "Ошибка \"Удаленный абонент повесил трубку...\""},
+      {"ERROR 15", TPhoneEventKind::Error, "Ошибка звонка !", 0, "-", "Ошибка \"Ошибка звонка !\""},
+      {"ERROR 0", TPhoneEventKind::Error, "Неверно указан адресат !", 0, "-", "Ошибка \"Неверно указан адресат !\""},
+      {"ERROR 99", TPhoneEventKind::Error, "Ошибка !", 0, "-", "Ошибка \"Ошибка !\""},
+      {"ERROR x", TPhoneEventKind::Error, "Ошибка !", 0, "-", "Ошибка \"Ошибка !\""},
+      {"ERROR", TPhoneEventKind::Error, "Ошибка !", 0, "-", "Ошибка \"Ошибка !\""},
+      {"E", TPhoneEventKind::Error, "Ошибка !", 0, "-", "Ошибка \"Ошибка !\""},
+      {"OK", TPhoneEventKind::Ok, "ОК", -1, "-", ""},
+      {"okay", TPhoneEventKind::Ok, "ОК", -1, "-", ""},
+      {"END", TPhoneEventKind::End, "Разговор завершен...", -1, "-", ""},
+      {"FORWARDED", TPhoneEventKind::Forwarded, "Выполнена переадресация...", -1, "-", ""},
+      {"APP a\tb\tc", TPhoneEventKind::App, "a b c", -1, "-", ""},
+      {"HELLO", TPhoneEventKind::Unknown, "Ошибка !", -1, "-", ""},
+      {"", TPhoneEventKind::Unknown, "Ошибка !", -1, "-", ""},  // never a phantom call
+  };
+  for (const EventCase& c : cases) {
+    const TPhoneEvent e = InterpretPhoneEvent(c.line);
+    EXPECT_EQ(e.kind, c.kind) << c.line;
+    EXPECT_EQ(e.status, Cp(c.status)) << c.line;
+    EXPECT_EQ(e.callState, c.state) << c.line;
+    EXPECT_EQ(e.hasInfo, c.info != "-") << c.line;
+    if (c.info != "-") {
+      EXPECT_EQ(e.info, Cp(c.info)) << c.line;
+    }
+    EXPECT_EQ(e.logText, Cp(c.log)) << c.line;
+  }
+  // "ОК" is written with Cyrillic letters.
+  EXPECT_EQ(InterpretPhoneEvent("OK").status, "\xCE\xCA");
+}
+
+TEST(PhoneEvents, RingFindsTheSubscriberByNameThenByAddress) {
+  TempFolder dir;
+  TPhoneBook book(dir.folder());
+  book.Add("Other", "10.0.0.9");
+  book.Add(Cp("ПОСТ"), "10.0.0.7");
+  book.Add("Gate", "10.0.0.5");
+  TPhoneLog log(dir.folder(), true);
+  const struct {
+    std::string line;
+    std::vector<std::string> calls;
+  } cases[] = {
+      {Cp("RING Пост [10.0.0.5]"), {"state 3", "select 1", "status " + Cp("Пост [10.0.0.5]")}},
+      {"RING Nobody [10.0.0.5]", {"state 3", "select 2", "status Nobody [10.0.0.5]"}},
+      {"RING Nobody", {"state 3", "status Nobody"}},
+      {"RING [10.0.0.9", {"state 3", "select 0", "status [10.0.0.9"}},
+      {"RING  [10.0.0.9]", {"state 3", "select 0", "status  [10.0.0.9]"}},
+      {"STAT x", {"info x", "status " + Cp("ОК")}},
+      {"OK", {"answered", "status " + Cp("ОК")}},
+  };
+  STRINGSTACK events;
+  for (const auto& c : cases) {
+    events.Push(c.line);
+    RecordingWindow window;
+    ASSERT_TRUE(HandlePhoneEvent(events, book, log, window));
+    EXPECT_EQ(window.calls, c.calls) << c.line;
+  }
+  RecordingWindow window;
+  EXPECT_FALSE(HandlePhoneEvent(events, book, log, window));
+  EXPECT_TRUE(window.calls.empty());
+  const std::string logged = ReadWholeFile(dir.file("IpPhone.log"));
+  EXPECT_NE(logged.find(Cp("  Звонок от \"Пост [10.0.0.5]\"\r\n")), std::string::npos);
+}
+
+TEST(PhoneLog, LineFormatAndTheSwitch) {
+  std::tm t{};
+  t.tm_mday = 7, t.tm_mon = 11, t.tm_hour = 9, t.tm_min = 5, t.tm_sec = 3;
+  EXPECT_EQ(PhoneLogLine(t, "x"), "07.12 09:05:03  x\r\n");
+  TempFolder dir;
+  TPhoneLog log(dir.folder(), false);
+  log.PhoneLog("Ошибка \"%s\"", "a");
+  EXPECT_FALSE(std::filesystem::exists(dir.file("IpPhone.log")));
+  log.SetEnabled(true);
+  log.PhoneLog("Ошибка \"%s\"", "a");
+  log.Write("second");
+  const std::string text = ReadWholeFile(dir.file("IpPhone.log"));
+  ASSERT_EQ(text.size(), 16u + Cp("Ошибка \"a\"\r\n").size() + 16u + 8u);
+  EXPECT_EQ(text.substr(16, Cp("Ошибка \"a\"\r\n").size()), Cp("Ошибка \"a\"\r\n"));
+  EXPECT_EQ(text.substr(text.size() - 8), "second\r\n");
+}
+
+TEST(PhoneLink, MessagesAreFramedByTheirZeroByteAndCutAt299) {
+  TPhoneMessageReader reader;
+  const std::string overlong(400, 'x');
+  const std::string stream = std::string("RI") + std::string("NG a\0", 5) + std::string("\0", 1) + overlong +
+                             std::string("\0OK\0ST", 6);
+  for (char c : stream) reader.Feed(&c, 1);  // one byte at a time
+  std::vector<std::string> got;
+  for (std::string m; reader.Next(m);) got.push_back(m);
+  EXPECT_EQ(got, (std::vector<std::string>{"RING a", "", std::string(299, 'x'), "OK"}));
+  EXPECT_EQ(reader.TakePartial(), "ST");
+  EXPECT_EQ(reader.TakePartial(), "");
+}
+
+TEST(PhoneLink, ACommandStillPendingAfterTheWaitIsReplaced) {
+  TCommandSlot slot;
+  slot.Put("c 10.0.0.5", 100);
+  slot.Put("h", 100);  // nobody takes the first one within 100 ms
+  std::string command;
+  ASSERT_TRUE(slot.Take(command));
+  EXPECT_EQ(command, "h");
+  EXPECT_FALSE(slot.Take(command));
+  // A command taken meanwhile is not lost: the next one waits for the taker.
+  slot.Put("c 1", 100);
+  std::thread taker([&] {
+    std::string first;
+    while (!slot.Take(first)) std::this_thread::yield();
+    EXPECT_EQ(first, "c 1");
+  });
+  slot.Put("y", 5000);
+  taker.join();
+  ASSERT_TRUE(slot.Take(command));
+  EXPECT_EQ(command, "y");
+}
+
+}  // namespace
+}  // namespace vertamo::testing

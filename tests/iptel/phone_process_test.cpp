@@ -1,0 +1,91 @@
+// The phone program as a real process: started detached without our
+// descriptors, found only as this user's process of the expected executable,
+// ended; and phone-sim started as the phone program by the telephony thread.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "iptel/telephony.h"
+#include "phone_test_support.h"
+#include "platform/process.h"
+#include "support/temp_folder.h"
+
+namespace vertamo::testing {
+namespace {
+
+constexpr int kBoundMs = 5000;
+
+// Waits until `done` holds, for at most `ms`.
+template <typename F>
+bool Eventually(F done, int ms = kBoundMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+std::vector<std::string> Descriptors(int pid) {
+  std::vector<std::string> targets;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd"))
+    targets.push_back(entry.path().filename().string() + "->" + std::filesystem::read_symlink(entry.path()).string());
+  std::sort(targets.begin(), targets.end());
+  return targets;
+}
+
+TEST(PhoneProcess, StartedDetachedFoundByItsExecutableAndEnded) {
+  TempFolder dir;
+  const std::string program = dir.file("ohphone");
+  std::filesystem::copy_file("/bin/sleep", program);
+  const int leaked = open("/dev/null", O_RDONLY);  // without close-on-exec
+  ASSERT_GE(leaked, 0);
+  const int pid = SpawnDetached(program, {"30"});
+  close(leaked);
+  ASSERT_GT(pid, 0);
+  ASSERT_TRUE(Eventually([&] { return std::filesystem::read_symlink("/proc/" + std::to_string(pid) + "/exe") == program; }));
+  EXPECT_EQ(Descriptors(pid), (std::vector<std::string>{"0->/dev/null", "1->/dev/null", "2->/dev/null"}));
+  EXPECT_EQ(getsid(pid), pid) << "a session of its own";
+
+  EXPECT_EQ(FindProcessByExecutable(program), pid);
+  EXPECT_EQ(FindProcessByExecutable(dir.file("other")), 0);
+
+  TLinuxPhoneProcesses processes(program);
+  EXPECT_EQ(processes.FindPhoneProcess(), pid);
+  EXPECT_EQ(processes.EndPhoneProcess(pid), IPhoneProcesses::TEndResult::Ended);
+  EXPECT_TRUE(Eventually([&] { return ReapChild(pid); }));
+  EXPECT_EQ(FindProcessByExecutable(program), 0);
+  EXPECT_EQ(processes.EndPhoneProcess(pid), IPhoneProcesses::TEndResult::OpenFailed);
+  EXPECT_EQ(SpawnDetached(dir.file("missing"), {}), 0);
+}
+
+TEST(PhoneProcess, PhoneSimStartedAsThePhoneProgramQuitsOnQ) {
+  TempFolder dir;
+  std::filesystem::create_symlink(PHONE_SIM_PATH, dir.file("ohphone"));
+  const uint16_t port = FreePort();
+  const std::string record = dir.file("record.jsonl");
+  setenv("PHONE_SIM_OPTIONS",
+         ("--sim-quiet --sim-port " + std::to_string(port) + " --sim-record " + record).c_str(), 1);
+  RecordingHost host;
+  TTelephonyOptions options;
+  options.programFolder = dir.folder();
+  options.workFolder = dir.folder();
+  options.port = port;
+  TTelephony telephony(options, host);
+  telephony.Start();
+  ASSERT_TRUE(telephony.Thread()->WaitForStage(TIPTELThread::kLinkUp, kBoundMs));
+  const int pid = FindProcessByExecutable(dir.file("ohphone"));
+  EXPECT_GT(pid, 0);
+  EXPECT_TRUE(telephony.Close());
+  unsetenv("PHONE_SIM_OPTIONS");
+  EXPECT_TRUE(Eventually([&] { return !ProcessAlive(pid); })) << "the program ended after \"q\"";
+  const std::string text = ReadWholeFile(record);
+  EXPECT_NE(text.find("\"kind\":\"start\""), std::string::npos) << text;
+  EXPECT_NE(text.find("\"args\":[\"-lne\",\"--g711-ulaw\",\"-u\""), std::string::npos) << text;
+  EXPECT_NE(text.find("\"kind\":\"in\",\"text\":\"q\"}"), std::string::npos) << text;
+}
+
+}  // namespace
+}  // namespace vertamo::testing

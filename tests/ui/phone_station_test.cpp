@@ -1,0 +1,159 @@
+// The main window's telephony: "H323" read at the start and written at the
+// close, the address book loaded, the telephony thread started and told to
+// quit, event lines reaching the window side of a call, and a message box of
+// the start stage that does not hold the close.
+#include <QMessageBox>
+#include <QTest>
+
+#include "iptel/call_recorder.h"
+#include "shell/demo/demo_phone.h"
+#include "shell/form_vertamo.h"
+#include "support/temp_folder.h"
+#include "tools/phone-sim/phone_sim.h"
+
+using namespace vertamo;
+using namespace vertamo::ui;
+using vertamo::testing::Cp;
+using vertamo::testing::ReadWholeFile;
+using vertamo::testing::RecordingWindow;
+using vertamo::testing::TempFolder;
+using vertamo::testing::WriteWholeFile;
+
+namespace {
+
+// The phone program: phone-sim on a free port, accepting once "started".
+class SimPhone final : public IPhoneProcesses {
+ public:
+  SimPhone() {
+    phonesim::Options options;
+    options.port = 0;
+    options.paused = true;
+    std::string error;
+    started = sim.Start(options, &error);
+  }
+  int FindPhoneProcess() override { return 0; }
+  TEndResult EndPhoneProcess(int) override { return TEndResult::Ended; }
+  bool ProgramExists(const std::string&) override { return exists; }
+  bool StartPhoneProcess(const std::string&, const std::vector<std::string>& args) override {
+    sim.Resume(args);
+    return true;
+  }
+  void ReleasePhoneProcess() override {}
+  bool GetHostName(std::string& name) override {
+    name = "dispatch1";
+    return true;
+  }
+  phonesim::Server sim;
+  bool started = false;
+  bool exists = true;
+};
+
+}  // namespace
+
+class PhoneStationTest : public QObject {
+  Q_OBJECT
+
+ private:
+  static std::unique_ptr<TAppSettings> SettingsIn(const TempFolder& dir) {
+    auto settings = std::make_unique<TAppSettings>("/opt/vertamo/", "vertamo");
+    settings->ChooseWorkFolder("Vertamo", dir.path());
+    return settings;
+  }
+  static TFormOptions Options(SimPhone& phone) {
+    TFormOptions options;
+    options.startClient = false;
+    options.phone.start = true;
+    options.phone.port = phone.sim.Port();
+    options.phone.processes = &phone;
+    return options;
+  }
+
+ private slots:
+  void theWindowRunsTheTelephonyFromStartToClose() {
+    TempFolder dir;
+    WriteWholeFile(dir.file("Vertamo.ini"), "[H323]\r\nUseIpTel=0\r\nJitterMin=25\r\n");
+    WriteWholeFile(dir.file("IpAbonents.ini"), "[ABONENT0]\r\nName=Gate\r\nAdr=10.0.0.5\r\n");
+    SimPhone phone;
+    QVERIFY(phone.started);
+    auto settings = SettingsIn(dir);
+    {
+      TFormVertamo form(*settings, Options(phone));
+      TPhoneStation* station = form.Phone();
+      QVERIFY(station);
+      QCOMPARE(station->Telephony().Book().Count(), 1);
+      QVERIFY(station->Telephony().Settings().UseIpTel);
+      QTRY_VERIFY_WITH_TIMEOUT(station->Telephony().PhoneLinkUp(), 5000);
+      const auto record = phone.sim.Record();
+      QCOMPARE(record.front().args,
+               (std::vector<std::string>{"-lne", "--g711-ulaw", "-u", "dispatch1", "--jitter", "25-50"}));
+      RecordingWindow window;
+      station->SetCallWindow(&window);
+      phone.sim.Ring("Gate [10.0.0.9]");
+      QTRY_COMPARE_WITH_TIMEOUT(window.calls.size(), size_t(3), 5000);
+      QCOMPARE(window.calls[1], std::string("select 0"));
+      station->SetCallWindow(nullptr);
+      form.close();
+      QVERIFY(!station->Telephony().PhoneLinkUp());
+      QCOMPARE(station->Telephony().Thread(), nullptr);
+    }
+    QCOMPARE(phone.sim.Received(), std::vector<std::string>{"q"});
+    const std::string ini = ReadWholeFile(dir.file("Vertamo.ini"));
+    // Stored keys keep their places; the missing ones follow in their order.
+    QVERIFY(ini.find("[H323]\r\nUseIpTel=1\r\nJitterMin=25\r\nH323Port=1720\r\n") != std::string::npos);
+    QVERIFY(ini.find("EndpointAlias=\r\nEnableIpLog=0\r\n") != std::string::npos);
+  }
+
+  void aMissingProgramShowsItsBoxAndTheWindowStillCloses() {
+    TempFolder dir;
+    SimPhone phone;
+    phone.exists = false;
+    auto settings = SettingsIn(dir);
+    TFormOptions options = Options(phone);
+    options.phone.programPath = "/nowhere/ohphone";
+    TFormVertamo form(*settings, options);
+    form.show();
+    QMessageBox* box = nullptr;
+    QTRY_VERIFY_WITH_TIMEOUT((box = form.findChild<QMessageBox*>(QStringLiteral("PhoneMessageBox"))) != nullptr,
+                             5000);
+    QCOMPARE(box->text(), QStringLiteral("Не найдена программа ohphone.exe..."));
+    QCOMPARE(box->windowTitle(), QStringLiteral("/nowhere/ohphone"));
+    QCOMPARE(box->icon(), QMessageBox::Warning);
+    form.close();  // the box is still open: the thread's wait for it ends with the close
+    QCOMPARE(form.Phone()->Telephony().Thread(), nullptr);
+    QVERIFY(phone.sim.Record().empty());
+  }
+
+  void theDemoStartsPhoneSimAsItsPhoneProgram() {
+    TempFolder dir;
+    QVERIFY(PrepareDemoPhoneBook(dir.folder()));
+    QVERIFY(ReadWholeFile(dir.file("IpAbonents.ini")).find(Cp("Name=Пост охраны\r\nAdr=10.20.0.5\r\n")) !=
+            std::string::npos);
+    WriteWholeFile(dir.file("IpAbonents.ini"), "[ABONENT0]\r\nName=Own\r\n");
+    QVERIFY(PrepareDemoPhoneBook(dir.folder()));  // the dispatcher's own book stays
+    QCOMPARE(ReadWholeFile(dir.file("IpAbonents.ini")), std::string("[ABONENT0]\r\nName=Own\r\n"));
+
+    TDemoPhone demo;
+    std::string error;
+    QVERIFY2(demo.Start(&error), error.c_str());
+    auto settings = SettingsIn(dir);
+    TFormOptions options;
+    options.startClient = false;
+    options.phone.start = true;
+    options.phone.port = demo.Port();
+    options.phone.processes = &demo;
+    TFormVertamo form(*settings, options);
+    TTelephony& telephony = form.Phone()->Telephony();
+    QTRY_VERIFY_WITH_TIMEOUT(telephony.PhoneLinkUp(), 5000);
+    RecordingWindow window;
+    form.Phone()->SetCallWindow(&window);
+    QVERIFY(telephony.SendPhoneCommand("c 2*17*1@127.0.0.1:4000"));
+    QTRY_VERIFY_WITH_TIMEOUT(std::find(window.calls.begin(), window.calls.end(), "state 1") != window.calls.end(),
+                             5000);
+    form.Phone()->SetCallWindow(nullptr);
+    form.close();
+    QVERIFY(!telephony.PhoneLinkUp());
+  }
+};
+
+QTEST_MAIN(PhoneStationTest)
+#include "phone_station_test.moc"
