@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/cp1251.h"
+#include "serverlink/load_limits.h"
 #include "serverlink/txtfunc.h"
 
 namespace vertamo {
@@ -104,6 +105,7 @@ bool LoadMaps(TLoadContext& ctx) {
   if (!ctx.ShowStatus(Cp("Запрос карт..."))) return false;
   int count = 0;
   if (!RequestCount(ch, "GETMAP", "MAPCOUNT=", count)) return false;
+  if (!WithinLimit(&ctx.log, "MAPCOUNT", count, ctx.limits.maxMaps)) return false;
   const std::string progress = Cp("Получение карты ");
   for (int i = 0; i < count; ++i) {
     if (!ctx.ShowStatus(progress + std::to_string(i + 1))) return false;
@@ -124,6 +126,7 @@ bool LoadMapObjects(TLoadContext& ctx) {
   if (!ctx.ShowStatus(Cp("Запрос объектов карты"))) return false;
   int count = 0;
   if (!RequestCount(ch, "GETMAPOBJ", "OBJCOUNT=", count)) return false;
+  if (!WithinLimit(&ctx.log, "OBJCOUNT", count, ctx.limits.maxObjects)) return false;
   const std::string progress = Cp("Получение объекта ");
   const std::string of = Cp(" из ") + std::to_string(count);
   for (int i = 0; i < count; ++i) {
@@ -178,6 +181,7 @@ bool LoadTexts(TLoadContext& ctx) {
   TLineChannel& ch = ctx.channel;
   int count = 0;
   if (!RequestCount(ch, "GETTEXT", "TEXTCOUNT=", count)) return false;
+  if (!WithinLimit(&ctx.log, "TEXTCOUNT", count, ctx.limits.maxTexts)) return false;
   const std::string progress = Cp("Получение текста ");
   for (int i = 0; i < count; ++i) {
     if (!ctx.ShowStatus(progress + std::to_string(i))) return false;
