@@ -71,15 +71,17 @@ bool SpeakerLine(TLoadContext& ctx) {
   return ctx.notifier.SetSpeakerLayout(layout);
 }
 
-// Until END or a read failure (neither is an error). False only when a stop
-// withdrew a hand-over.
+// Until END or a read failure (neither is an error). False when a stop
+// withdrew a hand-over, or when more lines come than a layout can have.
 bool ReadLayoutLines(TLoadContext& ctx) {
   TLineChannel& ch = ctx.channel;
-  while (ch.ReadLine()) {
+  for (int lines = 1; ch.ReadLine(); ++lines) {
     const std::string_view line = ch.Line();
     bool handed = true;
     if (StartsWithText(line, "END")) {
       break;
+    } else if (!WithinLimit(&ctx.log, "строк после списка карт", lines, ctx.limits.maxLayoutLines)) {
+      return false;
     } else if (StartsWithText(line, "LIFTBREAK")) {
       handed = CounterLine(ctx, TCounterKind::LiftBreak);
     } else if (StartsWithText(line, "OHRALR")) {

@@ -27,6 +27,9 @@ struct TLoadLimits {
   // MAPCOUNT. Each map is a tab of the main window; a district has a few
   // dozen plans at most (the synthetic catalogue 20).
   int maxMaps = 1000;
+  // Lines after the map list up to END: the layout of the three counters,
+  // the clock and the speaker, five lines in a real district.
+  int maxLayoutLines = 10000;
   // OBJCOUNT. A district's lifts, intercom units and sensors: a few thousand
   // (synthetic 5,000); 200,000 still loads (about 600 bytes each, 120 MB).
   int maxObjects = 200000;

@@ -54,6 +54,7 @@ struct Catalogue {
 TLoadLimits SmallLimits() {
   TLoadLimits l;
   l.maxMaps = 2;
+  l.maxLayoutLines = 2;
   l.maxObjects = 3;
   l.maxTexts = 2;
   l.maxPicturesPerSet = 2;
@@ -71,6 +72,13 @@ Scripter Maps(int n) {
   return [n](TServerScript& s) {
     s.getmap = {"MAPCOUNT=" + std::to_string(n)};
     for (int i = 0; i < n; ++i) s.getmap.push_back("MAP=" + std::to_string(i) + " NAME=\"m\" PICT=0");
+    s.getmap.push_back("END");
+  };
+}
+Scripter LayoutLines(int n) {
+  return [n](TServerScript& s) {
+    s.getmap = {"MAPCOUNT=1", "MAP=0 NAME=\"m\" PICT=0"};
+    for (int i = 0; i < n; ++i) s.getmap.push_back("SPEAKER X=1 Y=1 W=9 H=9 CALL=0");
     s.getmap.push_back("END");
   };
 }
@@ -148,6 +156,8 @@ INSTANTIATE_TEST_SUITE_P(
     EachBound, LoadLimits,
     ::testing::Values(
         BoundCase{"maps", Maps(2), Maps(3), "MAPCOUNT = 3, допустимо не более 2", false},
+        BoundCase{"layoutLines", LayoutLines(2), LayoutLines(3), "строк после списка карт = 3, допустимо не более 2",
+                  false},
         BoundCase{"objects", Objects(3), Objects(4), "OBJCOUNT = 4, допустимо не более 3", false},
         BoundCase{"texts", Texts(2), Texts(3), "TEXTCOUNT = 3, допустимо не более 2", false},
         BoundCase{"picturesInASet", Pictures({1, 1, {{{1, 1}, {1, 1}}}}),
