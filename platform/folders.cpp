@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <stdio.h>
@@ -99,6 +100,25 @@ int FileMode(const std::string& path) {
 }
 
 bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+std::vector<std::string> FilesInFolder(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) return names;
+  const std::string base = WithTrailingSlash(folder);
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    bool regular = entry->d_type == DT_REG;
+    if (entry->d_type == DT_UNKNOWN) {
+      struct stat st {};
+      regular = ::lstat((base + name).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    }
+    if (regular) names.push_back(name);
+  }
+  ::closedir(dir);
+  return names;
+}
 
 bool ReplaceFile(const std::string& from, const std::string& to) {
   if (::rename(from.c_str(), to.c_str()) != 0) return false;

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vertamo {
 
@@ -39,6 +40,9 @@ std::string HomeFolder();
 // Permission bits of an existing file; -1 when it does not exist.
 int FileMode(const std::string& path);
 bool RemoveFile(const std::string& path);
+// Names of the regular files in a folder (not "." or "..", no sub-folders),
+// in no particular order; empty when the folder cannot be read.
+std::vector<std::string> FilesInFolder(const std::string& folder);
 // Renames `from` over `to` in one step and flushes the folder entry.
 bool ReplaceFile(const std::string& from, const std::string& to);
 

@@ -213,4 +213,34 @@ bool TRawFile::ReadLine(char* buffer, size_t size) {
   return Succeed();
 }
 
+bool ReadRegularFile(const std::string& path, size_t maxBytes, std::string& bytes) {
+  bytes.clear();
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return false;
+  struct stat st {};
+  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= 0 &&
+            static_cast<unsigned long long>(st.st_size) <= maxBytes;
+  if (ok) {
+    // One byte more than announced tells a file that grew meanwhile.
+    bytes.resize(static_cast<size_t>(st.st_size) + 1);
+    size_t got = 0;
+    while (got < bytes.size()) {
+      const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        ok = n == 0;
+        break;
+      }
+      got += static_cast<size_t>(n);
+    }
+    ok = ok && got <= maxBytes && got == static_cast<size_t>(st.st_size);
+    bytes.resize(ok ? got : 0);
+  }
+  ::close(fd);
+  return ok;
+}
+
 }  // namespace vertamo

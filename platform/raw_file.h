@@ -104,4 +104,10 @@ class TRawFile {
   size_t transferred_ = 0;
 };
 
+// Reads a whole file that must be a regular file of at most maxBytes. The file
+// is opened without blocking, so a FIFO or a device under that name is refused
+// at once instead of holding the caller up. False (and `bytes` empty) when the
+// file is missing, not a regular file, larger than maxBytes, or unreadable.
+bool ReadRegularFile(const std::string& path, size_t maxBytes, std::string& bytes);
+
 }  // namespace vertamo

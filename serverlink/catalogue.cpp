@@ -4,6 +4,7 @@
 
 #include "platform/cp1251.h"
 #include "protocol/txtfunc.h"
+#include "serverlink/load_limits.h"
 
 namespace vertamo {
 namespace {
@@ -71,15 +72,17 @@ bool SpeakerLine(TLoadContext& ctx) {
   return ctx.notifier.Call<&IClientEvents::SetSpeakerLayout>(layout);
 }
 
-// Until END or a read failure (neither is an error). False only when a stop
-// withdrew a hand-over.
+// Until END or a read failure (neither is an error). False when a stop
+// withdrew a hand-over, or when more lines come than a layout can have.
 bool ReadLayoutLines(TLoadContext& ctx) {
   TLineChannel& ch = ctx.channel;
-  while (ch.ReadLine()) {
+  for (int lines = 1; ch.ReadLine(); ++lines) {
     const std::string_view line = ch.Line();
     bool handed = true;
     if (StartsWithText(line, "END")) {
       break;
+    } else if (!WithinLimit(&ctx.log, "строк после списка карт", lines, ctx.limits.maxLayoutLines)) {
+      return false;
     } else if (StartsWithText(line, "LIFTBREAK")) {
       handed = CounterLine(ctx, TCounterKind::LiftBreak);
     } else if (StartsWithText(line, "OHRALR")) {
@@ -105,6 +108,7 @@ bool LoadMaps(TLoadContext& ctx) {
   if (!ctx.ShowStatus(Cp("Запрос карт..."))) return false;
   int count = 0;
   if (!RequestCount(ch, "GETMAP", "MAPCOUNT=", count)) return false;
+  if (!WithinLimit(&ctx.log, "MAPCOUNT", count, ctx.limits.maxMaps)) return false;
   const std::string progress = Cp("Получение карты ");
   for (int i = 0; i < count; ++i) {
     if (!ctx.ShowStatus(progress + std::to_string(i + 1))) return false;
@@ -126,6 +130,7 @@ bool LoadMapObjects(TLoadContext& ctx) {
   if (!ctx.ShowStatus(Cp("Запрос объектов карты"))) return false;
   int count = 0;
   if (!RequestCount(ch, "GETMAPOBJ", "OBJCOUNT=", count)) return false;
+  if (!WithinLimit(&ctx.log, "OBJCOUNT", count, ctx.limits.maxObjects)) return false;
   const std::string progress = Cp("Получение объекта ");
   const std::string of = Cp(" из ") + std::to_string(count);
   for (int i = 0; i < count; ++i) {
@@ -180,6 +185,7 @@ bool LoadTexts(TLoadContext& ctx) {
   TLineChannel& ch = ctx.channel;
   int count = 0;
   if (!RequestCount(ch, "GETTEXT", "TEXTCOUNT=", count)) return false;
+  if (!WithinLimit(&ctx.log, "TEXTCOUNT", count, ctx.limits.maxTexts)) return false;
   const std::string progress = Cp("Получение текста ");
   for (int i = 0; i < count; ++i) {
     if (!ctx.ShowStatus(progress + std::to_string(i))) return false;

@@ -1,5 +1,6 @@
 #include "serverlink/change_feed.h"
 
+#include <chrono>
 #include <utility>
 
 #include "platform/cp1251.h"
@@ -153,10 +154,18 @@ bool TChangeFeed::Exchange() {
   const std::string status = label + std::to_string(updateCount_);
   ++updateCount_;
   if (showStatus_ && !showStatus_(status)) return false;
-  for (;;) {
+  const auto start = std::chrono::steady_clock::now();
+  for (int lines = 0;; ++lines) {
     if (!channel_.ReadLine()) return false;
     const std::string_view line = channel_.Line();
     const TChangeEvent event = ParseChangeLine(line);
+    if (event.kind != TChangeEvent::Kind::End) {
+      const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+          std::chrono::steady_clock::now() - start);
+      if (!WithinLimit(log_, "строк в ответе GETCHANGES", lines + 1, limits_.maxChangeLines) ||
+          !WithinLimit(log_, "мс ответа GETCHANGES", elapsed.count(), limits_.maxChangeMs))
+        return false;
+    }
     if (channel_.Logging())
       for (std::string_view key : event.missingKeys) channel_.Log(MissingKeyLogLine(key, line));
     switch (ApplyChangeEvent(event, notifier_, sound_)) {

@@ -15,6 +15,7 @@
 
 #include "protocol/log_entry.h"
 #include "serverlink/client_events.h"
+#include "serverlink/load_limits.h"
 
 namespace vertamo {
 
@@ -81,6 +82,13 @@ class TChangeFeed {
 
   TChangeFeed(TLineChannel& channel, TClientNotifier& notifier, ISoundOutput* sound, ShowStatus showStatus);
 
+  // The bounds of one reply (maxChangeLines, maxChangeMs); a reply that goes
+  // over fails like a read failure, with its line in `log` when given.
+  void SetLimits(const TLoadLimits& limits, TClientLog* log) {
+    limits_ = limits;
+    log_ = log;
+  }
+
   // The first exchange after a load shows "Обновление: 1".
   void Restart() { updateCount_ = 1; }
   int UpdateCount() const { return updateCount_; }
@@ -95,6 +103,8 @@ class TChangeFeed {
   TClientNotifier& notifier_;
   ISoundOutput* sound_;
   ShowStatus showStatus_;
+  TLoadLimits limits_;
+  TClientLog* log_ = nullptr;
   int updateCount_ = 1;
 };
 

@@ -28,6 +28,23 @@ std::string ClientLogPrefix(unsigned day, unsigned month, unsigned hour, unsigne
   return prefix;
 }
 
+std::string EscapeControlBytes(std::string_view message) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(message.size());
+  for (const char c : message) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b >= 0x20 && b != 0x7F) {
+      out += c;
+      continue;
+    }
+    out += "\\x";
+    out += kHex[b >> 4];
+    out += kHex[b & 0xF];
+  }
+  return out;
+}
+
 void TClientLog::WriteLine(std::string_view message) {
   if (message.size() > kMaxMessage) message = message.substr(0, kMaxMessage);
   const std::time_t now = std::time(nullptr);
@@ -37,7 +54,7 @@ void TClientLog::WriteLine(std::string_view message) {
       ClientLogPrefix(static_cast<unsigned>(local.tm_mday), static_cast<unsigned>(local.tm_mon + 1),
                       static_cast<unsigned>(local.tm_hour), static_cast<unsigned>(local.tm_min),
                       static_cast<unsigned>(local.tm_sec));
-  line.append(message);
+  line.append(EscapeControlBytes(message));
   line.append("\r\n");
   std::lock_guard<std::mutex> lock(mutex_);
   // A folder that is missing now may exist at the next line: try again then.

@@ -43,6 +43,8 @@ class TClientLog {
   void VAlways(const char* format, va_list args);
 
   // Writes one line of code page 1251 text, whatever Debug says. Any thread.
+  // Control bytes (a NUL, CR, LF, ESC …, such as a server may send) are
+  // written as \xHH, so that every event stays one readable line.
   void WriteLine(std::string_view message);
   // Closes the file; a later line opens it again.
   void Close();
@@ -53,6 +55,9 @@ class TClientLog {
   std::mutex mutex_;
   TRawFile file_;  // guarded by mutex_
 };
+
+// The message with every byte below 0x20, and 0x7F, written as \xHH.
+std::string EscapeControlBytes(std::string_view message);
 
 // The line prefix for a given local time: "%02u.%02u %02u:%02u:%02u  ".
 std::string ClientLogPrefix(unsigned day, unsigned month, unsigned hour, unsigned minute, unsigned second);

@@ -23,6 +23,7 @@
 
 #include "platform/stop_signal.h"
 #include "platform/tcp_client.h"
+#include "serverlink/load_limits.h"
 
 namespace vertamo {
 
@@ -35,7 +36,7 @@ class TLineChannel {
   static constexpr size_t kLineBufferSize = 2048;
   static constexpr size_t kMaxLineLength = kLineBufferSize - 1;
   static constexpr unsigned kDefaultReadTimeout = 10000;       // milliseconds
-  static constexpr size_t kDefaultMaxQuotedValue = 64u << 20;  // bytes; far above any picture
+  static constexpr size_t kDefaultMaxQuotedValue = kMaxQuotedValueBytes;
 
   explicit TLineChannel(const TStopSignal& stop, TLogSink log = {}, bool debug = false);
   TLineChannel(const TLineChannel&) = delete;

@@ -15,6 +15,7 @@
 #include "serverlink/client_events.h"
 #include "serverlink/client_log.h"
 #include "serverlink/line_channel.h"
+#include "serverlink/load_limits.h"
 #include "serverlink/picture_cache.h"
 
 namespace vertamo {
@@ -39,6 +40,9 @@ struct TLoadContext {
   // own thread instead of on the connection thread, which then no longer
   // waits for each picture to be encoded again. It must outlive the load.
   TCacheWriter* cacheWriter = nullptr;
+  // The bounds of the load, and what it has taken so far.
+  TLoadLimits limits{};
+  TLoadBudget budget{};
 
   // Text in code page 1251.
   bool ShowStatus(const std::string& text) const {

@@ -53,6 +53,7 @@ void TOrvexClientThread::Start() {
   if (started_) return;
   started_ = true;
   channel_.SetReadTimeout(timings_.readTimeoutMs);
+  feed_->SetLimits(limits_, &log_);
   thread_ = std::thread([this] { Execute(); });
 }
 
@@ -135,6 +136,8 @@ bool TOrvexClientThread::ShowStatusText(const std::string& text) {
 }
 
 void TOrvexClientThread::Execute() {
+  // What a cache write cut short left behind (no writer of this process runs yet).
+  RemoveStaleCacheTemporaries(CacheFolderIn(workFolder_));
   while (Cycle()) {
   }
   const int stage = stage_.load(std::memory_order_relaxed);
@@ -234,7 +237,8 @@ bool TOrvexClientThread::LoadCatalogue() {
                        [this](const std::string& text) { return ShowStatusText(text); },
                        profile_.CacheEnable,
                        CacheFolderIn(workFolder_),
-                       cacheWriter_.get()};
+                       cacheWriter_.get(),
+                       limits_};
 
   stage_.store(kStageMaps, std::memory_order_release);
   if (!LoadMaps(context)) return false;

@@ -32,6 +32,7 @@
 #include "serverlink/client_events.h"
 #include "serverlink/client_log.h"
 #include "serverlink/line_channel.h"
+#include "serverlink/load_limits.h"
 #include "serverlink/request_slot.h"
 #include "settings/server_profile.h"
 
@@ -83,6 +84,7 @@ class TOrvexClientThread {
   TOrvexClientThread& operator=(const TOrvexClientThread&) = delete;
 
   // Before Start only.
+  void SetLoadLimits(const TLoadLimits& limits) { limits_ = limits; }
   void SetTimings(const TClientTimings& timings) {
     timings_ = timings;
     commandWaitMs_ = timings.commandWaitMs;
@@ -139,7 +141,7 @@ class TOrvexClientThread {
 
   // A list reply never grows beyond this many lines; a longer one ends like a
   // failed read (the server is then out of step and the feed resynchronises).
-  static constexpr size_t kMaxReplyLines = 100000;
+  static constexpr size_t kMaxReplyLines = kMaxListReplyLines;
 
  private:
   void Execute();
@@ -160,6 +162,7 @@ class TOrvexClientThread {
   IMainThreadExecutor& mainThread_;
   ISoundOutput* sound_;
   TClientTimings timings_;
+  TLoadLimits limits_;
 
   TStopSignal stop_;
   THandOver handOver_;

@@ -63,6 +63,25 @@ bool LooksLikeSetFile(std::string_view stem) {
   return IsPictureSetName(stem.substr(0, bar));
 }
 
+// "<stem>.png.<hex>-<hex>.tmp", as TemporaryNameFor makes them. A cache file
+// itself always ends in ".png".
+bool IsCacheTemporaryName(std::string_view name) {
+  constexpr std::string_view kTail = ".tmp", kPng = ".png.";
+  if (name.size() <= kTail.size() || name.substr(name.size() - kTail.size()) != kTail) return false;
+  const std::string_view middle = name.substr(0, name.size() - kTail.size());
+  const std::size_t png = middle.rfind(kPng);
+  if (png == std::string_view::npos) return false;
+  const std::string_view numbers = middle.substr(png + kPng.size());
+  const std::size_t dash = numbers.find('-');
+  const auto hex = [](std::string_view digits) {
+    if (digits.empty() || digits.size() > 16) return false;
+    for (char c : digits)
+      if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+    return true;
+  };
+  return dash != std::string_view::npos && hex(numbers.substr(0, dash)) && hex(numbers.substr(dash + 1));
+}
+
 std::string TemporaryNameFor(const std::string& path) {
   static std::atomic<unsigned> counter{0};
   const std::size_t thread = std::hash<std::thread::id>{}(std::this_thread::get_id());
@@ -118,20 +137,14 @@ std::string PictureSetCacheFile(std::string_view cacheFolder, std::string_view s
 }
 
 bool ReadCacheFile(const std::string& path, std::string& bytes) {
-  bytes.clear();
-  TRawFile file;
-  if (!file.Open(path, TRawFile::kGenericRead, TRawFile::kFileShareRead, TRawFile::kOpenExisting,
-                 TRawFile::kFileFlagSequentialScan))
-    return false;
-  if (!file.Seek(0, TRawFile::kFileEnd)) return false;
-  const int64_t size = file.Position();
-  if (size < 0 || static_cast<uint64_t>(size) > kMaxCacheFileBytes || !file.SeekTo(0)) return false;
-  bytes.resize(static_cast<std::size_t>(size));
-  if (size > 0 && !file.Read(bytes.data(), bytes.size())) {
-    bytes.clear();
-    return false;
-  }
-  return true;
+  return ReadRegularFile(path, kMaxCacheFileBytes, bytes);
+}
+
+int RemoveStaleCacheTemporaries(const std::string& cacheFolder) {
+  int removed = 0;
+  for (const std::string& name : FilesInFolder(cacheFolder))
+    if (IsCacheTemporaryName(name) && RemoveFile(WithTrailingSlash(cacheFolder) + name)) ++removed;
+  return removed;
 }
 
 bool WriteCacheFile(std::string_view cacheFolder, const std::string& path, const Image& picture) {

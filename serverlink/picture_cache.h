@@ -25,11 +25,9 @@
 #include <thread>
 
 #include "codec/png_codec.h"
+#include "serverlink/load_limits.h"
 
 namespace vertamo {
-
-// Largest cache file the client reads back (a picture file is far smaller).
-inline constexpr std::size_t kMaxCacheFileBytes = std::size_t{256} << 20;
 
 // The cache folder of a work folder: work folder + "Cache/".
 std::string CacheFolderIn(std::string_view workFolder);
@@ -42,8 +40,13 @@ std::string MapCacheFile(std::string_view cacheFolder, std::string_view mapName)
 std::string PictureSetCacheFile(std::string_view cacheFolder, std::string_view setName, int index);
 
 // Reads a whole cache file (at most kMaxCacheFileBytes). False when it cannot be
-// opened or read, or is larger.
+// opened or read, is larger, or is anything but a regular file (a FIFO under a
+// cache name is refused at once, never waited for).
 bool ReadCacheFile(const std::string& path, std::string& bytes);
+
+// Removes the temporary files that an interrupted cache write left behind
+// (<cache file>.<hex>-<hex>.tmp); returns how many went.
+int RemoveStaleCacheTemporaries(const std::string& cacheFolder);
 
 // Creates the cache folder when needed and replaces the file at `path` by the
 // picture as the project's PNG encoder writes it, atomically. False when the

@@ -42,6 +42,40 @@ bool ChecksumMatches(TLoadContext& ctx, const std::string& serverText, uint32_t 
   return false;
 }
 
+// Received picture data (Base64 of a PNG file) → picture, within what the load
+// has left. A picture over a bound logs it and fails; undecodable data logs
+// "Не удалось преобразовать в PNG...". The picture's pixels are taken.
+bool DecodeReceivedPicture(TLoadContext& ctx, std::string_view base64, Image& picture) {
+  picture = Image{};
+  std::string png;
+  int width = 0, height = 0;
+  if (Base64Decode(base64, png) && PngDimensions(png, width, height) &&
+      !PictureFits(ctx.limits, ctx.budget, width, height, &ctx.log))
+    return false;
+  if (png.empty() || !DecodePng(png, picture)) {
+    ctx.log.Debug("Не удалось преобразовать в PNG...");
+    return false;
+  }
+  ctx.budget.pixels += int64_t{picture.width} * picture.height;
+  return true;
+}
+
+// A cache file fit to be used: a PNG header within the picture bounds and
+// what the load has left beyond `pending` pixels, and no larger than the
+// project's encoder would write for that size (anything more, such as zeros
+// appended, would not change the byte sum). Otherwise it counts as a mismatch
+// and the download writes it anew. Adds the picture's pixels to `pending`.
+bool SaneCacheFile(const TLoadContext& ctx, std::string_view bytes, int64_t& pending) {
+  int width = 0, height = 0;
+  TLoadBudget budget = ctx.budget;
+  budget.pixels += pending;
+  if (!PngDimensions(bytes, width, height) || !PictureFits(ctx.limits, budget, width, height, nullptr) ||
+      static_cast<int64_t>(bytes.size()) > MaxEncodedPngBytes(width, height))
+    return false;
+  pending += int64_t{width} * height;
+  return true;
+}
+
 }  // namespace
 
 bool DecodePictureData(std::string_view base64, Image& picture) {
@@ -68,10 +102,12 @@ bool MapPictureFromCache(TLoadContext& ctx, int index) {
     return false;
 
   std::string bytes;
-  if (!ReadCacheFile(path, bytes)) return false;
+  int64_t pixels = 0;
+  if (!ReadCacheFile(path, bytes) || !SaneCacheFile(ctx, bytes, pixels)) return false;
   if (!ChecksumMatches(ctx, cs, PictureChecksum(bytes))) return false;
   Image picture;
   if (!DecodePng(bytes, picture)) return false;
+  ctx.budget.pixels += pixels;
   map->Picture->Transparent = transparent != 0;
   map->Picture->Pixels = std::move(picture);
   return true;
@@ -96,10 +132,7 @@ bool DownloadMapPicture(TLoadContext& ctx, int index) {
     return false;
   }
   Image picture;
-  if (!DecodePictureData(data, picture)) {
-    ctx.log.Debug("Не удалось преобразовать в PNG...");
-    return false;
-  }
+  if (!DecodeReceivedPicture(ctx, data, picture)) return false;
   data = std::string();
   // A picture that cannot be cached is still shown.
   if (ctx.cacheEnable) ctx.CachePicture(MapCacheFile(ctx.cacheFolder, map->Name), picture);
@@ -145,14 +178,19 @@ bool PictureSetFromCache(TLoadContext& ctx, int index) {
     return false;
   if (!ch.LineInt(" TRANSPARENT=", transparent) || !ch.LineStr(" CS=", kChecksumTextMax + 1, cs))
     return false;
+  // A set over a bound is left to the download, which refuses it aloud.
+  if (count > ctx.limits.maxPicturesPerSet || ctx.budget.pictures + count > ctx.limits.maxPictures) return false;
 
   // The files one after the other (the count comes from the server, so
   // nothing is reserved for it): the first that cannot be read ends the path.
   std::vector<std::string> files;
   uint32_t sum = 0;
+  int64_t pixels = 0;
   for (int j = 0; j < count; ++j) {
     std::string bytes;
-    if (!ReadCacheFile(PictureSetCacheFile(ctx.cacheFolder, name, j), bytes)) return false;
+    if (!ReadCacheFile(PictureSetCacheFile(ctx.cacheFolder, name, j), bytes) ||
+        !SaneCacheFile(ctx, bytes, pixels))
+      return false;
     sum = AddToPictureChecksum(sum, bytes);
     files.push_back(std::move(bytes));
   }
@@ -173,6 +211,8 @@ bool PictureSetFromCache(TLoadContext& ctx, int index) {
       return false;
     }
   }
+  ctx.budget.pictures += count;
+  ctx.budget.pixels += pixels;
   return true;
 }
 
@@ -191,6 +231,9 @@ bool DownloadPictureSet(TLoadContext& ctx, int index) {
       !CheckedInt(ctx, " W=", "W", width, positive) || !CheckedInt(ctx, " H=", "H", height, positive) ||
       !ch.LineInt(" TRANSPARENT=", transparent))
     return false;
+  if (!WithinLimit(&ctx.log, "PCOUNT", count, ctx.limits.maxPicturesPerSet) ||
+      !WithinLimit(&ctx.log, "картинок в каталоге", ctx.budget.pictures + int64_t{count}, ctx.limits.maxPictures))
+    return false;
 
   std::string data;
   for (int j = 0; j < count; ++j) {
@@ -204,10 +247,8 @@ bool DownloadPictureSet(TLoadContext& ctx, int index) {
     ctx.log.Always("<<< OK");
     TBitmap bitmap;
     bitmap.Transparent = transparent != 0;
-    if (!DecodePictureData(data, bitmap.Pixels)) {
-      ctx.log.Debug("Не удалось преобразовать в PNG...");
-      return false;
-    }
+    if (!DecodeReceivedPicture(ctx, data, bitmap.Pixels)) return false;
+    ++ctx.budget.pictures;
     if (ctx.cacheEnable) ctx.CachePicture(PictureSetCacheFile(ctx.cacheFolder, name, j), bitmap.Pixels);
     if (!ctx.model.PictureSets.AddPicture(name, bitmap)) {
       ctx.log.Debug("Не удалось добавить в набор картинок %s объекта %d...", name.c_str(), index);

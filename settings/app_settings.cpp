@@ -64,6 +64,8 @@ void TAppSettings::OpenMainIni(std::string_view fileName) {
   CloseMainIni();
   const std::string name =
       fileName.empty() ? std::string(WithoutExtension(ProgramName)) + ".ini" : std::string(fileName);
+  // What an interrupted save of an earlier run left behind goes first.
+  RemoveStaleIniTemporaries(WorkPath(name));
   MainIni = std::make_unique<TFastIni>(WorkPath(name));
 }
 

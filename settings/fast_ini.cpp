@@ -37,7 +37,26 @@ std::string RandomSuffix() {
   return out;
 }
 
+constexpr std::string_view kTemporaryMark = ".tmp";
+constexpr size_t kTemporarySuffixLength = 8;  // RandomSuffix
+
 }  // namespace
+
+int RemoveStaleIniTemporaries(const std::string& fileName) {
+  const std::string target = ResolvedPath(fileName);
+  const size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+  const std::string prefix = target.substr(folder.size()) + std::string(kTemporaryMark);
+  int removed = 0;
+  for (const std::string& name : FilesInFolder(folder)) {
+    if (name.size() != prefix.size() + kTemporarySuffixLength || name.compare(0, prefix.size(), prefix) != 0)
+      continue;
+    const std::string_view suffix = std::string_view(name).substr(prefix.size());
+    if (suffix.find_first_not_of("0123456789abcdef") != std::string_view::npos) continue;
+    if (RemoveFile(folder + name)) ++removed;
+  }
+  return removed;
+}
 
 const TFastIniKey* TFastIniSection::Key(int index) const {
   if (index < 0 || index >= KeyCount()) return nullptr;
@@ -117,7 +136,7 @@ bool TFastIni::Save() {
   TRawFile file;
   std::string temp;
   for (int attempt = 0; attempt < 8 && !file.IsOpen(); ++attempt) {
-    temp = target + ".tmp" + RandomSuffix();
+    temp = target + std::string(kTemporaryMark) + RandomSuffix();
     if (!file.Open(temp, TRawFile::kGenericWrite, TRawFile::kFileShareRead, TRawFile::kCreateNew,
                    TRawFile::kFileAttributeNormal) &&
         file.ErrorCode() != EEXIST)

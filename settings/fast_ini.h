@@ -55,6 +55,11 @@ struct TFastIniSection {
 // give 0. An overflowing number wraps around instead of being detected.
 int IniStrToInt(std::string_view text);
 
+// Removes the temporary files that a Save cut short left next to the settings
+// file (<file>.tmp and eight hexadecimal digits; they may hold a password).
+// Returns how many went. For the start of the program, before any Save.
+int RemoveStaleIniTemporaries(const std::string& fileName);
+
 class TFastIni {
  public:
   static constexpr size_t kLineBufferSize = 512;

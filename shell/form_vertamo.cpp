@@ -30,6 +30,7 @@
 #include "platform/folders.h"
 #include "protocol/txtfunc.h"
 #include "shell/form_setup.h"
+#include "shell/sliced_work.h"
 #include "uikit/qt_text.h"
 #include "uikit/widget_bounds.h"
 #include "uikit/win_color.h"
@@ -150,7 +151,8 @@ TFormVertamo::TFormVertamo(TAppSettings& settings, const TFormOptions& options, 
       settings_(settings),
       options_(options),
       events_(std::make_unique<TEvents>(*this)),
-      executor_(std::make_unique<TExecutor>(this)) {
+      executor_(std::make_unique<TExecutor>(this)),
+      build_(std::make_unique<TSlicedWork>(this)) {
   // 1. The work folder becomes the current folder and gets its "Wave" folder.
   if (settings_.WorkFolder.empty()) settings_.ChooseWorkFolder("Vertamo");
   SetCurrentFolder(settings_.WorkFolder);
@@ -440,7 +442,8 @@ void TFormVertamo::ClearMaps() {
   // 2. The overlays and the marker leave the tabs before the tabs go.
   PlaceOverlays(false);
   // 3. The model with every tab, picture, caption and label; the lit text
-  // goes with the texts.
+  // goes with the texts. A build still under way ends here.
+  build_->Cancel();
   hotText_ = nullptr;
   PageControl1->setUpdatesEnabled(false);
   {
@@ -465,38 +468,49 @@ bool TFormVertamo::BuildMaps() {
     if (object->MapIndex >= 0 && object->MapIndex < model_.MapList.Count())
       onMap[static_cast<size_t>(object->MapIndex)].push_back(object);
   }
+  // 1. The tabs; the mouse over one and its background takes the highlight
+  // off the lit text.
+  std::vector<TMapPage*> pages;
   changingTabs_ = true;
   {
     const QSignalBlocker blocker(PageControl1);
     for (int m = 0; m < model_.MapList.Count(); ++m) {
-      // 1. The tab; the mouse over it and its background takes the highlight
-      // off the lit text.
-      TMapPage* page = CreateMapPage(*model_.MapList.Get(m), PageControl1);
-      page->OnMouseMove = [this] { PageControl1MouseMove(); };
-      // 2. The object pictures on it.
-      for (MAPOBJECT* object : onMap[static_cast<size_t>(m)]) {
-        TMapPict* pict = CreateMapPict(*object, page, &pictures_);
-        pict->Show(page);
-        pict->OnMouseDown = [this](TMapPict* sender, Qt::MouseButton button) {
-          MapObjectMouseDown(sender, button);
-        };
-      }
+      pages.push_back(CreateMapPage(*model_.MapList.Get(m), PageControl1));
+      pages.back()->OnMouseMove = [this] { PageControl1MouseMove(); };
     }
-    // 3. The texts.
-    TTextLabelHandlers handlers;
-    handlers.mouseDown = [this](TMapTextLabel* sender, Qt::MouseButton button,
-                                Qt::KeyboardModifiers modifiers) {
-      LabelMouseDown(sender, button, modifiers);
-    };
-    handlers.mouseMove = [this](TMapTextLabel* sender) { LabelMouseMove(sender); };
-    CreateTextLabels(model_.TextList, PageControl1, handlers);
   }
   changingTabs_ = false;
-  LoadProgress->hide();
-  progressStage_ = -1;
-  // 4. The first map.
-  return ShowMap(0);
+  // 2. The object pictures, one a step: a large catalogue is built in slices
+  // between which a close or F5 takes effect (ClearMaps cancels the rest).
+  size_t map = 0, next = 0;
+  auto picture = [this, onMap = std::move(onMap), pages = std::move(pages), map, next]() mutable {
+    while (map < onMap.size() && next >= onMap[map].size()) ++map, next = 0;
+    if (map == onMap.size()) return false;
+    TMapPict* pict = CreateMapPict(*onMap[map][next++], pages[map], &pictures_);
+    pict->Show(pages[map]);
+    pict->OnMouseDown = [this](TMapPict* sender, Qt::MouseButton button) { MapObjectMouseDown(sender, button); };
+    return true;
+  };
+  // 3. The texts, 4. the first map.
+  build_->Start(std::move(picture), [this] {
+    changingTabs_ = true;
+    {
+      const QSignalBlocker blocker(PageControl1);
+      TTextLabelHandlers handlers;
+      handlers.mouseDown = [this](TMapTextLabel* sender, Qt::MouseButton button,
+                                  Qt::KeyboardModifiers modifiers) { LabelMouseDown(sender, button, modifiers); };
+      handlers.mouseMove = [this](TMapTextLabel* sender) { LabelMouseMove(sender); };
+      CreateTextLabels(model_.TextList, PageControl1, handlers);
+    }
+    changingTabs_ = false;
+    LoadProgress->hide();
+    progressStage_ = -1;
+    ShowMap(0);
+  });
+  return true;
 }
+
+bool TFormVertamo::Building() const { return build_->Running(); }
 
 bool TFormVertamo::ShowMap(int index) {
   if (index < 0 || index >= PageControl1->count()) return false;

@@ -52,6 +52,7 @@ class TSoundFilePlayer;
 namespace vertamo::ui {
 
 class TBigSpk;
+class TSlicedWork;
 class TFormView;
 class TLogLast;
 class TMapPict;
@@ -140,8 +141,10 @@ class TFormVertamo : public QMainWindow {
   // freed, caption "Подключение...".
   void ClearMaps();
   // One tab per map with its pictures and texts, then the first map: false
-  // (and nothing done) without maps.
+  // (and nothing done) without maps. A large catalogue goes on building in
+  // slices after this returns (Building); ClearMaps ends such a build.
   bool BuildMaps();
+  bool Building() const;
   // Activates the tab, captions the window with it, puts the overlays on it;
   // false for an index that names no tab.
   bool ShowMap(int index);
@@ -260,6 +263,7 @@ class TFormVertamo : public QMainWindow {
   std::unique_ptr<TSoundFeed> soundFeed_;
   std::unique_ptr<TOrvexClientThread> client_;
   std::unique_ptr<TPhoneStation> phone_;
+  std::unique_ptr<TSlicedWork> build_;
   QPointer<TLogLast> logLast_;
   MAPTEXT* hotText_ = nullptr;
   std::array<bool, kOverlays> overlayVisible_{};

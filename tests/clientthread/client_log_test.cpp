@@ -74,6 +74,16 @@ TEST(ClientLog, ALongMessageIsCutAt999Characters) {
   EXPECT_EQ(Message(lines[0]), std::string(999, 'x'));
 }
 
+TEST(ClientLog, ControlBytesFromTheServerAreWrittenEscaped) {
+  TempFolder folder;
+  TClientLog log(folder.path(), true);
+  const std::string cyrillic = Utf8ToCp1251("Лифт");
+  log.WriteLine(std::string("A\0B\r\nC\x1B\x7F\t", 9) + cyrillic + "\\x");
+  const auto lines = Lines(ReadWholeFile(folder.file("Client.log")));
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(Message(lines[0]), "A\\x00B\\x0D\\x0AC\\x1B\\x7F\\x09" + cyrillic + "\\x");
+}
+
 TEST(ClientLog, PrefixIsDayMonthAndTimeWithTwoBlanks) {
   EXPECT_EQ(ClientLogPrefix(7, 3, 9, 5, 1), "07.03 09:05:01  ");
   EXPECT_EQ(ClientLogPrefix(31, 12, 23, 59, 59), "31.12 23:59:59  ");

@@ -1,5 +1,6 @@
 #include "platform/folders.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -77,6 +78,17 @@ TEST(Folders, EnvironmentAndHome) {
   ::unsetenv("HOME");
   EXPECT_FALSE(HomeFolder().empty()) << "the password database knows the home folder";
   if (!home.empty()) ::setenv("HOME", home.c_str(), 1);
+}
+
+TEST(Folders, FilesInFolderListsOnlyRegularFiles) {
+  TempFolder dir;
+  WriteWholeFile(dir.file("a"), "x");
+  WriteWholeFile(dir.file("b.tmp"), "");
+  MakeFolder(dir.file("sub"));
+  auto names = FilesInFolder(dir.path());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"a", "b.tmp"}));
+  EXPECT_TRUE(FilesInFolder(dir.file("missing")).empty());
 }
 
 }  // namespace

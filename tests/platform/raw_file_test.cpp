@@ -1,10 +1,13 @@
 #include "platform/raw_file.h"
 
 #include <cerrno>
+#include <chrono>
+#include <future>
 #include <string>
 #include <vector>
 
 #include <fcntl.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
@@ -236,6 +239,35 @@ TEST(RawFile, OperationsWithoutAnOpenFileFail) {
   EXPECT_TRUE(f.Close());
   EXPECT_FALSE(f.IsOpen());
   EXPECT_FALSE(f.Failed());
+}
+
+TEST(RawFile, ReadRegularFileTakesOnlyRegularFilesOfBoundedSize) {
+  TempFolder dir;
+  WriteWholeFile(dir.file("four"), "abcd");
+  ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
+  struct Case {
+    const char* name;
+    size_t maxBytes;
+    bool ok;
+  };
+  const Case cases[] = {{"four", 4, true}, {"four", 3, false}, {"none", 100, false},
+                        {"", 100, false},  {"fifo", 100, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string bytes = "old";
+    // A FIFO nobody writes to would block a plain open for good: the answer
+    // must come within 5 s, else a writer releases the reader and the case fails.
+    auto read = std::async(std::launch::async, [&] { return ReadRegularFile(dir.file(c.name), c.maxBytes, bytes); });
+    if (read.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+      const int writer = ::open(dir.file(c.name).c_str(), O_WRONLY | O_NONBLOCK);
+      read.wait();
+      if (writer >= 0) ::close(writer);
+      ADD_FAILURE() << "the read blocked";
+      continue;
+    }
+    EXPECT_EQ(read.get(), c.ok);
+    EXPECT_EQ(bytes, c.ok ? "abcd" : "");
+  }
 }
 
 }  // namespace

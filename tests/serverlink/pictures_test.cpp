@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "load_fixture.h"
 #include "codec/base64.h"
 #include "codec/picture_checksum.h"
@@ -412,7 +414,7 @@ TEST_F(Pictures, PictureSetChecksumFailuresFallBackToTheDownload) {
   const uint32_t sum = PictureChecksum(png0 + png1);
   struct Case {
     const char* what;
-    std::string file0, file1;  // cache files; "-" = absent
+    std::string file0, file1;  // cache files; "-" = absent, "fifo" = a FIFO
     std::string csReply;
     std::string log;
   };
@@ -428,6 +430,12 @@ TEST_F(Pictures, PictureSetChecksumFailuresFallBackToTheDownload) {
       // picture twice.
       {"sum matches but a file does not decode", png0, std::string(png1.rbegin(), png1.rend()),
        "OBJ=0 PCOUNT=2 TRANSPARENT=0 CS=" + Hex(sum) + "\r", ""},
+      // Read without blocking: nobody ever writes to this FIFO.
+      {"a FIFO under the second file's name", png0, "fifo", "OBJ=0 PCOUNT=2 TRANSPARENT=0 CS=" + Hex(sum) + "\r",
+       ""},
+      // Zeros leave the byte sum as it was; the file is too large for its picture.
+      {"zeros appended to a file", png0, png1 + std::string(100000, '\0'),
+       "OBJ=0 PCOUNT=2 TRANSPARENT=0 CS=" + Hex(sum) + "\r", ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -437,7 +445,11 @@ TEST_F(Pictures, PictureSetChecksumFailuresFallBackToTheDownload) {
     fs::remove_all(CacheFolder());
     fs::create_directories(CacheFolder());
     WriteWholeFile(PictureSetCacheFile(CacheFolder(), "lift", 0), c.file0);
-    if (c.file1 != "-") WriteWholeFile(PictureSetCacheFile(CacheFolder(), "lift", 1), c.file1);
+    const std::string file1 = PictureSetCacheFile(CacheFolder(), "lift", 1);
+    if (c.file1 == "fifo")
+      ASSERT_EQ(::mkfifo(file1.c_str(), 0600), 0);
+    else if (c.file1 != "-")
+      WriteWholeFile(file1, c.file1);
     AddObject("lift", 2);
     server->On("GETPICTIMLCS OBJ=0", c.csReply);
     server->On("GETPICTIML OBJ=0", SetReply(0, lift));

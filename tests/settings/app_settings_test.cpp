@@ -13,6 +13,7 @@ namespace {
 
 using testing::ReadWholeFile;
 using testing::TempFolder;
+using testing::WriteWholeFile;
 namespace fs = std::filesystem;
 
 // Sets an environment variable for the life of the object.
@@ -163,6 +164,24 @@ TEST(AppSettings, TwoSideBySide) {
   b.CloseMainIni();
   EXPECT_EQ(ReadWholeFile(one.file("Vertamo.ini")), "[S]\r\nk=a\r\n");
   EXPECT_EQ(ReadWholeFile(two.file("Vertamo.ini")), "[S]\r\nk=b\r\n");
+}
+
+TEST(AppSettings, OpeningTheMainIniRemovesOnlyItsOwnStaleTemporaries) {
+  TempFolder dir;
+  TAppSettings app("/p/", "vertamo");
+  app.WorkFolder = dir.folder();
+  const std::vector<std::pair<std::string, bool>> files = {
+      {"Vertamo.ini.tmp0a1b2c3d", false},  // a save cut short: may hold the password
+      {"Vertamo.ini.tmpffffffff", false},
+      {"Vertamo.ini.tmp0a1b2c3", true},  // not our naming
+      {"Vertamo.ini.tmp0A1B2C3D", true},
+      {"Vertamo.ini.tmp0a1b2c3d4", true},
+      {"Other.ini.tmp0a1b2c3d", true},
+      {"Vertamo.ini", true},
+  };
+  for (const auto& [name, kept] : files) WriteWholeFile(dir.file(name), "[ServerInfo]\r\n");
+  app.OpenMainIni("Vertamo.ini");
+  for (const auto& [name, kept] : files) EXPECT_EQ(std::filesystem::exists(dir.file(name)), kept) << name;
 }
 
 }  // namespace

@@ -289,7 +289,7 @@ TEST(LineChannel, QuotedValueCases) {
 
 TEST(LineChannel, QuotedValueIsBounded) {
   TStopSignal stop;
-  EXPECT_EQ(TLineChannel(stop).MaxQuotedValue(), 64u << 20);
+  EXPECT_EQ(TLineChannel(stop).MaxQuotedValue(), kMaxQuotedValueBytes);
   const struct {
     std::string input;
     bool ok;

@@ -106,6 +106,37 @@ class WorkstationStopTest : public QObject {
     QCOMPARE(w.form->Model().ObjectList.Count(), 2000);
   }
 
+  void closeWhileAHundredThousandObjectsAreBuilt() {
+    // The model as a load of 100,000 objects leaves it; the tabs are built in
+    // slices, and a close in the middle ends the build and frees what stands.
+    testing::TempFolder dir;
+    TAppSettings settings("/opt/vertamo/", "vertamo");
+    settings.ChooseWorkFolder("Vertamo", dir.path());
+    TFormOptions options;
+    options.startClient = false;
+    TFormVertamo form(settings, options);
+    form.show();
+    TMapModel& model = form.Model();
+    for (int m = 0; m < 4; ++m) model.MapList.Add("M" + std::to_string(m), false);
+    for (int i = 0; i < 100000; ++i) {
+      MAPOBJECT object;
+      object.SetMapIndex(i % 4);
+      object.SetX(i % 1000);
+      object.SetY(i / 1000 * 5);
+      model.ObjectList.Add(object);
+    }
+    QVERIFY(form.BuildMaps());
+    QTRY_VERIFY_WITH_TIMEOUT(model.ObjectList.Get(2000)->Widget != nullptr, 60000);
+    QVERIFY(form.Building());
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(form.close());
+    qInfo("close in the middle of the build took %.1f ms", Ms(timer));
+    QVERIFY(!form.Building());
+    QCOMPARE(form.PageControl1->count(), 0);
+    QCOMPARE(model.ObjectList.Count(), 0);
+  }
+
   void closeWhileTheMapsAreBuilt() {
     // Closing (and destroying) at random moments of a load, the build of the
     // tabs included.
