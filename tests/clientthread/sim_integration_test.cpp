@@ -8,7 +8,9 @@
 
 #include "clientthread/client_fixture.h"
 #include "sim/test_scenario.h"
+#include "support/prompt.h"
 #include "tools/orvex-sim/server.h"
+#include "tools/orvex-sim/wire.h"
 
 namespace vertamo {
 namespace {
@@ -366,7 +368,7 @@ TEST_P(SimStop, DuringEveryStepReturnsPromptly) {
     StartSimClient();
     ASSERT_TRUE(WaitStage(stage)) << client->Stage();
     std::this_thread::sleep_for(std::chrono::milliseconds(20 * round));
-    StopClient();
+    EXPECT_LT(testing::MillisecondsOf([&] { StopClient(); }), testing::kPromptMs) << "round " << round;
     EXPECT_EQ(client->Stage(), kStageStopped);
     client.reset();
   }
@@ -378,7 +380,8 @@ INSTANTIATE_TEST_SUITE_P(
                       std::pair{Step::GetMap, kStageMaps}, std::pair{Step::GetMapObj, kStageObjects},
                       std::pair{Step::GetPictMap, kStageBackgrounds},
                       std::pair{Step::GetPictIml, kStagePictures}, std::pair{Step::GetText, kStageTexts},
-                      std::pair{Step::GetChanges, kStagePolling}));
+                      std::pair{Step::GetChanges, kStagePolling}),
+    [](const auto& info) { return std::string(orvexsim::StepName(info.param.first)); });
 
 }  // namespace
 }  // namespace vertamo
