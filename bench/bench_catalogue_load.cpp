@@ -17,13 +17,13 @@
 
 #include "map/map_model.h"
 #include "platform/stop_signal.h"
+#include "protocol/txtfunc.h"
 #include "serverlink/catalogue.h"
-#include "serverlink/client_events.h"
 #include "serverlink/client_log.h"
 #include "serverlink/line_channel.h"
 #include "serverlink/picture_cache.h"
 #include "serverlink/pictures.h"
-#include "protocol/txtfunc.h"
+#include "support/null_client_events.h"
 #include "tools/orvex-sim/server.h"
 #include "tools/orvex-sim/synthetic.h"
 
@@ -32,22 +32,7 @@ namespace {
 using namespace vertamo;
 using Clock = std::chrono::steady_clock;
 
-class NullEvents final : public IClientEvents {
- public:
-  void ClearMaps() override {}
-  void BuildMaps() override {}
-  void ShowStatusText(const std::string&) override {}
-  void SetCounterLayout(TCounterKind, const TCounterLayout&) override {}
-  void SetCounterValue(TCounterKind, int) override {}
-  void SetClockLayout(const TClockLayout&) override {}
-  void SetSpeakerLayout(const TSpeakerLayout&) override {}
-  void SetSpeakerCall(int) override {}
-  void SetObjectState(int, int) override {}
-  void SetObjectHint(int, const std::string&) override {}
-  void SetObjectCaption(int, const std::string&) override {}
-  void SetObjectCapColor(int, int) override {}
-  void AddLogEntry(const TLogEntry&) override {}
-};
+using NullEvents = vertamo::testing::TNullClientEvents;
 
 bool Login(TLineChannel& channel, int port) {
   if (!channel.Link().ConnectAsync("127.0.0.1", port) || !channel.Link().WaitConnected(5000)) return false;

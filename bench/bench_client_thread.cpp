@@ -27,10 +27,10 @@
 
 #include "map/map_model.h"
 #include "platform/cp1251.h"
-#include "serverlink/client_events.h"
-#include "support/executor_thread.h"
 #include "serverlink/orvex_client_thread.h"
 #include "settings/server_profile.h"
+#include "support/executor_thread.h"
+#include "support/null_client_events.h"
 #include "tools/orvex-sim/server.h"
 #include "tools/orvex-sim/synthetic.h"
 
@@ -51,7 +51,7 @@ using TMainThread = TExecutorThread;
 
 // Applies object states to the model as the main window does and keeps the
 // timing of every exchange.
-class TCounter final : public IClientEvents {
+class TCounter final : public testing::TNullClientEvents {
  public:
   explicit TCounter(TMapModel& model) : model_(model) {}
   void ClearMaps() override { model_.Clear(); }
@@ -63,11 +63,6 @@ class TCounter final : public IClientEvents {
     exchanges_.push_back({});
     cv_.notify_all();
   }
-  void SetCounterLayout(TCounterKind, const TCounterLayout&) override {}
-  void SetCounterValue(TCounterKind, int) override {}
-  void SetClockLayout(const TClockLayout&) override {}
-  void SetSpeakerLayout(const TSpeakerLayout&) override {}
-  void SetSpeakerCall(int) override {}
   void SetObjectState(int object, int index) override {
     if (MAPOBJECT* o = model_.ObjectList.Get(object)) {
       o->Changed = false;
@@ -80,10 +75,6 @@ class TCounter final : public IClientEvents {
     if (e.updates++ == 0) e.first = now;
     e.last = now;
   }
-  void SetObjectHint(int, const std::string&) override {}
-  void SetObjectCaption(int, const std::string&) override {}
-  void SetObjectCapColor(int, int) override {}
-  void AddLogEntry(const TLogEntry&) override {}
 
   struct Exchange {
     long updates = 0;

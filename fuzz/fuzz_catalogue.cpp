@@ -27,11 +27,11 @@
 #include "platform/cp1251.h"
 #include "platform/stop_signal.h"
 #include "serverlink/catalogue.h"
-#include "serverlink/client_events.h"
 #include "serverlink/client_log.h"
 #include "serverlink/line_channel.h"
 #include "serverlink/picture_cache.h"
 #include "serverlink/pictures.h"
+#include "support/null_client_events.h"
 
 namespace {
 
@@ -42,21 +42,11 @@ void Check(bool condition) {
   if (!condition) __builtin_trap();
 }
 
-class TSink final : public IClientEvents {
+class TSink final : public testing::TNullClientEvents {
  public:
-  void ClearMaps() override {}
-  void BuildMaps() override {}
   void ShowStatusText(const std::string& text) override { Check(text.size() < 200); }
   void SetCounterLayout(TCounterKind, const TCounterLayout& l) override { Check(l.fontName.size() <= 63); }
-  void SetCounterValue(TCounterKind, int) override {}
   void SetClockLayout(const TClockLayout& l) override { Check(l.fontName.size() <= 63); }
-  void SetSpeakerLayout(const TSpeakerLayout&) override {}
-  void SetSpeakerCall(int) override {}
-  void SetObjectState(int, int) override {}
-  void SetObjectHint(int, const std::string&) override {}
-  void SetObjectCaption(int, const std::string&) override {}
-  void SetObjectCapColor(int, int) override {}
-  void AddLogEntry(const TLogEntry&) override {}
 };
 
 bool WriteAll(int fd, std::string_view bytes) {

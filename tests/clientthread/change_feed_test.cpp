@@ -5,6 +5,7 @@
 #include "clientthread/client_test_support.h"
 #include "platform/cp1251.h"
 #include "serverlink/change_feed.h"
+#include "support/case_names.h"
 
 namespace vertamo {
 namespace {
@@ -95,7 +96,8 @@ INSTANTIATE_TEST_SUITE_P(
         FeedCase{"LIFTBREAK", Go, {}, {}, {" VALUE="}},
         FeedCase{"SPEAKER CALL=1", Go, {"SpeakerCall 1"}, {}, {}},
         FeedCase{"SPEAKER", Go, {}, {}, {" CALL="}}, FeedCase{"HELLO OBJ=1 IDX=2", Go, {}, {}, {}},
-        FeedCase{"", Go, {}, {}, {}}));
+        FeedCase{"", Go, {}, {}, {}}),
+    [](const auto& info) { return testing::CaseName(info.param.line, info.index); });
 
 TEST(FeedParser, CutsTextsToTheirCapacities) {
   const std::string t0(40, 'a'), t4(300, 'e'), hint(300, 'h');

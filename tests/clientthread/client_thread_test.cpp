@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <future>
 
 #include "clientthread/client_fixture.h"
+#include "support/case_names.h"
+#include "support/prompt.h"
 
 namespace vertamo {
 namespace {
@@ -113,7 +116,8 @@ INSTANTIATE_TEST_SUITE_P(Replies, LoginReplies,
                                            LoginCase{"OK", true, false},
                                            LoginCase{"Wrong login or password", false, true},
                                            LoginCase{"WRONG LOGIN", false, true},
-                                           LoginCase{"Welcome", false, false}, LoginCase{"", false, false}));
+                                           LoginCase{"Welcome", false, false}, LoginCase{"", false, false}),
+                         [](const auto& info) { return testing::CaseName(info.param.reply); });
 
 TEST_F(ClientThread, ALoginPromptPrecededByCrIsRefusedAndRetried) {
   script.loginPrompt = "\rLogin:";
@@ -486,7 +490,8 @@ TEST_P(StopDuring, EndsPromptlyAndNeverHangs) {
       }
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(round * 7));
-    StopClient();
+    ASSERT_LT(testing::MillisecondsOf([&] { StopClient(); }), testing::kPromptMs)
+        << c.name << " round " << round;
     EXPECT_TRUE(client->Finished());
     EXPECT_EQ(client->Stage(), kStageStopped);
     client.reset();
@@ -506,11 +511,7 @@ INSTANTIATE_TEST_SUITE_P(EveryStage, StopDuring,
                                            StopCase{"polling", "", kStagePolling},
                                            StopCase{"feed exchange", "GETCHANGES", kStagePolling},
                                            StopCase{"pause", "", kStageCycle, false, true}),
-                         [](const auto& info) {
-                           std::string n = info.param.name;
-                           std::replace(n.begin(), n.end(), ' ', '_');
-                           return n;
-                         });
+                         [](const auto& info) { return testing::CaseName(info.param.name); });
 
 // The worker waits in a hand-over that the main thread cannot serve because it
 // is itself stopping the worker.
@@ -548,11 +549,13 @@ TEST_F(ClientThread, AMainThreadThatDropsHandOversEndsTheThread) {
   EXPECT_TRUE(recorder.Events().empty());
 }
 
-TEST_F(ClientThread, StoppingAThreadThatNeverStartedReturns) {
+TEST_F(ClientThread, StoppingAThreadThatNeverStartedReturnsAtOnceAndDoesNothing) {
   client = std::make_unique<TOrvexClientThread>(Profile(1), folder.folder(), model, recorder, main, &sound);
-  StopClient();
+  EXPECT_LT(testing::MillisecondsOf([&] { StopClient(); }), testing::kPromptMs);
+  EXPECT_EQ(client->Stage(), kStageCycle);
   client.reset();
-  SUCCEED();
+  EXPECT_TRUE(recorder.Events().empty());
+  EXPECT_FALSE(std::filesystem::exists(folder.file("Client.log")));  // debug on, yet not a line
 }
 
 TEST_F(ClientThread, TwoClientsRunSideBySide) {

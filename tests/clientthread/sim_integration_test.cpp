@@ -8,7 +8,9 @@
 
 #include "clientthread/client_fixture.h"
 #include "sim/test_scenario.h"
+#include "support/prompt.h"
 #include "tools/orvex-sim/server.h"
+#include "tools/orvex-sim/wire.h"
 
 namespace vertamo {
 namespace {
@@ -365,8 +367,14 @@ TEST_P(SimStop, DuringEveryStepReturnsPromptly) {
     recorder.Reset();
     StartSimClient();
     ASSERT_TRUE(WaitStage(stage)) << client->Stage();
+    // Polling is also the stage of the pause between polls: stop in the exchange.
+    if (step == Step::GetChanges) {
+      const auto polled = [&] { return CountPrefix(Requests(round), "GETCHANGES") > 0; };
+      for (int i = 0; i < 20000 && !polled(); ++i) std::this_thread::sleep_for(1ms);
+      ASSERT_TRUE(polled());
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(20 * round));
-    StopClient();
+    ASSERT_LT(testing::MillisecondsOf([&] { StopClient(); }), testing::kPromptMs) << "round " << round;
     EXPECT_EQ(client->Stage(), kStageStopped);
     client.reset();
   }
@@ -378,7 +386,8 @@ INSTANTIATE_TEST_SUITE_P(
                       std::pair{Step::GetMap, kStageMaps}, std::pair{Step::GetMapObj, kStageObjects},
                       std::pair{Step::GetPictMap, kStageBackgrounds},
                       std::pair{Step::GetPictIml, kStagePictures}, std::pair{Step::GetText, kStageTexts},
-                      std::pair{Step::GetChanges, kStagePolling}));
+                      std::pair{Step::GetChanges, kStagePolling}),
+    [](const auto& info) { return std::string(orvexsim::StepName(info.param.first)); });
 
 }  // namespace
 }  // namespace vertamo

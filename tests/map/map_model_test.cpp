@@ -7,9 +7,12 @@
 #include <vector>
 
 #include "platform/cp1251.h"
+#include "support/solid_image.h"
 
 namespace vertamo {
 namespace {
+
+using testing::SolidImage;
 
 // ---------------------------------------------------------------- texts
 
@@ -370,14 +373,6 @@ TEST(MapModel, TwoModelsAreIndependent) {
 
 // ---------------------------------------------------------------- picture sets
 
-Image Solid(int w, int h, uint32_t colour) {
-  Image image;
-  image.width = w;
-  image.height = h;
-  image.argb.assign(static_cast<std::size_t>(w) * h, colour);
-  return image;
-}
-
 uint32_t Pixel(const Image& image, int x, int y) {
   return image.argb[static_cast<std::size_t>(y) * image.width + x];
 }
@@ -439,7 +434,7 @@ TEST(PictureSets, AddPictureRefusesEmptyBitmapsAndUnknownSets) {
   shortPixels.Pixels.height = 4;
   shortPixels.Pixels.argb.resize(15);
   EXPECT_EQ(model.PictureSets.AddPicture("lift", shortPixels), nullptr);
-  TBitmap fine{Solid(2, 2, 0xFF102030), false};
+  TBitmap fine{SolidImage(2, 2, 0xFF102030), false};
   EXPECT_EQ(model.PictureSets.AddPicture("nosuch", fine), nullptr);
   EXPECT_EQ(model.PictureSets.FindSet("lift")->Count(), 0);
 }
@@ -448,14 +443,14 @@ TEST(PictureSets, TheFirstPictureFixesTheSizeAndLaterOnesAreCutOrExtended) {
   TMapModel model;
   model.PictureSets.FindOrCreateSet("lift", 1, 1);
 
-  Image first = Solid(24, 24, 0xFF00FF00);
+  Image first = SolidImage(24, 24, 0xFF00FF00);
   TPictureSet* set = model.PictureSets.AddPicture("lift", TBitmap{first, false});
   ASSERT_NE(set, nullptr);
   EXPECT_EQ(set->Width(), 24);
   EXPECT_EQ(set->Height(), 24);
 
   // 32 x 32 is cut to 24 x 24: the top-left part stays, no scaling.
-  Image big = Solid(32, 32, 0xFF000000);
+  Image big = SolidImage(32, 32, 0xFF000000);
   for (int y = 0; y < 32; ++y)
     for (int x = 0; x < 32; ++x) big.argb[static_cast<std::size_t>(y) * 32 + x] = 0xFF000000u | (y << 8) | x;
   ASSERT_EQ(model.PictureSets.AddPicture("lift", TBitmap{big, false}), set);
@@ -466,7 +461,7 @@ TEST(PictureSets, TheFirstPictureFixesTheSizeAndLaterOnesAreCutOrExtended) {
   EXPECT_EQ(Pixel(cut, 5, 7), 0xFF000000u | (7 << 8) | 5);
 
   // 10 x 30 is cut in height and extended in width with white.
-  ASSERT_EQ(model.PictureSets.AddPicture("lift", TBitmap{Solid(10, 30, 0xFF112233), false}), set);
+  ASSERT_EQ(model.PictureSets.AddPicture("lift", TBitmap{SolidImage(10, 30, 0xFF112233), false}), set);
   const Image& mixed = set->Get(2)->Pixels;
   EXPECT_EQ(mixed.width, 24);
   EXPECT_EQ(mixed.height, 24);
@@ -481,7 +476,7 @@ TEST(PictureSets, TheFirstPictureFixesTheSizeAndLaterOnesAreCutOrExtended) {
 TEST(PictureSets, ASetOfAFixedSizeKeepsIt) {
   TMapModel model;
   TPictureSet* set = model.PictureSets.FindOrCreateSet("fixed", 24, 24);
-  ASSERT_EQ(model.PictureSets.AddPicture("fixed", TBitmap{Solid(32, 32, 0xFF000000), false}), set);
+  ASSERT_EQ(model.PictureSets.AddPicture("fixed", TBitmap{SolidImage(32, 32, 0xFF000000), false}), set);
   EXPECT_EQ(set->Width(), 24);
   EXPECT_EQ(set->Get(0)->Pixels.width, 24);
 }
@@ -489,8 +484,8 @@ TEST(PictureSets, ASetOfAFixedSizeKeepsIt) {
 TEST(PictureSets, APictureOneWideDoesNotLetTheNextOneResizeTheSet) {
   TMapModel model;
   TPictureSet* set = model.PictureSets.FindOrCreateSet("thin", 1, 1);
-  model.PictureSets.AddPicture("thin", TBitmap{Solid(1, 5, 0xFF000000), false});
-  model.PictureSets.AddPicture("thin", TBitmap{Solid(8, 8, 0xFF000000), false});
+  model.PictureSets.AddPicture("thin", TBitmap{SolidImage(1, 5, 0xFF000000), false});
+  model.PictureSets.AddPicture("thin", TBitmap{SolidImage(8, 8, 0xFF000000), false});
   EXPECT_EQ(set->Width(), 1);
   EXPECT_EQ(set->Height(), 5);
   EXPECT_EQ(set->Get(1)->Pixels.width, 1);
@@ -500,7 +495,7 @@ TEST(PictureSets, APictureOneWideDoesNotLetTheNextOneResizeTheSet) {
 TEST(PictureSets, TransparentPicturesGetAMaskFromTheirBottomLeftPixel) {
   TMapModel model;
   model.PictureSets.FindOrCreateSet("lamp", 1, 1);
-  Image image = Solid(3, 2, 0xFFFF00FF);  // magenta background
+  Image image = SolidImage(3, 2, 0xFFFF00FF);  // magenta background
   image.argb[1] = 0xFF0000FF;             // one blue pixel in the top row
   image.argb[5] = 0x00FF00FF;             // magenta with no alpha still matches
   TPictureSet* set = model.PictureSets.AddPicture("lamp", TBitmap{image, true});
@@ -523,7 +518,7 @@ TEST(PictureSets, TransparentPicturesGetAMaskFromTheirBottomLeftPixel) {
 TEST(PictureSets, AnExtendedTransparentPictureShowsThroughInTheAddedArea) {
   TMapModel model;
   model.PictureSets.FindOrCreateSet("lamp", 4, 4);
-  Image image = Solid(2, 2, 0xFF00FF00);  // green background
+  Image image = SolidImage(2, 2, 0xFF00FF00);  // green background
   image.argb[0] = 0xFF000000;             // black top-left
   TPictureSet* set = model.PictureSets.AddPicture("lamp", TBitmap{image, true});
   ASSERT_NE(set, nullptr);
@@ -549,10 +544,10 @@ TEST(PictureSets, ObjectsWithTheSameImlNameShareOneSet) {
 }
 
 TEST(FitToSize, KeepsTopLeftAndFills) {
-  const Image out = FitToSize(Solid(2, 3, 0xFF000001), 3, 2, 0xFFABCDEF);
+  const Image out = FitToSize(SolidImage(2, 3, 0xFF000001), 3, 2, 0xFFABCDEF);
   EXPECT_EQ(out.argb, (std::vector<uint32_t>{0xFF000001, 0xFF000001, 0xFFABCDEF,  //
                                              0xFF000001, 0xFF000001, 0xFFABCDEF}));
-  EXPECT_TRUE(FitToSize(Solid(2, 2, 0), 0, 5, 0).argb.empty());
+  EXPECT_TRUE(FitToSize(SolidImage(2, 2, 0), 0, 5, 0).argb.empty());
 }
 
 }  // namespace

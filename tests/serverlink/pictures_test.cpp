@@ -10,9 +10,10 @@
 
 #include <sys/stat.h>
 
-#include "load_fixture.h"
 #include "codec/base64.h"
 #include "codec/picture_checksum.h"
+#include "load_fixture.h"
+#include "support/solid_image.h"
 
 namespace vertamo::testing {
 namespace {
@@ -26,14 +27,6 @@ Image Pattern(int w, int h, uint32_t seed) {
   image.height = h;
   for (int i = 0; i < w * h; ++i)
     image.argb.push_back(0xFF000000u | ((seed * 2654435761u + static_cast<uint32_t>(i) * 40503u) & 0xFFFFFF));
-  return image;
-}
-
-Image Solid(int w, int h, uint32_t colour) {
-  Image image;
-  image.width = w;
-  image.height = h;
-  image.argb.assign(static_cast<size_t>(w) * h, colour);
   return image;
 }
 
@@ -310,10 +303,10 @@ TEST_F(Pictures, ThePictureProgressLinesAreWrittenWhateverDebugSays) {
 }
 
 TEST_F(Pictures, PicturesAreCutOrExtendedToTheFirstOnesSizeAndMasked) {
-  Image first = Solid(24, 24, 0xFF00FF00);
+  Image first = SolidImage(24, 24, 0xFF00FF00);
   first.argb[0] = 0xFF000000;
-  const Image big = Solid(32, 32, 0xFFFF00FF);
-  const Image small = Solid(10, 10, 0xFF0000FF);
+  const Image big = SolidImage(32, 32, 0xFFFF00FF);
+  const Image small = SolidImage(10, 10, 0xFF0000FF);
   AddObject("lamp", 3);
   server->On("GETPICTIML OBJ=0", SetReply(0, {first, big, small}, /*transparent=*/1, 1, 1));
   Connect();

@@ -16,6 +16,7 @@
 #include "serverlink/line_channel.h"
 #include "serverlink/picture_cache.h"
 #include "serverlink/pictures.h"
+#include "support/null_client_events.h"
 #include "support/temp_folder.h"
 #include "tools/orvex-sim/server.h"
 #include "tools/orvex-sim/synthetic.h"
@@ -23,21 +24,12 @@
 namespace vertamo::testing {
 namespace {
 
-class NullEvents : public IClientEvents {
+// Counts the overlay layouts and drops everything else.
+class NullEvents : public TNullClientEvents {
  public:
-  void ClearMaps() override {}
-  void BuildMaps() override {}
-  void ShowStatusText(const std::string&) override {}
   void SetCounterLayout(TCounterKind, const TCounterLayout&) override { ++layouts; }
-  void SetCounterValue(TCounterKind, int) override {}
   void SetClockLayout(const TClockLayout&) override { ++layouts; }
   void SetSpeakerLayout(const TSpeakerLayout&) override { ++layouts; }
-  void SetSpeakerCall(int) override {}
-  void SetObjectState(int, int) override {}
-  void SetObjectHint(int, const std::string&) override {}
-  void SetObjectCaption(int, const std::string&) override {}
-  void SetObjectCapColor(int, int) override {}
-  void AddLogEntry(const TLogEntry&) override {}
   int layouts = 0;
 };
 

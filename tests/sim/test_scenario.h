@@ -4,17 +4,16 @@
 #include <memory>
 #include <string>
 
+#include "support/solid_image.h"
 #include "tools/orvex-sim/scenario.h"
 #include "tools/orvex-sim/server.h"
 
 namespace simtest {
 
+// One colour but for a transparent corner, so that pictures differ in more
+// than colour.
 inline vertamo::Image Solid(int w, int h, uint32_t argb) {
-  vertamo::Image image;
-  image.width = w;
-  image.height = h;
-  image.argb.assign(static_cast<size_t>(w) * h, argb);
-  // A corner of another colour so that pictures differ in more than colour.
+  vertamo::Image image = vertamo::testing::SolidImage(w, h, argb);
   image.argb[0] = 0x00000000u;
   return image;
 }

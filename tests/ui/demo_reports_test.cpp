@@ -8,8 +8,6 @@
 #include <QPointer>
 #include <QPrinter>
 #include <QProcess>
-#include <QRegularExpression>
-#include <QStandardPaths>
 #include <QtTest>
 #include <memory>
 
@@ -17,10 +15,13 @@
 #include "journal/ui/form_view.h"
 #include "map/ui/map_view.h"
 #include "map/ui/valind.h"
+#include "support/pdf_pages.h"
 #include "ui/workstation_fixture.h"
 
 using namespace vertamo;
 using namespace vertamo::ui;
+using vertamo::testing::HasTool;
+using vertamo::testing::PdfPages;
 
 namespace {
 
@@ -39,84 +40,6 @@ void ClickRow(TFormView& view, int gridRow) {
   QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
 }
 
-bool HasTool(const char* name) {
-  return !QStandardPaths::findExecutable(QString::fromLatin1(name)).isEmpty();
-}
-
-// Pages of a PDF file: pdfinfo's figure when it is installed, else the page
-// objects in the file.
-int PdfPages(const QString& pdf) {
-  if (HasTool("pdfinfo")) {
-    QProcess p;
-    p.start(QStringLiteral("pdfinfo"), {pdf});
-    if (!p.waitForFinished(30000)) return -1;
-    for (const QByteArray& line : p.readAllStandardOutput().split('\n'))
-      if (line.startsWith("Pages:")) return line.mid(6).trimmed().toInt();
-    return -1;
-  }
-  QFile file(pdf);
-  if (!file.open(QIODevice::ReadOnly)) return -1;
-  const QString text = QString::fromLatin1(file.readAll());
-  return int(text.count(QRegularExpression(QStringLiteral("/Type\\s*/Page(?!s)"))));
-}
-
-// The main window on orvex-sim's demo district, which has run for a while
-// before the window logs in (as the built-in demo does): the window loads the
-// district as it is, with no backlog of feed lines to catch up on.
-class DemoDesk {
- public:
-  template <class WarmUp>
-  DemoDesk(std::shared_ptr<const orvexsim::Scenario> scenario, WarmUp warmUp) {
-    std::string error;
-    // No live tick: the district changes only when the test steps it, and
-    // the generator's seed is fixed, so it is the same district every run.
-    started = server.Start(std::move(scenario), test::QuietServer(), &error);
-    if (!started) qWarning("orvex-sim: %s", error.c_str());
-    warmUp(server);
-    TFastIni ini(dir.file("Vertamo.ini"));
-    SERVERINFO profile = DefaultProfile();
-    SetProfileText(profile.Name, Utf8ToCp1251("Демонстрационный район"));
-    SetProfileText(profile.Ip, "127.0.0.1");
-    profile.Port = server.Port();
-    SaveProfile(ini, "ServerInfo", profile);
-    ini.Save();
-    settings = std::make_unique<TAppSettings>("/opt/vertamo/", "vertamo");
-    settings->ChooseWorkFolder("Vertamo", dir.path());
-    TFormOptions options;
-    options.timings = test::QuickTimings();
-    form = std::make_unique<TFormVertamo>(*settings, options);
-    form->show();
-    exposed = QTest::qWaitForWindowExposed(form.get());
-  }
-  ~DemoDesk() {
-    form.reset();
-    server.Stop();
-  }
-
-  bool WaitForMaps(int timeoutMs) {
-    return QTest::qWaitFor(
-        [&] {
-          return form->PageControl1->isVisible() && form->Client() &&
-                 form->Client()->Stage() == kStagePolling;
-        },
-        timeoutMs);
-  }
-
-  int Polls() const {
-    int n = 0;
-    for (const auto& entry : server.Record())
-      if (entry.line == "GETCHANGES") ++n;
-    return n;
-  }
-
-  testing::TempFolder dir;
-  orvexsim::Server server;
-  bool started = false;
-  bool exposed = false;
-  std::unique_ptr<TAppSettings> settings;
-  std::unique_ptr<TFormVertamo> form;
-};
-
 }  // namespace
 
 class DemoReportsTest : public QObject {
@@ -125,7 +48,7 @@ class DemoReportsTest : public QObject {
  private:
   std::shared_ptr<orvexsim::Scenario> scenario_;
   std::unique_ptr<orvexsim::Catalog> catalog_;
-  std::unique_ptr<DemoDesk> w_;
+  std::unique_ptr<test::Workstation> w_;
 
   TValInd* Counter(const QString& name) const {
     if (name == QLatin1String("LiftB")) return w_->form->LiftB;
@@ -174,8 +97,8 @@ class DemoReportsTest : public QObject {
   // handed over every line of the feed: it has polled twice since.
   bool Settled() const {
     if (!QTest::qWaitFor([&] { return CaughtUp(); }, 10000)) return false;
-    const int polls = w_->Polls();
-    return QTest::qWaitFor([&] { return w_->Polls() >= polls + 2; }, 10000);
+    const int polls = w_->Requests("GETCHANGES");
+    return QTest::qWaitFor([&] { return w_->Requests("GETCHANGES") >= polls + 2; }, 10000);
   }
 
   // Double-clicks the counter and returns the report window it opened.
@@ -239,7 +162,7 @@ class DemoReportsTest : public QObject {
       const orvexsim::Counts c = server.CountsNow();
       return c.liftBreak >= 2 && c.ohrAlr >= 2 && c.puErr >= 2;
     };
-    w_ = std::make_unique<DemoDesk>(scenario_, [&](orvexsim::Server& server) {
+    w_ = std::make_unique<test::Workstation>(scenario_, [&](orvexsim::Server& server) {
       server.StepLive(600);
       for (int seconds = 0; seconds < 4 * 3600 && !allShow(server); seconds += 10) server.StepLive(10);
     });

@@ -473,12 +473,27 @@ class LogLastTest : public QObject {
     QTRY_VERIFY(log.isNull());
   }
 
-  void screenshot() {
+  // A district's journal: newest first, every row in its entry's colours
+  // (none at all: white), the current row blue.
+  void aDistrictsJournalAsShown() {
     Window w;
+    w.log->resize(1053, 300);
     w.log->show();
-    for (const TLogEntry& e : SampleEntries()) w.log->AddLogEntry(e);
+    const std::vector<TLogEntry> entries = SampleEntries();
+    for (const TLogEntry& e : entries) w.log->AddLogEntry(e);
     QCoreApplication::processEvents();
     SaveShot(w.log->grab().toImage(), "journal_window");
+    const QImage img = w.Cells();
+    QVERIFY(ShadedCell(img, w.CellRect(0, 3), Rgb(0xFF0000)));
+    for (int row = 0; row < static_cast<int>(entries.size()); ++row) {
+      const TLogEntry& e = entries[entries.size() - 1 - static_cast<size_t>(row)];
+      QCOMPARE(w.log->Row(row).object, e.object);
+      QCOMPARE(w.grid()->Model().index(row, 4).data().toString(),
+               QString::fromStdString(vertamo::Cp1251ToUtf8(e.texts[4])));
+      const int background = e.color == 0 && e.fontColor == 0 ? 0xFFFFFF : e.color;
+      if (row > 0)
+        QVERIFY2(ShadedCell(img, w.CellRect(row, 3), Rgb(background)), qPrintable(QString::number(row)));
+    }
   }
 };
 

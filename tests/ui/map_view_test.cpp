@@ -9,28 +9,23 @@
 #include "map/ui/map_pict.h"
 #include "map/ui/map_view.h"
 #include "platform/cp1251.h"
-#include "uikit/win_color.h"
+#include "support/solid_image.h"
 #include "ui/widget_shots.h"
+#include "uikit/win_color.h"
 
 using namespace vertamo;
 using namespace vertamo::ui;
+using vertamo::testing::SolidImage;
 
 namespace {
 
 std::string Cp(const char* utf8) { return Utf8ToCp1251(utf8); }
 
-Image Solid(int w, int h, uint32_t argb) {
-  Image image;
-  image.width = w;
-  image.height = h;
-  image.argb.assign(static_cast<size_t>(w) * h, argb);
-  return image;
-}
-
 // A set of `count` pictures of w x h, picture i filled with colours[i].
 TPictureSet* AddSet(TMapModel& model, const char* name, int w, int h, std::vector<uint32_t> colours) {
   TPictureSet* set = model.PictureSets.FindOrCreateSet(name, 1, 1);
-  for (uint32_t colour : colours) model.PictureSets.AddPicture(name, TBitmap{Solid(w, h, colour), false});
+  for (uint32_t colour : colours)
+    model.PictureSets.AddPicture(name, TBitmap{SolidImage(w, h, colour), false});
   return set;
 }
 
@@ -52,7 +47,7 @@ struct Canvas {
   Canvas() {
     pageControl.resize(400, 330);
     MAP* map = model.MapList.Add("Map", true);
-    map->Picture->Pixels = Solid(400, 300, 0xFF102030);
+    map->Picture->Pixels = SolidImage(400, 300, 0xFF102030);
     page = CreateMapPage(*map, &pageControl);
     pageControl.show();
   }
@@ -201,7 +196,7 @@ class MapViewTest : public QObject {
   void transparentPicturesShowTheMapThrough() {
     Canvas canvas;
     TPictureSet* set = canvas.model.PictureSets.FindOrCreateSet("masked", 1, 1);
-    Image image = Solid(4, 4, 0xFFFFFFFF);  // white all round ...
+    Image image = SolidImage(4, 4, 0xFFFFFFFF);  // white all round ...
     image.argb[5] = 0xFF00FF00;             // ... but a green pixel at 1,1
     canvas.model.PictureSets.AddPicture("masked", TBitmap{image, true});
     TMapPict* pict = canvas.Place(Object(10, 12, set));
@@ -249,7 +244,7 @@ class MapViewTest : public QObject {
     pageControl.resize(300, 200);
     TMapModel model;
     MAP* first = model.MapList.Add(Cp("Центр"), true);
-    first->Picture->Pixels = Solid(500, 100, 0xFF00FF00);
+    first->Picture->Pixels = SolidImage(500, 100, 0xFF00FF00);
     MAP* second = model.MapList.Add(Cp("Север"), false);
     MAP* third = model.MapList.Add("Empty", true);  // said to have one, none arrived
 
@@ -287,15 +282,15 @@ class MapViewTest : public QObject {
   }
 
   void transparentBackgroundShowsTheTab() {
-    const QImage image = ToQImage(Solid(2, 2, 0xFF123456), true);
+    const QImage image = ToQImage(SolidImage(2, 2, 0xFF123456), true);
     QCOMPARE(qAlpha(image.pixel(0, 0)), 0);
-    Image mixed = Solid(2, 2, 0xFF123456);
+    Image mixed = SolidImage(2, 2, 0xFF123456);
     mixed.argb[0] = 0xFFFFFFFF;
     const QImage partly = ToQImage(mixed, true);
     QCOMPARE(partly.pixel(0, 0), 0xFFFFFFFFu);  // not the bottom-left colour: kept
     QCOMPARE(qAlpha(partly.pixel(1, 1)), 0);
     QVERIFY(ToQImage(Image{}).isNull());
-    Image truncated = Solid(4, 4, 0xFF000000);
+    Image truncated = SolidImage(4, 4, 0xFF000000);
     truncated.argb.resize(3);
     QVERIFY(ToQImage(truncated).isNull());
   }

@@ -7,7 +7,6 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QtTest>
 
 #include "journal/print_layout.h"
@@ -15,14 +14,17 @@
 #include "journal/ui/form_print.h"
 #include "platform/cp1251.h"
 #include "settings/fast_ini.h"
-#include "uikit/qt_text.h"
+#include "support/pdf_pages.h"
 #include "support/temp_folder.h"
+#include "uikit/qt_text.h"
 
 using vertamo::PageCountQuestion;
 using vertamo::TFastIni;
 using vertamo::TPrintGrid;
 using vertamo::TReportTable;
 using vertamo::Utf8ToCp1251;
+using vertamo::testing::HasTool;
+using vertamo::testing::PdfPages;
 using vertamo::testing::TempFolder;
 using vertamo::ui::FromCp1251;
 using vertamo::ui::PrintGrid;
@@ -59,19 +61,6 @@ void PdfPrinter(QPrinter& printer, const QString& file) {
   printer.setOutputFormat(QPrinter::PdfFormat);
   printer.setOutputFileName(file);
   printer.setPageSize(QPageSize(QPageSize::A4));
-}
-
-bool HasTool(const char* name) {
-  return !QStandardPaths::findExecutable(QString::fromLatin1(name)).isEmpty();
-}
-
-int PdfPages(const QString& pdf) {
-  QProcess p;
-  p.start(QStringLiteral("pdfinfo"), {pdf});
-  if (!p.waitForFinished(30000)) return -1;
-  for (const QByteArray& line : p.readAllStandardOutput().split('\n'))
-    if (line.startsWith("Pages:")) return line.mid(6).trimmed().toInt();
-  return -1;
 }
 
 // Renders every page to PNG files "<prefix>-N.png" and returns their paths.

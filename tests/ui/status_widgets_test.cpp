@@ -431,38 +431,6 @@ class StatusWidgetsTest : public QObject {
     }
     QVERIFY(s.Picture(0).pixel(110, 65) != s.Picture(2).pixel(110, 65));  // waves only while calling
   }
-
-  // The overlays on a map tab as the main window places them, for a person to look at.
-  void screenshot() {
-    QWidget map;
-    map.resize(760, 260);
-    map.setAutoFillBackground(true);
-    QPalette pal = map.palette();
-    pal.setColor(QPalette::Window, QColor(0xE8, 0xE4, 0xD8));
-    map.setPalette(pal);
-    const int types[3] = {1, 2, 3};
-    const int values[3] = {0, 2, 1};
-    for (int i = 0; i < 3; ++i) {
-      auto* v = new TValInd(&map);
-      v->SetType(types[i]);
-      v->setGeometry(10 + i * 170, 10, 160, 110);
-      v->SetValue(values[i]);
-      v->show();
-    }
-    auto* spk = new TBigSpk(&map);
-    spk->move(530, 5);
-    spk->SetCallState(1);
-    spk->TimerTick();
-    spk->show();
-    auto* ind = new TIndicator(&map);
-    ind->move(660, 20);
-    ind->SetCaption(QStringLiteral("Линия"));
-    ind->SetMarker(90);
-    ind->SetPosition(70);
-    ind->show();
-    map.show();
-    SaveShot(map.grab().toImage(), "status_widgets_on_map");
-  }
 };
 
 QTEST_MAIN(StatusWidgetsTest)

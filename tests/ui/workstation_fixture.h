@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QTabWidget>
 #include <QTest>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,19 +15,14 @@
 #include "settings/fast_ini.h"
 #include "settings/server_profile.h"
 #include "shell/form_vertamo.h"
+#include "support/solid_image.h"
 #include "support/temp_folder.h"
 #include "tools/orvex-sim/scenario.h"
 #include "tools/orvex-sim/server.h"
 
 namespace vertamo::test {
 
-inline Image SolidImage(int w, int h, uint32_t argb) {
-  Image image;
-  image.width = w;
-  image.height = h;
-  image.argb.assign(static_cast<size_t>(w) * h, argb);
-  return image;
-}
+using testing::SolidImage;
 
 // Three maps: 0 "Район" (a 400 x 300 background), 1 "Холл" (none), 2 "Подвал"
 // (a 300 x 200 background).
@@ -166,20 +162,16 @@ class Workstation {
                        orvexsim::ServerOptions serverOptions = QuietServer(),
                        TClientTimings timings = QuickTimings(), bool show = true, bool debug = false,
                        IAudioOutput* audio = nullptr) {
-    std::string error;
-    started = server.Start(std::move(scenario), serverOptions, &error);
-    if (!started) qWarning("orvex-sim: %s", error.c_str());
-    WriteProfile(server.Port(), debug);
-    settings = std::make_unique<TAppSettings>("/opt/vertamo/", "vertamo");
-    settings->ChooseWorkFolder("Vertamo", dir.path());
-    ui::TFormOptions options;
-    options.timings = timings;
-    options.audio = audio;
-    form = std::make_unique<ui::TFormVertamo>(*settings, options);
-    if (show) {
-      form->show();
-      exposed = QTest::qWaitForWindowExposed(form.get());
-    }
+    StartServer(std::move(scenario), serverOptions);
+    OpenWindow(timings, show, debug, audio);
+  }
+  // A district that has run for a while before the window logs in (as the
+  // built-in demo does): `warmUp` has the running server first.
+  Workstation(std::shared_ptr<const orvexsim::Scenario> scenario,
+              const std::function<void(orvexsim::Server&)>& warmUp) {
+    StartServer(std::move(scenario), QuietServer());
+    warmUp(server);
+    OpenWindow(QuickTimings(), true, false);
   }
   ~Workstation() {
     form.reset();
@@ -222,6 +214,25 @@ class Workstation {
   std::unique_ptr<ui::TFormVertamo> form;
 
  private:
+  void StartServer(std::shared_ptr<const orvexsim::Scenario> scenario,
+                   const orvexsim::ServerOptions& options) {
+    std::string error;
+    started = server.Start(std::move(scenario), options, &error);
+    if (!started) qWarning("orvex-sim: %s", error.c_str());
+  }
+  void OpenWindow(TClientTimings timings, bool show, bool debug, IAudioOutput* audio = nullptr) {
+    WriteProfile(server.Port(), debug);
+    settings = std::make_unique<TAppSettings>("/opt/vertamo/", "vertamo");
+    settings->ChooseWorkFolder("Vertamo", dir.path());
+    ui::TFormOptions options;
+    options.timings = timings;
+    options.audio = audio;
+    form = std::make_unique<ui::TFormVertamo>(*settings, options);
+    if (show) {
+      form->show();
+      exposed = QTest::qWaitForWindowExposed(form.get());
+    }
+  }
   void WriteProfile(uint16_t port, bool debug) {
     TFastIni ini(dir.file("Vertamo.ini"));
     SERVERINFO profile = DefaultProfile();
