@@ -112,8 +112,7 @@ bool LoadMaps(TLoadContext& ctx) {
   const std::string progress = Cp("Получение карты ");
   for (int i = 0; i < count; ++i) {
     if (!ctx.ShowStatus(progress + std::to_string(i + 1))) return false;
-    // The text carries no total.
-    if (!ctx.notifier.Call<&IClientEvents::ShowProgress>(i + 1, count)) return false;
+    if (!ctx.ShowProgress(i + 1, count)) return false;
     if (!ExpectRecord(ch, "MAP=", i)) return false;
     std::string name;
     int pict = 0;
@@ -135,6 +134,7 @@ bool LoadMapObjects(TLoadContext& ctx) {
   const std::string of = Cp(" из ") + std::to_string(count);
   for (int i = 0; i < count; ++i) {
     if (!ctx.ShowStatus(progress + std::to_string(i + 1) + of)) return false;
+    if (!ctx.ShowProgress(i + 1, count)) return false;
     if (!ExpectRecord(ch, "OBJ=", i)) return false;
 
     MAPOBJECT o;
@@ -189,8 +189,7 @@ bool LoadTexts(TLoadContext& ctx) {
   const std::string progress = Cp("Получение текста ");
   for (int i = 0; i < count; ++i) {
     if (!ctx.ShowStatus(progress + std::to_string(i))) return false;
-    // The text carries no total.
-    if (!ctx.notifier.Call<&IClientEvents::ShowProgress>(i + 1, count)) return false;
+    if (!ctx.ShowProgress(i + 1, count)) return false;
     if (!ExpectRecord(ch, "IDX=", i)) return false;
 
     MAPTEXT t;

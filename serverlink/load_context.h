@@ -8,6 +8,7 @@
 // status texts themselves.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -43,10 +44,23 @@ struct TLoadContext {
   // The bounds of the load, and what it has taken so far.
   TLoadLimits limits{};
   TLoadBudget budget{};
+  // The bar position last handed over.
+  mutable int progressShown = -1;
 
   // Text in code page 1251.
   bool ShowStatus(const std::string& text) const {
     return showStatus ? showStatus(text) : notifier.Call<&IClientEvents::ShowStatusText>(text);
+  }
+  // Moves the load progress bar: `done` of the step's `total` records. Handed
+  // over at a step's first and last record and whenever the bar's position
+  // (a 200th of the total) moves, so a step of thousands of records costs at
+  // most a couple of hundred hand-overs. False when a stop withdrew it.
+  bool ShowProgress(int done, int total) const {
+    constexpr int64_t kPositions = 200;
+    const int position = total > 0 ? static_cast<int>(int64_t{done} * kPositions / total) : 0;
+    if (done > 1 && done < total && position == progressShown) return true;
+    progressShown = position;
+    return notifier.Call<&IClientEvents::ShowProgress>(done, total);
   }
   // Writes (or has the writer write) one received picture to the cache.
   void CachePicture(const std::string& path, const Image& picture) const {

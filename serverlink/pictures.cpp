@@ -149,6 +149,7 @@ bool LoadMapPictures(TLoadContext& ctx) {
   for (int i = 0; i < count; ++i) {
     if (!ctx.model.MapList.Get(i)->Picture) continue;
     if (!ctx.ShowStatus(progress + std::to_string(i + 1) + of)) return false;
+    if (!ctx.ShowProgress(i + 1, count)) return false;
     if (ctx.cacheEnable && MapPictureFromCache(ctx, i)) {
       ctx.log.Debug("Картинка карты %d: взята из кэш", i);
     } else if (DownloadMapPicture(ctx, i)) {
@@ -294,7 +295,7 @@ bool LoadPictureSets(TLoadContext& ctx) {
       continue;
     }
     if (!ctx.ShowStatus(progress + name)) return false;
-    if (!ctx.notifier.Call<&IClientEvents::ShowProgress>(++setsDone, setTotal)) return false;
+    if (!ctx.ShowProgress(++setsDone, setTotal)) return false;
     const bool cached = ctx.cacheEnable && PictureSetFromCache(ctx, i);
     if (!cached && !DownloadPictureSet(ctx, i)) return false;
     object->Pictures = sets.FindSet(name);

@@ -8,7 +8,6 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QProgressBar>
-#include <QRegularExpression>
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QStatusBar>
@@ -124,23 +123,6 @@ void TMarkerShape::paintEvent(QPaintEvent*) {
   painter.drawEllipse(QRectF(rect()).adjusted(inset, inset, -inset, -inset));
 }
 
-// --- load progress -------------------------------------------------------------
-
-TLoadProgress ParseLoadProgress(const QString& statusText) {
-  static const QRegularExpression ofTotal(QStringLiteral("(\\d+) из (\\d+)\\s*$"));
-  static const QRegularExpression trailing(QStringLiteral("(\\d+)\\s*$"));
-  TLoadProgress progress;
-  QRegularExpressionMatch match = ofTotal.match(statusText);
-  if (match.hasMatch()) {
-    progress.done = match.captured(1).toInt();
-    progress.total = match.captured(2).toInt();
-    return progress;
-  }
-  match = trailing.match(statusText);
-  if (match.hasMatch()) progress.done = match.captured(1).toInt();
-  return progress;
-}
-
 // --- construction ----------------------------------------------------------------
 
 TFormVertamo::TFormVertamo(TAppSettings& settings, QWidget* parent)
@@ -153,15 +135,12 @@ TFormVertamo::TFormVertamo(TAppSettings& settings, const TFormOptions& options, 
       events_(std::make_unique<TEvents>(*this)),
       executor_(std::make_unique<TExecutor>(this)),
       build_(std::make_unique<TSlicedWork>(this)) {
-  // 1. The work folder becomes the current folder and gets its "Wave" folder.
+  // The work folder becomes the current folder and gets its "Wave" folder.
   if (settings_.WorkFolder.empty()) settings_.ChooseWorkFolder("Vertamo");
   SetCurrentFolder(settings_.WorkFolder);
   MakeFolder(settings_.WorkPath("Wave"));
-  // 2. ProgramFolder is known to the settings since they were made.
-
   BuildWindow();
-  // 3.-5. The counters, the clock and the speaker symbol.
-  CreateOverlays();
+  ConnectOverlays();
   FormCreate();
 }
 
@@ -170,7 +149,6 @@ TFormVertamo::~TFormVertamo() {
   // and never leaves a connection thread behind.
   if (!closed_) FormClose();
   // The overlays and the marker have no parent once the maps are cleared.
-  for (int i = 0; i < kOverlays; ++i) delete Overlay(i);
   delete Shape;
 }
 
@@ -265,42 +243,23 @@ void TFormVertamo::BuildWindow() {
   bounds.setHeight(kInitialHeight);
 }
 
-void TFormVertamo::CreateOverlays() {
-  struct CounterDef {
-    TValInd** counter;
-    const char* name;
-    int type;
-  };
-  for (const CounterDef& def :
-       {CounterDef{&LiftB, "LiftB", 1}, CounterDef{&OhrAlr, "OhrAlr", 2}, CounterDef{&PuErr, "PuErr", 3}}) {
-    auto* counter = new TValInd();
-    counter->setObjectName(QString::fromLatin1(def.name));
-    counter->SetType(def.type);
+void TFormVertamo::ConnectOverlays() {
+  for (TValInd* counter : {overlays_.LiftB, overlays_.OhrAlr, overlays_.PuErr})
     connect(counter, &TValInd::DblClick, this, [this, counter] { ValIndDblClick(counter); });
-    *def.counter = counter;
-  }
-  Clk = new QLabel();
-  Clk->setObjectName(QStringLiteral("Clk"));
-  Clk->setAlignment(Qt::AlignCenter);
-  Clk->hide();
-  BigSpk = new TBigSpk();
-  BigSpk->SetPicture(0);
-  // The mouse over an overlay stays with it (the tab below would take the
-  // highlight off the current map text).
-  for (int i = 0; i < kOverlays; ++i) Overlay(i)->setAttribute(Qt::WA_NoMousePropagation);
 }
 
 void TFormVertamo::FormCreate() {
-  // 1. The main settings and the window's place.
+  // The main settings and the window's place.
   settings_.OpenMainIni(kMainIniName);
   TWidgetBounds bounds(this);
   settings_.RestoreFormPos(bounds);
-  // 2. The server profile.
+  // The server profile.
   profile_ = LoadProfile(*settings_.MainIni, kProfileSection);
-  // 3. The server caption.
+  // The server caption.
   ShowServerCaption();
   // The IP-telephony settings, before anything of the telephony starts.
-  phone_ = std::make_unique<TPhoneStation>(this, settings_.ProgramFolder, settings_.WorkFolder, options_.phone);
+  phone_ =
+      std::make_unique<TPhoneStation>(this, settings_.ProgramFolder, settings_.WorkFolder, options_.phone);
   if (settings_.MainIni) phone_->ReadSettings(*settings_.MainIni);
   // The sound thread runs before the connection, so that no "PLAY" finds it
   // missing.
@@ -311,13 +270,13 @@ void TFormVertamo::FormCreate() {
     QMetaObject::invokeMethod(this, &TFormVertamo::FirstStartSetup, Qt::QueuedConnection);
   else if (options_.startClient)
     StartClient();
-  // 6. Hints in Arial, 16 pixels.
+  // Hints in Arial, 16 pixels.
   QFont hintFont(QStringLiteral("Arial"));
   hintFont.setPixelSize(16);
   QToolTip::setFont(hintFont);
   // IP telephony is always on: the address book and the telephony thread.
   phone_->Start();
-  // 10. The journal window, owned by the main window.
+  // The journal window, owned by the main window.
   logLast_ = new TLogLast(settings_.MainIni.get(), this);
   connect(logLast_, &TLogLast::ReconnectRequested, this, &TFormVertamo::Reconnect);
   connect(logLast_, &TLogLast::ActivateMainWindowRequested, this, [this] {
@@ -340,27 +299,26 @@ void TFormVertamo::showEvent(QShowEvent* event) {
 void TFormVertamo::FormClose() {
   closed_ = true;
   Timer1->stop();
-  // 1. The window's place.
+  // The window's place.
   settings_.SaveFormPos(TWidgetBounds(this));
-  // 2. The server profile.
+  // The server profile.
   if (settings_.MainIni) SaveProfile(*settings_.MainIni, kProfileSection, profile_);
   // The IP-telephony settings.
   if (phone_ && settings_.MainIni) phone_->WriteSettings(*settings_.MainIni);
   // The connection, then the sounds it fed.
   StopClient();
   StopSounds();
-  // 5. The maps.
+  // The maps.
   ClearMaps();
-  // 6. The phone program is told to quit; the telephony thread is freed.
+  // The phone program is told to quit; the telephony thread is freed.
   if (phone_) phone_->Close();
-  // 7. The voice window arrives with the voice dispatch.
   // The report window stores its settings as it closes.
   if (FormView) FormView->close();
   if (logLast_) logLast_->close();
   // A settings dialog still open goes without storing anything (hiding ends
   // its modal loop): the settings it writes to are closed here.
   for (TFormSetup* dialog : findChildren<TFormSetup*>()) dialog->hide();
-  // 8. The main settings reach the disk.
+  // The main settings reach the disk.
   settings_.CloseMainIni();
 }
 
@@ -437,11 +395,11 @@ bool TFormVertamo::SendListCommand(std::string_view request) {
 // --- maps ---------------------------------------------------------------------
 
 void TFormVertamo::ClearMaps() {
-  // 1. The journal.
+  // The journal.
   if (logLast_) logLast_->Clear();
-  // 2. The overlays and the marker leave the tabs before the tabs go.
+  // The overlays and the marker leave the tabs before the tabs go.
   PlaceOverlays(false);
-  // 3. The model with every tab, picture, caption and label; the lit text
+  // The model with every tab, picture, caption and label; the lit text
   // goes with the texts. A build still under way ends here.
   build_->Cancel();
   hotText_ = nullptr;
@@ -454,7 +412,7 @@ void TFormVertamo::ClearMaps() {
   }
   PageControl1->setUpdatesEnabled(true);
   pictures_.Clear();
-  // 4. The caption.
+  // The caption.
   setWindowTitle(QStringLiteral("Подключение..."));
 }
 
@@ -468,7 +426,7 @@ bool TFormVertamo::BuildMaps() {
     if (object->MapIndex >= 0 && object->MapIndex < model_.MapList.Count())
       onMap[static_cast<size_t>(object->MapIndex)].push_back(object);
   }
-  // 1. The tabs; the mouse over one and its background takes the highlight
+  // The tabs; the mouse over one and its background takes the highlight
   // off the lit text.
   std::vector<TMapPage*> pages;
   changingTabs_ = true;
@@ -480,7 +438,7 @@ bool TFormVertamo::BuildMaps() {
     }
   }
   changingTabs_ = false;
-  // 2. The object pictures, one a step: a large catalogue is built in slices
+  // The object pictures, one a step: a large catalogue is built in slices
   // between which a close or F5 takes effect (ClearMaps cancels the rest).
   size_t map = 0, next = 0;
   auto picture = [this, onMap = std::move(onMap), pages = std::move(pages), map, next]() mutable {
@@ -488,17 +446,21 @@ bool TFormVertamo::BuildMaps() {
     if (map == onMap.size()) return false;
     TMapPict* pict = CreateMapPict(*onMap[map][next++], pages[map], &pictures_);
     pict->Show(pages[map]);
-    pict->OnMouseDown = [this](TMapPict* sender, Qt::MouseButton button) { MapObjectMouseDown(sender, button); };
+    pict->OnMouseDown = [this](TMapPict* sender, Qt::MouseButton button) {
+      MapObjectMouseDown(sender, button);
+    };
     return true;
   };
-  // 3. The texts, 4. the first map.
+  // The texts, then the first map.
   build_->Start(std::move(picture), [this] {
     changingTabs_ = true;
     {
       const QSignalBlocker blocker(PageControl1);
       TTextLabelHandlers handlers;
       handlers.mouseDown = [this](TMapTextLabel* sender, Qt::MouseButton button,
-                                  Qt::KeyboardModifiers modifiers) { LabelMouseDown(sender, button, modifiers); };
+                                  Qt::KeyboardModifiers modifiers) {
+        LabelMouseDown(sender, button, modifiers);
+      };
       handlers.mouseMove = [this](TMapTextLabel* sender) { LabelMouseMove(sender); };
       CreateTextLabels(model_.TextList, PageControl1, handlers);
     }
@@ -529,77 +491,30 @@ void TFormVertamo::PageControl1Change() {
   PlaceOverlays(true);
 }
 
-QWidget* TFormVertamo::Overlay(int index) const {
-  switch (index) {
-    case kLiftB:
-      return LiftB;
-    case kOhrAlr:
-      return OhrAlr;
-    case kPuErr:
-      return PuErr;
-    case kClk:
-      return Clk;
-    case kBigSpk:
-      return BigSpk;
-    default:
-      return nullptr;
-  }
-}
-
-bool TFormVertamo::OverlayVisible(const QWidget* overlay) const {
-  for (int i = 0; i < kOverlays; ++i)
-    if (Overlay(i) == overlay) return overlayVisible_[static_cast<size_t>(i)];
-  return false;
-}
-
-// Hidden and without a parent: a parentless widget is never shown (it would
-// become a window of its own), whatever its layout says.
-void TFormVertamo::DetachOverlay(int index) {
-  QWidget* overlay = Overlay(index);
-  overlay->hide();
-  if (overlay->parentWidget()) overlay->setParent(nullptr);
-}
-
 void TFormVertamo::PlaceOverlays(bool show) {
   if (show) {
     // Over the server label, which stays below for the connecting state.
     PageControl1->show();
     PageControl1->raise();
-    QWidget* tab = PageControl1->currentWidget();
-    if (!tab) return;
-    for (int i = 0; i < kOverlays; ++i) {
-      if (!overlayVisible_[static_cast<size_t>(i)]) continue;  // hidden ones keep no parent
-      QWidget* overlay = Overlay(i);
-      if (overlay->parentWidget() != tab) overlay->setParent(tab);
-      overlay->show();
-      overlay->raise();
-    }
+    if (QWidget* tab = PageControl1->currentWidget()) overlays_.PlaceOn(tab);
     return;
   }
   Shape->hide();
   if (Shape->parentWidget()) Shape->setParent(nullptr);
-  for (int i = 0; i < kOverlays; ++i) {
-    DetachOverlay(i);
-    overlayVisible_[static_cast<size_t>(i)] = false;
-  }
+  overlays_.Clear();
   PageControl1->hide();
 }
 
-TMapPict* TFormVertamo::WidgetOf(int object) const {
-  const MAPOBJECT* record = model_.ObjectList.Get(object);
-  return record ? dynamic_cast<TMapPict*>(record->Widget) : nullptr;
-}
-
 void TFormVertamo::ShowObjectOnMap(int object) {
-  // 1.-3. The marker goes; it comes back only around a picture on a map.
+  // The marker goes; it comes back only around a picture on a map.
   Shape->hide();
-  TMapPict* widget = WidgetOf(object);
+  TMapPict* widget = updates_.WidgetOf(object);
   if (!widget) return;
   if (!ShowMap(widget->GetMapObject()->MapIndex)) return;
-  // 4. Twice the picture's size, centred on it.
+  // Twice the picture's size, centred on it.
   const QRect r = widget->geometry();
   Shape->setGeometry(r.left() - r.width() / 2, r.top() - r.height() / 2, 2 * r.width(), 2 * r.height());
-  // 5. On the active tab, in front.
+  // On the active tab, in front.
   QWidget* tab = PageControl1->currentWidget();
   if (Shape->parentWidget() != tab) Shape->setParent(tab);
   Shape->show();
@@ -608,113 +523,35 @@ void TFormVertamo::ShowObjectOnMap(int object) {
 
 // --- the change feed -------------------------------------------------------------
 
-void TFormVertamo::SetObjectState(int object, int state) {
-  MAPOBJECT* record = model_.ObjectList.Get(object);
-  if (!record) return;
-  record->Changed = false;
-  record->SetIdx(state);
-  if (!record->Changed) return;
-  if (TMapPict* widget = WidgetOf(object)) {
-    widget->setToolTip(HintToolTip(record->Hint.str()));
-    widget->update();  // its own rectangle only
-  }
-}
+void TFormVertamo::SetObjectState(int object, int state) { updates_.SetState(object, state); }
 
-void TFormVertamo::SetObjectHint(int object, const std::string& hint) {
-  MAPOBJECT* record = model_.ObjectList.Get(object);
-  if (!record) return;
-  record->Changed = false;
-  record->SetHint(hint);
-  if (!record->Changed) return;
-  if (TMapPict* widget = WidgetOf(object)) {
-    widget->setToolTip(HintToolTip(record->Hint.str()));
-    widget->update();
-  }
-}
+void TFormVertamo::SetObjectHint(int object, const std::string& hint) { updates_.SetHint(object, hint); }
 
 void TFormVertamo::SetObjectCaption(int object, const std::string& caption) {
-  MAPOBJECT* record = model_.ObjectList.Get(object);
-  if (!record) return;
-  record->Changed = false;
-  record->SetCaption(caption);
-  if (!record->Changed) return;
-  if (TMapPict* widget = WidgetOf(object)) {
-    widget->UpdateLabel();
-    widget->update();
-  }
+  updates_.SetCaption(object, caption);
 }
 
-void TFormVertamo::SetObjectCapColor(int object, int color) {
-  MAPOBJECT* record = model_.ObjectList.Get(object);
-  if (!record) return;
-  record->Changed = false;
-  record->SetCapColor(color);
-  if (!record->Changed) return;
-  if (TMapPict* widget = WidgetOf(object)) widget->UpdateLabel();
-}
+void TFormVertamo::SetObjectCapColor(int object, int color) { updates_.SetCapColor(object, color); }
 
 void TFormVertamo::ShowStatusText(const std::string& text) {
-  const QString shown = FromCp1251(text);
-  StatusPanels[1]->setText(shown);
-  ShowLoadProgress(shown);
-}
-
-TValInd* TFormVertamo::Counter(TCounterKind kind) const {
-  switch (kind) {
-    case TCounterKind::LiftBreak:
-      return LiftB;
-    case TCounterKind::OhrAlr:
-      return OhrAlr;
-    case TCounterKind::PuErr:
-      return PuErr;
-  }
-  return nullptr;
+  StatusPanels[1]->setText(FromCp1251(text));
+  // A new step of the load shows a busy bar until its counts arrive.
+  ShowProgress(0, 0);
 }
 
 void TFormVertamo::SetCounterLayout(TCounterKind kind, const TCounterLayout& layout) {
-  TValInd* counter = Counter(kind);
-  if (!counter) return;
-  counter->setGeometry(layout.x, layout.y, layout.w, layout.h);
-  counter->SetFontName(FromCp1251(layout.fontName));
-  const int index = kind == TCounterKind::LiftBreak ? kLiftB
-                    : kind == TCounterKind::OhrAlr  ? kOhrAlr
-                                                    : kPuErr;
-  overlayVisible_[static_cast<size_t>(index)] = true;
-  if (counter->parentWidget()) counter->show();
+  overlays_.SetCounterLayout(kind, layout);
 }
 
 void TFormVertamo::SetCounterValue(TCounterKind kind, int value) {
-  if (TValInd* counter = Counter(kind)) counter->SetValue(value);
+  if (TValInd* counter = overlays_.Counter(kind)) counter->SetValue(value);
 }
 
-void TFormVertamo::SetClockLayout(const TClockLayout& layout) {
-  DetachOverlay(kClk);
-  Clk->setGeometry(layout.x, layout.y, layout.w, layout.h);
-  QFont font = Clk->font();
-  font.setFamily(FromCp1251(layout.fontName));
-  if (layout.fontSize > 0)
-    font.setPointSize(layout.fontSize);
-  else if (layout.fontSize < 0)
-    font.setPixelSize(-layout.fontSize);
-  font.setBold(layout.bold);
-  font.setItalic(layout.italic);
-  Clk->setFont(font);
-  QPalette pal = Clk->palette();
-  pal.setColor(QPalette::Window, WinColorToQColor(layout.color, pal));
-  pal.setColor(QPalette::WindowText, WinColorToQColor(layout.fontColor, pal));
-  Clk->setPalette(pal);
-  Clk->setAutoFillBackground(!layout.transparent);
-  overlayVisible_[kClk] = true;
-}
+void TFormVertamo::SetClockLayout(const TClockLayout& layout) { overlays_.SetClockLayout(layout); }
 
-void TFormVertamo::SetSpeakerLayout(const TSpeakerLayout& layout) {
-  DetachOverlay(kBigSpk);
-  BigSpk->setGeometry(layout.x, layout.y, layout.w, layout.h);
-  BigSpk->SetCallState(layout.call);
-  overlayVisible_[kBigSpk] = true;
-}
+void TFormVertamo::SetSpeakerLayout(const TSpeakerLayout& layout) { overlays_.SetSpeakerLayout(layout); }
 
-void TFormVertamo::SetSpeakerCall(int call) { BigSpk->SetCallState(call); }
+void TFormVertamo::SetSpeakerCall(int call) { overlays_.BigSpk->SetCallState(call); }
 
 void TFormVertamo::AddLogEntry(const TLogEntry& entry) {
   // An entry for a journal the desktop closed is dropped.
@@ -737,15 +574,9 @@ void TFormVertamo::UpdateProgressVisibility(int stage) {
   LoadProgress->setVisible(loading);
 }
 
-// The bar follows the counts of the load: those the connection thread hands
-// over with each record, and those its progress texts carry ("i из n"). Each
-// step of the load starts it anew; while a step's total is not known the bar
-// is a busy one.
-void TFormVertamo::ShowLoadProgress(const QString& text) {
-  const TLoadProgress progress = ParseLoadProgress(text);
-  ShowProgress(progress.done, progress.total);
-}
-
+// The bar follows the counts the connection thread hands over for each step
+// of the load; each step starts it anew, and while a step's total is not known
+// the bar is a busy one.
 void TFormVertamo::ShowProgress(int done, int total) {
   const int stage = client_ ? client_->Stage() : -1;
   if (IsLoadStage(stage)) {
@@ -762,17 +593,16 @@ void TFormVertamo::ShowProgress(int done, int total) {
 }
 
 void TFormVertamo::Timer1Timer() {
-  // 1. Nothing once the window is closing.
+  // Nothing once the window is closing.
   if (closed_) return;
-  // 2. The connection state.
+  // The connection state.
   if (client_) {
     const int stage = client_->Stage();
     StatusPanels[0]->setText(FromCp1251(TOrvexClientThread::StageText(stage)));
     UpdateProgressVisibility(stage);
   }
-  // 3. The clock, once its layout has put it on a map.
-  if (overlayVisible_[kClk] && Clk->parentWidget())
-    Clk->setText(QTime::currentTime().toString(QStringLiteral("hh:mm")));
+  // The clock, once its layout has put it on a map.
+  overlays_.ShowTime(QTime::currentTime().toString(QStringLiteral("hh:mm")));
 }
 
 // --- menu -------------------------------------------------------------------------
@@ -797,36 +627,35 @@ void TFormVertamo::mCloseClick() { close(); }
 // --- the mouse on the map ------------------------------------------------------------
 
 void TFormVertamo::MapObjectMouseDown(TMapPict* sender, Qt::MouseButton) {
-  // 1. The object of the picture, by its position in the list.
+  // The object of the picture, by its position in the list.
   if (!sender) return;
   MAPOBJECT* object = sender->GetMapObject();
   const int index = model_.ObjectList.IndexOf(object);
   if (index < 0) return;
-  // 2. The server is told of the click (any button).
+  // The server is told of the click (any button).
   if (!SendCommand("MOUSEDOWN OBJ=" + std::to_string(index))) return;
-  // 3. A reply about this object, of its type, reachable through a gateway.
+  // A reply about this object, of its type, reachable through a gateway.
   const std::string reply = client_ ? client_->Reply() : std::string();
   int replyObject = 0, replyType = 0;
   std::string gateway;
   if (!GetIntParam(reply, "OBJ=", replyObject) || replyObject != index) return;
   if (!GetIntParam(reply, " TYPE=", replyType) || replyType != object->Type) return;
   if (!GetStrParam(reply, " KelmoGW=", 128, gateway)) return;
-  // The call itself (the telephony link, the selector, the voice window)
-  // arrives with the voice dispatch. Mind that this runs inside the picture's
-  // own mouse handler: a modal selector runs an event loop in which a
-  // hand-over of the connection thread (a new load: ClearMaps) may free the
-  // picture and its object; look the object up again after it.
+  // Whatever follows the reply runs inside the picture's own mouse handler: a
+  // modal dialog runs an event loop in which a hand-over of the connection
+  // thread (a new load: ClearMaps) may free the picture and its object, so
+  // look the object up again after one.
 }
 
 void TFormVertamo::LabelMouseDown(TMapTextLabel* sender, Qt::MouseButton button,
                                   Qt::KeyboardModifiers modifiers) {
-  // 1. Left and middle buttons, without Shift or Ctrl.
+  // Left and middle buttons, without Shift or Ctrl.
   if (!sender || button == Qt::RightButton) return;
   if (modifiers & (Qt::ShiftModifier | Qt::ControlModifier)) return;
-  // 2. The text of the label.
+  // The text of the label.
   MAPTEXT* text = FindByLabel(model_.TextList, sender);
   if (!text) return;
-  // 3. A link to another map.
+  // A link to another map.
   if (text->Action == 1 && text->AParam >= 0) ShowMap(text->AParam);
 }
 

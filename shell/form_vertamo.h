@@ -33,6 +33,8 @@
 #include "serverlink/orvex_client_thread.h"
 #include "settings/app_settings.h"
 #include "settings/server_profile.h"
+#include "shell/map_overlays.h"
+#include "shell/object_updates.h"
 #include "shell/phone_station.h"
 
 class QAction;
@@ -91,15 +93,6 @@ struct TFormOptions {
   // The telephony: the phone program, its control port, whether it starts.
   TPhoneOptions phone;
 };
-
-// Progress of the catalogue load as the status texts tell it: `done` of
-// `total` records of the current step (total 0: not known from the text).
-struct TLoadProgress {
-  int done = 0;
-  int total = 0;
-};
-// Reads "... i из n" (both known) or a text ending in a number i (only done).
-TLoadProgress ParseLoadProgress(const QString& statusText);
 
 class TFormVertamo : public QMainWindow {
   Q_OBJECT
@@ -191,9 +184,9 @@ class TFormVertamo : public QMainWindow {
 
   // The text under the mouse that is lit up, if any.
   MAPTEXT* HotText() const { return hotText_; }
-  // Whether an overlay is to be shown (its layout arrived since the last
-  // ClearMaps); shown ones sit on the active tab.
-  bool OverlayVisible(const QWidget* overlay) const;
+  // The counters, the clock and the speaker symbol; those whose layout
+  // arrived since the last ClearMaps sit on the active tab.
+  TMapOverlays& Overlays() { return overlays_; }
   // The journal window (gone once the desktop closed it).
   TLogLast* LogLast() const;
   // The report window of the counters, while open.
@@ -210,12 +203,6 @@ class TFormVertamo : public QMainWindow {
   QAction* mSetup = nullptr;
   QAction* mClose = nullptr;
   QTimer* Timer1 = nullptr;
-  // The overlays: no parent until PlaceOverlays puts them on the active tab.
-  TValInd* LiftB = nullptr;
-  TValInd* OhrAlr = nullptr;
-  TValInd* PuErr = nullptr;
-  QLabel* Clk = nullptr;
-  TBigSpk* BigSpk = nullptr;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -228,10 +215,9 @@ class TFormVertamo : public QMainWindow {
   class TEvents;
   class TExecutor;
   class TSoundFeed;
-  enum TOverlay { kLiftB, kOhrAlr, kPuErr, kClk, kBigSpk, kOverlays };
 
   void BuildWindow();
-  void CreateOverlays();
+  void ConnectOverlays();
   void FormCreate();
   void FormClose();
   void StartSounds();
@@ -240,11 +226,6 @@ class TFormVertamo : public QMainWindow {
   void mSetupClick();
   void FirstStartSetup();
   void mCloseClick();
-  TValInd* Counter(TCounterKind kind) const;
-  QWidget* Overlay(int index) const;
-  void DetachOverlay(int index);
-  TMapPict* WidgetOf(int object) const;
-  void ShowLoadProgress(const QString& text);
   void UpdateProgressVisibility(int stage);
 
   TAppSettings& settings_;
@@ -255,6 +236,8 @@ class TFormVertamo : public QMainWindow {
 
   TMapModel model_;
   TPictureCache pictures_;
+  TObjectUpdates updates_{model_};
+  TMapOverlays overlays_;
   std::unique_ptr<TEvents> events_;
   std::unique_ptr<TExecutor> executor_;
   std::unique_ptr<IAudioOutput> audio_;
@@ -266,7 +249,6 @@ class TFormVertamo : public QMainWindow {
   std::unique_ptr<TSlicedWork> build_;
   QPointer<TLogLast> logLast_;
   MAPTEXT* hotText_ = nullptr;
-  std::array<bool, kOverlays> overlayVisible_{};
   int progressStage_ = -1;
   bool journalShown_ = false;
 };

@@ -163,6 +163,24 @@ const std::string kFullObject =
     "OBJ=0 MAP=1 X=100 Y=-20 NAME=\"Лифт 1\" TYPE=1 IML=\"lift\" PCOUNT=8 IDX=3 HINT=\"Подъезд 2$Этаж 5\" "
     "CAPVISIBLE=1 CX=4 CY=-6 CAPTION=\"П2\" CAPCOLOR=255\r";
 
+// The progress bar moves with the objects, from the first to the last, without
+// a hand-over for every one of thousands of records.
+TEST_F(Catalogue, ObjectProgressRunsFromFirstToLastInAtMostTwoHundredSteps) {
+  constexpr int kCount = 3000;
+  std::string reply = "OBJCOUNT=" + std::to_string(kCount) + "\r";
+  for (int i = 0; i < kCount; ++i)
+    reply +=
+        "OBJ=" + std::to_string(i) + " MAP=0 X=1 Y=2 NAME=\"n\" TYPE=0 IML=\"l\" PCOUNT=1 IDX=0 HINT=\"\"\r";
+  server->On("GETMAPOBJ", reply);
+  Connect();
+  ASSERT_TRUE(LoadMapObjects(*ctx));
+  ASSERT_GE(events.progress.size(), 2u);
+  EXPECT_EQ(events.progress.front(), "1/3000");
+  EXPECT_EQ(events.progress.back(), "3000/3000");
+  EXPECT_LE(events.progress.size(), 202u);
+  EXPECT_GE(events.progress.size(), 150u);  // still moves in small steps
+}
+
 TEST_F(Catalogue, ObjectWithEveryKey) {
   server->On("GETMAPOBJ", Cp("OBJCOUNT=1\r" + kFullObject));
   Connect();

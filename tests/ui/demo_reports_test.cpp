@@ -51,9 +51,9 @@ class DemoReportsTest : public QObject {
   std::unique_ptr<test::Workstation> w_;
 
   TValInd* Counter(const QString& name) const {
-    if (name == QLatin1String("LiftB")) return w_->form->LiftB;
-    if (name == QLatin1String("OhrAlr")) return w_->form->OhrAlr;
-    return w_->form->PuErr;
+    if (name == QLatin1String("LiftB")) return w_->form->Overlays().LiftB;
+    if (name == QLatin1String("OhrAlr")) return w_->form->Overlays().OhrAlr;
+    return w_->form->Overlays().PuErr;
   }
 
   static int CountOf(const orvexsim::Counts& counts, const QString& name) {
@@ -89,8 +89,8 @@ class DemoReportsTest : public QObject {
     if (model.ObjectList.Count() != now.ObjectCount()) return false;
     for (int i = 0; i < now.ObjectCount(); ++i)
       if (model.ObjectList.Get(i)->Idx != now.Object(i).idx) return false;
-    return w_->form->LiftB->Value() == counts.liftBreak && w_->form->OhrAlr->Value() == counts.ohrAlr &&
-           w_->form->PuErr->Value() == counts.puErr;
+    return w_->form->Overlays().LiftB->Value() == counts.liftBreak && w_->form->Overlays().OhrAlr->Value() == counts.ohrAlr &&
+           w_->form->Overlays().PuErr->Value() == counts.puErr;
   }
 
   // The window shows the district of the moment, and its connection has
@@ -416,7 +416,7 @@ class DemoReportsTest : public QObject {
     TFormView* view = OpenReport(QStringLiteral("LiftB"));
     QVERIFY(view);
     CompareRows(*view, ServerReport(QStringLiteral("LiftB")));
-    QCOMPARE(w_->form->LiftB->Value(), int(ServerReport(QStringLiteral("LiftB")).size()));
+    QCOMPARE(w_->form->Overlays().LiftB->Value(), int(ServerReport(QStringLiteral("LiftB")).size()));
   }
 };
 

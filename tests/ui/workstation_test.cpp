@@ -154,47 +154,47 @@ class WorkstationTest : public QObject {
     QVERIFY(w.WaitForMaps());
     QWidget* tab0 = w.form->PageControl1->widget(0);
     QWidget* tab2 = w.form->PageControl1->widget(2);
-    for (QWidget* overlay : {static_cast<QWidget*>(w.form->LiftB), static_cast<QWidget*>(w.form->OhrAlr),
-                             static_cast<QWidget*>(w.form->Clk), static_cast<QWidget*>(w.form->BigSpk)}) {
+    for (QWidget* overlay : {static_cast<QWidget*>(w.form->Overlays().LiftB), static_cast<QWidget*>(w.form->Overlays().OhrAlr),
+                             static_cast<QWidget*>(w.form->Overlays().Clk), static_cast<QWidget*>(w.form->Overlays().BigSpk)}) {
       QCOMPARE(overlay->parentWidget(), tab0);
       QVERIFY(overlay->isVisible());
     }
-    QCOMPARE(w.form->LiftB->geometry(), QRect(200, 10, 80, 50));
-    QCOMPARE(w.form->LiftB->Value(), 1);
-    QCOMPARE(w.form->OhrAlr->FontName(), QStringLiteral("Arial"));
-    QCOMPARE(w.form->BigSpk->geometry(), QRect(300, 120, 64, 64));
+    QCOMPARE(w.form->Overlays().LiftB->geometry(), QRect(200, 10, 80, 50));
+    QCOMPARE(w.form->Overlays().LiftB->Value(), 1);
+    QCOMPARE(w.form->Overlays().OhrAlr->FontName(), QStringLiteral("Arial"));
+    QCOMPARE(w.form->Overlays().BigSpk->geometry(), QRect(300, 120, 64, 64));
     // No layout for the faulty intercom units: hidden and without a parent.
-    QVERIFY(w.form->PuErr->parentWidget() == nullptr);
-    QVERIFY(!w.form->PuErr->isVisible());
-    QVERIFY(!w.form->OverlayVisible(w.form->PuErr));
+    QVERIFY(w.form->Overlays().PuErr->parentWidget() == nullptr);
+    QVERIFY(!w.form->Overlays().PuErr->isVisible());
+    QVERIFY(!w.form->Overlays().Visible(w.form->Overlays().PuErr));
 
     w.form->PageControl1->setCurrentIndex(2);
-    for (QWidget* overlay : {static_cast<QWidget*>(w.form->LiftB), static_cast<QWidget*>(w.form->Clk)}) {
+    for (QWidget* overlay : {static_cast<QWidget*>(w.form->Overlays().LiftB), static_cast<QWidget*>(w.form->Overlays().Clk)}) {
       QCOMPARE(overlay->parentWidget(), tab2);
       QVERIFY(overlay->isVisible());
     }
-    QCOMPARE(w.form->LiftB->geometry(), QRect(200, 10, 80, 50));  // same place on the new tab
-    QVERIFY(w.form->PuErr->parentWidget() == nullptr);
+    QCOMPARE(w.form->Overlays().LiftB->geometry(), QRect(200, 10, 80, 50));  // same place on the new tab
+    QVERIFY(w.form->Overlays().PuErr->parentWidget() == nullptr);
 
     // The feed's counter values and the speaker's call state.
     QVERIFY(
-        w.Feed({"LIFTBREAK VALUE=4", "SPEAKER CALL=1"}, [&] { return w.form->BigSpk->CallState() == 1; }));
-    QCOMPARE(w.form->LiftB->Value(), 4);
+        w.Feed({"LIFTBREAK VALUE=4", "SPEAKER CALL=1"}, [&] { return w.form->Overlays().BigSpk->CallState() == 1; }));
+    QCOMPARE(w.form->Overlays().LiftB->Value(), 4);
     vertamo::test::SaveShot(w.form->grab().toImage(), "workstation_overlays");
 
     // F5: the overlays leave the tabs before the tabs go, and come back with
     // the new load.
-    QPointer<TValInd> counter = w.form->LiftB;
+    QPointer<TValInd> counter = w.form->Overlays().LiftB;
     QTest::keyClick(w.form.get(), Qt::Key_F5);
     QVERIFY(counter);
     QVERIFY(w.WaitForMaps());
-    QCOMPARE(w.form->LiftB->parentWidget(), w.form->PageControl1->widget(0));
+    QCOMPARE(w.form->Overlays().LiftB->parentWidget(), w.form->PageControl1->widget(0));
   }
 
   void clockShowsHoursAndMinutes() {
     Workstation w;
     QVERIFY(w.WaitForMaps());
-    QLabel* clock = w.form->Clk;
+    QLabel* clock = w.form->Overlays().Clk;
     QCOMPARE(clock->geometry(), QRect(200, 70, 90, 30));
     QCOMPARE(clock->font().family(), QStringLiteral("Arial"));
     QCOMPARE(clock->font().pointSize(), 14);
@@ -351,7 +351,7 @@ class WorkstationTest : public QObject {
   void counterDoubleClickOpensItsReport() {
     Workstation w;
     QVERIFY(w.WaitForMaps());
-    QTest::mouseDClick(w.form->OhrAlr, Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseDClick(w.form->Overlays().OhrAlr, Qt::LeftButton, {}, QPoint(5, 5));
     QTRY_VERIFY(w.form->FormView);
     QCOMPARE(w.form->FormView->windowTitle(), QStringLiteral("Охранные датчики..."));
   }
@@ -501,21 +501,6 @@ class WorkstationTest : public QObject {
     const int polls = w.Requests("GETCHANGES");
     QTRY_VERIFY(w.Requests("GETCHANGES") > polls);
     QCOMPARE(w.server.ConnectionsAccepted(), connections);
-  }
-
-  void loadProgressTexts() {
-    struct Case {
-      const char* text;
-      int done, total;
-    };
-    for (const Case& c :
-         {Case{"Получение объекта 37 из 5000", 37, 5000}, Case{"Получение подложки карты 2 из 3", 2, 3},
-          Case{"Получение карты 4", 4, 0}, Case{"Получение текста 0", 0, 0},
-          Case{"Получение набора картинок lift", 0, 0}, Case{"Запрос карт...", 0, 0}, Case{"", 0, 0}}) {
-      const TLoadProgress p = ParseLoadProgress(QString::fromUtf8(c.text));
-      QCOMPARE(p.done, c.done);
-      QCOMPARE(p.total, c.total);
-    }
   }
 };
 
