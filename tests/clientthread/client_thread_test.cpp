@@ -7,6 +7,7 @@
 #include <future>
 
 #include "clientthread/client_fixture.h"
+#include "platform/folders.h"
 
 namespace vertamo {
 namespace {
@@ -446,8 +447,11 @@ TEST_F(ClientThread, WithDebugTheLogTellsTheWholeConversation) {
   const std::string log = ClientLogText();
   for (const char* line :
        {"Подключение...", "Послано: REMOTE", "Получено: Login:", "Послано: dispatcher",
-        "Получено: Password:", "Получено: OK Full", "Послано: GETMAP", "Послано: GETCHANGES"})
+        "Получено: Password:", "Послано: ****", "Получено: OK Full", "Послано: GETMAP", "Послано: GETCHANGES"})
     EXPECT_NE(log.find(line), std::string::npos) << line;
+  // The password itself never reaches the log, which only its owner may read.
+  EXPECT_EQ(log.find("пароль"), std::string::npos);
+  EXPECT_EQ(FileMode(folder.file("Client.log")), 0600);
 }
 
 // ---- Stopping ---------------------------------------------------------------
