@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFile>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMenu>
@@ -15,6 +17,7 @@
 #include <QTabWidget>
 #include <QTime>
 #include <QTimer>
+#include <QUrl>
 #include <QToolTip>
 #include <algorithm>
 #include <cstdio>
@@ -155,6 +158,7 @@ TFormVertamo::TFormVertamo(TAppSettings& settings, const TFormOptions& options, 
   if (settings_.WorkFolder.empty()) settings_.ChooseWorkFolder("Vertamo");
   SetCurrentFolder(settings_.WorkFolder);
   MakeFolder(settings_.WorkPath("Wave"));
+  journalFile_ = std::make_unique<TJournalFile>(settings_.WorkFolder);
   // 2. ProgramFolder is known to the settings since they were made.
 
   BuildWindow();
@@ -235,10 +239,13 @@ void TFormVertamo::BuildWindow() {
   mFile->setObjectName(QStringLiteral("mFile"));
   mSetup = mFile->addAction(QStringLiteral("Настройки"));
   mSetup->setObjectName(QStringLiteral("mSetup"));
+  mJournal = mFile->addAction(QStringLiteral("Журнал за сегодня"));
+  mJournal->setObjectName(QStringLiteral("mJournal"));
   mFile->addSeparator();
   mClose = mFile->addAction(QStringLiteral("Выход"));
   mClose->setObjectName(QStringLiteral("mClose"));
   connect(mSetup, &QAction::triggered, this, &TFormVertamo::mSetupClick);
+  connect(mJournal, &QAction::triggered, this, &TFormVertamo::mJournalClick);
   connect(mClose, &QAction::triggered, this, &TFormVertamo::mCloseClick);
 
   // F5 reconnects whichever control of the window has the focus.
@@ -703,7 +710,8 @@ void TFormVertamo::SetSpeakerLayout(const TSpeakerLayout& layout) {
 void TFormVertamo::SetSpeakerCall(int call) { BigSpk->SetCallState(call); }
 
 void TFormVertamo::AddLogEntry(const TLogEntry& entry) {
-  // An entry for a journal the desktop closed is dropped.
+  // Every entry is kept on disk; the window drops one once the desktop closed it.
+  journalFile_->Append(entry);
   if (logLast_) logLast_->AddLogEntry(entry);
 }
 
@@ -769,6 +777,15 @@ void TFormVertamo::mSetupClick() {
   ShowServerCaption();
   if (settings_.MainIni) settings_.MainIni->Save();
   if (result.reconnect) Reconnect();
+}
+
+void TFormVertamo::mJournalClick() {
+  // A day without events yet shows an empty file.
+  const QString path = QFile::decodeName(journalFile_->Today().c_str());
+  if (options_.openFile)
+    options_.openFile(path);
+  else
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 void TFormVertamo::FirstStartSetup() {
