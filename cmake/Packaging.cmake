@@ -90,5 +90,5 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # and the PulseAudio client library for the sound output.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, zlib1g, libsndfile1, libpulse0")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, fonts-liberation, fonts-dejavu-core")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, qt6-translations-l10n, fonts-liberation, fonts-dejavu-core")
 include(CPack)

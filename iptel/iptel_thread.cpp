@@ -65,7 +65,7 @@ void WritePhoneStartFiles(const std::string& workFolder, const std::string& comm
     RemoveFile(path);
     TRawFile file;
     if (file.Open(path, TRawFile::kGenericWrite, TRawFile::kFileShareRead, TRawFile::kCreateAlways,
-                  TRawFile::kFileAttributeNormal))
+                  TRawFile::kFileAttributeNormal | TRawFile::kFileAttributeOwnerOnly))
       file.Write(line.data(), line.size());
   }
 }

@@ -33,7 +33,7 @@ void TPhoneLog::Write(std::string_view message) {
   // the line whole at the end; a file that cannot be opened loses the line.
   TRawFile file;
   if (!file.Open(fileName_, TRawFile::kFileAppendData, TRawFile::kFileShareRead, TRawFile::kOpenAlways,
-                 TRawFile::kFileAttributeNormal))
+                 TRawFile::kFileAttributeNormal | TRawFile::kFileAttributeOwnerOnly))
     return;
   file.Write(line.data(), line.size());
 }

@@ -30,19 +30,19 @@ bool FileExists(const std::string& path) {
   return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool MakeFolder(const std::string& path) {
+bool MakeFolder(const std::string& path, unsigned mode) {
   if (path.empty()) return false;
-  ::mkdir(path.c_str(), 0777);
+  ::mkdir(path.c_str(), static_cast<mode_t>(mode & 07777));
   return FolderExists(path);
 }
 
-bool MakeFolders(const std::string& path) {
+bool MakeFolders(const std::string& path, unsigned mode) {
   if (path.empty()) return false;
   if (FolderExists(path)) return true;
   for (size_t i = 1; i < path.size(); ++i) {
-    if (path[i] == '/' && path[i - 1] != '/') ::mkdir(path.substr(0, i).c_str(), 0777);
+    if (path[i] == '/' && path[i - 1] != '/' && i + 1 < path.size()) ::mkdir(path.substr(0, i).c_str(), 0777);
   }
-  return MakeFolder(path);
+  return MakeFolder(path, mode);
 }
 
 std::string CurrentFolder() {

@@ -14,10 +14,15 @@ std::string WithTrailingSlash(std::string_view folder);
 
 bool FolderExists(const std::string& path);
 bool FileExists(const std::string& path);
-// Creates one folder level; true when it exists afterwards.
-bool MakeFolder(const std::string& path);
-// Creates the folder and every missing parent; true when it exists afterwards.
-bool MakeFolders(const std::string& path);
+// Permissions of a folder only its owner may enter (the work folder).
+constexpr unsigned kOwnerOnlyFolder = 0700;
+
+// Creates one folder level with `mode` (less the process's umask); a folder
+// that exists keeps its mode. True when it exists afterwards.
+bool MakeFolder(const std::string& path, unsigned mode = 0777);
+// Creates the folder and every missing parent; the folder itself gets
+// `mode`, the parents 0777 (less the umask). True when it exists afterwards.
+bool MakeFolders(const std::string& path, unsigned mode = 0777);
 
 // Absolute form of a path (relative ones are taken from the current folder);
 // no symbolic links are resolved.

@@ -57,7 +57,8 @@ bool TRawFile::Open(const std::string& path, uint32_t access, uint32_t share, ui
       return Fail(EINVAL);
   }
   if (flags & kFileFlagWriteThrough) oflags |= O_SYNC;
-  const mode_t mode = (flags & kFileAttributeReadonly) ? 0444 : 0666;
+  mode_t mode = (flags & kFileAttributeReadonly) ? 0444 : 0666;
+  if (flags & kFileAttributeOwnerOnly) mode &= 0600;
   int fd;
   do {
     fd = ::open(path.c_str(), oflags, mode);

@@ -12,7 +12,9 @@
 //   share mode     accepted and ignored: POSIX has no mandatory share locks
 //   flags          kFileFlagSequentialScan -> posix_fadvise(SEQUENTIAL),
 //                  kFileFlagWriteThrough -> O_SYNC, kFileAttributeReadonly -> mode 0444
-//                  on creation; everything else is ignored
+//                  on creation, kFileAttributeOwnerOnly -> mode 0600 on creation (0400
+//                  with kFileAttributeReadonly); everything else is ignored. A file that
+//                  exists keeps its mode.
 //
 // Every handle is close-on-exec, so child processes (the phone program) never
 // inherit the system's files. A directory cannot be opened. Errors are errno
@@ -46,6 +48,9 @@ class TRawFile {
   // Flags and attributes.
   static constexpr uint32_t kFileAttributeReadonly = 0x1u;
   static constexpr uint32_t kFileAttributeNormal = 0x80u;
+  // Not a Windows attribute: a new file that only its owner may read and
+  // write (settings with the server password, the address book, the logs).
+  static constexpr uint32_t kFileAttributeOwnerOnly = 0x00100000u;
   static constexpr uint32_t kFileFlagSequentialScan = 0x08000000u;
   static constexpr uint32_t kFileFlagWriteThrough = 0x80000000u;
   // Seek origins.

@@ -60,7 +60,7 @@ void TClientLog::WriteLine(std::string_view message) {
   // A folder that is missing now may exist at the next line: try again then.
   if (!file_.IsOpen() &&
       !file_.Open(path_, TRawFile::kFileAppendData, TRawFile::kFileShareRead, TRawFile::kOpenAlways,
-                  TRawFile::kFileAttributeNormal))
+                  TRawFile::kFileAttributeNormal | TRawFile::kFileAttributeOwnerOnly))
     return;
   // Append mode and one write per line: each line lands whole at the end of
   // the file, so lines of two writers never interleave.

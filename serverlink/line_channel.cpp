@@ -65,9 +65,13 @@ void TLineChannel::DiscardInput() {
   if (link_.Connected()) link_.Drain();
 }
 
-void TLineChannel::SendLine(std::string_view text) {
+void TLineChannel::SendLine(std::string_view text) { Send(text, text); }
+
+void TLineChannel::SendSecretLine(std::string_view text) { Send(text, "****"); }
+
+void TLineChannel::Send(std::string_view text, std::string_view logged) {
   DiscardInput();
-  if (Logging()) Log(Format(Text().sent, {text}));
+  if (Logging()) Log(Format(Text().sent, {logged}));
   std::string line;
   line.reserve(text.size() + 2);
   line.append(text).append("\r\n");

@@ -67,6 +67,8 @@ class TLineChannel {
   // DiscardInput, log "Послано: <text>", send text + CR LF. The send's result
   // is not examined: a broken connection shows in the next read.
   void SendLine(std::string_view text);
+  // SendLine for a secret (the password): the log shows "Послано: ****".
+  void SendSecretLine(std::string_view text);
 
   // Waits up to ReadTimeout for data and takes what is waiting (at most one
   // buffer). Returns the bytes received; 0 on a time-out (silent), a stop
@@ -108,6 +110,8 @@ class TLineChannel {
 
  private:
   bool Refill();
+  // Logs "Послано: " with `logged`, sends `text` + CR LF.
+  void Send(std::string_view text, std::string_view logged);
 
   const TStopSignal& stop_;
   TLogSink log_;

@@ -211,7 +211,7 @@ bool TOrvexClientThread::Login() {
     return false;
   }
   log_.Debug("Получено: Password:");
-  channel_.SendLine(ProfileText(profile_.Password));
+  channel_.SendSecretLine(ProfileText(profile_.Password));
   stage_.store(kStageAuthorising, std::memory_order_release);
 
   if (!channel_.ReadLine()) {

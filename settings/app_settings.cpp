@@ -26,7 +26,7 @@ std::string GetWorkFolder(std::string_view name, const std::string& dataHome,
   if (dataHome.empty() || !MakeFolders(dataHome)) return programFolder;
   const std::string_view sub = name.empty() ? WithoutExtension(programName) : name;
   const std::string folder = WithTrailingSlash(dataHome) + std::string(sub) + "/";
-  MakeFolder(folder);
+  MakeFolder(folder, kOwnerOnlyFolder);  // settings with the password, logs
   return FolderExists(folder) ? folder : programFolder;
 }
 
@@ -55,7 +55,7 @@ bool TAppSettings::ChooseWorkFolder(std::string_view name, const std::string& ov
     return true;
   }
   const std::string folder = AbsolutePath(overrideFolder);
-  if (!MakeFolders(folder)) return false;
+  if (!MakeFolders(folder, kOwnerOnlyFolder)) return false;
   WorkFolder = WithTrailingSlash(folder);
   return true;
 }

@@ -86,7 +86,8 @@ void TFastIni::Load() {
   sections_.clear();
   TRawFile file;
   if (!file.Open(fileName_, TRawFile::kGenericRead, TRawFile::kFileShareRead, TRawFile::kOpenAlways,
-                 TRawFile::kFileAttributeNormal | TRawFile::kFileFlagSequentialScan)) {
+                 TRawFile::kFileAttributeNormal | TRawFile::kFileAttributeOwnerOnly |
+                     TRawFile::kFileFlagSequentialScan)) {
     failed_ = true;
     return;
   }
@@ -138,7 +139,7 @@ bool TFastIni::Save() {
   for (int attempt = 0; attempt < 8 && !file.IsOpen(); ++attempt) {
     temp = target + std::string(kTemporaryMark) + RandomSuffix();
     if (!file.Open(temp, TRawFile::kGenericWrite, TRawFile::kFileShareRead, TRawFile::kCreateNew,
-                   TRawFile::kFileAttributeNormal) &&
+                   TRawFile::kFileAttributeNormal | TRawFile::kFileAttributeOwnerOnly) &&
         file.ErrorCode() != EEXIST)
       break;
   }
@@ -146,7 +147,8 @@ bool TFastIni::Save() {
     failed_ = true;
     return false;
   }
-  // The file may hold a password: the new one gets the old one's permissions.
+  // The file may hold a password: a new one is its owner's only, a rewritten
+  // one keeps the old one's permissions.
   const int mode = FileMode(target);
   if (mode >= 0) file.SetMode(static_cast<unsigned>(mode));
   bool ok = file.Write(text.data(), text.size()) && file.Flush();

@@ -74,6 +74,11 @@ void TFormSetup::FormCreate() {
 
 void TFormSetup::ShowProfile(SERVERINFO& profile) {
   profile.Modified = false;
+  shown_ = profile;
+  Show(profile);
+}
+
+void TFormSetup::Show(const SERVERINFO& profile) {
   EditServerName->setText(Trimmed(profile.Name));
   EditServerIp->setText(Trimmed(profile.Ip));
   EditServerLogin->setText(Trimmed(profile.Login));
@@ -97,22 +102,30 @@ SERVERINFO TFormSetup::GetProfile() {
 
 void TFormSetup::ComboBoxServersClick(int index) {
   if (index < 0 || static_cast<size_t>(index) >= servers_.size()) return;
-  SERVERINFO chosen = ProfileFromText(servers_[static_cast<size_t>(index)]);
-  ShowProfile(chosen);
+  Show(ProfileFromText(servers_[static_cast<size_t>(index)]));
   BitBtnDel->show();
 }
 
 void TFormSetup::BitBtnDelClick() {
   const int index = ComboBoxServers->currentIndex();
   if (index < 0 || static_cast<size_t>(index) >= servers_.size()) return;
+  const SERVERINFO deleted = ProfileFromText(servers_[static_cast<size_t>(index)]);
   ComboBoxServers->removeItem(index);
   servers_.erase(servers_.begin() + index);
   ComboBoxServers->setCurrentIndex(-1);
   BitBtnDel->hide();
+  deleted_ = true;
+  // The fields let go of the deleted profile, so that OK does not save it
+  // again: they show the profile the dialog opened with, without its name
+  // when that is the deleted one.
+  SERVERINFO back = shown_;
+  if (EqualsIgnoreCaseCp1251(back.Name, deleted.Name)) back.Name[0] = '\0';
+  Show(back);
 }
 
 void TFormSetup::ButtonOKClick() {
   const SERVERINFO p = GetProfile();
+  bool write = deleted_;
   if (p.Name[0] != '\0' && IsValidProfile(p)) {
     // The same name, whatever its letter case, replaces the saved profile.
     const std::string text = ProfileToText(p);
@@ -123,10 +136,11 @@ void TFormSetup::ButtonOKClick() {
       servers_.push_back(text);
     else
       servers_[static_cast<size_t>(found)] = text;
-    if (ini_) {
-      ini_->EraseSection(kServers);
-      for (size_t i = 0; i < servers_.size(); ++i) ini_->WriteString(kServers, ServerKey(i), servers_[i]);
-    }
+    write = true;
+  }
+  if (write && ini_) {
+    ini_->EraseSection(kServers);
+    for (size_t i = 0; i < servers_.size(); ++i) ini_->WriteString(kServers, ServerKey(i), servers_[i]);
   }
   accept();
 }

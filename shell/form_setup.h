@@ -8,8 +8,9 @@
 //   if (r.accepted) { rewrite LabelSrv; ini->Save(); if (r.reconnect) Reconnect(); }
 //
 // With Cancel nothing but the window bounds is stored: deletions and edits
-// are lost. OK rewrites the saved list only for a named, valid profile; the
-// edited profile becomes the active one either way.
+// are lost. OK rewrites the saved list after a deletion and for a named,
+// valid profile (which it adds or replaces); the edited profile becomes the
+// active one either way.
 #pragma once
 
 #include <QDialog>
@@ -45,7 +46,7 @@ class TFormSetup : public QDialog {
   // Fills every field from the profile (texts without their outer blanks) and
   // makes it the working copy. Clears the profile's Modified mark first: what
   // ApplyProfile marks afterwards tells the main window whether anything
-  // changed.
+  // changed. Deleting a saved profile brings this one back into the fields.
   void ShowProfile(SERVERINFO& profile);
   // The fields into the working copy: texts without outer blanks, the port
   // read as a settings number (no number gives 0), both check boxes.
@@ -75,6 +76,7 @@ class TFormSetup : public QDialog {
 
  private:
   void FormCreate();
+  void Show(const SERVERINFO& profile);
   void ComboBoxServersClick(int index);
   void BitBtnDelClick();
   void ButtonOKClick();
@@ -82,7 +84,9 @@ class TFormSetup : public QDialog {
   std::unique_ptr<Ui::TFormSetup> ui_;
   TFastIni* ini_;
   SERVERINFO profile_{};
+  SERVERINFO shown_{};  // the profile the dialog was opened with
   std::vector<std::string> servers_;
+  bool deleted_ = false;  // a saved profile was deleted
   bool closed_ = false;
 };
 

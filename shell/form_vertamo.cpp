@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFile>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMenu>
@@ -14,6 +16,7 @@
 #include <QTabWidget>
 #include <QTime>
 #include <QTimer>
+#include <QUrl>
 #include <QToolTip>
 #include <algorithm>
 #include <cstdio>
@@ -139,6 +142,7 @@ TFormVertamo::TFormVertamo(TAppSettings& settings, const TFormOptions& options, 
   if (settings_.WorkFolder.empty()) settings_.ChooseWorkFolder("Vertamo");
   SetCurrentFolder(settings_.WorkFolder);
   MakeFolder(settings_.WorkPath("Wave"));
+  journalFile_ = std::make_unique<TJournalFile>(settings_.WorkFolder);
   BuildWindow();
   ConnectOverlays();
   FormCreate();
@@ -215,10 +219,13 @@ void TFormVertamo::BuildWindow() {
   mFile->setObjectName(QStringLiteral("mFile"));
   mSetup = mFile->addAction(QStringLiteral("Настройки"));
   mSetup->setObjectName(QStringLiteral("mSetup"));
+  mJournal = mFile->addAction(QStringLiteral("Журнал за сегодня"));
+  mJournal->setObjectName(QStringLiteral("mJournal"));
   mFile->addSeparator();
   mClose = mFile->addAction(QStringLiteral("Выход"));
   mClose->setObjectName(QStringLiteral("mClose"));
   connect(mSetup, &QAction::triggered, this, &TFormVertamo::mSetupClick);
+  connect(mJournal, &QAction::triggered, this, &TFormVertamo::mJournalClick);
   connect(mClose, &QAction::triggered, this, &TFormVertamo::mCloseClick);
 
   // F5 reconnects whichever control of the window has the focus.
@@ -554,7 +561,8 @@ void TFormVertamo::SetSpeakerLayout(const TSpeakerLayout& layout) { overlays_.Se
 void TFormVertamo::SetSpeakerCall(int call) { overlays_.BigSpk->SetCallState(call); }
 
 void TFormVertamo::AddLogEntry(const TLogEntry& entry) {
-  // An entry for a journal the desktop closed is dropped.
+  // Every entry is kept on disk; the window drops one once the desktop closed it.
+  journalFile_->Append(entry);
   if (logLast_) logLast_->AddLogEntry(entry);
 }
 
@@ -613,6 +621,15 @@ void TFormVertamo::mSetupClick() {
   ShowServerCaption();
   if (settings_.MainIni) settings_.MainIni->Save();
   if (result.reconnect) Reconnect();
+}
+
+void TFormVertamo::mJournalClick() {
+  // A day without events yet shows an empty file.
+  const QString path = QFile::decodeName(journalFile_->Today().c_str());
+  if (options_.openFile)
+    options_.openFile(path);
+  else
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 void TFormVertamo::FirstStartSetup() {

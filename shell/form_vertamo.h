@@ -27,6 +27,7 @@
 #include <string>
 #include <string_view>
 
+#include "journal/journal_file.h"
 #include "map/map_model.h"
 #include "map/ui/map_pict.h"
 #include "serverlink/client_events.h"
@@ -92,6 +93,9 @@ struct TFormOptions {
   bool setupWhenUnconfigured = false;
   // The telephony: the phone program, its control port, whether it starts.
   TPhoneOptions phone;
+  // Shows a file in the desktop's program for its type; none: the desktop's
+  // own opener.
+  std::function<void(const QString& path)> openFile;
 };
 
 class TFormVertamo : public QMainWindow {
@@ -121,6 +125,8 @@ class TFormVertamo : public QMainWindow {
   TSoundFilePlayer* SoundFiles() const { return soundFiles_.get(); }
   // The telephony (settings, address book, telephony thread).
   TPhoneStation* Phone() const { return phone_.get(); }
+  // The journal of the shift on disk, a file per day.
+  TJournalFile& JournalFile() { return *journalFile_; }
 
   // --- operations ----------------------------------------------------------
 
@@ -201,6 +207,7 @@ class TFormVertamo : public QMainWindow {
   TMarkerShape* Shape = nullptr;
   QMenu* mFile = nullptr;
   QAction* mSetup = nullptr;
+  QAction* mJournal = nullptr;
   QAction* mClose = nullptr;
   QTimer* Timer1 = nullptr;
 
@@ -224,6 +231,7 @@ class TFormVertamo : public QMainWindow {
   void StopSounds();
   void ShowServerCaption();
   void mSetupClick();
+  void mJournalClick();
   void FirstStartSetup();
   void mCloseClick();
   void UpdateProgressVisibility(int stage);
@@ -247,6 +255,7 @@ class TFormVertamo : public QMainWindow {
   std::unique_ptr<TOrvexClientThread> client_;
   std::unique_ptr<TPhoneStation> phone_;
   std::unique_ptr<TSlicedWork> build_;
+  std::unique_ptr<TJournalFile> journalFile_;
   QPointer<TLogLast> logLast_;
   MAPTEXT* hotText_ = nullptr;
   int progressStage_ = -1;

@@ -12,6 +12,7 @@
 #include "shell/demo/demo_phone.h"
 #include "shell/demo/demo_server.h"
 #include "shell/form_vertamo.h"
+#include "shell/qt_translations.h"
 #include "shell/termination_notifier.h"
 
 namespace {
@@ -75,6 +76,9 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_ENABLE_HIGHDPI_SCALING")) qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
   QApplication app(argc, argv);
   QGuiApplication::setDesktopFileName(QStringLiteral("vertamo"));  // the menu entry, for the window's icon
+  // The standard dialogs and buttons speak Russian like the rest.
+  if (!vertamo::ui::InstallQtTranslations(app))
+    std::fprintf(stderr, "vertamo: Qt's Russian translation (qtbase_ru.qm) is missing: standard dialogs stay English\n");
   // From here on a SIGTERM or SIGINT closes the window the ordinary way, even
   // one that arrives before the window is up.
   vertamo::ui::TTerminationNotifier termination;

@@ -56,6 +56,17 @@ QString ChooseExportFile(QWidget* owner, TExportFormat format) {
   return dialog.selectedFiles().constFirst();
 }
 
+// A report's columns under the name of its kind, so that each of the three
+// reports keeps its own widths.
+class TReportColumns : public TTableColumns {
+ public:
+  TReportColumns(QTableView* table, const std::string& kind) : TTableColumns(table), kind_(kind) {}
+  std::string name() const override { return kind_.empty() ? TTableColumns::name() : kind_; }
+
+ private:
+  std::string kind_;
+};
+
 }  // namespace
 
 // ---------------------------------------------------------------- TReportModel
@@ -76,6 +87,11 @@ QVariant TReportModel::data(const QModelIndex& index, int role) const {
 QVariant TReportModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
   return FromCp1251(table_.Cell(0, section));
+}
+
+Qt::ItemFlags TReportModel::flags(const QModelIndex& index) const {
+  if (!index.isValid() || table_.Cell(index.row() + 1, 0).empty()) return Qt::ItemIsEnabled;
+  return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }
 
 void TReportModel::SetReportHeader(const std::string& t1, const std::string& t2, const std::string& t3) {
@@ -173,14 +189,21 @@ TReportGrid::TReportGrid(QWidget* parent) : QTableView(parent), delegate_(this) 
   setCornerButtonEnabled(false);
   setColumnWidth(0, kColumn0Width);
   SetRowHeight(20);
-  // Row 1 is selected from the start, as the grid always has a current row;
-  // only a change of it is the dispatcher's click.
+  // Row 1 is the current row from the start, as the grid always has one; only
+  // a change of it is the dispatcher's click. It shows as selected once it
+  // holds a report line (SelectFirstLine), never while it is empty.
   selectionModel()->setCurrentIndex(model_.index(0, 0),
                                     QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
   connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           [this](const QModelIndex& current, const QModelIndex&) {
             if (current.isValid()) emit RowClicked(current.row() + 1);
           });
+}
+
+void TReportGrid::SelectFirstLine() {
+  const QModelIndex first = model_.index(0, 0);
+  if (currentIndex() == first && !selectionModel()->hasSelection())
+    selectionModel()->select(first, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 void TReportGrid::SetRowHeight(int height) {
@@ -192,8 +215,8 @@ void TReportGrid::SetRowHeight(int height) {
 
 // ---------------------------------------------------------------- TFormView
 
-TFormView::TFormView(TFastIni* ini, TReportMapLink link, QWidget* owner)
-    : QWidget(owner, Qt::Window), ini_(ini), link_(std::move(link)) {
+TFormView::TFormView(TFastIni* ini, TReportMapLink link, QWidget* owner, std::string_view kind)
+    : QWidget(owner, Qt::Window), ini_(ini), kind_(kind), link_(std::move(link)) {
   setObjectName(QStringLiteral("FormView"));
   setAttribute(Qt::WA_DeleteOnClose);
   // A window of its own (its own taskbar button) with only the system menu.
@@ -306,6 +329,7 @@ void TFormView::SetReportHeader(const std::string& t1, const std::string& t2, co
 void TFormView::AddReportRow(const std::string& t1, const std::string& t2, const std::string& t3,
                              int object) {
   StringGrid1->Model().AddReportRow(t1, t2, t3, object);
+  StringGrid1->SelectFirstLine();
 }
 
 bool TFormView::Export(TExportFormat format) {
@@ -387,8 +411,14 @@ void TFormView::resizeEvent(QResizeEvent* event) {
 
 void TFormView::ReadColumnWidths() {
   if (ini_ == nullptr) return;
-  TTableColumns columns(StringGrid1);
+  TReportColumns columns(StringGrid1, kind_);
   ini_->ReadGridColWidths(&columns);
+}
+
+void TFormView::WriteColumnWidths() {
+  if (ini_ == nullptr) return;
+  TReportColumns columns(StringGrid1, kind_);
+  ini_->WriteGridColWidths(&columns);
 }
 
 TPrintGrid TFormView::PrintData() const {
@@ -428,8 +458,7 @@ void TFormView::closeEvent(QCloseEvent* event) {
     ini_->WriteFormBounds(&bounds);
     SaveFont(*ini_, font_, kSection);
     ini_->WriteBool(kSection, "ShowOnMap", pmShowOnMap->isChecked());
-    TTableColumns columns(StringGrid1);
-    ini_->WriteGridColWidths(&columns);
+    WriteColumnWidths();
   }
   event->accept();
 }
@@ -444,7 +473,7 @@ TFormView* OpenCounterReport(QPointer<TFormView>& formView, std::string_view cou
   }
   const TReportCounter* counter = FindReportCounter(counterName);
   if (counter == nullptr) return nullptr;
-  auto* view = new TFormView(ini, link, owner);
+  auto* view = new TFormView(ini, link, owner, counter->name);
   view->setWindowTitle(QString::fromUtf8(counter->caption));
   view->show();
   formView = view;

@@ -8,7 +8,9 @@
 // one before it makes the next.
 //
 // Settings in section "FormView": the window bounds, the grid font (default
-// size 10), "ShowOnMap", and the column widths "StringGrid1_col1" ... "_col4".
+// size 10), "ShowOnMap", and the column widths of each kind of report, under
+// the name of its counter: "LiftB_col1" ... "LiftB_col4", "OhrAlr_col1" ...,
+// "PuErr_col1" ... (a report of no kind: "StringGrid1_col1" ...).
 #pragma once
 
 #include <QAbstractTableModel>
@@ -18,6 +20,7 @@
 #include <QTableView>
 #include <QWidget>
 #include <functional>
+#include <string>
 #include <string_view>
 
 #include "journal/print_layout.h"
@@ -50,6 +53,8 @@ class TReportModel : public QAbstractTableModel {
   int columnCount(const QModelIndex& parent = {}) const override;
   QVariant data(const QModelIndex& index, int role) const override;
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+  // Only rows that hold a report line can be selected.
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
 
   const TReportTable& Table() const { return table_; }
   void SetReportHeader(const std::string& t1, const std::string& t2, const std::string& t3);
@@ -94,6 +99,10 @@ class TReportGrid : public QTableView {
   static void PaintCell(QPainter& painter, const QRect& rect, int column, const QString& text,
                         const QColor& background, const QColor& foreground);
 
+  // Row 1, the current row from the start, shows as selected once it holds
+  // a report line, unless the dispatcher has chosen a row already.
+  void SelectFirstLine();
+
   // The height of every row, the header included.
   void SetRowHeight(int height);
   int RowHeight() const { return rowHeight_; }
@@ -114,8 +123,9 @@ class TFormView : public QWidget, public IReportSink {
   static constexpr int kMinWidth = 300;
 
   // `ini` (may be null: nothing is read or stored) outlives the window. The
-  // window deletes itself when closed.
-  TFormView(TFastIni* ini, TReportMapLink link, QWidget* owner = nullptr);
+  // window deletes itself when closed. `kind`: the component name of the
+  // counter whose report it shows, under which its column widths are kept.
+  TFormView(TFastIni* ini, TReportMapLink link, QWidget* owner = nullptr, std::string_view kind = {});
   ~TFormView() override;
 
   // The server's reply, line by line.
@@ -176,6 +186,7 @@ class TFormView : public QWidget, public IReportSink {
  private:
   void StringGrid1RowClicked(int tableRow);
   void ReadColumnWidths();
+  void WriteColumnWidths();
   void SetFontSize(int points);
   void ApplyGridFont();
   // The font dialog and printing run with stay-on-top off; the window stays
@@ -183,6 +194,7 @@ class TFormView : public QWidget, public IReportSink {
   void SetStayOnTop(bool on);
 
   TFastIni* ini_;
+  std::string kind_;
   TReportMapLink link_;
   TUiFont font_;
   int ruleWidth_ = -1;      // the width the column rule was last applied at

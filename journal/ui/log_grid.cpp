@@ -3,6 +3,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProxyStyle>
+#include <QScrollBar>
 
 #include "uikit/fill_shaded.h"
 #include "uikit/win_color.h"
@@ -39,6 +40,19 @@ QVariant TLogModel::data(const QModelIndex& index, int role) const {
 QVariant TLogModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation == Qt::Horizontal && role == Qt::DisplayRole) return HeaderText(section);
   return {};
+}
+
+Qt::ItemFlags TLogModel::flags(const QModelIndex& index) const {
+  if (!index.isValid() || IsEmptyRow(index.row())) return Qt::ItemIsEnabled;
+  return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+}
+
+bool TLogModel::IsEmptyRow(int index) const {
+  const TLogRow& r = Row(index);
+  if (r.color != 0 || r.fontColor != 0 || r.object != 0) return false;
+  for (const QString& text : r.texts)
+    if (!text.isEmpty()) return false;
+  return true;
 }
 
 void TLogModel::Push(TLogRow row) {
@@ -173,12 +187,46 @@ void TLogGrid::SetUseColor(bool on) {
 void TLogGrid::SelectRow(int row) {
   if (row < 0 || row >= TLogModel::kRows) return;
   selecting_ = true;
-  setCurrentIndex(model_.index(row, std::max(currentIndex().column(), 0)));
-  selectRow(row);
+  const QModelIndex index = model_.index(row, std::max(currentIndex().column(), 0));
+  if (model_.IsEmptyRow(row)) {
+    selectionModel()->clearSelection();
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+  } else {
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  }
   selecting_ = false;
 }
 
 int TLogGrid::CurrentRow() const { return currentIndex().isValid() ? currentIndex().row() : -1; }
+
+int TLogGrid::SelectedRow() const {
+  const int row = CurrentRow();
+  return row >= 0 && selectionModel()->isRowSelected(row, {}) ? row : -1;
+}
+
+bool TLogGrid::PushEntry(TLogRow row) {
+  const int selected = SelectedRow();
+  model_.Push(std::move(row));
+  // Older entries that the dispatcher scrolled to stay where they are.
+  if (QScrollBar* bar = verticalScrollBar(); bar->value() > 0)
+    bar->setValue(bar->value() + (verticalScrollMode() == ScrollPerItem ? 1 : kRowHeight));
+  if (selected < 0) return false;
+  if (selected + 1 < TLogModel::kRows) {
+    const bool autoScrolls = hasAutoScroll();
+    setAutoScroll(false);  // the view stays where the dispatcher has it
+    SelectRow(selected + 1);
+    setAutoScroll(autoScrolls);
+    return false;
+  }
+  selectionModel()->clearSelection();
+  return true;
+}
+
+void TLogGrid::ClearEntries() {
+  model_.Clear();
+  selectionModel()->clearSelection();
+  SelectRow(0);
+}
 
 void TLogGrid::CellColors(int row, bool selected, QColor& background, QColor& foreground) const {
   if (row < 0) {

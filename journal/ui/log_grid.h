@@ -30,12 +30,16 @@ class TLogModel : public QAbstractTableModel {
   int columnCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : kColumns; }
   QVariant data(const QModelIndex& index, int role) const override;
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+  // Only rows that hold an entry can be selected.
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
 
   // Every row moves one down and `row` becomes row 0; the last row is lost.
   void Push(TLogRow row);
   // Empties every row.
   void Clear();
   const TLogRow& Row(int index) const { return rows_[static_cast<size_t>((head_ + index) % kRows)]; }
+  // A row that holds no entry (all three numbers 0, no texts).
+  bool IsEmptyRow(int index) const;
 
   static QString HeaderText(int column);
 
@@ -93,9 +97,20 @@ class TLogGrid : public QTableView {
   void SetUseColor(bool on);
   bool UseColor() const { return useColor_; }
 
-  // Makes `row` the selected row without reporting it as the dispatcher's choice.
+  // Makes `row` the current row without reporting it as the dispatcher's
+  // choice; it is selected when it holds an entry, otherwise nothing is.
   void SelectRow(int row);
   int CurrentRow() const;
+  // The selected row; -1 when none is.
+  int SelectedRow() const;
+
+  // A new entry on top (row 0). A selected entry keeps its selection as it
+  // moves one row down, and a grid scrolled down to older entries keeps
+  // showing them; true when the selected entry dropped off the last row, which
+  // leaves nothing selected.
+  bool PushEntry(TLogRow row);
+  // Every row emptied, nothing selected, row 0 current.
+  void ClearEntries();
 
   // Colours of a cell as drawn with the server's colours; row -1 is the header.
   void CellColors(int row, bool selected, QColor& background, QColor& foreground) const;

@@ -151,16 +151,28 @@ void TLogLast::AddLogEntry(const TLogEntry& entry) {
   row.fontColor = entry.fontColor;
   row.object = entry.object;
   for (size_t i = 0; i < row.texts.size(); ++i) row.texts[i] = FromCp1251(entry.texts[i]);
-  grid_->Model().Push(std::move(row));
+  // The marker that circles the object of the selected entry goes with it
+  // when the entry drops off the grid.
+  if (grid_->PushEntry(std::move(row)) && markerShown_) HideMarker();
   if (pmShowNew_->isChecked()) {
     grid_->SelectRow(0);
-    emit ShowObjectOnMapRequested(entry.object);
+    ShowObject(entry.object);
   }
 }
 
 void TLogLast::Clear() {
-  grid_->Model().Clear();
-  grid_->SelectRow(0);
+  grid_->ClearEntries();
+  markerShown_ = false;
+}
+
+void TLogLast::ShowObject(int object) {
+  markerShown_ = true;
+  emit ShowObjectOnMapRequested(object);
+}
+
+void TLogLast::HideMarker() {
+  markerShown_ = false;
+  emit HideMapMarkerRequested();
 }
 
 void TLogLast::SavePos() {
@@ -178,9 +190,9 @@ void TLogLast::SavePos() {
 void TLogLast::OnRowSelected(int row) {
   const TLogRow& r = grid_->Model().Row(row);
   if (pmShowOnMap_->isChecked() && !r.texts[0].isEmpty())
-    emit ShowObjectOnMapRequested(r.object);
+    ShowObject(r.object);
   else
-    emit HideMapMarkerRequested();
+    HideMarker();
 }
 
 void TLogLast::OnMenuRequested(const QPoint& globalPos) { menu_->popup(globalPos); }

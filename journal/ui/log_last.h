@@ -36,10 +36,12 @@ class TLogLast : public QWidget {
   explicit TLogLast(TFastIni* ini, QWidget* parent = nullptr);
 
   // A "LOG" event of the server: every row moves one down, the entry becomes
-  // the first row; the 100th row is lost.
+  // the first row; the 100th row is lost. The selection stays with its entry;
+  // when that entry is lost, nothing is selected and the map marker it put on
+  // the map is hidden.
   void AddLogEntry(const TLogEntry& entry);
-  // pmClear: every row emptied, the first row selected. The main window calls
-  // it too whenever it drops the connection.
+  // pmClear: every row emptied, nothing selected. The main window calls it
+  // too whenever it drops the connection.
   void Clear();
   // pmSavePos: window bounds, the four switches and the column widths.
   void SavePos();
@@ -82,6 +84,8 @@ class TLogLast : public QWidget {
   void ApplyShareWidths();
   void ApplySavedWidths();
   void OnRowSelected(int row);
+  void ShowObject(int object);
+  void HideMarker();
   void OnMenuRequested(const QPoint& globalPos);
   void KeepOnScreen();
 
@@ -97,6 +101,7 @@ class TLogLast : public QWidget {
   QAction* pmClear_ = nullptr;
   QTimer* timer_ = nullptr;
   int idle_ = 0;
+  bool markerShown_ = false;  // the last word to the map was to show an entry's object
   int shareWidth_ = -1;  // panel width the shares were last computed for
   std::array<std::optional<int>, TLogModel::kColumns> savedWidths_;
   bool savedWidthsPosted_ = false;

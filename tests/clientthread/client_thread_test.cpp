@@ -8,6 +8,7 @@
 #include <future>
 
 #include "clientthread/client_fixture.h"
+#include "platform/folders.h"
 #include "support/case_names.h"
 #include "support/prompt.h"
 
@@ -450,8 +451,11 @@ TEST_F(ClientThread, WithDebugTheLogTellsTheWholeConversation) {
   const std::string log = ClientLogText();
   for (const char* line :
        {"Подключение...", "Послано: REMOTE", "Получено: Login:", "Послано: dispatcher",
-        "Получено: Password:", "Получено: OK Full", "Послано: GETMAP", "Послано: GETCHANGES"})
+        "Получено: Password:", "Послано: ****", "Получено: OK Full", "Послано: GETMAP", "Послано: GETCHANGES"})
     EXPECT_NE(log.find(line), std::string::npos) << line;
+  // The password itself never reaches the log, which only its owner may read.
+  EXPECT_EQ(log.find("пароль"), std::string::npos);
+  EXPECT_EQ(FileMode(folder.file("Client.log")), 0600);
 }
 
 // ---- Stopping ---------------------------------------------------------------

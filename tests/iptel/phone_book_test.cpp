@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "call_recorder.h"
+#include "platform/folders.h"
 #include "support/temp_folder.h"
 
 namespace vertamo::testing {
@@ -67,6 +68,7 @@ TEST_F(PhoneBookTest, SaveReplacesTheFileAndAnEmptyBookLeavesNone) {
   book.Add("A", "1.1.1.1");
   book.Add("B", "2.2.2.2");
   book.SavePhoneBook();
+  EXPECT_EQ(FileMode(BookFile()), 0600);  // its owner's only
   TPhoneBook again(dir.folder());
   ASSERT_TRUE(again.LoadPhoneBook());
   ASSERT_EQ(again.Count(), 2);

@@ -5,6 +5,7 @@
 #include "iptel/phone_book.h"
 #include "iptel/phone_link.h"
 #include "iptel/phone_log.h"
+#include "platform/folders.h"
 #include "call_recorder.h"
 #include "support/temp_folder.h"
 
@@ -108,6 +109,7 @@ TEST(PhoneLog, LineFormatAndTheSwitch) {
   ASSERT_EQ(text.size(), 16u + Cp("Ошибка \"a\"\r\n").size() + 16u + 8u);
   EXPECT_EQ(text.substr(16, Cp("Ошибка \"a\"\r\n").size()), Cp("Ошибка \"a\"\r\n"));
   EXPECT_EQ(text.substr(text.size() - 8), "second\r\n");
+  EXPECT_EQ(FileMode(dir.file("IpPhone.log")), 0600);
 }
 
 TEST(PhoneLink, MessagesAreFramedByTheirZeroByteAndCutAt299) {

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/folders.h"
 #include "support/temp_folder.h"
 
 namespace vertamo {
@@ -180,6 +181,20 @@ TEST(RawFile, ReadonlyAttributeCreatesAReadOnlyFile) {
   struct stat st {};
   ASSERT_EQ(::stat(dir.file("ro").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0222, 0u);
+}
+
+TEST(RawFile, OwnerOnlyAttributeCreatesAPrivateFileAndLeavesAnOldOne) {
+  TempFolder dir;
+  TRawFile created(dir.file("new"), TRawFile::kFileAppendData, kShare, TRawFile::kOpenAlways,
+                   kNormal | TRawFile::kFileAttributeOwnerOnly);
+  ASSERT_TRUE(created.IsOpen());
+  EXPECT_EQ(FileMode(dir.file("new")), 0600);
+  WriteWholeFile(dir.file("old"), "x");
+  ::chmod(dir.file("old").c_str(), 0644);
+  TRawFile old(dir.file("old"), TRawFile::kFileAppendData, kShare, TRawFile::kOpenAlways,
+               kNormal | TRawFile::kFileAttributeOwnerOnly);
+  ASSERT_TRUE(old.IsOpen());
+  EXPECT_EQ(FileMode(dir.file("old")), 0644);
 }
 
 TEST(RawFile, WriteTextChainsAndReadWantsTheExactLength) {

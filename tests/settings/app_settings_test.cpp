@@ -81,6 +81,7 @@ TEST(WorkFolder, CreatedInTheDataHomeOrTheProgramFolder) {
     EXPECT_EQ(GetWorkFolder(c.subFolder, c.dataHome, program, "vertamo.bin"), c.expected);
     if (c.expected != program) {
       EXPECT_TRUE(FolderExists(c.expected));
+      EXPECT_EQ(FileMode(c.expected), 0700) << "the work folder is its owner's only";
     }
   }
 }
@@ -95,7 +96,7 @@ TEST(WorkFolder, ChooseWorkFolderHonoursTheOverride) {
 
   ASSERT_TRUE(app.ChooseWorkFolder("Vertamo", dir.file("given/deeper")));
   EXPECT_EQ(app.WorkFolder, dir.folder() + "given/deeper/");
-  EXPECT_TRUE(FolderExists(app.WorkFolder));
+  EXPECT_EQ(FileMode(app.WorkFolder), 0700);
 
   const std::string before = CurrentFolder();
   ASSERT_TRUE(SetCurrentFolder(dir.path()));

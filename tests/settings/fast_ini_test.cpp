@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/cp1251.h"
+#include "platform/folders.h"
 #include "support/fake_form_bounds.h"
 #include "support/temp_folder.h"
 
@@ -249,6 +250,7 @@ TEST_F(FastIniTest, MissingFileIsCreatedEmptyAndDeferredLoad) {
     EXPECT_FALSE(fs::exists(Path()));
     ini.Load();
     EXPECT_TRUE(fs::exists(Path()));
+    EXPECT_EQ(FileMode(Path()), 0600) << "settings may hold a password";
     EXPECT_EQ(ini.SectionCount(), 0);
     EXPECT_FALSE(ini.Failed());
     EXPECT_EQ(ini.FileName(), Path());
@@ -308,6 +310,21 @@ TEST_F(FastIniTest, SaveKeepsPermissionsAndSymbolicLinks) {
   EXPECT_TRUE(fs::is_symlink(Path()));
   EXPECT_EQ(ReadWholeFile(dir_.file("real.ini")), "[A]\r\nk=secret\r\n");
   EXPECT_EQ(fs::status(dir_.file("real.ini")).permissions() & fs::perms::all, fs::perms(0600));
+}
+
+TEST_F(FastIniTest, ANewFileIsItsOwnersOnlyAnOldOneKeepsItsMode) {
+  for (const int before : {-1, 0644}) {
+    SCOPED_TRACE(before);
+    fs::remove(Path());
+    if (before >= 0) {
+      WriteWholeFile(Path(), "");
+      fs::permissions(Path(), fs::perms(before));
+    }
+    TFastIni ini(Path(), /*deferLoad=*/true);
+    ini.WriteString("ServerInfo", "Password", "secret");
+    ASSERT_TRUE(ini.Save());
+    EXPECT_EQ(FileMode(Path()), before >= 0 ? before : 0600);
+  }
 }
 
 // The outcome of a failed save, as a child process reports it in its exit status.

@@ -125,11 +125,12 @@ class FormSetupTest : public QObject {
     QCOMPARE(dialog.CheckBoxDebug->y(), 240);
     QCOMPARE(dialog.EditServerPassword->echoMode(), QLineEdit::Normal);  // shown in plain text
 
-    // Tab order: the edits, the switches, the list, then the buttons.
+    // Tab order: the edits, the switches as the screen shows them, the list,
+    // then the buttons.
     const QList<QWidget*> order = {
-        dialog.EditServerName,     dialog.EditServerIp,  dialog.EditServerPort,      dialog.EditServerLogin,
-        dialog.EditServerPassword, dialog.CheckBoxDebug, dialog.CheckBoxCacheEnable, dialog.ComboBoxServers,
-        dialog.BitBtnDel,          dialog.ButtonOK,      dialog.ButtonCancel};
+        dialog.EditServerName,     dialog.EditServerIp,        dialog.EditServerPort, dialog.EditServerLogin,
+        dialog.EditServerPassword, dialog.CheckBoxCacheEnable, dialog.CheckBoxDebug,  dialog.ComboBoxServers,
+        dialog.BitBtnDel,          dialog.ButtonOK,            dialog.ButtonCancel};
     QList<QWidget*> seen;
     QWidget* w = order.first();
     for (int i = 0; i < 1000 && seen.size() < order.size(); ++i, w = w->nextInFocusChain())
@@ -247,20 +248,34 @@ class FormSetupTest : public QObject {
     QVERIFY(before != ini_->ToText());
   }
 
-  void deletingThenOkWithAnEmptyNameKeepsItToo() {
-    ini_->WriteString("Servers", "Srv0", ProfileToText(Profile("Один", "10.0.0.1", 9900)));
-    SERVERINFO active = Profile("Активный", "10.0.0.7", 9900);
-    const TSetupResult r = Run(*ini_, active, [](TFormSetup& d) {
-      Choose(d, 0);
-      d.BitBtnDel->click();
-      d.EditServerName->clear();
-      d.ButtonOK->click();
-    });
-    QVERIFY(r.accepted);
-    QCOMPARE(Servers(*ini_).size(), size_t(1));
-    // The nameless profile is the active one all the same.
-    QCOMPARE(std::string(active.Name), std::string());
-    QVERIFY(r.reconnect);
+  void deletingLetsTheFieldsGoOfTheDeletedProfile() {
+    struct Case {
+      const char* active;
+      const char* nameAfter;  // in the name field after the deletion
+      size_t saved;           // saved profiles after OK
+    };
+    // Another active profile comes back into the fields (and OK saves it as
+    // ever); the deleted active one comes back without its name, so that OK
+    // neither saves it again nor forgets the deletion.
+    for (const Case& c : {Case{"Активный", "Активный", 2}, Case{"Один", "", 1}}) {
+      ini_->EraseSection("Servers");
+      ini_->WriteString("Servers", "Srv0", ProfileToText(Profile("Один", "10.0.0.1", 9900)));
+      ini_->WriteString("Servers", "Srv1", ProfileToText(Profile("Два", "10.0.0.2", 9900)));
+      SERVERINFO active = Profile(c.active, "10.0.0.7", 9900);
+      const TSetupResult r = Run(*ini_, active, [&](TFormSetup& d) {
+        Choose(d, 0);
+        d.BitBtnDel->click();
+        QCOMPARE(d.EditServerName->text(), QString::fromUtf8(c.nameAfter));
+        QCOMPARE(d.EditServerIp->text(), QStringLiteral("10.0.0.7"));
+        d.ButtonOK->click();
+      });
+      QVERIFY(r.accepted);
+      const auto servers = Servers(*ini_);
+      QCOMPARE(servers.size(), c.saved);
+      for (const auto& s : servers) QVERIFY(std::string(ProfileFromText(s.second).Name) != Cp("Один"));
+      QCOMPARE(std::string(active.Name), Cp(c.nameAfter));
+      QCOMPARE(std::string(active.Ip), std::string("10.0.0.7"));
+    }
   }
 
   void deletingThenOkWithAValidProfileRemovesIt() {

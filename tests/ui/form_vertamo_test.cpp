@@ -11,6 +11,7 @@
 #include <csignal>
 
 #include "platform/folders.h"
+#include "journal/ui/log_last.h"
 #include "shell/form_vertamo.h"
 #include "shell/termination_notifier.h"
 #include "uikit/widget_bounds.h"
@@ -82,12 +83,14 @@ class FormVertamoTest : public QObject {
     QCOMPARE(top.size(), 1);
     QCOMPARE(top[0]->text(), QStringLiteral("&Файл"));
     const QList<QAction*> items = top[0]->menu()->actions();
-    QCOMPARE(items.size(), 3);
+    QCOMPARE(items.size(), 4);
     QCOMPARE(items[0]->text(), QStringLiteral("Настройки"));
     QCOMPARE(items[0]->objectName(), QStringLiteral("mSetup"));
-    QVERIFY(items[1]->isSeparator());
-    QCOMPARE(items[2]->text(), QStringLiteral("Выход"));
-    QCOMPARE(items[2]->objectName(), QStringLiteral("mClose"));
+    QCOMPARE(items[1]->text(), QStringLiteral("Журнал за сегодня"));
+    QCOMPARE(items[1]->objectName(), QStringLiteral("mJournal"));
+    QVERIFY(items[2]->isSeparator());
+    QCOMPARE(items[3]->text(), QStringLiteral("Выход"));
+    QCOMPARE(items[3]->objectName(), QStringLiteral("mClose"));
 
     vertamo::test::SaveShot(form.grab().toImage(), "form_vertamo_first_start");
     QVERIFY(form.isVisible());
@@ -168,6 +171,27 @@ class FormVertamoTest : public QObject {
              QString::fromStdString(testing::FirstStartIni()));
     std::signal(SIGTERM, SIG_DFL);
     std::signal(SIGINT, SIG_DFL);
+  }
+
+  void journalEntriesStayOnDiskAndTheMenuShowsTheDaysFile() {
+    TempFolder dir;
+    auto settings = SettingsIn(dir);
+    TFormOptions options;
+    options.startClient = false;
+    QStringList opened;
+    options.openFile = [&](const QString& path) { opened << path; };
+    TFormVertamo form(*settings, options);
+    TLogEntry entry;
+    entry.texts = {"07.12.2026", "10:00:00", "Lift 1", "Street 5", "Fault", ""};
+    form.AddLogEntry(entry);
+    form.LogLast()->Clear();  // the window empties, the file keeps what it showed
+    form.AddLogEntry(entry);
+    QCOMPARE(form.LogLast()->Row(1).texts[0], QString());
+    form.mJournal->trigger();
+    const std::string path = form.JournalFile().TodayPath();
+    QCOMPARE(opened, QStringList{QString::fromStdString(path)});
+    const QString text = QString::fromStdString(ReadWholeFile(path));
+    QCOMPARE(text.count(QStringLiteral("  07.12.2026 | 10:00:00 | Lift 1 | Street 5 | Fault | \r\n")), 2);
   }
 
   void unwritableSettingsKeepTheOldFile() {

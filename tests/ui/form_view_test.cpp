@@ -139,6 +139,12 @@ class FormViewTest : public QObject {
     QCOMPARE(view->StringGrid1->model()->rowCount(), 1);
     QCOMPARE(view->StringGrid1->model()->index(0, 0).data().toString(), QString());
     QCOMPARE(view->StringGrid1->model()->headerData(1, Qt::Horizontal).toString(), QString());
+    // Its empty row is never selected: no blue row, even when clicked.
+    QVERIFY(QTest::qWaitForWindowExposed(view));
+    ClickRow(*view, 0);
+    QVERIFY(!view->StringGrid1->selectionModel()->hasSelection());
+    const QImage shot = view->StringGrid1->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(vertamo::test::CountColor(shot, qRgb(0, 0, 0xFF)), 0);
   }
 
   void contextMenuItemsInOrder() {
@@ -252,6 +258,7 @@ class FormViewTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(view));
     // Row 1 is the current row from the start: showing the window reports nothing.
     QCOMPARE(view->StringGrid1->currentIndex().row(), 0);
+    QVERIFY(view->StringGrid1->selectionModel()->isRowSelected(0, {}));
     QVERIFY(map.shown.empty());
     QCOMPARE(map.hidden, 0);
     // Unchecked: a click hides the marker.
@@ -395,10 +402,10 @@ class FormViewTest : public QObject {
     QTRY_VERIFY(!view_);
     QCOMPARE(ini_->ReadBool("FormView", "ShowOnMap", false), true);
     QCOMPARE(ini_->ReadInteger("FormView", "FontSize", 0), 12);
-    QCOMPARE(ini_->ReadInteger("FormView", "StringGrid1_col3", 0), 111);
-    QVERIFY(ini_->ValueExists("FormView", "StringGrid1_col1"));
-    QVERIFY(ini_->ValueExists("FormView", "StringGrid1_col4"));
-    QVERIFY(!ini_->ValueExists("FormView", "StringGrid1_col5"));
+    QCOMPARE(ini_->ReadInteger("FormView", "LiftB_col3", 0), 111);
+    QVERIFY(ini_->ValueExists("FormView", "LiftB_col1"));
+    QVERIFY(ini_->ValueExists("FormView", "LiftB_col4"));
+    QVERIFY(!ini_->ValueExists("FormView", "LiftB_col5"));
     QVERIFY(ini_->ValueExists("FormView", "Left"));
     QVERIFY(ini_->ValueExists("FormView", "FONT"));
 
@@ -406,6 +413,23 @@ class FormViewTest : public QObject {
     QVERIFY(again->pmShowOnMap->isChecked());
     QCOMPARE(again->GridFont().font.pointSize(), 12);
     QCOMPARE(again->StringGrid1->columnWidth(2), 111);  // the saved widths win over the first layout
+  }
+
+  void eachReportKeepsItsOwnColumnWidths() {
+    const char* kinds[3] = {"LiftB", "OhrAlr", "PuErr"};
+    for (int k = 0; k < 3; ++k) {
+      TFormView* view = OpenCounterReport(view_, kinds[k], nullptr, ini_.get(), server_.Request(), map_.Link());
+      QVERIFY(QTest::qWaitForWindowExposed(view));
+      QVERIFY(view->StringGrid1->columnWidth(3) < 300);  // not another report's width
+      view->StringGrid1->setColumnWidth(3, 300 + k);
+      view->close();
+      QTRY_VERIFY(!view_);
+    }
+    for (int k = 0; k < 3; ++k) {
+      TFormView* view = OpenCounterReport(view_, kinds[k], nullptr, ini_.get(), server_.Request(), map_.Link());
+      QVERIFY(QTest::qWaitForWindowExposed(view));
+      QCOMPARE(view->StringGrid1->columnWidth(3), 300 + k);
+    }
   }
 
  private:

@@ -1,6 +1,7 @@
 // The operational journal window: rows, colours, settings and what it asks of
 // the main window.
 #include <QPointer>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -169,15 +170,49 @@ class LogLastTest : public QObject {
     QVERIFY(w.log->Row(2).texts[0].isEmpty());
   }
 
-  void selectionStaysOnItsRowNumber() {
+  void selectionFollowsItsEntryUntilItDropsOff() {
     Window w;
     w.log->show();
-    for (int n = 1; n <= 5; ++n) w.log->AddLogEntry(Numbered(n));
-    w.Click(3);
-    QCOMPARE(w.grid()->CurrentRow(), 3);
-    w.log->AddLogEntry(Numbered(6));
-    QCOMPARE(w.grid()->CurrentRow(), 3);
-    QCOMPARE(w.log->Row(3).object, 3);  // a different entry now
+    for (int n = 1; n <= 10; ++n) w.log->AddLogEntry(Numbered(n));
+    QSignalSpy show(w.log, &TLogLast::ShowObjectOnMapRequested);
+    QSignalSpy hide(w.log, &TLogLast::HideMapMarkerRequested);
+    w.Click(3);  // entry 7
+    QCOMPARE(show.count(), 1);
+    QCOMPARE(show.at(0).at(0).toInt(), 7);
+    QScrollBar* bar = w.grid()->verticalScrollBar();
+    for (int n = 11; n <= 160; ++n) {
+      const int top = bar->value();
+      w.log->AddLogEntry(Numbered(n));
+      const int row = 3 + (n - 10);
+      if (row < 100) {
+        QCOMPARE(w.grid()->SelectedRow(), row);
+        QCOMPARE(w.log->Row(row).object, 7);
+      } else {
+        QCOMPARE(w.grid()->SelectedRow(), -1);
+      }
+      // The view stays at the newest entries; scrolled down, it keeps its entries.
+      QCOMPARE(bar->value(), top == 0 ? 0 : std::min(top + 1, bar->maximum()));
+      if (n == 40) bar->setValue(row - 3);  // the selected entry in view, newer ones above it
+      if (n == 41) {
+        const QImage img = w.Cells();
+        QVERIFY(ShadedCell(img, w.CellRect(row, 3), Rgb(0xFF0000)));
+        QVERIFY(!ShadedCell(img, w.CellRect(row - 1, 3), Rgb(0xFF0000)));
+      }
+    }
+    // The map marker circled entry 7's object all along and went with it.
+    QCOMPARE(show.count(), 1);
+    QCOMPARE(hide.count(), 1);
+  }
+
+  void emptyRowsAreNeverSelected() {
+    Window w;
+    w.log->show();
+    QCOMPARE(w.grid()->SelectedRow(), -1);
+    w.Click(4);
+    QCOMPARE(w.grid()->SelectedRow(), -1);
+    w.log->AddLogEntry(Numbered(1));
+    QCOMPARE(w.grid()->SelectedRow(), -1);
+    QVERIFY(CountColor(w.Cells(), Rgb(0xFF0000)) == 0);
   }
 
   void showNewSelectsAndShowsTheNewEntry() {
@@ -250,7 +285,8 @@ class LogLastTest : public QObject {
     w.log->AddLogEntry(Entry(3, 0x0000FF, 0xFFFFFF, "d", "t", "white on red", "", ""));    // row 2
     w.log->AddLogEntry(Entry(4, 0x00FFFF, 0xFF0000, "d", "t", "blue on yellow", "", ""));  // row 1
     w.log->AddLogEntry(Entry(5, 0x00FF00, 0x000000, "d", "t", "selected", "", ""));        // row 0
-    QCOMPARE(w.grid()->CurrentRow(), 0);
+    w.grid()->SelectRow(0);
+    QCOMPARE(w.grid()->SelectedRow(), 0);
     QImage img = w.Cells();
     SaveShot(img, "journal_colours");
     const QRect sel = w.CellRect(0, 3);
@@ -310,7 +346,7 @@ class LogLastTest : public QObject {
     QVERIFY(first >= object.left() + 4 && first <= object.left() + 6);
   }
 
-  void clearEmptiesAndSelectsTheFirstRow() {
+  void clearEmptiesAndSelectsNothing() {
     Window w;
     w.log->show();
     for (int n = 1; n <= 3; ++n) w.log->AddLogEntry(Numbered(n));
@@ -322,7 +358,9 @@ class LogLastTest : public QObject {
       QVERIFY(w.log->Row(i).texts[0].isEmpty());
     }
     QCOMPARE(w.grid()->CurrentRow(), 0);
+    QCOMPARE(w.grid()->SelectedRow(), -1);
     w.log->AddLogEntry(Numbered(9));
+    QCOMPARE(w.grid()->SelectedRow(), -1);
     QCOMPARE(w.log->Row(0).object, 9);
     QCOMPARE(w.log->Row(1).object, 0);
   }
@@ -474,13 +512,14 @@ class LogLastTest : public QObject {
   }
 
   // A district's journal: newest first, every row in its entry's colours
-  // (none at all: white), the current row blue.
+  // (none at all: white), the selected row blue.
   void aDistrictsJournalAsShown() {
     Window w;
     w.log->resize(1053, 300);
     w.log->show();
     const std::vector<TLogEntry> entries = SampleEntries();
     for (const TLogEntry& e : entries) w.log->AddLogEntry(e);
+    w.grid()->SelectRow(0);
     QCoreApplication::processEvents();
     SaveShot(w.log->grab().toImage(), "journal_window");
     const QImage img = w.Cells();

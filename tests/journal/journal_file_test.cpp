@@ -1,0 +1,96 @@
+// The journal of the shift on disk: exact bytes across a day change, a
+// restart and a crash in the middle of a line.
+#include "journal/journal_file.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/cp1251.h"
+#include "platform/folders.h"
+#include "support/temp_folder.h"
+
+namespace vertamo {
+namespace {
+
+using testing::ReadWholeFile;
+using testing::TempFolder;
+using testing::WriteWholeFile;
+
+std::tm At(int year, int month, int day, int hour, int minute, int second) {
+  std::tm t{};
+  t.tm_year = year - 1900;
+  t.tm_mon = month - 1;
+  t.tm_mday = day;
+  t.tm_hour = hour;
+  t.tm_min = minute;
+  t.tm_sec = second;
+  return t;
+}
+
+TLogEntry Event(const char* object, const char* event) {
+  TLogEntry e;
+  e.object = 4;
+  e.color = 0x8080FF;
+  const char* texts[6] = {"07.12.2026", "23:59:58", object, "ул. Лесная, 3", event, ""};
+  for (size_t i = 0; i < 6; ++i) e.texts[i] = Utf8ToCp1251(texts[i]);
+  return e;
+}
+
+// The writer's clock: the times given, one per call.
+struct Clock {
+  std::vector<std::tm> times;
+  size_t next = 0;
+  TLocalClock Get() {
+    return [this] { return times.at(next++); };
+  }
+};
+
+std::string Cp(const char* utf8) { return Utf8ToCp1251(utf8); }
+
+TEST(JournalFile, OneFilePerDayEveryLineAsItArrives) {
+  TempFolder dir;
+  Clock clock{{At(2026, 12, 7, 23, 59, 58), At(2026, 12, 7, 23, 59, 59), At(2026, 12, 8, 0, 0, 1)}};
+  TJournalFile journal(dir.path(), clock.Get());
+  const std::string day1 = dir.file("Journal/2026-12-07.log");
+  const std::string day2 = dir.file("Journal/2026-12-08.log");
+  ASSERT_TRUE(journal.Append(Event("Лифт 1 п.2", "Неисправность")));
+  const std::string first =
+      Cp("07.12 23:59:58  07.12.2026 | 23:59:58 | Лифт 1 п.2 | ул. Лесная, 3 | Неисправность | \r\n");
+  EXPECT_EQ(ReadWholeFile(day1), first) << "written at once";
+  ASSERT_TRUE(journal.Append(Event("ПУ 12", "Вызов\r\nдиспетчера")));
+  ASSERT_TRUE(journal.Append(Event("Лифт 1 п.2", "Норма")));
+  EXPECT_EQ(ReadWholeFile(day1),
+            first + Cp("07.12 23:59:59  07.12.2026 | 23:59:58 | ПУ 12 | ул. Лесная, 3 | Вызов  диспетчера | \r\n"));
+  EXPECT_EQ(ReadWholeFile(day2),
+            Cp("08.12 00:00:01  07.12.2026 | 23:59:58 | Лифт 1 п.2 | ул. Лесная, 3 | Норма | \r\n"));
+  EXPECT_EQ(FileMode(day1), 0600);
+  EXPECT_EQ(FileMode(dir.file("Journal")), 0700);
+}
+
+TEST(JournalFile, ARestartAppendsAndACrashLosesOnlyTheLineItCut) {
+  TempFolder dir;
+  const std::tm noon = At(2026, 12, 7, 12, 0, 0);
+  const std::string path = dir.file("Journal/2026-12-07.log");
+  const std::string line1 = JournalLine(noon, Event("A", "1"));
+  const std::string line2 = JournalLine(noon, Event("B", "2"));
+  const std::string line3 = JournalLine(noon, Event("C", "3"));
+  {
+    TJournalFile before(dir.path(), [&] { return noon; });
+    ASSERT_TRUE(before.Append(Event("A", "1")));
+  }
+  TJournalFile after(dir.path(), [&] { return noon; });
+  EXPECT_EQ(after.Today(), path);
+  EXPECT_EQ(ReadWholeFile(path), line1) << "showing the file changes nothing";
+  ASSERT_TRUE(after.Append(Event("B", "2")));
+  EXPECT_EQ(ReadWholeFile(path), line1 + line2) << "nothing lost, nothing twice";
+
+  // A crash in the middle of the third line: the next start ends it first.
+  WriteWholeFile(path, line1 + line2 + line3.substr(0, 20));
+  TJournalFile restarted(dir.path(), [&] { return noon; });
+  ASSERT_TRUE(restarted.Append(Event("D", "4")));
+  ASSERT_TRUE(restarted.Append(Event("E", "5")));
+  EXPECT_EQ(ReadWholeFile(path), line1 + line2 + line3.substr(0, 20) + "\r\n" +
+                                     JournalLine(noon, Event("D", "4")) + JournalLine(noon, Event("E", "5")));
+}
+
+}  // namespace
+}  // namespace vertamo
