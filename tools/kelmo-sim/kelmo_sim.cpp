@@ -182,7 +182,7 @@ struct Server::Impl {
     Clock::time_point due = Clock::now();
     if (Has(Fault::Slow) && reply) due += std::chrono::milliseconds(options.slowMs);
     std::string bytes = text;
-    if (Has(Fault::Overlong) && lineEnd) bytes.append(kOverlongPad, ' ');
+    if (Has(Fault::Overlong) && reply) bytes.append(kOverlongPad, ' ');
     if (lineEnd) bytes += "\r\n";
     if (Has(Fault::Split) && bytes.size() > 1) {
       const size_t half = bytes.size() / 2;
