@@ -17,7 +17,8 @@
 // Stop (and the destructor) ends the thread within about a millisecond at any
 // point: commands not yet begun are dropped, a wait under way is cut, and
 // "quit" goes out when the connection is up. No result is handed over after
-// Stop has returned.
+// Stop has returned. The worker is never stopped or destroyed from inside
+// its own results callback.
 #pragma once
 
 #include <condition_variable>
