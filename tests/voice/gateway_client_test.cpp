@@ -246,5 +246,20 @@ TEST_F(KelmoClientSim, FaultyGreetingsAndUnknownCodes) {
   EXPECT_EQ(client.Buffer().size(), 256u);
 }
 
+TEST_F(KelmoClientSim, AGatewayThatHangsUpEndsTheClientAtTheNextSend) {
+  Start({kelmosim::Fault::CloseAfter});  // after one command
+  TKelmoClient client;
+  ASSERT_TRUE(client.Open("127.0.0.1", sim_.Port()));
+  int mode, level;
+  ASSERT_TRUE(client.GetLineState(3, mode, level));
+  ASSERT_TRUE(sim_.WaitFor([](auto& r) { return r.back().kind == "close"; }, 5000));
+  int commands = 0;
+  while (client.Ready() && commands < 5) {
+    EXPECT_FALSE(client.GetLineState(3, mode, level));
+    ++commands;
+  }
+  EXPECT_FALSE(client.Ready()) << "the send after the hang-up fails";
+}
+
 }  // namespace
 }  // namespace vertamo
