@@ -233,10 +233,12 @@ struct Server::Impl {
     if (c.fd < 0) return;
     ::close(c.fd);
     c.fd = -1;
+    {
+      std::lock_guard lock(mutex);
+      for (int line : c.lines) lines.erase(line);
+    }
     Note(c.index, "close", why);
     Log("connection " + std::to_string(c.index) + " closed: " + why);
-    std::lock_guard lock(mutex);
-    for (int line : c.lines) lines.erase(line);
   }
 
   void Accept() {
