@@ -48,10 +48,10 @@ bool TSoundServerOutput::PlayWaveFile(const std::string& path, const std::functi
   const size_t blockFrames = static_cast<size_t>(std::max(1, reader.Rate() / kBlocksPerSecond));
   const size_t frameBytes = sizeof(int16_t) * static_cast<size_t>(channels);
 
-  pa_sample_spec spec{};
-  spec.format = PA_SAMPLE_S16NE;
-  spec.rate = static_cast<uint32_t>(reader.Rate());
-  spec.channels = static_cast<uint8_t>(channels);
+  pa_sample_spec format{};
+  format.format = PA_SAMPLE_S16NE;
+  format.rate = static_cast<uint32_t>(reader.Rate());
+  format.channels = static_cast<uint8_t>(channels);
   pa_buffer_attr attr{};
   attr.maxlength = static_cast<uint32_t>(-1);
   attr.tlength = static_cast<uint32_t>(blockFrames * frameBytes * kBufferedBlocks);
@@ -61,7 +61,7 @@ bool TSoundServerOutput::PlayWaveFile(const std::string& path, const std::functi
   int error = 0;
   pa_simple* stream =
       pa_simple_new(server_.empty() ? nullptr : server_.c_str(), clientName_.c_str(), PA_STREAM_PLAYBACK,
-                    nullptr, "notification", &spec, nullptr, &attr, &error);
+                    nullptr, "notification", &format, nullptr, &attr, &error);
   if (stream == nullptr) {
     Report(false, pa_strerror(error));
     return false;

@@ -153,13 +153,13 @@ class PrivateSoundServer {
   }
 
   bool StartRecorder() {
-    pa_sample_spec spec{PA_SAMPLE_S16NE, kRate, 1};
+    pa_sample_spec format{PA_SAMPLE_S16NE, kRate, 1};
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<uint32_t>(-1);
     attr.fragsize = kRate / 100 * 2;  // 10 ms
     int error = 0;
     pa_simple* stream = pa_simple_new(Address().c_str(), "test-recorder", PA_STREAM_RECORD, "capture.monitor",
-                                      "recorder", &spec, nullptr, &attr, &error);
+                                      "recorder", &format, nullptr, &attr, &error);
     if (stream == nullptr) return false;
     recording_ = true;
     recorder_ = std::thread([this, stream] {
