@@ -24,7 +24,9 @@ class TSink final : public IClientEvents {
   void SetClockLayout(const TClockLayout& l) override { sum_ += l.fontName.size(); }
   void SetSpeakerLayout(const TSpeakerLayout& l) override { sum_ += static_cast<unsigned>(l.call); }
   void SetSpeakerCall(int call) override { sum_ += static_cast<unsigned>(call); }
-  void SetObjectState(int object, int index) override { sum_ += static_cast<unsigned>(object) + static_cast<unsigned>(index); }
+  void SetObjectState(int object, int index) override {
+    sum_ += static_cast<unsigned>(object) + static_cast<unsigned>(index);
+  }
   void SetObjectHint(int, const std::string& hint) override { Check(hint, 255); }
   void SetObjectCaption(int, const std::string& caption) override { Check(caption, 255); }
   void SetObjectCapColor(int, int color) override {
