@@ -192,6 +192,11 @@ bool DecodePng(std::string_view bytes, Image& out, std::string* error) {
   if (bytes.size() < 8 || png_sig_cmp(reinterpret_cast<png_const_bytep>(bytes.data()), 0, 8) != 0) {
     return fail("not a PNG file");
   }
+  // The format puts IHDR first, and the load reads a picture's size there
+  // before it decodes: a file with another chunk ahead of it is refused.
+  if (bytes.size() < 16 || bytes.substr(12, 4) != "IHDR") {
+    return fail("IHDR is not the first chunk");
+  }
 
   CodecContext ctx;
   ctx.data = reinterpret_cast<const unsigned char*>(bytes.data());

@@ -269,6 +269,8 @@ TEST(PngCodec, RefusesDataThatIsNotAPngFile) {
       {"no image data", good.substr(0, 33) + testing::MakeChunk("IEND", "")},
       {"text chunk claiming 2 GB", good.substr(0, 33) + std::string("\x7E\x00\x00\x14tEXtSoftware", 16)},
       {"unknown chunk claiming 2 GB", good.substr(0, 33) + std::string("\x7E\x00\x00\x14prVtabcd", 12)},
+      {"time chunk before the header",
+       good.substr(0, 8) + testing::MakeChunk("tIME", std::string(7, '\x01')) + good.substr(8)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
