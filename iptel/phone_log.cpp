@@ -5,15 +5,12 @@
 #include "platform/cp1251.h"
 #include "platform/folders.h"
 #include "platform/raw_file.h"
+#include "protocol/log_prefix.h"
 
 namespace vertamo {
 
 std::string PhoneLogLine(const std::tm& local, std::string_view message) {
-  char prefix[32];
-  std::snprintf(prefix, sizeof prefix, "%02u.%02u %02u:%02u:%02u  ", static_cast<unsigned>(local.tm_mday) % 100,
-                static_cast<unsigned>(local.tm_mon + 1) % 100, static_cast<unsigned>(local.tm_hour) % 100,
-                static_cast<unsigned>(local.tm_min) % 100, static_cast<unsigned>(local.tm_sec) % 100);
-  std::string line = prefix;
+  std::string line = LogLinePrefix(local);
   line.append(message).append("\r\n");
   return line;
 }

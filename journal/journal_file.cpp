@@ -5,6 +5,7 @@
 
 #include "platform/folders.h"
 #include "platform/raw_file.h"
+#include "protocol/log_prefix.h"
 
 namespace vertamo {
 namespace {
@@ -26,11 +27,7 @@ std::tm LocalTimeNow() {
 }
 
 std::string JournalLine(const std::tm& local, const TLogEntry& entry) {
-  char prefix[32];
-  std::snprintf(prefix, sizeof prefix, "%02u.%02u %02u:%02u:%02u  ", static_cast<unsigned>(local.tm_mday) % 100,
-                static_cast<unsigned>(local.tm_mon + 1) % 100, static_cast<unsigned>(local.tm_hour) % 100,
-                static_cast<unsigned>(local.tm_min) % 100, static_cast<unsigned>(local.tm_sec) % 100);
-  std::string line = prefix;
+  std::string line = LogLinePrefix(local);
   for (size_t i = 0; i < entry.texts.size(); ++i) {
     if (i > 0) line += " | ";
     for (const char c : entry.texts[i]) line += c == '\r' || c == '\n' ? ' ' : c;
@@ -45,7 +42,8 @@ TJournalFile::TJournalFile(const std::string& workFolder, TLocalClock clock)
 
 std::string TJournalFile::DayPath(const std::tm& local) const {
   char name[32];
-  std::snprintf(name, sizeof name, "%04d-%02d-%02d.log", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+  std::snprintf(name, sizeof name, "%04d-%02d-%02d.log", local.tm_year + 1900, local.tm_mon + 1,
+                local.tm_mday);
   return folder_ + name;
 }
 

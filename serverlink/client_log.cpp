@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/cp1251.h"
+#include "protocol/log_prefix.h"
 
 namespace vertamo {
 
@@ -19,13 +20,6 @@ TClientLog::~TClientLog() { Close(); }
 void TClientLog::Close() {
   std::lock_guard<std::mutex> lock(mutex_);
   file_.Close();
-}
-
-std::string ClientLogPrefix(unsigned day, unsigned month, unsigned hour, unsigned minute, unsigned second) {
-  char prefix[64];
-  std::snprintf(prefix, sizeof prefix, "%02u.%02u %02u:%02u:%02u  ", day % 100, month % 100, hour % 100,
-                minute % 100, second % 100);
-  return prefix;
 }
 
 std::string EscapeControlBytes(std::string_view message) {
@@ -50,10 +44,7 @@ void TClientLog::WriteLine(std::string_view message) {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
-  std::string line =
-      ClientLogPrefix(static_cast<unsigned>(local.tm_mday), static_cast<unsigned>(local.tm_mon + 1),
-                      static_cast<unsigned>(local.tm_hour), static_cast<unsigned>(local.tm_min),
-                      static_cast<unsigned>(local.tm_sec));
+  std::string line = LogLinePrefix(local);
   line.append(EscapeControlBytes(message));
   line.append("\r\n");
   std::lock_guard<std::mutex> lock(mutex_);

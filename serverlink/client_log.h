@@ -59,7 +59,4 @@ class TClientLog {
 // The message with every byte below 0x20, and 0x7F, written as \xHH.
 std::string EscapeControlBytes(std::string_view message);
 
-// The line prefix for a given local time: "%02u.%02u %02u:%02u:%02u  ".
-std::string ClientLogPrefix(unsigned day, unsigned month, unsigned hour, unsigned minute, unsigned second);
-
 }  // namespace vertamo
