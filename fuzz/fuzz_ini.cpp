@@ -11,6 +11,7 @@
 #include "settings/fast_ini.h"
 #include "settings/server_profile.h"
 #include "support/fake_form_bounds.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -18,25 +19,11 @@ void Check(bool condition) {
   if (!condition) __builtin_trap();
 }
 
-std::string WorkFile() {
-  std::string tmpl = "/dev/shm/fuzz-ini-XXXXXX";
-  if (::mkdtemp(tmpl.data()) == nullptr) {
-    tmpl = "/tmp/fuzz-ini-XXXXXX";
-    if (::mkdtemp(tmpl.data()) == nullptr) std::abort();
-  }
-  static std::string folder;
-  folder = tmpl;
-  std::atexit([] {
-    std::error_code ec;
-    std::filesystem::remove_all(folder, ec);
-  });
-  return tmpl + "/Vertamo.ini";
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string path = WorkFile();
+  static const vertamo::testing::TempFolder work(vertamo::testing::FastTempBase());
+  static const std::string path = work.file("Vertamo.ini");
   {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));

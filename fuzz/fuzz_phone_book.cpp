@@ -9,6 +9,7 @@
 #include <string>
 
 #include "iptel/phone_book.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -16,25 +17,11 @@ void Check(bool condition) {
   if (!condition) __builtin_trap();
 }
 
-std::string WorkFolder() {
-  std::string tmpl = "/dev/shm/fuzz-book-XXXXXX";
-  if (::mkdtemp(tmpl.data()) == nullptr) {
-    tmpl = "/tmp/fuzz-book-XXXXXX";
-    if (::mkdtemp(tmpl.data()) == nullptr) std::abort();
-  }
-  static std::string folder;
-  folder = tmpl;
-  std::atexit([] {
-    std::error_code ec;
-    std::filesystem::remove_all(folder, ec);
-  });
-  return tmpl + "/";
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string folder = WorkFolder();
+  static const vertamo::testing::TempFolder work(vertamo::testing::FastTempBase());
+  static const std::string folder = work.folder();
   {
     std::ofstream out(folder + "IpAbonents.ini", std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));

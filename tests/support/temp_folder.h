@@ -12,8 +12,11 @@ namespace vertamo::testing {
 
 class TempFolder {
  public:
-  TempFolder() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "vertamo-test-XXXXXX").string();
+  TempFolder() : TempFolder(std::filesystem::temp_directory_path().string()) {}
+  // Under `base` instead (fuzz targets write a file every run: /dev/shm keeps
+  // that off the disk).
+  explicit TempFolder(const std::string& base) {
+    std::string tmpl = (std::filesystem::path(base) / "vertamo-test-XXXXXX").string();
     if (::mkdtemp(tmpl.data()) != nullptr) path_ = tmpl;
   }
   ~TempFolder() {
@@ -34,6 +37,9 @@ class TempFolder {
  private:
   std::string path_;
 };
+
+// A folder in memory where the system has one, else under the temporary folder.
+inline const char* FastTempBase() { return std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp"; }
 
 inline std::string ReadWholeFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
