@@ -2,10 +2,18 @@
 // the window whom to call (the dial string and the title) and which gateway
 // line carries the conversation; the window places the call and, when the
 // conversation ends, tells the server with "ENDSPEAK".
+//
+// MapCallFromReply makes it from the server's reply to "MOUSEDOWN OBJ=i".
+// The caller has already matched the reply's " OBJ=" and " TYPE=" to the
+// clicked object and knows the telephony link is up; everything after that
+// is decided here. Texts are code page 1251.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace vertamo {
 
@@ -19,5 +27,36 @@ struct TMapCall {
   int unit = 0;             // the intercom unit called (cabin or machine room)
   int object = 0;           // the object's position in the map's object list
 };
+
+// The dial string and the title hold at most this many characters.
+inline constexpr std::size_t kMapCallTextMax = 127;
+
+// What the dispatcher picks when both the cabin and the machine room answer.
+enum class TCallUnit { Cabin, MachineRoom, Cancelled };
+
+// Asked only when the reply offers both units; gets the texts of the cabin
+// and the machine-room buttons.
+using TChooseCallUnit = std::function<TCallUnit(const std::string& cabinText, const std::string& roomText)>;
+
+// The clicked object as the map knows it.
+struct TMapCallObject {
+  int object = 0;          // its position in the object list
+  std::string name;        // its Name
+  std::string serverHost;  // Ip of the active server profile: stands in for a gateway on "localhost"
+};
+
+struct TMapCallResult {
+  std::optional<TMapCall> call;
+  bool cancelled = false;  // the dispatcher cancelled the choice: nothing further happens
+  std::string reason;      // why there is no call, for the telephony log; empty when cancelled
+};
+
+// The default texts of the two units ("Начать разговор с ...").
+std::string CabinCallText();
+std::string RoomCallText();
+
+// The call a "MOUSEDOWN OBJ=" reply asks for.
+TMapCallResult MapCallFromReply(std::string_view reply, const TMapCallObject& object,
+                                const TChooseCallUnit& choose);
 
 }  // namespace vertamo

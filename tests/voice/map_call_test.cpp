@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/cp1251.h"
+#include "voice/map_call.h"
+
+namespace vertamo {
+namespace {
+
+constexpr const char* kBase = "OBJ=7 TYPE=1 KelmoGW=\"10.0.0.5\" H323=1720 COM=3 ADR=12";
+
+struct MapCallCase {
+  const char* name;
+  std::string reply;          // UTF-8
+  TCallUnit pick;             // what the dispatcher picks when asked
+  bool asked;                 // whether the selector was shown
+  const char* cabinText;      // what the selector offered (when asked)
+  const char* command;        // nullptr: no call
+  const char* title;          // UTF-8
+  int unit;
+};
+
+TEST(MapCallFromReply, UnitChoiceTitleAndDialString) {
+  const std::string base = kBase;
+  const MapCallCase cases[] = {
+      {"cabin only", base + " PUL=2", TCallUnit::MachineRoom, false, nullptr, "c 3*12*2@10.0.0.5:1720",
+       "Лифт 4 (Разговор с КАБИНОЙ ЛИФТА)", 2},
+      {"room only", base + " PU=5", TCallUnit::Cabin, false, nullptr, "c 3*12*5@10.0.0.5:1720",
+       "Лифт 4 (Разговор с МАШИННЫМ ПОМЕЩЕНИЕМ)", 5},
+      {"neither", base, TCallUnit::Cabin, false, nullptr, "c 3*12*-1@10.0.0.5:1720",
+       "Лифт 4 (Разговор с МАШИННЫМ ПОМЕЩЕНИЕМ)", -1},
+      {"room text", base + " PU=5 PUTEXT=\"Начать связь с крышей\"", TCallUnit::Cabin, false, nullptr,
+       "c 3*12*5@10.0.0.5:1720", "Лифт 4 (Рвязь с крышей)", 5},
+      {"both, cabin", base + " PUL=2 PULTEXT=\"Кабина\" PU=5", TCallUnit::Cabin, true, "Кабина",
+       "c 3*12*2@10.0.0.5:1720", "Лифт 4 (Кабина)", 2},
+      {"both, room", base + " PUL=2 PULTEXT=\"Кабина\" PU=5", TCallUnit::MachineRoom, true, "Кабина",
+       "c 3*12*5@10.0.0.5:1720", "Лифт 4 (Разговор с МАШИННЫМ ПОМЕЩЕНИЕМ)", 5},
+      {"both, cancelled", base + " PUL=0 PU=0", TCallUnit::Cancelled, true, "Начать разговор с КАБИНОЙ ЛИФТА",
+       nullptr, nullptr, 0},
+      {"cabin text without the verb", base + " PUL=2 PULTEXT=\"Связь с лифтом\"", TCallUnit::Cabin, false,
+       nullptr, "c 3*12*2@10.0.0.5:1720", "Лифт 4 (Связь с лифтом)", 2},
+      {"text without its number", base + " PULTEXT=\"Кабина\"", TCallUnit::Cabin, false, nullptr,
+       "c 3*12*-1@10.0.0.5:1720", "Лифт 4 (Разговор с МАШИННЫМ ПОМЕЩЕНИЕМ)", -1},
+      {"localhost with a port", "OBJ=7 KelmoGW=\"localhost\" H323=1720 COM=1 ADR=4 PUL=2", TCallUnit::Cabin, false,
+       nullptr, "c 1*4*2@srv.example:1720", "Лифт 4 (Разговор с КАБИНОЙ ЛИФТА)", 2},
+      {"loopback without a port", "OBJ=7 KelmoGW=\"127.0.0.1\" H323=0 COM=1 ADR=4 PUL=2", TCallUnit::Cabin, false,
+       nullptr, "c 1*4*2@srv.example", "Лифт 4 (Разговор с КАБИНОЙ ЛИФТА)", 2},
+      {"ADR beyond a byte", "OBJ=7 KelmoGW=\"gw\" H323=0 COM=1 ADR=256 PUL=2", TCallUnit::Cabin, false, nullptr,
+       "c 1*256*2@gw", "Лифт 4 (Разговор с КАБИНОЙ ЛИФТА)", 2},
+      {"no ADR", "OBJ=7 KelmoGW=\"gw\" H323=0 COM=1 PUL=2", TCallUnit::Cabin, false, nullptr, nullptr, nullptr, 0},
+      {"no gateway", "OBJ=7 H323=0 COM=1 ADR=3 PUL=2", TCallUnit::Cabin, false, nullptr, nullptr, nullptr, 0},
+      {"host too long", "OBJ=7 KelmoGW=\"" + std::string(120, 'h') + "\" H323=1720 COM=1 ADR=4 PUL=2",
+       TCallUnit::Cabin, false, nullptr, nullptr, nullptr, 0},
+  };
+  const TMapCallObject object{9, Utf8ToCp1251("Лифт 4"), "srv.example"};
+  for (const MapCallCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    bool asked = false;
+    std::string cabinText, roomText;
+    const TMapCallResult r =
+        MapCallFromReply(Utf8ToCp1251(c.reply), object, [&](const std::string& cabin, const std::string& room) {
+          asked = true;
+          cabinText = cabin;
+          roomText = room;
+          return c.pick;
+        });
+    EXPECT_EQ(asked, c.asked);
+    if (c.asked) {
+      EXPECT_EQ(Cp1251ToUtf8(cabinText), c.cabinText);
+      EXPECT_EQ(roomText, RoomCallText());
+    }
+    EXPECT_EQ(r.cancelled, c.pick == TCallUnit::Cancelled && c.asked);
+    if (c.command == nullptr) {
+      EXPECT_FALSE(r.call);
+      EXPECT_EQ(r.reason.empty(), r.cancelled);
+      continue;
+    }
+    ASSERT_TRUE(r.call);
+    EXPECT_TRUE(r.reason.empty());
+    EXPECT_EQ(r.call->command, c.command);
+    EXPECT_EQ(Cp1251ToUtf8(r.call->title), c.title);
+    EXPECT_EQ(r.call->unit, c.unit);
+    EXPECT_EQ(r.call->object, 9);
+  }
+}
+
+TEST(MapCallFromReply, HandOverFields) {
+  const TMapCallObject object{2, "L", "srv"};
+  const auto pickCabin = [](const std::string&, const std::string&) { return TCallUnit::Cabin; };
+  const TMapCallResult r =
+      MapCallFromReply("OBJ=2 KelmoGW=\"localhost\" H323=1720 COM=6 ADR=257 PUL=1", object, pickCabin);
+  ASSERT_TRUE(r.call);
+  EXPECT_EQ(r.call->gatewayHost, "srv");
+  EXPECT_EQ(r.call->gatewayLine, 6);
+  EXPECT_EQ(r.call->adr, 1);
+  EXPECT_EQ(r.call->port, 1720);
+  EXPECT_EQ(r.call->command, "c 6*257*1@srv:1720");
+}
+
+TEST(MapCallFromReply, LongTextsAreCutAndTheLongestDialStringPasses) {
+  const auto pickCabin = [](const std::string&, const std::string&) { return TCallUnit::Cabin; };
+  const TMapCallObject object{0, std::string(120, 'N'), "srv"};
+  // 2 + "1*2*3@" + host + ":1" = 127 characters: still called.
+  const std::string host(127 - 10, 'h');
+  const TMapCallResult r = MapCallFromReply(
+      "OBJ=7 KelmoGW=\"" + host + "\" H323=1 COM=1 ADR=2 PUL=3 PULTEXT=\"" + std::string(200, 'x') + "\"", object,
+      pickCabin);
+  ASSERT_TRUE(r.call);
+  EXPECT_EQ(r.call->command.size(), kMapCallTextMax);
+  EXPECT_EQ(r.call->title, std::string(120, 'N') + " (" + std::string(5, 'x'));
+  // One port digit more and the address no longer fits.
+  EXPECT_FALSE(MapCallFromReply("OBJ=7 KelmoGW=\"" + host + "\" H323=10 COM=1 ADR=2 PUL=3", object, pickCabin).call);
+}
+
+}  // namespace
+}  // namespace vertamo
