@@ -8,17 +8,6 @@
 #include "protocol/log_prefix.h"
 
 namespace vertamo {
-namespace {
-
-// Read access too: the last byte of the file tells whether its last line is
-// finished. Append mode puts every write at the end whatever was read.
-bool OpenForAppend(TRawFile& file, const std::string& path) {
-  return file.Open(path, TRawFile::kGenericRead | TRawFile::kFileAppendData, TRawFile::kFileShareRead,
-                   TRawFile::kOpenAlways, TRawFile::kFileAttributeNormal | TRawFile::kFileAttributeOwnerOnly);
-}
-
-}  // namespace
-
 std::tm LocalTimeNow() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
@@ -61,13 +50,13 @@ std::string TJournalFile::Today() {
 bool TJournalFile::Write(const std::string& path, const std::string& line) {
   // Opened for each line: a file the dispatcher moved away is made anew.
   TRawFile file;
-  if (!OpenForAppend(file, path) && !(MakeFolder(folder_, kOwnerOnlyFolder) && OpenForAppend(file, path)))
+  if (!OpenLogForAppend(file, path) &&
+      !(MakeFolder(folder_, kOwnerOnlyFolder) && OpenLogForAppend(file, path)))
     return false;
   std::string text;
   if (path != wholePath_) {
     // A line that a crash cut short is ended, so that it does not swallow the next.
-    char last = '\n';
-    if (file.Seek(-1, TRawFile::kFileEnd) && file.Read(&last, 1) && last != '\n') text = "\r\n";
+    if (!LastLineEnded(file)) text = "\r\n";
     wholePath_ = path;
   }
   text += line;

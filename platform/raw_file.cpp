@@ -214,6 +214,17 @@ bool TRawFile::ReadLine(char* buffer, size_t size) {
   return Succeed();
 }
 
+bool OpenLogForAppend(TRawFile& file, const std::string& path) {
+  return file.Open(path, TRawFile::kGenericRead | TRawFile::kFileAppendData, TRawFile::kFileShareRead,
+                   TRawFile::kOpenAlways, TRawFile::kFileAttributeNormal | TRawFile::kFileAttributeOwnerOnly);
+}
+
+bool LastLineEnded(TRawFile& file) {
+  char last = '\n';
+  if (file.Seek(-1, TRawFile::kFileEnd) && !file.Read(&last, 1)) last = '\n';
+  return last == '\n';
+}
+
 bool ReadRegularFile(const std::string& path, size_t maxBytes, std::string& bytes) {
   bytes.clear();
   int fd;

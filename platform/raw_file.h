@@ -109,6 +109,15 @@ class TRawFile {
   size_t transferred_ = 0;
 };
 
+// Opens a log the system adds lines to (the journal's day files, the call
+// history): every write lands at the end, the file may be read too, and a
+// missing one is made its owner's only (0600).
+bool OpenLogForAppend(TRawFile& file, const std::string& path);
+
+// Whether the open file's last byte ends a line (an empty file counts as
+// ended), so that a line a crash left unfinished can be ended before the next.
+bool LastLineEnded(TRawFile& file);
+
 // Reads a whole file that must be a regular file of at most maxBytes. The file
 // is opened without blocking, so a FIFO or a device under that name is refused
 // at once instead of holding the caller up. False (and `bytes` empty) when the

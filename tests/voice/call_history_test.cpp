@@ -1,0 +1,76 @@
+// The call history on disk: what is written comes back, newest first, past
+// damaged lines and across the blocks the reader takes from the file's end.
+#include "voice/call_history.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/cp1251.h"
+#include "platform/folders.h"
+#include "support/temp_folder.h"
+
+namespace vertamo {
+namespace {
+
+using testing::ReadWholeFile;
+using testing::TempFolder;
+using testing::WriteWholeFile;
+
+TCallRecord Call(std::time_t start, const char* who, int seconds, const char* outcome) {
+  return {start, Utf8ToCp1251(who), seconds, Utf8ToCp1251(outcome)};
+}
+
+TEST(CallHistory, RoundTripNewestFirstOwnerOnly) {
+  TempFolder dir;
+  TCallHistory history(dir.path());
+  const std::time_t t0 = 1796640000;  // a December day of 2026
+  const TCallRecord calls[] = {
+      Call(t0, "Лифт 4 (Разговор с КАБИНОЙ ЛИФТА)", 95, "ответ, отбой"),
+      Call(t0 + 3600, "Иванов И.И.", 0, "занято"),
+      Call(t0 + 7200, "", 0, "нет ответа"),
+  };
+  for (const TCallRecord& c : calls) ASSERT_TRUE(history.Append(c));
+  EXPECT_EQ(FileMode(history.Path()), 0600);
+  EXPECT_EQ(history.Newest(10), (std::vector<TCallRecord>{calls[2], calls[1], calls[0]}));
+  EXPECT_EQ(history.Newest(2), (std::vector<TCallRecord>{calls[2], calls[1]}));
+  EXPECT_TRUE(history.Newest(0).empty());
+  EXPECT_TRUE(TCallHistory(dir.file("missing")).Newest(5).empty());
+
+  // Separators and line breaks inside a text do not split the line.
+  ASSERT_TRUE(history.Append(Call(t0, "a\tb\r\nc", 5, "x")));
+  EXPECT_EQ(history.Newest(1).at(0).who, "a b  c");
+}
+
+TEST(CallHistory, DamagedLinesArePassedOver) {
+  TempFolder dir;
+  TCallHistory history(dir.path());
+  const TCallRecord first = Call(1796640000, "Лифт 1", 12, "ответ, отбой");
+  ASSERT_TRUE(history.Append(first));
+  const std::string good = ReadWholeFile(history.Path());
+  // A line cut by a crash, lines of other shapes and one far too long.
+  WriteWholeFile(history.Path(), good + "garbage\r\n2026-13-01 00:00:00\t1\tx\ty\r\n" +
+                                     "2026-12-07 10:00:00\t-1\tx\ty\r\n" + std::string(40000, 'z') + "\r\n" + good +
+                                     good.substr(0, 25));
+  const TCallRecord last = Call(1796650000, "Лифт 2", 0, "отказ");
+  ASSERT_TRUE(history.Append(last));
+  EXPECT_EQ(history.Newest(10), (std::vector<TCallRecord>{last, first, first}));
+
+  for (const char* line : {"", "2026-12-07 10:00:00\t1\t\twho", "2026-12-07 10:00\t1\tx\twho",
+                           "2026-12-07 10:00:00\t1234567890\tx\twho", "2026-12-07 10:00:00\t1\tx"}) {
+    TCallRecord r;
+    EXPECT_FALSE(ParseCallHistoryLine(line, r)) << line;
+  }
+}
+
+TEST(CallHistory, ManyCallsComeBackAcrossReadBlocks) {
+  TempFolder dir;
+  TCallHistory history(dir.path());
+  const int count = 600;  // some 30 KiB: more than one block
+  for (int i = 0; i < count; ++i)
+    ASSERT_TRUE(history.Append(Call(1796640000 + i * 60, "Лифт", i, "ответ, отбой")));
+  const std::vector<TCallRecord> all = history.Newest(count + 1);
+  ASSERT_EQ(all.size(), static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) ASSERT_EQ(all[i].seconds, count - 1 - i) << i;
+}
+
+}  // namespace
+}  // namespace vertamo

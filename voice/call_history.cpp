@@ -1,0 +1,144 @@
+#include "voice/call_history.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+#include "platform/folders.h"
+#include "platform/raw_file.h"
+
+namespace vertamo {
+namespace {
+
+constexpr char kSeparator = '\t';
+// The file is read backwards in blocks of this size; a line longer than
+// kLongestLine is not one of ours and is passed over.
+constexpr std::size_t kBlock = 16 * 1024;
+constexpr std::size_t kLongestLine = 4096;
+
+void AppendField(std::string& line, std::string_view text) {
+  for (const char c : text) line += c == '\t' || c == '\r' || c == '\n' ? ' ' : c;
+}
+
+bool IsDigits(std::string_view text) {
+  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+int Number(std::string_view digits) {
+  int n = 0;
+  for (const char c : digits) n = n * 10 + (c - '0');
+  return n;
+}
+
+// "YYYY-MM-DD hh:mm:ss" of the local time.
+bool ParseStart(std::string_view text, std::time_t& start) {
+  if (text.size() != 19 || text[4] != '-' || text[7] != '-' || text[10] != ' ' || text[13] != ':' ||
+      text[16] != ':')
+    return false;
+  const std::string_view parts[6] = {text.substr(0, 4),  text.substr(5, 2),  text.substr(8, 2),
+                                     text.substr(11, 2), text.substr(14, 2), text.substr(17, 2)};
+  if (!std::all_of(std::begin(parts), std::end(parts), IsDigits)) return false;
+  std::tm local{};
+  local.tm_year = Number(parts[0]) - 1900;
+  local.tm_mon = Number(parts[1]) - 1;
+  local.tm_mday = Number(parts[2]);
+  local.tm_hour = Number(parts[3]);
+  local.tm_min = Number(parts[4]);
+  local.tm_sec = Number(parts[5]);
+  local.tm_isdst = -1;
+  if (local.tm_mon < 0 || local.tm_mon > 11 || local.tm_mday < 1 || local.tm_mday > 31 || local.tm_hour > 23 ||
+      local.tm_min > 59 || local.tm_sec > 59)
+    return false;
+  start = std::mktime(&local);
+  return start != static_cast<std::time_t>(-1);
+}
+
+}  // namespace
+
+std::string CallHistoryLine(const TCallRecord& record) {
+  std::tm local{};
+  localtime_r(&record.start, &local);
+  char head[64];
+  std::snprintf(head, sizeof head, "%04d-%02d-%02d %02d:%02d:%02d%c%d%c", local.tm_year + 1900, local.tm_mon + 1,
+                local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, kSeparator, std::max(record.seconds, 0),
+                kSeparator);
+  std::string line = head;
+  AppendField(line, record.outcome);
+  line += kSeparator;
+  AppendField(line, record.who);
+  line += "\r\n";
+  return line;
+}
+
+bool ParseCallHistoryLine(std::string_view line, TCallRecord& record) {
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+  std::string_view fields[3];
+  for (std::string_view& field : fields) {
+    const std::size_t tab = line.find(kSeparator);
+    if (tab == std::string_view::npos) return false;
+    field = line.substr(0, tab);
+    line.remove_prefix(tab + 1);
+  }
+  if (line.find_first_of("\t\r\n") != std::string_view::npos) return false;
+  // Nine digits at most keep the talk time within an int.
+  if (!IsDigits(fields[1]) || fields[1].size() > 9 || fields[2].empty()) return false;
+  TCallRecord parsed;
+  if (!ParseStart(fields[0], parsed.start)) return false;
+  parsed.seconds = Number(fields[1]);
+  parsed.outcome.assign(fields[2]);
+  parsed.who.assign(line);
+  record = std::move(parsed);
+  return true;
+}
+
+TCallHistory::TCallHistory(std::string workFolder)
+    : path_(WithTrailingSlash(workFolder) + kFileName) {}
+
+bool TCallHistory::Append(const TCallRecord& record) {
+  // Opened for each call: a file the dispatcher moved away is made anew.
+  TRawFile file;
+  if (!OpenLogForAppend(file, path_)) return false;
+  std::string text = LastLineEnded(file) ? std::string() : std::string("\r\n");
+  text += CallHistoryLine(record);
+  return file.Write(text.data(), text.size());
+}
+
+std::vector<TCallRecord> TCallHistory::Newest(std::size_t max) const {
+  std::vector<TCallRecord> records;
+  TRawFile file;
+  if (max == 0 || !file.Open(path_, TRawFile::kGenericRead, TRawFile::kFileShareRead | TRawFile::kFileShareWrite,
+                             TRawFile::kOpenExisting, TRawFile::kFileAttributeNormal))
+    return records;
+  if (!file.Seek(0, TRawFile::kFileEnd)) return records;
+  int64_t position = file.Position();
+  std::string tail;        // the bytes after `position` that no line break has closed yet
+  bool skipping = false;   // `tail` belongs to a line too long to be ours
+  const auto take = [&](std::string_view line) {
+    TCallRecord record;
+    if (!skipping && ParseCallHistoryLine(line, record)) records.push_back(std::move(record));
+    skipping = false;
+  };
+  while (position > 0 && records.size() < max) {
+    const int64_t n = std::min<int64_t>(kBlock, position);
+    position -= n;
+    std::string block(static_cast<std::size_t>(n), '\0');
+    if (!file.SeekTo(position) || !file.Read(block.data(), block.size())) return records;
+    tail.insert(0, block);
+    // Every line after a line break in the tail is whole.
+    std::size_t end = tail.size();
+    std::size_t lineBreak;
+    while (records.size() < max && end > 0 && (lineBreak = tail.rfind('\n', end - 1)) != std::string::npos) {
+      if (lineBreak + 1 < end || skipping) take(std::string_view(tail).substr(lineBreak + 1, end - lineBreak - 1));
+      end = lineBreak;
+    }
+    tail.resize(end);
+    if (tail.size() > kLongestLine) {
+      tail.clear();
+      skipping = true;
+    }
+  }
+  if (position == 0 && !tail.empty() && records.size() < max) take(tail);
+  return records;
+}
+
+}  // namespace vertamo
