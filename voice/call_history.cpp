@@ -72,6 +72,7 @@ std::string CallHistoryLine(const TCallRecord& record) {
 
 bool ParseCallHistoryLine(std::string_view line, TCallRecord& record) {
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+  if (line.find_first_of("\r\n") != std::string_view::npos) return false;
   std::string_view fields[3];
   for (std::string_view& field : fields) {
     const std::size_t tab = line.find(kSeparator);
@@ -79,7 +80,7 @@ bool ParseCallHistoryLine(std::string_view line, TCallRecord& record) {
     field = line.substr(0, tab);
     line.remove_prefix(tab + 1);
   }
-  if (line.find_first_of("\t\r\n") != std::string_view::npos) return false;
+  if (line.find(kSeparator) != std::string_view::npos) return false;
   // Nine digits at most keep the talk time within an int.
   if (!IsDigits(fields[1]) || fields[1].size() > 9 || fields[2].empty()) return false;
   TCallRecord parsed;

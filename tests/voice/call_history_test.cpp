@@ -55,7 +55,7 @@ TEST(CallHistory, DamagedLinesArePassedOver) {
   EXPECT_EQ(history.Newest(10), (std::vector<TCallRecord>{last, first, first}));
 
   for (const char* line : {"", "2026-12-07 10:00:00\t1\t\twho", "2026-12-07 10:00\t1\tx\twho",
-                           "2026-12-07 10:00:00\t1234567890\tx\twho", "2026-12-07 10:00:00\t1\tx"}) {
+                           "2026-12-07 10:00:00\t1234567890\tx\twho", "2026-12-07 10:00:00\t1\tx", "2026-12-07 10:00:00\t1\tx\r\n\twho"}) {
     TCallRecord r;
     EXPECT_FALSE(ParseCallHistoryLine(line, r)) << line;
   }
