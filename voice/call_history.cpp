@@ -46,8 +46,8 @@ bool ParseStart(std::string_view text, std::time_t& start) {
   local.tm_min = Number(parts[4]);
   local.tm_sec = Number(parts[5]);
   local.tm_isdst = -1;
-  if (local.tm_mon < 0 || local.tm_mon > 11 || local.tm_mday < 1 || local.tm_mday > 31 || local.tm_hour > 23 ||
-      local.tm_min > 59 || local.tm_sec > 59)
+  if (local.tm_mon < 0 || local.tm_mon > 11 || local.tm_mday < 1 || local.tm_mday > 31 ||
+      local.tm_hour > 23 || local.tm_min > 59 || local.tm_sec > 59)
     return false;
   start = std::mktime(&local);
   return start != static_cast<std::time_t>(-1);
@@ -59,9 +59,9 @@ std::string CallHistoryLine(const TCallRecord& record) {
   std::tm local{};
   localtime_r(&record.start, &local);
   char head[64];
-  std::snprintf(head, sizeof head, "%04d-%02d-%02d %02d:%02d:%02d%c%d%c", local.tm_year + 1900, local.tm_mon + 1,
-                local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, kSeparator, std::max(record.seconds, 0),
-                kSeparator);
+  std::snprintf(head, sizeof head, "%04d-%02d-%02d %02d:%02d:%02d%c%d%c", local.tm_year + 1900,
+                local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, kSeparator,
+                std::max(record.seconds, 0), kSeparator);
   std::string line = head;
   AppendField(line, record.outcome);
   line += kSeparator;
@@ -92,8 +92,7 @@ bool ParseCallHistoryLine(std::string_view line, TCallRecord& record) {
   return true;
 }
 
-TCallHistory::TCallHistory(std::string workFolder)
-    : path_(WithTrailingSlash(workFolder) + kFileName) {}
+TCallHistory::TCallHistory(std::string workFolder) : path_(WithTrailingSlash(workFolder) + kFileName) {}
 
 bool TCallHistory::Append(const TCallRecord& record) {
   // Opened for each call: a file the dispatcher moved away is made anew.
@@ -107,13 +106,14 @@ bool TCallHistory::Append(const TCallRecord& record) {
 std::vector<TCallRecord> TCallHistory::Newest(std::size_t max) const {
   std::vector<TCallRecord> records;
   TRawFile file;
-  if (max == 0 || !file.Open(path_, TRawFile::kGenericRead, TRawFile::kFileShareRead | TRawFile::kFileShareWrite,
-                             TRawFile::kOpenExisting, TRawFile::kFileAttributeNormal))
+  if (max == 0 ||
+      !file.Open(path_, TRawFile::kGenericRead, TRawFile::kFileShareRead | TRawFile::kFileShareWrite,
+                 TRawFile::kOpenExisting, TRawFile::kFileAttributeNormal))
     return records;
   if (!file.Seek(0, TRawFile::kFileEnd)) return records;
   int64_t position = file.Position();
-  std::string tail;        // the bytes after `position` that no line break has closed yet
-  bool skipping = false;   // `tail` belongs to a line too long to be ours
+  std::string tail;       // the bytes after `position` that no line break has closed yet
+  bool skipping = false;  // `tail` belongs to a line too long to be ours
   const auto take = [&](std::string_view line) {
     TCallRecord record;
     if (!skipping && ParseCallHistoryLine(line, record)) records.push_back(std::move(record));
@@ -129,7 +129,8 @@ std::vector<TCallRecord> TCallHistory::Newest(std::size_t max) const {
     std::size_t end = tail.size();
     std::size_t lineBreak;
     while (records.size() < max && end > 0 && (lineBreak = tail.rfind('\n', end - 1)) != std::string::npos) {
-      if (lineBreak + 1 < end || skipping) take(std::string_view(tail).substr(lineBreak + 1, end - lineBreak - 1));
+      if (lineBreak + 1 < end || skipping)
+        take(std::string_view(tail).substr(lineBreak + 1, end - lineBreak - 1));
       end = lineBreak;
     }
     tail.resize(end);

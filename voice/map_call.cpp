@@ -74,10 +74,10 @@ TMapCallResult MapCallFromReply(std::string_view reply, const TMapCallObject& ob
   // The phone program takes the dial string whole: one cut short would call
   // another gateway or another port, so an over-long one places no call.
   char command[512];
-  const int length =
-      port != 0 ? std::snprintf(command, sizeof command, "c %d*%d*%d@%s:%d", line, adr, chosen->number,
-                                host.c_str(), port)
-                : std::snprintf(command, sizeof command, "c %d*%d*%d@%s", line, adr, chosen->number, host.c_str());
+  const int length = port != 0 ? std::snprintf(command, sizeof command, "c %d*%d*%d@%s:%d", line, adr,
+                                               chosen->number, host.c_str(), port)
+                               : std::snprintf(command, sizeof command, "c %d*%d*%d@%s", line, adr,
+                                               chosen->number, host.c_str());
   if (length < 0 || static_cast<std::size_t>(length) > kMapCallTextMax)
     return Refused("Адрес вызова длиннее 127 знаков: вызов не сделан");
 

@@ -48,14 +48,15 @@ TEST(CallHistory, DamagedLinesArePassedOver) {
   const std::string good = ReadWholeFile(history.Path());
   // A line cut by a crash, lines of other shapes and one far too long.
   WriteWholeFile(history.Path(), good + "garbage\r\n2026-13-01 00:00:00\t1\tx\ty\r\n" +
-                                     "2026-12-07 10:00:00\t-1\tx\ty\r\n" + std::string(40000, 'z') + "\r\n" + good +
-                                     good.substr(0, 25));
+                                     "2026-12-07 10:00:00\t-1\tx\ty\r\n" + std::string(40000, 'z') + "\r\n" +
+                                     good + good.substr(0, 25));
   const TCallRecord last = Call(1796650000, "Лифт 2", 0, "отказ");
   ASSERT_TRUE(history.Append(last));
   EXPECT_EQ(history.Newest(10), (std::vector<TCallRecord>{last, first, first}));
 
   for (const char* line : {"", "2026-12-07 10:00:00\t1\t\twho", "2026-12-07 10:00\t1\tx\twho",
-                           "2026-12-07 10:00:00\t1234567890\tx\twho", "2026-12-07 10:00:00\t1\tx", "2026-12-07 10:00:00\t1\tx\r\n\twho"}) {
+                           "2026-12-07 10:00:00\t1234567890\tx\twho", "2026-12-07 10:00:00\t1\tx",
+                           "2026-12-07 10:00:00\t1\tx\r\n\twho"}) {
     TCallRecord r;
     EXPECT_FALSE(ParseCallHistoryLine(line, r)) << line;
   }

@@ -12,12 +12,12 @@ constexpr const char* kBase = "OBJ=7 TYPE=1 KelmoGW=\"10.0.0.5\" H323=1720 COM=3
 
 struct MapCallCase {
   const char* name;
-  std::string reply;          // UTF-8
-  TCallUnit pick;             // what the dispatcher picks when asked
-  bool asked;                 // whether the selector was shown
-  const char* cabinText;      // what the selector offered (when asked)
-  const char* command;        // nullptr: no call
-  const char* title;          // UTF-8
+  std::string reply;      // UTF-8
+  TCallUnit pick;         // what the dispatcher picks when asked
+  bool asked;             // whether the selector was shown
+  const char* cabinText;  // what the selector offered (when asked)
+  const char* command;    // nullptr: no call
+  const char* title;      // UTF-8
   int unit;
 };
 
@@ -42,13 +42,14 @@ TEST(MapCallFromReply, UnitChoiceTitleAndDialString) {
        nullptr, "c 3*12*2@10.0.0.5:1720", "Лифт 4 (Связь с лифтом)", 2},
       {"text without its number", base + " PULTEXT=\"Кабина\"", TCallUnit::Cabin, false, nullptr,
        "c 3*12*-1@10.0.0.5:1720", "Лифт 4 (Разговор с МАШИННЫМ ПОМЕЩЕНИЕМ)", -1},
-      {"localhost with a port", "OBJ=7 KelmoGW=\"localhost\" H323=1720 COM=1 ADR=4 PUL=2", TCallUnit::Cabin, false,
-       nullptr, "c 1*4*2@srv.example:1720", "Лифт 4 (Разговор с КАБИНОЙ ЛИФТА)", 2},
-      {"loopback without a port", "OBJ=7 KelmoGW=\"127.0.0.1\" H323=0 COM=1 ADR=4 PUL=2", TCallUnit::Cabin, false,
-       nullptr, "c 1*4*2@srv.example", "Лифт 4 (Разговор с КАБИНОЙ ЛИФТА)", 2},
-      {"ADR beyond a byte", "OBJ=7 KelmoGW=\"gw\" H323=0 COM=1 ADR=256 PUL=2", TCallUnit::Cabin, false, nullptr,
-       "c 1*256*2@gw", "Лифт 4 (Разговор с КАБИНОЙ ЛИФТА)", 2},
-      {"no ADR", "OBJ=7 KelmoGW=\"gw\" H323=0 COM=1 PUL=2", TCallUnit::Cabin, false, nullptr, nullptr, nullptr, 0},
+      {"localhost with a port", "OBJ=7 KelmoGW=\"localhost\" H323=1720 COM=1 ADR=4 PUL=2", TCallUnit::Cabin,
+       false, nullptr, "c 1*4*2@srv.example:1720", "Лифт 4 (Разговор с КАБИНОЙ ЛИФТА)", 2},
+      {"loopback without a port", "OBJ=7 KelmoGW=\"127.0.0.1\" H323=0 COM=1 ADR=4 PUL=2", TCallUnit::Cabin,
+       false, nullptr, "c 1*4*2@srv.example", "Лифт 4 (Разговор с КАБИНОЙ ЛИФТА)", 2},
+      {"ADR beyond a byte", "OBJ=7 KelmoGW=\"gw\" H323=0 COM=1 ADR=256 PUL=2", TCallUnit::Cabin, false,
+       nullptr, "c 1*256*2@gw", "Лифт 4 (Разговор с КАБИНОЙ ЛИФТА)", 2},
+      {"no ADR", "OBJ=7 KelmoGW=\"gw\" H323=0 COM=1 PUL=2", TCallUnit::Cabin, false, nullptr, nullptr,
+       nullptr, 0},
       {"no gateway", "OBJ=7 H323=0 COM=1 ADR=3 PUL=2", TCallUnit::Cabin, false, nullptr, nullptr, nullptr, 0},
       {"host too long", "OBJ=7 KelmoGW=\"" + std::string(120, 'h') + "\" H323=1720 COM=1 ADR=4 PUL=2",
        TCallUnit::Cabin, false, nullptr, nullptr, nullptr, 0},
@@ -58,13 +59,13 @@ TEST(MapCallFromReply, UnitChoiceTitleAndDialString) {
     SCOPED_TRACE(c.name);
     bool asked = false;
     std::string cabinText, roomText;
-    const TMapCallResult r =
-        MapCallFromReply(Utf8ToCp1251(c.reply), object, [&](const std::string& cabin, const std::string& room) {
-          asked = true;
-          cabinText = cabin;
-          roomText = room;
-          return c.pick;
-        });
+    const TMapCallResult r = MapCallFromReply(Utf8ToCp1251(c.reply), object,
+                                              [&](const std::string& cabin, const std::string& room) {
+                                                asked = true;
+                                                cabinText = cabin;
+                                                roomText = room;
+                                                return c.pick;
+                                              });
     EXPECT_EQ(asked, c.asked);
     if (c.asked) {
       EXPECT_EQ(Cp1251ToUtf8(cabinText), c.cabinText);
@@ -104,13 +105,14 @@ TEST(MapCallFromReply, LongTextsAreCutAndTheLongestDialStringPasses) {
   // 2 + "1*2*3@" + host + ":1" = 127 characters: still called.
   const std::string host(127 - 10, 'h');
   const TMapCallResult r = MapCallFromReply(
-      "OBJ=7 KelmoGW=\"" + host + "\" H323=1 COM=1 ADR=2 PUL=3 PULTEXT=\"" + std::string(200, 'x') + "\"", object,
-      pickCabin);
+      "OBJ=7 KelmoGW=\"" + host + "\" H323=1 COM=1 ADR=2 PUL=3 PULTEXT=\"" + std::string(200, 'x') + "\"",
+      object, pickCabin);
   ASSERT_TRUE(r.call);
   EXPECT_EQ(r.call->command.size(), kMapCallTextMax);
   EXPECT_EQ(r.call->title, std::string(120, 'N') + " (" + std::string(5, 'x'));
   // One port digit more and the address no longer fits.
-  EXPECT_FALSE(MapCallFromReply("OBJ=7 KelmoGW=\"" + host + "\" H323=10 COM=1 ADR=2 PUL=3", object, pickCabin).call);
+  EXPECT_FALSE(
+      MapCallFromReply("OBJ=7 KelmoGW=\"" + host + "\" H323=10 COM=1 ADR=2 PUL=3", object, pickCabin).call);
 }
 
 }  // namespace

@@ -1,0 +1,124 @@
+#include "voice/ui/form_sel_lift_mp.h"
+
+#include <QKeyEvent>
+#include <QPushButton>
+
+#include "uikit/qt_text.h"
+#include "uikit/widget_bounds.h"
+#include "voice/ui/selector_artwork.h"
+
+namespace vertamo::ui {
+namespace {
+
+constexpr int kPicture = 40;
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, QRect bounds) {
+  auto* button = new QPushButton(caption, parent);
+  button->setObjectName(QString::fromLatin1(name));
+  button->setGeometry(bounds);
+  button->setAutoDefault(false);
+  // The captions are the server's: nothing to edit or copy there.
+  button->setContextMenuPolicy(Qt::NoContextMenu);
+  return button;
+}
+
+}  // namespace
+
+TFormSelLiftMp::TFormSelLiftMp(TFastIni* ini, QWidget* owner)
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                         Qt::WindowCloseButtonHint),
+      ini_(ini) {
+  setObjectName(QStringLiteral("FormSelLiftMp"));
+  QFont font(QStringLiteral("Tahoma"));
+  font.setPixelSize(13);
+  setFont(font);
+  setFixedSize(481, 243);
+
+  Panel1 = new QWidget(this);
+  Panel1->setObjectName(QStringLiteral("Panel1"));
+  Panel1->setGeometry(0, 0, 481, 243);
+  // Created in tab order: "Отмена" first, so it has the focus when shown.
+  Button3 = MakeButton(Panel1, "Button3", QStringLiteral("Отмена"), QRect(16, 160, 447, 41));
+  ButtonLift = MakeButton(Panel1, "ButtonLift",
+                          QStringLiteral("        Начать разговор с КАБИНОЙ ЛИФТА               "),
+                          QRect(16, 32, 447, 49));
+  ButtonMO = MakeButton(Panel1, "ButtonMO", QStringLiteral("       Начать разговор с МАШИННЫМ ПОМЕЩЕНИЕМ"),
+                        QRect(16, 88, 447, 49));
+  ButtonLift->setIcon(CabinPicture(kPicture));
+  ButtonMO->setIcon(MachineRoomPicture(kPicture));
+  for (QPushButton* b : {ButtonLift, ButtonMO}) b->setIconSize(QSize(kPicture, kPicture));
+  // Enter presses the cabin button whichever button has the focus.
+  ButtonLift->setDefault(true);
+  setTabOrder(Button3, ButtonLift);
+  setTabOrder(ButtonLift, ButtonMO);
+  // Named before showing, or the dialog would hand the focus to its default button.
+  Button3->setFocus();
+
+  connect(ButtonLift, &QPushButton::clicked, this, &TFormSelLiftMp::ButtonLiftClick);
+  connect(ButtonMO, &QPushButton::clicked, this, &TFormSelLiftMp::ButtonMOClick);
+  connect(Button3, &QPushButton::clicked, this, &QDialog::reject);
+
+  if (ini_) {
+    TWidgetBounds bounds(this);
+    ini_->ReadFormBounds(&bounds);
+  }
+}
+
+TFormSelLiftMp::~TFormSelLiftMp() = default;
+
+void TFormSelLiftMp::SetCabinCaption(const QString& text) {
+  if (text.isEmpty()) return;
+  ButtonLift->setText(text);
+  if (!text.contains(QStringLiteral("лифт")) && !text.contains(QStringLiteral("ЛИФТ")))
+    ButtonLift->setIcon(ButtonMO->icon());
+}
+
+void TFormSelLiftMp::SetRoomCaption(const QString& text) {
+  if (!text.isEmpty()) ButtonMO->setText(text);
+}
+
+void TFormSelLiftMp::ButtonLiftClick() {
+  Choice = kCabin;
+  accept();
+}
+
+void TFormSelLiftMp::ButtonMOClick() {
+  Choice = kMachineRoom;
+  accept();
+}
+
+void TFormSelLiftMp::keyPressEvent(QKeyEvent* event) {
+  // Digits of the keypad count as well.
+  switch (event->key()) {
+    case Qt::Key_1:
+      ButtonLift->click();
+      return;
+    case Qt::Key_2:
+      ButtonMO->click();
+      return;
+    default:
+      QDialog::keyPressEvent(event);
+  }
+}
+
+void TFormSelLiftMp::done(int result) {
+  // Esc, "Отмена" and the close box all end here as a cancel.
+  if (result != Accepted) Choice = kCancelled;
+  if (!closed_ && ini_) {
+    TWidgetBounds bounds(this);
+    ini_->WriteFormBounds(&bounds);
+  }
+  closed_ = true;
+  QDialog::done(result);
+}
+
+TCallUnit AskCallUnit(QWidget* owner, TFastIni* ini, const std::string& cabinText,
+                      const std::string& roomText) {
+  TFormSelLiftMp selector(ini, owner);
+  selector.SetCabinCaption(FromCp1251(cabinText));
+  selector.SetRoomCaption(FromCp1251(roomText));
+  if (selector.exec() != QDialog::Accepted) return TCallUnit::Cancelled;
+  return selector.Choice == TFormSelLiftMp::kMachineRoom ? TCallUnit::MachineRoom : TCallUnit::Cabin;
+}
+
+}  // namespace vertamo::ui
