@@ -71,8 +71,9 @@ TMapCallResult MapCallFromReply(std::string_view reply, const TMapCallObject& ob
   }
 
   if (host == "localhost" || host == "127.0.0.1") host = object.serverHost;
-  // The phone program takes the dial string whole: one cut short would call
-  // another gateway or another port, so an over-long one places no call.
+  // The dial string holds 127 characters. One cut short would call another
+  // gateway or another port, so an over-long one places no call at all. A
+  // gateway name that the key reading cut to 127 characters always ends here.
   char command[512];
   const int length = port != 0 ? std::snprintf(command, sizeof command, "c %d*%d*%d@%s:%d", line, adr,
                                                chosen->number, host.c_str(), port)

@@ -55,7 +55,9 @@ struct TMapCallResult {
 std::string CabinCallText();
 std::string RoomCallText();
 
-// The call a "MOUSEDOWN OBJ=" reply asks for.
+// The call a "MOUSEDOWN OBJ=" reply asks for. No call without " KelmoGW=",
+// " H323=", " COM=" and " ADR=", when the dispatcher cancels the choice, and
+// when the dial string would not fit its 127 characters.
 TMapCallResult MapCallFromReply(std::string_view reply, const TMapCallObject& object,
                                 const TChooseCallUnit& choose);
 
