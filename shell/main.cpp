@@ -27,7 +27,8 @@ struct Options {
   QCommandLineOption demo{"demo",
                           "Connect to the built-in demo dispatch server (a district served by orvex-sim "
                           "inside the program), with a work folder of its own: ~/.local/share/Vertamo-demo "
-                          "unless --workdir says otherwise. phone-sim plays its phone program."};
+                          "unless --workdir says otherwise. kelmo-sim plays its voice gateway (port 4000 on "
+                          "127.0.0.2, or the next loopback address where it is free), phone-sim its phone program."};
   QCommandLineOption mute{"mute", "Play no notification sounds."};
   QCommandLineOption phoneProgram{"phone-program",
                                   "Start PATH as the phone program instead of ohphone in the program's folder.",
@@ -191,10 +192,16 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "vertamo: cannot write the demo settings in %s\n", settings.WorkFolder.c_str());
     return 1;
   }
-  if (demo)
+  if (demo) {
     std::fprintf(stderr, "vertamo: demo district served on 127.0.0.1:%u, phone-sim on 127.0.0.1:%u, work folder %s\n",
                  static_cast<unsigned>(demo->Port()), static_cast<unsigned>(demoPhone->Port()),
                  settings.WorkFolder.c_str());
+    if (demo->GatewayHost().empty())
+      std::fprintf(stderr, "vertamo: the demo runs without a voice gateway: %s\n", demo->GatewayProblem().c_str());
+    else
+      std::fprintf(stderr, "vertamo: demo voice gateway (kelmo-sim) on %s:%u\n", demo->GatewayHost().c_str(),
+                   static_cast<unsigned>(demo->GatewayPort()));
+  }
 
   vertamo::ui::TFormVertamo form(settings, formOptions);
   QObject::connect(&termination, &vertamo::ui::TTerminationNotifier::terminationRequested, &form, [&form] {
