@@ -4,21 +4,19 @@
 // and never reach the machine's own session bus.
 #pragma once
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "support/spawn_logged.h"
 #include "support/temp_folder.h"
 
 namespace vertamo::testing {
@@ -38,32 +36,20 @@ class PrivateSessionBus {
   // does not take connections within 10 s.
   bool Start() {
     const std::string config = folder_.file("session.conf");
-    WriteWholeFile(config,
-                   "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-                   " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                   "<busconfig>\n  <type>session</type>\n  <listen>unix:path=" +
-                       Socket() +
-                       "</listen>\n  <auth>EXTERNAL</auth>\n"
-                       "  <policy context=\"default\">\n    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
-                       "    <allow eavesdrop=\"true\"/>\n"
-                       "    <allow own=\"*\"/>\n  </policy>\n</busconfig>\n");
+    WriteWholeFile(
+        config,
+        "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+        " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+        "<busconfig>\n  <type>session</type>\n  <listen>unix:path=" +
+            Socket() +
+            "</listen>\n  <auth>EXTERNAL</auth>\n"
+            "  <policy context=\"default\">\n    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
+            "    <allow eavesdrop=\"true\"/>\n"
+            "    <allow own=\"*\"/>\n  </policy>\n</busconfig>\n");
     std::vector<std::string> args = {"dbus-daemon", "--config-file=" + config, "--nofork", "--nopidfile"};
-    std::vector<std::string> env = {"HOME=" + folder_.path(), "XDG_RUNTIME_DIR=" + folder_.path(),
-                                    "PATH=" + std::string(std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin")};
-    std::vector<char*> argv, envp;
-    for (auto& a : args) argv.push_back(a.data());
-    for (auto& e : env) envp.push_back(e.data());
-    argv.push_back(nullptr);
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, folder_.file("bus.log").c_str(), O_WRONLY | O_CREAT | O_APPEND,
-                                     0600);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    const int rc = posix_spawnp(&pid_, "dbus-daemon", &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) {
-      pid_ = -1;
+    pid_ = SpawnLogged(args, {"HOME=" + folder_.path(), "XDG_RUNTIME_DIR=" + folder_.path(), PathVariable()},
+                       folder_.file("bus.log"));
+    if (pid_ < 0) {
       error_ = "dbus-daemon cannot be run (is the dbus-daemon package installed?)";
       return false;
     }
