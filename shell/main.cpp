@@ -1,6 +1,7 @@
 // Program entry of the workstation.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDBusConnection>
 #include <QFile>
 #include <QScreen>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include "shell/demo/demo_server.h"
 #include "shell/form_vertamo.h"
 #include "shell/qt_translations.h"
+#include "shell/talk_key_service.h"
 #include "shell/termination_notifier.h"
 
 namespace {
@@ -25,13 +27,24 @@ struct Options {
   QCommandLineOption demo{"demo",
                           "Connect to the built-in demo dispatch server (a district served by orvex-sim "
                           "inside the program), with a work folder of its own: ~/.local/share/Vertamo-demo "
-                          "unless --workdir says otherwise. phone-sim plays its phone program."};
+                          "unless --workdir says otherwise. kelmo-sim plays its voice gateway (port 4000 on "
+                          "127.0.0.2, or the next loopback address where it is free), phone-sim its phone program."};
   QCommandLineOption mute{"mute", "Play no notification sounds."};
   QCommandLineOption phoneProgram{"phone-program",
                                   "Start PATH as the phone program instead of ohphone in the program's folder.",
                                   "PATH"};
   QCommandLineOption phonePort{"phone-port", "The phone program's control port on 127.0.0.1 (3001).", "N"};
+  QCommandLineOption talk{"talk",
+                          "Send the talk key to the workstation running on this session bus and exit: "
+                          "press, release, none or f2.",
+                          "KEY"};
+  QCommandLineOption talkFocus{"talk-focus",
+                               "Ask the workstation running on this session bus to give its voice window the "
+                               "keyboard focus, and exit."};
 };
+
+// How long --talk and --talk-focus wait for the workstation's answer.
+constexpr int kRequestTimeoutMs = 2000;
 
 void Describe(QCoreApplication& app, QCommandLineParser& parser, const Options& options) {
   QCoreApplication::setApplicationName("Vertamo");
@@ -48,6 +61,8 @@ void Describe(QCoreApplication& app, QCommandLineParser& parser, const Options& 
   parser.addOption(options.mute);
   parser.addOption(options.phoneProgram);
   parser.addOption(options.phonePort);
+  parser.addOption(options.talk);
+  parser.addOption(options.talkFocus);
   parser.process(app);  // --help, --version and errors end the program here
 }
 
@@ -61,6 +76,38 @@ bool AsksForInformationOnly(int argc, char** argv) {
   return false;
 }
 
+// --talk and --talk-focus only send a request: no display, no window.
+bool SendsARequestOnly(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--") == 0) break;
+    if (std::strcmp(argv[i], "--talk") == 0 || std::strncmp(argv[i], "--talk=", 7) == 0 ||
+        std::strcmp(argv[i], "--talk-focus") == 0)
+      return true;
+  }
+  return false;
+}
+
+// Exit codes: 0 delivered, 1 a bad command line, 2 no session bus, 3 no
+// workstation answered (or it refused).
+int SendRequest(const QCommandLineParser& parser, const Options& options) {
+  vertamo::ui::TRequestOutcome outcome;
+  if (parser.isSet(options.talk)) {
+    const QString key = parser.value(options.talk);
+    const QStringList keys = {"press", "release", "none", "f2"};
+    const int code = static_cast<int>(keys.indexOf(key));
+    if (code < 0) {
+      std::fprintf(stderr, "vertamo: --talk: \"%s\" is not press, release, none or f2\n", qPrintable(key));
+      return 1;
+    }
+    outcome = vertamo::ui::SendTalkKey(QDBusConnection::sessionBus(), code, kRequestTimeoutMs);
+  }
+  if (outcome.result == vertamo::ui::TRequestResult::Delivered && parser.isSet(options.talkFocus))
+    outcome = vertamo::ui::SendFocusRequest(QDBusConnection::sessionBus(), kRequestTimeoutMs);
+  if (outcome.result == vertamo::ui::TRequestResult::Delivered) return 0;
+  std::fprintf(stderr, "vertamo: %s\n", qPrintable(outcome.message));
+  return outcome.result == vertamo::ui::TRequestResult::NoBus ? 2 : 3;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -70,6 +117,12 @@ int main(int argc, char** argv) {
     QCommandLineParser parser;
     Describe(app, parser, options);
     return 0;
+  }
+  if (SendsARequestOnly(argc, argv)) {
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    Describe(app, parser, options);
+    return SendRequest(parser, options);
   }
 
   // Window sizes are in screen pixels, whatever the screen's density.
@@ -139,15 +192,29 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "vertamo: cannot write the demo settings in %s\n", settings.WorkFolder.c_str());
     return 1;
   }
-  if (demo)
+  if (demo) {
     std::fprintf(stderr, "vertamo: demo district served on 127.0.0.1:%u, phone-sim on 127.0.0.1:%u, work folder %s\n",
                  static_cast<unsigned>(demo->Port()), static_cast<unsigned>(demoPhone->Port()),
                  settings.WorkFolder.c_str());
+    if (demo->GatewayHost().empty())
+      std::fprintf(stderr, "vertamo: the demo runs without a voice gateway: %s\n", demo->GatewayProblem().c_str());
+    else
+      std::fprintf(stderr, "vertamo: demo voice gateway (kelmo-sim) on %s:%u\n", demo->GatewayHost().c_str(),
+                   static_cast<unsigned>(demo->GatewayPort()));
+  }
 
   vertamo::ui::TFormVertamo form(settings, formOptions);
   QObject::connect(&termination, &vertamo::ui::TTerminationNotifier::terminationRequested, &form, [&form] {
     if (form.close()) QApplication::quit();
   });
+  // Talk-key and focus requests of other programs. The voice window takes
+  // them once it is there; until then they are only logged.
+  vertamo::ui::TTalkKeyService talkKeys;
+  talkKeys.onTalkKey = [](int code) { std::fprintf(stderr, "vertamo: talk key %d from another program\n", code); };
+  talkKeys.onFocus = [] { std::fprintf(stderr, "vertamo: focus request from another program\n"); };
+  QString busProblem;
+  if (!talkKeys.Register(QDBusConnection::sessionBus(), &busProblem))
+    std::fprintf(stderr, "vertamo: talk-key requests of other programs are not taken: %s\n", qPrintable(busProblem));
   form.show();
   return app.exec();
 }

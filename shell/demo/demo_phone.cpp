@@ -1,5 +1,7 @@
 #include "shell/demo/demo_phone.h"
 
+#include <iterator>
+
 #include "iptel/phone_book.h"
 #include "platform/cp1251.h"
 #include "platform/folders.h"
@@ -7,6 +9,20 @@
 #include "tools/phone-sim/phone_sim.h"
 
 namespace vertamo::ui {
+
+namespace {
+
+struct Subscriber {
+  const char* name;  // UTF-8
+  const char* address;
+};
+
+// The demo's address book; its subscribers are also the ones who ring.
+constexpr Subscriber kSubscribers[] = {
+    {"Пост охраны", "10.20.0.5"}, {"Аварийная служба", "10.20.0.7"}, {"Диспетчер Север", "north.demo.local"}};
+constexpr int kSubscriberCount = static_cast<int>(std::size(kSubscribers));
+
+}  // namespace
 
 TDemoPhone::TDemoPhone() = default;
 
@@ -21,7 +37,13 @@ bool TDemoPhone::Start(std::string* error) {
   options.answerDelayMs = kAnswerDelayMs;
   options.statEveryMs = kStatEveryMs;
   options.app = Utf8ToCp1251("phone-sim\tдемонстрация");
-  options.rings.push_back({kRingAfterMs, Utf8ToCp1251("Пост охраны [10.20.0.5]")});
+  // The subscribers ring in turn, kRingEveryMs apart.
+  for (int i = 0; i < kSubscriberCount; ++i) {
+    const Subscriber& s = kSubscribers[i];
+    options.rings.push_back(
+        {kRingAfterMs + i * kRingEveryMs, Utf8ToCp1251(std::string(s.name) + " [" + s.address + "]")});
+  }
+  options.ringRepeatMs = kSubscriberCount * kRingEveryMs;
   auto server = std::make_unique<phonesim::Server>();
   if (!server->Start(options, error)) return false;
   server_ = std::move(server);
@@ -48,9 +70,7 @@ bool TDemoPhone::GetHostName(std::string& name) { return vertamo::GetHostName(na
 bool PrepareDemoPhoneBook(const std::string& workFolder) {
   TPhoneBook book(workFolder);
   if (book.LoadPhoneBook()) return true;  // the dispatcher's own book stays
-  book.Add(Utf8ToCp1251("Пост охраны"), "10.20.0.5");
-  book.Add(Utf8ToCp1251("Аварийная служба"), "10.20.0.7");
-  book.Add(Utf8ToCp1251("Диспетчер Север"), "north.demo.local");
+  for (const Subscriber& s : kSubscribers) book.Add(Utf8ToCp1251(s.name), s.address);
   book.SavePhoneBook();
   return FileExists(WithTrailingSlash(workFolder) + TPhoneBook::kFileName);
 }

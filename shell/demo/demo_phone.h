@@ -2,7 +2,8 @@
 // loopback port. Its port listens from the start; the telephony thread
 // "starts the program" through IPhoneProcesses, which lets phone-sim accept
 // the control connection and records the command line. Calls are answered
-// after a moment, and one incoming call rings a minute after the start.
+// after a moment; a subscriber of the demo's address book rings a minute after
+// the start, and every few minutes after that one of them rings again.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +24,7 @@ class TDemoPhone final : public IPhoneProcesses {
   static constexpr int kAnswerDelayMs = 1500;
   static constexpr int kStatEveryMs = 2000;
   static constexpr int kRingAfterMs = 60000;
+  static constexpr int kRingEveryMs = 240000;
 
   TDemoPhone();
   ~TDemoPhone() override;  // Stop()

@@ -1,16 +1,21 @@
 // The built-in demo: orvex-sim's demo district served inside the workstation
-// on a free loopback port, and a work folder of its own (so the dispatcher's
-// real settings are never touched).
+// on a free loopback port, kelmo-sim as the voice gateway its lifts are called
+// through, and a work folder of its own (so the dispatcher's real settings are
+// never touched).
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "settings/app_settings.h"
 #include "settings/server_profile.h"
 
 namespace orvexsim {
+class Server;
+}
+namespace kelmosim {
 class Server;
 }
 
@@ -28,23 +33,46 @@ class TDemoServer {
   // as on a real shift, so there is something to watch).
   static constexpr int kTickMs = 500;
 
+  // The workstation reaches a gateway on its port 4000; the demo's gateway
+  // takes the first of 127.0.0.2 … 127.0.0.9 where that port is free (not
+  // 127.0.0.1, which the workstation reads as "the dispatch server's host").
+  static constexpr uint16_t kGatewayPort = 4000;
+  static constexpr int kGatewayAddresses = 8;
+
   TDemoServer();
   ~TDemoServer();  // Stop()
   TDemoServer(const TDemoServer&) = delete;
   TDemoServer& operator=(const TDemoServer&) = delete;
 
-  // Serves the demo district on 127.0.0.1, any free port. False with the
-  // reason in `error` when it cannot.
-  bool Start(std::string* error);
+  // Starts the gateway on `gatewayPort` (0: any free port) and serves the
+  // demo district on 127.0.0.1, any free port; the district's reply to a click
+  // on a lift names the gateway. False with the reason in `error` when the
+  // district cannot be served; a gateway that cannot start leaves the demo
+  // without one (GatewayProblem says why).
+  bool Start(std::string* error, uint16_t gatewayPort = kGatewayPort);
   uint16_t Port() const;
   void Stop();
+
+  // Where the gateway listens; empty and 0 when it could not start.
+  const std::string& GatewayHost() const { return gatewayHost_; }
+  uint16_t GatewayPort() const;
+  const std::string& GatewayProblem() const { return gatewayProblem_; }
+
+  // Every request line the district was sent, in order (UTF-8; the password
+  // reads "***").
+  std::vector<std::string> Requests() const;
 
   // The profile that reaches the demo server: its name, 127.0.0.1 and the
   // port; Debug and CacheEnable as `base` has them.
   SERVERINFO Profile(const SERVERINFO& base) const;
 
  private:
+  bool StartGateway(uint16_t port);
+
   std::unique_ptr<orvexsim::Server> server_;
+  std::unique_ptr<kelmosim::Server> gateway_;
+  std::string gatewayHost_;
+  std::string gatewayProblem_;
 };
 
 // The part of the screen the windows may take.

@@ -29,6 +29,8 @@ class VertamoProcessTest : public QObject {
     env.remove("XDG_DATA_HOME");
     // Sounds go to a sound server that is not there, never the machine's.
     env.insert("PULSE_SERVER", QString::fromStdString("unix:" + home.file("no-sound-server")));
+    // Nor the machine's session bus: a bus that is not there.
+    env.insert("DBUS_SESSION_BUS_ADDRESS", QString::fromStdString("unix:path=" + home.file("no-session-bus")));
     return env;
   }
 
@@ -161,6 +163,8 @@ class VertamoProcessTest : public QObject {
     QCOMPARE(RunUntilSignal({"--demo", "--workdir", work}, work, SIGTERM, home, &errors), 0);
     QVERIFY2(errors.contains("demo district"), errors.constData());
     QVERIFY(QFileInfo(work + "/Vertamo.ini").isFile());
+    // Without a session bus it runs all the same, and says so once.
+    QCOMPARE(errors.count("talk-key requests of other programs are not taken: no session bus"), qsizetype(1));
   }
 
   void versionHelpAndBadWorkdir() {

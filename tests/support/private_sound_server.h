@@ -30,6 +30,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/spawn_logged.h"
 #include "support/temp_folder.h"
 
 namespace vertamo::testing {
@@ -68,27 +69,14 @@ class PrivateSoundServer {
                                      "--log-target=stderr",
                                      "-F",
                                      config};
-    std::vector<std::string> env = {
-        "HOME=" + folder_.path(),
-        "XDG_RUNTIME_DIR=" + folder_.path(),
-        "XDG_CONFIG_HOME=" + folder_.file("config"),
-        "PULSE_RUNTIME_PATH=" + folder_.file("runtime"),
-        "PULSE_STATE_PATH=" + folder_.file("state"),
-        "PATH=" + std::string(std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin")};
-    std::vector<char*> argv, envp;
-    for (auto& a : args) argv.push_back(a.data());
-    for (auto& e : env) envp.push_back(e.data());
-    argv.push_back(nullptr);
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, folder_.file("server.log").c_str(),
-                                     O_WRONLY | O_CREAT | O_APPEND, 0600);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    const int rc = posix_spawnp(&pid_, "pulseaudio", &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) {
-      pid_ = -1;
+    std::vector<std::string> env = {"HOME=" + folder_.path(),
+                                    "XDG_RUNTIME_DIR=" + folder_.path(),
+                                    "XDG_CONFIG_HOME=" + folder_.file("config"),
+                                    "PULSE_RUNTIME_PATH=" + folder_.file("runtime"),
+                                    "PULSE_STATE_PATH=" + folder_.file("state"),
+                                    PathVariable()};
+    pid_ = SpawnLogged(args, env, folder_.file("server.log"));
+    if (pid_ < 0) {
       error_ = "pulseaudio cannot be run (is the pulseaudio package installed?)";
       return false;
     }

@@ -36,6 +36,8 @@ struct House {
   const char* street;  // "ул. Лесная"
   BuildingPlan plan;
   int line;  // gateway line (COM) of its intercoms
+  // Its lifts' intercoms reach the machine room as well as the cabin.
+  bool machineRoomUnit = true;
 };
 
 std::string Address(const House& h) { return std::string(h.street) + ", " + h.plan.number; }
@@ -46,9 +48,10 @@ std::vector<House> Houses() {
   return {
       {"ул. Лесная", {50, 222, 400, 100, "12", 1, 9, false}, 1},
       {"ул. Лесная", {50, 46, 170, 130, "10", 1, 12, true}, 2},
-      {"пр. Строителей", {290, 46, 170, 130, "3", 1, 12, true}, 3},
+      // The older houses on пр. Строителей: their lifts reach the cabin only.
+      {"пр. Строителей", {290, 46, 170, 130, "3", 1, 12, true}, 3, false},
       {"ул. Лесная", {594, 222, 400, 100, "14", 3, 9, true}, 4},
-      {"пр. Строителей", {594, 46, 170, 130, "5", 1, 16, true}, 5},
+      {"пр. Строителей", {594, 46, 170, 130, "5", 1, 16, true}, 5, false},
       {"ул. Лесная", {824, 46, 170, 130, "16", 1, 12, true}, 6},
       {"ул. Лесная", {50, 440, 400, 100, "9", 3, 9, true}, 7},
       {"ул. Лесная", {594, 440, 170, 130, "11", 2, 14, true}, 8},
@@ -102,7 +105,7 @@ PictureSetDef SensorSet() {
 constexpr int kPictureLift = 2;
 
 ObjectDef Lift(int map, int x, int y, const std::string& place, int number, int entrance, int floors,
-               const std::string& set, int line) {
+               const std::string& set, int line, bool machineRoomUnit = true) {
   ObjectDef o;
   o.map = map;
   o.x = x;
@@ -119,8 +122,10 @@ ObjectDef Lift(int map, int x, int y, const std::string& place, int number, int 
   call.adr = number;
   call.pul = number;
   call.pulText = "Кабина лифта " + std::to_string(number);
-  call.pu = 0;
-  call.puText = "Машинное помещение";
+  if (machineRoomUnit) {
+    call.pu = 0;
+    call.puText = "Машинное помещение";
+  }
   o.call = call;
   return o;
 }
@@ -327,7 +332,8 @@ Scenario BuildDemoScenario() {
     for (int e = 0; e < b.entrances; ++e) {
       for (int k = 0; k < kLiftsPerEntrance; ++k, ++number) {
         ObjectDef lift = Lift(kMapDistrict, demo::DistrictLiftX(b, e, k, kLiftsPerEntrance),
-                              demo::DistrictLiftY(b), address, number, e + 1, b.floors, kLiftSmall, h.line);
+                              demo::DistrictLiftY(b), address, number, e + 1, b.floors, kLiftSmall, h.line,
+                              h.machineRoomUnit);
         lift.capVisible = 1;
         lift.caption = std::to_string(number);
         lift.cx = demo::kDistrictLiftSize / 2 - 4;

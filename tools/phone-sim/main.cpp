@@ -29,7 +29,7 @@ namespace {
 const char kUsage[] =
     "usage: phone-sim [PHONE OPTIONS...] [--sim-port N] [--sim-bind ADDR] [--sim-greet]\n"
     "                 [--sim-outcome answer|busy|error:N|forward|silent] [--sim-delay MS]\n"
-    "                 [--sim-stat MS] [--sim-app TEXT] [--sim-ring MS:CALLER]...\n"
+    "                 [--sim-stat MS] [--sim-app TEXT] [--sim-ring MS:CALLER]... [--sim-ring-repeat MS]\n"
     "                 [--sim-fault FAULT]... [--sim-record FILE] [--sim-quiet]\n"
     "\n"
     "  PHONE OPTIONS       the phone program's command line; recorded, not interpreted\n"
@@ -41,6 +41,7 @@ const char kUsage[] =
     "  --sim-stat MS       a STAT line every MS while talking (none)\n"
     "  --sim-app TEXT      an APP line to every new connection\n"
     "  --sim-ring MS:CALLER  RING CALLER (\"name [address]\", UTF-8) MS after a connection\n"
+    "  --sim-ring-repeat MS  each --sim-ring comes again MS after it fell due (once)\n"
     "  --sim-fault FAULT   silent, close_mid_call, no_zero, one_byte, overlong, unknown\n"
     "  --sim-record FILE   every message received and sent as JSON lines\n"
     "  --sim-quiet         log nothing\n"
@@ -112,6 +113,9 @@ int main(int argc, char** argv) {
         return Fail("--sim-ring: \"" + value + "\" is not MS:CALLER");
       ring.caller = Cp(value.substr(colon + 1));
       options.rings.push_back(ring);
+    } else if (arg == "--sim-ring-repeat") {
+      if (!ParseNumber(value, &options.ringRepeatMs) || options.ringRepeatMs < 0)
+        return Fail("--sim-ring-repeat: not a number: " + value);
     } else if (arg == "--sim-fault") {
       auto fault = phonesim::ParseFault(value);
       if (!fault) return Fail("--sim-fault: unknown fault \"" + value + "\"");

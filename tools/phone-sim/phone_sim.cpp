@@ -311,15 +311,23 @@ struct Server::Impl {
       SendEvent("STAT jitter=20ms loss=0% rtt=4ms");
       nextStat = now + std::chrono::milliseconds(options.statEveryMs);
     }
+    std::vector<std::pair<Clock::time_point, std::string>> again;
     for (auto it = rings.begin(); it != rings.end() && conn >= 0;) {
       if (it->first > now) {
         ++it;
         continue;
       }
-      const std::string caller = it->second;
+      const auto [due, caller] = *it;
       it = rings.erase(it);
-      Ring(caller);
+      if (options.ringRepeatMs > 0) again.emplace_back(due + std::chrono::milliseconds(options.ringRepeatMs), caller);
+      if (state == CallState::Idle) {
+        Ring(caller);
+      } else {
+        Note("missed", caller);
+        Log("ring of " + Utf8(caller) + " missed: the line is busy");
+      }
     }
+    rings.insert(rings.end(), again.begin(), again.end());
   }
 
   Clock::time_point NextDeadline() const {

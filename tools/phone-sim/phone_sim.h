@@ -53,6 +53,10 @@ struct Options {
   int statEveryMs = 0;     // "STAT ..." lines while talking; 0: none
   std::string app;         // an "APP" line sent to every new connection; empty: none
   std::vector<ScriptedRing> rings;
+  // Each scripted ring comes again this long after it fell due; 0: once. A
+  // ring that falls due while a call is being placed, held or rung is left
+  // out (recorded as "missed").
+  int ringRepeatMs = 0;
   std::vector<Fault> faults;
   // Connections are accepted only after Resume (the socket listens at once).
   bool paused = false;
@@ -65,7 +69,7 @@ struct Options {
 struct RecordEntry {
   int64_t micros = 0;      // since Start
   int connection = -1;     // 0-based, in order of acceptance; -1: none
-  std::string kind;        // "start", "accept", "in", "out", "close", "call", "quit"
+  std::string kind;        // "start", "accept", "in", "out", "close", "dial", "call", "missed", "quit"
   std::string text;        // the message (code page 1251), the address of a call
   std::vector<std::string> args;  // "start": the command line; "call": line, address, unit, host, port
 };
