@@ -128,6 +128,9 @@ void TMapZoom::Release(QWidget* child) {
   if (!record.adopted) return;
   if (auto* zoomable = dynamic_cast<IMapZoomable*>(child)) zoomable->SetZoom(1.0);
   if (record.fontScaled) child->setFont(record.base);
+  // A child placed anew while hidden (its move is still to come) is in map
+  // pixels already.
+  if (child->geometry() != record.applied) return;
   if (record.fitted)
     child->setGeometry(QRect(record.map.topLeft(), child->sizeHint()));
   else
