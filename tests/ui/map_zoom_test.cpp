@@ -127,6 +127,7 @@ class MapZoomTest : public QObject {
     for (double scale : {0.5, 2.0, 1.0}) {
       w.form->ShowMap(0);
       zoom->SetZoom(scale);
+      test::SaveShot(page->grab().toImage(), QStringLiteral("map_zoom_%1").arg(scale * 100));
       for (int index : objects) {
         const MAPOBJECT* object = model.ObjectList.Get(index);
         // The middle of the picture, from the object's map place.
