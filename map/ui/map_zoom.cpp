@@ -154,6 +154,7 @@ bool TMapZoom::eventFilter(QObject* watched, QEvent* event) {
         if (IsPlaced(child) && !records_.contains(child)) {
           records_.insert(child, TRecord{});
           child->installEventFilter(this);
+          RaiseBars();
         }
         break;
       }
@@ -207,6 +208,9 @@ bool TMapZoom::eventFilter(QObject* watched, QEvent* event) {
       it->base = child->font();
       it->fontScaled = false;
       Apply(child, *it);
+      break;
+    case QEvent::ZOrderChange:
+      RaiseBars();
       break;
     case QEvent::ParentAboutToChange:
       Release(child);
@@ -345,10 +349,20 @@ void TMapZoom::UpdateBars() {
     hbar_->setVisible(needH);
     vbar_->setVisible(needV);
   }
-  // Above everything placed on the map.
-  if (needH) hbar_->raise();
-  if (needV) vbar_->raise();
+  RaiseBars();
   SetOffset(QPoint(needH ? hbar_->value() : 0, needV ? vbar_->value() : 0));
+}
+
+// The bars in view stay above everything placed on the map.
+void TMapZoom::RaiseBars() {
+  const QObjectList& children = page_->children();
+  const auto shown = static_cast<qsizetype>(!hbar_->isHidden()) + static_cast<qsizetype>(!vbar_->isHidden());
+  bool onTop = true;
+  for (qsizetype i = children.size() - shown; i < children.size() && onTop; ++i)
+    onTop = i >= 0 && (children[i] == hbar_ || children[i] == vbar_);
+  if (onTop) return;
+  for (QScrollBar* bar : {hbar_, vbar_})
+    if (!bar->isHidden()) bar->raise();
 }
 
 void TMapZoom::ScheduleUpdate() {

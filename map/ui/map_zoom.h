@@ -107,6 +107,7 @@ class TMapZoom : public QObject {
   double FitZoom() const;
   QRect ScaledContent() const;
   void UpdateBars();
+  void RaiseBars();
   void ScheduleUpdate();
   void SetOffset(QPoint offset);
   bool Wheel(QWidget* source, QWheelEvent* event);
