@@ -380,10 +380,20 @@ void TMapZoom::ScheduleUpdate() {
       Qt::QueuedConnection);
 }
 
+// Scrolling only moves what is placed: sizes and fonts stay.
 void TMapZoom::SetOffset(QPoint offset) {
   if (offset == offset_) return;
+  const QPoint shift = offset_ - offset;
   offset_ = offset;
-  ApplyAll();
+  applying_ = true;
+  for (auto it = records_.begin(); it != records_.end(); ++it) {
+    if (!it->adopted) continue;
+    it->applied.translate(shift);
+    WidgetAt(it.key())->move(it->applied.topLeft());
+    ++placements_;
+  }
+  applying_ = false;
+  if (background_) background_->update();
 }
 
 void TMapZoom::EnsureVisible(const QRect& mapRect) {
