@@ -164,8 +164,10 @@ bool TMapZoom::eventFilter(QObject* watched, QEvent* event) {
         ScheduleUpdate();
         break;
       case QEvent::Resize:
-        if (fitting_) ChangeZoom(FitZoom(), QPoint());
-        UpdateBars();
+        if (fitting_)
+          ChangeZoom(FitZoom(), QPoint());
+        else
+          UpdateBars();
         break;
       case QEvent::Wheel:
         return Wheel(page_, static_cast<QWheelEvent*>(event));

@@ -228,22 +228,15 @@ class MapZoomTest : public QObject {
     testing::TempFolder dir;
     testing::WriteWholeFile(dir.file("Vertamo.ini"),
                             "[FormVertamo]\r\nLeft=-10\r\nTop=0\r\nWidth=1920\r\nHeight=1080\r\n");
-    TAppSettings settings("/opt/vertamo/", "vertamo");
-    settings.ChooseWorkFolder("Vertamo", dir.path());
-    TFormOptions options;
-    options.startClient = false;
-    TFormVertamo form(settings, options);
-    form.show();
-    QTRY_COMPARE(form.frameGeometry(), kSmallScreen);
+    test::OfflineWindow window(dir.path());
+    window.form->show();
+    QTRY_COMPARE(window.form->frameGeometry(), kSmallScreen);
   }
 
   void aFirstStartShowsTheMainWindowAndTheJournalSideBySide() {
     testing::TempFolder dir;
-    TAppSettings settings("/opt/vertamo/", "vertamo");
-    settings.ChooseWorkFolder("Vertamo", dir.path());
-    TFormOptions options;
-    options.startClient = false;
-    TFormVertamo form(settings, options);
+    test::OfflineWindow window(dir.path());
+    TFormVertamo& form = *window.form;
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QTRY_VERIFY(form.LogLast()->isVisible());
