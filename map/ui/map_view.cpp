@@ -73,7 +73,8 @@ void TMapImage::paintEvent(QPaintEvent* event) {
   const QImage& picture = Picture();
   if (picture.isNull()) return;
   QPainter painter(this);
-  const TMapZoom* zoom = ZoomOf(parentWidget());
+  const auto* page = qobject_cast<const TMapPage*>(parentWidget());
+  const TMapZoom* zoom = page ? page->Zoom() : nullptr;
   const double scale = zoom ? zoom->Zoom() : 1.0;
   const QPoint offset = zoom ? zoom->Offset() : QPoint();
   // Only what was invalidated: a changed object repaints the background below

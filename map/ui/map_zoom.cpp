@@ -184,6 +184,11 @@ bool TMapZoom::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::Resize:
     case QEvent::Show:
       if (applying_) break;
+      if (!it->adopted && child->property(kOverMap).toBool()) {
+        records_.erase(it);
+        child->removeEventFilter(this);
+        break;
+      }
       if (!it->adopted) {
         Adopt(child, *it);
         Apply(child, *it);

@@ -38,6 +38,10 @@ class TMapZoom : public QObject {
   Q_OBJECT
 
  public:
+  // A child of the tab that is not part of the map (a notice over it) sets
+  // this property to true before it is first shown: it keeps its own place,
+  // unscaled and unscrolled.
+  static constexpr const char* kOverMap = "vertamoOverMap";
   static constexpr double kMinZoom = 0.1;
   static constexpr double kMaxZoom = 4.0;
 

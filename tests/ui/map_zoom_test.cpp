@@ -1,6 +1,7 @@
 // Zoom and scrolling of the map tabs, and the places of the windows, on two
 // screens: a 1280 x 800 one (primary) and a 1920 x 1080 one to its right.
 #include <QGuiApplication>
+#include <QLabel>
 #include <QPainter>
 #include <QScreen>
 #include <QScrollBar>
@@ -70,6 +71,7 @@ class MapZoomTest : public QObject {
     QTRY_VERIFY(w.form->LogLast() && w.form->LogLast()->isVisible());
     QTRY_COMPARE(w.form->frameGeometry(), QRect(0, 0, 1280, 800 - kSharedJournalHeight));
     QTRY_COMPARE(w.form->LogLast()->frameGeometry(), QRect(0, 600, 1280, kSharedJournalHeight));
+    std::vector<double> fitted;
     for (const char* screen : {"1280x800", "1920x1080"}) {
       if (QByteArray(screen) == "1920x1080") {
         Place(w.form.get(), kLargeScreen.adjusted(0, 0, 0, -kSharedJournalHeight));
@@ -82,6 +84,12 @@ class MapZoomTest : public QObject {
         w.form->ShowMap(map);
         TMapPage* page = Page(w, map);
         TMapZoom* zoom = page->Zoom();
+        if (area == kLargeScreen) {
+          // Fitted on the small screen, and still fitted on the large one.
+          QVERIFY(zoom->Fitting());
+          QVERIFY(zoom->Zoom() > fitted[static_cast<size_t>(map)]);
+          QVERIFY(AllInView(page));
+        }
         w.form->ZoomMenu->mZoom100->trigger();
         QCOMPARE(zoom->Zoom(), 1.0);
         // The whole map is reachable: the bars span what the tab does not show.
@@ -101,6 +109,8 @@ class MapZoomTest : public QObject {
         if (map == 0 && area == kSmallScreen) QVERIFY(zoom->Zoom() < 1.0);
         QVERIFY(!zoom->HorizontalBar()->isVisible() && !zoom->VerticalBar()->isVisible());
         QVERIFY2(AllInView(page), screen);
+        fitted.resize(static_cast<size_t>(w.form->PageControl1->count()));
+        fitted[static_cast<size_t>(map)] = zoom->Zoom();
         if (map == 0) test::SaveShot(Screen(w, area), QStringLiteral("map_zoom_%1_fit").arg(screen));
       }
     }
@@ -198,6 +208,46 @@ class MapZoomTest : public QObject {
     w->form.reset();
     settings.reset();
     w.reset();
+  }
+
+  void aZoomIsExactAndReversible() {
+    QTabWidget pageControl;
+    pageControl.resize(400, 300);
+    TMapModel model;
+    MAP* map = model.MapList.Add("Map", true);
+    map->Picture->Pixels = testing::SolidImage(200, 100, 0xFF102030);
+    TMapPage* page = CreateMapPage(*map, &pageControl);
+    pageControl.show();
+    auto* label = new QLabel(QStringLiteral("Котельная"), page);
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSize(10);
+    label->setFont(font);
+    label->setGeometry(30, 40, 80, 16);
+    label->show();
+    auto* notice = new QLabel(QStringLiteral("Нет связи"), page);
+    notice->setProperty(TMapZoom::kOverMap, true);
+    notice->setGeometry(5, 5, 60, 20);
+    notice->show();
+    TMapZoom* zoom = page->Zoom();
+    zoom->SetZoom(2.0);
+    QCOMPARE(label->geometry().size(), QSize(160, 32));
+    QCOMPARE(label->font().pointSizeF(), 20.0);
+    QCOMPARE(zoom->MapGeometry(label), QRect(30, 40, 80, 16));
+    QCOMPARE(notice->geometry(), QRect(5, 5, 60, 20));  // over the map, not on it
+    QCOMPARE(zoom->Extent(), QSize(200, 100));
+    // Placed anew while zoomed: in map pixels, as ever.
+    label->move(50, 20);
+    QCOMPARE(zoom->MapGeometry(label), QRect(50, 20, 80, 16));
+    QCOMPARE(label->geometry().topLeft(), zoom->ToPage(QPoint(50, 20)));
+    zoom->SetZoom(1.0);
+    QCOMPARE(label->geometry(), QRect(50, 20, 80, 16));
+    QCOMPARE(label->font().pointSizeF(), 10.0);
+    // Taken off the tab at 50 %: its map place and font go with it.
+    zoom->SetZoom(0.5);
+    label->setParent(nullptr);
+    QCOMPARE(label->geometry(), QRect(50, 20, 80, 16));
+    QCOMPARE(label->font().pointSizeF(), 10.0);
+    delete label;
   }
 
   void savedPlacesOpenInsideTheirScreen() {
