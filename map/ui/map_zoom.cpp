@@ -271,7 +271,16 @@ void TMapZoom::FitToWindow() {
   emit Zoomed();
 }
 
+// Everything on the page moves at once: the page is painted again as a whole
+// afterwards rather than widget by widget on the way.
 void TMapZoom::ChangeZoom(double zoom, QPoint anchor) {
+  const bool updates = page_->updatesEnabled();
+  page_->setUpdatesEnabled(false);
+  Rezoom(zoom, anchor);
+  page_->setUpdatesEnabled(updates);
+}
+
+void TMapZoom::Rezoom(double zoom, QPoint anchor) {
   zoom = std::clamp(zoom, kMinZoom, kMaxZoom);
   const QPointF mapPoint = ToMap(anchor);
   if (zoom != zoom_) {

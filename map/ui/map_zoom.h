@@ -108,6 +108,7 @@ class TMapZoom : public QObject {
   void ApplyAll();
   void Release(QWidget* child);
   void ChangeZoom(double zoom, QPoint anchor);
+  void Rezoom(double zoom, QPoint anchor);
   double FitZoom() const;
   QRect ScaledContent() const;
   void UpdateBars();
