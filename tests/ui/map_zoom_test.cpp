@@ -111,7 +111,7 @@ class MapZoomTest : public QObject {
         QVERIFY2(AllInView(page), screen);
         fitted.resize(static_cast<size_t>(w.form->PageControl1->count()));
         fitted[static_cast<size_t>(map)] = zoom->Zoom();
-        if (map == 0) test::SaveShot(Screen(w, area), QStringLiteral("map_zoom_%1_fit").arg(screen));
+        test::SaveShot(Screen(w, area), QStringLiteral("map_zoom_%1_fit_%2").arg(screen).arg(map));
       }
     }
   }
