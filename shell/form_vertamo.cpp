@@ -33,6 +33,7 @@
 #include "protocol/txtfunc.h"
 #include "shell/form_setup.h"
 #include "shell/sliced_work.h"
+#include "shell/window_places.h"
 #include "uikit/qt_text.h"
 #include "uikit/widget_bounds.h"
 #include "uikit/win_color.h"
@@ -227,6 +228,7 @@ void TFormVertamo::BuildWindow() {
   connect(mSetup, &QAction::triggered, this, &TFormVertamo::mSetupClick);
   connect(mJournal, &QAction::triggered, this, &TFormVertamo::mJournalClick);
   connect(mClose, &QAction::triggered, this, &TFormVertamo::mCloseClick);
+  ZoomMenu = new TMapZoomMenu(menuBar(), PageControl1, settings_);
 
   // F5 reconnects whichever control of the window has the focus.
   auto* f5 = new QShortcut(QKeySequence(Qt::Key_F5), this);
@@ -243,7 +245,7 @@ void TFormVertamo::BuildWindow() {
   Timer1->start();
 
   // Outer size 909 x 596 at 0,0 until the settings say otherwise.
-  TWidgetBounds bounds(this);
+  TWidgetBounds bounds(this, TWidgetBounds::kAsGiven);
   bounds.setLeft(0);
   bounds.setTop(0);
   bounds.setWidth(kInitialWidth);
@@ -285,6 +287,7 @@ void TFormVertamo::FormCreate() {
   phone_->Start();
   // The journal window, owned by the main window.
   logLast_ = new TLogLast(settings_.MainIni.get(), this);
+  PlaceFirstStart(this, logLast_, settings_.MainIni.get());
   connect(logLast_, &TLogLast::ReconnectRequested, this, &TFormVertamo::Reconnect);
   connect(logLast_, &TLogLast::ActivateMainWindowRequested, this, [this] {
     raise();
@@ -441,6 +444,7 @@ bool TFormVertamo::BuildMaps() {
     const QSignalBlocker blocker(PageControl1);
     for (int m = 0; m < model_.MapList.Count(); ++m) {
       pages.push_back(CreateMapPage(*model_.MapList.Get(m), PageControl1));
+      ZoomMenu->Attach(pages.back(), model_.MapList.Get(m)->Name.str(), m);
       pages.back()->OnMouseMove = [this] { PageControl1MouseMove(); };
     }
   }
@@ -518,14 +522,15 @@ void TFormVertamo::ShowObjectOnMap(int object) {
   TMapPict* widget = updates_.WidgetOf(object);
   if (!widget) return;
   if (!ShowMap(widget->GetMapObject()->MapIndex)) return;
-  // Twice the picture's size, centred on it.
-  const QRect r = widget->geometry();
+  // Twice the picture's size, centred on it (in map pixels, as it was placed).
+  const QRect r = MapGeometry(widget);
   Shape->setGeometry(r.left() - r.width() / 2, r.top() - r.height() / 2, 2 * r.width(), 2 * r.height());
   // On the active tab, in front.
   QWidget* tab = PageControl1->currentWidget();
   if (Shape->parentWidget() != tab) Shape->setParent(tab);
   Shape->show();
   Shape->raise();
+  if (TMapZoom* zoom = ZoomOf(tab)) zoom->EnsureVisible(r);
 }
 
 // --- the change feed -------------------------------------------------------------

@@ -35,6 +35,7 @@
 #include "settings/app_settings.h"
 #include "settings/server_profile.h"
 #include "shell/map_overlays.h"
+#include "shell/map_zoom_menu.h"
 #include "shell/object_updates.h"
 #include "shell/phone_station.h"
 
@@ -209,6 +210,7 @@ class TFormVertamo : public QMainWindow {
   QAction* mSetup = nullptr;
   QAction* mJournal = nullptr;
   QAction* mClose = nullptr;
+  TMapZoomMenu* ZoomMenu = nullptr;  // menu "Вид": the zoom of the active map
   QTimer* Timer1 = nullptr;
 
  protected:

@@ -2,6 +2,9 @@
 
 #include <QAbstractItemModel>
 #include <QEvent>
+#include <QGuiApplication>
+#include <QScreen>
+#include <algorithm>
 
 #include "uikit/qt_text.h"
 
@@ -52,21 +55,62 @@ int TWidgetBounds::top() const { return window_ ? window_->frameGeometry().y() :
 int TWidgetBounds::width() const { return window_ ? window_->frameGeometry().width() : 0; }
 int TWidgetBounds::height() const { return window_ ? window_->frameGeometry().height() : 0; }
 
+QRect KeepOnScreen(const QRect& place, const QWidget* window) {
+  const QScreen* screen = QGuiApplication::screenAt(place.center());
+  if (!screen) {
+    long long best = 0;
+    for (const QScreen* candidate : QGuiApplication::screens()) {
+      const QRect common = candidate->availableGeometry() & place;
+      const long long area = static_cast<long long>(common.width()) * common.height();
+      if (area > best) best = area, screen = candidate;
+    }
+  }
+  if (!screen && window) screen = window->screen();
+  if (!screen) screen = QGuiApplication::primaryScreen();
+  if (!screen) return place;
+  const QRect free = screen->availableGeometry();
+  QRect r(place.topLeft(), place.size().boundedTo(free.size()));
+  r.moveLeft(std::clamp(r.left(), free.left(), free.left() + free.width() - r.width()));
+  r.moveTop(std::clamp(r.top(), free.top(), free.top() + free.height() - r.height()));
+  return r;
+}
+
+void TWidgetBounds::Place(const QRect& wanted, bool sizeGiven) {
+  wanted_ = wanted;
+  given_ = true;
+  const QRect target =
+      placing_ == kKeepOnScreen && window_->isWindow() ? KeepOnScreen(wanted, window_) : wanted;
+  if (target.topLeft() != window_->frameGeometry().topLeft()) window_->move(target.topLeft());
+  if (sizeGiven || target.size() != window_->frameGeometry().size()) SetOuterSize(target.size());
+}
+
 // For a window, move() places its frame.
 void TWidgetBounds::setLeft(int value) {
-  if (window_) window_->move(value, window_->frameGeometry().y());
+  if (!window_) return;
+  QRect r = given_ ? wanted_ : window_->frameGeometry();
+  r.moveLeft(value);
+  Place(r, false);
 }
 
 void TWidgetBounds::setTop(int value) {
-  if (window_) window_->move(window_->frameGeometry().x(), value);
+  if (!window_) return;
+  QRect r = given_ ? wanted_ : window_->frameGeometry();
+  r.moveTop(value);
+  Place(r, false);
 }
 
 void TWidgetBounds::setWidth(int value) {
-  if (window_) SetOuterSize(QSize(value, height()));
+  if (!window_) return;
+  QRect r = given_ ? wanted_ : window_->frameGeometry();
+  r.setWidth(value);
+  Place(r, true);
 }
 
 void TWidgetBounds::setHeight(int value) {
-  if (window_) SetOuterSize(QSize(width(), value));
+  if (!window_) return;
+  QRect r = given_ ? wanted_ : window_->frameGeometry();
+  r.setHeight(value);
+  Place(r, true);
 }
 
 void TWidgetBounds::SetOuterSize(QSize outer) {

@@ -14,9 +14,21 @@ namespace vertamo::ui {
 // its frame is not known yet; a size set then is corrected once the frame
 // becomes known, so a stored outer size comes back as the same outer size.
 // The name is the widget's object name.
+//
+// A place given to a window (a saved one read back) is kept on the screen it
+// opens on: the screen under the place's centre, else the one it overlaps
+// most, else the window's own. A place larger than that screen's free area is
+// made as large as the area, and one reaching beyond it is moved in. The
+// bounds given so far through the same object count as one place, so the
+// order of the four values does not matter.
 class TWidgetBounds : public IFormBounds {
  public:
-  explicit TWidgetBounds(QWidget* window) : window_(window) {}
+  enum TPlacing {
+    kKeepOnScreen,
+    kAsGiven,  // a design place, as it is
+  };
+  explicit TWidgetBounds(QWidget* window, TPlacing placing = kKeepOnScreen)
+      : window_(window), placing_(placing) {}
   std::string name() const override;
   int left() const override;
   int top() const override;
@@ -29,8 +41,16 @@ class TWidgetBounds : public IFormBounds {
 
  private:
   void SetOuterSize(QSize outer);
+  void Place(const QRect& wanted, bool sizeGiven);
   QPointer<QWidget> window_;
+  TPlacing placing_;
+  QRect wanted_;  // the place given so far (outer bounds)
+  bool given_ = false;
 };
+
+// `place` (outer bounds) moved and cut to the free area of the screen it opens
+// on (see TWidgetBounds).
+QRect KeepOnScreen(const QRect& place, const QWidget* window);
 
 // A table's column widths; its name is the view's object name, its owner the
 // object name of the window that holds it.

@@ -3,13 +3,14 @@
 // texts): how long building the tabs takes, how long showing them and
 // switching between them takes, and what a change of one object's state costs
 // on screen: which widgets repaint and how many pixels of the map are painted
-// again.
+// again; and what zooming and scrolling the visible map costs.
 //
 //   bench_map_view [CATALOGUE]      as orvex-sim's --synthetic, e.g. objects=10000,maps=5
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QPaintEvent>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -22,6 +23,7 @@
 #include "map/map_model.h"
 #include "map/ui/map_pict.h"
 #include "map/ui/map_view.h"
+#include "map/ui/map_zoom.h"
 #include "platform/cp1251.h"
 #include "settings/app_settings.h"
 #include "shell/form_vertamo.h"
@@ -205,6 +207,33 @@ int main(int argc, char** argv) {
   const double fullMs = Ms(timer) / 20;
   const long long fullPixels = backgrounds.pixels / 20;
 
+  // The visible map zoomed (every picture, caption and text laid out again in
+  // its scaled font, the map painted again), and scrolled one page at 200 %.
+  TMapZoom* zoom = PageOf(*model.MapList.Get(0))->Zoom();
+  const int zooms = 20;
+  const long long placedBefore = zoom->Placements();
+  timer.restart();
+  for (int z = 0; z < zooms; ++z) {
+    zoom->SetZoom(z % 2 ? 2.0 : 0.5);
+    pageControl.repaint();
+  }
+  const double zoomMs = Ms(timer) / zooms;
+  const double placedPerZoom = static_cast<double>(zoom->Placements() - placedBefore) / zooms;
+  zoom->SetZoom(2.0);
+  app.processEvents();
+  timer.restart();
+  for (int z = 0; z < zooms; ++z) {
+    zoom->VerticalBar()->setValue(z % 2 ? 0 : zoom->VerticalBar()->pageStep());
+    pageControl.repaint();
+  }
+  const double scrollMs = Ms(timer) / zooms;
+  timer.restart();
+  zoom->FitToWindow();
+  pageControl.repaint();
+  const double fitMs = Ms(timer);
+  zoom->SetZoom(1.0);
+  app.processEvents();
+
   // As ClearMaps frees them: the page control is hidden first, and neither
   // paints nor reports tab changes while its pages go.
   timer.restart();
@@ -277,6 +306,10 @@ int main(int argc, char** argv) {
   std::printf("  map pixels painted again per update:     %8.0f (the whole tab: %lld)\n",
               static_cast<double>(backgroundPixels) / updates, fullPixels);
   std::printf("whole visible tab repainted (mean):        %8.2f ms\n", fullMs);
+  std::printf("zoom the visible tab 50 %% <-> 200 %% (mean):%7.1f ms (%.0f widgets laid out)\n", zoomMs,
+              placedPerZoom);
+  std::printf("scroll it one page at 200 %% (mean):        %8.1f ms\n", scrollMs);
+  std::printf("fit it to the window:                      %8.1f ms\n", fitMs);
   std::printf("free every tab with the model:             %8.1f ms\n", clearMs);
   return 0;
 }

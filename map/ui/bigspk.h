@@ -6,9 +6,11 @@
 #include <QWidget>
 #include <array>
 
+#include "map/ui/map_zoom.h"
+
 namespace vertamo::ui {
 
-class TBigSpk : public QWidget {
+class TBigSpk : public QWidget, public IMapZoomable {
   Q_OBJECT
 
  public:
@@ -26,6 +28,9 @@ class TBigSpk : public QWidget {
   void SetCallState(int call) { callState_ = call; }
   int CallState() const { return callState_; }
 
+  // On a zoomed map the pictures are drawn at the zoom.
+  void SetZoom(double zoom) override;
+
   const QImage& Picture(int index) const { return pictures_.at(static_cast<size_t>(index)); }
   QTimer& Timer() { return timer_; }
 
@@ -41,6 +46,7 @@ class TBigSpk : public QWidget {
   int current_ = -1;
   int callState_ = 0;
   int ticks_ = 0;
+  double zoom_ = 1.0;
   QTimer timer_;
 };
 

@@ -149,6 +149,12 @@ void TMapPict::paintEvent(QPaintEvent* event) {
   const QPixmap* pixmap = cache_->Get(object_->Pictures, object_->Idx);
   if (!pixmap) return;  // a state outside the set paints nothing
   QPainter painter(this);
+  if (pixmap->size() != size()) {
+    // On a zoomed map the picture fills the widget.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawPixmap(rect(), *pixmap);
+    return;
+  }
   const QRect area = event->rect();
   painter.drawPixmap(area, *pixmap, area);
 }

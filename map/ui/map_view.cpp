@@ -64,21 +64,47 @@ const QImage& TMapImage::Picture() {
   return picture_;
 }
 
+QSize TMapImage::PictureSize() const {
+  if (!source_ || source_->Empty()) return {};
+  return QSize(source_->Pixels.width, source_->Pixels.height);
+}
+
 void TMapImage::paintEvent(QPaintEvent* event) {
   const QImage& picture = Picture();
   if (picture.isNull()) return;
   QPainter painter(this);
+  const auto* page = qobject_cast<const TMapPage*>(parentWidget());
+  const TMapZoom* zoom = page ? page->Zoom() : nullptr;
+  const double scale = zoom ? zoom->Zoom() : 1.0;
+  const QPoint offset = zoom ? zoom->Offset() : QPoint();
   // Only what was invalidated: a changed object repaints the background below
   // its own rectangle, not the whole map.
-  const QRect area = event->rect() & picture.rect();
-  if (!area.isEmpty()) painter.drawImage(area, picture, area);
+  if (scale == 1.0) {
+    const QRect area = event->rect().translated(offset) & picture.rect();
+    if (!area.isEmpty()) painter.drawImage(area.translated(-offset), picture, area);
+    return;
+  }
+  const QRectF exposed = event->rect();
+  const QRectF source = QRectF((exposed.x() + offset.x()) / scale - 1, (exposed.y() + offset.y()) / scale - 1,
+                               exposed.width() / scale + 2, exposed.height() / scale + 2) &
+                        QRectF(picture.rect());
+  if (source.isEmpty()) return;
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  painter.translate(-offset);
+  painter.scale(scale, scale);
+  painter.drawImage(source, picture, source);
 }
 
 // --- TMapPage --------------------------------------------------------------
 
-TMapPage::TMapPage(QWidget* parent) : QWidget(parent) {
+TMapPage::TMapPage(QWidget* parent) : QWidget(parent), zoom_(new TMapZoom(this)) {
   setObjectName(QStringLiteral("Tab"));
   setMouseTracking(true);
+}
+
+void TMapPage::SetImage(TMapImage* image) {
+  image_ = image;
+  zoom_->SetBackground(image, image ? image->PictureSize() : QSize());
 }
 
 void TMapPage::mouseMoveEvent(QMouseEvent* event) {

@@ -1,6 +1,7 @@
 // The map view: one tab page per map with its background picture, a picture
 // widget (TMapPict) per map object, and a label per map text. Everything is
-// placed in absolute pixels of the background, unscaled and unscrolled.
+// placed in absolute pixels of the background; the page's TMapZoom shows it
+// zoomed and scrolled.
 //
 // The main window builds it after every complete download (BuildMaps) and
 // frees it with the model (ClearMaps): a map's tab owns every control on it,
@@ -18,11 +19,12 @@
 
 #include "map/map_model.h"
 #include "map/ui/map_pict.h"
+#include "map/ui/map_zoom.h"
 
 namespace vertamo::ui {
 
-// The background image of a map: the picture unscaled from the tab's top-left
-// corner, below everything else on the tab. The mouse passes through it to the
+// The background image of a map: the picture from the tab's top-left corner at
+// the tab's zoom and scroll position, below everything else on the tab. The mouse passes through it to the
 // tab.
 //
 // It shows the map's own bitmap: an opaque picture is drawn straight from the
@@ -36,6 +38,8 @@ class TMapImage : public QWidget {
   TMapImage(const TBitmap* picture, QWidget* tab);
   // What the image shows (made on first use).
   const QImage& Picture();
+  // The picture's size in map pixels (empty without a picture).
+  QSize PictureSize() const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -53,7 +57,9 @@ class TMapPage : public QWidget {
  public:
   explicit TMapPage(QWidget* parent = nullptr);
   TMapImage* Image() const { return image_; }
-  void SetImage(TMapImage* image) { image_ = image; }
+  void SetImage(TMapImage* image);
+  // The zoom and scroll position of the map.
+  TMapZoom* Zoom() const { return zoom_; }
 
   // Bound by the main window: the mouse moved over the tab or its background.
   std::function<void()> OnMouseMove;
@@ -64,6 +70,7 @@ class TMapPage : public QWidget {
 
  private:
   QPointer<TMapImage> image_;
+  TMapZoom* zoom_;
 };
 
 // The map's side of its tab: freeing it frees the page and everything on it.

@@ -3,6 +3,8 @@
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
+#include <algorithm>
+#include <cmath>
 
 #include "uikit/fill_shaded.h"
 #include "uikit/win_color.h"
@@ -54,6 +56,13 @@ void TValInd::SetType(int type) {
       return;
   }
   type_ = type;
+  update();
+}
+
+void TValInd::SetZoom(double zoom) {
+  const int size = std::max(1, static_cast<int>(std::lround(kBaseFontSize * zoom)));
+  if (font_.pointSize() == size) return;
+  font_.setPointSize(size);
   update();
 }
 

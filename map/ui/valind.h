@@ -7,9 +7,11 @@
 #include <QString>
 #include <QWidget>
 
+#include "map/ui/map_zoom.h"
+
 namespace vertamo::ui {
 
-class TValInd : public QWidget {
+class TValInd : public QWidget, public IMapZoomable {
   Q_OBJECT
 
  public:
@@ -41,6 +43,9 @@ class TValInd : public QWidget {
     int numberSize = 0;     // points
   };
   TLayout ComputeLayout() const;
+
+  // On a zoomed map the base size follows the zoom.
+  void SetZoom(double zoom) override;
 
   int BackgroundColor() const { return background_; }  // 0x00BBGGRR
   int NumberColor() const;                             // for the current value

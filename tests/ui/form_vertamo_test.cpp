@@ -80,8 +80,14 @@ class FormVertamoTest : public QObject {
 
     QCOMPARE(form.menuBar()->objectName(), QStringLiteral("MainMenu1"));
     const QList<QAction*> top = form.menuBar()->actions();
-    QCOMPARE(top.size(), 1);
+    QCOMPARE(top.size(), 2);
     QCOMPARE(top[0]->text(), QStringLiteral("&Файл"));
+    QCOMPARE(top[1]->text(), QStringLiteral("&Вид"));
+    QStringList zoomItems;
+    for (const QAction* item : top[1]->menu()->actions())
+      zoomItems << item->text() + " " + item->shortcut().toString();
+    QCOMPARE(zoomItems, (QStringList{"По размеру окна Ctrl+0", "100 % Ctrl+1", "Увеличить Ctrl++",
+                                     "Уменьшить Ctrl+-"}));
     const QList<QAction*> items = top[0]->menu()->actions();
     QCOMPARE(items.size(), 4);
     QCOMPARE(items[0]->text(), QStringLiteral("Настройки"));

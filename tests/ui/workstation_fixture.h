@@ -156,6 +156,18 @@ inline TClientTimings QuickTimings() {
   return timings;
 }
 
+// The main window working in `folder`, without a connection.
+struct OfflineWindow {
+  explicit OfflineWindow(const std::string& folder) : settings("/opt/vertamo/", "vertamo") {
+    settings.ChooseWorkFolder("Vertamo", folder);
+    ui::TFormOptions options;
+    options.startClient = false;
+    form = std::make_unique<ui::TFormVertamo>(settings, options);
+  }
+  TAppSettings settings;
+  std::unique_ptr<ui::TFormVertamo> form;
+};
+
 class Workstation {
  public:
   explicit Workstation(std::shared_ptr<orvexsim::Scenario> scenario = SmallDistrict(),

@@ -1,0 +1,319 @@
+// Zoom and scrolling of the map tabs, and the places of the windows, on two
+// screens: a 1280 x 800 one (primary) and a 1920 x 1080 one to its right.
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPainter>
+#include <QScreen>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+#include "map/ui/map_view.h"
+#include "map/ui/map_zoom.h"
+#include "shell/map_zoom_menu.h"
+#include "shell/window_places.h"
+#include "journal/ui/log_last.h"
+#include "uikit/qt_text.h"
+#include "uikit/widget_bounds.h"
+#include "ui/widget_shots.h"
+#include "ui/workstation_fixture.h"
+
+using namespace vertamo;
+using namespace vertamo::ui;
+using vertamo::test::Workstation;
+
+namespace {
+
+const QRect kSmallScreen(0, 0, 1280, 800);
+const QRect kLargeScreen(1280, 0, 1920, 1080);
+
+TMapPage* Page(Workstation& w, int map) { return PageOf(*w.form->Model().MapList.Get(map)); }
+
+// Every placed child of the page inside its view.
+bool AllInView(TMapPage* page) {
+  const QSize view = page->Zoom()->ViewSize();
+  for (QWidget* child : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (child->isHidden() || child == page->Image() || qobject_cast<QScrollBar*>(child)) continue;
+    const QRect g = child->geometry();
+    if (g.left() < 0 || g.top() < 0 || g.right() >= view.width() || g.bottom() >= view.height()) return false;
+  }
+  return true;
+}
+
+// The windows as the screen shows them: the main window and the journal.
+QImage Screen(Workstation& w, const QRect& screen) {
+  QImage image(screen.size(), QImage::Format_RGB32);
+  image.fill(Qt::darkGray);
+  QPainter painter(&image);
+  for (QWidget* window : {static_cast<QWidget*>(w.form.get()), static_cast<QWidget*>(w.form->LogLast())})
+    painter.drawImage(window->geometry().topLeft() - screen.topLeft(), window->grab().toImage());
+  return image;
+}
+
+void Place(QWidget* window, const QRect& outer) {
+  TWidgetBounds bounds(window);
+  bounds.setLeft(outer.left());
+  bounds.setTop(outer.top());
+  bounds.setWidth(outer.width());
+  bounds.setHeight(outer.height());
+}
+
+}  // namespace
+
+class MapZoomTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void theDemoMapScrollsAt100AndFitsTheTab() {
+    Workstation w(std::make_shared<orvexsim::Scenario>(orvexsim::BuildDemoScenario()));
+    QVERIFY(w.WaitForMaps());
+    QTRY_VERIFY(!w.form->Building());
+    // A first start on the small screen: the main window above the journal.
+    QTRY_VERIFY(w.form->LogLast() && w.form->LogLast()->isVisible());
+    QTRY_COMPARE(w.form->frameGeometry(), QRect(0, 0, 1280, 800 - kSharedJournalHeight));
+    QTRY_COMPARE(w.form->LogLast()->frameGeometry(), QRect(0, 600, 1280, kSharedJournalHeight));
+    std::vector<double> fitted;
+    for (const char* screen : {"1280x800", "1920x1080"}) {
+      if (QByteArray(screen) == "1920x1080") {
+        Place(w.form.get(), kLargeScreen.adjusted(0, 0, 0, -kSharedJournalHeight));
+        Place(w.form->LogLast(), QRect(kLargeScreen.left(), kLargeScreen.bottom() + 1 - kSharedJournalHeight,
+                                       kLargeScreen.width(), kSharedJournalHeight));
+        QTRY_COMPARE(w.form->frameGeometry(), kLargeScreen.adjusted(0, 0, 0, -kSharedJournalHeight));
+      }
+      const QRect area = QByteArray(screen) == "1280x800" ? kSmallScreen : kLargeScreen;
+      for (int map = 0; map < w.form->PageControl1->count(); ++map) {
+        w.form->ShowMap(map);
+        TMapPage* page = Page(w, map);
+        TMapZoom* zoom = page->Zoom();
+        if (area == kLargeScreen) {
+          // Fitted on the small screen, and still fitted on the large one.
+          QVERIFY(zoom->Fitting());
+          QVERIFY(zoom->Zoom() > fitted[static_cast<size_t>(map)]);
+          QVERIFY(AllInView(page));
+        }
+        w.form->ZoomMenu->mZoom100->trigger();
+        QCOMPARE(zoom->Zoom(), 1.0);
+        // The whole map is reachable: the bars span what the tab does not show.
+        const QSize extent = zoom->Extent();
+        QScrollBar* hbar = zoom->HorizontalBar();
+        QScrollBar* vbar = zoom->VerticalBar();
+        QVERIFY(extent.width() <= page->width() || hbar->isVisible());
+        QVERIFY(extent.height() <= page->height() || vbar->isVisible());
+        QCOMPARE(hbar->maximum() + zoom->ViewSize().width(), std::max(extent.width(), zoom->ViewSize().width()));
+        QCOMPARE(vbar->maximum() + zoom->ViewSize().height(), std::max(extent.height(), zoom->ViewSize().height()));
+        if (map == 0) {
+          if (area == kSmallScreen) QVERIFY(hbar->isVisible() && vbar->isVisible());  // 1280 x 800 map
+          test::SaveShot(Screen(w, area), QStringLiteral("map_zoom_%1_100").arg(screen));
+        }
+        w.form->ZoomMenu->mZoomFit->trigger();
+        QVERIFY(zoom->Fitting());
+        if (map == 0 && area == kSmallScreen) QVERIFY(zoom->Zoom() < 1.0);
+        QVERIFY(!zoom->HorizontalBar()->isVisible() && !zoom->VerticalBar()->isVisible());
+        QVERIFY2(AllInView(page), screen);
+        fitted.resize(static_cast<size_t>(w.form->PageControl1->count()));
+        fitted[static_cast<size_t>(map)] = zoom->Zoom();
+        test::SaveShot(Screen(w, area), QStringLiteral("map_zoom_%1_fit_%2").arg(screen).arg(map));
+      }
+    }
+  }
+
+  void clicksHintsAndLinksReachTheirObjectAtAnyZoom() {
+    Workstation w(std::make_shared<orvexsim::Scenario>(orvexsim::BuildDemoScenario()));
+    QVERIFY(w.WaitForMaps());
+    QTRY_VERIFY(!w.form->Building());
+    TMapModel& model = w.form->Model();
+    TMapPage* page = Page(w, 0);
+    TMapZoom* zoom = page->Zoom();
+    // Objects of the first map with a picture; a text there linking to another map.
+    std::vector<int> objects;
+    for (int i = 0; i < model.ObjectList.Count() && objects.size() < 4; ++i)
+      if (model.ObjectList.Get(i)->MapIndex == 0 && model.ObjectList.Get(i)->Pictures) objects.push_back(i);
+    QVERIFY(objects.size() == 4);
+    MAPTEXT* link = nullptr;
+    for (int i = 0; i < model.TextList.Count() && !link; ++i) {
+      MAPTEXT* text = model.TextList.Get(i);
+      if (text->MapIndex == 0 && text->Action == 1 && text->AParam > 0 && text->Label) link = text;
+    }
+    QVERIFY(link);
+    for (double scale : {0.5, 2.0, 1.0}) {
+      w.form->ShowMap(0);
+      zoom->SetZoom(scale);
+      test::SaveShot(page->grab().toImage(), QStringLiteral("map_zoom_%1").arg(scale * 100));
+      for (int index : objects) {
+        const MAPOBJECT* object = model.ObjectList.Get(index);
+        // The middle of the picture, from the object's map place.
+        const QRect mapRect(object->X, object->Y - TMapPict::kTopShift, object->Pictures->Width(),
+                            object->Pictures->Height());
+        zoom->EnsureVisible(mapRect);
+        const QPoint at = zoom->ToPage(mapRect.center());
+        auto* hit = qobject_cast<TMapPict*>(page->childAt(at));
+        QVERIFY2(hit && hit->GetMapObject() == object, qPrintable(QString::number(scale)));
+        QCOMPARE(hit->toolTip(), HintToolTip(object->Hint.str()));
+        const std::string request = "MOUSEDOWN OBJ=" + std::to_string(index);
+        const int before = w.Requests(request);
+        QTest::mouseClick(hit, Qt::LeftButton, {}, hit->mapFrom(page, at));
+        QTRY_COMPARE_WITH_TIMEOUT(w.Requests(request), before + 1, 5000);
+      }
+      // The link, clicked where its text shows.
+      const QRect textRect(link->X, link->Y - 4, 4, 4);
+      zoom->EnsureVisible(textRect);
+      const QPoint at = zoom->ToPage(textRect.center());
+      QWidget* label = page->childAt(at);
+      QCOMPARE(FindByLabel(model.TextList, label), link);
+      QTest::mouseClick(label, Qt::LeftButton, {}, label->mapFrom(page, at));
+      QCOMPARE(w.form->PageControl1->currentIndex(), link->AParam);
+    }
+  }
+
+  void ctrlWheelZoomsAroundTheMouseAndEachMapKeepsItsZoom() {
+    auto w = std::make_unique<Workstation>();
+    QVERIFY(w->WaitForMaps());
+    QTRY_VERIFY(!w->form->Building());
+    TMapPage* page = Page(*w, 0);
+    TMapZoom* zoom = page->Zoom();
+    zoom->SetZoom(3.0);  // larger than the tab both ways
+    const QPoint at(120, 90);
+    const QPointF mapPoint = zoom->ToMap(at);
+    QWheelEvent wheel(at, page->mapToGlobal(at), {}, QPoint(0, 120), Qt::NoButton, Qt::ControlModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(page, &wheel);
+    QCOMPARE(zoom->Zoom(), NextZoomStep(3.0, true));
+    QVERIFY((zoom->ToMap(at) - mapPoint).manhattanLength() < 1.0);
+    // Map 0 at 50 %, map 2 fitted, map 1 untouched.
+    zoom->SetZoom(0.5);
+    w->form->ShowMap(2);
+    w->form->ZoomMenu->mZoomFit->trigger();
+    const double fitted = Page(*w, 2)->Zoom()->Zoom();
+    QVERIFY(fitted > 1.0);  // the small cellar map grows to the tab
+    const QRect lift = Pict(*w, 0)->geometry();
+    QCOMPARE(lift, QRect(5, 9, 16, 12));  // 10,18 32 x 24 at 50 %
+
+    // A restart in the same work folder.
+    const std::string folder = w->settings->WorkFolder;
+    auto settings = std::make_unique<TAppSettings>("/opt/vertamo/", "vertamo");
+    w->form.reset();
+    const std::string ini = testing::ReadWholeFile(w->dir.file("Vertamo.ini"));
+    QVERIFY(ini.find(Utf8ToCp1251("[MapZoom]\r\nРайон=50\r\nПодвал=0\r\n")) != std::string::npos);
+    settings->ChooseWorkFolder("Vertamo", w->dir.path());
+    TFormOptions options;
+    options.timings = test::QuickTimings();
+    w->form = std::make_unique<TFormVertamo>(*settings, options);
+    w->form->show();
+    QVERIFY(w->WaitForMaps());
+    QTRY_VERIFY(!w->form->Building());
+    QCOMPARE(Page(*w, 0)->Zoom()->Zoom(), 0.5);
+    QVERIFY(!Page(*w, 0)->Zoom()->Fitting());
+    QCOMPARE(Page(*w, 1)->Zoom()->Zoom(), 1.0);
+    QVERIFY(Page(*w, 2)->Zoom()->Fitting());
+    QTRY_COMPARE(Pict(*w, 0)->geometry(), QRect(5, 9, 16, 12));
+    w->form.reset();
+    settings.reset();
+    w.reset();
+  }
+
+  void aZoomIsExactAndReversible() {
+    QTabWidget pageControl;
+    pageControl.resize(400, 300);
+    TMapModel model;
+    MAP* map = model.MapList.Add("Map", true);
+    map->Picture->Pixels = testing::SolidImage(200, 100, 0xFF102030);
+    TMapPage* page = CreateMapPage(*map, &pageControl);
+    pageControl.show();
+    auto* label = new QLabel(QStringLiteral("Котельная"), page);
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSize(10);
+    label->setFont(font);
+    label->setGeometry(30, 40, 80, 16);
+    label->show();
+    auto* notice = new QLabel(QStringLiteral("Нет связи"), page);
+    notice->setProperty(TMapZoom::kOverMap, true);
+    notice->setGeometry(5, 5, 60, 20);
+    notice->show();
+    TMapZoom* zoom = page->Zoom();
+    zoom->SetZoom(2.0);
+    QCOMPARE(label->geometry().size(), QSize(160, 32));
+    QCOMPARE(label->font().pointSizeF(), 20.0);
+    QCOMPARE(zoom->MapGeometry(label), QRect(30, 40, 80, 16));
+    QCOMPARE(notice->geometry(), QRect(5, 5, 60, 20));  // over the map, not on it
+    QCOMPARE(zoom->Extent(), QSize(200, 100));
+    // Placed anew while zoomed: in map pixels, as ever.
+    label->move(50, 20);
+    QCOMPARE(zoom->MapGeometry(label), QRect(50, 20, 80, 16));
+    QCOMPARE(label->geometry().topLeft(), zoom->ToPage(QPoint(50, 20)));
+    zoom->SetZoom(1.0);
+    QCOMPARE(label->geometry(), QRect(50, 20, 80, 16));
+    QCOMPARE(label->font().pointSizeF(), 10.0);
+    // Taken off the tab at 50 %: its map place and font go with it.
+    zoom->SetZoom(0.5);
+    label->setParent(nullptr);
+    QCOMPARE(label->geometry(), QRect(50, 20, 80, 16));
+    QCOMPARE(label->font().pointSizeF(), 10.0);
+    delete label;
+  }
+
+  void savedPlacesOpenInsideTheirScreen() {
+    struct Case {
+      QRect saved, expected;
+    } cases[] = {
+        {{-3000, 5000, 2500, 1500}, kSmallScreen},                // larger than any screen, nowhere
+        {{100, 700, 700, 500}, {100, 300, 700, 500}},             // reaching below the screen
+        {{1300, 100, 2500, 1500}, kLargeScreen},                  // larger than its screen
+        {{1400, 50, 800, 600}, {1400, 50, 800, 600}},             // inside: as saved
+    };
+    for (const Case& c : cases) {
+      QWidget window;
+      window.setObjectName(QStringLiteral("Window"));
+      window.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&window));
+      testing::TempFolder dir;
+      TFastIni ini(dir.file("a.ini"));
+      ini.WriteInteger("Window", "Left", c.saved.left());
+      ini.WriteInteger("Window", "Top", c.saved.top());
+      ini.WriteInteger("Window", "Width", c.saved.width());
+      ini.WriteInteger("Window", "Height", c.saved.height());
+      TWidgetBounds bounds(&window);
+      ini.ReadFormBounds(&bounds);
+      QTRY_COMPARE(window.frameGeometry(), c.expected);
+    }
+    // The main window saved on a larger screen.
+    testing::TempFolder dir;
+    testing::WriteWholeFile(dir.file("Vertamo.ini"),
+                            "[FormVertamo]\r\nLeft=-10\r\nTop=0\r\nWidth=1920\r\nHeight=1080\r\n");
+    test::OfflineWindow window(dir.path());
+    window.form->show();
+    QTRY_COMPARE(window.form->frameGeometry(), kSmallScreen);
+  }
+
+  void aFirstStartShowsTheMainWindowAndTheJournalSideBySide() {
+    testing::TempFolder dir;
+    test::OfflineWindow window(dir.path());
+    TFormVertamo& form = *window.form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTRY_VERIFY(form.LogLast()->isVisible());
+    QTRY_COMPARE(form.LogLast()->frameGeometry().height(), kSharedJournalHeight);
+    QVERIFY(!form.frameGeometry().intersects(form.LogLast()->frameGeometry()));
+    QVERIFY(kSmallScreen.contains(form.frameGeometry()));
+    QVERIFY(kSmallScreen.contains(form.LogLast()->frameGeometry()));
+  }
+
+ private:
+  static TMapPict* Pict(Workstation& w, int object) {
+    return dynamic_cast<TMapPict*>(w.Object(object)->Widget);
+  }
+};
+
+// The two screens, before the application starts.
+int main(int argc, char** argv) {
+  testing::TempFolder config;
+  testing::WriteWholeFile(
+      config.file("screens.json"),
+      R"({"screens": [
+           {"name": "small", "x": 0, "y": 0, "width": 1280, "height": 800, "logicalDpi": 96, "dpr": 1},
+           {"name": "large", "x": 1280, "y": 0, "width": 1920, "height": 1080, "logicalDpi": 96, "dpr": 1}]})");
+  qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=") + config.file("screens.json").c_str());
+  QApplication app(argc, argv);
+  MapZoomTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "map_zoom_test.moc"
