@@ -10,6 +10,7 @@
 
 #include "protocol/log_entry.h"
 #include "serverlink/hand_over.h"
+#include "serverlink/link_fault.h"
 
 namespace vertamo {
 
@@ -84,6 +85,14 @@ class IClientEvents {
 
   // A journal event: the journal window inserts it as its newest row.
   virtual void AddLogEntry(const TLogEntry& entry) = 0;
+
+  // A connection cycle failed (or the server refused the login): why, and
+  // since when there is no link. The next cycle follows unless the thread
+  // ends. Does nothing unless overridden.
+  virtual void LinkDown(const TLinkDown& event) {}
+  // The server accepted the login; the load follows. Does nothing unless
+  // overridden.
+  virtual void LinkUp() {}
 };
 
 // Sound output fed by the connection thread ("PLAY"). Called ON THE CONNECTION

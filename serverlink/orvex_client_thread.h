@@ -21,6 +21,8 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <optional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -154,6 +156,11 @@ class TOrvexClientThread {
   void ServeRequest();
   // Stores the status text and hands it to the main thread.
   bool ShowStatusText(const std::string& text);
+  // Tells the main thread why the cycle failed; `error` is the Winsock number
+  // behind the fault, if any. False when the thread must end.
+  bool LinkLost(TLinkFault fault, int error = 0);
+  // The same for a failed exchange, by how the channel's last read ended.
+  bool ExchangeFailed();
   bool Stopping() const { return stop_.IsRequested(); }
 
   SERVERINFO profile_;
@@ -177,6 +184,8 @@ class TOrvexClientThread {
   std::atomic<int> stage_{kStageCycle};
   std::atomic<int> attempts_{0};
   std::atomic<bool> finished_{false};
+  // When the link was lost: set by the first failure after a login.
+  std::optional<std::chrono::system_clock::time_point> lostSince_;
   // Set when a hand-over came back unrun without a stop (the main thread's
   // executor dropped it): the thread ends as if stopped.
   bool orphaned_ = false;
