@@ -37,6 +37,7 @@
 #include "shell/map_overlays.h"
 #include "shell/object_updates.h"
 #include "shell/phone_station.h"
+#include "shell/stale_banner.h"
 
 class QAction;
 class QLabel;
@@ -162,6 +163,14 @@ class TFormVertamo : public QMainWindow {
   void SetObjectCaption(int object, const std::string& caption);
   void SetObjectCapColor(int object, int color);
 
+  // The hand-overs of the connection cycle. Maps on screen stay, stale, from
+  // a lost link until the next load replaces them (stale_banner.h).
+  void NewCycle();
+  void NewLoad();
+  void LinkDown(const TLinkDown& event);
+  void LinkUp();
+  TStaleView& Stale() { return *stale_; }
+
   // The other hand-overs of the connection thread.
   void ShowStatusText(const std::string& text);
   // Progress of the current load step: `done` of `total` records (total 0:
@@ -243,6 +252,8 @@ class TFormVertamo : public QMainWindow {
   bool changingTabs_ = false;
 
   TMapModel model_;
+  // What the connection thread loads into; it replaces model_ at NewLoad.
+  TMapModel loadModel_;
   TPictureCache pictures_;
   TObjectUpdates updates_{model_};
   TMapOverlays overlays_;
@@ -256,6 +267,7 @@ class TFormVertamo : public QMainWindow {
   std::unique_ptr<TPhoneStation> phone_;
   std::unique_ptr<TSlicedWork> build_;
   std::unique_ptr<TJournalFile> journalFile_;
+  TStaleView* stale_ = nullptr;
   QPointer<TLogLast> logLast_;
   MAPTEXT* hotText_ = nullptr;
   int progressStage_ = -1;
