@@ -433,19 +433,19 @@ void TFormVertamo::ClearMaps() {
   PageControl1->setUpdatesEnabled(true);
   pictures_.Clear();
   stale_->Thaw();
-  loadModel_.Clear();
   // The caption.
   setWindowTitle(QStringLiteral("Подключение..."));
 }
 
 void TFormVertamo::NewCycle() {
+  // What a load cut short left; the thread waits, and loads anew after this.
+  loadModel_.Clear();
   if (!stale_->Frozen() && model_.MapList.Count() == 0) {
     ClearMaps();
     return;
   }
   // The maps stay, stale; the journal and the caption go as at every cycle.
   if (logLast_) logLast_->Clear();
-  loadModel_.Clear();
   stale_->Freeze();
   setWindowTitle(QStringLiteral("Подключение..."));
 }

@@ -10,7 +10,9 @@
 //
 // The window alternates between two states: connecting (the server label,
 // caption "Подключение...") and maps shown (one tab per map, the overlays on
-// the active tab, caption = the map's name). The connection thread reaches it
+// the active tab, caption = the map's name). Maps shown when the link goes
+// down stay, greyed and stale, under a banner that says why, until the next
+// load replaces them (stale_banner.h). The connection thread reaches it
 // only through its hand-overs (IClientEvents), which run here on the main
 // thread while the thread waits.
 //
