@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QToolTip>
 #include <QtTest>
 
 #include "map/ui/valind.h"
@@ -81,6 +82,13 @@ class StaleViewTest : public QObject {
     QVERIFY(lift);
     const QPoint onLift = form.PageControl1->mapFromGlobal(lift->mapToGlobal(lift->rect().center()));
     QCOMPARE(form.PageControl1->childAt(onLift), curtain);
+    // ... while the hints of the pictures below still show.
+    const QPoint global = form.PageControl1->mapToGlobal(onLift);
+    QHelpEvent help(QEvent::ToolTip, curtain->mapFromGlobal(global), global);
+    QApplication::sendEvent(curtain, &help);
+    QTRY_VERIFY(QToolTip::isVisible());
+    QCOMPARE(QToolTip::text(), lift->toolTip());
+    QToolTip::hideText();
     QCOMPARE(test::CountColor(test::Rendered(*form.PageControl1), background), 0);
     QCOMPARE(form.windowTitle(), QStringLiteral("Подключение..."));
     QTRY_COMPARE(form.StatusText(1), QStringLiteral("Пауза..."));
@@ -93,8 +101,13 @@ class StaleViewTest : public QObject {
     orvexsim::Server again;
     orvexsim::ServerOptions options = test::QuietServer();
     options.port = port;
+    options.faults = {{orvexsim::FaultKind::Delay, orvexsim::Step::GetMap, -1, -1, 500}};
     std::string error;
     QVERIFY2(again.Start(test::SmallDistrict(), options, &error), error.c_str());
+    // Logged in: the banner says the maps are on their way, the stale ones stay until then.
+    QTRY_VERIFY_WITH_TIMEOUT(banner->text().startsWith("Связь с сервером Тестовый сервер восстановлена"), 20000);
+    QVERIFY(curtain->isVisible() && !page.isNull());
+    test::SaveShot(form.grab().toImage(), "stale_view_loading");
     QTRY_VERIFY_WITH_TIMEOUT(page.isNull(), 20000);
     QVERIFY(w.WaitForMaps());
     QVERIFY(!banner->isVisible() && !curtain->isVisible());
