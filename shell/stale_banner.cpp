@@ -1,11 +1,13 @@
 #include "shell/stale_banner.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QGridLayout>
 #include <QHelpEvent>
 #include <QPainter>
 #include <QTabWidget>
 #include <QToolTip>
+#include <QWheelEvent>
 #include <chrono>
 
 #include "uikit/qt_text.h"
@@ -52,21 +54,38 @@ void TStaleCurtain::Cover() {
   raise();
 }
 
+QWidget* TStaleCurtain::Below(const QPoint& global) const {
+  QWidget* page = maps_->currentWidget();
+  if (!page) return nullptr;
+  QWidget* below = page->childAt(page->mapFromGlobal(global));
+  return below ? below : page;
+}
+
 bool TStaleCurtain::event(QEvent* event) {
   switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
     case QEvent::MouseButtonDblClick:
-    case QEvent::Wheel:
     case QEvent::ContextMenu:
       // Nothing below could be answered while the link is down.
       event->accept();
       return true;
+    case QEvent::Wheel: {
+      // The wheel still moves the map below (and on up to whoever takes it).
+      const auto* wheel = static_cast<QWheelEvent*>(event);
+      if (QWidget* below = Below(wheel->globalPosition().toPoint())) {
+        QWheelEvent copy(below->mapFromGlobal(wheel->globalPosition()), wheel->globalPosition(),
+                         wheel->pixelDelta(), wheel->angleDelta(), wheel->buttons(), wheel->modifiers(),
+                         wheel->phase(), wheel->inverted());
+        QApplication::sendEvent(below, &copy);
+      }
+      return true;
+    }
     case QEvent::ToolTip: {
       // The hint of the picture below, as without the curtain.
       const auto* help = static_cast<QHelpEvent*>(event);
       QWidget* page = maps_->currentWidget();
-      QWidget* below = page ? page->childAt(page->mapFromGlobal(help->globalPos())) : nullptr;
+      QWidget* below = Below(help->globalPos());
       while (below && below != page && below->toolTip().isEmpty()) below = below->parentWidget();
       if (below && below != page)
         QToolTip::showText(help->globalPos(), below->toolTip(), this,

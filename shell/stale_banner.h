@@ -7,11 +7,11 @@
 //   the time the link was lost and why ("Нет связи с сервером Центральная
 //   (10.0.0.5:9900) с 14:02:11: соединение отклонено"); without maps the
 //   banner stands above the server label the same way;
-// - a curtain over the map pages greys them and keeps clicks, double-clicks
-//   and the wheel from the objects, texts and counters below: nothing there
+// - a curtain over the map pages greys them and keeps clicks and
+//   double-clicks from the objects, texts and counters below: nothing there
 //   could be answered (a call, a report) while the link is down. The tabs stay
-//   usable, so every stale map can be looked at, and the hints of the pictures
-//   below still show;
+//   usable, so every stale map can be looked at; the wheel still reaches the
+//   map below and the hints of its pictures still show;
 // - the counters' layouts and values of the new load wait until it replaces
 //   the stale maps (Later / TakeLater), so the stale view is never half new.
 #pragma once
@@ -36,8 +36,8 @@ namespace vertamo::ui {
 // on another day than `now` gives the date too ("с 06.12 23:59:10").
 QString LinkDownText(const TLinkDown& event, const QDateTime& now = QDateTime::currentDateTime());
 
-// Greys the map pages it covers and keeps the mouse from them; shows the hints
-// of the pictures below.
+// Greys the map pages it covers and keeps the clicks from them; passes the
+// wheel on and shows the hints of the pictures below.
 class TStaleCurtain : public QWidget {
  public:
   explicit TStaleCurtain(QTabWidget* maps);
@@ -49,6 +49,10 @@ class TStaleCurtain : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  // The widget of the active page under a point of the screen (the page itself
+  // where no picture is).
+  QWidget* Below(const QPoint& global) const;
+
   QTabWidget* maps_;
 };
 

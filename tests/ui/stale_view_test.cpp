@@ -27,6 +27,14 @@ TLinkDown Down(TLinkFault fault, const char* server, const QDateTime& since) {
   return event;
 }
 
+struct TWheelCounter : QObject {
+  int count = 0;
+  bool eventFilter(QObject*, QEvent* event) override {
+    count += event->type() == QEvent::Wheel;
+    return false;
+  }
+};
+
 }  // namespace
 
 class StaleViewTest : public QObject {
@@ -89,6 +97,13 @@ class StaleViewTest : public QObject {
     QTRY_VERIFY(QToolTip::isVisible());
     QCOMPARE(QToolTip::text(), lift->toolTip());
     QToolTip::hideText();
+    // ... and the wheel still reaches the map.
+    TWheelCounter wheels;
+    lift->installEventFilter(&wheels);
+    QWheelEvent wheel(curtain->mapFromGlobal(QPointF(global)), QPointF(global), QPoint(), QPoint(0, 120),
+                      Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(curtain, &wheel);
+    QCOMPARE(wheels.count, 1);
     QCOMPARE(test::CountColor(test::Rendered(*form.PageControl1), background), 0);
     QCOMPARE(form.windowTitle(), QStringLiteral("Подключение..."));
     QTRY_COMPARE(form.StatusText(1), QStringLiteral("Пауза..."));
