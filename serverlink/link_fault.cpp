@@ -2,7 +2,6 @@
 
 #include "platform/cp1251.h"
 #include "platform/tcp_client.h"
-#include "protocol/txtfunc.h"
 #include "serverlink/line_channel.h"
 
 namespace vertamo {
@@ -47,7 +46,7 @@ TLinkFault LinkFaultOfChannel(const TLineChannel& channel) {
     case TReadEnd::None:
       break;
   }
-  return StartsWithText(channel.Line(), "RELOAD") ? TLinkFault::Reload : TLinkFault::BadReply;
+  return TLinkFault::BadReply;
 }
 
 std::string LinkFaultText(TLinkFault fault, int error) {

@@ -32,8 +32,8 @@ enum class TLinkFault {
 TLinkFault LinkFaultOfError(int winsockError);
 
 // Why the last exchange on the channel failed: how its last read ended, or,
-// when every read brought data, what the current line says (RELOAD) or that
-// it made no sense. Not for a read a stop request ended.
+// when every read brought data, that the answer made no sense. Not for a read
+// a stop request ended.
 TLinkFault LinkFaultOfChannel(const TLineChannel& channel);
 
 // The fault in a few words, code page 1251, lower case: "соединение

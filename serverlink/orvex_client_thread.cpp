@@ -211,7 +211,7 @@ bool TOrvexClientThread::Cycle() {
   if (!ShowStatusText("")) return false;
   feed_->Restart();
 
-  return PollChanges() && !Stopping() && !orphaned_ && ExchangeFailed();
+  return PollChanges() && !Stopping() && !orphaned_ && ExchangeFailed(true);
 }
 
 bool TOrvexClientThread::LinkLost(TLinkFault fault, int error) {
@@ -229,8 +229,10 @@ bool TOrvexClientThread::LinkLost(TLinkFault fault, int error) {
   return false;
 }
 
-bool TOrvexClientThread::ExchangeFailed() {
-  const TLinkFault fault = LinkFaultOfChannel(channel_);
+bool TOrvexClientThread::ExchangeFailed(bool inFeed) {
+  TLinkFault fault = LinkFaultOfChannel(channel_);
+  if (inFeed && fault == TLinkFault::BadReply && StartsWithText(channel_.Line(), "RELOAD"))
+    fault = TLinkFault::Reload;
   return LinkLost(fault, fault == TLinkFault::Failure ? channel_.ReadError() : 0);
 }
 

@@ -159,8 +159,9 @@ class TOrvexClientThread {
   // Tells the main thread why the cycle failed; `error` is the Winsock number
   // behind the fault, if any. False when the thread must end.
   bool LinkLost(TLinkFault fault, int error = 0);
-  // The same for a failed exchange, by how the channel's last read ended.
-  bool ExchangeFailed();
+  // The same for a failed exchange, by how the channel's last read ended;
+  // in the change feed, the current line may be the server's RELOAD.
+  bool ExchangeFailed(bool inFeed = false);
   bool Stopping() const { return stop_.IsRequested(); }
 
   SERVERINFO profile_;

@@ -89,6 +89,8 @@ const LinkCase kCases[] = {
      TLinkFault::UnknownHost, "имя сервера не найдено", LinkCase::Ends},
     {"WrongLogin", [](auto& sim, auto&) { return Sim(sim, {Fault{FaultKind::RefuseLogin, Step::Login}}); },
      TLinkFault::WrongLogin, "неверное имя или пароль", LinkCase::Ends},
+    {"BadReply", [](auto& sim, auto&) { return Sim(sim, {Fault{FaultKind::GarblePrompt, Step::Greeting}}); },
+     TLinkFault::BadReply, "непонятный ответ сервера", LinkCase::Repeats},
     {"ServerClosed",
      [](auto& sim, auto&) { return Sim(sim, {Fault{FaultKind::Drop, Step::GetChanges, 0, 1}}); },
      TLinkFault::ServerClosed, "сервер закрыл соединение", LinkCase::Recovers},
