@@ -17,37 +17,24 @@ using orvexsim::Fault;
 using orvexsim::FaultKind;
 using orvexsim::Step;
 
-// A listening socket on a free loopback port that never accepts.
-class TSilentListener {
- public:
-  explicit TSilentListener(int backlog) {
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+// A listening socket on a free loopback port that never accepts. With its
+// accept queue full, the next connect gets no answer at all.
+struct TSilentListener {
+  explicit TSilentListener(bool full) {
+    fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    ::listen(fd_, backlog);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    ::listen(fd, full ? 0 : 8);
     socklen_t len = sizeof addr;
-    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len);
-    port_ = ntohs(addr.sin_port);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    port = ntohs(addr.sin_port);
+    if (full) filler.Connect("127.0.0.1", port);
   }
-  ~TSilentListener() {
-    for (int fd : {fd_, filler_})
-      if (fd >= 0) ::close(fd);
-  }
-  // Fills the accept queue, so that the next connect gets no answer at all.
-  void Fill() {
-    filler_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(static_cast<uint16_t>(port_));
-    ::connect(filler_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  }
-  int port() const { return port_; }
-
- private:
-  int fd_ = -1, filler_ = -1, port_ = 0;
+  ~TSilentListener() { ::close(fd); }
+  int fd = -1, port = 0;
+  TTCPClient filler;
 };
 
 struct LinkCase {
@@ -74,15 +61,14 @@ const LinkCase kCases[] = {
      TLinkFault::Refused, "соединение отклонено", LinkCase::Repeats},
     {"NoAnswerToTheConnect",
      [](auto&, auto& listener) {
-       listener = std::make_unique<TSilentListener>(0);
-       listener->Fill();
-       return std::pair<std::string, int>("127.0.0.1", listener->port());
+       listener = std::make_unique<TSilentListener>(true);
+       return std::pair<std::string, int>("127.0.0.1", listener->port);
      },
      TLinkFault::NoAnswer, "нет ответа", LinkCase::Repeats},
     {"NoAnswerToTheGreeting",
      [](auto&, auto& listener) {
-       listener = std::make_unique<TSilentListener>(8);
-       return std::pair<std::string, int>("127.0.0.1", listener->port());
+       listener = std::make_unique<TSilentListener>(false);
+       return std::pair<std::string, int>("127.0.0.1", listener->port);
      },
      TLinkFault::NoAnswer, "нет ответа", LinkCase::Repeats},
     {"UnknownHost", [](auto&, auto&) { return std::pair<std::string, int>("vertamo-test.invalid", 9900); },
@@ -149,6 +135,8 @@ TEST_P(LinkDown, TellsWhyWithTheServerAndSinceWhen) {
       EXPECT_EQ(downs[1].since, downs[0].since);
       EXPECT_EQ(downs[1].fault, c.fault);
       EXPECT_EQ(recorder.Count("LinkUp"), 0);
+      // Not even the connect was answered: no greeting went out.
+      if (std::string_view(c.name) == "NoAnswerToTheConnect") EXPECT_EQ(client->Attempts(), 0);
       break;
     }
     case LinkCase::Recovers: {
