@@ -53,11 +53,12 @@ class IClientEvents {
  public:
   virtual ~IClientEvents() = default;
 
-  // Start of every connection cycle: journal cleared, overlays hidden and
-  // detached, the four model lists emptied, caption "Подключение...".
+  // Start of every connection cycle: journal cleared, the model the thread
+  // loads into emptied, caption "Подключение...". Maps on screen are freed
+  // (overlays hidden and detached first), or kept as stale until BuildMaps.
   virtual void ClearMaps() = 0;
-  // The catalogue is loaded: tabs, object pictures and text labels are built
-  // from the model, then the first map is shown.
+  // The catalogue is loaded: it replaces any stale maps; tabs, object
+  // pictures and text labels are built from it, then the first map is shown.
   virtual void BuildMaps() = 0;
   // Shows `text` in the second panel of the status bar.
   virtual void ShowStatusText(const std::string& text) = 0;

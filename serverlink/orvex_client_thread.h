@@ -4,9 +4,9 @@
 // It connects, logs in, loads the whole catalogue into the map model (maps,
 // objects, backgrounds, picture sets, texts), then polls the change feed once
 // a second and, between polls, carries the request lines the main window
-// hands it. Whenever a step fails it drops the connection and starts over; it
-// ends when the main window stops it, after a login refusal, or when the
-// server address cannot be used at all.
+// hands it. Whenever a step fails it tells the main window why (LinkDown),
+// drops the connection and starts over; it ends when the main window stops
+// it, after a login refusal, or when the server address cannot be used at all.
 //
 // The main window (main thread):
 //   construct with the profile (copied), the work folder, the model and its
