@@ -189,6 +189,7 @@ bool TTCPClient::Prepare(std::string_view host, int port) {
   if (handle_ != kNoSocket) Close();
   bytes_received_ = bytes_sent_ = 0;
   connect_failed_ = false;
+  connect_error_ = 0;
   remote_addr_ = sockaddr_in{};
   remote_addr_.sin_family = AF_INET;
   remote_addr_.sin_port = htons(static_cast<uint16_t>(port));
@@ -246,6 +247,7 @@ bool TTCPClient::ConnectAsync(std::string_view host, int port) {
     // Refused or unreachable before the call returned: the same outcome as a
     // connect that fails a moment later, so it is treated the same way.
     connect_failed_ = true;
+    connect_error_ = WinsockErrorFromErrno(error);
     return Succeed();
   }
   return Fail(kNoSocketOrAddress, WinsockErrorFromErrno(error));
@@ -274,6 +276,7 @@ bool TTCPClient::WaitConnected(int milliseconds, const TStopSignal* stop) {
       return Succeed();
     }
     connect_failed_ = true;
+    connect_error_ = WinsockErrorFromErrno(error);
   }
   // A failed connect never counts as done: the caller's wait runs its length.
   if (unlimited) {
@@ -306,6 +309,7 @@ bool TTCPClient::Close() {
   }
   connected_ = false;
   connect_failed_ = false;
+  connect_error_ = 0;
   status_ = kOk;
   return true;
 }

@@ -86,8 +86,13 @@ class TTCPClient {
   // Completes ConnectAsync. True once connected (then the socket is blocking
   // again and LocalAddr() holds the local end). Not connected within the
   // time, or the connect failed: the whole time is waited, LastError 10060,
-  // false. A stop request ends the wait at once: LastError 10004, false.
+  // false (ConnectError() tells a failed connect from one still under way).
+  // A stop request ends the wait at once: LastError 10004, false.
   bool WaitConnected(int milliseconds, const TStopSignal* stop = nullptr);
+  // Why the last ConnectAsync failed, as the peer or the network answered it
+  // (10061 refused, 10065 no route, ...); 0 while it is under way, once
+  // connected, and when no answer came at all.
+  int ConnectError() const { return connect_error_; }
 
   // Blocking (true) or non-blocking (false) mode. Without a socket: Status 1,
   // LastError 10038, false.
@@ -153,6 +158,7 @@ class TTCPClient {
   // A non-blocking connect that already failed: WaitConnected only waits out
   // its time from then on.
   bool connect_failed_ = false;
+  int connect_error_ = 0;
 };
 
 }  // namespace vertamo

@@ -10,6 +10,7 @@
 
 #include "protocol/log_entry.h"
 #include "serverlink/hand_over.h"
+#include "serverlink/link_fault.h"
 
 namespace vertamo {
 
@@ -52,11 +53,12 @@ class IClientEvents {
  public:
   virtual ~IClientEvents() = default;
 
-  // Start of every connection cycle: journal cleared, overlays hidden and
-  // detached, the four model lists emptied, caption "Подключение...".
+  // Start of every connection cycle: journal cleared, the model the thread
+  // loads into emptied, caption "Подключение...". Maps on screen are freed
+  // (overlays hidden and detached first), or kept as stale until BuildMaps.
   virtual void ClearMaps() = 0;
-  // The catalogue is loaded: tabs, object pictures and text labels are built
-  // from the model, then the first map is shown.
+  // The catalogue is loaded: it replaces any stale maps; tabs, object
+  // pictures and text labels are built from it, then the first map is shown.
   virtual void BuildMaps() = 0;
   // Shows `text` in the second panel of the status bar.
   virtual void ShowStatusText(const std::string& text) = 0;
@@ -84,6 +86,14 @@ class IClientEvents {
 
   // A journal event: the journal window inserts it as its newest row.
   virtual void AddLogEntry(const TLogEntry& entry) = 0;
+
+  // A connection cycle failed (or the server refused the login): why, and
+  // since when there is no link. The next cycle follows unless the thread
+  // ends. Does nothing unless overridden.
+  virtual void LinkDown(const TLinkDown& event) {}
+  // The server accepted the login; the load follows. Does nothing unless
+  // overridden.
+  virtual void LinkUp() {}
 };
 
 // Sound output fed by the connection thread ("PLAY"). Called ON THE CONNECTION

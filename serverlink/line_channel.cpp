@@ -71,6 +71,8 @@ void TLineChannel::SendSecretLine(std::string_view text) { Send(text, "****"); }
 
 void TLineChannel::Send(std::string_view text, std::string_view logged) {
   DiscardInput();
+  read_end_ = TReadEnd::None;
+  read_error_ = 0;
   if (Logging()) Log(Format(Text().sent, {logged}));
   std::string line;
   line.reserve(text.size() + 2);
@@ -78,23 +80,37 @@ void TLineChannel::Send(std::string_view text, std::string_view logged) {
   link_.Send(line.data(), line.size());
 }
 
+size_t TLineChannel::ReadEnded(TReadEnd end, int error) {
+  // The first reason stands: later reads of a closed link only repeat it.
+  if (read_end_ == TReadEnd::None) {
+    read_end_ = end;
+    read_error_ = error;
+  }
+  return 0;
+}
+
 size_t TLineChannel::FillBuffer() {
-  if (link_.Failed() || !link_.Connected()) return 0;
+  // A link closed at the end of the connection fails every later send too.
+  if (!link_.Connected()) return ReadEnded(TReadEnd::Closed);
+  if (link_.Failed()) return ReadEnded(TReadEnd::Failed, link_.LastError());
   // One wait on the socket and on the stop request: ends at data, at the
   // time-out (silently, the caller decides) or within moments of a stop.
   const int timeout =
       read_timeout_ > static_cast<unsigned>(INT_MAX) ? INT_MAX : static_cast<int>(read_timeout_);
-  if (!link_.WaitSocket(true, false, false, timeout, &stop_)) return 0;
+  if (!link_.WaitSocket(true, false, false, timeout, &stop_))
+    return ReadEnded(stop_.IsRequested() ? TReadEnd::Stopped : TReadEnd::TimedOut);
 
   const size_t waiting = link_.Available();
   if (waiting > 0) {
     const size_t n = std::min(waiting, kReceiveBufferSize);
     if (!link_.Receive(receive_->data(), n)) {
       Log(Text().read_error);
-      return 0;
+      return ReadEnded(TReadEnd::Failed, link_.LastError());
     }
     position_ = 0;
     fill_ = n;
+    read_end_ = TReadEnd::None;
+    read_error_ = 0;
     return n;
   }
 
@@ -115,7 +131,7 @@ size_t TLineChannel::FillBuffer() {
     Log(Text().server_gone);
   else
     Log(Text().socket_error);
-  return 0;
+  return ReadEnded(TReadEnd::Closed, error);
 }
 
 bool TLineChannel::Refill() {

@@ -27,6 +27,15 @@
 
 namespace vertamo {
 
+// Why the last read of the channel gave nothing.
+enum class TReadEnd {
+  None,      // no read failed since the last send (or the last read brought data)
+  TimedOut,  // nothing arrived within the read time-out
+  Closed,    // the server closed or dropped the connection
+  Failed,    // a socket call failed (ReadError() tells which)
+  Stopped,   // a stop request ended the wait
+};
+
 // Receives one finished log message.
 using TLogSink = std::function<void(std::string_view message)>;
 
@@ -108,8 +117,15 @@ class TLineChannel {
   // Received bytes not yet consumed.
   size_t Buffered() const { return fill_ - position_; }
 
+  // Why the last read failed, kept until the next send or the next read that
+  // brings data; ReadError() is the Winsock number behind Closed or Failed.
+  TReadEnd ReadEnd() const { return read_end_; }
+  int ReadError() const { return read_error_; }
+
  private:
   bool Refill();
+  // Notes why FillBuffer gives nothing; returns 0 for it.
+  size_t ReadEnded(TReadEnd end, int error = 0);
   // Logs "Послано: " with `logged`, sends `text` + CR LF.
   void Send(std::string_view text, std::string_view logged);
 
@@ -124,6 +140,8 @@ class TLineChannel {
   size_t line_length_ = 0;
   unsigned read_timeout_ = kDefaultReadTimeout;
   size_t max_quoted_value_ = kDefaultMaxQuotedValue;
+  TReadEnd read_end_ = TReadEnd::None;
+  int read_error_ = 0;
 };
 
 }  // namespace vertamo

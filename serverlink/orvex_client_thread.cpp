@@ -171,6 +171,7 @@ bool TOrvexClientThread::Cycle() {
   if (!link.ConnectAsync(ProfileText(profile_.Ip), profile_.Port)) {
     stage_.store(kStageBadServer, std::memory_order_release);
     log_.Debug("Ошибка инициализации подключения");
+    LinkLost(LinkFaultOfError(link.LastError()), link.LastError());
     return false;
   }
   bool connected = false;
@@ -178,14 +179,30 @@ bool TOrvexClientThread::Cycle() {
     connected = link.WaitConnected(timings_.connectWaitMs, &stop_);
     if (Stopping()) return false;
   }
-  if (!connected) return true;
+  if (!connected) {
+    // Refused or unreachable as the network answered it; else no answer at all.
+    const int error = link.ConnectError() != 0 ? link.ConnectError() : wsa::kTimedOut;
+    return LinkLost(LinkFaultOfError(error), error);
+  }
 
   channel_.SendLine("REMOTE");
   attempts_.fetch_add(1, std::memory_order_acq_rel);
   stage_.store(kStageLogin, std::memory_order_release);
 
-  if (!Login()) return !Stopping() && stage_.load(std::memory_order_relaxed) != kStageRefused;
-  if (!LoadCatalogue()) return !Stopping() && !orphaned_;
+  if (!Login()) {
+    if (Stopping()) return false;
+    if (stage_.load(std::memory_order_relaxed) == kStageRefused) {
+      LinkLost(TLinkFault::WrongLogin);
+      return false;
+    }
+    return ExchangeFailed();
+  }
+  lostSince_.reset();
+  if (!notifier_.Call<&IClientEvents::LinkUp>()) {
+    if (!Stopping()) orphaned_ = true;
+    return false;
+  }
+  if (!LoadCatalogue()) return !Stopping() && !orphaned_ && ExchangeFailed();
 
   if (!notifier_.Call<&IClientEvents::BuildMaps>()) {
     if (!Stopping()) orphaned_ = true;
@@ -194,7 +211,29 @@ bool TOrvexClientThread::Cycle() {
   if (!ShowStatusText("")) return false;
   feed_->Restart();
 
-  return PollChanges() && !Stopping() && !orphaned_;
+  return PollChanges() && !Stopping() && !orphaned_ && ExchangeFailed(true);
+}
+
+bool TOrvexClientThread::LinkLost(TLinkFault fault, int error) {
+  if (Stopping() || orphaned_) return false;
+  if (!lostSince_) lostSince_ = std::chrono::system_clock::now();
+  TLinkDown event;
+  event.fault = fault;
+  event.error = error;
+  event.server = ProfileText(profile_.Name);
+  event.host = ProfileText(profile_.Ip);
+  event.port = profile_.Port;
+  event.since = *lostSince_;
+  if (notifier_.Call<&IClientEvents::LinkDown>(event)) return true;
+  if (!Stopping()) orphaned_ = true;
+  return false;
+}
+
+bool TOrvexClientThread::ExchangeFailed(bool inFeed) {
+  TLinkFault fault = LinkFaultOfChannel(channel_);
+  if (inFeed && fault == TLinkFault::BadReply && StartsWithText(channel_.Line(), "RELOAD"))
+    fault = TLinkFault::Reload;
+  return LinkLost(fault, fault == TLinkFault::Failure ? channel_.ReadError() : 0);
 }
 
 bool TOrvexClientThread::Login() {

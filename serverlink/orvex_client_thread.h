@@ -4,9 +4,9 @@
 // It connects, logs in, loads the whole catalogue into the map model (maps,
 // objects, backgrounds, picture sets, texts), then polls the change feed once
 // a second and, between polls, carries the request lines the main window
-// hands it. Whenever a step fails it drops the connection and starts over; it
-// ends when the main window stops it, after a login refusal, or when the
-// server address cannot be used at all.
+// hands it. Whenever a step fails it tells the main window why (LinkDown),
+// drops the connection and starts over; it ends when the main window stops
+// it, after a login refusal, or when the server address cannot be used at all.
 //
 // The main window (main thread):
 //   construct with the profile (copied), the work folder, the model and its
@@ -21,6 +21,8 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <optional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -154,6 +156,12 @@ class TOrvexClientThread {
   void ServeRequest();
   // Stores the status text and hands it to the main thread.
   bool ShowStatusText(const std::string& text);
+  // Tells the main thread why the cycle failed; `error` is the Winsock number
+  // behind the fault, if any. False when the thread must end.
+  bool LinkLost(TLinkFault fault, int error = 0);
+  // The same for a failed exchange, by how the channel's last read ended;
+  // in the change feed, the current line may be the server's RELOAD.
+  bool ExchangeFailed(bool inFeed = false);
   bool Stopping() const { return stop_.IsRequested(); }
 
   SERVERINFO profile_;
@@ -177,6 +185,8 @@ class TOrvexClientThread {
   std::atomic<int> stage_{kStageCycle};
   std::atomic<int> attempts_{0};
   std::atomic<bool> finished_{false};
+  // When the link was lost: set by the first failure after a login.
+  std::optional<std::chrono::system_clock::time_point> lostSince_;
   // Set when a hand-over came back unrun without a stop (the main thread's
   // executor dropped it): the thread ends as if stopped.
   bool orphaned_ = false;

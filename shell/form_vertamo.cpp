@@ -59,17 +59,28 @@ bool IsLoadStage(int stage) { return stage >= kStageMaps && stage <= kStageTexts
 class TFormVertamo::TEvents final : public IClientEvents {
  public:
   explicit TEvents(TFormVertamo& form) : form_(form) {}
-  void ClearMaps() override { form_.ClearMaps(); }
-  void BuildMaps() override { form_.BuildMaps(); }
+  void ClearMaps() override { form_.NewCycle(); }
+  void BuildMaps() override { form_.NewLoad(); }
+  void LinkDown(const TLinkDown& event) override { form_.LinkDown(event); }
+  void LinkUp() override { form_.LinkUp(); }
   void ShowStatusText(const std::string& text) override { form_.ShowStatusText(text); }
   void ShowProgress(int done, int total) override { form_.ShowProgress(done, total); }
+  // The overlays of a new load wait while stale maps still show.
   void SetCounterLayout(TCounterKind counter, const TCounterLayout& layout) override {
-    form_.SetCounterLayout(counter, layout);
+    form_.Stale().Later([this, counter, layout] { form_.SetCounterLayout(counter, layout); });
   }
-  void SetCounterValue(TCounterKind counter, int value) override { form_.SetCounterValue(counter, value); }
-  void SetClockLayout(const TClockLayout& layout) override { form_.SetClockLayout(layout); }
-  void SetSpeakerLayout(const TSpeakerLayout& layout) override { form_.SetSpeakerLayout(layout); }
-  void SetSpeakerCall(int call) override { form_.SetSpeakerCall(call); }
+  void SetCounterValue(TCounterKind counter, int value) override {
+    form_.Stale().Later([this, counter, value] { form_.SetCounterValue(counter, value); });
+  }
+  void SetClockLayout(const TClockLayout& layout) override {
+    form_.Stale().Later([this, layout] { form_.SetClockLayout(layout); });
+  }
+  void SetSpeakerLayout(const TSpeakerLayout& layout) override {
+    form_.Stale().Later([this, layout] { form_.SetSpeakerLayout(layout); });
+  }
+  void SetSpeakerCall(int call) override {
+    form_.Stale().Later([this, call] { form_.SetSpeakerCall(call); });
+  }
   void SetObjectState(int object, int index) override { form_.SetObjectState(object, index); }
   void SetObjectHint(int object, const std::string& hint) override { form_.SetObjectHint(object, hint); }
   void SetObjectCaption(int object, const std::string& caption) override {
@@ -177,7 +188,7 @@ void TFormVertamo::BuildWindow() {
   LabelSrv->setFont(Tahoma(32));
   LabelSrv->setAlignment(Qt::AlignCenter);
   LabelSrv->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);  // never holds the window's size
-  layout->addWidget(LabelSrv, 0, 0);
+  layout->addWidget(LabelSrv, 1, 0);
   PageControl1 = new QTabWidget(client);
   PageControl1->setObjectName(QStringLiteral("PageControl1"));
   PageControl1->setTabPosition(QTabWidget::South);
@@ -187,7 +198,8 @@ void TFormVertamo::BuildWindow() {
   PageControl1->installEventFilter(this);
   PageControl1->tabBar()->installEventFilter(this);
   PageControl1->hide();
-  layout->addWidget(PageControl1, 0, 0);
+  layout->addWidget(PageControl1, 1, 0);
+  stale_ = new TStaleView(layout, PageControl1);  // row 0: why the link is down
   connect(PageControl1, &QTabWidget::currentChanged, this, [this] {
     if (!changingTabs_) PageControl1Change();
   });
@@ -354,8 +366,8 @@ bool TFormVertamo::eventFilter(QObject* watched, QEvent* event) {
 void TFormVertamo::StartClient() {
   StopClient();
   ISoundOutput* sound = options_.sound ? options_.sound : soundFeed_.get();
-  client_ = std::make_unique<TOrvexClientThread>(profile_, settings_.WorkFolder, model_, *events_, *executor_,
-                                                 sound);
+  client_ = std::make_unique<TOrvexClientThread>(profile_, settings_.WorkFolder, loadModel_, *events_,
+                                                 *executor_, sound);
   client_->SetTimings(options_.timings);
   client_->Start();
 }
@@ -393,6 +405,7 @@ void TFormVertamo::StopClient() {
 void TFormVertamo::Reconnect() {
   StopClient();
   ClearMaps();
+  stale_->Reset();
   StartClient();
 }
 
@@ -422,9 +435,40 @@ void TFormVertamo::ClearMaps() {
   }
   PageControl1->setUpdatesEnabled(true);
   pictures_.Clear();
+  stale_->Thaw();
   // The caption.
   setWindowTitle(QStringLiteral("Подключение..."));
 }
+
+void TFormVertamo::NewCycle() {
+  // What a load cut short left; the thread waits, and loads anew after this.
+  loadModel_.Clear();
+  if (!stale_->Frozen() && model_.MapList.Count() == 0) {
+    ClearMaps();
+    return;
+  }
+  // The maps stay, stale; the journal and the caption go as at every cycle.
+  if (logLast_) logLast_->Clear();
+  stale_->Freeze();
+  setWindowTitle(QStringLiteral("Подключение..."));
+}
+
+void TFormVertamo::NewLoad() {
+  // The stale maps go; the new load and the overlays that came with it replace them.
+  TMapModel loaded = std::move(loadModel_);
+  if (stale_->Frozen()) {
+    auto overlays = stale_->TakeLater();
+    ClearMaps();
+    for (auto& call : overlays) call();
+  }
+  stale_->Reset();
+  std::swap(model_, loaded);
+  BuildMaps();
+}
+
+void TFormVertamo::LinkDown(const TLinkDown& event) { stale_->LinkDown(event, model_.MapList.Count() > 0); }
+
+void TFormVertamo::LinkUp() { stale_->LinkUp(); }
 
 bool TFormVertamo::BuildMaps() {
   if (model_.MapList.Count() == 0) return false;
@@ -582,7 +626,7 @@ QString TFormVertamo::StatusText(int panel) const {
 }
 
 void TFormVertamo::UpdateProgressVisibility(int stage) {
-  const bool loading = IsLoadStage(stage) && !PageControl1->isVisibleTo(this);
+  const bool loading = IsLoadStage(stage) && (!PageControl1->isVisibleTo(this) || stale_->Frozen());
   if (!loading) progressStage_ = -1;
   LoadProgress->setVisible(loading);
 }

@@ -10,7 +10,9 @@
 //
 // The window alternates between two states: connecting (the server label,
 // caption "Подключение...") and maps shown (one tab per map, the overlays on
-// the active tab, caption = the map's name). The connection thread reaches it
+// the active tab, caption = the map's name). Maps shown when the link goes
+// down stay, greyed and stale, under a banner that says why, until the next
+// load replaces them (stale_banner.h). The connection thread reaches it
 // only through its hand-overs (IClientEvents), which run here on the main
 // thread while the thread waits.
 //
@@ -38,6 +40,7 @@
 #include "shell/map_zoom_menu.h"
 #include "shell/object_updates.h"
 #include "shell/phone_station.h"
+#include "shell/stale_banner.h"
 
 class QAction;
 class QLabel;
@@ -163,6 +166,14 @@ class TFormVertamo : public QMainWindow {
   void SetObjectCaption(int object, const std::string& caption);
   void SetObjectCapColor(int object, int color);
 
+  // The hand-overs of the connection cycle. Maps on screen stay, stale, from
+  // a lost link until the next load replaces them (stale_banner.h).
+  void NewCycle();
+  void NewLoad();
+  void LinkDown(const TLinkDown& event);
+  void LinkUp();
+  TStaleView& Stale() { return *stale_; }
+
   // The other hand-overs of the connection thread.
   void ShowStatusText(const std::string& text);
   // Progress of the current load step: `done` of `total` records (total 0:
@@ -245,6 +256,8 @@ class TFormVertamo : public QMainWindow {
   bool changingTabs_ = false;
 
   TMapModel model_;
+  // What the connection thread loads into; it replaces model_ at NewLoad.
+  TMapModel loadModel_;
   TPictureCache pictures_;
   TObjectUpdates updates_{model_};
   TMapOverlays overlays_;
@@ -258,6 +271,7 @@ class TFormVertamo : public QMainWindow {
   std::unique_ptr<TPhoneStation> phone_;
   std::unique_ptr<TSlicedWork> build_;
   std::unique_ptr<TJournalFile> journalFile_;
+  TStaleView* stale_ = nullptr;
   QPointer<TLogLast> logLast_;
   MAPTEXT* hotText_ = nullptr;
   int progressStage_ = -1;

@@ -131,6 +131,18 @@ class TEventRecorder final : public IClientEvents {
     for (const auto& t : e.texts) line += " [" + Cp1251ToUtf8(t) + "]";
     Note(line);
   }
+  void LinkDown(const TLinkDown& e) override {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      linkDowns_.push_back(e);
+    }
+    Note("LinkDown " + Cp1251ToUtf8(LinkFaultText(e.fault, e.error)));
+  }
+  void LinkUp() override { Note("LinkUp"); }
+  std::vector<TLinkDown> LinkDowns() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return linkDowns_;
+  }
 
   std::vector<std::string> Events() const {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -195,6 +207,7 @@ class TEventRecorder final : public IClientEvents {
   mutable std::mutex mutex_;
   std::condition_variable cv_;
   std::vector<std::string> events_;
+  std::vector<TLinkDown> linkDowns_;
   int wrongThread_ = 0;
 };
 

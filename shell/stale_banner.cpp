@@ -1,0 +1,188 @@
+#include "shell/stale_banner.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QGridLayout>
+#include <QHelpEvent>
+#include <QPainter>
+#include <QTabWidget>
+#include <QToolTip>
+#include <QWheelEvent>
+#include <chrono>
+
+#include "uikit/qt_text.h"
+
+namespace vertamo::ui {
+namespace {
+
+// The server as the banner names it: "Центральная (10.0.0.5:9900)", or the
+// address alone for a profile without a name.
+QString ServerName(const TLinkDown& event) {
+  const QString address = FromCp1251(event.host) + QLatin1Char(':') + QString::number(event.port);
+  const QString name = FromCp1251(event.server).trimmed();
+  return name.isEmpty() ? address : name + QStringLiteral(" (") + address + QLatin1Char(')');
+}
+
+}  // namespace
+
+QString LinkDownText(const TLinkDown& event, const QDateTime& now) {
+  using namespace std::chrono;
+  const QDateTime since =
+      QDateTime::fromMSecsSinceEpoch(duration_cast<milliseconds>(event.since.time_since_epoch()).count());
+  const QString when = since.toString(since.date() == now.date() ? QStringLiteral("HH:mm:ss")
+                                                                 : QStringLiteral("dd.MM HH:mm:ss"));
+  return QStringLiteral("Нет связи с сервером ") + ServerName(event) + QStringLiteral(" с ") + when +
+         QStringLiteral(": ") + FromCp1251(LinkFaultText(event.fault, event.error));
+}
+
+// --- the curtain ------------------------------------------------------------------
+
+TStaleCurtain::TStaleCurtain(QTabWidget* maps) : QWidget(maps), maps_(maps) {
+  setObjectName(QStringLiteral("StaleCurtain"));
+  hide();
+}
+
+void TStaleCurtain::Cover() {
+  QWidget* page = maps_->currentWidget();
+  QWidget* pages = page ? page->parentWidget() : nullptr;
+  if (!pages) {
+    hide();
+    return;
+  }
+  setGeometry(QRect(pages->mapTo(maps_, QPoint(0, 0)), pages->size()));
+  show();
+  raise();
+}
+
+QWidget* TStaleCurtain::Below(const QPoint& global) const {
+  QWidget* page = maps_->currentWidget();
+  if (!page) return nullptr;
+  QWidget* below = page->childAt(page->mapFromGlobal(global));
+  return below ? below : page;
+}
+
+bool TStaleCurtain::event(QEvent* event) {
+  switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::ContextMenu:
+      // Nothing below could be answered while the link is down.
+      event->accept();
+      return true;
+    case QEvent::Wheel: {
+      // The wheel still moves the map below (and on up to whoever takes it).
+      const auto* wheel = static_cast<QWheelEvent*>(event);
+      if (QWidget* below = Below(wheel->globalPosition().toPoint())) {
+        QWheelEvent copy(below->mapFromGlobal(wheel->globalPosition()), wheel->globalPosition(),
+                         wheel->pixelDelta(), wheel->angleDelta(), wheel->buttons(), wheel->modifiers(),
+                         wheel->phase(), wheel->inverted());
+        QApplication::sendEvent(below, &copy);
+      }
+      return true;
+    }
+    case QEvent::ToolTip: {
+      // The hint of the picture below, as without the curtain.
+      const auto* help = static_cast<QHelpEvent*>(event);
+      QWidget* page = maps_->currentWidget();
+      QWidget* below = Below(help->globalPos());
+      while (below && below != page && below->toolTip().isEmpty()) below = below->parentWidget();
+      if (below && below != page)
+        QToolTip::showText(help->globalPos(), below->toolTip(), this,
+                           QRect(mapFromGlobal(below->mapToGlobal(QPoint(0, 0))), below->size()));
+      else
+        QToolTip::hideText();
+      return true;
+    }
+    default:
+      return QWidget::event(event);
+  }
+}
+
+void TStaleCurtain::paintEvent(QPaintEvent*) {
+  // The window's silver over the map: the pictures show through, faded.
+  QPainter painter(this);
+  painter.fillRect(rect(), QColor(0xC0, 0xC0, 0xC0, 170));
+}
+
+// --- the stale view ------------------------------------------------------------------
+
+TStaleView::TStaleView(QGridLayout* layout, QTabWidget* maps) : QObject(maps), maps_(maps) {
+  Banner = new QLabel(layout->parentWidget());
+  Banner->setObjectName(QStringLiteral("StaleBanner"));
+  QFont font(QStringLiteral("Tahoma"));
+  font.setPixelSize(16);
+  font.setBold(true);
+  Banner->setFont(font);
+  Banner->setAlignment(Qt::AlignCenter);
+  Banner->setWordWrap(true);
+  Banner->setMargin(6);
+  Banner->setAutoFillBackground(true);
+  Banner->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);  // never widens the window
+  Banner->hide();
+  layout->addWidget(Banner, 0, 0);
+  layout->setRowStretch(1, 1);
+  Curtain = new TStaleCurtain(maps);
+}
+
+void TStaleView::ShowBanner(const QString& text, bool down) {
+  QPalette palette = Banner->palette();
+  palette.setColor(QPalette::Window, down ? QColor(0xB0, 0x20, 0x20) : QColor(0xF0, 0xD0, 0x60));
+  palette.setColor(QPalette::WindowText, down ? Qt::white : Qt::black);
+  Banner->setPalette(palette);
+  Banner->setText(text);
+  Banner->show();
+}
+
+void TStaleView::LinkDown(const TLinkDown& event, bool mapsShown) {
+  server_ = FromCp1251(event.server).trimmed();
+  if (server_.isEmpty()) server_ = FromCp1251(event.host);
+  ShowBanner(LinkDownText(event), true);
+  if (mapsShown) Freeze();
+}
+
+void TStaleView::LinkUp() {
+  if (frozen_)
+    ShowBanner(QStringLiteral("Связь с сервером ") + server_ + QStringLiteral(" восстановлена, загрузка карт..."),
+               false);
+  else
+    Banner->hide();
+}
+
+void TStaleView::Freeze() {
+  // What a load cut short kept is of no use to the next one.
+  later_.clear();
+  frozen_ = true;
+  Curtain->Cover();
+  // The pages are laid out after the tab widget's own resize: follow them.
+  if (QWidget* pages = Curtain->isHidden() ? nullptr : maps_->currentWidget()->parentWidget())
+    pages->installEventFilter(this);
+}
+
+void TStaleView::Later(std::function<void()> call) {
+  if (frozen_)
+    later_.push_back(std::move(call));
+  else
+    call();
+}
+
+std::vector<std::function<void()>> TStaleView::TakeLater() { return std::exchange(later_, {}); }
+
+void TStaleView::Thaw() {
+  frozen_ = false;
+  later_.clear();
+  Curtain->hide();
+}
+
+void TStaleView::Reset() {
+  Thaw();
+  Banner->hide();
+}
+
+bool TStaleView::eventFilter(QObject* watched, QEvent* event) {
+  if (frozen_ && (event->type() == QEvent::Resize || event->type() == QEvent::Move) && watched != Curtain)
+    Curtain->Cover();
+  return QObject::eventFilter(watched, event);
+}
+
+}  // namespace vertamo::ui
