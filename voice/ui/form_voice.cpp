@@ -497,7 +497,8 @@ void TFVoice::resizeEvent(QResizeEvent* event) {
   StatusPanels[0]->setFixedWidth(width() / 2);
   UpdatePanels();
   const int columns = std::max(1, width() / 300);
-  const int cell = std::max(1, ListBox1->viewport()->width() / columns);
+  // Whole columns across the list (a line or two spare, so that no scroll bar comes up).
+  const int cell = std::max(1, (ListBox1->viewport()->width() - 2) / columns);
   ListBox1->setGridSize(QSize(cell, 20));
   const int grid = StringGrid1->viewport()->width();
   StringGrid1->setColumnWidth(0, grid / 4);
