@@ -123,7 +123,7 @@ int main(int argc, char** argv) {
   TVoiceStation voice(nullptr, station, host);
   TTimedCallWindow timed(voice);
   station.SetCallWindow(&timed);
-  if (!Spin([&] { return station.Telephony().PhoneLinkUp(); }, 5000)) {
+  if (!Spin([&] { return station.Telephony().PhoneLinkUp() && phone.Serving(); }, 5000)) {
     std::fprintf(stderr, "no phone link\n");
     return 1;
   }
@@ -138,7 +138,8 @@ int main(int argc, char** argv) {
     if (!Spin([&] { TFVoice* w = voice.VoiceWindow(false); return w && w->isVisible() && w->CallState() == 3; },
               5000))
       {
-      std::fprintf(stderr, "step %d did not happen\n", 1);
+      std::fprintf(stderr, "step %d did not happen (ring %d)\n", 1, i);
+      for (const auto& e : phone.sim.Record()) std::fprintf(stderr, "  %s\n", phonesim::RecordJson(e).c_str());
       return 1;
     }
     rings.push_back(clock.nsecsElapsed() / 1e6);

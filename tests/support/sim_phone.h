@@ -26,6 +26,10 @@ class SimPhone final : public IPhoneProcesses {
     return true;
   }
   void ReleasePhoneProcess() override {}
+  // The telephony thread's first connection is its attempt to adopt a phone
+  // program, which it gives up before the simulator accepts it; the link is
+  // the second. Orders to the simulator wait for the link only from then on.
+  bool Serving() const { return sim.ConnectionsAccepted() >= 2; }
   bool GetHostName(std::string& name) override {
     name = "dispatch1";
     return true;

@@ -109,7 +109,7 @@ struct VoiceRig {
   }
 
   bool LinkUp() {
-    return QTest::qWaitFor([this] { return station->Telephony().PhoneLinkUp(); }, kWaitMs);
+    return QTest::qWaitFor([this] { return station->Telephony().PhoneLinkUp() && phone.Serving(); }, kWaitMs);
   }
   TFVoice* Window(bool create = true) { return voice->VoiceWindow(create); }
   int CountIn(const std::string& text) const { return Count(gateway.Record(), text); }
