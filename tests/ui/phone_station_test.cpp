@@ -53,7 +53,7 @@ class PhoneStationTest : public QObject {
       QVERIFY(station);
       QCOMPARE(station->Telephony().Book().Count(), 1);
       QVERIFY(station->Telephony().Settings().UseIpTel);
-      QTRY_VERIFY_WITH_TIMEOUT(station->Telephony().PhoneLinkUp(), 5000);
+      QTRY_VERIFY_WITH_TIMEOUT(station->Telephony().PhoneLinkUp() && phone.Serving(), 5000);
       const auto record = phone.sim.Record();
       QCOMPARE(record.front().args,
                (std::vector<std::string>{"-lne", "--g711-ulaw", "-u", "dispatch1", "--jitter", "25-50"}));
