@@ -305,6 +305,12 @@ class VoiceWindowTest : public QObject {
     Key(rig.Window(), Qt::Key_Escape, true);
     QVERIFY(rig.requests.empty());
     QCOMPARE(rig.Window()->CallPu, 0);
+    // The map call cleared the subscriber selection: the call button calls nobody.
+    rig.Window()->show();
+    rig.Window()->Button1Click();
+    QCOMPARE(rig.Window()->CallState(), 0);
+    QVERIFY(QTest::qWaitFor([&] { return Commands(rig.phone.sim.Record()).size() == 2; }, kWaitMs));
+    QCOMPARE(Commands(rig.phone.sim.Record()), (std::vector<std::string>{"c 3*17*1@127.0.0.1", "h"}));
   }
 
   void aGatewayThatIsNotReadyGetsNoCommand() {
@@ -323,7 +329,11 @@ class VoiceWindowTest : public QObject {
     QVERIFY(QTest::qWaitFor([&] { return !rig.gateway.Record().empty(); }, kWaitMs));  // accepted
     QTest::qWait(300);
     QCOMPARE(Commands(rig.gateway.Record()), std::vector<std::string>{});
-    QVERIFY(!window.ImageMic->isVisible() && !window.ImageSpeaker->isVisible());
+    QVERIFY(window.ImageMic->isHidden() && window.ImageSpeaker->isHidden() && window.Indicator->Position() == 0);
+    // The main window frees the voice window at exit: a conversation still on is hung up.
+    rig.voice->Free();
+    QCOMPARE(rig.voice->VoiceWindow(false), nullptr);
+    QVERIFY(QTest::qWaitFor([&] { return Commands(rig.phone.sim.Record()).back() == "h"; }, kWaitMs));
   }
 
   void withoutAutoSoundTheFirstTickListens() {

@@ -329,11 +329,11 @@ void TFVoice::BuildMenus() {
   });
   mChange = PopupMenuList->addAction(QStringLiteral("&Изменить"), this, [this] {
     if (host_.telephony &&
-        ChangeSubscriber(host_.telephony->Book(), ListBox1->currentRow(), host_.prompts, this))
+        ChangeSubscriber(host_.telephony->Book(), SelectedSubscriber(), host_.prompts, this))
       FillSubscriberList();
   });
   mDelete = PopupMenuList->addAction(QStringLiteral("&Удалить"), this, [this] {
-    if (host_.telephony && DeleteSubscriber(host_.telephony->Book(), ListBox1->currentRow()))
+    if (host_.telephony && DeleteSubscriber(host_.telephony->Book(), SelectedSubscriber()))
       FillSubscriberList();
   });
   PopupMenuList->addSeparator();
@@ -462,6 +462,13 @@ void TFVoice::FillSubscriberList() {
   if (!host_.telephony) return;
   const TPhoneBook& book = host_.telephony->Book();
   for (int i = 0; i < book.Count(); ++i) ListBox1->addItem(FromCp1251(book.At(i)->Name));
+}
+
+int TFVoice::SelectedSubscriber() const {
+  // The list takes the focus with a current row but no selection: that
+  // names nobody.
+  const QListWidgetItem* item = ListBox1->currentItem();
+  return item && item->isSelected() ? ListBox1->currentRow() : -1;
 }
 
 void TFVoice::showEvent(QShowEvent* event) {

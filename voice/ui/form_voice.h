@@ -131,6 +131,8 @@ class TFVoice final : public QWidget, public ICallWindow {
   void Timer1Timer();
   void Timer2Timer();
   void FillSubscriberList();
+  // The selected subscriber's position; -1 when none is selected.
+  int SelectedSubscriber() const;
 
   // --- fields ---------------------------------------------------------------
   std::string CallCommand;

@@ -125,7 +125,7 @@ void TFVoice::Button1Click() {
   for (QLabel* panel : StatusPanels) panel->clear();
   const int state = CallState();
   if (state == 0 && PageControl1->currentIndex() == 0) {
-    const PhoneBookEntry* entry = host_.telephony->Book().At(ListBox1->currentRow());
+    const PhoneBookEntry* entry = host_.telephony->Book().At(SelectedSubscriber());
     if (!entry) return;
     const std::string command = "c " + entry->Adr;
     SendPhone(command);

@@ -104,6 +104,13 @@ void TGauge::PaintNeedle(QPainter& painter) {
   painter.setPen(QPen(Qt::black, 1));
   painter.setBrush(Qt::NoBrush);
   painter.drawArc(circle, 0, 180 * 16);
+  // Ticks every tenth of the scale.
+  for (int i = 0; i <= 10; ++i) {
+    const double a = std::numbers::pi * (1.0 - i / 10.0);
+    const double inner = radius * (i % 5 == 0 ? 0.62 : 0.68);
+    painter.drawLine(QPointF(centre.x() + inner * std::cos(a), centre.y() - inner * std::sin(a)),
+                     QPointF(centre.x() + 0.75 * radius * std::cos(a), centre.y() - 0.75 * radius * std::sin(a)));
+  }
   painter.drawLine(QPointF(circle.left(), centre.y()), QPointF(circle.right(), centre.y()));
   const double angle = std::numbers::pi * (1.0 - fraction);
   const QPointF tip(centre.x() + (radius - 2) * std::cos(angle), centre.y() - (radius - 2) * std::sin(angle));
