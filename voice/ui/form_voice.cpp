@@ -59,13 +59,6 @@ QWidget* Strip(const char* name, int height, QWidget* parent) {
   return strip;
 }
 
-void SetBackground(QWidget* widget, const QColor& color) {
-  QPalette palette = widget->palette();
-  palette.setColor(QPalette::Window, color);
-  widget->setPalette(palette);
-  widget->setAutoFillBackground(true);
-}
-
 void ApplyFont(QWidget* widget, const TUiFont& font) {
   widget->setFont(font.font);
   QPalette palette = widget->palette();
@@ -74,6 +67,13 @@ void ApplyFont(QWidget* widget, const TUiFont& font) {
 }
 
 }  // namespace
+
+void TFVoice::SetBackground(QWidget* widget, const QColor& color) {
+  QPalette palette = widget->palette();
+  palette.setColor(QPalette::Window, color);
+  widget->setPalette(palette);
+  widget->setAutoFillBackground(true);
+}
 
 TFVoice::TFVoice(const TVoiceHost& host, QWidget* owner)
     : QWidget(owner, Qt::Window | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -116,7 +116,6 @@ void TFVoice::BuildWindow() {
   Label1->setObjectName(QStringLiteral("Label1"));
   Label1->setAlignment(Qt::AlignCenter);
   Label1->setFont(PixelFont(QStringLiteral("Tahoma"), 21, true));
-  Label1->setAutoFillBackground(true);
   top->addWidget(Label1);
   ImageMic = new QLabel(Panel1);
   ImageMic->setObjectName(QStringLiteral("ImageMic"));

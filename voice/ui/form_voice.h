@@ -203,6 +203,7 @@ class TFVoice final : public QWidget, public ICallWindow {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  static void SetBackground(QWidget* widget, const QColor& color);
   void BuildWindow();
   void BuildPanelMic();
   void BuildPanelRecord();

@@ -113,9 +113,7 @@ void TFVoice::HideVoiceWindow() {
 
 void TFVoice::SetInfoText(const QString& text, QRgb color) {
   Label1->setText(text);
-  QPalette palette = Label1->palette();
-  palette.setColor(QPalette::Window, QColor(color));
-  Label1->setPalette(palette);
+  SetBackground(Label1, QColor(color));
 }
 
 void TFVoice::SetCallButtonText(const QString& text) { Button1->setText(text); }
@@ -340,9 +338,7 @@ void TFVoice::Timer1Timer() {
   if (!LinkUp()) return;
   if (!PanelRecord->isHidden() && TalkActive) {
     LabelTime->setText(CallClockText(CallStart.secsTo(QDateTime::currentDateTime())));
-    QPalette palette = LabelTime->palette();
-    palette.setColor(QPalette::Window, QColor(kTalkColor));
-    LabelTime->setPalette(palette);
+    SetBackground(LabelTime, QColor(kTalkColor));
   }
   if (ring_.Tick(CallState() == 3) && host_.sounds) host_.sounds->PlayByName(kCallSound);
 }
