@@ -15,16 +15,19 @@
 #include <algorithm>
 #include <deque>
 #include <filesystem>
+#include <mutex>
 
 #include "iptel/telephony.h"
 #include "settings/fast_ini.h"
 #include "shell/phone_station.h"
 #include "shell/voice_station.h"
+#include "support/private_sound_server.h"
 #include "support/sim_phone.h"
 #include "support/temp_folder.h"
 #include "tools/kelmo-sim/kelmo_sim.h"
 #include "uikit/indicator.h"
 #include "voice/map_call.h"
+#include "voice/sound_file_player.h"
 #include "voice/sound_thread.h"
 #include "voice/ui/level_meters.h"
 #include "widget_shots.h"
@@ -40,6 +43,24 @@ namespace {
 
 constexpr int kWaitMs = 5000;
 constexpr int kLine = 3;
+
+// The key-press sound's output: what it was asked to play.
+class PlayedFiles final : public IAudioOutput {
+ public:
+  bool PlayWaveFile(const std::string& path, const std::function<bool()>&) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    played_.push_back(path);
+    return true;
+  }
+  std::vector<std::string> Played() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return played_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::string> played_;
+};
 
 // A workstation's telephony with the voice window's side, the gateway apart.
 // Command lines of that text in a record.
@@ -75,6 +96,7 @@ struct VoiceRig {
     TVoiceHost host;
     host.ini = settings.get();
     host.sounds = &sounds;
+    host.soundFiles = &keySounds;
     host.programFolder = dir.folder() + "prog/";
     host.workFolder = dir.folder();
     host.sendCommand = [this](const std::string& request) { requests.push_back(request); };
@@ -138,6 +160,8 @@ struct VoiceRig {
   TSilentAudioOutput audio;
   // Never started: what the window queues stays in the queue.
   SoundThread sounds{audio, dir.folder() + "prog/", dir.folder()};
+  PlayedFiles keys;
+  TSoundFilePlayer keySounds{keys};
   std::unique_ptr<TFastIni> settings;
   std::unique_ptr<TPhoneStation> station;
   std::vector<std::string> requests;
@@ -440,6 +464,15 @@ class VoiceWindowTest : public QObject {
     QTest::qWait(400);
     qInfo("longest turn of the event loop while the gateway stalls: %lld ms", longest);
     QVERIFY2(longest < 500, std::to_string(longest).c_str());
+  }
+
+  void f9PlaysTheKeyPressSoundOfTheWaveFolder() {
+    VoiceRig rig;
+    QVERIFY(rig.LinkUp());
+    QVERIFY(vertamo::testing::WriteTone(rig.dir.file("Wave/KeyPress.wav"), 880, 0.05));
+    Key(rig.Window(), Qt::Key_F9, true);
+    QVERIFY(QTest::qWaitFor([&] { return !rig.keys.Played().empty(); }, kWaitMs));
+    QCOMPARE(rig.keys.Played(), std::vector<std::string>{rig.dir.file("Wave/KeyPress.wav")});
   }
 
   void theSubscriberListEditsTheBook() {
