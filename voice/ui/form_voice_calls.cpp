@@ -74,6 +74,7 @@ void TFVoice::SetCallState(int state) {
       SetCallButtonText(QStringLiteral("        Закрыть..."));
       TalkActive = true;
       CallStart = QDateTime::currentDateTime();
+      LabelTime->setText(CallClockText(0));  // not the last call's time until the first tick
       PendingListen = !mAutoSound->isChecked();
       break;
     case 2:
