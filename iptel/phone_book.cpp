@@ -71,6 +71,11 @@ void TPhoneBook::Add(std::string_view name, std::string_view address) {
   entries_.push_back({PhoneBookText(name), PhoneBookText(address)});
 }
 
+void TPhoneBook::Replace(int position, std::string_view name, std::string_view address) {
+  if (position < 0 || position >= Count()) return;
+  entries_[static_cast<size_t>(position)] = {PhoneBookText(name), PhoneBookText(address)};
+}
+
 void TPhoneBook::Delete(int position) {
   if (position < 0 || position >= Count()) return;
   entries_.erase(entries_.begin() + position);

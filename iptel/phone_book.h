@@ -39,6 +39,8 @@ class TPhoneBook {
 
   void Add(std::string_view name, std::string_view address);
   // Nothing for a position out of range.
+  void Replace(int position, std::string_view name, std::string_view address);
+  // Nothing for a position out of range.
   void Delete(int position);
   int Count() const { return static_cast<int>(entries_.size()); }
   // Nullptr when out of range.

@@ -297,6 +297,7 @@ void TFormVertamo::FormCreate() {
   QToolTip::setFont(hintFont);
   // IP telephony is always on: the address book and the telephony thread.
   phone_->Start();
+  StartVoice();
   // The journal window, owned by the main window.
   logLast_ = new TLogLast(settings_.MainIni.get(), this);
   PlaceFirstStart(this, logLast_, settings_.MainIni.get());
@@ -332,7 +333,10 @@ void TFormVertamo::FormClose() {
   StopSounds();
   // The maps.
   ClearMaps();
-  // The phone program is told to quit; the telephony thread is freed.
+  // The voice window goes while the phone program still listens (a
+  // conversation still on is hung up); then the phone program is told to
+  // quit and the telephony thread is freed.
+  voice_.reset();
   if (phone_) phone_->Close();
   // The report window stores its settings as it closes.
   if (FormView) FormView->close();
@@ -345,6 +349,27 @@ void TFormVertamo::FormClose() {
 }
 
 TLogLast* TFormVertamo::LogLast() const { return logLast_; }
+
+void TFormVertamo::StartVoice() {
+  TVoiceHost host;
+  host.ini = settings_.MainIni.get();
+  host.sounds = soundThread_.get();
+  host.soundFiles = soundFiles_.get();
+  host.programFolder = settings_.ProgramFolder;
+  host.workFolder = settings_.WorkFolder;
+  host.gatewayPort = options_.gatewayPort;
+  // The server is told later, from the event loop: the window never waits.
+  host.sendCommand = [this](const std::string& request) {
+    QMetaObject::invokeMethod(this, [this, request] { SendCommand(request); }, Qt::QueuedConnection);
+  };
+  voice_ = std::make_unique<TVoiceStation>(this, *phone_, std::move(host));
+}
+
+TFVoice* TFormVertamo::VoiceWindow(bool create) { return voice_ ? voice_->VoiceWindow(create) : nullptr; }
+
+void TFormVertamo::ShowVoiceWindow() {
+  if (voice_) voice_->ShowVoiceWindow();
+}
 
 void TFormVertamo::ShowServerCaption() {
   LabelSrv->setText(QStringLiteral("Подключение к серверу ") + FromCp1251(profile_.Name));

@@ -41,6 +41,7 @@
 #include "shell/object_updates.h"
 #include "shell/phone_station.h"
 #include "shell/stale_banner.h"
+#include "shell/voice_station.h"
 
 class QAction;
 class QLabel;
@@ -97,6 +98,8 @@ struct TFormOptions {
   bool setupWhenUnconfigured = false;
   // The telephony: the phone program, its control port, whether it starts.
   TPhoneOptions phone;
+  // The voice gateway's command port (tests move it).
+  int gatewayPort = 4000;
   // Shows a file in the desktop's program for its type; none: the desktop's
   // own opener.
   std::function<void(const QString& path)> openFile;
@@ -129,6 +132,11 @@ class TFormVertamo : public QMainWindow {
   TSoundFilePlayer* SoundFiles() const { return soundFiles_.get(); }
   // The telephony (settings, address book, telephony thread).
   TPhoneStation* Phone() const { return phone_.get(); }
+  // The voice window; created when `create` and the telephony link is up.
+  TFVoice* VoiceWindow(bool create);
+  // Creates the voice window when needed and shows it (nothing while the
+  // telephony link is down).
+  void ShowVoiceWindow();
   // The journal of the shift on disk, a file per day.
   TJournalFile& JournalFile() { return *journalFile_; }
 
@@ -241,6 +249,7 @@ class TFormVertamo : public QMainWindow {
   void FormCreate();
   void FormClose();
   void StartSounds();
+  void StartVoice();
   void StopSounds();
   void ShowServerCaption();
   void mSetupClick();
@@ -269,6 +278,7 @@ class TFormVertamo : public QMainWindow {
   std::unique_ptr<TSoundFeed> soundFeed_;
   std::unique_ptr<TOrvexClientThread> client_;
   std::unique_ptr<TPhoneStation> phone_;
+  std::unique_ptr<TVoiceStation> voice_;  // after phone_: goes first
   std::unique_ptr<TSlicedWork> build_;
   std::unique_ptr<TJournalFile> journalFile_;
   TStaleView* stale_ = nullptr;

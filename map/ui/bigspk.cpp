@@ -2,7 +2,7 @@
 
 #include <QPainter>
 
-#include "map/ui/artwork.h"
+#include "uikit/artwork.h"
 
 namespace vertamo::ui {
 

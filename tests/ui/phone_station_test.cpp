@@ -8,6 +8,7 @@
 #include "iptel/call_recorder.h"
 #include "shell/demo/demo_phone.h"
 #include "shell/form_vertamo.h"
+#include "support/sim_phone.h"
 #include "support/temp_folder.h"
 #include "tools/phone-sim/phone_sim.h"
 
@@ -16,39 +17,9 @@ using namespace vertamo::ui;
 using vertamo::testing::Cp;
 using vertamo::testing::ReadWholeFile;
 using vertamo::testing::RecordingWindow;
+using vertamo::testing::SimPhone;
 using vertamo::testing::TempFolder;
 using vertamo::testing::WriteWholeFile;
-
-namespace {
-
-// The phone program: phone-sim on a free port, accepting once "started".
-class SimPhone final : public IPhoneProcesses {
- public:
-  SimPhone() {
-    phonesim::Options options;
-    options.port = 0;
-    options.paused = true;
-    std::string error;
-    started = sim.Start(options, &error);
-  }
-  int FindPhoneProcess() override { return 0; }
-  TEndResult EndPhoneProcess(int) override { return TEndResult::Ended; }
-  bool ProgramExists(const std::string&) override { return exists; }
-  bool StartPhoneProcess(const std::string&, const std::vector<std::string>& args) override {
-    sim.Resume(args);
-    return true;
-  }
-  void ReleasePhoneProcess() override {}
-  bool GetHostName(std::string& name) override {
-    name = "dispatch1";
-    return true;
-  }
-  phonesim::Server sim;
-  bool started = false;
-  bool exists = true;
-};
-
-}  // namespace
 
 class PhoneStationTest : public QObject {
   Q_OBJECT
@@ -82,7 +53,7 @@ class PhoneStationTest : public QObject {
       QVERIFY(station);
       QCOMPARE(station->Telephony().Book().Count(), 1);
       QVERIFY(station->Telephony().Settings().UseIpTel);
-      QTRY_VERIFY_WITH_TIMEOUT(station->Telephony().PhoneLinkUp(), 5000);
+      QTRY_VERIFY_WITH_TIMEOUT(station->Telephony().PhoneLinkUp() && phone.Serving(), 5000);
       const auto record = phone.sim.Record();
       QCOMPARE(record.front().args,
                (std::vector<std::string>{"-lne", "--g711-ulaw", "-u", "dispatch1", "--jitter", "25-50"}));

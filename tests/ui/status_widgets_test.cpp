@@ -4,7 +4,7 @@
 #include <QtTest>
 
 #include "map/ui/bigspk.h"
-#include "map/ui/indicator.h"
+#include "uikit/indicator.h"
 #include "map/ui/valind.h"
 #include "ui/widget_shots.h"
 

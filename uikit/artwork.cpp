@@ -1,4 +1,4 @@
-#include "map/ui/artwork.h"
+#include "uikit/artwork.h"
 
 #include <QFile>
 

@@ -1,10 +1,10 @@
-#include "map/ui/indicator.h"
+#include "uikit/indicator.h"
 
 #include <QPainter>
 #include <cmath>
 #include <numbers>
 
-#include "map/ui/artwork.h"
+#include "uikit/artwork.h"
 #include "uikit/win_color.h"
 
 namespace vertamo::ui {

@@ -1,0 +1,242 @@
+// TFVoice: the dispatcher's telephone ("Голосовая диспетчерская связь").
+//
+// It shows the state of the one IP call the telephony link carries, calls a
+// subscriber of the address book, answers or refuses a ringing call, ends a
+// call, and places the calls that the map hands over (TakeMapCall). During a
+// conversation with a lift it drives the voice gateway of the lift's line:
+// push-to-talk on the space bar, a level poll ten times a second for the
+// meters, pictures of the direction the voice flows. When such a
+// conversation ends it tells the dispatch server "ENDSPEAK".
+//
+// Call states: 0 idle, 1 talking, 2 dialling, 3 ringing. Everything happens
+// in the main thread; the gateway client of a conversation runs on a
+// TGatewayWorker, whose results come back as queued calls, so that the window
+// never waits on the gateway. Nothing concerning calls happens while the
+// telephony link is down.
+#pragma once
+
+#include <QDateTime>
+#include <QPointer>
+#include <QWidget>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "iptel/phone_events.h"
+#include "uikit/font_settings.h"
+#include "voice/gateway_worker.h"
+#include "voice/kelmo_client.h"
+#include "voice/ui/call_clock.h"
+#include "voice/ui/gateway_hand_over.h"
+#include "voice/ui/subscriber_list.h"
+#include "voice/ui/voice_settings.h"
+
+class QAction;
+class QActionGroup;
+class QLabel;
+class QListWidget;
+class QMenu;
+class QPushButton;
+class QSlider;
+class QTabWidget;
+class QTableWidget;
+class QTimer;
+class QStatusBar;
+
+namespace vertamo {
+class SoundThread;
+class TFastIni;
+class TSoundFilePlayer;
+class TTelephony;
+struct TMapCall;
+}  // namespace vertamo
+
+namespace vertamo::ui {
+
+class TAudioIndicator;
+class TGauge;
+class TIndicator;
+
+// What the voice window uses of the workstation. Everything may be empty.
+struct TVoiceHost {
+  TTelephony* telephony = nullptr;  // the link, phone commands, address book, log
+  TFastIni* ini = nullptr;          // the main settings
+  SoundThread* sounds = nullptr;    // the ring sound
+  TSoundFilePlayer* soundFiles = nullptr;  // the key-press sound (F9)
+  std::string programFolder, workFolder;   // where sounds are looked for; end in "/"
+  // A request to the dispatch server ("ENDSPEAK ..."); must not wait.
+  std::function<void(const std::string& request)> sendCommand;
+  int gatewayPort = TKelmoClient::kDefaultPort;
+  TVoicePrompts prompts = DefaultVoicePrompts();
+};
+
+class TFVoice final : public QWidget, public ICallWindow {
+  Q_OBJECT
+
+ public:
+  static constexpr int kClientWidth = 855;
+  static constexpr int kClientHeight = 594;
+  static constexpr int kTimer1Ms = 1000;
+  static constexpr int kTimer2Ms = 100;
+  static constexpr int kMeterKinds = 5;
+
+  // Info-line colours, 0xRRGGBB.
+  static constexpr QRgb kTalkColor = 0x95FFAF;
+  static constexpr QRgb kDialColor = 0xFFBBBB;
+  static constexpr QRgb kRingColor = 0xFFFF00;
+  static constexpr QRgb kSpeakColor = 0xCEFFFF;
+  static constexpr QRgb kOliveColor = 0x808000;
+
+  TFVoice(const TVoiceHost& host, QWidget* owner = nullptr);
+  ~TFVoice() override;
+
+  // The call state of the telephony thread; 0 without one.
+  int CallState() const;
+  bool LinkUp() const;
+
+  // Stores the call state without any window (logs it as the window would).
+  static void RecordCallState(TTelephony* telephony, int state);
+
+  // --- ICallWindow ----------------------------------------------------------
+  void SetCallState(int state) override;
+  void ShowCallInfo(const std::string& text) override;
+  void SelectSubscriber(int position) override;
+  void ShowCallStatus(const std::string& text) override;
+  void PhoneAnswered() override {}
+
+  // --- operations -----------------------------------------------------------
+  void ShowVoiceWindow();
+  void HideVoiceWindow();
+  void SetInfoText(const QString& text, QRgb color);
+  void SetCallButtonText(const QString& text);
+  // Closes the gateway client; "ENDSPEAK OBJ=… PU=…" when CallAdr is not 0.
+  void EndTalk();
+  // Places the map call held in CallCommand.
+  void PlaceCall();
+  // The map's call: fills the fields, hides BitBtnTest and queues PlaceCall.
+  void TakeMapCall(const TMapCall& call);
+  // A talk key from outside the program: 0 space pressed, 1 released, 2 and 3 nothing.
+  void TalkKey(int code);
+  // Shows one of the five level meters; any other kind shows none.
+  void SetIndKind(int kind);
+  int IndKind() const { return settings_.indKind; }
+  // Sends the direction switch to the gateway (opened first when needed);
+  // false, and nothing sent, unless a conversation is on.
+  bool SetTalkDirection(bool talk);
+
+  // --- handlers -------------------------------------------------------------
+  void Button1Click();
+  void Timer1Timer();
+  void Timer2Timer();
+  void FillSubscriberList();
+  // The selected subscriber's position; -1 when none is selected.
+  int SelectedSubscriber() const;
+
+  // --- fields ---------------------------------------------------------------
+  std::string CallCommand;
+  std::string CallTitle;
+  bool TalkActive = false;
+  QDateTime CallStart;
+  bool PendingListen = false;
+  std::string GatewayHost;
+  int GatewayLine = 0;
+  int CallPu = 0;
+  std::uint8_t CallAdr = 0;
+  int CallPort = 0;
+  int CallObject = 0;
+  vertamo::SwitchSettings SwitchSettings;
+  TGatewayWorker* Gateway() const { return gateway_.get(); }
+  const TVoiceSettings& Settings() const { return settings_; }
+
+  // --- controls, under their component names --------------------------------
+  QWidget* Panel1 = nullptr;
+  QLabel* Label1 = nullptr;
+  QLabel* ImageMic = nullptr;
+  QLabel* ImageSpeaker = nullptr;
+  QWidget* PanelMic = nullptr;
+  QSlider* TrackBarMic = nullptr;
+  QLabel* LabelVolume = nullptr;
+  TGauge* CGaugeMic = nullptr;
+  QWidget* PanelRecord = nullptr;
+  QLabel* LabelTime = nullptr;
+  TIndicator* Indicator = nullptr;
+  TAudioIndicator* PaintBoxInd = nullptr;
+  QLabel* LabelInd = nullptr;
+  TGauge* CGauge1 = nullptr;
+  QTabWidget* PageControl1 = nullptr;
+  QListWidget* ListBox1 = nullptr;
+  QTableWidget* StringGrid1 = nullptr;
+  QWidget* Panel2 = nullptr;
+  QPushButton* Button1 = nullptr;
+  TGauge* CGaugeMic2 = nullptr;
+  QLabel* PanelAdr = nullptr;
+  QStatusBar* StatusBar1 = nullptr;
+  std::array<QLabel*, 2> StatusPanels{};
+  QWidget* PanelPni = nullptr;
+  QWidget* PanelVideo = nullptr;
+  QPushButton* BitBtnTest = nullptr;
+  QPushButton* BitBtnLocal = nullptr;
+  QTimer* Timer1 = nullptr;
+  QTimer* Timer2 = nullptr;
+  QMenu* PopupMenuInd = nullptr;      // the recording panel's: the meter kinds
+  QMenu* PopupMenuOptions = nullptr;  // the top strip's: the options
+  QMenu* PopupMenuList = nullptr;     // the subscriber list's
+  std::array<QAction*, kMeterKinds> MeterItems{};
+  QAction* mAutoSound = nullptr;
+  QAction* mHidePanelRecord = nullptr;
+  QAction* mHidePanelMic = nullptr;
+  QAction* mHidePanelAdr = nullptr;
+  QAction* mShowDoorOpen = nullptr;
+  QAction* mAdd = nullptr;
+  QAction* mChange = nullptr;
+  QAction* mDelete = nullptr;
+  QAction* mImport = nullptr;
+  QAction* mExport = nullptr;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  static void SetBackground(QWidget* widget, const QColor& color);
+  void BuildWindow();
+  void BuildPanelMic();
+  void BuildPanelRecord();
+  void BuildPages();
+  void BuildMenus();
+  void FormCreate();
+  void ApplySettings();
+  void StoreSettings();
+  void UpdatePanels();
+  bool HandleKey(QKeyEvent* key, bool pressed);
+  void SpaceDown();
+  void SpaceUp();
+  void EscapeKey();
+  void KeyPressSound();
+  void OpenGateway(bool readSettings);
+  void CloseGateway();
+  void GatewayResult(std::uint64_t conversation, const TGatewayResult& result);
+  void ShowLevel(const TGatewayResult& result);
+  void RestMeters();
+  void SendPhone(const std::string& command);
+  void ChooseFont(QWidget* control, TUiFont& font);
+
+  TVoiceHost host_;
+  TVoiceSettings settings_;
+  TUiFont adrFont_;
+  TUiFont timeFont_;
+  TRingCountdown ring_;
+  bool spaceDown_ = false;
+  bool listenAnnounce_ = false;   // the next listening switch that succeeds says "Слушайте..."
+  bool settingsToStatus_ = false; // the next settings read goes to status panel 0
+  std::uint64_t conversation_ = 0;  // the gateway worker's generation
+  std::unique_ptr<TGatewayHandOver> results_;
+  std::unique_ptr<TGatewayWorker> gateway_;
+};
+
+}  // namespace vertamo::ui

@@ -1,0 +1,67 @@
+#include "voice/ui/subscriber_list.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QInputDialog>
+
+#include "iptel/phone_book.h"
+#include "uikit/qt_text.h"
+
+namespace vertamo::ui {
+
+TVoicePrompts DefaultVoicePrompts() {
+  TVoicePrompts prompts;
+  prompts.askText = [](QWidget* parent, const QString& title, const QString& label, QString& text) {
+    bool ok = false;
+    const QString answer = QInputDialog::getText(parent, title, label, QLineEdit::Normal, text, &ok);
+    if (ok) text = answer;
+    return ok;
+  };
+  prompts.askSaveFile = [](QWidget* parent, const QString& title, const QString& folder, const QString& fileName,
+                           const QString& filter) {
+    return QFileDialog::getSaveFileName(parent, title, QDir(folder).filePath(fileName), filter);
+  };
+  return prompts;
+}
+
+bool AskSubscriber(const TVoicePrompts& prompts, QWidget* parent, const QString& title, QString& name,
+                   QString& address) {
+  return prompts.askText(parent, title, QStringLiteral("Введите имя абонента"), name) &&
+         prompts.askText(parent, title, QStringLiteral("Введите IP адрес"), address);
+}
+
+bool AddSubscriber(TPhoneBook& book, const TVoicePrompts& prompts, QWidget* parent) {
+  QString name = kSampleSubscriberName, address = QStringLiteral("ipadr");
+  if (!AskSubscriber(prompts, parent, QStringLiteral("Добавление"), name, address)) return false;
+  book.Add(ToCp1251(name), ToCp1251(address));
+  book.SavePhoneBook();
+  return true;
+}
+
+bool ChangeSubscriber(TPhoneBook& book, int position, const TVoicePrompts& prompts, QWidget* parent) {
+  const PhoneBookEntry* entry = book.At(position);
+  if (!entry) return false;
+  QString name = FromCp1251(entry->Name), address = FromCp1251(entry->Adr);
+  if (!AskSubscriber(prompts, parent, QStringLiteral("Изменение"), name, address)) return false;
+  book.Replace(position, ToCp1251(name), ToCp1251(address));
+  book.SavePhoneBook();
+  return true;
+}
+
+bool DeleteSubscriber(TPhoneBook& book, int position) {
+  if (!book.At(position)) return false;
+  book.Delete(position);
+  book.SavePhoneBook();
+  return true;
+}
+
+bool ExportSubscribers(const TPhoneBook& book, const TVoicePrompts& prompts, QWidget* parent,
+                       const QString& folder) {
+  const QString file = prompts.askSaveFile(parent, QStringLiteral("Экспорт книжки абонентов"), folder,
+                                           QStringLiteral("Ip.dat"),
+                                           QStringLiteral("Файлы данных (*.dat);;Все файлы (*.*)"));
+  if (file.isEmpty()) return false;
+  return book.ExportPhoneBook(file.toStdString());
+}
+
+}  // namespace vertamo::ui
