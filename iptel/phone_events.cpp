@@ -96,6 +96,7 @@ TPhoneEvent InterpretPhoneEvent(std::string_view line) {
       event.callState = 3;
       if (line.size() > 5) event.status = std::string(caller);
       event.logText = Quoted("Звонок от", caller);
+      event.caller = std::string(caller);
       event.callerName = PhoneBookText(caller.substr(0, caller.find(' ')));
       const size_t open = caller.find('[');
       if (open != std::string_view::npos) {
@@ -150,6 +151,7 @@ bool HandlePhoneEvent(STRINGSTACK& events, const TPhoneBook& book, TPhoneLog& lo
   std::string line;
   if (!events.TryPop(line)) return false;
   const TPhoneEvent event = InterpretPhoneEvent(line);
+  window.PhoneEvent(event);
   if (event.callState >= 0) window.SetCallState(event.callState);
   if (event.hasInfo) window.ShowCallInfo(event.info);
   if (event.kind == TPhoneEventKind::Ring) {

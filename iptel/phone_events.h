@@ -33,6 +33,7 @@ struct TPhoneEvent {
   std::string logText;     // empty: nothing logged
   std::string callerName;  // RING: first word of the caller text (at most 63 bytes)
   std::string callerAddress;  // RING: the text between "[" and "]" (at most 63 bytes)
+  std::string caller;         // RING: the whole caller text
 };
 
 // The matching rule of event lines.
@@ -47,6 +48,8 @@ TPhoneEvent InterpretPhoneEvent(std::string_view line);
 class ICallWindow {
  public:
   virtual ~ICallWindow() = default;
+  // What the phone program said, before the state it brings is set.
+  virtual void PhoneEvent(const TPhoneEvent& event) { (void)event; }
   virtual void SetCallState(int state) = 0;
   // The information line, on the hint background.
   virtual void ShowCallInfo(const std::string& text) = 0;

@@ -207,11 +207,10 @@ int main(int argc, char** argv) {
   QObject::connect(&termination, &vertamo::ui::TTerminationNotifier::terminationRequested, &form, [&form] {
     if (form.close()) QApplication::quit();
   });
-  // Talk-key and focus requests of other programs. The voice window takes
-  // them once it is there; until then they are only logged.
+  // Talk-key and focus requests of other programs go to the voice window;
+  // before it exists they do nothing.
   vertamo::ui::TTalkKeyService talkKeys;
-  talkKeys.onTalkKey = [](int code) { std::fprintf(stderr, "vertamo: talk key %d from another program\n", code); };
-  talkKeys.onFocus = [] { std::fprintf(stderr, "vertamo: focus request from another program\n"); };
+  vertamo::ui::RouteTalkKeys(talkKeys, [&form] { return form.VoiceWindow(false); });
   QString busProblem;
   if (!talkKeys.Register(QDBusConnection::sessionBus(), &busProblem))
     std::fprintf(stderr, "vertamo: talk-key requests of other programs are not taken: %s\n", qPrintable(busProblem));

@@ -1,6 +1,7 @@
 #include "shell/voice_station.h"
 
 #include "shell/phone_station.h"
+#include "shell/talk_key_service.h"
 
 namespace vertamo::ui {
 
@@ -29,6 +30,11 @@ void TVoiceStation::ShowVoiceWindow() {
 
 void TVoiceStation::Free() { delete window_.data(); }
 
+void TVoiceStation::PhoneEvent(const TPhoneEvent& event) {
+  // A ring makes the window here already: it keeps the call from its first event.
+  if (TFVoice* window = VoiceWindow(event.callState == 3)) window->PhoneEvent(event);
+}
+
 void TVoiceStation::SetCallState(int state) {
   if (state == 3) ShowVoiceWindow();
   if (window_)
@@ -50,5 +56,14 @@ void TVoiceStation::ShowCallStatus(const std::string& text) {
 }
 
 void TVoiceStation::PhoneAnswered() {}
+
+void RouteTalkKeys(TTalkKeyService& service, std::function<TFVoice*()> window) {
+  service.onTalkKey = [window](int code) {
+    if (TFVoice* voice = window()) voice->TalkKey(code);
+  };
+  service.onFocus = [window] {
+    if (TFVoice* voice = window()) voice->TakeFocus();
+  };
+}
 
 }  // namespace vertamo::ui

@@ -13,6 +13,7 @@
 namespace vertamo::ui {
 
 class TPhoneStation;
+class TTalkKeyService;
 
 class TVoiceStation final : public ICallWindow {
  public:
@@ -29,6 +30,7 @@ class TVoiceStation final : public ICallWindow {
   void Free();
 
   // ICallWindow: to the window, or without one to the call state alone.
+  void PhoneEvent(const TPhoneEvent& event) override;
   void SetCallState(int state) override;
   void ShowCallInfo(const std::string& text) override;
   void SelectSubscriber(int position) override;
@@ -41,5 +43,9 @@ class TVoiceStation final : public ICallWindow {
   TVoiceHost host_;
   QPointer<TFVoice> window_;
 };
+
+// Hands the talk-key and focus requests of other programs to the voice window
+// that `window` returns; while there is none they do nothing.
+void RouteTalkKeys(TTalkKeyService& service, std::function<TFVoice*()> window);
 
 }  // namespace vertamo::ui

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "platform/cp1251.h"
 #include "platform/folders.h"
 #include "platform/raw_file.h"
 
@@ -90,6 +91,55 @@ bool ParseCallHistoryLine(std::string_view line, TCallRecord& record) {
   parsed.who.assign(line);
   record = std::move(parsed);
   return true;
+}
+
+std::string CallOutcomeText(TCallOutcome outcome) {
+  switch (outcome) {
+    case TCallOutcome::Finished:
+      return Utf8ToCp1251("Разговор завершен");
+    case TCallOutcome::Refused:
+      return Utf8ToCp1251("Отклонен");
+    case TCallOutcome::Busy:
+      return Utf8ToCp1251("Занято");
+    case TCallOutcome::Failed:
+      return Utf8ToCp1251("Ошибка");
+    case TCallOutcome::NotAnswered:
+      return Utf8ToCp1251("Нет ответа");
+    case TCallOutcome::Interrupted:
+      return Utf8ToCp1251("Прерван");
+  }
+  return {};
+}
+
+std::optional<TCallRecord> TCallTracker::Changed(int from, int to, std::time_t now, const std::string& title) {
+  const TCause cause = std::exchange(cause_, TCause::HangUp);
+  std::optional<TCallRecord> ended;
+  if (to == from) return ended;
+  // Idle ends a call; a new ring or dialling ends one still open as well.
+  if (open_ && (to == 0 || to == 2 || to == 3)) {
+    TCallOutcome outcome = TCallOutcome::Interrupted;
+    if (connected_)
+      outcome = TCallOutcome::Finished;
+    else if (cause == TCause::Busy)
+      outcome = TCallOutcome::Busy;
+    else if (cause == TCause::Refuse)
+      outcome = TCallOutcome::Refused;
+    else if (incoming_)
+      outcome = TCallOutcome::NotAnswered;  // the caller gave up (or the phone program ended the ring)
+    else if (cause == TCause::Error)
+      outcome = TCallOutcome::Failed;
+    const int seconds = connected_ ? static_cast<int>(std::max<std::time_t>(now - *connected_, 0)) : 0;
+    ended = TCallRecord{start_, incoming_ ? caller_ : title, seconds, CallOutcomeText(outcome)};
+    open_ = false;
+  }
+  if (to == 2 || to == 3 || (to == 1 && !open_)) {
+    open_ = true;
+    incoming_ = to == 3;
+    start_ = now;
+    connected_.reset();
+  }
+  if (to == 1) connected_ = now;
+  return ended;
 }
 
 TCallHistory::TCallHistory(std::string workFolder) : path_(WithTrailingSlash(workFolder) + kFileName) {}

@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <ctime>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,7 +23,7 @@ struct TCallRecord {
   std::time_t start = 0;
   std::string who;      // the subscriber, or the lift and the unit called
   int seconds = 0;      // talk time; 0 when no conversation took place
-  std::string outcome;  // how it ended ("ответ, отбой", "отказ", "занято", ...)
+  std::string outcome;  // how it ended: one of the texts of TCallOutcome
 
   bool operator==(const TCallRecord&) const = default;
 };
@@ -31,6 +32,44 @@ struct TCallRecord {
 std::string CallHistoryLine(const TCallRecord& record);
 // Reads one line (with or without its line end); false for a damaged one.
 bool ParseCallHistoryLine(std::string_view line, TCallRecord& record);
+
+// How a call ended, as the history shows it (records hold the text in code
+// page 1251).
+enum class TCallOutcome {
+  Finished,     // "Разговор завершен": a conversation took place
+  Refused,      // "Отклонен": the dispatcher turned a ringing call down
+  Busy,         // "Занято"
+  Failed,       // "Ошибка": the phone program reported an error while dialling
+  NotAnswered,  // "Нет ответа": a ring that stopped before it was answered
+  Interrupted,  // "Прерван": the dispatcher hung up while dialling
+};
+// The outcome's text, code page 1251.
+std::string CallOutcomeText(TCallOutcome outcome);
+
+// Follows the call states of the voice window (0 idle, 1 talking, 2 dialling,
+// 3 ringing) and makes the record of each call that ends: started when the
+// dialling began or the ring came, talk time from the connection on.
+class TCallTracker {
+ public:
+  // Why the next change of state happens, when it is not the dispatcher
+  // hanging up; forgotten after that change.
+  enum class TCause { HangUp, Refuse, Busy, Error };
+
+  void SetCause(TCause cause) { cause_ = cause; }
+  // The caller of the ring that comes next (code page 1251).
+  void SetCaller(std::string caller) { caller_ = std::move(caller); }
+  // The state went from `from` to `to` at `now`; `title` names what an
+  // outgoing call called. The record of a call that ended, if one did.
+  std::optional<TCallRecord> Changed(int from, int to, std::time_t now, const std::string& title);
+
+ private:
+  bool open_ = false;
+  bool incoming_ = false;
+  std::time_t start_ = 0;
+  std::optional<std::time_t> connected_;
+  std::string caller_;
+  TCause cause_ = TCause::HangUp;
+};
 
 class TCallHistory {
  public:

@@ -100,6 +100,8 @@ TFVoice::~TFVoice() {
     SaveFont(*host_.ini, timeFont_, kTimeSection);
   }
   if (CallState() == 1) SendPhone("h");
+  // A call still on at exit ends with the window.
+  RecordCall(CallState(), 0);
 }
 
 void TFVoice::BuildWindow() {
@@ -379,6 +381,8 @@ void TFVoice::FormCreate() {
   ApplySettings();
   FillSubscriberList();
   if (ListBox1->count() > 0) ListBox1->setCurrentRow(0);
+  if (!host_.workFolder.empty()) history_.emplace(host_.workFolder);
+  FillCallHistory();
   // The column widths once the grid has its place.
   QMetaObject::invokeMethod(
       this,
@@ -463,6 +467,20 @@ void TFVoice::FillSubscriberList() {
   for (int i = 0; i < book.Count(); ++i) ListBox1->addItem(FromCp1251(book.At(i)->Name));
 }
 
+void TFVoice::FillCallHistory() {
+  StringGrid1->clearContents();
+  if (!history_) return;
+  const std::vector<TCallRecord> calls = history_->Newest(static_cast<std::size_t>(StringGrid1->rowCount()));
+  for (std::size_t row = 0; row < calls.size(); ++row) {
+    const TCallRecord& call = calls[row];
+    const QString when = QDateTime::fromSecsSinceEpoch(call.start).toString(QStringLiteral("dd.MM.yyyy hh:mm:ss"));
+    const QString what = FromCp1251(call.who) + QStringLiteral(" — ") + CallClockText(call.seconds) +
+                         QStringLiteral(" — ") + FromCp1251(call.outcome);
+    StringGrid1->setItem(static_cast<int>(row), 0, new QTableWidgetItem(when));
+    StringGrid1->setItem(static_cast<int>(row), 1, new QTableWidgetItem(what));
+  }
+}
+
 int TFVoice::SelectedSubscriber() const {
   // The list takes the focus with a current row but no selection: that
   // names nobody.
@@ -491,7 +509,10 @@ void TFVoice::closeEvent(QCloseEvent* event) {
   EndTalk();
   if (LinkUp()) {
     const int state = CallState();
-    if (state == 3) SendPhone("n");
+    if (state == 3) {
+      SendPhone("n");
+      calls_.SetCause(TCallTracker::TCause::Refuse);
+    }
     if (state == 1 || state == 2) SendPhone("h");
     SetCallState(0);
   }

@@ -22,10 +22,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "iptel/phone_events.h"
 #include "uikit/font_settings.h"
+#include "voice/call_history.h"
 #include "voice/gateway_worker.h"
 #include "voice/kelmo_client.h"
 #include "voice/ui/call_clock.h"
@@ -100,6 +102,7 @@ class TFVoice final : public QWidget, public ICallWindow {
   static void RecordCallState(TTelephony* telephony, int state);
 
   // --- ICallWindow ----------------------------------------------------------
+  void PhoneEvent(const TPhoneEvent& event) override;
   void SetCallState(int state) override;
   void ShowCallInfo(const std::string& text) override;
   void SelectSubscriber(int position) override;
@@ -119,6 +122,9 @@ class TFVoice final : public QWidget, public ICallWindow {
   void TakeMapCall(const TMapCall& call);
   // A talk key from outside the program: 0 space pressed, 1 released, 2 and 3 nothing.
   void TalkKey(int code);
+  // A focus request from outside the program: a visible window comes to the
+  // front, active, with the keyboard focus; a hidden one stays hidden.
+  void TakeFocus();
   // Shows one of the five level meters; any other kind shows none.
   void SetIndKind(int kind);
   int IndKind() const { return settings_.indKind; }
@@ -131,6 +137,8 @@ class TFVoice final : public QWidget, public ICallWindow {
   void Timer1Timer();
   void Timer2Timer();
   void FillSubscriberList();
+  // The history tab: the newest calls of CallHistory.log, one a row, newest first.
+  void FillCallHistory();
   // The selected subscriber's position; -1 when none is selected.
   int SelectedSubscriber() const;
 
@@ -224,6 +232,8 @@ class TFVoice final : public QWidget, public ICallWindow {
   void ShowLevel(const TGatewayResult& result);
   void RestMeters();
   void SendPhone(const std::string& command);
+  // Keeps the call that ended in the history and shows it.
+  void RecordCall(int from, int to);
   void ChooseFont(QWidget* control, TUiFont& font);
 
   TVoiceHost host_;
@@ -231,6 +241,8 @@ class TFVoice final : public QWidget, public ICallWindow {
   TUiFont adrFont_;
   TUiFont timeFont_;
   TRingCountdown ring_;
+  TCallTracker calls_;
+  std::optional<TCallHistory> history_;  // none without a work folder
   bool spaceDown_ = false;
   bool listenAnnounce_ = false;   // the next listening switch that succeeds says "Слушайте..."
   bool settingsToStatus_ = false; // the next settings read goes to status panel 0

@@ -8,6 +8,7 @@
 #include <QSlider>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <ctime>
 
 #include "iptel/telephony.h"
 #include "uikit/indicator.h"
@@ -52,8 +53,22 @@ void TFVoice::SendPhone(const std::string& command) {
   if (host_.telephony) host_.telephony->SendPhoneCommand(command);
 }
 
+void TFVoice::PhoneEvent(const TPhoneEvent& event) {
+  if (event.kind == TPhoneEventKind::Busy) calls_.SetCause(TCallTracker::TCause::Busy);
+  if (event.kind == TPhoneEventKind::Error) calls_.SetCause(TCallTracker::TCause::Error);
+  if (event.kind == TPhoneEventKind::Ring) calls_.SetCaller(event.caller);
+}
+
+void TFVoice::RecordCall(int from, int to) {
+  const std::optional<TCallRecord> ended = calls_.Changed(from, to, std::time(nullptr), CallTitle);
+  if (!ended || !history_) return;
+  history_->Append(*ended);
+  FillCallHistory();
+}
+
 void TFVoice::SetCallState(int state) {
   if (!LinkUp()) return;
+  const int from = CallState();
   // A conversation lasts while the state is 1: leaving it clears TalkActive,
   // so that the next call starts with a fresh clock and the space bar at rest.
   if (state != 1) {
@@ -90,6 +105,7 @@ void TFVoice::SetCallState(int state) {
       break;
   }
   RecordCallState(host_.telephony, state);
+  RecordCall(from, state);
   // The ring sound starts at once.
   if (state == 3) Timer1Timer();
 }
@@ -229,11 +245,21 @@ void TFVoice::TalkKey(int code) {
   if (code == 1) SpaceUp();
 }
 
+void TFVoice::TakeFocus() {
+  if (!isVisible()) return;
+  raise();
+  activateWindow();
+  setFocus(Qt::OtherFocusReason);
+}
+
 void TFVoice::EscapeKey() {
   if (!LinkUp()) return;
   const int state = CallState();
   if (state == 1 || state == 2) SendPhone("h");
-  if (state == 3) SendPhone("n");
+  if (state == 3) {
+    SendPhone("n");
+    calls_.SetCause(TCallTracker::TCause::Refuse);
+  }
   SetCallState(0);
 }
 
