@@ -1,15 +1,21 @@
 // The voice window against phone-sim (the phone program) and kelmo-sim (the
 // voice gateway), both in-process on free ports: the four call states, the
 // ring sound, the keys, push-to-talk and the level poll of a map call, the
-// subscriber list, and a gateway that stalls.
+// subscriber list, a gateway that stalls, the talk key of other programs on a
+// private session bus, and the call history.
 #include <QAction>
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTabWidget>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -20,12 +26,16 @@
 #include "iptel/telephony.h"
 #include "settings/fast_ini.h"
 #include "shell/phone_station.h"
+#include "shell/talk_key_service.h"
 #include "shell/voice_station.h"
+#include "support/private_session_bus.h"
 #include "support/private_sound_server.h"
 #include "support/sim_phone.h"
 #include "support/temp_folder.h"
 #include "tools/kelmo-sim/kelmo_sim.h"
 #include "uikit/indicator.h"
+#include "platform/cp1251.h"
+#include "voice/call_history.h"
 #include "voice/map_call.h"
 #include "voice/sound_file_player.h"
 #include "voice/sound_thread.h"
@@ -34,6 +44,7 @@
 
 using namespace vertamo;
 using namespace vertamo::ui;
+using vertamo::testing::PrivateSessionBus;
 using vertamo::testing::ReadWholeFile;
 using vertamo::testing::SimPhone;
 using vertamo::testing::TempFolder;
@@ -473,6 +484,105 @@ class VoiceWindowTest : public QObject {
     Key(rig.Window(), Qt::Key_F9, true);
     QVERIFY(QTest::qWaitFor([&] { return !rig.keys.Played().empty(); }, kWaitMs));
     QCOMPARE(rig.keys.Played(), std::vector<std::string>{rig.dir.file("Wave/KeyPress.wav")});
+  }
+
+  void talkKeyRequestsOfOtherProgramsActAsTheSpaceBar() {
+    PrivateSessionBus bus;
+    QVERIFY2(bus.Start(), bus.Error().c_str());
+    const QString address = QString::fromStdString(bus.Address());
+    VoiceRig rig;
+    QVERIFY(rig.gatewayUp && rig.LinkUp());
+    TTalkKeyService service;
+    RouteTalkKeys(service, [&] { return rig.Window(false); });
+    int handled = 0;  // requests the window side has had
+    const auto routedKey = service.onTalkKey;
+    const auto routedFocus = service.onFocus;
+    service.onTalkKey = [&](int code) {
+      routedKey(code);
+      ++handled;
+    };
+    service.onFocus = [&] {
+      routedFocus();
+      ++handled;
+    };
+    QString error;
+    QVERIFY2(service.Register(QDBusConnection::connectToBus(address, "workstation"), &error), qPrintable(error));
+    QDBusConnection client = QDBusConnection::connectToBus(address, "client");
+    const auto request = [&](QDBusMessage call) {
+      const int before = handled;
+      client.asyncCall(call);
+      return QTest::qWaitFor([&] { return handled == before + 1; }, kWaitMs);
+    };
+    const auto talkKey = [&](int code) {
+      return request(QDBusMessage::createMethodCall(kWorkstationService, kVoiceObjectPath, kVoiceInterface, "TalkKey")
+                     << code);
+    };
+
+    // No window yet: the request makes none.
+    QVERIFY(talkKey(kTalkPress));
+    QCOMPARE(rig.Window(false), nullptr);
+    // A window but no conversation: nothing changes, nothing goes out.
+    TFVoice& window = *rig.Window();
+    window.show();
+    const QString idleText = window.Label1->text();
+    QVERIFY(talkKey(kTalkPress));
+    QCOMPARE(window.Label1->text(), idleText);
+
+    QVERIFY(rig.Talk());
+    QVERIFY(talkKey(kTalkPress) && talkKey(kTalkPress));  // one real press
+    QCOMPARE(window.Label1->text(), QStringLiteral("Говорите..."));
+    QVERIFY(rig.GatewayGot("setatx 3", 1));
+    QVERIFY(talkKey(kTalkRelease));
+    QCOMPARE(window.Label1->text(), QStringLiteral("Слушайте..."));
+    QVERIFY(rig.GatewayGot("setarx 3", 1));
+    QVERIFY(talkKey(kTalkNothing) && talkKey(kTalkF2));
+    QCOMPARE(window.Label1->text(), QStringLiteral("Слушайте..."));
+    QCOMPARE(rig.CountIn("setatx 3"), 1);
+    QCOMPARE(rig.CountIn("setarx 3"), 1);
+
+    // Focus: the window comes to the front, active.
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), &other, kWaitMs);
+    QVERIFY(request(QDBusMessage::createMethodCall(kWorkstationService, kVoiceObjectPath, kVoiceInterface, "Focus")));
+    QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), &window, kWaitMs);
+  }
+
+  void endedCallsAreKeptInTheHistoryNewestFirst() {
+    VoiceRig rig;
+    QVERIFY(rig.LinkUp());
+    QVERIFY(rig.Talk());  // "Lift 5", answered, hung up
+    Key(rig.Window(), Qt::Key_Escape, true);
+    rig.phone.sim.Ring("Lobby [10.0.0.9]");  // refused
+    QVERIFY(QTest::qWaitFor([&] { return rig.Window()->CallState() == 3; }, kWaitMs));
+    Key(rig.Window(), Qt::Key_Escape, true);
+
+    // Who and how it ended; the talk time lies between them.
+    const std::vector<std::pair<QString, QString>> expected = {{"Lobby [10.0.0.9] — ", " — Отклонен"},
+                                                               {"Lift 5 — ", " — Разговор завершен"}};
+    const auto check = [&](TFVoice& window) {
+      for (int row = 0; row < 2; ++row) {
+        const QString text = window.StringGrid1->item(row, 1)->text();
+        QVERIFY2(text.startsWith(expected[size_t(row)].first) && text.endsWith(expected[size_t(row)].second),
+                 qPrintable(text));
+        QVERIFY(!window.StringGrid1->item(row, 0)->text().isEmpty());
+      }
+      QCOMPARE(window.StringGrid1->item(2, 0), nullptr);
+    };
+    check(*rig.Window());
+    const std::vector<TCallRecord> kept = TCallHistory(rig.dir.folder()).Newest(10);
+    QCOMPARE(kept.size(), size_t(2));
+    QCOMPARE(kept[0].outcome, Utf8ToCp1251("Отклонен"));
+    QCOMPARE(kept[1].who, std::string("Lift 5"));
+
+    // The next run's window shows them again.
+    rig.voice->Free();
+    TFVoice& again = *rig.Window();
+    check(again);
+    again.PageControl1->setCurrentIndex(1);
+    again.show();
+    vertamo::test::SaveShot(again.grab().toImage(), "voice_history");
   }
 
   void theSubscriberListEditsTheBook() {
