@@ -473,11 +473,17 @@ void TFVoice::FillCallHistory() {
   const std::vector<TCallRecord> calls = history_->Newest(static_cast<std::size_t>(StringGrid1->rowCount()));
   for (std::size_t row = 0; row < calls.size(); ++row) {
     const TCallRecord& call = calls[row];
-    const QString when = QDateTime::fromSecsSinceEpoch(call.start).toString(QStringLiteral("dd.MM.yyyy hh:mm:ss"));
-    const QString what = FromCp1251(call.who) + QStringLiteral(" — ") + CallClockText(call.seconds) +
+    // The first column is a quarter of the grid: day and minute fit, the
+    // whole moment is in the tip.
+    const QDateTime start = QDateTime::fromSecsSinceEpoch(call.start);
+    auto* when = new QTableWidgetItem(start.toString(QStringLiteral("dd.MM hh:mm")));
+    when->setToolTip(start.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")));
+    const QString text = FromCp1251(call.who) + QStringLiteral(" — ") + CallClockText(call.seconds) +
                          QStringLiteral(" — ") + FromCp1251(call.outcome);
-    StringGrid1->setItem(static_cast<int>(row), 0, new QTableWidgetItem(when));
-    StringGrid1->setItem(static_cast<int>(row), 1, new QTableWidgetItem(what));
+    auto* what = new QTableWidgetItem(text);
+    what->setToolTip(text);
+    StringGrid1->setItem(static_cast<int>(row), 0, when);
+    StringGrid1->setItem(static_cast<int>(row), 1, what);
   }
 }
 
