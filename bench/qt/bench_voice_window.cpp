@@ -70,12 +70,15 @@ double Median(std::vector<double> values) {
 class TTimedCallWindow final : public ICallWindow {
  public:
   explicit TTimedCallWindow(ICallWindow& inner) : inner_(inner) {}
+  // A ring is timed from its event on: the window is made there.
+  void PhoneEvent(const TPhoneEvent& event) override {
+    clock_.start();
+    if (event.callState == 3 && since) arrivedMs.push_back(since->nsecsElapsed() / 1e6);
+    inner_.PhoneEvent(event);
+  }
   void SetCallState(int state) override {
-    QElapsedTimer clock;
-    clock.start();
-    if (state == 3 && since) arrivedMs.push_back(since->nsecsElapsed() / 1e6);
     inner_.SetCallState(state);
-    if (state == 3) ringMs.push_back(clock.nsecsElapsed() / 1e6);
+    if (state == 3) ringMs.push_back(clock_.nsecsElapsed() / 1e6);
     if (state == 3 && onRing) onRing();
   }
   void ShowCallInfo(const std::string& text) override { inner_.ShowCallInfo(text); }
@@ -89,6 +92,7 @@ class TTimedCallWindow final : public ICallWindow {
 
  private:
   ICallWindow& inner_;
+  QElapsedTimer clock_;
 };
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The call history on disk: what is written comes back, newest first, past
-// damaged lines and across the blocks the reader takes from the file's end.
+// damaged lines and across the blocks the reader takes from the file's end;
+// and how the call states of the voice window make the record of a call.
 #include "voice/call_history.h"
 
 #include <gtest/gtest.h>
@@ -71,6 +72,48 @@ TEST(CallHistory, ManyCallsComeBackAcrossReadBlocks) {
   const std::vector<TCallRecord> all = history.Newest(count + 1);
   ASSERT_EQ(all.size(), static_cast<size_t>(count));
   for (int i = 0; i < count; ++i) ASSERT_EQ(all[i].seconds, count - 1 - i) << i;
+}
+
+// The states a call passes through and why the last change came: the record
+// of the call that ended. Each change comes 7 s after the one before.
+TEST(CallTracker, EachWayACallEndsGetsItsOutcome) {
+  using C = TCallTracker::TCause;
+  struct Step {
+    int to;
+    C cause = C::HangUp;
+  };
+  struct Row {
+    const char* name;
+    std::vector<Step> steps;
+    const char* who;
+    int seconds;
+    const char* outcome;
+  };
+  const Row rows[] = {
+      {"placed, talked, hung up", {{2}, {1}, {0}}, "Лифт 5", 7, "Разговор завершен"},
+      {"placed, busy", {{2}, {0, C::Busy}}, "Лифт 5", 0, "Занято"},
+      {"placed, error", {{2}, {0, C::Error}}, "Лифт 5", 0, "Ошибка"},
+      {"placed, hung up while dialling", {{2}, {0}}, "Лифт 5", 0, "Прерван"},
+      {"ring refused", {{3}, {0, C::Refuse}}, "Пост [10.0.0.9]", 0, "Отклонен"},
+      {"ring the caller gave up", {{3}, {0, C::Error}}, "Пост [10.0.0.9]", 0, "Нет ответа"},
+      {"ring answered, the caller hung up", {{3}, {1}, {0, C::Error}}, "Пост [10.0.0.9]", 7, "Разговор завершен"},
+      {"talking, then a new ring", {{2}, {1}, {1}, {3}}, "Лифт 5", 14, "Разговор завершен"},
+  };
+  const std::time_t t0 = 1796640000;
+  for (const Row& row : rows) {
+    TCallTracker tracker;
+    tracker.SetCaller(Utf8ToCp1251("Пост [10.0.0.9]"));
+    int from = 0;
+    std::optional<TCallRecord> ended;
+    for (std::size_t i = 0; i < row.steps.size(); ++i) {
+      EXPECT_FALSE(ended) << row.name << ": a call ended before its last step";
+      tracker.SetCause(row.steps[i].cause);
+      ended = tracker.Changed(from, row.steps[i].to, t0 + 7 * static_cast<std::time_t>(i), Utf8ToCp1251("Лифт 5"));
+      from = row.steps[i].to;
+    }
+    ASSERT_TRUE(ended) << row.name;
+    EXPECT_EQ(*ended, Call(t0, row.who, row.seconds, row.outcome)) << row.name;
+  }
 }
 
 }  // namespace
