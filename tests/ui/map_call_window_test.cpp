@@ -91,19 +91,23 @@ class MapCallWindowTest : public QObject {
       int key;        // what the selector is answered with
       int selectors;  // how many came up
       int unit;       // the unit called; -1: none
+      std::string gateway = "localhost";  // the dispatch server's host: 127.0.0.1 of the profile
     };
+    // A dial string over 127 characters places nothing; the log says why.
+    const std::string tooLong = std::string(112, 'g') + ".example";  // 120 characters
     const Row rows[] = {
         {"cabin only", false, Qt::LeftButton, true, Qt::Key_Escape, 0, 2},
         {"right button", false, Qt::RightButton, true, Qt::Key_Escape, 0, 2},
         {"machine room chosen", true, Qt::LeftButton, true, Qt::Key_2, 1, 5},
         {"choice cancelled", true, Qt::LeftButton, true, Qt::Key_Escape, 1, -1},
         {"link down", true, Qt::LeftButton, false, Qt::Key_Escape, 0, -1},
+        {"dial string too long", false, Qt::LeftButton, true, Qt::Key_Escape, 0, -1, tooLong},
     };
     for (const Row& row : rows) {
       qInfo("%s", row.name);
       auto district = test::SmallDistrict();
       orvexsim::CallDef call;
-      call.gateway = "localhost";  // the dispatch server's host: 127.0.0.1 of the profile
+      call.gateway = row.gateway;
       call.com = 3;
       call.adr = 17;
       call.pul = 2;
@@ -119,6 +123,9 @@ class MapCallWindowTest : public QObject {
         options.phone.port = phone.sim.Port();
         options.phone.processes = &phone;
         options.gatewayPort = gateway.Port();
+        TFastIni ini(w.dir.file("Vertamo.ini"));
+        ini.WriteBool("H323", "EnableIpLog", true);
+        ini.Save();
       });
       QVERIFY(w.WaitForMaps());
       if (row.linkUp)
@@ -134,6 +141,8 @@ class MapCallWindowTest : public QObject {
       if (row.unit < 0) {
         QCOMPARE(w.Requests("STARTSPEAK"), 0);
         QVERIFY(!voice);
+        const std::string log = testing::ReadWholeFile(w.dir.file("IpPhone.log"));
+        QCOMPARE(log.find(Utf8ToCp1251("длиннее 127 знаков")) != std::string::npos, row.gateway == tooLong);
         continue;
       }
       QCOMPARE(w.Requests("STARTSPEAK OBJ=0 PU=" + std::to_string(row.unit)), 1);
