@@ -738,11 +738,10 @@ void TFormVertamo::MapObjectMouseDown(TMapPict* sender, Qt::MouseButton) {
   if (!phone_ || !phone_->Telephony().PhoneLinkUp()) return;
   // The selector runs an event loop in which a new load (ClearMaps) may free
   // the picture and its object: the call takes the object's name now.
-  const TMapCallResult result = MapCallFromReply(
-      reply, TMapCallObject{index, object->Name.str(), profile_.Ip},
-      [this](const std::string& cabin, const std::string& room) {
-        return AskCallUnit(this, settings_.MainIni.get(), cabin, room);
-      });
+  const auto ask = [this](const std::string& cabin, const std::string& room) {
+    return AskCallUnit(this, settings_.MainIni.get(), cabin, room);
+  };
+  const TMapCallResult result = MapCallFromReply(reply, {index, object->Name.str(), profile_.Ip}, ask);
   if (!result.call) {
     if (!result.reason.empty()) phone_->Telephony().Log().Write(result.reason);
     return;

@@ -10,7 +10,6 @@
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
-#include <optional>
 #include <set>
 
 #include "map/ui/map_pict.h"
@@ -88,9 +87,9 @@ class MapCallWindowTest : public QObject {
       bool machineRoom;  // the reply offers PU=5 besides PUL=2
       Qt::MouseButton button;
       bool linkUp;
-      int key;        // what the selector is answered with
-      int selectors;  // how many came up
-      int unit;       // the unit called; -1: none
+      int key;                            // what the selector is answered with
+      int selectors;                      // how many came up
+      int unit;                           // the unit called; -1: none
       std::string gateway = "localhost";  // the dispatch server's host: 127.0.0.1 of the profile
     };
     // A dial string over 127 characters places nothing; the log says why.
@@ -175,7 +174,8 @@ class MapCallWindowTest : public QObject {
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QTRY_VERIFY_WITH_TIMEOUT(form.PageControl1->isVisible() && form.Client() &&
-                                 form.Client()->Stage() == kStagePolling && form.Phone()->Telephony().PhoneLinkUp(),
+                                 form.Client()->Stage() == kStagePolling &&
+                                 form.Phone()->Telephony().PhoneLinkUp(),
                              20000);
 
     // The first lift with a cabin and a machine room.
@@ -184,7 +184,8 @@ class MapCallWindowTest : public QObject {
                                    [](const auto& o) { return o.call && o.call->pul && o.call->pu; });
     QVERIFY(lift != district.objects.end());
     const int object = static_cast<int>(lift - district.objects.begin());
-    const std::string startSpeak = "STARTSPEAK OBJ=" + std::to_string(object) + " PU=" + std::to_string(*lift->call->pul);
+    const std::string startSpeak =
+        "STARTSPEAK OBJ=" + std::to_string(object) + " PU=" + std::to_string(*lift->call->pul);
     QStringList captions;
     SelectorAnswer selector(Qt::Key_1, [&](TFormSelLiftMp& dialog) {
       captions = {dialog.ButtonLift->text(), dialog.ButtonMO->text()};
@@ -201,8 +202,8 @@ class MapCallWindowTest : public QObject {
     TFVoice* voice = form.VoiceWindow(false);
     QVERIFY(voice);
     QTRY_COMPARE_WITH_TIMEOUT(voice->CallState(), 1, TDemoPhone::kAnswerDelayMs + kWaitMs);
-    QTRY_COMPARE_WITH_TIMEOUT(voice->Label1->text(), QStringLiteral("Для завершения нажмите на кнопку ESC..."),
-                              kWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(voice->Label1->text(),
+                              QStringLiteral("Для завершения нажмите на кнопку ESC..."), kWaitMs);
     // The clock ticks once a second; the meters follow the gateway's levels.
     QTRY_VERIFY_WITH_TIMEOUT(voice->LabelTime->text() != QStringLiteral("00 мин 00 сек"), 3000);
     std::set<int> levels;

@@ -186,7 +186,8 @@ class Workstation {
     OpenWindow(QuickTimings(), true, false);
   }
   // The window with the options `configure` sets (the telephony, the gateway port).
-  Workstation(std::shared_ptr<orvexsim::Scenario> scenario, const std::function<void(ui::TFormOptions&)>& configure) {
+  Workstation(std::shared_ptr<orvexsim::Scenario> scenario,
+              const std::function<void(ui::TFormOptions&)>& configure) {
     StartServer(std::move(scenario), QuietServer());
     OpenWindow(QuickTimings(), true, false, nullptr, configure);
   }
