@@ -37,7 +37,9 @@
 #include "uikit/qt_text.h"
 #include "uikit/widget_bounds.h"
 #include "uikit/win_color.h"
+#include "voice/map_call.h"
 #include "voice/sound_file_player.h"
+#include "voice/ui/form_sel_lift_mp.h"
 #include "voice/sound_thread.h"
 
 namespace vertamo::ui {
@@ -732,10 +734,24 @@ void TFormVertamo::MapObjectMouseDown(TMapPict* sender, Qt::MouseButton) {
   if (!GetIntParam(reply, "OBJ=", replyObject) || replyObject != index) return;
   if (!GetIntParam(reply, " TYPE=", replyType) || replyType != object->Type) return;
   if (!GetStrParam(reply, " KelmoGW=", 128, gateway)) return;
-  // Whatever follows the reply runs inside the picture's own mouse handler: a
-  // modal dialog runs an event loop in which a hand-over of the connection
-  // thread (a new load: ClearMaps) may free the picture and its object, so
-  // look the object up again after one.
+  // A call needs the phone program's link.
+  if (!phone_ || !phone_->Telephony().PhoneLinkUp()) return;
+  // The selector runs an event loop in which a new load (ClearMaps) may free
+  // the picture and its object: the call takes the object's name now.
+  const auto ask = [this](const std::string& cabin, const std::string& room) {
+    return AskCallUnit(this, settings_.MainIni.get(), cabin, room);
+  };
+  const TMapCallResult result = MapCallFromReply(reply, {index, object->Name.str(), profile_.Ip}, ask);
+  if (!result.call) {
+    if (!result.reason.empty()) phone_->Telephony().Log().Write(result.reason);
+    return;
+  }
+  ShowVoiceWindow();
+  TFVoice* voice = VoiceWindow(false);
+  if (!voice) return;
+  // The server hears of the conversation before the queued call is placed.
+  voice->TakeMapCall(*result.call);
+  SendCommand("STARTSPEAK OBJ=" + std::to_string(index) + " PU=" + std::to_string(result.call->unit));
 }
 
 void TFormVertamo::LabelMouseDown(TMapTextLabel* sender, Qt::MouseButton button,

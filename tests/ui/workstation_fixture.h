@@ -185,6 +185,12 @@ class Workstation {
     warmUp(server);
     OpenWindow(QuickTimings(), true, false);
   }
+  // The window with the options `configure` sets (the telephony, the gateway port).
+  Workstation(std::shared_ptr<orvexsim::Scenario> scenario,
+              const std::function<void(ui::TFormOptions&)>& configure) {
+    StartServer(std::move(scenario), QuietServer());
+    OpenWindow(QuickTimings(), true, false, nullptr, configure);
+  }
   ~Workstation() {
     form.reset();
     server.Stop();
@@ -232,13 +238,15 @@ class Workstation {
     started = server.Start(std::move(scenario), options, &error);
     if (!started) qWarning("orvex-sim: %s", error.c_str());
   }
-  void OpenWindow(TClientTimings timings, bool show, bool debug, IAudioOutput* audio = nullptr) {
+  void OpenWindow(TClientTimings timings, bool show, bool debug, IAudioOutput* audio = nullptr,
+                  const std::function<void(ui::TFormOptions&)>& configure = {}) {
     WriteProfile(server.Port(), debug);
     settings = std::make_unique<TAppSettings>("/opt/vertamo/", "vertamo");
     settings->ChooseWorkFolder("Vertamo", dir.path());
     ui::TFormOptions options;
     options.timings = timings;
     options.audio = audio;
+    if (configure) configure(options);
     form = std::make_unique<ui::TFormVertamo>(*settings, options);
     if (show) {
       form->show();

@@ -121,10 +121,12 @@ ObjectDef Lift(int map, int x, int y, const std::string& place, int number, int 
   call.com = line;
   call.adr = number;
   call.pul = number;
-  call.pulText = "Кабина лифта " + std::to_string(number);
+  // The texts name the house: the dispatcher's selector and the voice window
+  // show them beside the lift's name, which is the same in every house.
+  call.pulText = "Кабина лифта " + std::to_string(number) + ", " + o.place;
   if (machineRoomUnit) {
     call.pu = 0;
-    call.puText = "Машинное помещение";
+    call.puText = "Машинное помещение, " + o.place;
   }
   o.call = call;
   return o;

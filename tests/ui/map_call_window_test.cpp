@@ -1,0 +1,220 @@
+// A click on a lift through the main window: the server hears of it, the
+// selector asks when both units answer, the voice window dials through
+// phone-sim and the server hears "STARTSPEAK" before the call goes out. Then
+// the demo end to end: its own district, phone and gateway.
+#include <QApplication>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <set>
+
+#include "map/ui/map_pict.h"
+#include "shell/demo/demo_phone.h"
+#include "shell/demo/demo_server.h"
+#include "support/sim_phone.h"
+#include "tools/kelmo-sim/kelmo_sim.h"
+#include "uikit/indicator.h"
+#include "voice/ui/form_sel_lift_mp.h"
+#include "voice/ui/form_voice.h"
+#include "widget_shots.h"
+#include "workstation_fixture.h"
+
+using namespace vertamo;
+using namespace vertamo::ui;
+using vertamo::test::Workstation;
+
+namespace {
+
+constexpr int kWaitMs = 5000;
+
+// Answers every selector that comes up with `key`; `look` sees it first.
+struct SelectorAnswer {
+  explicit SelectorAnswer(int key, std::function<void(TFormSelLiftMp&)> look = {}) {
+    QObject::connect(&timer, &QTimer::timeout, [this, key, look] {
+      auto* dialog = qobject_cast<TFormSelLiftMp*>(QApplication::activeModalWidget());
+      if (!dialog || !dialog->isVisible()) return;
+      ++shown;
+      if (look) look(*dialog);
+      QTest::keyClick(dialog, static_cast<Qt::Key>(key));
+    });
+    timer.start(10);
+  }
+  QTimer timer;
+  int shown = 0;
+};
+
+void Key(QWidget* window, int key, bool press) {
+  QKeyEvent event(press ? QEvent::KeyPress : QEvent::KeyRelease, key, Qt::NoModifier,
+                  key == Qt::Key_Space ? QStringLiteral(" ") : QString());
+  QApplication::sendEvent(window, &event);
+}
+
+TMapPict* PictOf(TFormVertamo& form, int object) {
+  MAPOBJECT* o = form.Model().ObjectList.Get(object);
+  form.ShowMap(o->MapIndex);
+  auto* pict = dynamic_cast<TMapPict*>(o->Widget);
+  for (QWidget* up = pict; up; up = up->parentWidget())
+    if (auto* area = qobject_cast<QScrollArea*>(up)) area->ensureWidgetVisible(pict, 120, 120);
+  return pict;
+}
+
+// The main window with the selector drawn over it where it stands.
+QImage WithDialog(QWidget& window, QWidget& dialog) {
+  QImage shot = window.grab().toImage();
+  QPainter painter(&shot);
+  painter.drawPixmap(dialog.geometry().topLeft() - window.geometry().topLeft(), dialog.grab());
+  return shot;
+}
+
+bool Has(const std::vector<std::string>& lines, const std::string& line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+}  // namespace
+
+class MapCallWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void aClickCallsTheUnitTheReplyAndTheDispatcherChoose() {
+    struct Row {
+      const char* name;
+      bool machineRoom;  // the reply offers PU=5 besides PUL=2
+      Qt::MouseButton button;
+      bool linkUp;
+      int key;                            // what the selector is answered with
+      int selectors;                      // how many came up
+      int unit;                           // the unit called; -1: none
+      std::string gateway = "localhost";  // the dispatch server's host: 127.0.0.1 of the profile
+    };
+    // A dial string over 127 characters places nothing; the log says why.
+    const std::string tooLong = std::string(112, 'g') + ".example";  // 120 characters
+    const Row rows[] = {
+        {"cabin only", false, Qt::LeftButton, true, Qt::Key_Escape, 0, 2},
+        {"right button", false, Qt::RightButton, true, Qt::Key_Escape, 0, 2},
+        {"machine room chosen", true, Qt::LeftButton, true, Qt::Key_2, 1, 5},
+        {"choice cancelled", true, Qt::LeftButton, true, Qt::Key_Escape, 1, -1},
+        {"link down", true, Qt::LeftButton, false, Qt::Key_Escape, 0, -1},
+        {"dial string too long", false, Qt::LeftButton, true, Qt::Key_Escape, 0, -1, tooLong},
+    };
+    for (const Row& row : rows) {
+      qInfo("%s", row.name);
+      auto district = test::SmallDistrict();
+      orvexsim::CallDef call;
+      call.gateway = row.gateway;
+      call.com = 3;
+      call.adr = 17;
+      call.pul = 2;
+      if (row.machineRoom) call.pu = 5;
+      district->objects[0].call = call;
+      testing::SimPhone phone;
+      kelmosim::Server gateway;
+      kelmosim::Options gatewayOptions;
+      gatewayOptions.port = 0;
+      QVERIFY(gateway.Start(gatewayOptions, nullptr));
+      Workstation w(district, [&](TFormOptions& options) {
+        options.phone.start = row.linkUp;
+        options.phone.port = phone.sim.Port();
+        options.phone.processes = &phone;
+        options.gatewayPort = gateway.Port();
+        TFastIni ini(w.dir.file("Vertamo.ini"));
+        ini.WriteBool("H323", "EnableIpLog", true);
+        ini.Save();
+      });
+      QVERIFY(w.WaitForMaps());
+      if (row.linkUp)
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->Phone()->Telephony().PhoneLinkUp() && phone.Serving(), kWaitMs);
+
+      SelectorAnswer selector(row.key);
+      QTest::mouseClick(PictOf(*w.form, 0), row.button, {}, QPoint(3, 3));
+      // The handler has run to its end: the server heard of the call, the
+      // call itself waits in the voice window's queue.
+      QCOMPARE(w.Requests("MOUSEDOWN OBJ=0"), 1);
+      QCOMPARE(selector.shown, row.selectors);
+      TFVoice* voice = w.form->VoiceWindow(false);
+      if (row.unit < 0) {
+        QCOMPARE(w.Requests("STARTSPEAK"), 0);
+        QVERIFY(!voice);
+        const std::string log = testing::ReadWholeFile(w.dir.file("IpPhone.log"));
+        QCOMPARE(log.find(Utf8ToCp1251("длиннее 127 знаков")) != std::string::npos, row.gateway == tooLong);
+        continue;
+      }
+      QCOMPARE(w.Requests("STARTSPEAK OBJ=0 PU=" + std::to_string(row.unit)), 1);
+      QVERIFY(voice && voice->isVisible() && voice->BitBtnTest->isHidden());
+      QCOMPARE(voice->CallState(), 0);
+      const std::string dial = "c 3*17*" + std::to_string(row.unit) + "@127.0.0.1";
+      QVERIFY2(QTest::qWaitFor([&] { return Has(phone.sim.Received(), dial); }, kWaitMs), dial.c_str());
+    }
+  }
+
+  void theDemoCallsACabinFromTheMap() {
+    TDemoServer demo;
+    TDemoPhone demoPhone;
+    std::string error;
+    QVERIFY2(demo.Start(&error, 0) && !demo.GatewayHost().empty(), error.c_str());
+    QVERIFY2(demoPhone.Start(&error), error.c_str());
+    testing::TempFolder dir;
+    TAppSettings settings("/opt/vertamo/", "vertamo");
+    settings.ChooseWorkFolder(kDemoFolderName, dir.path());
+    QVERIFY(PrepareDemoSettings(settings.WorkFolder, demo, TScreenArea{0, 0, 1280, 1024}));
+    QVERIFY(PrepareDemoPhoneBook(settings.WorkFolder));
+    TFormOptions options;
+    options.timings = test::QuickTimings();
+    options.muteSounds = true;
+    options.phone.start = true;
+    options.phone.port = demoPhone.Port();
+    options.phone.processes = &demoPhone;
+    options.gatewayPort = demo.GatewayPort();
+    TFormVertamo form(settings, options);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTRY_VERIFY_WITH_TIMEOUT(form.PageControl1->isVisible() && form.Client() &&
+                                 form.Client()->Stage() == kStagePolling &&
+                                 form.Phone()->Telephony().PhoneLinkUp(),
+                             20000);
+
+    // The first lift with a cabin and a machine room.
+    const orvexsim::Scenario district = orvexsim::BuildDemoScenario();
+    const auto lift = std::find_if(district.objects.begin(), district.objects.end(),
+                                   [](const auto& o) { return o.call && o.call->pul && o.call->pu; });
+    QVERIFY(lift != district.objects.end());
+    const int object = static_cast<int>(lift - district.objects.begin());
+    const std::string startSpeak =
+        "STARTSPEAK OBJ=" + std::to_string(object) + " PU=" + std::to_string(*lift->call->pul);
+    SelectorAnswer selector(Qt::Key_1, [&](TFormSelLiftMp& dialog) {
+      test::SaveShot(WithDialog(form, dialog), "map_call_selector_over_demo_map");
+    });
+    QTest::mouseClick(PictOf(form, object), Qt::LeftButton, {}, QPoint(3, 3));
+    QCOMPARE(selector.shown, 1);
+    QVERIFY(Has(demo.Requests(), startSpeak));
+
+    // Answered after the demo phone's delay: the conversation runs.
+    TFVoice* voice = form.VoiceWindow(false);
+    QVERIFY(voice);
+    QTRY_COMPARE_WITH_TIMEOUT(voice->CallState(), 1, TDemoPhone::kAnswerDelayMs + kWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(voice->Label1->text(),
+                              QStringLiteral("Для завершения нажмите на кнопку ESC..."), kWaitMs);
+    // The clock ticks once a second; the meters follow the gateway's levels.
+    QTRY_VERIFY_WITH_TIMEOUT(voice->LabelTime->text() != QStringLiteral("00 мин 00 сек"), 3000);
+    std::set<int> levels;
+    QTRY_VERIFY_WITH_TIMEOUT((levels.insert(voice->Indicator->Position()), levels.size() >= 3), kWaitMs);
+    test::SaveShot(voice->grab().toImage(), "map_call_demo_voice_talking");
+
+    // Space held: the dispatcher talks; released: the lift does.
+    Key(voice, Qt::Key_Space, true);
+    QTRY_VERIFY_WITH_TIMEOUT(voice->ImageMic->isVisible() && !voice->ImageSpeaker->isVisible(), kWaitMs);
+    Key(voice, Qt::Key_Space, false);
+    QTRY_VERIFY_WITH_TIMEOUT(voice->ImageSpeaker->isVisible() && !voice->ImageMic->isVisible(), kWaitMs);
+
+    Key(voice, Qt::Key_Escape, true);
+    const std::string endSpeak = "END" + startSpeak.substr(5);
+    QTRY_VERIFY_WITH_TIMEOUT(Has(demo.Requests(), endSpeak), kWaitMs);
+  }
+};
+
+QTEST_MAIN(MapCallWindowTest)
+#include "map_call_window_test.moc"
