@@ -4,7 +4,9 @@
 #include <QEvent>
 #include <QGridLayout>
 #include <QHelpEvent>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QToolTip>
 #include <QWheelEvent>
@@ -64,10 +66,24 @@ QWidget* TStaleCurtain::Below(const QPoint& global) const {
 bool TStaleCurtain::event(QEvent* event) {
   switch (event->type()) {
     case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseButtonDblClick: {
+      // The map's scroll bars still scroll it; nothing else below could be
+      // answered while the link is down.
+      const auto* mouse = static_cast<QMouseEvent*>(event);
+      scrolling_ = qobject_cast<QScrollBar*>(Below(mouse->globalPosition().toPoint()));
+      if (scrolling_) PassOn(*mouse);
+      event->accept();
+      return true;
+    }
+    case QEvent::MouseMove:
+    case QEvent::MouseButtonRelease: {
+      // A drag that began on a scroll bar stays with it until the button is up.
+      if (scrolling_) PassOn(*static_cast<QMouseEvent*>(event));
+      if (event->type() == QEvent::MouseButtonRelease) scrolling_ = nullptr;
+      event->accept();
+      return true;
+    }
     case QEvent::ContextMenu:
-      // Nothing below could be answered while the link is down.
       event->accept();
       return true;
     case QEvent::Wheel: {
@@ -97,6 +113,13 @@ bool TStaleCurtain::event(QEvent* event) {
     default:
       return QWidget::event(event);
   }
+}
+
+void TStaleCurtain::PassOn(const QMouseEvent& mouse) {
+  const QPointF global = mouse.globalPosition();
+  QMouseEvent copy(mouse.type(), scrolling_->mapFromGlobal(global), global, mouse.button(), mouse.buttons(),
+                   mouse.modifiers());
+  QApplication::sendEvent(scrolling_, &copy);
 }
 
 void TStaleCurtain::paintEvent(QPaintEvent*) {

@@ -10,8 +10,8 @@
 // - a curtain over the map pages greys them and keeps clicks and
 //   double-clicks from the objects, texts and counters below: nothing there
 //   could be answered (a call, a report) while the link is down. The tabs stay
-//   usable, so every stale map can be looked at; the wheel still reaches the
-//   map below and the hints of its pictures still show;
+//   usable, so every stale map can be looked at; the wheel and the scroll bars
+//   still move the map below and the hints of its pictures still show;
 // - the counters' layouts and values of the new load wait until it replaces
 //   the stale maps (Later / TakeLater), so the stale view is never half new.
 #pragma once
@@ -19,6 +19,7 @@
 #include <QDateTime>
 #include <QLabel>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -28,6 +29,7 @@
 #include "serverlink/link_fault.h"
 
 class QGridLayout;
+class QMouseEvent;
 class QTabWidget;
 
 namespace vertamo::ui {
@@ -52,8 +54,11 @@ class TStaleCurtain : public QWidget {
   // The widget of the active page under a point of the screen (the page itself
   // where no picture is).
   QWidget* Below(const QPoint& global) const;
+  // Hands a mouse event on to the scroll bar being used.
+  void PassOn(const QMouseEvent& mouse);
 
   QTabWidget* maps_;
+  QPointer<QWidget> scrolling_;  // the scroll bar a press began on
 };
 
 class TStaleView : public QObject {

@@ -4,10 +4,14 @@
 #include <QLabel>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QToolTip>
 #include <QtTest>
 
+#include "map/ui/map_view.h"
+#include "map/ui/map_zoom.h"
 #include "map/ui/valind.h"
+#include "shell/map_zoom_menu.h"
 #include "ui/widget_shots.h"
 #include "ui/workstation_fixture.h"
 
@@ -104,6 +108,21 @@ class StaleViewTest : public QObject {
                       Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(curtain, &wheel);
     QCOMPARE(wheels.count, 1);
+    // ... and so do the scroll bars of a map larger than its tab.
+    auto* map = qobject_cast<TMapPage*>(form.PageControl1->currentWidget());
+    QVERIFY(map);
+    for (int step = 0; step < 4; ++step) form.ZoomMenu->mZoomIn->trigger();
+    QScrollBar* bar = map->Zoom()->VerticalBar();
+    QTRY_VERIFY(bar->isVisible());
+    bar->setValue(0);
+    // Below the handle, above the arrow at the end.
+    const QPoint trough =
+        curtain->mapFromGlobal(bar->mapToGlobal(QPoint(bar->width() / 2, bar->height() - bar->width() - 3)));
+    QCOMPARE(form.PageControl1->childAt(curtain->mapTo(form.PageControl1, trough)), curtain);
+    QTest::mousePress(curtain, Qt::LeftButton, {}, trough);
+    QTest::mouseRelease(curtain, Qt::LeftButton, {}, trough);
+    QVERIFY2(bar->value() > 0, qPrintable(QString::number(bar->value())));
+    form.ZoomMenu->mZoom100->trigger();
     QCOMPARE(test::CountColor(test::Rendered(*form.PageControl1), background), 0);
     QCOMPARE(form.windowTitle(), QStringLiteral("Подключение..."));
     QTRY_COMPARE(form.StatusText(1), QStringLiteral("Пауза..."));
