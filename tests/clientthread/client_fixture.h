@@ -18,17 +18,21 @@
 
 namespace vertamo::testing {
 
-// A port on which nobody listens.
+// A port on which nobody listens. The socket stays bound (without listening)
+// for the life of the test program: a connect to it is refused, and no other
+// test running meanwhile can be given the port and start listening on it.
 inline int ClosedPort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  socklen_t len = sizeof addr;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-  ::close(fd);
-  return ntohs(addr.sin_port);
+  static const int port = [] {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    socklen_t len = sizeof addr;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    return static_cast<int>(ntohs(addr.sin_port));
+  }();
+  return port;
 }
 
 inline std::string U(const std::string& utf8) { return Utf8ToCp1251(utf8); }
