@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -48,6 +49,36 @@ int TakeTerminationSignal(int readFd) {
     n = ::read(readFd, &byte, 1);
   } while (n < 0 && errno == EINTR);
   return n == 1 ? byte : 0;
+}
+
+namespace {
+
+sigset_t TerminationSignals() {
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  return signals;
+}
+
+}  // namespace
+
+void BlockTerminationSignals() {
+  const sigset_t signals = TerminationSignals();
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+}
+
+int WaitForTerminationSignal(int timeoutMs) {
+  const sigset_t signals = TerminationSignals();
+  if (timeoutMs >= 0) {
+    const timespec limit{timeoutMs / 1000, static_cast<long>(timeoutMs % 1000) * 1000 * 1000};
+    const int received = sigtimedwait(&signals, nullptr, &limit);
+    return received > 0 ? received : 0;
+  }
+  int received = 0;
+  while (sigwait(&signals, &received) != 0) {
+  }
+  return received;
 }
 
 }  // namespace vertamo

@@ -17,4 +17,12 @@ int InstallTerminationPipe();
 // The number of one signal waiting on the pipe, 0 when none is waiting.
 int TakeTerminationSignal(int readFd);
 
+// For a program that serves until it is told to end (the simulators): SIGINT
+// and SIGTERM are blocked in the calling thread, and in every thread it starts
+// afterwards, so that they wait for WaitForTerminationSignal.
+void BlockTerminationSignals();
+// Waits for SIGINT or SIGTERM and gives its number; with a time limit (ms),
+// 0 when none came within it.
+int WaitForTerminationSignal(int timeoutMs = -1);
+
 }  // namespace vertamo

@@ -5,6 +5,7 @@
 // case-sensitively anywhere in the text; the first occurrence counts.
 #pragma once
 
+#include <charconv>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -25,5 +26,13 @@ bool GetStrParam(std::string_view text, std::string_view key, size_t capacity, s
 // Whether `text` begins with `prefix`, ignoring the case of Latin and
 // Cyrillic letters. An empty prefix gives false.
 bool StartsWithText(std::string_view text, std::string_view prefix);
+
+// Whether the whole of `text` is a number of type T (no blanks, no sign for
+// an unsigned T, nothing after it); the number in `value` when it is.
+template <typename T>
+bool ParseWholeNumber(std::string_view text, T& value) {
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return error == std::errc() && end == text.data() + text.size();
+}
 
 }  // namespace vertamo

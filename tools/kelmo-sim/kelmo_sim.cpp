@@ -23,6 +23,7 @@
 
 #include "platform/cp1251.h"
 #include "platform/stop_signal.h"
+#include "platform/tcp_listener.h"
 
 namespace kelmosim {
 
@@ -196,7 +197,8 @@ struct Server::Impl {
   std::string Answer(Connection& c, const std::string& command) {
     if (command == "getsdp") {
       const SettingsStep s = SettingsNow();
-      return "200 " + std::to_string(s.threshold) + " " + std::to_string(s.signal) + " " + std::to_string(s.silence);
+      return "200 " + std::to_string(s.threshold) + " " + std::to_string(s.signal) + " " +
+             std::to_string(s.silence);
     }
     const size_t blank = command.find(' ');
     const std::string verb = command.substr(0, blank);
@@ -298,7 +300,8 @@ struct Server::Impl {
       }
       if (!piece.recorded.empty()) Note(c.index, "out", piece.recorded);
     }
-    if (c.fd >= 0 && c.closeWhenSent && c.outgoing.empty()) Close(c, "closed after the commands it was set to answer");
+    if (c.fd >= 0 && c.closeWhenSent && c.outgoing.empty())
+      Close(c, "closed after the commands it was set to answer");
   }
 
   void Serve() {
@@ -347,21 +350,22 @@ bool Server::Start(const Options& options, std::string* error) {
     s.recordOut.open(options.recordFile, std::ios::out | std::ios::trunc);
     if (!s.recordOut) return fail("cannot write the record file " + options.recordFile);
   }
-  s.listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (s.listenFd < 0) return fail(std::string("socket: ") + std::strerror(errno));
-  const int yes = 1;
-  ::setsockopt(s.listenFd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(options.port);
-  if (::inet_pton(AF_INET, options.bind.c_str(), &address.sin_addr) != 1)
-    return fail("not an IPv4 address: " + options.bind);
-  if (::bind(s.listenFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
-    return fail(options.bind + ":" + std::to_string(options.port) + ": " + std::strerror(errno));
-  if (::listen(s.listenFd, 8) != 0) return fail(std::string("listen: ") + std::strerror(errno));
-  socklen_t length = sizeof address;
-  ::getsockname(s.listenFd, reinterpret_cast<sockaddr*>(&address), &length);
-  s.port = ntohs(address.sin_port);
+  const vertamo::TTcpListener listener = vertamo::ListenTcp(options.bind, options.port, 8);
+  const std::string reason = std::strerror(listener.error);
+  switch (listener.failedAt) {
+    case vertamo::TTcpListener::TFailedAt::None:
+      break;
+    case vertamo::TTcpListener::TFailedAt::Address:
+      return fail("not an IPv4 address: " + options.bind);
+    case vertamo::TTcpListener::TFailedAt::Socket:
+      return fail("socket: " + reason);
+    case vertamo::TTcpListener::TFailedAt::Bind:
+      return fail(options.bind + ":" + std::to_string(options.port) + ": " + reason);
+    case vertamo::TTcpListener::TFailedAt::Listen:
+      return fail("listen: " + reason);
+  }
+  s.listenFd = listener.fd;
+  s.port = listener.port;
   s.thread = std::thread([&s] { s.Serve(); });
   return true;
 }
@@ -388,7 +392,8 @@ std::vector<std::string> Server::Received() const {
   return commands;
 }
 
-bool Server::WaitFor(const std::function<bool(const std::vector<RecordEntry>&)>& done, int milliseconds) const {
+bool Server::WaitFor(const std::function<bool(const std::vector<RecordEntry>&)>& done,
+                     int milliseconds) const {
   std::unique_lock lock(impl_->mutex);
   return impl_->recordChanged.wait_for(lock, std::chrono::milliseconds(milliseconds),
                                        [&] { return done(impl_->record); });

@@ -1,8 +1,5 @@
 // kelmo-sim: a stand-in for the voice gateway's command port.
-#include <pthread.h>
-#include <signal.h>
 
-#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -10,9 +7,13 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/termination_signals.h"
+#include "protocol/txtfunc.h"
 #include "tools/kelmo-sim/kelmo_sim.h"
 
 namespace {
+
+using vertamo::ParseWholeNumber;
 
 const char kUsage[] =
     "usage: kelmo-sim [--bind ADDR] [--port N] [--settings [MS:]T,S,L]... [--fault FAULT]...\n"
@@ -31,12 +32,6 @@ const char kUsage[] =
     "  --seed N             of the speech-like levels (1)\n"
     "  --record FILE        every command and reply as JSON lines\n"
     "  --quiet              log nothing\n";
-
-template <typename T>
-bool ParseNumber(std::string_view text, T* out) {
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), *out);
-  return ec == std::errc() && end == text.data() + text.size();
-}
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "kelmo-sim: %s\n", message.c_str());
@@ -63,7 +58,7 @@ int main(int argc, char** argv) {
     if (i + 1 >= args.size()) return Fail(arg + " needs a value\n" + kUsage);
     const std::string value = args[++i];
     if (arg == "--port") {
-      if (!ParseNumber(value, &options.port)) return Fail("--port: \"" + value + "\" is not a port");
+      if (!ParseWholeNumber(value, options.port)) return Fail("--port: \"" + value + "\" is not a port");
     } else if (arg == "--bind") {
       options.bind = value;
     } else if (arg == "--settings") {
@@ -77,13 +72,13 @@ int main(int argc, char** argv) {
       if (!fault) return Fail("--fault: unknown fault \"" + value + "\"");
       options.faults.push_back(*fault);
     } else if (arg == "--close-after") {
-      if (!ParseNumber(value, &options.closeAfter)) return Fail("--close-after: not a number: " + value);
+      if (!ParseWholeNumber(value, options.closeAfter)) return Fail("--close-after: not a number: " + value);
     } else if (arg == "--slow") {
-      if (!ParseNumber(value, &options.slowMs)) return Fail("--slow: not a number: " + value);
+      if (!ParseWholeNumber(value, options.slowMs)) return Fail("--slow: not a number: " + value);
     } else if (arg == "--split-gap") {
-      if (!ParseNumber(value, &options.splitGapMs)) return Fail("--split-gap: not a number: " + value);
+      if (!ParseWholeNumber(value, options.splitGapMs)) return Fail("--split-gap: not a number: " + value);
     } else if (arg == "--seed") {
-      if (!ParseNumber(value, &options.seed)) return Fail("--seed: not a number: " + value);
+      if (!ParseWholeNumber(value, options.seed)) return Fail("--seed: not a number: " + value);
     } else if (arg == "--record") {
       options.recordFile = value;
     } else {
@@ -97,19 +92,14 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "kelmo-sim: %s\n", line.c_str());
     };
 
-  sigset_t signals;
-  sigemptyset(&signals);
-  sigaddset(&signals, SIGINT);
-  sigaddset(&signals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  vertamo::BlockTerminationSignals();
 
   kelmosim::Server sim;
   std::string error;
   if (!sim.Start(options, &error)) return Fail(error);
   std::printf("kelmo-sim: command port %s:%u\n", options.bind.c_str(), static_cast<unsigned>(sim.Port()));
   std::fflush(stdout);
-  int received = 0;
-  sigwait(&signals, &received);
+  const int received = vertamo::WaitForTerminationSignal();
   if (!quiet) std::fprintf(stderr, "kelmo-sim: %s, stopping\n", strsignal(received));
   sim.Stop();
   return 0;

@@ -3,10 +3,7 @@
 //   orvex-sim [--bind ADDR] [--port N] [--scenario DIR | --demo | --synthetic LIST]
 //             [--login L --password P] [--seed N] [--record FILE]
 //             [--flood N] [--tick MS] [--fault FAULT]... [--quiet]
-#include <pthread.h>
-#include <signal.h>
 
-#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -14,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/termination_signals.h"
+#include "protocol/txtfunc.h"
 #include "tools/orvex-sim/scenario.h"
 #include "tools/orvex-sim/scenario_loader.h"
 #include "tools/orvex-sim/server.h"
@@ -21,6 +20,8 @@
 #include "tools/orvex-sim/wire.h"
 
 namespace {
+
+using vertamo::ParseWholeNumber;
 
 const char kUsage[] =
     "usage: orvex-sim [--bind ADDR] [--port N] [--scenario DIR | --demo | --synthetic LIST]\n"
@@ -38,15 +39,10 @@ const char kUsage[] =
     "  --record FILE     write every request line as JSON lines to FILE\n"
     "  --flood N         send N UPDATE lines in every answer to GETCHANGES\n"
     "  --tick MS         one second of the live feed lasts MS milliseconds (1000)\n"
-    "  --fault FAULT      misbehave on purpose: kind@step[,connection=N][,occurrence=N][,delay=MS][,value=N]\n"
+    "  --fault FAULT      misbehave on purpose: "
+    "kind@step[,connection=N][,occurrence=N][,delay=MS][,value=N]\n"
     "                    e.g. drop@getmap,connection=0 or refuse_login\n"
     "  --quiet           do not log connections\n";
-
-template <typename T>
-bool ParseNumber(std::string_view text, T* out) {
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), *out);
-  return ec == std::errc() && end == text.data() + text.size();
-}
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "orvex-sim: %s\n", message.c_str());
@@ -85,7 +81,7 @@ int main(int argc, char** argv) {
       if (arg == "--bind") {
         options.bind = v;
       } else if (arg == "--port") {
-        if (!ParseNumber(text, &options.port))
+        if (!ParseWholeNumber(text, options.port))
           return Fail("--port: \"" + std::string(text) + "\" is not a port");
       } else if (arg == "--scenario") {
         scenarioDir = v;
@@ -98,17 +94,17 @@ int main(int argc, char** argv) {
       } else if (arg == "--password") {
         options.password = v;
       } else if (arg == "--seed") {
-        if (!ParseNumber(text, &options.seed))
+        if (!ParseWholeNumber(text, options.seed))
           return Fail("--seed: \"" + std::string(text) + "\" is not a number");
       } else if (arg == "--record") {
         options.recordFile = v;
       } else if (arg == "--flood") {
         int flood = 0;
-        if (!ParseNumber(text, &flood) || flood < 0)
+        if (!ParseWholeNumber(text, flood) || flood < 0)
           return Fail("--flood: \"" + std::string(text) + "\" is not a count");
         options.floodLinesPerPoll = flood;
       } else if (arg == "--tick") {
-        if (!ParseNumber(text, &options.liveTickMs) || options.liveTickMs < 0)
+        if (!ParseWholeNumber(text, options.liveTickMs) || options.liveTickMs < 0)
           return Fail("--tick: \"" + std::string(text) + "\" is not a number of milliseconds");
       } else if (arg == "--fault") {
         std::string error;
@@ -144,12 +140,8 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "orvex-sim: %s\n", line.c_str());
     };
 
-  // The server's threads inherit this mask, so the signals reach sigwait below.
-  sigset_t signals;
-  sigemptyset(&signals);
-  sigaddset(&signals, SIGINT);
-  sigaddset(&signals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  // Before the server's threads start: they inherit the blocked signals.
+  vertamo::BlockTerminationSignals();
 
   orvexsim::Server server;
   if (!server.Start(scenario, options, &error)) return Fail(error);
@@ -157,8 +149,7 @@ int main(int argc, char** argv) {
               static_cast<unsigned>(server.Port()));
   std::fflush(stdout);
 
-  int received = 0;
-  sigwait(&signals, &received);
+  const int received = vertamo::WaitForTerminationSignal();
   if (!quiet) std::fprintf(stderr, "orvex-sim: %s, stopping\n", strsignal(received));
   server.Stop();
   return 0;

@@ -23,6 +23,7 @@
 #include <thread>
 
 #include "platform/cp1251.h"
+#include "platform/tcp_listener.h"
 #include "tools/orvex-sim/connection.h"
 #include "tools/orvex-sim/pictures.h"
 #include "tools/orvex-sim/replies.h"
@@ -429,26 +430,21 @@ bool Server::Start(std::shared_ptr<const Scenario> scenario, const ServerOptions
   }
   impl->accounts = std::move(accounts);
 
-  in_addr address{};
-  if (::inet_pton(AF_INET, options.bind.c_str(), &address) != 1)
-    return fail("cannot listen on \"" + options.bind + "\": not an IPv4 address");
-  impl->listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (impl->listenFd < 0) return fail(std::string("cannot make a socket: ") + std::strerror(errno));
-  int one = 1;
-  ::setsockopt(impl->listenFd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_port = htons(options.port);
-  sa.sin_addr = address;
-  if (::bind(impl->listenFd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||
-      ::listen(impl->listenFd, 64) != 0) {
-    std::string reason = std::strerror(errno);
-    ::close(impl->listenFd);
-    return fail("cannot listen on " + options.bind + ":" + std::to_string(options.port) + ": " + reason);
+  const vertamo::TTcpListener listener = vertamo::ListenTcp(options.bind, options.port, 64);
+  switch (listener.failedAt) {
+    case vertamo::TTcpListener::TFailedAt::None:
+      break;
+    case vertamo::TTcpListener::TFailedAt::Address:
+      return fail("cannot listen on \"" + options.bind + "\": not an IPv4 address");
+    case vertamo::TTcpListener::TFailedAt::Socket:
+      return fail(std::string("cannot make a socket: ") + std::strerror(listener.error));
+    case vertamo::TTcpListener::TFailedAt::Bind:
+    case vertamo::TTcpListener::TFailedAt::Listen:
+      return fail("cannot listen on " + options.bind + ":" + std::to_string(options.port) + ": " +
+                  std::strerror(listener.error));
   }
-  socklen_t len = sizeof sa;
-  ::getsockname(impl->listenFd, reinterpret_cast<sockaddr*>(&sa), &len);
-  impl->port = ntohs(sa.sin_port);
+  impl->listenFd = listener.fd;
+  impl->port = listener.port;
   impl->stopFd = ::eventfd(0, EFD_CLOEXEC);
   if (impl->stopFd < 0) {
     ::close(impl->listenFd);

@@ -5,11 +5,8 @@
 // options begin with "--sim-" and may also come from the environment variable
 // PHONE_SIM_OPTIONS (blank-separated), so that the workstation can start it
 // with them.
-#include <pthread.h>
-#include <signal.h>
 #include <unistd.h>
 
-#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,9 +19,13 @@
 #include <vector>
 
 #include "platform/cp1251.h"
+#include "platform/termination_signals.h"
+#include "protocol/txtfunc.h"
 #include "tools/phone-sim/phone_sim.h"
 
 namespace {
+
+using vertamo::ParseWholeNumber;
 
 const char kUsage[] =
     "usage: phone-sim [PHONE OPTIONS...] [--sim-port N] [--sim-bind ADDR] [--sim-greet]\n"
@@ -48,12 +49,6 @@ const char kUsage[] =
     "\n"
     "Lines on standard input: \"ring CALLER\", \"hangup\" (the remote party hangs up),\n"
     "\"send TEXT\" (any message). \"q\" on the control link ends the program.\n";
-
-template <typename T>
-bool ParseNumber(std::string_view text, T* out) {
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), *out);
-  return ec == std::errc() && end == text.data() + text.size();
-}
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "phone-sim: %s\n", message.c_str());
@@ -93,28 +88,30 @@ int main(int argc, char** argv) {
     if (i + 1 >= args.size()) return Fail(arg + " needs a value\n" + kUsage);
     const std::string value = args[++i];
     if (arg == "--sim-port") {
-      if (!ParseNumber(value, &options.port)) return Fail("--sim-port: \"" + value + "\" is not a port");
+      if (!ParseWholeNumber(value, options.port)) return Fail("--sim-port: \"" + value + "\" is not a port");
     } else if (arg == "--sim-bind") {
       options.bind = value;
     } else if (arg == "--sim-outcome") {
       auto outcome = phonesim::ParseOutcome(value, &options.errorCode);
-      if (!outcome) return Fail("--sim-outcome: \"" + value + "\" is not answer, busy, error:N, forward, silent");
+      if (!outcome)
+        return Fail("--sim-outcome: \"" + value + "\" is not answer, busy, error:N, forward, silent");
       options.outcome = *outcome;
     } else if (arg == "--sim-delay") {
-      if (!ParseNumber(value, &options.answerDelayMs)) return Fail("--sim-delay: not a number: " + value);
+      if (!ParseWholeNumber(value, options.answerDelayMs)) return Fail("--sim-delay: not a number: " + value);
     } else if (arg == "--sim-stat") {
-      if (!ParseNumber(value, &options.statEveryMs)) return Fail("--sim-stat: not a number: " + value);
+      if (!ParseWholeNumber(value, options.statEveryMs)) return Fail("--sim-stat: not a number: " + value);
     } else if (arg == "--sim-app") {
       options.app = Cp(value);
     } else if (arg == "--sim-ring") {
       const size_t colon = value.find(':');
       phonesim::ScriptedRing ring;
-      if (colon == std::string::npos || !ParseNumber(std::string_view(value).substr(0, colon), &ring.atMs))
+      if (colon == std::string::npos ||
+          !ParseWholeNumber(std::string_view(value).substr(0, colon), ring.atMs))
         return Fail("--sim-ring: \"" + value + "\" is not MS:CALLER");
       ring.caller = Cp(value.substr(colon + 1));
       options.rings.push_back(ring);
     } else if (arg == "--sim-ring-repeat") {
-      if (!ParseNumber(value, &options.ringRepeatMs) || options.ringRepeatMs < 0)
+      if (!ParseWholeNumber(value, options.ringRepeatMs) || options.ringRepeatMs < 0)
         return Fail("--sim-ring-repeat: not a number: " + value);
     } else if (arg == "--sim-fault") {
       auto fault = phonesim::ParseFault(value);
@@ -133,11 +130,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "phone-sim: %s\n", line.c_str());
     };
 
-  sigset_t signals;
-  sigemptyset(&signals);
-  sigaddset(&signals, SIGINT);
-  sigaddset(&signals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  vertamo::BlockTerminationSignals();
 
   phonesim::Server sim;
   std::string error;
@@ -157,9 +150,8 @@ int main(int argc, char** argv) {
     }
   }).detach();
 
-  const timespec step{0, 100 * 1000 * 1000};
   while (sim.Running()) {
-    const int received = sigtimedwait(&signals, nullptr, &step);
+    const int received = vertamo::WaitForTerminationSignal(100);
     if (received > 0) {
       if (!quiet) std::fprintf(stderr, "phone-sim: %s, stopping\n", strsignal(received));
       break;

@@ -20,6 +20,7 @@
 
 #include "platform/cp1251.h"
 #include "platform/stop_signal.h"
+#include "platform/tcp_listener.h"
 
 namespace phonesim {
 
@@ -55,7 +56,8 @@ std::optional<MapAddress> ParseMapAddress(std::string_view text) {
   }
   address.host = host;
   for (const std::string* part : {&address.line, &address.address, &address.unit, &address.port})
-    if (!std::all_of(part->begin(), part->end(), [](char c) { return c >= '0' && c <= '9'; })) return std::nullopt;
+    if (!std::all_of(part->begin(), part->end(), [](char c) { return c >= '0' && c <= '9'; }))
+      return std::nullopt;
   if (address.line.empty() || address.address.empty() || address.unit.empty() || address.host.empty())
     return std::nullopt;
   if (colon != std::string_view::npos && address.port.empty()) return std::nullopt;
@@ -319,7 +321,8 @@ struct Server::Impl {
       }
       const auto [due, caller] = *it;
       it = rings.erase(it);
-      if (options.ringRepeatMs > 0) again.emplace_back(due + std::chrono::milliseconds(options.ringRepeatMs), caller);
+      if (options.ringRepeatMs > 0)
+        again.emplace_back(due + std::chrono::milliseconds(options.ringRepeatMs), caller);
       if (state == CallState::Idle) {
         Ring(caller);
       } else {
@@ -376,7 +379,9 @@ struct Server::Impl {
         std::lock_guard lock(mutex);
         acceptNow = conn < 0 && !paused;
       }
-      pollfd fds[4] = {{stop.Fd(), POLLIN, 0}, {wake.Fd(), POLLIN, 0}, {acceptNow ? listenFd : -1, POLLIN, 0},
+      pollfd fds[4] = {{stop.Fd(), POLLIN, 0},
+                       {wake.Fd(), POLLIN, 0},
+                       {acceptNow ? listenFd : -1, POLLIN, 0},
                        {conn, POLLIN, 0}};
       ::poll(fds, 4, timeout);
       if (stop.IsRequested()) break;
@@ -421,21 +426,22 @@ bool Server::Start(const Options& options, std::string* error) {
     s.recordOut.open(options.recordFile, std::ios::out | std::ios::trunc);
     if (!s.recordOut) return fail("cannot write the record file " + options.recordFile);
   }
-  s.listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (s.listenFd < 0) return fail(std::string("socket: ") + std::strerror(errno));
-  const int yes = 1;
-  ::setsockopt(s.listenFd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(options.port);
-  if (::inet_pton(AF_INET, options.bind.c_str(), &address.sin_addr) != 1)
-    return fail("not an IPv4 address: " + options.bind);
-  if (::bind(s.listenFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
-    return fail(options.bind + ":" + std::to_string(options.port) + ": " + std::strerror(errno));
-  if (::listen(s.listenFd, 4) != 0) return fail(std::string("listen: ") + std::strerror(errno));
-  socklen_t length = sizeof address;
-  ::getsockname(s.listenFd, reinterpret_cast<sockaddr*>(&address), &length);
-  s.port = ntohs(address.sin_port);
+  const vertamo::TTcpListener listener = vertamo::ListenTcp(options.bind, options.port, 4);
+  const std::string reason = std::strerror(listener.error);
+  switch (listener.failedAt) {
+    case vertamo::TTcpListener::TFailedAt::None:
+      break;
+    case vertamo::TTcpListener::TFailedAt::Address:
+      return fail("not an IPv4 address: " + options.bind);
+    case vertamo::TTcpListener::TFailedAt::Socket:
+      return fail("socket: " + reason);
+    case vertamo::TTcpListener::TFailedAt::Bind:
+      return fail(options.bind + ":" + std::to_string(options.port) + ": " + reason);
+    case vertamo::TTcpListener::TFailedAt::Listen:
+      return fail("listen: " + reason);
+  }
+  s.listenFd = listener.fd;
+  s.port = listener.port;
   if (!options.paused) s.Note("start", "", options.commandLine);
   s.running = true;
   s.thread = std::thread([&s] { s.Serve(); });
@@ -475,7 +481,8 @@ std::vector<RecordEntry> Server::Record() const {
   return impl_->record;
 }
 
-bool Server::WaitFor(const std::function<bool(const std::vector<RecordEntry>&)>& done, int milliseconds) const {
+bool Server::WaitFor(const std::function<bool(const std::vector<RecordEntry>&)>& done,
+                     int milliseconds) const {
   std::unique_lock lock(impl_->mutex);
   return impl_->recordChanged.wait_for(lock, std::chrono::milliseconds(milliseconds),
                                        [&] { return done(impl_->record); });
