@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace vertamo {
 
@@ -36,6 +37,23 @@ TTcpListener ListenTcp(const std::string& bind, std::uint16_t port, int backlog)
   ::getsockname(listener.fd, reinterpret_cast<sockaddr*>(&address), &length);
   listener.port = ntohs(address.sin_port);
   return listener;
+}
+
+std::string ListenFailure(const TTcpListener& listener, const std::string& bind, std::uint16_t port) {
+  const std::string reason = std::strerror(listener.error);
+  switch (listener.failedAt) {
+    case TTcpListener::TFailedAt::None:
+      return {};
+    case TTcpListener::TFailedAt::Address:
+      return "not an IPv4 address: " + bind;
+    case TTcpListener::TFailedAt::Socket:
+      return "socket: " + reason;
+    case TTcpListener::TFailedAt::Bind:
+      return bind + ":" + std::to_string(port) + ": " + reason;
+    case TTcpListener::TFailedAt::Listen:
+      return "listen: " + reason;
+  }
+  return {};
 }
 
 }  // namespace vertamo

@@ -18,4 +18,8 @@ struct TTcpListener {
 // The address may be taken again at once after an earlier listener closed.
 TTcpListener ListenTcp(const std::string& bind, std::uint16_t port, int backlog);
 
+// Why a listener could not be opened, in one line: "not an IPv4 address: X",
+// "socket: ...", "ADDR:PORT: ...", "listen: ..."; empty when it was.
+std::string ListenFailure(const TTcpListener& listener, const std::string& bind, std::uint16_t port);
+
 }  // namespace vertamo

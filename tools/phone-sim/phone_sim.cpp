@@ -427,19 +427,7 @@ bool Server::Start(const Options& options, std::string* error) {
     if (!s.recordOut) return fail("cannot write the record file " + options.recordFile);
   }
   const vertamo::TTcpListener listener = vertamo::ListenTcp(options.bind, options.port, 4);
-  const std::string reason = std::strerror(listener.error);
-  switch (listener.failedAt) {
-    case vertamo::TTcpListener::TFailedAt::None:
-      break;
-    case vertamo::TTcpListener::TFailedAt::Address:
-      return fail("not an IPv4 address: " + options.bind);
-    case vertamo::TTcpListener::TFailedAt::Socket:
-      return fail("socket: " + reason);
-    case vertamo::TTcpListener::TFailedAt::Bind:
-      return fail(options.bind + ":" + std::to_string(options.port) + ": " + reason);
-    case vertamo::TTcpListener::TFailedAt::Listen:
-      return fail("listen: " + reason);
-  }
+  if (listener.fd < 0) return fail(vertamo::ListenFailure(listener, options.bind, options.port));
   s.listenFd = listener.fd;
   s.port = listener.port;
   if (!options.paused) s.Note("start", "", options.commandLine);
