@@ -1,9 +1,9 @@
 // TKelmoClient: the command port of the Kelmo voice gateway (TCP 4000).
 //
-// One connection per conversation. After the connect the gateway greets with
-// a line of code "220"; then each command is one ASCII line ending in CR LF
-// and is answered by one line whose first three characters are a decimal
-// code:
+// One connection at a time (the gateway worker opens a new one when the link
+// is lost). After the connect the gateway greets with a line of code "220";
+// then each command is one ASCII line ending in CR LF and is answered by one
+// line whose first three characters are a decimal code:
 //
 //   "getsdp"      200 and the switching settings ("200 20 300 1500")
 //   "getad N"     240 / 241 / 242 and the line's level (mode 0 / 1 / 2)
