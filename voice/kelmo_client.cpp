@@ -93,8 +93,10 @@ bool TKelmoClient::ReadReply(int milliseconds) {
   std::memset(buffer_, 0, sizeof buffer_);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
   size_t kept = 0;
-  for (;;) {
+  for (bool first = true;; first = false) {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    // A gateway that keeps sending without ending its line is cut off too.
+    if (!first && left.count() <= 0) return false;
     if (!connection_.WaitSocket(true, false, false, static_cast<int>(std::max<int64_t>(0, left.count())), stop_))
       return false;
     const size_t waiting = connection_.Available();

@@ -2,9 +2,11 @@
 // before each command (so what is waiting is exactly what the case says), and
 // against kelmo-sim on an ephemeral port.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -38,6 +40,7 @@ class Peer {
     return all;
   }
   void ShutWrite() { ::shutdown(fd_, SHUT_WR); }
+  int fd() const { return fd_; }
   void CloseNow() {
     ::close(fd_);
     fd_ = -1;
@@ -126,6 +129,29 @@ TEST(KelmoClient, AReplyIsOneWholeLineAndWhatWaitsBeforeACommandCanBeDropped) {
   EXPECT_EQ(mode, 2);
   EXPECT_EQ(level, 9);
   EXPECT_TRUE(client.Answered());
+}
+
+// Bound: the reply's 2 s wait, plus 1 s for a loaded machine.
+TEST(KelmoClient, AReplyThatNeverEndsIsCutOffAtItsWait) {
+  Peer peer;
+  TKelmoClient client;
+  peer.OpenReady(client);
+  std::atomic<bool> done = false;
+  std::thread flood([&] {
+    // Keeps the socket full, so that bytes are always waiting.
+    const std::string bytes(4096, '7');
+    while (!done) {
+      pollfd writable{peer.fd(), POLLOUT, 0};
+      if (::poll(&writable, 1, 10) > 0) ::send(peer.fd(), bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+    }
+  });
+  const auto before = std::chrono::steady_clock::now();
+  int mode, level;
+  EXPECT_FALSE(client.GetLineState(3, mode, level));
+  EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(3));
+  EXPECT_FALSE(client.Answered());
+  done = true;
+  flood.join();
 }
 
 TEST(KelmoClient, SettingsAndDirections) {
