@@ -16,6 +16,7 @@ namespace vertamo::phone {
 namespace {
 
 constexpr int kPacketMs = 20;  // baresip's packet time
+constexpr int kRtpTimeoutSeconds = 10;
 
 // The module an audio device needs ("pulse,x" needs pulse.so); empty when the
 // name is not a plain module name.
@@ -115,6 +116,9 @@ std::string BaresipConfigText(const TBaresipSetup& s) {
   if (s.jitterMinFrames > 0)
     c += "jitter_buffer_delay\t" + std::to_string(s.jitterMinFrames) + "-" + std::to_string(s.jitterMaxFrames) + "\n";
   c += "rtcp_mux\t\tno\n";
+  // A far side that vanishes (its engine killed, its network gone) ends the
+  // call after this many seconds without media, instead of never.
+  c += "rtp_timeout\t\t" + std::to_string(kRtpTimeoutSeconds) + "\n";
   c += "module_path\t\t/usr/lib/baresip/modules\n";
   std::vector<std::string> modules;
   for (const std::string& codec : s.codecs)
