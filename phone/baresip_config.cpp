@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "phone/dial_string.h"
 #include "platform/folder_entries.h"
 #include "platform/folders.h"
 #include <fcntl.h>
@@ -144,6 +145,9 @@ std::string BaresipAccountsText(const TBaresipSetup& s) {
   else a += AccountLine(s, s.user, false);
   for (const std::string& user : s.extraUsers)
     if (user != s.user) a += AccountLine(s, user, false);
+  // A call to the machine's address alone reaches the phone as this user
+  // (baresip routes an incoming call only to an account of its user).
+  if (s.user != kAnyPhoneUser) a += AccountLine(s, kAnyPhoneUser, false);
   return a;
 }
 

@@ -46,7 +46,7 @@ std::optional<std::string> SipUriFromDialString(std::string_view dial, int defau
   for (char c : host)
     if (!HostChar(c)) return std::nullopt;
   std::string uri = "sip:";
-  if (!user.empty()) uri.append(user).append("@");
+  uri.append(user.empty() ? std::string_view(kAnyPhoneUser) : user).append("@");
   uri.append(host).append(":").append(std::to_string(port));
   return uri;
 }

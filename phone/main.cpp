@@ -19,7 +19,8 @@
 namespace {
 
 const char kUsage[] =
-    "usage: vertamo-phone [the workstation's phone options] [--control-port N] [--settings FILE]\n"
+    "usage: vertamo-phone [the workstation's phone options] [--control-port N] [--workdir DIR]\n"
+    "                     [--settings FILE]\n"
     "\n"
     "The workstation's SIP phone: listens on 127.0.0.1 at the control port (3001)\n"
     "and places calls through baresip. Options may also come from the environment\n"
@@ -37,6 +38,10 @@ int main(int argc, char** argv) {
   if (options.help) {
     std::fputs(kUsage, stdout);
     return 0;
+  }
+  if (!options.workFolder.empty() && !vertamo::SetCurrentFolder(options.workFolder)) {
+    std::fprintf(stderr, "vertamo-phone: cannot enter %s\n", options.workFolder.c_str());
+    return 1;
   }
   std::signal(SIGPIPE, SIG_IGN);
   TPhoneLog log;

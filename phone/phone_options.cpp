@@ -79,6 +79,8 @@ TPhoneOptions ParsePhoneOptions(const std::vector<std::string>& args) {
       else
         options.notes.push_back("--control-port " + args[i + 1] + ": not a port, ignored");
       ++i;
+    } else if (arg == "--workdir" && hasValue) {
+      options.workFolder = args[++i];
     } else if (arg == "--settings" && hasValue) {
       options.settingsFile = args[++i];
     } else if (arg == "--help" || arg == "-h") {

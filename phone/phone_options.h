@@ -21,6 +21,7 @@ struct TPhoneOptions {
   std::string traceFile;             // -o FILE: the log goes there too
   int traceLevel = 0;                // how many -t
   std::string settingsFile = "Vertamo.ini";  // --settings FILE
+  std::string workFolder;            // --workdir DIR: the current folder (settings, logs)
   bool help = false;
   // Lines for the log: each option without effect, each unknown one.
   std::vector<std::string> notes;

@@ -160,7 +160,7 @@ void TPhoneProgram::Dial(const std::string& address) {
     log_.Line("a call is under way; the dial is ignored");
     return;
   }
-  const auto uri = SipUriFromDialString(address, settings_.sipPort);
+  const auto uri = SipUriFromDialString(address, settings_.peerPort);
   if (!uri) {
     log_.Line("cannot be dialled: " + Cp1251ToUtf8(address));
     Send(ErrorLine(kWrongAddress));

@@ -65,6 +65,10 @@ TSipSettings ReadSipSettings(const std::string& path) {
     int port = 0;
     if (ParseWholeNumber(std::string_view(it->second), port) && port > 0 && port < 65535) s.sipPort = port;
   }
+  if (const auto it = keys.find("peerport"); it != keys.end()) {
+    int port = 0;
+    if (ParseWholeNumber(std::string_view(it->second), port) && port > 0 && port < 65536) s.peerPort = port;
+  }
   text("localaddress", s.localAddress);
   text("registrar", s.registrar);
   text("user", s.user);

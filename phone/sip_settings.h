@@ -11,7 +11,8 @@ namespace vertamo::phone {
 
 struct TSipSettings {
   static constexpr int kDefaultSipPort = 5060;
-  int sipPort = kDefaultSipPort;
+  int sipPort = kDefaultSipPort;    // where this phone listens
+  int peerPort = kDefaultSipPort;   // where a dial string without a port (or with 1720) goes
   std::string localAddress;   // empty: every address, baresip picks the one it announces
   std::string registrar;      // host[:port]; empty: no registration
   std::string user;           // SIP user; empty: the alias of the command line

@@ -41,7 +41,7 @@ TEST(PhoneDialStrings, MapAndBookAddressesBecomeSipUris) {
   } cases[] = {
       {"1*2*3@10.0.0.5", "sip:1*2*3@10.0.0.5:5060"},       {"1*2*3@10.0.0.5:1720", "sip:1*2*3@10.0.0.5:5060"},
       {"1*2*3@gw.local:5070", "sip:1*2*3@gw.local:5070"},  {"post@10.0.0.7", "sip:post@10.0.0.7:5060"},
-      {"10.20.0.5", "sip:10.20.0.5:5060"},                 {"", nullptr},
+      {"10.20.0.5", "sip:vertamo@10.20.0.5:5060"},                 {"", nullptr},
       {"1*2*3@bad host", nullptr},                         {"@10.0.0.5", nullptr},
       {"a@10.0.0.5:0", nullptr},                           {"a@10.0.0.5:99999", nullptr},
       {"a b@10.0.0.5", nullptr},                           {"a@", nullptr},
