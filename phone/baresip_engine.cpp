@@ -11,6 +11,7 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/folders.h"
 #include "platform/tcp_listener.h"
 
 namespace vertamo::phone {
@@ -100,6 +101,8 @@ bool TBaresipEngine::Start(std::string* error) {
   if (!PickPorts(error)) return false;
   folder_ = WriteBaresipFolder(setup_, error);
   if (folder_.empty()) return false;
+  // The engine's own output of this start only (it can be chatty).
+  if (!outputLog_.empty()) RemoveFile(outputLog_);
   if (!child_.Start(program_, {"-f", folder_}, outputLog_, error)) {
     if (error && error->find(std::strerror(ENOENT)) != std::string::npos) *error += " (is the baresip-core package installed?)";
     RemoveBaresipFolder(folder_);
