@@ -44,7 +44,8 @@ install(FILES ${VERTAMO_PACKAGE_FILES}/vertamo DESTINATION bin)
 file(CREATE_LINK vertamo-phone ${VERTAMO_PACKAGE_FILES}/ohphone SYMBOLIC)
 install(FILES ${VERTAMO_PACKAGE_FILES}/ohphone DESTINATION ${VERTAMO_PROGRAM_DIR})
 # The demo's passenger voice, beside the phone program, when the build made it.
-install(FILES $<TARGET_FILE_DIR:vertamo-phone>/cabin-voice.wav DESTINATION ${VERTAMO_PROGRAM_DIR} OPTIONAL)
+install(FILES $<TARGET_FILE_DIR:vertamo-phone>/cabin-voice.wav $<TARGET_FILE_DIR:vertamo-phone>/subscriber-voice.wav
+        DESTINATION ${VERTAMO_PROGRAM_DIR} OPTIONAL)
 
 # The desktop menu.
 install(FILES ${VERTAMO_DESKTOP_DIR}/vertamo.desktop ${VERTAMO_DESKTOP_DIR}/vertamo-demo.desktop

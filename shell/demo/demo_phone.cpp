@@ -35,8 +35,10 @@ constexpr Subscriber kSubscribers[] = {
     {"Пост охраны", "127.0.0.10"}, {"Аварийная служба", "127.0.0.11"}, {"Диспетчер Север", "127.0.0.12"}};
 constexpr int kSubscriberCount = static_cast<int>(std::size(kSubscribers));
 
-// The passenger's voice the build speaks, beside vertamo-phone.
+// The voices the build speaks, beside vertamo-phone: a trapped passenger and
+// a subscriber. A peer without its voice stays silent (ALSA's null device).
 constexpr const char* kCabinVoice = "cabin-voice.wav";
+constexpr const char* kSubscriberVoice = "subscriber-voice.wav";
 
 bool BaresipInstalled() {
   const std::string path = EnvironmentValue("PATH");
@@ -113,7 +115,8 @@ bool TDemoPhone::StartSim(std::string* error) {
 void TDemoPhone::StartPeers(const TDemoServer& district) {
   // The passenger's voice lies beside the phone program the link names.
   const std::string resolved = ResolvedPath(phoneProgram_);
-  const std::string voice = resolved.substr(0, resolved.rfind('/') + 1) + kCabinVoice;
+  const std::string folder = resolved.substr(0, resolved.rfind('/') + 1);
+  const std::string voice = folder + kCabinVoice, subscriberVoice = folder + kSubscriberVoice;
   std::vector<TDemoSipPeer> peers;
   size_t firstSubscriber = 0;
   if (!district.GatewayHost().empty()) {
@@ -123,7 +126,8 @@ void TDemoPhone::StartPeers(const TDemoServer& district) {
                      FileExists(voice) ? "aufile," + voice : "alsa,null"});
     firstSubscriber = 1;
   }
-  for (const Subscriber& s : kSubscribers) peers.push_back({s.address, s.name, {}, "alsa,null"});
+  for (const Subscriber& s : kSubscribers)
+    peers.push_back({s.address, s.name, {}, FileExists(subscriberVoice) ? "aufile," + subscriberVoice : "alsa,null"});
   TDemoSipPeers::TRingPlan rings;
   rings.firstRinger = firstSubscriber;
   rings.dispatcher = "127.0.0.1:" + std::to_string(sipPort_);
