@@ -105,6 +105,11 @@ TEST_F(RealPhone, EveryEndOfACallReachesTheWorkstationAsItsEventLine) {
   lift.Send("y");
   EXPECT_EQ(dispatcher.NextEvent(kEventMs), "CALL " + LiftAddress());
   EXPECT_EQ(lift.NextEvent(kEventMs), "CALL dispatch1 [127.0.0.1]");
+  // A third party calling the lift meanwhile gets busy; the call goes on.
+  PhoneUnderTest third;
+  ASSERT_TRUE(third.Start(Silent(FreeSipPort()), {}, true, "third"));
+  third.Send("c " + LiftAddress());
+  EXPECT_EQ(third.NextEvent(kEventMs), "BUSY");
   lift.Send("h");
   EXPECT_EQ(lift.NextEvent(kEventMs), "END");
   EXPECT_EQ(dispatcher.NextEvent(kEventMs), "ERROR 1");
