@@ -57,7 +57,8 @@ std::optional<std::string> NextLine(STRINGSTACK& events, const std::string& pref
 
 TEST_F(RealPhone, TheWorkstationsThreadAdoptsItDialsHangsUpAndQuits) {
   PhoneUnderTest dispatcher;
-  ASSERT_TRUE(dispatcher.Start(Silent(FreeSipPort()), {}, /*connect=*/false));
+  const int dispatcherSipPort = FreeSipPort();
+  ASSERT_TRUE(dispatcher.Start(Silent(dispatcherSipPort), {}, /*connect=*/false));
   TempFolder work;
   TPhoneConfig config;
   config.programPath = VERTAMO_PHONE_PATH;
@@ -76,12 +77,23 @@ TEST_F(RealPhone, TheWorkstationsThreadAdoptsItDialsHangsUpAndQuits) {
   ASSERT_EQ(lift.NextEvent(kEventMs).value_or("").rfind("RING", 0), 0u);
   lift.Send("y");
   EXPECT_EQ(NextLine(thread.PhoneEvents(), "CALL", kEventMs), "CALL " + LiftAddress());
+  // SIP and the control link only on loopback: every TCP socket of the
+  // engine, and its SIP socket over UDP, are bound to 127.0.0.1. (baresip
+  // binds the call's media sockets to every address; the media goes where
+  // the SDP says, 127.0.0.1 here.)
+  const int engine = dispatcher.BaresipPid();
+  const std::vector<std::string> tcp = SocketAddresses(engine, "/proc/net/tcp");
+  EXPECT_GE(tcp.size(), 3u);  // SIP, TLS, the control link
+  for (const std::string& local : tcp) EXPECT_EQ(local.substr(0, 9), "0100007F:");
+  char sipUdp[16];
+  std::snprintf(sipUdp, sizeof sipUdp, "0100007F:%04X", dispatcherSipPort);
+  const std::vector<std::string> udp = SocketAddresses(engine, "/proc/net/udp");
+  EXPECT_NE(std::find(udp.begin(), udp.end(), sipUdp), udp.end());
   ASSERT_TRUE(thread.SendPhoneCommand("h"));
   EXPECT_EQ(NextLine(thread.PhoneEvents(), "END", kEventMs), "END");
   EXPECT_EQ(lift.NextEvent(kEventMs).value_or("").rfind("CALL", 0), 0u);
   EXPECT_EQ(lift.NextEvent(kEventMs), "ERROR 1");
 
-  const int engine = dispatcher.BaresipPid();
   ASSERT_GT(engine, 0);
   EXPECT_TRUE(thread.QuitPhone());
   EXPECT_TRUE(dispatcher.WaitExit(3000));

@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -199,6 +200,30 @@ class PhoneUnderTest {
   int control_ = -1;
   std::string buffer_;
 };
+
+// The local ends ("ADDR:PORT", hex as /proc has them: "0100007F:13C4" is
+// 127.0.0.1:5060) of the process's sockets in `table` ("/proc/net/udp").
+inline std::vector<std::string> SocketAddresses(int pid, const char* table) {
+  std::vector<std::string> inodes;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
+    const std::string target = std::filesystem::read_symlink(entry.path(), ec).string();
+    if (target.rfind("socket:[", 0) == 0) inodes.push_back(target.substr(8, target.size() - 9));
+  }
+  std::vector<std::string> addresses;
+  {
+    std::istringstream lines(ReadWholeFile(table));
+    std::string line;
+    std::getline(lines, line);  // the heading
+    while (std::getline(lines, line)) {
+      std::istringstream fields(line);
+      std::string slot, local, remote, state, queues, timer, retransmits, uid, timeout, inode;
+      fields >> slot >> local >> remote >> state >> queues >> timer >> retransmits >> uid >> timeout >> inode;
+      if (std::find(inodes.begin(), inodes.end(), inode) != inodes.end()) addresses.push_back(local);
+    }
+  }
+  return addresses;
+}
 
 inline bool ProcessGone(int pid, int ms) {
   for (int waited = 0; waited < ms; waited += 10) {
