@@ -9,6 +9,7 @@
 #include "phone/dial_string.h"
 #include "platform/folder_entries.h"
 #include "platform/folders.h"
+#include "platform/process.h"
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -151,17 +152,39 @@ std::string BaresipAccountsText(const TBaresipSetup& s) {
   return a;
 }
 
+namespace {
+
+// The folder of a phone that was killed outright stays behind (its account
+// file may hold the registrar's password): one whose owner no longer runs is
+// removed at the next start.
+void RemoveOrphanFolders(const std::string& base) {
+  for (const std::string& name : FolderEntries(base, TEntryKind::Folders)) {
+    if (name.rfind("vertamo-phone.", 0) != 0) continue;
+    const std::string folder = WithTrailingSlash(base) + name + "/";
+    std::FILE* file = std::fopen((folder + "owner").c_str(), "r");
+    if (file == nullptr) continue;
+    int pid = 0;
+    const bool read = std::fscanf(file, "%d", &pid) == 1;
+    std::fclose(file);
+    if (read && pid > 0 && !ProcessAlive(pid)) RemoveBaresipFolder(folder);
+  }
+}
+
+}  // namespace
+
 std::string WriteBaresipFolder(const TBaresipSetup& setup, std::string* error) {
   std::string base = EnvironmentValue("XDG_RUNTIME_DIR");
   if (base.empty() || !FolderExists(base)) base = EnvironmentValue("TMPDIR");
   if (base.empty() || !FolderExists(base)) base = "/tmp";
+  RemoveOrphanFolders(base);
   std::string pattern = WithTrailingSlash(base) + "vertamo-phone.XXXXXX";
   if (::mkdtemp(pattern.data()) == nullptr) {  // mode 0700
     if (error) *error = "cannot create a folder in " + base + ": " + std::strerror(errno);
     return {};
   }
   const std::string folder = WithTrailingSlash(pattern);
-  for (const auto& [name, text] : {std::pair<std::string, std::string>{"config", BaresipConfigText(setup)},
+  for (const auto& [name, text] : {std::pair<std::string, std::string>{"owner", std::to_string(::getpid()) + "\n"},
+                                   {"config", BaresipConfigText(setup)},
                                    {"accounts", BaresipAccountsText(setup)}}) {
     std::FILE* file = nullptr;
     const int fd = ::open((folder + name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);

@@ -170,8 +170,15 @@ TEST_F(RealPhone, ThePhoneEndsWithItsControlLinkAndBaresipEndsWithThePhone) {
   ASSERT_TRUE(killed.Start(Silent(FreeSipPort())));
   const int orphan = killed.BaresipPid();
   ASSERT_GT(orphan, 0);
+  const std::string folder = EngineFolderOf(killed.Pid());
+  ASSERT_FALSE(folder.empty());
   killed.Kill();  // SIGKILL: nothing of the phone runs to stop its baresip
   EXPECT_TRUE(ProcessGone(orphan, 3000));
+  // Its private folder (the account file) goes at the next phone's start.
+  ASSERT_TRUE(std::filesystem::exists(folder));
+  PhoneUnderTest next;
+  ASSERT_TRUE(next.Start(Silent(FreeSipPort())));
+  EXPECT_FALSE(std::filesystem::exists(folder)) << folder;
 }
 
 TEST(RealPhoneFaults, WithoutBaresipACallEndsWithAReasonAndThePhoneStaysUp) {

@@ -62,7 +62,12 @@ inline int FreeSipPort() {
 class PhoneUnderTest {
  public:
   PhoneUnderTest() = default;
-  ~PhoneUnderTest() { Kill(); }
+  // As the workstation leaves it: the link closes and the phone ends itself.
+  ~PhoneUnderTest() {
+    CloseControl();
+    WaitExit(3000);
+    Kill();
+  }
 
   // Starts the program with section "SipPhone" made of `settings` lines, the
   // workstation's usual command line and `env` added to the environment.
@@ -223,6 +228,20 @@ inline std::vector<std::string> SocketAddresses(int pid, const char* table) {
     }
   }
   return addresses;
+}
+
+// The private folder of the engine a phone started (its "owner" file names
+// the phone); empty when none is found.
+inline std::string EngineFolderOf(int phonePid) {
+  std::string base = std::getenv("XDG_RUNTIME_DIR") ? std::getenv("XDG_RUNTIME_DIR") : "";
+  if (base.empty() || !std::filesystem::is_directory(base)) base = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
+  if (base.empty() || !std::filesystem::is_directory(base)) base = "/tmp";
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(base, ec)) {
+    if (entry.path().filename().string().rfind("vertamo-phone.", 0) != 0) continue;
+    if (std::atoi(ReadWholeFile((entry.path() / "owner").string()).c_str()) == phonePid) return entry.path().string();
+  }
+  return {};
 }
 
 inline bool ProcessGone(int pid, int ms) {
