@@ -197,10 +197,20 @@ TEST(RealPhoneFaults, WithoutBaresipACallEndsWithAReasonAndThePhoneStaysUp) {
 }
 
 TEST_F(RealPhone, AnAddressWhereNothingAnswersIsUnreachableAfterTheSipTimeOut) {
+  // A port held by a socket that never reads: no phone of a test running
+  // alongside can take it, and no "port unreachable" comes back either.
+  const int silent = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof sa;
+  ASSERT_EQ(::bind(silent, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
+  ASSERT_EQ(::getsockname(silent, reinterpret_cast<sockaddr*>(&sa), &length), 0);
   PhoneUnderTest dispatcher;
   ASSERT_TRUE(dispatcher.Start(Silent(FreeSipPort())));
-  dispatcher.Send("c 1*2*3@127.0.0.1:" + std::to_string(FreeSipPort()));
+  dispatcher.Send("c 1*2*3@127.0.0.1:" + std::to_string(ntohs(sa.sin_port)));
   EXPECT_EQ(dispatcher.NextEvent(kSipTimeoutMs), "ERROR 12");
+  ::close(silent);
 }
 
 }  // namespace
