@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -52,6 +53,16 @@ int ConnectLoopback(int port) {
     return -1;
   }
   return fd;
+}
+
+std::string ReadOutput(const std::string& path) {
+  std::string text;
+  if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
+    std::fclose(file);
+  }
+  return text;
 }
 
 }  // namespace
@@ -127,6 +138,18 @@ bool TBaresipEngine::Start(std::string* error) {
     return false;
   }
   reader_ = TNetstringReader();
+  // baresip loads its modules before the control module, and says on
+  // standard error when one fails: by now its output tells.
+  audioProblem_.clear();
+  const std::string output = ReadOutput(outputLog_);
+  for (const std::string* device : {&setup_.audioSource, &setup_.audioPlayer}) {
+    const std::string module = device->substr(0, device->find(','));
+    const size_t at = output.find("module " + module + ".so: ");
+    if (module.empty() || at == std::string::npos) continue;
+    audioProblem_ = output.substr(at, output.find('\n', at) - at);
+    log_.Line("no sound: " + audioProblem_ + " (is a sound server running in this session?)");
+    break;
+  }
   log_.Line("baresip started (process " + std::to_string(child_.Pid()) + "), SIP on " + setup_.sipAddress + ":" +
             std::to_string(setup_.sipPort) + " as " + setup_.user);
   return true;

@@ -32,6 +32,9 @@ class TBaresipEngine {
   int ProcessFd() const { return child_.Fd(); }
   int SipPort() const { return setup_.sipPort; }
   int Pid() const { return child_.Pid(); }
+  // Why the sound devices' module did not load (no sound server in the
+  // session, say); empty when it did. Calls then connect without sound.
+  const std::string& AudioProblem() const { return audioProblem_; }
 
   bool Send(const std::string& command, const std::string& params = {}, const std::string& token = {});
   // Takes what the link has; false when the link closed or broke.
@@ -55,6 +58,7 @@ class TBaresipEngine {
   std::string folder_;
   int link_ = -1;
   TNetstringReader reader_;
+  std::string audioProblem_;
 };
 
 // Whether SIP can listen on `address`:`port` (UDP and TCP) with TLS on the

@@ -227,6 +227,8 @@ void TPhoneProgram::EngineMessage(const TBaresipMessage& m) {
     call_->history.established = true;
     log_.Line("talking with " + m.peerUri);
     Send("CALL " + (call_->history.incoming ? Utf8ToCp1251(call_->peerText) : call_->dialString));
+    if (!engine_->AudioProblem().empty())
+      Send(Utf8ToCp1251("APP Разговор без звука: нет звукового сервера (" + engine_->AudioProblem() + ")"));
   } else if (m.type == "CALL_CLOSED") {
     if (!call_) return;
     const std::string line = ClosedCallLine(m.param, call_->history);

@@ -181,6 +181,18 @@ TEST_F(RealPhone, ThePhoneEndsWithItsControlLinkAndBaresipEndsWithThePhone) {
   EXPECT_FALSE(std::filesystem::exists(folder)) << folder;
 }
 
+TEST_F(RealPhone, WithoutASoundServerACallConnectsAndSaysItHasNoSound) {
+  PhoneUnderTest dispatcher;
+  TempFolder nowhere;
+  ASSERT_TRUE(dispatcher.Start({"LocalAddress=127.0.0.1", "SipPort=" + std::to_string(FreeSipPort())},
+                               {"PULSE_SERVER=unix:" + nowhere.file("none")}));
+  dispatcher.Send("c " + LiftAddress());
+  ASSERT_TRUE(lift.NextEvent(kEventMs));
+  lift.Send("y");
+  EXPECT_EQ(dispatcher.NextEvent(kEventMs), "CALL " + LiftAddress());
+  EXPECT_EQ(dispatcher.NextEvent(kEventMs).value_or("").rfind("APP Разговор без звука", 0), 0u);
+}
+
 TEST(RealPhoneFaults, WithoutBaresipACallEndsWithAReasonAndThePhoneStaysUp) {
   PhoneUnderTest phone;
   ASSERT_TRUE(phone.Start(Silent(FreeSipPort(), {"Baresip=/nonexistent/baresip"})));
