@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <fstream>
 
@@ -130,7 +131,13 @@ void TDemoSipPeers::Serve() {
       if (!fds[i + 1].revents) continue;
       char buffer[512];
       const ssize_t n = ::recv(link.control, buffer, sizeof buffer, MSG_DONTWAIT);
-      if (n <= 0) continue;
+      if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) {
+        // The peer ended: it stays out of the rest of the demo (poll skips -1).
+        ::close(link.control);
+        link.control = -1;
+        continue;
+      }
+      if (n < 0) continue;
       link.pending.append(buffer, static_cast<size_t>(n));
       for (size_t zero; (zero = link.pending.find('\0')) != std::string::npos;) {
         const std::string line = link.pending.substr(0, zero);
@@ -152,7 +159,7 @@ void TDemoSipPeers::Serve() {
     }
     if (ringing && now >= due && next < links_.size()) {
       TLink& link = *links_[next];
-      if (!link.calling && !link.talking) {
+      if (link.control >= 0 && !link.calling && !link.talking) {
         SendMessage(link.control, "c " + rings_.dispatcher);
         link.calling = true;
         link.callingSince = now;
