@@ -27,6 +27,8 @@ foreach(dir ${sim_dirs})
     list(APPEND VERTAMO_INSTALLED_PROGRAMS ${name})
   endif()
 endforeach()
+# The phone program, which the workstation starts as "ohphone".
+list(APPEND VERTAMO_INSTALLED_PROGRAMS vertamo-phone)
 foreach(program ${VERTAMO_INSTALLED_PROGRAMS})
   # Relocations read-only after start-up, as Debian builds its programs.
   target_link_options(${program} PRIVATE -Wl,-z,relro -Wl,-z,now)
@@ -39,6 +41,11 @@ install(DIRECTORY $<TARGET_FILE_DIR:vertamo>/Wave DESTINATION ${VERTAMO_PROGRAM_
 file(MAKE_DIRECTORY ${VERTAMO_PACKAGE_FILES})
 file(CREATE_LINK ../${VERTAMO_PROGRAM_DIR}/vertamo ${VERTAMO_PACKAGE_FILES}/vertamo SYMBOLIC)
 install(FILES ${VERTAMO_PACKAGE_FILES}/vertamo DESTINATION bin)
+file(CREATE_LINK vertamo-phone ${VERTAMO_PACKAGE_FILES}/ohphone SYMBOLIC)
+install(FILES ${VERTAMO_PACKAGE_FILES}/ohphone DESTINATION ${VERTAMO_PROGRAM_DIR})
+# The demo's passenger voice, beside the phone program, when the build made it.
+install(FILES $<TARGET_FILE_DIR:vertamo-phone>/cabin-voice.wav $<TARGET_FILE_DIR:vertamo-phone>/subscriber-voice.wav
+        DESTINATION ${VERTAMO_PROGRAM_DIR} OPTIONAL)
 
 # The desktop menu.
 install(FILES ${VERTAMO_DESKTOP_DIR}/vertamo.desktop ${VERTAMO_DESKTOP_DIR}/vertamo-demo.desktop
@@ -89,6 +96,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Qt's platform plugins (the X11 one), zlib under the PNG codec, and libsndfile
 # and the PulseAudio client library for the sound output.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, zlib1g, libsndfile1, libpulse0")
+# The phone program drives baresip, with its PulseAudio module (baresip-x11).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, zlib1g, libsndfile1, libpulse0, baresip-core, baresip-x11")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, qt6-translations-l10n, fonts-liberation, fonts-dejavu-core")
 include(CPack)

@@ -150,7 +150,11 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "vertamo: the demo server cannot start: %s\n", error.c_str());
       return 1;
     }
-    if (!demoPhone->Start(&error)) {
+    // The demo's phone is the one the workstation would start, when it can run.
+    const std::string phoneProgram =
+        parser.isSet(options.phoneProgram) ? QFile::encodeName(parser.value(options.phoneProgram)).toStdString()
+                                           : vertamo::TAppSettings().ProgramFolder + "ohphone";
+    if (!demoPhone->Start(*demo, phoneProgram, &error)) {
       std::fprintf(stderr, "vertamo: the demo phone cannot start: %s\n", error.c_str());
       return 1;
     }
@@ -193,9 +197,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (demo) {
-    std::fprintf(stderr, "vertamo: demo district served on 127.0.0.1:%u, phone-sim on 127.0.0.1:%u, work folder %s\n",
-                 static_cast<unsigned>(demo->Port()), static_cast<unsigned>(demoPhone->Port()),
-                 settings.WorkFolder.c_str());
+    std::fprintf(stderr, "vertamo: demo district served on 127.0.0.1:%u, %s, work folder %s\n",
+                 static_cast<unsigned>(demo->Port()), demoPhone->Describe().c_str(), settings.WorkFolder.c_str());
     if (demo->GatewayHost().empty())
       std::fprintf(stderr, "vertamo: the demo runs without a voice gateway: %s\n", demo->GatewayProblem().c_str());
     else

@@ -1,5 +1,7 @@
 #include "shell/demo/demo_server.h"
 
+#include <algorithm>
+
 #include "platform/cp1251.h"
 #include "settings/fast_ini.h"
 #include "tools/kelmo-sim/kelmo_sim.h"
@@ -37,6 +39,17 @@ bool TDemoServer::Start(std::string* error, uint16_t gatewayPort) {
   if (StartGateway(gatewayPort))
     for (orvexsim::ObjectDef& object : district.objects)
       if (object.call) object.call->gateway = gatewayHost_;
+  intercomUsers_.clear();
+  for (const orvexsim::ObjectDef& object : district.objects) {
+    if (!object.call) continue;
+    const orvexsim::CallDef& c = *object.call;
+    for (const std::optional<int>& unit : {c.pul, c.pu}) {
+      if (!unit) continue;
+      const std::string user = std::to_string(c.com) + "*" + std::to_string(c.adr) + "*" + std::to_string(*unit);
+      if (std::find(intercomUsers_.begin(), intercomUsers_.end(), user) == intercomUsers_.end())
+        intercomUsers_.push_back(user);
+    }
+  }
   auto scenario = std::make_shared<const orvexsim::Scenario>(std::move(district));
   orvexsim::ServerOptions options;
   options.bind = "127.0.0.1";

@@ -57,6 +57,9 @@ class TDemoServer {
   const std::string& GatewayHost() const { return gatewayHost_; }
   uint16_t GatewayPort() const;
   const std::string& GatewayProblem() const { return gatewayProblem_; }
+  // What the workstation dials at the gateway for each unit of the district
+  // ("line*address*unit"), each once.
+  const std::vector<std::string>& IntercomUsers() const { return intercomUsers_; }
 
   // Every request line the district was sent, in order (UTF-8; the password
   // reads "***").
@@ -73,6 +76,7 @@ class TDemoServer {
   std::unique_ptr<kelmosim::Server> gateway_;
   std::string gatewayHost_;
   std::string gatewayProblem_;
+  std::vector<std::string> intercomUsers_;
 };
 
 // The part of the screen the windows may take.

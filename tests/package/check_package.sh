@@ -41,6 +41,8 @@ for file in $lib/vertamo $lib/orvex-sim usr/bin/vertamo \
 done
 check "/usr/bin/vertamo links to the program folder" \
   test "$(readlink "$root/usr/bin/vertamo")" = ../lib/vertamo/vertamo
+check "ohphone in the program folder links to vertamo-phone" \
+  test "$(readlink "$root/$lib/ohphone")" = vertamo-phone -a -x "$root/$lib/vertamo-phone"
 check "everything lies under /usr" test -z "$(find "$root" -mindepth 1 -maxdepth 1 ! -name usr)"
 for program in "$root/$lib"/*; do
   [ -f "$program" ] && [ -x "$program" ] || continue
@@ -72,7 +74,7 @@ done
 
 # --- the control data ------------------------------------------------------
 depends=$(field Depends)
-for dep in libqt6core6 libqt6gui6 libqt6widgets6 qt6-qpa-plugins libpng16-16 zlib1g libsndfile1 libpulse0; do
+for dep in libqt6core6 libqt6gui6 libqt6widgets6 qt6-qpa-plugins libpng16-16 zlib1g libsndfile1 libpulse0 baresip-core; do
   check "depends on $dep" grep -qE "(^|, )$dep( |,|$)" <<<"$depends"
 done
 relations="$depends, $(field Recommends)"

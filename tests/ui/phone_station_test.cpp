@@ -97,7 +97,7 @@ class PhoneStationTest : public QObject {
   void theDemoStartsPhoneSimAsItsPhoneProgram() {
     TempFolder dir;
     QVERIFY(PrepareDemoPhoneBook(dir.folder()));
-    QVERIFY(ReadWholeFile(dir.file("IpAbonents.ini")).find(Cp("Name=Пост охраны\r\nAdr=10.20.0.5\r\n")) !=
+    QVERIFY(ReadWholeFile(dir.file("IpAbonents.ini")).find(Cp("Name=Пост охраны\r\nAdr=127.0.0.10\r\n")) !=
             std::string::npos);
     WriteWholeFile(dir.file("IpAbonents.ini"), "[ABONENT0]\r\nName=Own\r\n");
     QVERIFY(PrepareDemoPhoneBook(dir.folder()));  // the dispatcher's own book stays

@@ -1,0 +1,207 @@
+#include "phone/baresip_config.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cerrno>
+#include <cstring>
+
+#include "phone/dial_string.h"
+#include "platform/folder_entries.h"
+#include "platform/folders.h"
+#include "platform/process.h"
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace vertamo::phone {
+
+namespace {
+
+constexpr int kPacketMs = 20;  // baresip's packet time
+constexpr int kRtpTimeoutSeconds = 10;
+
+// The module an audio device needs ("pulse,x" needs pulse.so); empty when the
+// name is not a plain module name.
+std::string ModuleOf(const std::string& device) {
+  const std::string name = device.substr(0, device.find(','));
+  if (name.empty()) return {};
+  for (char c : name)
+    if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_')) return {};
+  return name;
+}
+
+std::string CodecModule(const std::string& codec) {
+  std::string lower = codec;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (lower == "pcmu" || lower == "pcma") return "g711";
+  if (lower == "opus") return "opus";
+  if (lower == "g722") return "g722";
+  return {};
+}
+
+std::string CodecParameter(const std::string& codec) {
+  std::string lower = codec;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (lower == "pcmu") return "PCMU/8000/1";
+  if (lower == "pcma") return "PCMA/8000/1";
+  if (lower == "g722") return "G722/16000/1";
+  if (lower == "opus") return "opus/48000/2";
+  return {};
+}
+
+// A display name goes between double quotes: those and backslashes are left out.
+std::string Quoted(const std::string& text) {
+  std::string out = "\"";
+  for (char c : text)
+    if (c != '"' && c != '\\' && c != '\n' && c != '\r') out += c;
+  return out + "\"";
+}
+
+std::string AccountLine(const TBaresipSetup& s, const std::string& user, bool withRegistrar) {
+  std::string host = withRegistrar ? s.registrar : (s.sipAddress == "0.0.0.0" ? "localhost" : s.sipAddress);
+  std::string line = Quoted(s.displayName) + " <sip:" + user + "@" + host + ">";
+  std::vector<std::string> codecs;
+  for (const std::string& c : s.codecs)
+    if (!CodecParameter(c).empty()) codecs.push_back(CodecParameter(c));
+  if (!codecs.empty()) {
+    line += ";audio_codecs=";
+    for (size_t i = 0; i < codecs.size(); ++i) line += (i ? "," : "") + codecs[i];
+  }
+  line += std::string(";answermode=") + (s.answerAtOnce ? "auto" : "manual");
+  if (withRegistrar) {
+    if (!s.password.empty()) line += ";auth_pass=" + s.password;
+    line += ";regint=600";
+  } else {
+    line += ";regint=0";
+  }
+  return line + "\n";
+}
+
+}  // namespace
+
+TBaresipSetup SetupFrom(const TPhoneOptions& options, const TSipSettings& settings) {
+  TBaresipSetup s;
+  s.sipAddress = settings.localAddress.empty() ? "0.0.0.0" : settings.localAddress;
+  s.sipPort = settings.sipPort;
+  const std::string alias = options.alias.empty() ? "vertamo" : options.alias;
+  s.user = settings.user.empty() ? alias : settings.user;
+  s.displayName = settings.displayName.empty() ? alias : settings.displayName;
+  s.extraUsers = settings.extraUsers;
+  s.registrar = settings.registrar;
+  s.password = settings.password;
+  s.audioSource = AudioDevice(settings.audioSource);
+  s.audioPlayer = AudioDevice(settings.audioPlayer);
+  s.codecs = settings.codecs;
+  if (s.codecs.empty())
+    s.codecs = options.ulawFirst ? std::vector<std::string>{"PCMU", "PCMA"} : std::vector<std::string>{"PCMA", "PCMU"};
+  if (options.jitterMinMs > 0) {
+    s.jitterMinFrames = std::max(1, options.jitterMinMs / kPacketMs);
+    s.jitterMaxFrames = std::max(s.jitterMinFrames, (options.jitterMaxMs + kPacketMs - 1) / kPacketMs);
+  }
+  s.answerAtOnce = settings.answerAtOnce;
+  return s;
+}
+
+std::string BaresipConfigText(const TBaresipSetup& s) {
+  std::string c;
+  c += "poll_method\t\tepoll\n";
+  c += "sip_listen\t\t" + s.sipAddress + ":" + std::to_string(s.sipPort) + "\n";
+  if (s.sipAddress != "0.0.0.0") c += "net_interface\t\t" + s.sipAddress + "\n";
+  c += "call_local_timeout\t120\n";
+  // One call at a time: a second incoming call is refused busy (486).
+  c += "call_max_calls\t\t1\n";
+  c += "audio_path\t\t/usr/share/baresip\n";
+  c += "audio_player\t\t" + s.audioPlayer + "\n";
+  c += "audio_source\t\t" + s.audioSource + "\n";
+  c += "audio_alert\t\t" + s.audioPlayer + "\n";
+  c += "ausrc_format\t\ts16\nauplay_format\t\ts16\nauenc_format\t\ts16\naudec_format\t\ts16\n";
+  if (s.jitterMinFrames > 0)
+    c += "jitter_buffer_delay\t" + std::to_string(s.jitterMinFrames) + "-" + std::to_string(s.jitterMaxFrames) + "\n";
+  c += "rtcp_mux\t\tno\n";
+  // A far side that vanishes (its engine killed, its network gone) ends the
+  // call after this many seconds without media, instead of never.
+  c += "rtp_timeout\t\t" + std::to_string(kRtpTimeoutSeconds) + "\n";
+  c += "module_path\t\t/usr/lib/baresip/modules\n";
+  std::vector<std::string> modules;
+  for (const std::string& codec : s.codecs)
+    if (const std::string m = CodecModule(codec); !m.empty()) modules.push_back(m);
+  for (const std::string* device : {&s.audioSource, &s.audioPlayer})
+    if (const std::string m = ModuleOf(*device); !m.empty()) modules.push_back(m);
+  std::vector<std::string> loaded;
+  for (const std::string& m : modules) {
+    if (std::find(loaded.begin(), loaded.end(), m) != loaded.end()) continue;
+    loaded.push_back(m);
+    c += "module\t\t\t" + m + ".so\n";
+  }
+  c += "module_tmp\t\taccount.so\n";
+  c += "module_app\t\tmenu.so\n";
+  c += "module_app\t\tctrl_tcp.so\n";
+  c += "ctrl_tcp_listen\t\t127.0.0.1:" + std::to_string(s.controlPort) + "\n";
+  return c;
+}
+
+std::string BaresipAccountsText(const TBaresipSetup& s) {
+  std::string a;
+  if (!s.registrar.empty()) a += AccountLine(s, s.user, true);
+  else a += AccountLine(s, s.user, false);
+  for (const std::string& user : s.extraUsers)
+    if (user != s.user) a += AccountLine(s, user, false);
+  // A call to the machine's address alone reaches the phone as this user
+  // (baresip routes an incoming call only to an account of its user).
+  if (s.user != kAnyPhoneUser) a += AccountLine(s, kAnyPhoneUser, false);
+  return a;
+}
+
+namespace {
+
+// The folder of a phone that was killed outright stays behind (its account
+// file may hold the registrar's password): one whose owner no longer runs is
+// removed at the next start.
+void RemoveOrphanFolders(const std::string& base) {
+  for (const std::string& name : FolderEntries(base, TEntryKind::Folders)) {
+    if (name.rfind("vertamo-phone.", 0) != 0) continue;
+    const std::string folder = WithTrailingSlash(base) + name + "/";
+    std::FILE* file = std::fopen((folder + "owner").c_str(), "r");
+    if (file == nullptr) continue;
+    int pid = 0;
+    const bool read = std::fscanf(file, "%d", &pid) == 1;
+    std::fclose(file);
+    if (read && pid > 0 && !ProcessAlive(pid)) RemoveBaresipFolder(folder);
+  }
+}
+
+}  // namespace
+
+std::string WriteBaresipFolder(const TBaresipSetup& setup, std::string* error) {
+  std::string base = EnvironmentValue("XDG_RUNTIME_DIR");
+  if (base.empty() || !FolderExists(base)) base = EnvironmentValue("TMPDIR");
+  if (base.empty() || !FolderExists(base)) base = "/tmp";
+  RemoveOrphanFolders(base);
+  std::string pattern = WithTrailingSlash(base) + "vertamo-phone.XXXXXX";
+  if (::mkdtemp(pattern.data()) == nullptr) {  // mode 0700
+    if (error) *error = "cannot create a folder in " + base + ": " + std::strerror(errno);
+    return {};
+  }
+  const std::string folder = WithTrailingSlash(pattern);
+  for (const auto& [name, text] : {std::pair<std::string, std::string>{"owner", std::to_string(::getpid()) + "\n"},
+                                   {"config", BaresipConfigText(setup)},
+                                   {"accounts", BaresipAccountsText(setup)}}) {
+    std::FILE* file = nullptr;
+    const int fd = ::open((folder + name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0) file = ::fdopen(fd, "w");
+    if (file == nullptr || std::fwrite(text.data(), 1, text.size(), file) != text.size() || std::fclose(file) != 0) {
+      if (error) *error = "cannot write " + folder + name + ": " + std::strerror(errno);
+      RemoveBaresipFolder(folder);
+      return {};
+    }
+  }
+  return folder;
+}
+
+void RemoveBaresipFolder(const std::string& folder) {
+  if (folder.empty()) return;
+  for (const std::string& name : FolderEntries(folder, TEntryKind::Files)) RemoveFile(WithTrailingSlash(folder) + name);
+  ::rmdir(folder.c_str());
+}
+
+}  // namespace vertamo::phone

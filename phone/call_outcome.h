@@ -1,0 +1,42 @@
+// How a call that baresip closed is told to the workstation: one event line,
+// "BUSY", "END" or "ERROR n" with the code whose text says what happened.
+// The one table of outcomes lives in call_outcome.cpp; the README repeats it.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vertamo::phone {
+
+// The reason codes of "ERROR n" this phone gives.
+enum TErrorCode : int {
+  kWrongAddress = 0,    // "Неверно указан адресат !"
+  kRemoteHungUp = 1,    // "Удаленный абонент повесил трубку..."
+  kRemoteCancelled = 2, // "Удаленный абонент прервал звонок..."
+  kRemoteDeclined = 3,  // "Удаленный абонент не принял звонок..."
+  kCongested = 4,       // "Соединение перегружено !"
+  kNoAnswer = 5,        // "Удаленный абонент не ответил на звонок..."
+  kLinkFailed = 6,      // "Сбой соединения !"
+  kNoCodec = 7,         // "Не найден общий кодек !"
+  kWeRefused = 9,       // "Входящий звонок отвергнут !"
+  kUnreachable = 12,    // "Удаленный абонент недостижим !"
+  kCallFailed = 15,     // "Ошибка звонка !"
+};
+
+// What the phone knows of the call besides baresip's reason.
+struct TCallHistory {
+  bool incoming = false;
+  bool established = false;  // it was talking
+  bool rang = false;         // the far side said it rings (outgoing)
+  bool weHungUp = false;     // "h"
+  bool weRefused = false;    // "n"
+};
+
+// The event line for a closed call; `reason` is the "param" of CALL_CLOSED
+// ("486 Busy Here", "Connection timed out", ...).
+std::string ClosedCallLine(std::string_view reason, const TCallHistory& call);
+
+// "ERROR n".
+std::string ErrorLine(int code);
+
+}  // namespace vertamo::phone

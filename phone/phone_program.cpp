@@ -1,0 +1,272 @@
+#include "phone/phone_program.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "phone/dial_string.h"
+#include "platform/cp1251.h"
+#include "platform/tcp_listener.h"
+
+namespace vertamo::phone {
+
+namespace {
+
+// The workstation keeps the first 299 bytes of a message.
+constexpr size_t kMaxMessage = 299;
+
+std::string StatLine(const TBaresipMessage& m) {
+  const long long received = m.rxPackets + m.rxLost;
+  const long long lossPercent = received > 0 ? m.rxLost * 100 / received : 0;
+  char text[128];
+  std::snprintf(text, sizeof text, "STAT jitter=%lldms loss=%lld%% rtt=%lldms", m.rxJitterUs / 1000, lossPercent,
+                m.rttUs / 1000);
+  return text;
+}
+
+}  // namespace
+
+TPhoneProgram::TPhoneProgram(TPhoneOptions options, TSipSettings settings, const TPhoneLog& log)
+    : options_(std::move(options)), settings_(std::move(settings)), log_(log) {
+  engine_ = std::make_unique<TBaresipEngine>(SetupFrom(options_, settings_), settings_.baresip,
+                                             "vertamo-phone.baresip.log", log_);
+}
+
+TPhoneProgram::~TPhoneProgram() {
+  engine_->Stop(0);
+  if (control_ >= 0) ::close(control_);
+  if (listenFd_ >= 0) ::close(listenFd_);
+}
+
+bool TPhoneProgram::Listen(std::string* error) {
+  const TTcpListener listener = ListenTcp("127.0.0.1", static_cast<std::uint16_t>(options_.controlPort), 4);
+  if (listener.fd < 0) {
+    if (error) *error = ListenFailure(listener, "127.0.0.1", static_cast<std::uint16_t>(options_.controlPort));
+    return false;
+  }
+  listenFd_ = listener.fd;
+  controlPort_ = listener.port;
+  return true;
+}
+
+int TPhoneProgram::Run(int stopFd) {
+  std::string why;
+  if (!engine_->Start(&why)) log_.Line("baresip not started: " + why);
+  while (!quit_) {
+    pollfd fds[5];
+    int n = 0;
+    fds[n++] = {listenFd_, POLLIN, 0};
+    const int controlAt = control_ >= 0 ? n : -1;
+    if (control_ >= 0) fds[n++] = {control_, POLLIN, 0};
+    const int linkAt = engine_->Running() ? n : -1;
+    if (engine_->Running()) fds[n++] = {engine_->LinkFd(), POLLIN, 0};
+    const int processAt = engine_->ProcessFd() >= 0 ? n : -1;
+    if (processAt >= 0) fds[n++] = {engine_->ProcessFd(), POLLIN, 0};
+    const int stopAt = stopFd >= 0 ? n : -1;
+    if (stopFd >= 0) fds[n++] = {stopFd, POLLIN, 0};
+    if (::poll(fds, static_cast<nfds_t>(n), -1) < 0) {
+      if (errno == EINTR) continue;
+      log_.Line(std::string("poll: ") + std::strerror(errno));
+      break;
+    }
+    if (stopAt >= 0 && fds[stopAt].revents) {
+      log_.Line("ended by a signal");
+      Shutdown();
+      break;
+    }
+    if (linkAt >= 0 && fds[linkAt].revents) {
+      std::vector<TBaresipMessage> messages;
+      const bool up = engine_->Read(messages);
+      for (const TBaresipMessage& m : messages) EngineMessage(m);
+      if (!up) EngineLost(engine_->Collapse());
+    }
+    if (processAt >= 0 && fds[processAt].revents && engine_->ProcessFd() >= 0) EngineLost(engine_->Collapse());
+    if (controlAt >= 0 && fds[controlAt].revents && !ReadControl()) {
+      log_.Line("the control link closed; ending");
+      Shutdown();
+      break;
+    }
+    if (fds[0].revents) Accept();
+  }
+  return 0;
+}
+
+void TPhoneProgram::Accept() {
+  const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+  if (fd < 0) return;
+  if (control_ >= 0) {
+    // A workstation that restarted adopts the phone; the old link is dropped.
+    log_.Line("a new control connection replaces the old one");
+    ::close(control_);
+  }
+  control_ = fd;
+  partial_.clear();
+  log_.Line("control connection accepted");
+  Send("OK");
+}
+
+bool TPhoneProgram::ReadControl() {
+  char buffer[1024];
+  const ssize_t n = ::recv(control_, buffer, sizeof buffer, 0);
+  if (n < 0 && errno == EINTR) return true;
+  if (n <= 0) return false;
+  for (ssize_t i = 0; i < n && !quit_; ++i) {
+    if (buffer[i] != '\0') {
+      if (partial_.size() < kMaxMessage) partial_ += buffer[i];
+      continue;
+    }
+    const std::string message = std::move(partial_);
+    partial_.clear();
+    Command(message);
+  }
+  return true;
+}
+
+void TPhoneProgram::Command(const std::string& message) {
+  log_.Line("<< " + Cp1251ToUtf8(message));
+  if (message.size() >= 2 && message[0] == 'c' && message[1] == ' ') {
+    Dial(message.substr(2));
+  } else if (message == "h") {
+    HangUp(false);
+  } else if (message == "n") {
+    HangUp(true);
+  } else if (message == "y") {
+    Answer();
+  } else if (message == "q") {
+    Shutdown();
+    Send("OK");
+    quit_ = true;
+  } else {
+    log_.Line("unknown command ignored");
+  }
+}
+
+bool TPhoneProgram::EnsureEngine() {
+  if (engine_->Running()) return true;
+  std::string why;
+  if (engine_->Start(&why)) return true;
+  log_.Line("baresip not started: " + why);
+  Send(ErrorLine(kCallFailed));
+  Send(Utf8ToCp1251("APP Телефон не работает: " + why));
+  return false;
+}
+
+void TPhoneProgram::Dial(const std::string& address) {
+  if (call_) {
+    log_.Line("a call is under way; the dial is ignored");
+    return;
+  }
+  const auto uri = SipUriFromDialString(address, settings_.peerPort);
+  if (!uri) {
+    log_.Line("cannot be dialled: " + Cp1251ToUtf8(address));
+    Send(ErrorLine(kWrongAddress));
+    return;
+  }
+  if (!EnsureEngine()) return;
+  call_ = TCall{};
+  call_->dialString = address;
+  call_->dialSent = true;
+  log_.Line("dialling " + *uri);
+  if (!engine_->Send("dial", *uri, "dial")) EngineLost(engine_->Collapse());
+}
+
+void TPhoneProgram::HangUp(bool refuse) {
+  if (!call_) {
+    log_.Line("no call to end");
+    return;
+  }
+  (refuse ? call_->history.weRefused : call_->history.weHungUp) = true;
+  if (!engine_->Running() || !engine_->Send("hangup", "", "hangup")) {
+    Send(ClosedCallLine({}, call_->history));
+    call_.reset();
+  }
+}
+
+void TPhoneProgram::Answer() {
+  if (!call_ || !call_->history.incoming || call_->history.established) {
+    log_.Line("no ringing call to answer");
+    return;
+  }
+  engine_->Send("accept", "", "accept");
+}
+
+void TPhoneProgram::EngineMessage(const TBaresipMessage& m) {
+  using K = TBaresipMessage::TKind;
+  if (m.kind == K::Response) {
+    if (m.ok) return;
+    log_.Line("baresip refused " + m.token + ": " + m.data);
+    // A dial baresip would not even start, or a hang-up of a call it no
+    // longer has: the call is over for the workstation.
+    if (call_ && !call_->history.established && (m.token == "dial" || m.token == "hangup")) {
+      Send(m.token == "dial" ? ErrorLine(kWrongAddress) : ClosedCallLine({}, call_->history));
+      call_.reset();
+    }
+    return;
+  }
+  if (m.kind != K::Event) return;
+  if (m.type == "CALL_INCOMING") {
+    if (call_) {
+      log_.Line("a second call from " + m.peerUri + " while one is under way");
+      return;
+    }
+    call_ = TCall{};
+    call_->history.incoming = true;
+    const TSipPeer peer = SipPeerFromUri(m.peerUri);
+    const std::string name = !m.peerName.empty() ? m.peerName : !peer.user.empty() ? peer.user : peer.host;
+    call_->peerText = name + " [" + peer.host + "]";
+    log_.Line("incoming call from " + m.peerUri);
+    Send(Utf8ToCp1251("RING " + call_->peerText));
+  } else if (m.type == "CALL_RINGING") {
+    if (call_) call_->history.rang = true;
+  } else if (m.type == "CALL_ESTABLISHED") {
+    if (!call_ || call_->history.established) return;
+    call_->history.established = true;
+    log_.Line("talking with " + m.peerUri);
+    Send("CALL " + (call_->history.incoming ? Utf8ToCp1251(call_->peerText) : call_->dialString));
+    if (!engine_->AudioProblem().empty())
+      Send(Utf8ToCp1251("APP Разговор без звука: нет звукового сервера (" + engine_->AudioProblem() + ")"));
+  } else if (m.type == "CALL_CLOSED") {
+    if (!call_) return;
+    const std::string line = ClosedCallLine(m.param, call_->history);
+    log_.Line("call closed (" + m.param + "): " + line);
+    call_.reset();
+    Send(line);
+  } else if (m.type == "CALL_RTCP") {
+    if (call_ && call_->history.established && m.hasRtcp) Send(StatLine(m));
+  }
+}
+
+void TPhoneProgram::EngineLost(const std::string& why) {
+  log_.Line("baresip ended: " + why);
+  if (!call_) return;
+  Send(ErrorLine(call_->history.established ? kLinkFailed : kCallFailed));
+  Send(Utf8ToCp1251("APP Программа звонков baresip завершилась (" + why + ")"));
+  call_.reset();
+}
+
+void TPhoneProgram::Send(const std::string& cp1251) {
+  if (control_ < 0) return;
+  std::string message = cp1251.substr(0, kMaxMessage);
+  for (char& c : message)
+    if (c == '\0') c = ' ';
+  log_.Line(">> " + Cp1251ToUtf8(message));
+  message += '\0';
+  size_t sent = 0;
+  while (sent < message.size()) {
+    const ssize_t n = ::send(control_, message.data() + sent, message.size() - sent, MSG_NOSIGNAL);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    sent += static_cast<size_t>(n);
+  }
+}
+
+void TPhoneProgram::Shutdown() {
+  engine_->Stop(1000);
+  log_.Line("baresip stopped");
+}
+
+}  // namespace vertamo::phone

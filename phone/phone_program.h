@@ -1,0 +1,70 @@
+// vertamo-phone: the workstation's phone program. It listens for the
+// workstation on 127.0.0.1 at the control port, greets each new control
+// connection with "OK", takes the commands "c ADDRESS", "h", "y", "n" and
+// "q" (zero-terminated messages), and reports calls with the event lines the
+// workstation reads: RING, CALL, BUSY, ERROR n, END, STAT, APP, and "OK" to
+// "q". The calls themselves are made by baresip (see baresip_engine.h).
+//
+// The program ends on "q" and when its control link closes; baresip ends
+// with it. When baresip is missing, cannot start or dies, the program stays
+// up, ends the call with an ERROR and an APP line that says why, and the
+// next "c" tries again.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "phone/baresip_engine.h"
+#include "phone/call_outcome.h"
+#include "phone/phone_log.h"
+#include "phone/phone_options.h"
+#include "phone/sip_settings.h"
+
+namespace vertamo::phone {
+
+class TPhoneProgram {
+ public:
+  TPhoneProgram(TPhoneOptions options, TSipSettings settings, const TPhoneLog& log);
+  ~TPhoneProgram();
+
+  // Opens the control port; false with the reason.
+  bool Listen(std::string* error);
+  int ControlPort() const { return controlPort_; }
+  // Serves until "q", the end of the control link, or a byte on `stopFd`
+  // (the termination signals). The exit status of the program.
+  int Run(int stopFd);
+
+ private:
+  struct TCall {
+    TCallHistory history;
+    std::string dialString;  // as the workstation gave it (outgoing)
+    std::string peerText;    // what CALL shows for an incoming call
+    bool dialSent = false;
+  };
+
+  void Accept();
+  bool ReadControl();  // false: the link closed
+  void Command(const std::string& message);
+  void Dial(const std::string& address);
+  void HangUp(bool refuse);
+  void Answer();
+  void EngineMessage(const TBaresipMessage& message);
+  void EngineLost(const std::string& why);
+  bool EnsureEngine();
+  void Send(const std::string& cp1251);
+  void Shutdown();
+
+  TPhoneOptions options_;
+  TSipSettings settings_;
+  const TPhoneLog& log_;
+  std::unique_ptr<TBaresipEngine> engine_;
+  int listenFd_ = -1;
+  int controlPort_ = 0;
+  int control_ = -1;
+  std::string partial_;
+  std::optional<TCall> call_;
+  bool quit_ = false;
+};
+
+}  // namespace vertamo::phone

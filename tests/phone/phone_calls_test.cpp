@@ -1,0 +1,229 @@
+// The real vertamo-phone with the real baresip on loopback: the workstation's
+// own telephony thread drives it, and every way a call ends reaches the
+// workstation as the event line it expects. Each phone has a folder of its
+// own; audio goes nowhere (ALSA's null device) except in the voice test.
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
+
+#include "iptel/iptel_thread.h"
+#include "iptel/phone_log.h"
+#include "phone_under_test.h"
+
+namespace vertamo::testing {
+namespace {
+
+// Bounds of the waits: a call on loopback connects within a second or two;
+// a SIP transaction with no answer at all gives up after 32 s.
+constexpr int kEventMs = 8000;
+constexpr int kSipTimeoutMs = 40000;
+
+std::vector<std::string> Silent(int sipPort, std::vector<std::string> more = {}) {
+  std::vector<std::string> s = {"LocalAddress=127.0.0.1", "SipPort=" + std::to_string(sipPort),
+                                "AudioSource=alsa,null", "AudioPlayer=alsa,null"};
+  s.insert(s.end(), more.begin(), more.end());
+  return s;
+}
+
+class RealPhone : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (const std::string missing = BaresipMissing(); !missing.empty()) GTEST_SKIP() << missing;
+    liftPort = FreeSipPort();
+    ASSERT_TRUE(lift.Start(Silent(liftPort, {"ExtraUsers=1*2*3"}), {}, true, "lift"));
+  }
+  std::string LiftAddress(const std::string& user = "1*2*3") {
+    return user + "@127.0.0.1:" + std::to_string(liftPort);
+  }
+  int liftPort = 0;
+  PhoneUnderTest lift;
+};
+
+class CountingHost : public IPhoneHost {
+ public:
+  void PhoneEventPosted() override {}
+  void ShowMessageBox(const TPhoneMessageBox& box, std::function<void()> done) override { done(); }
+};
+
+std::optional<std::string> NextLine(STRINGSTACK& events, const std::string& prefix, int ms) {
+  for (int waited = 0; waited < ms; waited += 5) {
+    for (std::string line; events.TryPop(line);)
+      if (line.rfind(prefix, 0) == 0) return line;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return std::nullopt;
+}
+
+TEST_F(RealPhone, TheWorkstationsThreadAdoptsItDialsHangsUpAndQuits) {
+  PhoneUnderTest dispatcher;
+  const int dispatcherSipPort = FreeSipPort();
+  ASSERT_TRUE(dispatcher.Start(Silent(dispatcherSipPort), {}, /*connect=*/false));
+  TempFolder work;
+  TPhoneConfig config;
+  config.programPath = VERTAMO_PHONE_PATH;
+  config.workFolder = work.folder();
+  config.port = dispatcher.ControlPort();
+  TLinuxPhoneProcesses processes(config.programPath);
+  CountingHost host;
+  vertamo::TPhoneLog log(work.folder(), false);
+  TIPTELThread thread(config, processes, host, log);
+  thread.Start();
+  ASSERT_TRUE(thread.WaitForStage(TIPTELThread::kLinkUp, kEventMs));
+  EXPECT_TRUE(thread.Adopted());
+
+  ASSERT_TRUE(thread.SendPhoneCommand("c " + LiftAddress()));
+  // The lift answers by hand here, as an intercom that picks up.
+  ASSERT_EQ(lift.NextEvent(kEventMs).value_or("").rfind("RING", 0), 0u);
+  lift.Send("y");
+  EXPECT_EQ(NextLine(thread.PhoneEvents(), "CALL", kEventMs), "CALL " + LiftAddress());
+  // SIP and the control link only on loopback: every TCP socket of the
+  // engine, and its SIP socket over UDP, are bound to 127.0.0.1. (baresip
+  // binds the call's media sockets to every address; the media goes where
+  // the SDP says, 127.0.0.1 here.)
+  const int engine = dispatcher.BaresipPid();
+  const std::vector<std::string> tcp = SocketAddresses(engine, "/proc/net/tcp");
+  EXPECT_GE(tcp.size(), 3u);  // SIP, TLS, the control link
+  for (const std::string& local : tcp) EXPECT_EQ(local.substr(0, 9), "0100007F:");
+  char sipUdp[16];
+  std::snprintf(sipUdp, sizeof sipUdp, "0100007F:%04X", dispatcherSipPort);
+  const std::vector<std::string> udp = SocketAddresses(engine, "/proc/net/udp");
+  EXPECT_NE(std::find(udp.begin(), udp.end(), sipUdp), udp.end());
+  ASSERT_TRUE(thread.SendPhoneCommand("h"));
+  EXPECT_EQ(NextLine(thread.PhoneEvents(), "END", kEventMs), "END");
+  EXPECT_EQ(lift.NextEvent(kEventMs).value_or("").rfind("CALL", 0), 0u);
+  EXPECT_EQ(lift.NextEvent(kEventMs), "ERROR 1");
+
+  ASSERT_GT(engine, 0);
+  EXPECT_TRUE(thread.QuitPhone());
+  EXPECT_TRUE(dispatcher.WaitExit(3000));
+  EXPECT_TRUE(ProcessGone(engine, 3000)) << "baresip outlived the phone";
+}
+
+TEST_F(RealPhone, EveryEndOfACallReachesTheWorkstationAsItsEventLine) {
+  PhoneUnderTest dispatcher;
+  ASSERT_TRUE(dispatcher.Start(Silent(FreeSipPort())));
+
+  // The lift refuses: busy for the caller, "refused" for the lift.
+  dispatcher.Send("c " + LiftAddress());
+  ASSERT_EQ(lift.NextEvent(kEventMs), "RING dispatch1 [127.0.0.1]");
+  lift.Send("n");
+  EXPECT_EQ(dispatcher.NextEvent(kEventMs), "BUSY");
+  EXPECT_EQ(lift.NextEvent(kEventMs), "ERROR 9");
+
+  // The lift hangs up a call in progress.
+  dispatcher.Send("c " + LiftAddress());
+  ASSERT_TRUE(lift.NextEvent(kEventMs));
+  lift.Send("y");
+  EXPECT_EQ(dispatcher.NextEvent(kEventMs), "CALL " + LiftAddress());
+  EXPECT_EQ(lift.NextEvent(kEventMs), "CALL dispatch1 [127.0.0.1]");
+  // A third party calling the lift meanwhile gets busy; the call goes on.
+  PhoneUnderTest third;
+  ASSERT_TRUE(third.Start(Silent(FreeSipPort()), {}, true, "third"));
+  third.Send("c " + LiftAddress());
+  EXPECT_EQ(third.NextEvent(kEventMs), "BUSY");
+  lift.Send("h");
+  EXPECT_EQ(lift.NextEvent(kEventMs), "END");
+  EXPECT_EQ(dispatcher.NextEvent(kEventMs), "ERROR 1");
+
+  // Nobody of that name at the lift's address; an address no SIP URI holds.
+  dispatcher.Send("c " + LiftAddress("9*9*9"));
+  EXPECT_EQ(dispatcher.NextEvent(kEventMs), "ERROR 0");
+  dispatcher.Send("c 1*2*3@bad host");
+  EXPECT_EQ(dispatcher.NextEvent(kEventMs), "ERROR 0");
+
+  // baresip killed mid-call: the call ends with an error and a reason, the
+  // phone stays, and the next call starts baresip again.
+  dispatcher.Send("c " + LiftAddress());
+  ASSERT_TRUE(lift.NextEvent(kEventMs));
+  lift.Send("y");
+  ASSERT_EQ(dispatcher.NextEvent(kEventMs), "CALL " + LiftAddress());
+  ASSERT_TRUE(lift.NextEvent(kEventMs));
+  ::kill(dispatcher.BaresipPid(), SIGKILL);
+  EXPECT_EQ(dispatcher.NextEvent(kEventMs), "ERROR 6");
+  EXPECT_EQ(dispatcher.NextEvent(kEventMs).value_or("").rfind("APP ", 0), 0u);
+  // The lift hears nothing more and ends the call on its own.
+  EXPECT_EQ(lift.NextEvent(kSipTimeoutMs), "ERROR 6");
+  dispatcher.Send("c " + LiftAddress());
+  ASSERT_TRUE(lift.NextEvent(kEventMs));
+  lift.Send("y");
+  EXPECT_EQ(dispatcher.NextEvent(kEventMs), "CALL " + LiftAddress());
+  dispatcher.Send("h");
+  EXPECT_EQ(dispatcher.NextEvent(kEventMs), "END");
+
+  // "q" ends baresip and then the phone.
+  const int engine = dispatcher.BaresipPid();
+  dispatcher.Send("q");
+  EXPECT_EQ(dispatcher.NextEvent(kEventMs), "OK");
+  EXPECT_TRUE(ProcessGone(engine, 100)) << "baresip still runs after OK";
+  EXPECT_TRUE(dispatcher.WaitExit(3000));
+}
+
+TEST_F(RealPhone, ThePhoneEndsWithItsControlLinkAndBaresipEndsWithThePhone) {
+  const int engine = lift.BaresipPid();
+  ASSERT_GT(engine, 0);
+  lift.CloseControl();
+  EXPECT_TRUE(lift.WaitExit(3000));
+  EXPECT_TRUE(ProcessGone(engine, 3000));
+
+  PhoneUnderTest killed;
+  ASSERT_TRUE(killed.Start(Silent(FreeSipPort())));
+  const int orphan = killed.BaresipPid();
+  ASSERT_GT(orphan, 0);
+  const std::string folder = EngineFolderOf(killed.Pid());
+  ASSERT_FALSE(folder.empty());
+  killed.Kill();  // SIGKILL: nothing of the phone runs to stop its baresip
+  EXPECT_TRUE(ProcessGone(orphan, 3000));
+  // Its private folder (the account file) goes at the next phone's start
+  // (or at the start of a phone of a test running alongside).
+  PhoneUnderTest next;
+  ASSERT_TRUE(next.Start(Silent(FreeSipPort())));
+  EXPECT_FALSE(std::filesystem::exists(folder)) << folder;
+}
+
+TEST_F(RealPhone, WithoutASoundServerACallConnectsAndSaysItHasNoSound) {
+  PhoneUnderTest dispatcher;
+  TempFolder nowhere;
+  ASSERT_TRUE(dispatcher.Start({"LocalAddress=127.0.0.1", "SipPort=" + std::to_string(FreeSipPort())},
+                               {"PULSE_SERVER=unix:" + nowhere.file("none")}));
+  dispatcher.Send("c " + LiftAddress());
+  ASSERT_TRUE(lift.NextEvent(kEventMs));
+  lift.Send("y");
+  EXPECT_EQ(dispatcher.NextEvent(kEventMs), "CALL " + LiftAddress());
+  EXPECT_EQ(dispatcher.NextEvent(kEventMs).value_or("").rfind("APP Разговор без звука", 0), 0u);
+}
+
+TEST(RealPhoneFaults, WithoutBaresipACallEndsWithAReasonAndThePhoneStaysUp) {
+  PhoneUnderTest phone;
+  ASSERT_TRUE(phone.Start(Silent(FreeSipPort(), {"Baresip=/nonexistent/baresip"})));
+  phone.Send("c 1*2*3@127.0.0.1");
+  EXPECT_EQ(phone.NextEvent(kEventMs), "ERROR 15");
+  const std::string reason = phone.NextEvent(kEventMs).value_or("");
+  EXPECT_NE(reason.find("baresip"), std::string::npos) << reason;
+  phone.Send("c 1*2*3@127.0.0.1");
+  EXPECT_EQ(phone.NextEvent(kEventMs), "ERROR 15");  // tried again, still missing
+  phone.NextEvent(kEventMs);
+  EXPECT_NE(phone.Log().find("No such file"), std::string::npos) << phone.Log();
+  phone.Send("q");
+  EXPECT_EQ(phone.NextEvent(kEventMs), "OK");
+}
+
+TEST_F(RealPhone, AnAddressWhereNothingAnswersIsUnreachableAfterTheSipTimeOut) {
+  // A port held by a socket that never reads: no phone of a test running
+  // alongside can take it, and no "port unreachable" comes back either.
+  const int silent = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof sa;
+  ASSERT_EQ(::bind(silent, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
+  ASSERT_EQ(::getsockname(silent, reinterpret_cast<sockaddr*>(&sa), &length), 0);
+  PhoneUnderTest dispatcher;
+  ASSERT_TRUE(dispatcher.Start(Silent(FreeSipPort())));
+  dispatcher.Send("c 1*2*3@127.0.0.1:" + std::to_string(ntohs(sa.sin_port)));
+  EXPECT_EQ(dispatcher.NextEvent(kSipTimeoutMs), "ERROR 12");
+  ::close(silent);
+}
+
+}  // namespace
+}  // namespace vertamo::testing

@@ -1,0 +1,103 @@
+// The demo end to end with the real phone: a click on a lift calls the demo's
+// SIP lift intercom through vertamo-phone and baresip, the conversation runs,
+// and Escape ends it. Skipped, saying why, where baresip is not installed.
+#include <QApplication>
+#include <QKeyEvent>
+#include <QScrollArea>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+
+#include "map/ui/map_pict.h"
+#include "platform/folders.h"
+#include "phone/phone_under_test.h"
+#include "shell/demo/demo_phone.h"
+#include "shell/demo/demo_server.h"
+#include "tools/orvex-sim/scenario.h"
+#include "voice/ui/form_sel_lift_mp.h"
+#include "voice/ui/form_voice.h"
+#include "workstation_fixture.h"
+
+using namespace vertamo;
+using namespace vertamo::ui;
+
+namespace {
+
+constexpr int kWaitMs = 10000;
+
+TMapPict* PictOf(TFormVertamo& form, int object) {
+  MAPOBJECT* o = form.Model().ObjectList.Get(object);
+  form.ShowMap(o->MapIndex);
+  auto* pict = dynamic_cast<TMapPict*>(o->Widget);
+  for (QWidget* up = pict; up; up = up->parentWidget())
+    if (auto* area = qobject_cast<QScrollArea*>(up)) area->ensureWidgetVisible(pict, 120, 120);
+  return pict;
+}
+
+}  // namespace
+
+class DemoSipCallTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void aClickOnALiftTalksToTheDemosSipIntercom() {
+    if (const std::string missing = testing::BaresipMissing(); !missing.empty()) QSKIP(missing.c_str());
+    TDemoServer demo;
+    TDemoPhone demoPhone;
+    std::string error;
+    QVERIFY2(demo.Start(&error, 0) && !demo.GatewayHost().empty(), error.c_str());
+    QVERIFY2(demoPhone.Start(demo, VERTAMO_PHONE_PATH, &error), error.c_str());
+    QVERIFY(demoPhone.Real());
+    testing::TempFolder dir;
+    TAppSettings settings("/opt/vertamo/", "vertamo");
+    settings.ChooseWorkFolder(kDemoFolderName, dir.path());
+    QVERIFY(SetCurrentFolder(settings.WorkFolder));  // the phone's folder, as the program's is
+    QVERIFY(PrepareDemoSettings(settings.WorkFolder, demo, TScreenArea{0, 0, 1280, 1024}));
+    QVERIFY(PrepareDemoPhoneBook(settings.WorkFolder));
+    TFormOptions options;
+    options.timings = test::QuickTimings();
+    options.muteSounds = true;
+    options.phone.start = true;
+    options.phone.programPath = VERTAMO_PHONE_PATH;
+    options.phone.port = demoPhone.Port();
+    options.phone.processes = &demoPhone;
+    options.gatewayPort = demo.GatewayPort();
+    TFormVertamo form(settings, options);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTRY_VERIFY_WITH_TIMEOUT(form.Client() && form.Client()->Stage() == kStagePolling &&
+                                 form.Phone()->Telephony().PhoneLinkUp(),
+                             20000);
+
+    // A lift with a cabin only, so that no selector asks.
+    const orvexsim::Scenario district = orvexsim::BuildDemoScenario();
+    const auto lift = std::find_if(district.objects.begin(), district.objects.end(),
+                                   [](const auto& o) { return o.call && o.call->pul && !o.call->pu; });
+    QVERIFY(lift != district.objects.end());
+    const int object = static_cast<int>(lift - district.objects.begin());
+    QTest::mouseClick(PictOf(form, object), Qt::LeftButton, {}, QPoint(3, 3));
+    TFVoice* voice = form.VoiceWindow(false);
+    QVERIFY(voice);
+    // Answered by the intercom at once: the conversation runs.
+    QTRY_COMPARE_WITH_TIMEOUT(voice->CallState(), 1, kWaitMs);
+    const std::string log = ReadWholeFileText(settings.WorkFolder + "vertamo-phone.log");
+    QVERIFY2(log.find("dialling sip:") != std::string::npos, log.c_str());
+
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(voice, &escape);
+    QTRY_COMPARE_WITH_TIMEOUT(voice->CallState(), 0, kWaitMs);
+    auto endSpoken = [&demo] {
+      const std::vector<std::string> requests = demo.Requests();
+      return std::any_of(requests.begin(), requests.end(),
+                         [](const std::string& r) { return r.rfind("ENDSPEAK", 0) == 0; });
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(endSpoken(), kWaitMs);
+    form.close();
+  }
+
+ private:
+  static std::string ReadWholeFileText(const std::string& path) { return testing::ReadWholeFile(path); }
+};
+
+QTEST_MAIN(DemoSipCallTest)
+#include "demo_sip_call_test.moc"
