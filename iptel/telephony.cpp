@@ -1,5 +1,7 @@
 #include "iptel/telephony.h"
 
+#include <chrono>
+
 #include "platform/folders.h"
 #include "settings/fast_ini.h"
 #include "settings/func.h"
@@ -52,6 +54,13 @@ bool TTelephony::Close() {
 
 bool TTelephony::HandlePhoneEvent(ICallWindow& window) {
   return thread_ && vertamo::HandlePhoneEvent(thread_->PhoneEvents(), book_, log_, window);
+}
+
+bool TTelephony::HandlePhoneEvents(ICallWindow& window, int budgetMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(budgetMs);
+  while (HandlePhoneEvent(window))
+    if (std::chrono::steady_clock::now() >= deadline) return true;
+  return false;
 }
 
 bool TTelephony::SendPhoneCommand(std::string_view command) {
