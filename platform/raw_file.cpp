@@ -1,6 +1,7 @@
 #include "platform/raw_file.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include <fcntl.h>
@@ -209,6 +210,15 @@ bool TRawFile::ReadLine(char* buffer, size_t size) {
 bool OpenLogForAppend(TRawFile& file, const std::string& path) {
   return file.Open(path, TRawFile::kGenericRead | TRawFile::kFileAppendData, TRawFile::kFileShareRead,
                    TRawFile::kOpenAlways, TRawFile::kFileAttributeNormal | TRawFile::kFileAttributeOwnerOnly);
+}
+
+bool OpenBoundedLogForAppend(TRawFile& file, const std::string& path, int64_t maxBytes) {
+  if (!OpenLogForAppend(file, path)) return false;
+  struct stat st {};
+  if (::fstat(file.Handle(), &st) != 0 || st.st_size < maxBytes) return true;
+  file.Close();
+  ::rename(path.c_str(), (path + ".1").c_str());
+  return OpenLogForAppend(file, path);
 }
 
 bool LastLineEnded(TRawFile& file) {

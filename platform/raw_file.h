@@ -117,6 +117,11 @@ class TRawFile {
 // missing one is made its owner's only (0600).
 bool OpenLogForAppend(TRawFile& file, const std::string& path);
 
+// OpenLogForAppend for a log kept within bounds: a file of maxBytes or more
+// is first moved aside to path + ".1" (replacing the one before), so the log
+// takes at most about twice maxBytes of the disk.
+bool OpenBoundedLogForAppend(TRawFile& file, const std::string& path, int64_t maxBytes);
+
 // Whether the open file's last byte ends a line (an empty file counts as
 // ended), so that a line a crash left unfinished can be ended before the next.
 bool LastLineEnded(TRawFile& file);
