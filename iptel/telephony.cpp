@@ -31,6 +31,7 @@ void TTelephony::WriteSettings(TFastIni& ini) const { WritePhoneSettings(ini, se
 void TTelephony::Start() {
   if (thread_ || !settings_.UseIpTel) return;
   book_.LoadPhoneBook();
+  if (!book_.ReadWhole()) log_.Write(book_.NotReadWholeText());
   IPhoneProcesses* processes = options_.processes;
   if (!processes) {
     ownProcesses_ = std::make_unique<TLinuxPhoneProcesses>(options_.programPath);
