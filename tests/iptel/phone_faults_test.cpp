@@ -52,6 +52,7 @@ class FaultWindow : public ICallWindow {
 struct Rig : IPhoneHost {
   explicit Rig(const phonesim::Options& program) : processes(FreePort()) {
     processes.startOptions = program;
+    processes.firstFaults = std::exchange(processes.startOptions.faults, {});
     WriteWholeFile(dir.file("Vertamo.ini"), "[H323]\r\nEnableIpLog=1\r\n");
   }
   void Start() {
@@ -157,7 +158,6 @@ TEST(PhoneFaults, EachFaultOfThePhoneProgramAndWhatComesOfIt) {
       {"the program dies mid-call: the loss after the call's lines, a fresh program within 5 s, calls work",
        {phonesim::Fault::DieMidCall}, false,
        [](Rig& rig) {
-         rig.processes.startOptions.faults.clear();
          ASSERT_TRUE(rig.Pump([&] { return rig.window.States().size() >= 3; }));
          ASSERT_TRUE(rig.telephony->Thread()->WaitForLink(2, kBoundMs));
          ASSERT_TRUE(rig.telephony->SendPhoneCommand("c 10.0.0.6"));

@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <utility>
 #include <string>
 #include <thread>
 #include <vector>
@@ -96,6 +97,7 @@ class SimProcesses : public IPhoneProcesses {
     startedArgs = args;
     if (!startServes) return true;
     phonesim::Options options = startOptions;
+    if (!std::exchange(startedOnce_, true)) options.faults.insert(options.faults.end(), firstFaults.begin(), firstFaults.end());
     options.port = port_;
     options.commandLine = args;
     started = std::make_unique<phonesim::Server>();
@@ -119,6 +121,7 @@ class SimProcesses : public IPhoneProcesses {
   TEndResult endResult = TEndResult::Ended;
   std::optional<std::string> hostName = std::string("dispatch1");
   phonesim::Options startOptions;
+  std::vector<phonesim::Fault> firstFaults;  // only the first program started has these
   std::unique_ptr<phonesim::Server> started;
   std::string startedPath;
   std::vector<std::string> startedArgs;
@@ -126,6 +129,7 @@ class SimProcesses : public IPhoneProcesses {
 
  private:
   uint16_t port_;
+  bool startedOnce_ = false;
   std::mutex mutex_;
   std::unique_ptr<phonesim::Server> old_;
 };
