@@ -57,10 +57,10 @@ bool TTelephony::HandlePhoneEvent(ICallWindow& window) {
   return thread_ && vertamo::HandlePhoneEvent(thread_->PhoneEvents(), book_, log_, window);
 }
 
-bool TTelephony::HandlePhoneEvents(ICallWindow& window, int budgetMs) {
+bool TTelephony::HandlePhoneEvents(ICallWindow& window, int budgetMs, int maxItems) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(budgetMs);
-  while (HandlePhoneEvent(window))
-    if (std::chrono::steady_clock::now() >= deadline) return true;
+  for (int taken = 1; HandlePhoneEvent(window); ++taken)
+    if (taken >= maxItems || std::chrono::steady_clock::now() >= deadline) return true;
   return false;
 }
 

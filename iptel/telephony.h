@@ -52,11 +52,14 @@ class TTelephony {
 
   // Main thread: applies the oldest waiting item; false when none waited.
   bool HandlePhoneEvent(ICallWindow& window);
-  // Main thread: applies waiting items for up to `budgetMs` (at least one);
-  // true when more wait, so that the caller runs it again after the window
-  // has had its turn (a flood never holds the window longer than that).
-  bool HandlePhoneEvents(ICallWindow& window, int budgetMs = kEventBudgetMs);
+  // Main thread: applies waiting items, at most `maxItems` and for up to
+  // `budgetMs` (at least one); true when more wait, so that the caller runs
+  // it again after the window has had its turn. A flood never holds the
+  // window longer than that, and what the window posts to itself for the
+  // items of one batch (repaints, activations) stays a short list.
+  bool HandlePhoneEvents(ICallWindow& window, int budgetMs = kEventBudgetMs, int maxItems = kEventBatch);
   static constexpr int kEventBudgetMs = 5;
+  static constexpr int kEventBatch = 64;
   // Hands a command to the phone program (see TIPTELThread); true without a
   // thread.
   bool SendPhoneCommand(std::string_view command);
