@@ -110,10 +110,4 @@ size_t TPhoneEventQueue::Count() const {
   return items_.size();
 }
 
-void TPhoneEventQueue::Clear() {
-  std::lock_guard lock(mutex_);
-  items_.clear();
-  full_ = false;
-}
-
 }  // namespace vertamo

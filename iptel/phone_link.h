@@ -89,7 +89,6 @@ class TPhoneEventQueue {
   // until `drained` is called.
   bool Full();
   size_t Count() const;
-  void Clear();
 
  private:
   mutable std::mutex mutex_;
