@@ -1,6 +1,7 @@
 // Event lines of the phone program on arbitrary bytes: the byte stream split
-// into messages as the telephony thread reads it, each message interpreted
-// and applied as the main thread applies it.
+// into messages as the telephony thread reads it, queued as it queues them
+// (statistics merged), each interpreted and applied as the main thread
+// applies it.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -37,13 +38,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static vertamo::TPhoneLog log("/nonexistent/", false);
   vertamo::TPhoneMessageReader reader;
   reader.Feed(reinterpret_cast<const char*>(data), size);
-  vertamo::STRINGSTACK events;
+  vertamo::TPhoneEventQueue events;
   for (std::string message; reader.Next(message);) {
     Check(message.size() <= vertamo::TPhoneMessageReader::kMaxText);
     const vertamo::TPhoneEvent event = vertamo::InterpretPhoneEvent(message);
     Check(event.callerName.size() < 64 && event.callerAddress.size() < 64);
     Check(!message.empty() || event.kind == vertamo::TPhoneEventKind::Unknown);
-    events.Push(message);
+    // Whole words only: a line shorter than its keyword never matches one.
+    Check(event.kind == vertamo::TPhoneEventKind::Unknown || message.size() >= 2);
+    events.PushLine(message);
   }
   NullWindow window;
   while (vertamo::HandlePhoneEvent(events, *book, log, window)) {

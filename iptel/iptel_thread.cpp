@@ -1,5 +1,6 @@
 #include "iptel/iptel_thread.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "iptel/phone_command_line.h"
@@ -79,7 +80,10 @@ struct TIPTELThread::TBoxWait {
 };
 
 TIPTELThread::TIPTELThread(TPhoneConfig config, IPhoneProcesses& processes, IPhoneHost& host, TPhoneLog& log)
-    : config_(std::move(config)), processes_(processes), host_(host), log_(log) {}
+    : config_(std::move(config)), processes_(processes), host_(host), log_(log) {
+  // The main thread took the queue down from full: read again.
+  events_.SetDrained([this] { wake_.Request(); });
+}
 
 TIPTELThread::~TIPTELThread() { Stop(); }
 
@@ -105,8 +109,8 @@ void TIPTELThread::SetStage(TStage stage) {
   {
     std::lock_guard lock(stageMutex_);
     stage_.store(stage, std::memory_order_release);
-    if (stage == kLinkUp) linkUp_.store(true, std::memory_order_release);
-    if (stage == kEnded) linkUp_.store(false, std::memory_order_release);
+    if (stage == kLinkUp) linkCount_.fetch_add(1, std::memory_order_acq_rel);
+    linkUp_.store(stage == kLinkUp, std::memory_order_release);
   }
   stageChanged_.notify_all();
 }
@@ -117,10 +121,16 @@ bool TIPTELThread::WaitForStage(TStage stage, int milliseconds) const {
                                 [&] { return Stage() >= stage; });
 }
 
+bool TIPTELThread::WaitForLink(int count, int milliseconds) const {
+  std::unique_lock lock(stageMutex_);
+  return stageChanged_.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                                [&] { return LinkCount() >= count && PhoneLinkUp(); });
+}
+
 bool TIPTELThread::SendPhoneCommand(std::string_view command) {
   if (!PhoneLinkUp()) return true;
   if (!connected_.load(std::memory_order_acquire)) return false;
-  slot_.Put(command, kCommandWaitMs);
+  commands_.Push(command);
   wake_.Request();
   return true;
 }
@@ -136,6 +146,12 @@ bool TIPTELThread::QuitPhone(int rounds, int waitMs) {
 }
 
 void TIPTELThread::MessageBox(const TPhoneMessageBox& box) {
+  if (recovering_) {
+    // The dispatcher has been told that the link is gone; a box at every
+    // attempt to bring it back would only pile up.
+    log_.Write(box.text);
+    return;
+  }
   auto wait = std::make_shared<TBoxWait>();
   {
     std::lock_guard lock(boxMutex_);
@@ -154,28 +170,62 @@ void TIPTELThread::MessageBox(const TPhoneMessageBox& box) {
   box_.reset();
 }
 
+void TIPTELThread::Post(TPhoneQueued item) {
+  if (events_.Push(std::move(item))) host_.PhoneEventPosted();
+}
+
 void TIPTELThread::Run() {
-  slot_.Clear();
-  SetStage(kAdopting);
-  bool up = Adopt();
-  if (!up && !stop_.IsRequested()) {
-    SetStage(kRemoving);
-    RemoveOldProgram();
-    if (!stop_.IsRequested()) {
-      SetStage(kStarting);
-      up = StartPhoneProgram() && ConnectToStarted();
+  int pause = config_.reconnectFirstMs;
+  while (!stop_.IsRequested()) {
+    const bool up = Establish();
+    if (!up) {
+      // The first start failing leaves calls inert for the run, as the boxes
+      // said; a link that was up is tried again and again.
+      if (!recovering_ || stop_.IsRequested()) break;
+      stop_.WaitFor(pause);
+      pause = std::min(pause * 2, config_.reconnectMaxMs);
+      continue;
     }
-  }
-  if (up && !stop_.IsRequested()) {
+    if (stop_.IsRequested()) break;
+    commands_.Clear();  // nothing given while the link was down is owed to the new one
+    out_.clear();
     connected_.store(true, std::memory_order_release);
     SetStage(kLinkUp);
-    Serve();
+    if (recovering_) {
+      log_.PhoneLog("Связь с Ohphone восстановлена...");
+      Post({TPhoneQueued::TKind::LinkRestored, {}, adopted_.load()});
+    }
+    const Clock::time_point upSince = Clock::now();
+    const bool lost = Serve();
+    connected_.store(false, std::memory_order_release);
+    connection_.Close();
+    reader_.TakePartial();
+    if (!lost || stop_.IsRequested()) break;
+    SetStage(kAdopting);
+    log_.PhoneLog("Связь с Ohphone потеряна...");
+    Post({TPhoneQueued::TKind::LinkLost, {}, false});
+    recovering_ = true;
+    if (Clock::now() - upSince >= std::chrono::milliseconds(config_.stableLinkMs)) pause = config_.reconnectFirstMs;
+    stop_.WaitFor(pause);
+    pause = std::min(pause * 2, config_.reconnectMaxMs);
   }
-  slot_.Clear();
+  commands_.Clear();
   connected_.store(false, std::memory_order_release);
   connection_.Close();
   processes_.ReleasePhoneProcess();
   SetStage(kEnded);
+}
+
+bool TIPTELThread::Establish() {
+  SetStage(kAdopting);
+  adopted_.store(false);
+  if (Adopt()) return true;
+  if (stop_.IsRequested()) return false;
+  SetStage(kRemoving);
+  RemoveOldProgram();
+  if (stop_.IsRequested()) return false;
+  SetStage(kStarting);
+  return StartPhoneProgram() && ConnectToStarted();
 }
 
 bool TIPTELThread::Adopt() {
@@ -264,31 +314,44 @@ bool TIPTELThread::ConnectToStarted() {
   return false;
 }
 
-void TIPTELThread::Serve() {
+bool TIPTELThread::Serve() {
   quitPending_ = false;
-  std::string command;
-  while (!stop_.IsRequested()) {
-    // Whatever the program sent goes first; a command leaves when the link
-    // is idle.
-    if (connection_.WaitSocket(true, false, false, 0)) {
-      if (!ReadMessages()) return;
-      continue;
-    }
-    if (slot_.Take(command)) {
-      if (command == "q") quitPending_ = true;
-      if (!connection_.Send(command.c_str(), command.size() + 1)) return;
-      continue;
-    }
+  // Non-blocking: a program that stops reading never holds the thread in a
+  // send; what it has not taken waits in out_ while the thread goes on.
+  connection_.SetBlocking(false);
+  for (;;) {
     wake_.Reset();
-    if (stop_.IsRequested() || slot_.Pending()) continue;
-    connection_.WaitSocket(true, false, true, -1, &wake_);
+    if (stop_.IsRequested()) return false;
+    // Commands first: whatever the main thread handed over is written before
+    // anything more is read.
+    if (commands_.TakeAll(out_)) quitPending_ = true;
+    if (!WriteCommands()) return !quitPending_;
+    // While the main thread is behind, the socket is left unread: the phone
+    // program then waits in its own send.
+    const bool reading = !events_.Full();
+    if (reading && connection_.WaitSocket(true, false, false, 0)) {
+      if (!ReadMessages()) return !quitPending_;
+      continue;
+    }
+    if (!commands_.Empty()) continue;
+    connection_.WaitSocket(reading, !out_.empty(), false, -1, &wake_);
   }
+}
+
+bool TIPTELThread::WriteCommands() {
+  if (out_.empty()) return true;
+  if (!connection_.Send(out_.data(), out_.size()) && connection_.Status() != TTCPClient::kShortTransfer) {
+    if (connection_.LastCount() < 0 && connection_.LastError() == wsa::kWouldBlock) return true;
+    return false;
+  }
+  out_.erase(0, static_cast<size_t>(std::max(0L, connection_.LastCount())));
+  return true;
 }
 
 bool TIPTELThread::ReadMessages() {
   const size_t waiting = connection_.Available();
   if (waiting == 0) return false;  // closed by the program (or broken)
-  char buffer[4096];
+  char buffer[TPhoneEventQueue::kMaxRead];
   connection_.Receive(buffer, std::min(waiting, sizeof buffer));
   if (connection_.LastCount() <= 0) return false;
   reader_.Feed(buffer, static_cast<size_t>(connection_.LastCount()));
@@ -297,8 +360,7 @@ bool TIPTELThread::ReadMessages() {
       if (message == "OK") return false;
       continue;
     }
-    events_.Push(std::move(message));
-    host_.PhoneEventPosted();
+    Post({TPhoneQueued::TKind::Line, std::move(message), false});
   }
   return true;
 }

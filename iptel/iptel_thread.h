@@ -6,9 +6,17 @@
 //
 // The thread waits on its socket, on commands and on a stop request together,
 // so a command leaves and a stop ends the thread within about a millisecond,
-// at every stage. It never touches a window: message boxes of the start stage
-// are shown by the main thread while this thread waits for them (a stop ends
-// that wait too). Once the link ends the thread is over for the run.
+// at every stage. Commands leave in the order they were given, each written
+// before anything more is read. It never touches a window: message boxes of
+// the start stage are shown by the main thread while this thread waits for
+// them (a stop ends that wait too).
+//
+// A link that is lost (the program died or closed the connection) is brought
+// back: after a pause that doubles from reconnectFirstMs up to
+// reconnectMaxMs the thread adopts or starts the program again, as at
+// start-up, and tells the main thread of the loss and of the return in order
+// with the event lines. The link ends for good only when the program answers
+// "q", when the thread is stopped, or when the very first start fails.
 #pragma once
 
 #include <atomic>
@@ -25,7 +33,6 @@
 #include "iptel/phone_settings.h"
 #include "platform/stop_signal.h"
 #include "platform/tcp_client.h"
-#include "protocol/string_stack.h"
 
 namespace vertamo {
 
@@ -43,8 +50,9 @@ struct TPhoneMessageBox {
 class IPhoneHost {
  public:
   virtual ~IPhoneHost() = default;
-  // A line waits in PhoneEvents: have the main thread run HandlePhoneEvent
-  // once. One call per line, in order.
+  // Items wait in PhoneEvents where none waited before: have the main thread
+  // take them (TTelephony::HandlePhoneEvents) until none is left. Not called
+  // again until the main thread has found the queue empty.
   virtual void PhoneEventPosted() = 0;
   // Show the box in the main thread and call `done` (any thread) when it is
   // closed. A box never shown must still not hang anything: the telephony
@@ -100,6 +108,9 @@ struct TPhoneConfig {
   int adoptWaitMs = 500;          // how long a running program has to say "OK"
   int removeWaitMs = 2000;        // after ending an old program
   int connectRetryMs = 500;       // between connects to a started program
+  int reconnectFirstMs = 500;     // the first pause after a lost link
+  int reconnectMaxMs = 3000;      // the pause doubles up to this
+  int stableLinkMs = 60000;       // a link up this long starts the pauses afresh
 };
 
 // The files of the start line: "ohphone.log" and "ohphone.last".
@@ -107,8 +118,8 @@ void WritePhoneStartFiles(const std::string& workFolder, const std::string& comm
 
 class TIPTELThread {
  public:
+  // A lost link goes back to kAdopting.
   enum TStage { kCreated, kAdopting, kRemoving, kStarting, kLinkUp, kEnded };
-  static constexpr int kCommandWaitMs = 100;
 
   TIPTELThread(TPhoneConfig config, IPhoneProcesses& processes, IPhoneHost& host, TPhoneLog& log);
   // Stops the thread and waits for its end.
@@ -120,9 +131,9 @@ class TIPTELThread {
   // Asks the thread to end and waits until it has.
   void Stop();
 
-  // Main thread: hands a command to the phone program. True without doing
-  // anything while the link is not up; false when the connection is down;
-  // a command still pending after 100 ms is replaced.
+  // Main thread: hands a command to the phone program and returns at once;
+  // commands leave in order, none replaced. True without doing anything
+  // while the link is not up; false when the connection is down.
   bool SendPhoneCommand(std::string_view command);
   // The close sequence: up to `rounds` times "q", each time waiting up to
   // `waitMs` for the link to go down. True when it went down.
@@ -133,22 +144,36 @@ class TIPTELThread {
   // Waits until the thread reached `stage` (or a later one); false after
   // `milliseconds`.
   bool WaitForStage(TStage stage, int milliseconds) const;
+  // How many times the link came up (1 after the start, 2 after the first
+  // return, ...).
+  int LinkCount() const { return linkCount_.load(std::memory_order_acquire); }
+  // Waits until the link is up for the `count`-th time (or later); false
+  // after `milliseconds`.
+  bool WaitForLink(int count, int milliseconds) const;
   // True when the link was taken over from a program that was running.
   bool Adopted() const { return adopted_.load(); }
-  // Lines from the phone program waiting for the main thread.
-  STRINGSTACK& PhoneEvents() { return events_; }
+  // Lines from the phone program, and the link's losses and returns,
+  // waiting for the main thread.
+  TPhoneEventQueue& PhoneEvents() { return events_; }
   int CallState = 0;  // the call state of the voice window; 0 at creation
 
  private:
   void Run();
   void SetStage(TStage stage);
+  // Adopts or starts the program and connects; false when that failed.
+  bool Establish();
   bool Adopt();
   void RemoveOldProgram();
   bool StartPhoneProgram();
   bool ConnectToStarted();
-  void Serve();
+  // Serves the link until it ends; true when it was lost (not quit, not
+  // stopped).
+  bool Serve();
+  // Writes what it can of the waiting commands; false when the link broke.
+  bool WriteCommands();
   // False when the link is over (closed by the program, or "OK" to "q").
   bool ReadMessages();
+  void Post(TPhoneQueued item);
   // Shows the box through the main thread and waits until it is closed or a
   // stop is requested.
   void MessageBox(const TPhoneMessageBox& box);
@@ -157,15 +182,18 @@ class TIPTELThread {
   IPhoneProcesses& processes_;
   IPhoneHost& host_;
   TPhoneLog& log_;
-  STRINGSTACK events_;
+  TPhoneEventQueue events_;
   TTCPClient connection_;
   TPhoneMessageReader reader_;
-  TCommandSlot slot_;
+  TCommandQueue commands_;
+  std::string out_;  // command bytes not yet taken by the socket
   TStopSignal stop_;  // the thread is to end
   TStopSignal wake_;  // a command or a stop for the serving wait
   std::atomic<bool> linkUp_{false};
   std::atomic<bool> connected_{false};
   std::atomic<bool> adopted_{false};
+  std::atomic<int> linkCount_{0};
+  bool recovering_ = false;  // the link was up before: boxes become log lines
   std::atomic<TStage> stage_{kCreated};
   bool quitPending_ = false;
   mutable std::mutex stageMutex_;

@@ -1,5 +1,8 @@
 #include "iptel/phone_book.h"
 
+#include <algorithm>
+#include <unordered_map>
+
 #include "platform/cp1251.h"
 #include "platform/folders.h"
 #include "platform/raw_file.h"
@@ -17,6 +20,32 @@ constexpr const char* kExportHeader[] = {
     "; Формат: \"Имя обонента\",\"Имя узла или IP адрес\"",
 };
 
+constexpr std::string_view kSectionPrefix = "ABONENT";
+
+// The number of an entry's section name ("ABONENT" and decimal digits, A-Z
+// folded as settings names are); empty for any other section.
+std::string_view EntryNumber(std::string_view name) {
+  if (name.size() <= kSectionPrefix.size() || !EqualsIgnoreCaseAscii(name.substr(0, kSectionPrefix.size()), kSectionPrefix))
+    return {};
+  const std::string_view digits = name.substr(kSectionPrefix.size());
+  for (char c : digits)
+    if (c < '0' || c > '9') return {};
+  return digits;
+}
+
+// Numbers of any length in numeric order (leading zeros aside).
+bool NumberBefore(std::string_view a, std::string_view b) {
+  a.remove_prefix(std::min(a.find_first_not_of('0'), a.size()));
+  b.remove_prefix(std::min(b.find_first_not_of('0'), b.size()));
+  return a.size() != b.size() ? a.size() < b.size() : a < b;
+}
+
+std::string Value(const TFastIniSection& section, std::string_view key) {
+  for (const TFastIniKey& k : section.keys)
+    if (!k.name.empty() && EqualsIgnoreCaseAscii(k.name, key)) return k.value;
+  return {};
+}
+
 }  // namespace
 
 std::string PhoneBookText(std::string_view text) {
@@ -29,29 +58,65 @@ TPhoneBook::TPhoneBook(std::string workFolder) : fileName_(WithTrailingSlash(wor
 
 bool TPhoneBook::LoadPhoneBook() {
   entries_.clear();
+  unread_.clear();
+  overLimit_ = false;
   if (!FileExists(fileName_)) return false;
   const TFastIni ini(fileName_);
-  for (int i = 0; i < kMaxEntries; ++i) {
-    const std::string section = SectionName(i);
-    if (!ini.SectionExists(section)) break;
-    Add(ini.ReadString(section, "Name", ""), ini.ReadString(section, "Adr", ""));
+  // The entry sections in the file's order; the first one of each number in
+  // its plain form ("ABONENT7", not "ABONENT07") is the one a look-up finds.
+  struct Found {
+    std::string_view number;
+    const TFastIniSection* section;
+  };
+  std::vector<Found> found;
+  std::unordered_map<std::string_view, size_t> plain;  // number -> index in found
+  for (int i = 0; i < ini.SectionCount(); ++i) {
+    const TFastIniSection* section = ini.Section(i);
+    const std::string_view number = EntryNumber(section->name);
+    if (number.empty()) continue;
+    if (number.size() == 1 || number[0] != '0') plain.emplace(number, found.size());
+    found.push_back({number, section});
   }
+  std::vector<bool> read(found.size(), false);
+  for (int i = 0; i < kMaxEntries; ++i) {
+    const auto it = plain.find(std::to_string(i));
+    if (it == plain.end()) break;
+    read[it->second] = true;
+    Add(Value(*found[it->second].section, "Name"), Value(*found[it->second].section, "Adr"));
+  }
+  std::vector<size_t> rest;
+  for (size_t i = 0; i < found.size(); ++i)
+    if (!read[i]) rest.push_back(i);
+  std::stable_sort(rest.begin(), rest.end(),
+                   [&](size_t a, size_t b) { return NumberBefore(found[a].number, found[b].number); });
+  for (size_t i : rest)
+    unread_.push_back({PhoneBookText(Value(*found[i].section, "Name")), PhoneBookText(Value(*found[i].section, "Adr"))});
+  overLimit_ = Count() == kMaxEntries && !unread_.empty();
   return true;
 }
 
+std::string TPhoneBook::NotReadWholeText() const {
+  if (unread_.empty()) return {};
+  const std::string shown = std::to_string(Count());
+  const std::string total = std::to_string(Count() + static_cast<int>(unread_.size()));
+  const std::string why = overLimit_ ? "более " + std::to_string(kMaxEntries) + " записей"
+                                     : "пропуск в номерах разделов";
+  return Utf8ToCp1251("Записная книжка прочитана не полностью (" + why + "): показано " + shown + " из " +
+                      total + " записей; остальные сохраняются в файле.");
+}
+
 void TPhoneBook::SavePhoneBook() const {
-  if (entries_.empty()) {
+  if (entries_.empty() && unread_.empty()) {
     RemoveFile(fileName_);
     return;
   }
   // A fresh object on the same name, never loaded: Save writes a temporary
   // file and renames it over the old book.
   TFastIni ini(fileName_, true);
-  for (int i = 0; i < Count(); ++i) {
-    const std::string section = SectionName(i);
-    ini.WriteString(section, "Name", entries_[static_cast<size_t>(i)].Name);
-    ini.WriteString(section, "Adr", entries_[static_cast<size_t>(i)].Adr);
-  }
+  int number = 0;
+  for (const std::vector<PhoneBookEntry>* part : {&entries_, &unread_})
+    for (const PhoneBookEntry& entry : *part)
+      ini.AppendSection({SectionName(number++), {{"Name", entry.Name}, {"Adr", entry.Adr}}});
   ini.Save();
 }
 

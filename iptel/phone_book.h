@@ -28,11 +28,19 @@ class TPhoneBook {
   explicit TPhoneBook(std::string workFolder);
 
   // Empties the book and reads the file; false when the file does not exist.
-  // Reading stops at the first missing section number.
+  // The book holds the sections numbered from 0 up to the first missing
+  // number, at most kMaxEntries of them; the file's other entries (after a
+  // gap, over the limit) are kept aside, unread, and written back on save.
   bool LoadPhoneBook();
-  // Replaces the file in one step (a crash leaves the old or the new book);
-  // an empty book removes it.
+  // Replaces the file in one step (a crash leaves the old or the new book):
+  // the book's entries, then every entry that was not read, numbered on
+  // without a gap. An empty book with nothing kept aside removes it.
   void SavePhoneBook() const;
+  // False when the file holds entries the book does not show.
+  bool ReadWhole() const { return unread_.empty(); }
+  // What the window tells the dispatcher when the book was not read whole
+  // (code page 1251); empty when it was.
+  std::string NotReadWholeText() const;
   // The export file: two header lines, then "name","address" per entry, code
   // page 1251, CR LF. False when the file cannot be written.
   bool ExportPhoneBook(const std::string& fileName) const;
@@ -56,6 +64,8 @@ class TPhoneBook {
  private:
   std::string fileName_;
   std::vector<PhoneBookEntry> entries_;
+  std::vector<PhoneBookEntry> unread_;  // entries of the file the book does not show
+  bool overLimit_ = false;              // unread because of kMaxEntries, not a gap
 };
 
 // The text cut to what a 64-byte field keeps.

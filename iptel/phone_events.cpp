@@ -62,6 +62,11 @@ bool ParseCode(std::string_view text, int& code) {
   return true;
 }
 
+// Letters (Latin and Cyrillic, code page 1251) and digits make up a word.
+bool IsWordCharacter(unsigned char c) {
+  return (c >= '0' && c <= '9') || UpperCp1251(c) != LowerCp1251(c);
+}
+
 std::string Quoted(const char* utf8Label, std::string_view text) {
   return Cp(utf8Label) + " \"" + std::string(text) + "\"";
 }
@@ -69,12 +74,11 @@ std::string Quoted(const char* utf8Label, std::string_view text) {
 }  // namespace
 
 bool PhoneKeywordMatches(std::string_view line, std::string_view keyword) {
-  if (line.empty()) return false;
-  const size_t n = std::min(line.size(), keyword.size());
-  for (size_t i = 0; i < n; ++i)
+  if (keyword.empty() || line.size() < keyword.size()) return false;
+  for (size_t i = 0; i < keyword.size(); ++i)
     if (UpperCp1251(static_cast<unsigned char>(line[i])) != UpperCp1251(static_cast<unsigned char>(keyword[i])))
       return false;
-  return true;
+  return line.size() == keyword.size() || !IsWordCharacter(static_cast<unsigned char>(line[keyword.size()]));
 }
 
 std::string PhoneErrorText(int code) {
@@ -147,9 +151,24 @@ TPhoneEvent InterpretPhoneEvent(std::string_view line) {
   return event;
 }
 
-bool HandlePhoneEvent(STRINGSTACK& events, const TPhoneBook& book, TPhoneLog& log, ICallWindow& window) {
-  std::string line;
-  if (!events.TryPop(line)) return false;
+bool HandlePhoneEvent(TPhoneEventQueue& events, const TPhoneBook& book, TPhoneLog& log, ICallWindow& window) {
+  TPhoneQueued item;
+  if (!events.TryPop(item)) return false;
+  switch (item.kind) {
+    case TPhoneQueued::TKind::Line:
+      ApplyPhoneEvent(item.line, book, log, window);
+      break;
+    case TPhoneQueued::TKind::LinkLost:
+      window.PhoneLinkLost();
+      break;
+    case TPhoneQueued::TKind::LinkRestored:
+      window.PhoneLinkRestored(item.adopted);
+      break;
+  }
+  return true;
+}
+
+void ApplyPhoneEvent(std::string_view line, const TPhoneBook& book, TPhoneLog& log, ICallWindow& window) {
   const TPhoneEvent event = InterpretPhoneEvent(line);
   window.PhoneEvent(event);
   if (event.callState >= 0) window.SetCallState(event.callState);
@@ -162,7 +181,6 @@ bool HandlePhoneEvent(STRINGSTACK& events, const TPhoneBook& book, TPhoneLog& lo
   if (event.kind == TPhoneEventKind::Ok) window.PhoneAnswered();
   if (!event.logText.empty()) log.Write(event.logText);
   window.ShowCallStatus(event.status);
-  return true;
 }
 
 }  // namespace vertamo

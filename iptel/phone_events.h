@@ -1,10 +1,11 @@
 // The event lines of the phone program and what they do to the call.
 //
-// A line matches a keyword when, ignoring case, the two agree over the length
-// of the shorter one ("E" is an ERROR line, "OKAY" an OK line); the keywords
-// are tried in table order and the first match wins. The empty line matches
-// no keyword: it would otherwise agree with every keyword over length 0 and
-// ring a call that nobody made.
+// A line matches a keyword when it begins with the whole keyword, ignoring
+// case, followed by the end of the line or by a character that is neither a
+// letter nor a digit: "RINGX" is no RING line, and a stray "E" is no ERROR
+// line (a single byte of noise would otherwise end a call on the screen while
+// the phone keeps talking). The keywords are tried in table order and the
+// first match wins.
 //
 // The window side of a call (the voice window) implements ICallWindow; the
 // main thread applies each line through HandlePhoneEvent. Texts are code page
@@ -14,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "protocol/string_stack.h"
+#include "iptel/phone_link.h"
 
 namespace vertamo {
 
@@ -59,9 +60,18 @@ class ICallWindow {
   virtual void ShowCallStatus(const std::string& text) = 0;
   // The phone program said "OK".
   virtual void PhoneAnswered() = 0;
+  // The link to the phone program is gone (the program died or closed it);
+  // every line read before the loss has been applied. The telephony thread
+  // brings the link back on its own.
+  virtual void PhoneLinkLost() {}
+  // The link is back: a program that was still running was taken over
+  // (`adopted`), or a fresh one was started.
+  virtual void PhoneLinkRestored(bool adopted) { (void)adopted; }
 };
 
-// Takes the oldest line of `events` and applies it; false when there was none.
-bool HandlePhoneEvent(STRINGSTACK& events, const TPhoneBook& book, TPhoneLog& log, ICallWindow& window);
+// Applies one event line.
+void ApplyPhoneEvent(std::string_view line, const TPhoneBook& book, TPhoneLog& log, ICallWindow& window);
+// Takes the oldest item of `events` and applies it; false when there was none.
+bool HandlePhoneEvent(TPhoneEventQueue& events, const TPhoneBook& book, TPhoneLog& log, ICallWindow& window);
 
 }  // namespace vertamo

@@ -1,6 +1,8 @@
 #include "iptel/phone_link.h"
 
-#include <chrono>
+#include <utility>
+
+#include "iptel/phone_events.h"
 
 namespace vertamo {
 
@@ -29,33 +31,83 @@ std::string TPhoneMessageReader::TakePartial() {
   return partial;
 }
 
-void TCommandSlot::Put(std::string_view command, int waitMs) {
-  std::unique_lock lock(mutex_);
-  taken_.wait_for(lock, std::chrono::milliseconds(waitMs), [this] { return !pending_; });
-  command_ = command;
-  pending_ = true;
+void TCommandQueue::Push(std::string_view command) {
+  std::lock_guard lock(mutex_);
+  commands_.emplace_back(command);
 }
 
-bool TCommandSlot::Take(std::string& command) {
+bool TCommandQueue::TakeAll(std::string& wire) {
   std::lock_guard lock(mutex_);
-  if (!pending_) return false;
-  command = std::move(command_);
-  command_.clear();
-  pending_ = false;
-  taken_.notify_all();
+  bool quit = false;
+  for (const std::string& command : commands_) {
+    wire.append(command).push_back('\0');
+    quit = quit || command == "q";
+  }
+  commands_.clear();
+  return quit;
+}
+
+bool TCommandQueue::Empty() const {
+  std::lock_guard lock(mutex_);
+  return commands_.empty();
+}
+
+void TCommandQueue::Clear() {
+  std::lock_guard lock(mutex_);
+  commands_.clear();
+}
+
+namespace {
+
+bool IsStat(const TPhoneQueued& item) {
+  return item.kind == TPhoneQueued::TKind::Line && PhoneKeywordMatches(item.line, "STAT");
+}
+
+}  // namespace
+
+void TPhoneEventQueue::SetDrained(std::function<void()> drained) {
+  std::lock_guard lock(mutex_);
+  drained_ = std::move(drained);
+}
+
+bool TPhoneEventQueue::Push(TPhoneQueued item) {
+  std::lock_guard lock(mutex_);
+  if (IsStat(item) && !items_.empty() && IsStat(items_.back())) {
+    items_.back() = std::move(item);
+    return false;
+  }
+  items_.push_back(std::move(item));
+  return !std::exchange(told_, true);
+}
+
+bool TPhoneEventQueue::TryPop(TPhoneQueued& item) {
+  std::function<void()> drained;
+  {
+    std::lock_guard lock(mutex_);
+    if (items_.empty()) {
+      told_ = false;
+      return false;
+    }
+    item = std::move(items_.front());
+    items_.pop_front();
+    if (full_ && items_.size() <= kLowWater) {
+      full_ = false;
+      drained = drained_;
+    }
+  }
+  if (drained) drained();
   return true;
 }
 
-bool TCommandSlot::Pending() const {
+bool TPhoneEventQueue::Full() {
   std::lock_guard lock(mutex_);
-  return pending_;
+  if (items_.size() >= kHighWater) full_ = true;
+  return full_;
 }
 
-void TCommandSlot::Clear() {
+size_t TPhoneEventQueue::Count() const {
   std::lock_guard lock(mutex_);
-  pending_ = false;
-  command_.clear();
-  taken_.notify_all();
+  return items_.size();
 }
 
 }  // namespace vertamo

@@ -18,21 +18,30 @@ std::string PhoneLogLine(const std::tm& local, std::string_view message) {
 TPhoneLog::TPhoneLog(std::string workFolder, bool enabled)
     : fileName_(WithTrailingSlash(workFolder) + kFileName), enabled_(enabled) {}
 
+TPhoneLog::~TPhoneLog() {
+  std::lock_guard lock(mutex_);
+  WriteLines(limiter_.Flush());
+}
+
 void TPhoneLog::Write(std::string_view message) {
   if (!Enabled()) return;
   if (message.size() > kMaxMessage) message = message.substr(0, kMaxMessage);
+  std::lock_guard lock(mutex_);
+  WriteLines(limiter_.Take(message, std::time(nullptr)));
+}
+
+void TPhoneLog::WriteLines(const std::vector<std::string>& messages) {
+  if (messages.empty() || !Enabled()) return;
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
-  const std::string line = PhoneLogLine(local, message);
-  std::lock_guard lock(mutex_);
-  // Opened for each line, as the log is rare: one write in append mode puts
-  // the line whole at the end; a file that cannot be opened loses the line.
+  std::string lines;
+  for (const std::string& message : messages) lines += PhoneLogLine(local, message);
+  // Opened for each write, as the log is rare: one write in append mode puts
+  // the lines whole at the end; a file that cannot be opened loses them.
   TRawFile file;
-  if (!file.Open(fileName_, TRawFile::kFileAppendData, TRawFile::kFileShareRead, TRawFile::kOpenAlways,
-                 TRawFile::kFileAttributeNormal | TRawFile::kFileAttributeOwnerOnly))
-    return;
-  file.Write(line.data(), line.size());
+  if (!OpenBoundedLogForAppend(file, fileName_, kMaxBytes)) return;
+  file.Write(lines.data(), lines.size());
 }
 
 void TPhoneLog::PhoneLog(const char* format, ...) {

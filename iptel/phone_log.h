@@ -2,6 +2,11 @@
 // setting "EnableIpLog" is on. One line per event: "dd.mm hh:mm:ss  " of the
 // local time, the message (code page 1251), CR LF; appended, created when
 // missing. Any thread may write.
+//
+// A phone that floods its events cannot flood the log: repeats of a line are
+// counted instead of written, at most 20 different lines a second are
+// written (TLogLimiter), and a log of kMaxBytes is moved aside to
+// "IpPhone.log.1" before the next line.
 #pragma once
 
 #include <atomic>
@@ -10,6 +15,9 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "protocol/log_limiter.h"
 
 namespace vertamo {
 
@@ -20,8 +28,11 @@ class TPhoneLog {
  public:
   static constexpr const char* kFileName = "IpPhone.log";
   static constexpr size_t kMaxMessage = 1023;
+  static constexpr int64_t kMaxBytes = 1 << 20;
 
   TPhoneLog(std::string workFolder, bool enabled);
+  // Writes the counts of what was held back.
+  ~TPhoneLog();
 
   bool Enabled() const { return enabled_.load(std::memory_order_relaxed); }
   void SetEnabled(bool enabled) { enabled_.store(enabled, std::memory_order_relaxed); }
@@ -35,8 +46,11 @@ class TPhoneLog {
 
  private:
   std::string fileName_;
+  void WriteLines(const std::vector<std::string>& messages);
+
   std::atomic<bool> enabled_;
   std::mutex mutex_;
+  TLogLimiter limiter_;
 };
 
 }  // namespace vertamo

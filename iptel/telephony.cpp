@@ -1,5 +1,7 @@
 #include "iptel/telephony.h"
 
+#include <chrono>
+
 #include "platform/folders.h"
 #include "settings/fast_ini.h"
 #include "settings/func.h"
@@ -29,6 +31,7 @@ void TTelephony::WriteSettings(TFastIni& ini) const { WritePhoneSettings(ini, se
 void TTelephony::Start() {
   if (thread_ || !settings_.UseIpTel) return;
   book_.LoadPhoneBook();
+  if (!book_.ReadWhole()) log_.Write(book_.NotReadWholeText());
   IPhoneProcesses* processes = options_.processes;
   if (!processes) {
     ownProcesses_ = std::make_unique<TLinuxPhoneProcesses>(options_.programPath);
@@ -52,6 +55,13 @@ bool TTelephony::Close() {
 
 bool TTelephony::HandlePhoneEvent(ICallWindow& window) {
   return thread_ && vertamo::HandlePhoneEvent(thread_->PhoneEvents(), book_, log_, window);
+}
+
+bool TTelephony::HandlePhoneEvents(ICallWindow& window, int budgetMs, int maxItems) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(budgetMs);
+  for (int taken = 1; HandlePhoneEvent(window); ++taken)
+    if (taken >= maxItems || std::chrono::steady_clock::now() >= deadline) return true;
+  return false;
 }
 
 bool TTelephony::SendPhoneCommand(std::string_view command) {

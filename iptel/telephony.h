@@ -6,7 +6,8 @@
 // the phone program to quit (up to 20 times "q", each time waiting up to
 // 200 ms for the link to go down) and frees the thread. Event lines reach the
 // window side of a call (ICallWindow) in the main thread through
-// HandlePhoneEvent, once for every IPhoneHost::PhoneEventPosted.
+// HandlePhoneEvents, run after IPhoneHost::PhoneEventPosted until it says that
+// nothing is left.
 #pragma once
 
 #include <memory>
@@ -49,8 +50,16 @@ class TTelephony {
   // went down before the thread was freed. Further calls do nothing.
   bool Close();
 
-  // Main thread, once per posted event line.
+  // Main thread: applies the oldest waiting item; false when none waited.
   bool HandlePhoneEvent(ICallWindow& window);
+  // Main thread: applies waiting items, at most `maxItems` and for up to
+  // `budgetMs` (at least one); true when more wait, so that the caller runs
+  // it again after the window has had its turn. A flood never holds the
+  // window longer than that, and what the window posts to itself for the
+  // items of one batch (repaints, activations) stays a short list.
+  bool HandlePhoneEvents(ICallWindow& window, int budgetMs = kEventBudgetMs, int maxItems = kEventBatch);
+  static constexpr int kEventBudgetMs = 5;
+  static constexpr int kEventBatch = 64;
   // Hands a command to the phone program (see TIPTELThread); true without a
   // thread.
   bool SendPhoneCommand(std::string_view command);

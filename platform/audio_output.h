@@ -60,6 +60,7 @@ class TWaveReader {
   bool Accept(const SF_INFO& info);
 
   void* file_ = nullptr;  // SNDFILE
+  int fd_ = -1;           // the file Open opened; closed here, not by the library
   std::unique_ptr<Memory> memory_;
   std::vector<float> buffer_;
   int rate_ = 0;

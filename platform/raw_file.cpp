@@ -1,6 +1,7 @@
 #include "platform/raw_file.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include <fcntl.h>
@@ -59,16 +60,8 @@ bool TRawFile::Open(const std::string& path, uint32_t access, uint32_t share, ui
   if (flags & kFileFlagWriteThrough) oflags |= O_SYNC;
   mode_t mode = (flags & kFileAttributeReadonly) ? 0444 : 0666;
   if (flags & kFileAttributeOwnerOnly) mode &= 0600;
-  int fd;
-  do {
-    fd = ::open(path.c_str(), oflags, mode);
-  } while (fd < 0 && errno == EINTR);
+  const int fd = OpenRegularFile(path, oflags, mode);
   if (fd < 0) return Fail(errno);
-  struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    return Fail(EISDIR);
-  }
   if (flags & kFileFlagSequentialScan) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   fd_ = fd;
   transferred_ = 0;
@@ -219,21 +212,51 @@ bool OpenLogForAppend(TRawFile& file, const std::string& path) {
                    TRawFile::kOpenAlways, TRawFile::kFileAttributeNormal | TRawFile::kFileAttributeOwnerOnly);
 }
 
+bool OpenBoundedLogForAppend(TRawFile& file, const std::string& path, int64_t maxBytes) {
+  if (!OpenLogForAppend(file, path)) return false;
+  struct stat st {};
+  if (::fstat(file.Handle(), &st) != 0 || st.st_size < maxBytes) return true;
+  file.Close();
+  ::rename(path.c_str(), (path + ".1").c_str());
+  return OpenLogForAppend(file, path);
+}
+
 bool LastLineEnded(TRawFile& file) {
   char last = '\n';
   if (file.Seek(-1, TRawFile::kFileEnd) && !file.Read(&last, 1)) last = '\n';
   return last == '\n';
 }
 
-bool ReadRegularFile(const std::string& path, size_t maxBytes, std::string& bytes) {
-  bytes.clear();
+int OpenRegularFile(const std::string& path, int oflags, unsigned mode) {
   int fd;
   do {
-    fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    fd = ::open(path.c_str(), oflags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, static_cast<mode_t>(mode));
   } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return -1;
+  struct stat st {};
+  int error = 0;
+  if (::fstat(fd, &st) != 0)
+    error = errno;
+  else if (!S_ISREG(st.st_mode))
+    error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+  else if ((oflags & O_NONBLOCK) == 0) {
+    const int fl = ::fcntl(fd, F_GETFL);
+    if (fl < 0 || ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK) < 0) error = errno;
+  }
+  if (error != 0) {
+    ::close(fd);
+    errno = error;
+    return -1;
+  }
+  return fd;
+}
+
+bool ReadRegularFile(const std::string& path, size_t maxBytes, std::string& bytes) {
+  bytes.clear();
+  const int fd = OpenRegularFile(path, O_RDONLY, 0);
   if (fd < 0) return false;
   struct stat st {};
-  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= 0 &&
+  bool ok = ::fstat(fd, &st) == 0 && st.st_size >= 0 &&
             static_cast<unsigned long long>(st.st_size) <= maxBytes;
   if (ok) {
     // One byte more than announced tells a file that grew meanwhile.

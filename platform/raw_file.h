@@ -17,7 +17,10 @@
 //                  exists keeps its mode.
 //
 // Every handle is close-on-exec, so child processes (the phone program) never
-// inherit the system's files. A directory cannot be opened. Errors are errno
+// inherit the system's files. Only regular files are opened, and without
+// blocking: a FIFO, a device or a directory put in place of a file of the
+// work folder is refused at once (EISDIR for a directory, EINVAL for the
+// rest) instead of holding the caller up for good. Errors are errno
 // values. Nothing throws: each operation reports through its result, Failed()
 // and ErrorCode().
 #pragma once
@@ -114,9 +117,21 @@ class TRawFile {
 // missing one is made its owner's only (0600).
 bool OpenLogForAppend(TRawFile& file, const std::string& path);
 
+// OpenLogForAppend for a log kept within bounds: a file of maxBytes or more
+// is first moved aside to path + ".1" (replacing the one before), so the log
+// takes at most about twice maxBytes of the disk.
+bool OpenBoundedLogForAppend(TRawFile& file, const std::string& path, int64_t maxBytes);
+
 // Whether the open file's last byte ends a line (an empty file counts as
 // ended), so that a line a crash left unfinished can be ended before the next.
 bool LastLineEnded(TRawFile& file);
+
+// open(2) of a regular file only: opened without blocking (a FIFO with no
+// writer would hold open() or the first read up for good), refused unless it
+// is a regular file, then switched back to blocking. The descriptor, or -1
+// with errno set (EISDIR for a directory, EINVAL for another kind of file).
+// O_CLOEXEC and O_NOCTTY are added.
+int OpenRegularFile(const std::string& path, int oflags, unsigned mode);
 
 // Reads a whole file that must be a regular file of at most maxBytes. The file
 // is opened without blocking, so a FIFO or a device under that name is refused

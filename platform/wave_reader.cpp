@@ -4,7 +4,11 @@
 #include <cmath>
 #include <cstring>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "platform/audio_output.h"
+#include "platform/raw_file.h"
 
 namespace vertamo {
 
@@ -40,6 +44,8 @@ TWaveReader::~TWaveReader() { Close(); }
 void TWaveReader::Close() {
   if (file_ != nullptr) sf_close(static_cast<SNDFILE*>(file_));
   file_ = nullptr;
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
   memory_.reset();
   rate_ = channels_ = 0;
   frames_ = 0;
@@ -48,7 +54,11 @@ void TWaveReader::Close() {
 bool TWaveReader::Open(const std::string& path) {
   Close();
   SF_INFO info{};
-  file_ = sf_open(path.c_str(), SFM_READ, &info);
+  // A FIFO under a sound's name must not hold the sound thread up for good.
+  fd_ = OpenRegularFile(path, O_RDONLY, 0);
+  if (fd_ < 0) return false;
+  file_ = sf_open_fd(fd_, SFM_READ, &info, SF_FALSE);
+  if (file_ == nullptr) Close();
   return file_ != nullptr && Accept(info);
 }
 

@@ -253,6 +253,12 @@ void TFastIni::EraseSection(std::string_view section) {
   sections_.erase(sections_.begin() + (s - sections_.data()));
 }
 
+void TFastIni::AppendSection(TFastIniSection section) {
+  if (section.name.empty()) section.name = std::string(kNoName);
+  sections_.push_back(std::move(section));
+  modified_ = true;
+}
+
 const TFastIniSection* TFastIni::Section(int index) const {
   if (index < 0 || index >= SectionCount()) return nullptr;
   return &sections_[static_cast<size_t>(index)];

@@ -92,6 +92,11 @@ class TFastIni {
   // Removes the first matching section with all its keys.
   void EraseSection(std::string_view section);
 
+  // Adds a section at the end without looking for one of the same name: for
+  // a file built whole by a caller that knows its names are new (a search
+  // per section would make a large file cost the square of its size).
+  void AppendSection(TFastIniSection section);
+
   int SectionCount() const { return static_cast<int>(sections_.size()); }
   // Nullptr when the index is out of range.
   const TFastIniSection* Section(int index) const;

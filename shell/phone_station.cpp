@@ -63,7 +63,13 @@ void TPhoneStation::SetCallWindow(ICallWindow* window) { callWindow_ = window ? 
 
 void TPhoneStation::PhoneEventPosted() {
   // Queued on this object: dropped with it, never run on a window that went.
-  QMetaObject::invokeMethod(this, [this] { telephony_.HandlePhoneEvent(*callWindow_); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(this, &TPhoneStation::TakePhoneEvents, Qt::QueuedConnection);
+}
+
+void TPhoneStation::TakePhoneEvents() {
+  // A short batch at a time; the rest after the window has had its turn.
+  if (telephony_.HandlePhoneEvents(*callWindow_))
+    QMetaObject::invokeMethod(this, &TPhoneStation::TakePhoneEvents, Qt::QueuedConnection);
 }
 
 void TPhoneStation::ShowMessageBox(const TPhoneMessageBox& box, std::function<void()> done) {

@@ -67,6 +67,8 @@ class TPhoneStation final : public QObject, public IPhoneHost {
   void ShowMessageBox(const TPhoneMessageBox& box, std::function<void()> done) override;
 
  private:
+  void TakePhoneEvents();
+
   QPointer<QWidget> window_;
   bool start_;
   TLoggingCallWindow loggingWindow_;

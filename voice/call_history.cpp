@@ -7,6 +7,7 @@
 #include "platform/cp1251.h"
 #include "platform/folders.h"
 #include "platform/raw_file.h"
+#include "protocol/log_limiter.h"
 
 namespace vertamo {
 namespace {
@@ -144,13 +145,41 @@ std::optional<TCallRecord> TCallTracker::Changed(int from, int to, std::time_t n
 
 TCallHistory::TCallHistory(std::string workFolder) : path_(WithTrailingSlash(workFolder) + kFileName) {}
 
+TCallHistory::~TCallHistory() {
+  if (repeats_ > 0 && last_) Write({last_->start, last_->who, 0, TLogLimiter::RepeatLine(last_->outcome, repeats_)});
+}
+
+std::string TCallHistory::NotRecordingText() {
+  return Utf8ToCp1251("Звонки не записываются: нельзя писать в CallHistory.log рабочей папки");
+}
+
 bool TCallHistory::Append(const TCallRecord& record) {
+  if (last_ && record.seconds == 0 && last_->seconds == 0 && record.who == last_->who &&
+      record.outcome == last_->outcome) {
+    ++repeats_;
+    last_->start = record.start;
+    return true;
+  }
+  if (repeats_ > 0 && last_)
+    Write({last_->start, last_->who, 0, TLogLimiter::RepeatLine(last_->outcome, std::exchange(repeats_, 0))});
+  const bool written = Write(record);
+  last_ = record;
+  return written;
+}
+
+bool TCallHistory::Write(const TCallRecord& record) {
   // Opened for each call: a file the dispatcher moved away is made anew.
   TRawFile file;
-  if (!OpenLogForAppend(file, path_)) return false;
-  std::string text = LastLineEnded(file) ? std::string() : std::string("\r\n");
-  text += CallHistoryLine(record);
-  return file.Write(text.data(), text.size());
+  bool written = OpenBoundedLogForAppend(file, path_, kMaxBytes);
+  if (written) {
+    std::string text = LastLineEnded(file) ? std::string() : std::string("\r\n");
+    text += CallHistoryLine(record);
+    written = file.Write(text.data(), text.size());
+  }
+  if (recording_ && !written) notice_ = true;
+  if (written) notice_ = false;
+  recording_ = written;
+  return written;
 }
 
 std::vector<TCallRecord> TCallHistory::Newest(std::size_t max) const {

@@ -12,7 +12,9 @@
 
 #include <cstddef>
 #include <ctime>
+#include <cstdint>
 #include <optional>
+#include <utility>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -71,23 +73,50 @@ class TCallTracker {
   TCause cause_ = TCause::HangUp;
 };
 
+// Something that rings again and again unanswered (a flood of RING and
+// ERROR from the phone program) cannot flood the history: a record that
+// repeats the last one (the same party and outcome, no talk time) is counted
+// instead of written, and the count goes out as one more record of that
+// party, its outcome followed by "… повторов: N", when a different record
+// comes or the history is closed. A file of kMaxBytes is moved aside to
+// "CallHistory.log.1" before the next line.
 class TCallHistory {
  public:
   static constexpr const char* kFileName = "CallHistory.log";
+  static constexpr int64_t kMaxBytes = 1 << 20;
 
   explicit TCallHistory(std::string workFolder);
+  // Writes the count of repeats held back.
+  ~TCallHistory();
+  TCallHistory(const TCallHistory&) = delete;
+  TCallHistory& operator=(const TCallHistory&) = delete;
 
   const std::string& Path() const { return path_; }
 
   // Adds the record's line, making the file when missing; a line a crash
-  // left unfinished is ended first. False when the line could not be written.
+  // left unfinished is ended first. False when the line could not be written
+  // (a repeat that is only counted is not a failure).
   bool Append(const TCallRecord& record);
+  // False since a line could not be written (a folder in place of the file,
+  // a work folder that cannot be written), until one is again.
+  bool Recording() const { return recording_; }
+  // True once each time recording stops working: the dispatcher is told
+  // then, and not again for every call after.
+  bool TakeNotRecordingNotice() { return std::exchange(notice_, false); }
+  // What the dispatcher is told (code page 1251).
+  static std::string NotRecordingText();
   // At most `max` records, the last written first; only the end of the file
   // is read that holds them.
   std::vector<TCallRecord> Newest(std::size_t max) const;
 
  private:
+  bool Write(const TCallRecord& record);
+
   std::string path_;
+  std::optional<TCallRecord> last_;  // the last record written
+  long repeats_ = 0;                 // of last_, counted, not yet written
+  bool recording_ = true;
+  bool notice_ = false;
 };
 
 }  // namespace vertamo

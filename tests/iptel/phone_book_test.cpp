@@ -6,6 +6,7 @@
 #include <csignal>
 
 #include <filesystem>
+#include <numeric>
 
 #include "call_recorder.h"
 #include "platform/folders.h"
@@ -37,19 +38,62 @@ TEST_F(PhoneBookTest, LoadsUpToTheFirstGapAndCutsLongTexts) {
   EXPECT_EQ(book.At(2), nullptr);
   EXPECT_EQ(book.At(-1), nullptr);
 
-  book.SavePhoneBook();  // the entry after the gap is gone, the long name saved cut
+  EXPECT_FALSE(book.ReadWhole());
+  book.SavePhoneBook();  // the long name saved cut
   const std::string saved = ReadWholeFile(BookFile());
   EXPECT_NE(saved.find("Name=" + std::string(63, 'N') + "\r\n"), std::string::npos);
-  EXPECT_EQ(saved.find("ABONENT3"), std::string::npos);
 }
 
-TEST_F(PhoneBookTest, ReadsAtMost4096Entries) {
-  std::string text;
-  for (int i = 0; i < 4100; ++i) text += "[ABONENT" + std::to_string(i) + "]\r\nName=n" + std::to_string(i) + "\r\n";
-  WriteBook(text);
-  ASSERT_TRUE(book.LoadPhoneBook());
-  EXPECT_EQ(book.Count(), 4096);
-  EXPECT_EQ(book.At(4095)->Name, "n4095");
+TEST_F(PhoneBookTest, ABookNotReadWholeIsSaidSoAndKeepsEveryEntryOfTheFileOnSave) {
+  // Over the limit, or a gap in the numbers: the book shows the first part,
+  // and deleting one entry of it saves all the others (entries after the gap
+  // follow in number order, numbered on).
+  const auto numbered = [](std::vector<int> numbers) {
+    std::string text;
+    for (int n : numbers) text += "[ABONENT" + std::to_string(n) + "]\r\nName=n" + std::to_string(n) + "\r\nAdr=a\r\n";
+    return text;
+  };
+  std::vector<int> big(100000);
+  std::iota(big.begin(), big.end(), 0);
+  const struct {
+    const char* name;
+    std::string file;
+    int shown;
+    std::string notice;  // UTF-8; empty: read whole
+    std::vector<std::string> savedNames;  // after deleting entry 0, in file order; empty: not looked at
+  } cases[] = {
+      {"whole", numbered({0, 1, 2}), 3, "", {"n1", "n2"}},
+      {"a gap", numbered({0, 1, 2, 3, 4, 10, 6, 7}) + "[ABONENT08]\r\nName=n08\r\n[Other]\r\nName=x\r\n", 5,
+       "Записная книжка прочитана не полностью (пропуск в номерах разделов): показано 5 из 9 записей; остальные "
+       "сохраняются в файле.",
+       {"n1", "n2", "n3", "n4", "n6", "n7", "n08", "n10"}},
+      {"over the limit", numbered(big), 4096,
+       "Записная книжка прочитана не полностью (более 4096 записей): показано 4096 из 100000 записей; остальные "
+       "сохраняются в файле.",
+       {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteBook(c.file);
+    ASSERT_TRUE(book.LoadPhoneBook());
+    EXPECT_EQ(book.Count(), c.shown);
+    EXPECT_EQ(book.ReadWhole(), c.notice.empty());
+    EXPECT_EQ(book.NotReadWholeText(), Cp(c.notice));
+    book.Delete(0);
+    book.SavePhoneBook();
+    TPhoneBook again(dir.folder());
+    ASSERT_TRUE(again.LoadPhoneBook());
+    if (c.savedNames.empty()) {
+      EXPECT_EQ(again.Count(), 4096);
+      EXPECT_EQ(again.At(0)->Name, "n1");
+      EXPECT_NE(ReadWholeFile(BookFile()).find("[ABONENT99998]\r\nName=n99999\r\n"), std::string::npos);
+      continue;
+    }
+    std::vector<std::string> names;
+    for (int i = 0; i < again.Count(); ++i) names.push_back(again.At(i)->Name);
+    EXPECT_EQ(names, c.savedNames);
+    EXPECT_TRUE(again.ReadWhole()) << "saving closed the gap";
+  }
 }
 
 TEST_F(PhoneBookTest, LookUpsIgnoreCaseOfCyrillicAndLatinLetters) {

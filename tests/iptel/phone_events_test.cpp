@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "iptel/phone_book.h"
 #include "iptel/phone_link.h"
 #include "iptel/phone_log.h"
@@ -37,9 +39,13 @@ TEST(PhoneEvents, EveryLineOfTheTable) {
       {"ERROR 99", TPhoneEventKind::Error, "Ошибка !", 0, "-", "Ошибка \"Ошибка !\""},
       {"ERROR x", TPhoneEventKind::Error, "Ошибка !", 0, "-", "Ошибка \"Ошибка !\""},
       {"ERROR", TPhoneEventKind::Error, "Ошибка !", 0, "-", "Ошибка \"Ошибка !\""},
-      {"E", TPhoneEventKind::Error, "Ошибка !", 0, "-", "Ошибка \"Ошибка !\""},
+      {"error\t6", TPhoneEventKind::Error, "Сбой соединения !", 0, "-", "Ошибка \"Сбой соединения !\""},
       {"OK", TPhoneEventKind::Ok, "ОК", -1, "-", ""},
-      {"okay", TPhoneEventKind::Ok, "ОК", -1, "-", ""},
+      // Keywords are whole words: noise that merely begins like one is no event.
+      {"E", TPhoneEventKind::Unknown, "Ошибка !", -1, "-", ""},
+      {"okay", TPhoneEventKind::Unknown, "Ошибка !", -1, "-", ""},
+      {"RINGX a", TPhoneEventKind::Unknown, "Ошибка !", -1, "-", ""},
+      {"CALL1", TPhoneEventKind::Unknown, "Ошибка !", -1, "-", ""},
       {"END", TPhoneEventKind::End, "Разговор завершен...", -1, "-", ""},
       {"FORWARDED", TPhoneEventKind::Forwarded, "Выполнена переадресация...", -1, "-", ""},
       {"APP a\tb\tc", TPhoneEventKind::App, "a b c", -1, "-", ""},
@@ -80,9 +86,9 @@ TEST(PhoneEvents, RingFindsTheSubscriberByNameThenByAddress) {
       {"STAT x", {"info x", "status " + Cp("ОК")}},
       {"OK", {"answered", "status " + Cp("ОК")}},
   };
-  STRINGSTACK events;
+  TPhoneEventQueue events;
   for (const auto& c : cases) {
-    events.Push(c.line);
+    events.PushLine(c.line);
     RecordingWindow window;
     ASSERT_TRUE(HandlePhoneEvent(events, book, log, window));
     EXPECT_EQ(window.calls, c.calls) << c.line;
@@ -125,25 +131,46 @@ TEST(PhoneLink, MessagesAreFramedByTheirZeroByteAndCutAt299) {
   EXPECT_EQ(reader.TakePartial(), "");
 }
 
-TEST(PhoneLink, ACommandStillPendingAfterTheWaitIsReplaced) {
-  TCommandSlot slot;
-  slot.Put("c 10.0.0.5", 100);
-  slot.Put("h", 100);  // nobody takes the first one within 100 ms
-  std::string command;
-  ASSERT_TRUE(slot.Take(command));
-  EXPECT_EQ(command, "h");
-  EXPECT_FALSE(slot.Take(command));
-  // A command taken meanwhile is not lost: the next one waits for the taker.
-  slot.Put("c 1", 100);
-  std::thread taker([&] {
-    std::string first;
-    while (!slot.Take(first)) std::this_thread::yield();
-    EXPECT_EQ(first, "c 1");
-  });
-  slot.Put("y", 5000);
-  taker.join();
-  ASSERT_TRUE(slot.Take(command));
-  EXPECT_EQ(command, "y");
+TEST(PhoneLink, CommandsLeaveInOrderNoneReplaced) {
+  TCommandQueue commands;
+  for (const char* command : {"c 10.0.0.5", "h", "c 1", "y"}) commands.Push(command);
+  std::string wire;
+  EXPECT_FALSE(commands.TakeAll(wire));
+  EXPECT_EQ(wire, std::string("c 10.0.0.5\0h\0c 1\0y\0", 19));
+  EXPECT_TRUE(commands.Empty());
+  commands.Push("q");
+  EXPECT_TRUE(commands.TakeAll(wire)) << "q is told apart: the next OK ends the link";
+}
+
+TEST(PhoneLink, TheEventQueueMergesStatisticsAndStopsTheReaderWhenFull) {
+  TPhoneEventQueue queue;
+  int drained = 0;
+  queue.SetDrained([&] { ++drained; });
+  EXPECT_TRUE(queue.PushLine("STAT a")) << "the first item is told";
+  EXPECT_FALSE(queue.PushLine("STAT b")) << "merged into the waiting STAT";
+  EXPECT_FALSE(queue.PushLine("RING x"));
+  EXPECT_FALSE(queue.PushLine("STAT c"));
+  EXPECT_FALSE(queue.Push({TPhoneQueued::TKind::LinkLost, "", false}));
+  EXPECT_FALSE(queue.PushLine("STAT d")) << "not merged across the loss";
+  std::vector<TPhoneQueued> got;
+  for (TPhoneQueued item; queue.TryPop(item);) got.push_back(item);
+  const std::vector<TPhoneQueued> expected = {{TPhoneQueued::TKind::Line, "STAT b", false},
+                                              {TPhoneQueued::TKind::Line, "RING x", false},
+                                              {TPhoneQueued::TKind::Line, "STAT c", false},
+                                              {TPhoneQueued::TKind::LinkLost, "", false},
+                                              {TPhoneQueued::TKind::Line, "STAT d", false}};
+  EXPECT_EQ(got, expected);
+  EXPECT_TRUE(queue.PushLine("END")) << "told again once the main thread found it empty";
+
+  for (size_t i = queue.Count(); i < TPhoneEventQueue::kHighWater; ++i) queue.PushLine("RING x");
+  EXPECT_TRUE(queue.Full());
+  TPhoneQueued item;
+  while (queue.Count() > TPhoneEventQueue::kLowWater + 1) queue.TryPop(item);
+  EXPECT_TRUE(queue.Full()) << "the reader waits until the main thread is well behind the mark";
+  EXPECT_EQ(drained, 0);
+  queue.TryPop(item);
+  EXPECT_EQ(drained, 1);
+  EXPECT_FALSE(queue.Full());
 }
 
 }  // namespace

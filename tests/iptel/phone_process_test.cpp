@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 
 #include "iptel/telephony.h"
@@ -85,6 +86,35 @@ TEST(PhoneProcess, PhoneSimStartedAsThePhoneProgramQuitsOnQ) {
   EXPECT_NE(text.find("\"kind\":\"start\""), std::string::npos) << text;
   EXPECT_NE(text.find("\"args\":[\"-lne\",\"--g711-ulaw\",\"-u\""), std::string::npos) << text;
   EXPECT_NE(text.find("\"kind\":\"in\",\"text\":\"q\"}"), std::string::npos) << text;
+}
+
+TEST(PhoneProcess, APhoneProgramKilledMidCallIsBackWithin5s) {
+  TempFolder dir;
+  std::filesystem::create_symlink(PHONE_SIM_PATH, dir.file("ohphone"));
+  const uint16_t port = FreePort();
+  setenv("PHONE_SIM_OPTIONS", ("--sim-quiet --sim-delay 0 --sim-port " + std::to_string(port)).c_str(), 1);
+  RecordingHost host;
+  TTelephonyOptions options;
+  options.programFolder = dir.folder();
+  options.workFolder = dir.folder();
+  options.port = port;
+  TTelephony telephony(options, host);
+  telephony.Start();
+  ASSERT_TRUE(telephony.Thread()->WaitForLink(1, kBoundMs));
+  ASSERT_TRUE(telephony.SendPhoneCommand("c 10.0.0.5"));
+  ASSERT_EQ(Collect(*telephony.Thread(), 1), std::vector<std::string>{"CALL 10.0.0.5"});
+  const int pid = FindProcessByExecutable(dir.file("ohphone"));
+  ASSERT_GT(pid, 0);
+  ASSERT_EQ(kill(pid, SIGKILL), 0);
+  EXPECT_EQ(Collect(*telephony.Thread(), 1), std::vector<std::string>{"<lost>"});
+  EXPECT_TRUE(telephony.Thread()->WaitForLink(2, kBoundMs)) << "back within 5 s";
+  const int again = FindProcessByExecutable(dir.file("ohphone"));
+  EXPECT_GT(again, 0);
+  EXPECT_NE(again, pid);
+  EXPECT_EQ(Collect(*telephony.Thread(), 1), std::vector<std::string>{"<restored>"});
+  EXPECT_TRUE(telephony.Close());
+  unsetenv("PHONE_SIM_OPTIONS");
+  EXPECT_TRUE(Eventually([&] { return !ProcessAlive(again); }));
 }
 
 }  // namespace

@@ -8,7 +8,9 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <utility>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "call_recorder.h"
@@ -72,17 +74,21 @@ class SimProcesses : public IPhoneProcesses {
     return *old_;
   }
 
+  // The one running before the workstation is 4242, the one it started 4243.
   int FindPhoneProcess() override {
     std::lock_guard lock(mutex_);
     events.push_back("find");
-    return old_ && old_->Running() ? 4242 : 0;
+    if (old_ && old_->Running()) return 4242;
+    return started && started->Running() ? 4243 : 0;
   }
   TEndResult EndPhoneProcess(int pid) override {
     std::lock_guard lock(mutex_);
     events.push_back("end " + std::to_string(pid));
-    if (endResult == TEndResult::Ended && old_) old_->Stop();
+    phonesim::Server* program = pid == 4242 ? old_.get() : started.get();
+    if (endResult == TEndResult::Ended && program) program->Stop();
     return endResult;
   }
+  uint16_t Port() const { return port_; }
   bool ProgramExists(const std::string& path) override { return programExists; }
   bool StartPhoneProcess(const std::string& path, const std::vector<std::string>& args) override {
     std::lock_guard lock(mutex_);
@@ -91,6 +97,7 @@ class SimProcesses : public IPhoneProcesses {
     startedArgs = args;
     if (!startServes) return true;
     phonesim::Options options = startOptions;
+    if (!std::exchange(startedOnce_, true)) options.faults.insert(options.faults.end(), firstFaults.begin(), firstFaults.end());
     options.port = port_;
     options.commandLine = args;
     started = std::make_unique<phonesim::Server>();
@@ -114,6 +121,7 @@ class SimProcesses : public IPhoneProcesses {
   TEndResult endResult = TEndResult::Ended;
   std::optional<std::string> hostName = std::string("dispatch1");
   phonesim::Options startOptions;
+  std::vector<phonesim::Fault> firstFaults;  // only the first program started has these
   std::unique_ptr<phonesim::Server> started;
   std::string startedPath;
   std::vector<std::string> startedArgs;
@@ -121,9 +129,36 @@ class SimProcesses : public IPhoneProcesses {
 
  private:
   uint16_t port_;
+  bool startedOnce_ = false;
   std::mutex mutex_;
   std::unique_ptr<phonesim::Server> old_;
 };
+
+// What waits for the main thread, as text: the lines as they are, a loss as
+// "<lost>", a return as "<restored>" or "<adopted>".
+inline std::vector<std::string> Drain(TIPTELThread& thread) {
+  std::vector<std::string> items;
+  for (TPhoneQueued item; thread.PhoneEvents().TryPop(item);) {
+    switch (item.kind) {
+      case TPhoneQueued::TKind::Line: items.push_back(item.line); break;
+      case TPhoneQueued::TKind::LinkLost: items.push_back("<lost>"); break;
+      case TPhoneQueued::TKind::LinkRestored: items.push_back(item.adopted ? "<adopted>" : "<restored>"); break;
+    }
+  }
+  return items;
+}
+
+// Takes what comes as the main thread would, until `count` items came or
+// `ms` passed.
+inline std::vector<std::string> Collect(TIPTELThread& thread, size_t count, int ms = 5000) {
+  std::vector<std::string> items;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (items.size() < count && std::chrono::steady_clock::now() < deadline) {
+    for (std::string& item : Drain(thread)) items.push_back(std::move(item));
+    if (items.size() < count) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return items;
+}
 
 // A loopback port that was free a moment ago.
 inline uint16_t FreePort() {

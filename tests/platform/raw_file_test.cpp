@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/audio_output.h"
 #include "platform/folders.h"
 #include "support/temp_folder.h"
 
@@ -282,6 +283,59 @@ TEST(RawFile, ReadRegularFileTakesOnlyRegularFilesOfBoundedSize) {
     }
     EXPECT_EQ(read.get(), c.ok);
     EXPECT_EQ(bytes, c.ok ? "abcd" : "");
+  }
+}
+
+TEST(RawFile, AFifoADeviceOrAFolderInPlaceOfAFileIsRefusedAtOnce) {
+  // Every way the system opens a file of the work folder (settings read and
+  // written, logs appended, exports, sounds), on a FIFO nobody writes to, a
+  // device and a folder: refused, each within 5 s (else a writer releases
+  // the FIFO and the case fails).
+  TempFolder dir;
+  const std::string fifo = dir.file("Vertamo.ini");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const struct {
+    const char* name;
+    uint32_t access, creation;
+  } modes[] = {
+      {"settings read", kRead, TRawFile::kOpenAlways},
+      {"log appended", kRead | TRawFile::kFileAppendData, TRawFile::kOpenAlways},
+      {"export written", kWrite, TRawFile::kCreateAlways},
+      {"existing read", kRead, TRawFile::kOpenExisting},
+  };
+  const struct {
+    std::string path;
+    int error;
+  } places[] = {{fifo, EINVAL}, {"/dev/null", EINVAL}, {dir.path(), EISDIR}};
+  for (const auto& place : places) {
+    for (const auto& mode : modes) {
+      SCOPED_TRACE(place.path + ": " + mode.name);
+      TRawFile file;
+      auto open = std::async(std::launch::async, [&] {
+        return file.Open(place.path, mode.access, kShare, mode.creation, kNormal);
+      });
+      if (open.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+        const int other = ::open(place.path.c_str(), O_RDWR | O_NONBLOCK);
+        open.wait();
+        if (other >= 0) ::close(other);
+        ADD_FAILURE() << "the open blocked";
+        continue;
+      }
+      EXPECT_FALSE(open.get());
+      // A FIFO opened for writing alone says at once that nobody reads it.
+      const bool writeOnly = (mode.access & kRead) == 0;
+      EXPECT_EQ(file.ErrorCode(), place.path == fifo && writeOnly ? ENXIO : place.error);
+    }
+  }
+  TWaveReader sound;
+  auto opened = std::async(std::launch::async, [&] { return sound.Open(fifo); });
+  if (opened.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+    const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    opened.wait();
+    if (writer >= 0) ::close(writer);
+    ADD_FAILURE() << "the sound's open blocked";
+  } else {
+    EXPECT_FALSE(opened.get());
   }
 }
 

@@ -616,6 +616,19 @@ class VoiceWindowTest : public QObject {
     vertamo::test::SaveShot(again.grab().toImage(), "voice_history");
   }
 
+  void callsThatCannotBeRecordedAreToldInTheStatusBar() {
+    VoiceRig rig;
+    std::filesystem::create_directory(rig.dir.file("CallHistory.log"));  // a folder in place of the file
+    QVERIFY(rig.LinkUp());
+    QVERIFY(!rig.Window()->StatusBar1->findChild<QLabel*>(QStringLiteral("LabelNotRecording")));
+    QVERIFY(rig.Talk());
+    Key(rig.Window(), Qt::Key_Escape, true);
+    auto* label = rig.Window()->StatusBar1->findChild<QLabel*>(QStringLiteral("LabelNotRecording"));
+    QVERIFY(label);
+    QVERIFY(!label->isHidden());
+    QCOMPARE(label->text(), QStringLiteral("Звонки не записываются: нельзя писать в CallHistory.log рабочей папки"));
+  }
+
   void theSubscriberListEditsTheBook() {
     VoiceRig rig;
     QVERIFY(rig.LinkUp());

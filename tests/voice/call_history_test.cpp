@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "platform/cp1251.h"
 #include "platform/folders.h"
 #include "support/temp_folder.h"
@@ -72,6 +74,55 @@ TEST(CallHistory, ManyCallsComeBackAcrossReadBlocks) {
   const std::vector<TCallRecord> all = history.Newest(count + 1);
   ASSERT_EQ(all.size(), static_cast<size_t>(count));
   for (int i = 0; i < count; ++i) ASSERT_EQ(all[i].seconds, count - 1 - i) << i;
+}
+
+TEST(CallHistory, ARunOfUnansweredRepeatsIsOneLineAndACountAndTheFileIsBounded) {
+  TempFolder dir;
+  const std::time_t t0 = 1796640000;
+  {
+    TCallHistory history(dir.path());
+    for (int i = 0; i < 1000; ++i) ASSERT_TRUE(history.Append(Call(t0 + i, "Пост", 0, "Нет ответа")));
+    EXPECT_EQ(history.Newest(10).size(), 1u) << "the repeats are counted, not written";
+    ASSERT_TRUE(history.Append(Call(t0 + 2000, "Лифт 1", 30, "Разговор завершен")));
+    ASSERT_TRUE(history.Append(Call(t0 + 2100, "Лифт 1", 30, "Разговор завершен"))) << "a conversation is never folded";
+    ASSERT_TRUE(history.Append(Call(t0 + 2200, "Пост", 0, "Нет ответа")));
+    ASSERT_TRUE(history.Append(Call(t0 + 2201, "Пост", 0, "Нет ответа")));
+  }  // closing writes the count held back
+  EXPECT_EQ(TCallHistory(dir.path()).Newest(10),
+            (std::vector<TCallRecord>{Call(t0 + 2201, "Пост", 0, "Нет ответа … повторов: 1"),
+                                      Call(t0 + 2200, "Пост", 0, "Нет ответа"),
+                                      Call(t0 + 2100, "Лифт 1", 30, "Разговор завершен"),
+                                      Call(t0 + 2000, "Лифт 1", 30, "Разговор завершен"),
+                                      Call(t0 + 999, "Пост", 0, "Нет ответа … повторов: 999"),
+                                      Call(t0, "Пост", 0, "Нет ответа")}));
+
+  TCallHistory history(dir.path());
+  for (int i = 0; std::filesystem::exists(history.Path()) && !std::filesystem::exists(history.Path() + ".1"); ++i)
+    ASSERT_TRUE(history.Append(Call(t0 + i, "Лифт", i + 1, "Разговор завершен")));
+  EXPECT_GE(std::filesystem::file_size(history.Path() + ".1"), static_cast<uintmax_t>(TCallHistory::kMaxBytes));
+  EXPECT_LT(std::filesystem::file_size(history.Path()), 200u) << "a fresh file after the move";
+}
+
+TEST(CallHistory, CallsThatCannotBeRecordedAreToldOnce) {
+  // A folder in place of the file: every call fails, the notice comes once;
+  // once the file can be written again, a new failure is told again.
+  TempFolder dir;
+  TCallHistory history(dir.path());
+  std::filesystem::create_directory(history.Path());
+  EXPECT_TRUE(history.Recording());
+  EXPECT_FALSE(history.Append(Call(1796640000, "Лифт 1", 5, "Разговор завершен")));
+  EXPECT_FALSE(history.Recording());
+  EXPECT_TRUE(history.TakeNotRecordingNotice());
+  EXPECT_FALSE(history.Append(Call(1796640100, "Лифт 2", 5, "Разговор завершен")));
+  EXPECT_FALSE(history.TakeNotRecordingNotice()) << "told once, not at every call";
+  std::filesystem::remove(history.Path());
+  EXPECT_TRUE(history.Append(Call(1796640200, "Лифт 3", 5, "Разговор завершен")));
+  EXPECT_TRUE(history.Recording());
+  std::filesystem::create_directory(dir.file("gone"));
+  TCallHistory other(dir.file("gone"));
+  std::filesystem::remove(dir.file("gone"));  // the work folder itself went
+  EXPECT_FALSE(other.Append(Call(1796640300, "Лифт 4", 5, "Разговор завершен")));
+  EXPECT_TRUE(other.TakeNotRecordingNotice());
 }
 
 // The states a call passes through and why the last change came: the record

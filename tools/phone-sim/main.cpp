@@ -43,12 +43,13 @@ const char kUsage[] =
     "  --sim-app TEXT      an APP line to every new connection\n"
     "  --sim-ring MS:CALLER  RING CALLER (\"name [address]\", UTF-8) MS after a connection\n"
     "  --sim-ring-repeat MS  each --sim-ring comes again MS after it fell due (once)\n"
-    "  --sim-fault FAULT   silent, close_mid_call, no_zero, one_byte, overlong, unknown\n"
+    "  --sim-fault FAULT   silent, close_mid_call, die_mid_call, no_zero, one_byte, overlong, unknown\n"
     "  --sim-record FILE   every message received and sent as JSON lines\n"
     "  --sim-quiet         log nothing\n"
     "\n"
     "Lines on standard input: \"ring CALLER\", \"hangup\" (the remote party hangs up),\n"
-    "\"send TEXT\" (any message). \"q\" on the control link ends the program.\n";
+    "\"send TEXT\" (any message), \"flood MS TEXT\" (TEXT as fast as the link takes it, for MS),\n"
+    "\"pause MS\" (read nothing for MS). \"q\" on the control link ends the program.\n";
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "phone-sim: %s\n", message.c_str());
@@ -147,6 +148,10 @@ int main(int argc, char** argv) {
         sim.RemoteHangUp();
       else if (line.rfind("send ", 0) == 0)
         sim.Send(Cp(line.substr(5)));
+      else if (line.rfind("flood ", 0) == 0 && line.find(' ', 6) != std::string::npos)
+        sim.Flood(Cp(line.substr(line.find(' ', 6) + 1)), std::atoi(line.c_str() + 6));
+      else if (line.rfind("pause ", 0) == 0)
+        sim.StopReading(std::atoi(line.c_str() + 6));
     }
   }).detach();
 

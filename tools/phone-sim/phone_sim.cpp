@@ -85,6 +85,7 @@ std::optional<Fault> ParseFault(std::string_view name) {
   if (name == "one_byte") return Fault::OneByte;
   if (name == "overlong") return Fault::Overlong;
   if (name == "unknown") return Fault::Unknown;
+  if (name == "die_mid_call") return Fault::DieMidCall;
   return std::nullopt;
 }
 
@@ -117,7 +118,7 @@ struct Server::Impl {
   mutable std::condition_variable recordChanged;
   std::vector<RecordEntry> record;
   std::ofstream recordOut;
-  enum class Order { Ring, HangUp, Send };
+  enum class Order { Ring, HangUp, Send, Flood, StopReading };
   std::deque<std::pair<Order, std::string>> outbox;  // orders of other threads
   bool paused = false;
   int accepted = 0;
@@ -132,6 +133,15 @@ struct Server::Impl {
   Clock::time_point nextStat = kNever;
   std::vector<std::pair<Clock::time_point, std::string>> rings;
   bool quit = false;
+  bool dead = false;  // died on purpose
+  Clock::time_point readAgainAt = Clock::time_point::min();
+  // A flood: a block of whole lines sent over and over; floodPos is where the
+  // next send starts in it.
+  std::string floodBlock;
+  size_t floodLine = 0;  // bytes per line, its zero byte included
+  size_t floodPos = 0;
+  long long floodBytes = 0;
+  Clock::time_point floodUntil = kNever;
 
   bool Has(Fault fault) const {
     return std::find(options.faults.begin(), options.faults.end(), fault) != options.faults.end();
@@ -168,6 +178,7 @@ struct Server::Impl {
 
   void SendRaw(const std::string& text) {
     if (conn < 0 || Has(Fault::Silent)) return;
+    FinishFloodLine();
     std::string bytes = text;
     if (!Has(Fault::NoZero)) bytes.push_back('\0');
     if (Has(Fault::OneByte)) {
@@ -188,8 +199,50 @@ struct Server::Impl {
     SendRaw(text);
   }
 
+  // A line of the flood that went out in part is ended before anything else.
+  void FinishFloodLine() {
+    if (floodLine == 0 || floodPos % floodLine == 0) return;
+    const size_t rest = floodLine - floodPos % floodLine;
+    WriteAll(floodBlock.data() + floodPos, rest);
+    floodBytes += static_cast<long long>(rest);
+    floodPos = (floodPos + rest) % floodBlock.size();
+  }
+
+  void StartFlood(const std::string& line, int ms) {
+    EndFlood();
+    floodLine = line.size() + 1;
+    floodBlock.clear();
+    while (floodBlock.size() < 65536) floodBlock.append(line).push_back('\0');
+    floodPos = 0;
+    floodBytes = 0;
+    floodUntil = Clock::now() + std::chrono::milliseconds(ms);
+  }
+
+  // Sends what the socket takes without waiting.
+  void FloodSome() {
+    const ssize_t n = ::send(conn, floodBlock.data() + floodPos, floodBlock.size() - floodPos, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n <= 0) return;
+    floodBytes += n;
+    floodPos = (floodPos + static_cast<size_t>(n)) % floodBlock.size();
+  }
+
+  void EndFlood() {
+    if (floodLine == 0) return;
+    FinishFloodLine();
+    Note("flood", std::to_string(floodBytes / static_cast<long long>(floodLine)));
+    floodLine = 0;
+    floodBlock.clear();
+    floodUntil = kNever;
+  }
+
   void CloseConnection(const char* why) {
     if (conn < 0) return;
+    if (floodLine != 0) {
+      Note("flood", std::to_string(floodBytes / static_cast<long long>(floodLine)));
+      floodLine = 0;
+      floodUntil = kNever;
+    }
+    readAgainAt = Clock::time_point::min();
     ::close(conn);
     conn = -1;
     Note("close", why);
@@ -204,6 +257,12 @@ struct Server::Impl {
     state = CallState::Talking;
     if (options.statEveryMs > 0) nextStat = Clock::now() + std::chrono::milliseconds(options.statEveryMs);
     if (Has(Fault::CloseMidCall)) CloseConnection("closed mid-call on purpose");
+    if (Has(Fault::DieMidCall)) {
+      CloseConnection("died mid-call on purpose");
+      ::close(listenFd);
+      listenFd = -1;
+      dead = true;
+    }
   }
 
   void Handle(const std::string& message) {
@@ -335,6 +394,8 @@ struct Server::Impl {
 
   Clock::time_point NextDeadline() const {
     Clock::time_point next = std::min(outcomeAt, state == CallState::Talking ? nextStat : kNever);
+    next = std::min(next, floodUntil);
+    if (readAgainAt > Clock::now()) next = std::min(next, readAgainAt);
     for (const auto& ring : rings) next = std::min(next, ring.first);
     return next;
   }
@@ -355,6 +416,11 @@ struct Server::Impl {
         if (state != CallState::Idle) SendEvent("ERROR 1");
         state = CallState::Idle;
         outcomeAt = nextStat = kNever;
+      } else if (order == Order::Flood) {
+        const size_t space = text.find(' ');
+        StartFlood(text.substr(space + 1), std::stoi(text.substr(0, space)));
+      } else if (order == Order::StopReading) {
+        readAgainAt = Clock::now() + std::chrono::milliseconds(std::stoi(text));
       } else {
         SendEvent(text);
       }
@@ -365,7 +431,7 @@ struct Server::Impl {
   }
 
   void Serve() {
-    while (!stop.IsRequested() && !quit) {
+    while (!stop.IsRequested() && !quit && !dead) {
       int timeout = -1;
       if (conn >= 0) {
         const Clock::time_point next = NextDeadline();
@@ -379,17 +445,25 @@ struct Server::Impl {
         std::lock_guard lock(mutex);
         acceptNow = conn < 0 && !paused;
       }
+      const bool reading = readAgainAt <= Clock::now();
+      const short connEvents = static_cast<short>((reading ? POLLIN : 0) | (floodLine != 0 ? POLLOUT : 0));
       pollfd fds[4] = {{stop.Fd(), POLLIN, 0},
                        {wake.Fd(), POLLIN, 0},
                        {acceptNow ? listenFd : -1, POLLIN, 0},
-                       {conn, POLLIN, 0}};
+                       {connEvents != 0 ? conn : -1, connEvents, 0}};
       ::poll(fds, 4, timeout);
       if (stop.IsRequested()) break;
       if (fds[1].revents & POLLIN) wake.Reset();
       if (fds[2].revents & POLLIN) Accept();
       if (conn >= 0) TakeOrders();
-      if (conn >= 0 && (fds[3].revents & (POLLIN | POLLHUP | POLLERR))) Receive();
-      if (!quit) Timers();
+      if (conn >= 0 && reading && (fds[3].revents & (POLLIN | POLLHUP | POLLERR))) Receive();
+      if (conn >= 0 && floodLine != 0) {
+        if (floodUntil <= Clock::now())
+          EndFlood();
+        else if (fds[3].revents & POLLOUT)
+          FloodSome();
+      }
+      if (!quit && !dead) Timers();
     }
     if (conn >= 0) CloseConnection(quit ? "quit" : "stopped");
     running = false;
@@ -463,6 +537,12 @@ void Server::Ring(const std::string& caller) { impl_->Post(Impl::Order::Ring, ca
 void Server::RemoteHangUp() { impl_->Post(Impl::Order::HangUp, ""); }
 
 void Server::Send(const std::string& message) { impl_->Post(Impl::Order::Send, message); }
+
+void Server::Flood(const std::string& line, int ms) {
+  impl_->Post(Impl::Order::Flood, std::to_string(ms) + " " + line);
+}
+
+void Server::StopReading(int ms) { impl_->Post(Impl::Order::StopReading, std::to_string(ms)); }
 
 std::vector<RecordEntry> Server::Record() const {
   std::lock_guard lock(impl_->mutex);

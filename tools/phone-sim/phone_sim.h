@@ -36,6 +36,7 @@ enum class Fault {
   OneByte,       // every message goes out one byte at a time, 1 ms apart
   Overlong,      // every event line is preceded by an "APP" line of 400 bytes
   Unknown,       // every event line is preceded by a line of no known kind
+  DieMidCall,    // as soon as a call is connected, closes everything and ends, like a killed program
 };
 
 struct ScriptedRing {
@@ -109,6 +110,13 @@ class Server {
   void RemoteHangUp();
   // Any message, as it stands.
   void Send(const std::string& message);
+  // Sends `line` again and again, as fast as the connection takes it, for
+  // `ms` (other messages still go out between two lines). The record gets
+  // one "flood" entry at the end, its text the number of lines sent.
+  void Flood(const std::string& line, int ms);
+  // Reads nothing from the control connection for `ms`: what the
+  // workstation sends meanwhile waits in the socket.
+  void StopReading(int ms);
 
   std::vector<RecordEntry> Record() const;
   // Waits until `done` holds for the record; false after `milliseconds`.

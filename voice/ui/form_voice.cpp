@@ -467,6 +467,10 @@ void TFVoice::FillSubscriberList() {
   if (!host_.telephony) return;
   const TPhoneBook& book = host_.telephony->Book();
   for (int i = 0; i < book.Count(); ++i) ListBox1->addItem(FromCp1251(book.At(i)->Name));
+  // A book the file holds more of than is shown says so, on the list and in
+  // the status bar: a save keeps the rest, but the dispatcher must know.
+  ListBox1->setToolTip(FromCp1251(book.NotReadWholeText()));
+  if (!book.ReadWhole()) StatusPanels[1]->setText(FromCp1251(book.NotReadWholeText()));
 }
 
 void TFVoice::FillCallHistory() {

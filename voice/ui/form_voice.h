@@ -236,6 +236,9 @@ class TFVoice final : public QWidget, public ICallWindow {
   void SendPhone(const std::string& command);
   // Keeps the call that ended in the history and shows it.
   void RecordCall(int from, int to);
+  // Calls that cannot be recorded are told once (the telephony log too), and
+  // the word stays in the status bar until one is recorded again.
+  void ShowRecordingState();
   void ChooseFont(QWidget* control, TUiFont& font);
 
   TVoiceHost host_;

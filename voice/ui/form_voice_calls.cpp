@@ -63,7 +63,22 @@ void TFVoice::RecordCall(int from, int to) {
   const std::optional<TCallRecord> ended = calls_.Changed(from, to, std::time(nullptr), CallTitle);
   if (!ended || !history_) return;
   history_->Append(*ended);
+  ShowRecordingState();
   FillCallHistory();
+}
+
+void TFVoice::ShowRecordingState() {
+  auto* label = StatusBar1->findChild<QLabel*>(QStringLiteral("LabelNotRecording"));
+  if (history_->TakeNotRecordingNotice()) {
+    if (host_.telephony) host_.telephony->Log().Write(TCallHistory::NotRecordingText());
+    if (!label) {
+      label = new QLabel(FromCp1251(TCallHistory::NotRecordingText()), StatusBar1);
+      label->setObjectName(QStringLiteral("LabelNotRecording"));
+      label->setStyleSheet(QStringLiteral("color: #c00000; font-weight: bold"));
+      StatusBar1->addPermanentWidget(label);
+    }
+  }
+  if (label) label->setVisible(!history_->Recording());
 }
 
 void TFVoice::SetCallState(int state) {
