@@ -46,10 +46,10 @@ class CountingHost : public IPhoneHost {
   void ShowMessageBox(const TPhoneMessageBox& box, std::function<void()> done) override { done(); }
 };
 
-std::optional<std::string> NextLine(STRINGSTACK& events, const std::string& prefix, int ms) {
+std::optional<std::string> NextLine(TPhoneEventQueue& events, const std::string& prefix, int ms) {
   for (int waited = 0; waited < ms; waited += 5) {
-    for (std::string line; events.TryPop(line);)
-      if (line.rfind(prefix, 0) == 0) return line;
+    for (TPhoneQueued item; events.TryPop(item);)
+      if (item.kind == TPhoneQueued::TKind::Line && item.line.rfind(prefix, 0) == 0) return item.line;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   return std::nullopt;
