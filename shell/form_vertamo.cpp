@@ -303,6 +303,7 @@ void TFormVertamo::FormCreate() {
   // The journal window, owned by the main window.
   logLast_ = new TLogLast(settings_.MainIni.get(), this);
   PlaceFirstStart(this, logLast_, settings_.MainIni.get());
+  logLast_->AddEarlierEntries(journalFile_->TodayNewest(TLogModel::kRows));
   connect(logLast_, &TLogLast::ReconnectRequested, this, &TFormVertamo::Reconnect);
   connect(logLast_, &TLogLast::ActivateMainWindowRequested, this, [this] {
     raise();
@@ -446,7 +447,7 @@ bool TFormVertamo::SendListCommand(std::string_view request) {
 
 void TFormVertamo::ClearMaps() {
   // The journal.
-  if (logLast_) logLast_->Clear();
+  ClearJournal();
   // The overlays and the marker leave the tabs before the tabs go.
   PlaceOverlays(false);
   // The model with every tab, picture, caption and label; the lit text
@@ -475,7 +476,7 @@ void TFormVertamo::NewCycle() {
     return;
   }
   // The maps stay, stale; the journal and the caption go as at every cycle.
-  if (logLast_) logLast_->Clear();
+  ClearJournal();
   stale_->Freeze();
   setWindowTitle(QStringLiteral("Подключение..."));
 }
@@ -635,6 +636,13 @@ void TFormVertamo::SetClockLayout(const TClockLayout& layout) { overlays_.SetClo
 void TFormVertamo::SetSpeakerLayout(const TSpeakerLayout& layout) { overlays_.SetSpeakerLayout(layout); }
 
 void TFormVertamo::SetSpeakerCall(int call) { overlays_.BigSpk->SetCallState(call); }
+
+void TFormVertamo::ClearJournal() {
+  if (!logLast_) return;
+  logLast_->Clear();
+  // The server's list starts anew; the day so far stays in view, pale.
+  if (!closed_) logLast_->AddEarlierEntries(journalFile_->TodayNewest(TLogModel::kRows));
+}
 
 void TFormVertamo::AddLogEntry(const TLogEntry& entry) {
   // Every entry is kept on disk; the window drops one once the desktop closed it.

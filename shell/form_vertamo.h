@@ -251,6 +251,9 @@ class TFormVertamo : public QMainWindow {
   void StartSounds();
   void StartVoice();
   void StopSounds();
+  // The journal emptied of the server's events, the day's newest from its
+  // file put back as earlier ones.
+  void ClearJournal();
   void ShowServerCaption();
   void mSetupClick();
   void mJournalClick();

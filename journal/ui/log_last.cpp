@@ -160,6 +160,16 @@ void TLogLast::AddLogEntry(const TLogEntry& entry) {
   }
 }
 
+void TLogLast::AddEarlierEntries(const std::vector<TJournalRecord>& records) {
+  const size_t first = records.size() > TLogModel::kRows ? records.size() - TLogModel::kRows : 0;
+  for (size_t i = first; i < records.size(); ++i) {
+    TLogRow row;
+    row.earlier = true;
+    for (size_t t = 0; t < row.texts.size(); ++t) row.texts[t] = FromCp1251(records[i].texts[t]);
+    if (grid_->PushEntry(std::move(row)) && markerShown_) HideMarker();
+  }
+}
+
 void TLogLast::Clear() {
   grid_->ClearEntries();
   markerShown_ = false;
@@ -189,7 +199,7 @@ void TLogLast::SavePos() {
 
 void TLogLast::OnRowSelected(int row) {
   const TLogRow& r = grid_->Model().Row(row);
-  if (pmShowOnMap_->isChecked() && !r.texts[0].isEmpty())
+  if (pmShowOnMap_->isChecked() && !r.earlier && !r.texts[0].isEmpty())
     ShowObject(r.object);
   else
     HideMarker();

@@ -200,6 +200,46 @@ class FormVertamoTest : public QObject {
     QCOMPARE(text.count(QStringLiteral("  07.12.2026 | 10:00:00 | Lift 1 | Street 5 | Fault | \r\n")), 2);
   }
 
+  void theJournalShowsTheDaySoFarAtStartAndAfterEachCycle() {
+    TempFolder dir;
+    auto settings = SettingsIn(dir);
+    {
+      TJournalFile before(settings->WorkFolder);
+      for (int n = 0; n < 120; ++n) {
+        TLogEntry entry;
+        entry.texts = {"07.12.2026", "10:00:00", "Lift", "Street", "Fault", "N" + std::to_string(n)};
+        QVERIFY(before.Append(entry));
+      }
+    }
+    TFormOptions options;
+    options.startClient = false;
+    TFormVertamo form(*settings, options);
+    TLogLast* journal = form.LogLast();
+    QVERIFY(journal->Row(0).earlier);
+    QCOMPARE(journal->Row(0).texts[5], QStringLiteral("N119"));
+    QCOMPARE(journal->Row(99).texts[5], QStringLiteral("N20"));
+    QColor background, foreground;
+    journal->Grid()->CellColors(0, false, background, foreground);
+    QCOMPARE(background, QColor(0xF4, 0xF4, 0xF4));
+
+    TLogEntry fresh;
+    fresh.color = 0x0000FF;
+    fresh.texts = {"07.12.2026", "10:05:00", "Lift", "Street", "Fault", "new"};
+    form.AddLogEntry(fresh);
+    QVERIFY(!journal->Row(0).earlier);
+    QCOMPARE(journal->Row(1).texts[5], QStringLiteral("N119"));
+
+    // A new connection cycle: the server's list goes, the day stays, the
+    // entry that came meanwhile among the earlier ones.
+    form.ClearMaps();
+    QVERIFY(journal->Row(0).earlier);
+    QCOMPARE(journal->Row(0).texts[5], QStringLiteral("new"));
+    QCOMPARE(journal->Row(99).texts[5], QStringLiteral("N21"));
+    // The dispatcher's own clearing empties it.
+    journal->Clear();
+    QCOMPARE(journal->Row(0).texts[5], QString());
+  }
+
   void unwritableSettingsKeepTheOldFile() {
     // The settings path is a folder that is not empty: the close cannot
     // replace it, and the window still closes.
