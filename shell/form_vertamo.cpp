@@ -303,6 +303,7 @@ void TFormVertamo::FormCreate() {
   // The journal window, owned by the main window.
   logLast_ = new TLogLast(settings_.MainIni.get(), this);
   PlaceFirstStart(this, logLast_, settings_.MainIni.get());
+  KeepJournalInSight(this, logLast_);
   logLast_->AddEarlierEntries(journalFile_->TodayNewest(TLogModel::kRows));
   connect(logLast_, &TLogLast::ReconnectRequested, this, &TFormVertamo::Reconnect);
   connect(logLast_, &TLogLast::ActivateMainWindowRequested, this, [this] {
@@ -320,6 +321,7 @@ void TFormVertamo::showEvent(QShowEvent* event) {
   if (journalShown_ || !logLast_) return;
   journalShown_ = true;
   logLast_->show();
+  logLast_->raise();  // over the main window, never behind it
 }
 
 void TFormVertamo::FormClose() {
@@ -343,7 +345,12 @@ void TFormVertamo::FormClose() {
   if (phone_) phone_->Close();
   // The report window stores its settings as it closes.
   if (FormView) FormView->close();
-  if (logLast_) logLast_->close();
+  // The journal's place is kept like every window's; its switches and
+  // columns only by its own "Запомнить положение на экране".
+  if (logLast_) {
+    settings_.SaveFormPos(TWidgetBounds(logLast_));
+    logLast_->close();
+  }
   // A settings dialog still open goes without storing anything (hiding ends
   // its modal loop): the settings it writes to are closed here.
   for (TFormSetup* dialog : findChildren<TFormSetup*>()) dialog->hide();

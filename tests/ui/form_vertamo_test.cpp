@@ -240,6 +240,29 @@ class FormVertamoTest : public QObject {
     QCOMPARE(journal->Row(0).texts[5], QString());
   }
 
+  void aJournalBehindTheMainWindowComesOutAndItsPlaceIsKept() {
+    TempFolder dir;
+    WriteWholeFile(dir.file("Vertamo.ini"),
+                   "[FormVertamo]\r\nLeft=0\r\nTop=0\r\nWidth=800\r\nHeight=400\r\n"
+                   "[LogLast]\r\nLeft=100\r\nTop=100\r\nWidth=600\r\nHeight=150\r\n");
+    auto settings = SettingsIn(dir);
+    TFormOptions options;
+    options.startClient = false;
+    {
+      TFormVertamo form(*settings, options);
+      form.show();
+      QVERIFY(QTest::qWaitForWindowExposed(form.LogLast()));
+      // The screen is 800 x 600: just below the main window there is room.
+      QTRY_COMPARE(form.LogLast()->frameGeometry(), QRect(100, 400, 600, 150));
+      form.LogLast()->move(120, 430);  // the dispatcher moves it
+      QTRY_COMPARE(form.LogLast()->frameGeometry().topLeft(), QPoint(120, 430));
+      QVERIFY(form.close());
+    }
+    const std::string ini = ReadWholeFile(dir.file("Vertamo.ini"));
+    QVERIFY2(ini.find("[LogLast]\r\nLeft=120\r\nTop=430\r\nWidth=600\r\nHeight=150\r\n") != std::string::npos,
+             ini.c_str());
+  }
+
   void unwritableSettingsKeepTheOldFile() {
     // The settings path is a folder that is not empty: the close cannot
     // replace it, and the window still closes.
