@@ -56,6 +56,13 @@ bool IsDayFileName(std::string_view name) {
   return true;
 }
 
+// "YYYY-MM-DD" of the day `local` falls on.
+std::string DayName(const std::tm& local) {
+  char name[16];
+  std::snprintf(name, sizeof name, "%04d-%02d-%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+  return name;
+}
+
 }  // namespace
 
 std::string JournalLine(const std::tm& local, const TLogEntry& entry) {
@@ -102,12 +109,9 @@ TJournalFile::TJournalFile(const std::string& workFolder, TLocalClock clock)
     : folder_(WithTrailingSlash(workFolder) + kFolderName + "/"),
       clock_(clock ? std::move(clock) : TLocalClock(LocalTimeNow)) {}
 
-std::string TJournalFile::DayPath(const std::tm& local) const {
-  char name[32];
-  std::snprintf(name, sizeof name, "%04d-%02d-%02d.log", local.tm_year + 1900, local.tm_mon + 1,
-                local.tm_mday);
-  return folder_ + name;
-}
+std::string TJournalFile::TodayName() const { return DayName(clock_()); }
+
+std::string TJournalFile::DayPath(const std::tm& local) const { return DayPath(DayName(local)); }
 
 std::vector<std::string> TJournalFile::Days() const {
   std::vector<std::string> days;

@@ -63,6 +63,8 @@ class TJournalFile {
   // The file of the day `local` falls on.
   std::string DayPath(const std::tm& local) const;
   std::string TodayPath() const { return DayPath(clock_()); }
+  // Today as the files name it, "YYYY-MM-DD".
+  std::string TodayName() const;
   // The file of the day "YYYY-MM-DD".
   std::string DayPath(const std::string& day) const { return folder_ + day + ".log"; }
   // The days whose files are kept, as "YYYY-MM-DD", oldest first.

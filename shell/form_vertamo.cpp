@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QFile>
 #include <QGridLayout>
 #include <QLabel>
@@ -16,7 +15,6 @@
 #include <QTabWidget>
 #include <QTime>
 #include <QTimer>
-#include <QUrl>
 #include <QToolTip>
 #include <algorithm>
 #include <cstdio>
@@ -24,6 +22,7 @@
 
 #include "journal/report.h"
 #include "journal/ui/form_view.h"
+#include "journal/ui/journal_day_view.h"
 #include "journal/ui/log_last.h"
 #include "map/ui/bigspk.h"
 #include "map/ui/map_view.h"
@@ -345,6 +344,7 @@ void TFormVertamo::FormClose() {
   if (phone_) phone_->Close();
   // The report window stores its settings as it closes.
   if (FormView) FormView->close();
+  for (TJournalDayView* view : findChildren<TJournalDayView*>(QString(), Qt::FindDirectChildrenOnly)) view->close();
   // The journal's place is kept like every window's; its switches and
   // columns only by its own "Запомнить положение на экране".
   if (logLast_) {
@@ -715,12 +715,15 @@ void TFormVertamo::mSetupClick() {
 }
 
 void TFormVertamo::mJournalClick() {
-  // A day without events yet shows an empty file.
-  const QString path = QFile::decodeName(journalFile_->Today().c_str());
-  if (options_.openFile)
-    options_.openFile(path);
+  // One day window: a second click brings it forward on today.
+  TJournalDayView* view = findChild<TJournalDayView*>(QString(), Qt::FindDirectChildrenOnly);
+  if (view)
+    view->ShowDay(journalFile_->TodayName());
   else
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    view = new TJournalDayView(*journalFile_, settings_.MainIni.get(), this);
+  view->show();
+  view->raise();
+  view->activateWindow();
 }
 
 void TFormVertamo::FirstStartSetup() {

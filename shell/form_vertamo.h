@@ -100,9 +100,6 @@ struct TFormOptions {
   TPhoneOptions phone;
   // The voice gateway's command port (tests move it).
   int gatewayPort = 4000;
-  // Shows a file in the desktop's program for its type; none: the desktop's
-  // own opener.
-  std::function<void(const QString& path)> openFile;
 };
 
 class TFormVertamo : public QMainWindow {

@@ -11,6 +11,7 @@
 #include <csignal>
 
 #include "platform/folders.h"
+#include "journal/ui/journal_day_view.h"
 #include "journal/ui/log_last.h"
 #include "shell/form_vertamo.h"
 #include "shell/termination_notifier.h"
@@ -179,13 +180,11 @@ class FormVertamoTest : public QObject {
     std::signal(SIGINT, SIG_DFL);
   }
 
-  void journalEntriesStayOnDiskAndTheMenuShowsTheDaysFile() {
+  void journalEntriesStayOnDiskAndTheMenuShowsTheDay() {
     TempFolder dir;
     auto settings = SettingsIn(dir);
     TFormOptions options;
     options.startClient = false;
-    QStringList opened;
-    options.openFile = [&](const QString& path) { opened << path; };
     TFormVertamo form(*settings, options);
     TLogEntry entry;
     entry.texts = {"07.12.2026", "10:00:00", "Lift 1", "Street 5", "Fault", ""};
@@ -193,11 +192,16 @@ class FormVertamoTest : public QObject {
     form.LogLast()->Clear();  // the window empties, the file keeps what it showed
     form.AddLogEntry(entry);
     QCOMPARE(form.LogLast()->Row(1).texts[0], QString());
-    form.mJournal->trigger();
     const std::string path = form.JournalFile().TodayPath();
-    QCOMPARE(opened, QStringList{QString::fromStdString(path)});
     const QString text = QString::fromStdString(ReadWholeFile(path));
     QCOMPARE(text.count(QStringLiteral("  07.12.2026 | 10:00:00 | Lift 1 | Street 5 | Fault | \r\n")), 2);
+    // The menu opens the day in a window of the workstation, once.
+    form.mJournal->trigger();
+    form.mJournal->trigger();
+    const auto views = form.findChildren<TJournalDayView*>();
+    QCOMPARE(views.size(), qsizetype(1));
+    QVERIFY(views.front()->isVisible());
+    QCOMPARE(views.front()->StringGrid1->model()->rowCount(), 2);
   }
 
   void theJournalShowsTheDaySoFarAtStartAndAfterEachCycle() {
