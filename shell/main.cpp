@@ -152,8 +152,9 @@ int main(int argc, char** argv) {
     return SendRequest(parser, options);
   }
 
-  // Window sizes are in screen pixels, whatever the screen's density.
-  if (qEnvironmentVariableIsEmpty("QT_ENABLE_HIGHDPI_SCALING")) qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+  // Qt's own scaling stays on: on a desktop scaled to 150 % or 200 % the
+  // windows, texts and maps are drawn at the screen's density (maps and
+  // pictures smoothed), rather than stretched afterwards by the compositor.
   QApplication app(argc, argv);
   QGuiApplication::setDesktopFileName(QStringLiteral("vertamo"));  // the menu entry, for the window's icon
   // The standard dialogs and buttons speak Russian like the rest.

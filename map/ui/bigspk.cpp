@@ -45,10 +45,8 @@ void TBigSpk::paintEvent(QPaintEvent*) {
   const QImage& picture = pictures_[static_cast<size_t>(current_)];
   if (picture.isNull()) return;
   QPainter p(this);
-  if (zoom_ != 1.0) {
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
-    p.scale(zoom_, zoom_);
-  }
+  p.setRenderHint(QPainter::SmoothPixmapTransform);  // zoomed, or on a scaled desktop
+  if (zoom_ != 1.0) p.scale(zoom_, zoom_);
   p.drawImage(0, 0, picture);
 }
 
