@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPainter>
 #include <QProgressBar>
 #include <QShortcut>
@@ -733,7 +734,16 @@ void TFormVertamo::FirstStartSetup() {
   if (!client_ && !closed_) StartClient();
 }
 
-void TFormVertamo::mCloseClick() { close(); }
+void TFormVertamo::mCloseClick() {
+  // A conversation going on is not ended by a slip of the mouse.
+  const TFVoice* voice = VoiceWindow(false);
+  if (voice && voice->CallState() != 0 &&
+      QMessageBox::question(this, QStringLiteral("Выход"),
+                            QStringLiteral("Идёт разговор. Завершить его и выйти из программы?"),
+                            QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+    return;
+  close();
+}
 
 // --- the mouse on the map ------------------------------------------------------------
 

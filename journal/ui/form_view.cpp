@@ -29,7 +29,7 @@ constexpr int kDefaultFontSize = 10;
 constexpr int kColumn0Width = 64;  // the grid's design width of the number column
 
 // Colours of the report, 0x00BBGGRR.
-constexpr int kSelectedColor = 0xFF0000;
+constexpr int kSelectedColor = 0xA0561E;  // white on a dark blue, as in the journal
 constexpr int kColumnColors[4] = {0xFFFFFF, 0xBDFFFF, 0xD9FFD9, 0xFFFFE1};
 
 // A report's columns under the name of its kind, so that each of the three

@@ -57,7 +57,8 @@ TLogLast::TLogLast(TFastIni* ini, QWidget* parent) : QWidget(parent, HeaderFlags
   menu_->addSeparator();
   pmHeader_ = AddCheck("pmHeader", QStringLiteral("  &Заголовок"), true);
   menu_->addSeparator();
-  pmSavePos_ = menu_->addAction(QStringLiteral("З&апомнить положение на экране"));
+  // Two blanks ahead, as the other items have, so that the texts line up.
+  pmSavePos_ = menu_->addAction(QStringLiteral("  З&апомнить положение на экране"));
   pmSavePos_->setObjectName(QStringLiteral("pmSavePos"));
   pmClear_ = menu_->addAction(QStringLiteral("  &Очистить журнал"));
   pmClear_->setObjectName(QStringLiteral("pmClear"));

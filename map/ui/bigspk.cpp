@@ -15,7 +15,14 @@ TBigSpk::TBigSpk(QWidget* parent) : QWidget(parent) {
   timer_.setInterval(kTickMs);
   connect(&timer_, &QTimer::timeout, this, &TBigSpk::TimerTick);
   timer_.start();
+  SetCallState(0);
   hide();
+}
+
+void TBigSpk::SetCallState(int call) {
+  callState_ = call;
+  setToolTip(call != 0 ? QStringLiteral("Вызов диспетчера: идёт вызов (символ мигает)")
+                       : QStringLiteral("Вызов диспетчера: вызовов нет"));
 }
 
 void TBigSpk::SetPicture(int index) {

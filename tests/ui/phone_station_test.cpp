@@ -2,13 +2,17 @@
 // close, the address book loaded, the telephony thread started and told to
 // quit, event lines reaching the window side of a call, and a message box of
 // the start stage that does not hold the close.
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDialog>
+#include <QTimer>
 #include <QMessageBox>
 #include <QTest>
 
 #include "iptel/call_recorder.h"
 #include "shell/demo/demo_phone.h"
 #include "shell/form_vertamo.h"
+#include "voice/map_call.h"
 #include "support/sim_phone.h"
 #include "support/temp_folder.h"
 #include "tools/phone-sim/phone_sim.h"
@@ -73,6 +77,34 @@ class PhoneStationTest : public QObject {
     // Stored keys keep their places; the missing ones follow in their order.
     QVERIFY(ini.find("[H323]\r\nUseIpTel=1\r\nJitterMin=25\r\nH323Port=1720\r\n") != std::string::npos);
     QVERIFY(ini.find("EndpointAlias=\r\nEnableIpLog=0\r\n") != std::string::npos);
+  }
+
+  void exitDuringACallAsksFirst() {
+    TempFolder dir;
+    SimPhone phone;
+    QVERIFY(phone.started);
+    auto settings = SettingsIn(dir);
+    TFormVertamo form(*settings, Options(phone));
+    form.show();
+    QTRY_VERIFY_WITH_TIMEOUT(form.Phone()->Telephony().PhoneLinkUp() && phone.Serving(), 5000);
+    TMapCall call;
+    call.command = "c 10.0.0.5";
+    call.title = "Lift 5";
+    form.VoiceWindow(true)->TakeMapCall(call);
+    QTRY_COMPARE_WITH_TIMEOUT(form.VoiceWindow(false)->CallState(), 1, 5000);
+    // "Выход" asks; No keeps the window and the conversation, Yes closes.
+    for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
+      QString asked;
+      QTimer::singleShot(0, &form, [&asked, answer] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        asked = box->text();
+        box->button(answer)->click();
+      });
+      form.mClose->trigger();
+      QCOMPARE(asked, QStringLiteral("Идёт разговор. Завершить его и выйти из программы?"));
+      QCOMPARE(form.isVisible(), answer == QMessageBox::No);
+    }
   }
 
   void aMissingProgramShowsItsBoxAndTheWindowStillCloses() {
