@@ -78,6 +78,9 @@ TLogLast::TLogLast(TFastIni* ini, QWidget* parent) : QWidget(parent, HeaderFlags
   move(215, 448);
   ReadSettings();
   KeepOnScreen();
+  // A tool window of the main window stays in front of it, also with window
+  // managers that do not keep it there themselves.
+  if (parent) parent->installEventFilter(this);
 }
 
 QAction* TLogLast::AddCheck(const char* name, const QString& caption, bool checked) {
@@ -217,7 +220,9 @@ void TLogLast::TimerTick() {
 }
 
 bool TLogLast::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == panel_ && event->type() == QEvent::Resize) {
+  if (watched == parentWidget() && event->type() == QEvent::WindowActivate && isVisible()) {
+    raise();
+  } else if (watched == panel_ && event->type() == QEvent::Resize) {
     ApplyShareWidths();
   } else if (watched == grid_ && event->type() == QEvent::KeyPress) {
     const int key = static_cast<QKeyEvent*>(event)->key();
