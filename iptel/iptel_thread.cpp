@@ -284,7 +284,10 @@ void TIPTELThread::RemoveOldProgram() {
 bool TIPTELThread::StartPhoneProgram() {
   const std::string& path = config_.programPath;
   if (!processes_.ProgramExists(path)) {
-    MessageBox({Cp("Не найдена программа ohphone.exe..."), path, true});
+    MessageBox({Cp("Не найдена программа ohphone:\n") + path +
+                    Cp("\n\nБез неё звонки невозможны. Переустановите пакет vertamo или укажите "
+                       "программу телефона параметром --phone-program (man vertamo)."),
+                path, true});
     return false;
   }
   std::string host;

@@ -1,9 +1,13 @@
 #include "journal/journal_file.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <utility>
 
+#include "platform/folder_entries.h"
 #include "platform/folders.h"
+#include "platform/lines_from_end.h"
 #include "platform/raw_file.h"
 #include "protocol/log_prefix.h"
 
@@ -15,25 +19,105 @@ std::tm LocalTimeNow() {
   return local;
 }
 
-std::string JournalLine(const std::tm& local, const TLogEntry& entry) {
-  std::string line = LogLinePrefix(local);
-  for (size_t i = 0; i < entry.texts.size(); ++i) {
-    if (i > 0) line += " | ";
-    for (const char c : entry.texts[i]) line += c == '\r' || c == '\n' ? ' ' : c;
+namespace {
+
+constexpr std::string_view kSeparator = " | ";
+// "dd.mm hh:mm:ss" and the two blanks of the log prefix.
+constexpr std::string_view kArrivedShape = "00.00 00:00:00";
+constexpr size_t kPrefixSize = kArrivedShape.size() + 2;
+// Six texts of at most 255 bytes, the separators and the prefix fit well.
+constexpr size_t kLongestLine = 4096;
+
+std::string TextsLine(std::string line, const std::array<std::string, 6>& texts) {
+  for (size_t i = 0; i < texts.size(); ++i) {
+    if (i > 0) line += kSeparator;
+    for (const char c : texts[i]) line += c == '\r' || c == '\n' ? ' ' : c;
   }
   line += "\r\n";
   return line;
+}
+
+bool IsArrived(std::string_view text) {
+  if (text.size() != kArrivedShape.size()) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const bool digit = kArrivedShape[i] == '0';
+    if (digit ? (text[i] < '0' || text[i] > '9') : text[i] != kArrivedShape[i]) return false;
+  }
+  return true;
+}
+
+bool IsDayFileName(std::string_view name) {
+  constexpr std::string_view kShape = "0000-00-00.log";
+  if (name.size() != kShape.size()) return false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    const bool digit = kShape[i] == '0';
+    if (digit ? (name[i] < '0' || name[i] > '9') : name[i] != kShape[i]) return false;
+  }
+  return true;
+}
+
+// "YYYY-MM-DD" of the day `local` falls on.
+std::string DayName(const std::tm& local) {
+  char name[16];
+  std::snprintf(name, sizeof name, "%04d-%02d-%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+  return name;
+}
+
+}  // namespace
+
+std::string JournalLine(const std::tm& local, const TLogEntry& entry) {
+  return TextsLine(LogLinePrefix(local), entry.texts);
+}
+
+std::string JournalRecordLine(const TJournalRecord& record) {
+  return TextsLine(record.arrived + "  ", record.texts);
+}
+
+bool ParseJournalLine(std::string_view line, TJournalRecord& record) {
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+  if (line.find_first_of("\r\n") != std::string_view::npos) return false;
+  if (line.size() < kPrefixSize || !IsArrived(line.substr(0, kArrivedShape.size())) ||
+      line.substr(kArrivedShape.size(), 2) != "  ")
+    return false;
+  TJournalRecord read;
+  read.arrived = std::string(line.substr(0, kArrivedShape.size()));
+  std::string_view rest = line.substr(kPrefixSize);
+  for (size_t i = 0; i + 1 < read.texts.size(); ++i) {
+    const size_t at = rest.find(kSeparator);
+    if (at == std::string_view::npos) return false;
+    read.texts[i] = std::string(rest.substr(0, at));
+    rest.remove_prefix(at + kSeparator.size());
+  }
+  read.texts.back() = std::string(rest);
+  record = std::move(read);
+  return true;
+}
+
+std::vector<TJournalRecord> ReadJournalDay(const std::string& path, size_t max) {
+  std::vector<TJournalRecord> records;
+  if (max == 0) return records;
+  ReadLinesFromEnd(path, kLongestLine, [&](std::string_view line) {
+    TJournalRecord record;
+    if (ParseJournalLine(line, record)) records.push_back(std::move(record));
+    return records.size() < max;
+  });
+  std::reverse(records.begin(), records.end());
+  return records;
 }
 
 TJournalFile::TJournalFile(const std::string& workFolder, TLocalClock clock)
     : folder_(WithTrailingSlash(workFolder) + kFolderName + "/"),
       clock_(clock ? std::move(clock) : TLocalClock(LocalTimeNow)) {}
 
-std::string TJournalFile::DayPath(const std::tm& local) const {
-  char name[32];
-  std::snprintf(name, sizeof name, "%04d-%02d-%02d.log", local.tm_year + 1900, local.tm_mon + 1,
-                local.tm_mday);
-  return folder_ + name;
+std::string TJournalFile::TodayName() const { return DayName(clock_()); }
+
+std::string TJournalFile::DayPath(const std::tm& local) const { return DayPath(DayName(local)); }
+
+std::vector<std::string> TJournalFile::Days() const {
+  std::vector<std::string> days;
+  for (const std::string& name : FolderEntries(folder_, TEntryKind::Files))
+    if (IsDayFileName(name)) days.push_back(name.substr(0, name.size() - 4));
+  return days;  // the names sort as the dates do
 }
 
 bool TJournalFile::Append(const TLogEntry& entry) {

@@ -13,9 +13,13 @@
 // New files and the folder are their owner's only (0600 / 0700).
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <ctime>
 #include <functional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "protocol/log_entry.h"
 
@@ -29,6 +33,27 @@ std::tm LocalTimeNow();
 // inside a text become blanks, so that every event stays one line.
 std::string JournalLine(const std::tm& local, const TLogEntry& entry);
 
+// A line of a day file read back: when the event arrived ("dd.mm hh:mm:ss")
+// and its six texts. The server's colours and the object are not kept.
+struct TJournalRecord {
+  std::string arrived;
+  std::array<std::string, 6> texts;
+
+  bool operator==(const TJournalRecord&) const = default;
+};
+
+// Reads one line (with or without its line end). False for a line the
+// journal did not write whole: another prefix, fewer than six texts, a line
+// break inside. A " | " inside the note stays in the note.
+bool ParseJournalLine(std::string_view line, TJournalRecord& record);
+// The line of a record read back, CR LF included.
+std::string JournalRecordLine(const TJournalRecord& record);
+
+// The records of the day file at `path`, oldest first: the newest `max` of
+// them (only the end of the file that holds them is read), or all. Damaged
+// lines (a crash cut them short, someone edited the file) are passed over.
+std::vector<TJournalRecord> ReadJournalDay(const std::string& path, std::size_t max = SIZE_MAX);
+
 class TJournalFile {
  public:
   static constexpr const char* kFolderName = "Journal";
@@ -38,6 +63,14 @@ class TJournalFile {
   // The file of the day `local` falls on.
   std::string DayPath(const std::tm& local) const;
   std::string TodayPath() const { return DayPath(clock_()); }
+  // Today as the files name it, "YYYY-MM-DD".
+  std::string TodayName() const;
+  // The file of the day "YYYY-MM-DD".
+  std::string DayPath(const std::string& day) const { return folder_ + day + ".log"; }
+  // The days whose files are kept, as "YYYY-MM-DD", oldest first.
+  std::vector<std::string> Days() const;
+  // The newest `max` events of today, oldest first.
+  std::vector<TJournalRecord> TodayNewest(std::size_t max) const { return ReadJournalDay(TodayPath(), max); }
 
   // Appends the event's line to the file of today, making the folder and the
   // file when missing. False when the line could not be written (it is lost).

@@ -115,26 +115,48 @@ std::string CommaForFirstPoint(std::string_view cell) {
   return out;
 }
 
-std::string ExportReport(const TReportTable& table, TExportFormat format) {
+namespace {
+
+TExportRows RowsOf(const TReportTable& table) {
+  TExportRows rows(static_cast<size_t>(table.RowCount()));
+  for (int row = 0; row < table.RowCount(); ++row)
+    for (int col = 0; col < table.ColCount(); ++col) rows[static_cast<size_t>(row)].push_back(table.Cell(row, col));
+  return rows;
+}
+
+bool WriteExport(const std::string& bytes, const std::string& path) {
+  if (FileExists(path)) RemoveFile(path);
+  TRawFile file(path, TRawFile::kGenericWrite, 0, TRawFile::kCreateAlways, TRawFile::kFileAttributeNormal);
+  if (!file.IsOpen()) return false;
+  const bool written = file.Write(bytes.data(), bytes.size());
+  return file.Close() && written;
+}
+
+}  // namespace
+
+std::string ExportRows(const TExportRows& rows, TExportFormat format) {
   const char separator = format == TExportFormat::Csv ? ';' : '\t';
   std::string out;
-  for (int row = 0; row < table.RowCount(); ++row) {
-    for (int col = 0; col < table.ColCount(); ++col) {
+  for (const auto& row : rows) {
+    for (size_t col = 0; col < row.size(); ++col) {
       if (col > 0) out += separator;
-      out += CommaForFirstPoint(table.Cell(row, col));
+      out += CommaForFirstPoint(row[col]);
     }
     out += "\r\n";
   }
   return out;
 }
 
+std::string ExportReport(const TReportTable& table, TExportFormat format) {
+  return ExportRows(RowsOf(table), format);
+}
+
 bool ExportReportFile(const TReportTable& table, TExportFormat format, const std::string& path) {
-  if (FileExists(path)) RemoveFile(path);
-  TRawFile file(path, TRawFile::kGenericWrite, 0, TRawFile::kCreateAlways, TRawFile::kFileAttributeNormal);
-  if (!file.IsOpen()) return false;
-  const std::string bytes = ExportReport(table, format);
-  const bool written = file.Write(bytes.data(), bytes.size());
-  return file.Close() && written;
+  return WriteExport(ExportReport(table, format), path);
+}
+
+bool ExportRowsFile(const TExportRows& rows, TExportFormat format, const std::string& path) {
+  return WriteExport(ExportRows(rows, format), path);
 }
 
 }  // namespace vertamo

@@ -103,10 +103,15 @@ std::string CommaForFirstPoint(std::string_view cell);
 // separator, rows ended by CR LF. Nothing is quoted or escaped: a separator
 // inside a cell splits it.
 std::string ExportReport(const TReportTable& table, TExportFormat format);
+// The same for any table of rows (the first row its header), such as the
+// journal's days.
+using TExportRows = std::vector<std::vector<std::string>>;
+std::string ExportRows(const TExportRows& rows, TExportFormat format);
 
 // Deletes an existing file of that name, creates it anew and writes the
 // export. False when the file cannot be created or not every byte could be
 // written.
 bool ExportReportFile(const TReportTable& table, TExportFormat format, const std::string& path);
+bool ExportRowsFile(const TExportRows& rows, TExportFormat format, const std::string& path);
 
 }  // namespace vertamo

@@ -1,5 +1,6 @@
 #include "shell/form_setup.h"
 
+#include <QCheckBox>
 #include <QStyle>
 
 #include "platform/cp1251.h"
@@ -42,6 +43,16 @@ TFormSetup::TFormSetup(TFastIni* ini, QWidget* parent)
   ButtonOK = ui_->ButtonOK;
   ButtonCancel = ui_->ButtonCancel;
   BitBtnDel->setIcon(style()->standardIcon(QStyle::SP_TrashIcon));
+  // The password is masked; "Показать" right of it shows it.
+  EditServerPassword->setEchoMode(QLineEdit::Password);
+  CheckBoxShowPassword = new QCheckBox(QStringLiteral("Показать"), EditServerPassword->parentWidget());
+  CheckBoxShowPassword->setObjectName(QStringLiteral("CheckBoxShowPassword"));
+  const QRect password = EditServerPassword->geometry();
+  CheckBoxShowPassword->setGeometry(password.right() + 9, password.top(), 90, password.height());
+  setTabOrder(EditServerPassword, CheckBoxShowPassword);
+  connect(CheckBoxShowPassword, &QCheckBox::toggled, this, [this](bool shown) {
+    EditServerPassword->setEchoMode(shown ? QLineEdit::Normal : QLineEdit::Password);
+  });
   BitBtnDel->hide();
 
   connect(ComboBoxServers, &QComboBox::activated, this, &TFormSetup::ComboBoxServersClick);

@@ -64,6 +64,9 @@ class TFormSetup : public QDialog {
   QLineEdit* EditServerPort = nullptr;
   QLineEdit* EditServerLogin = nullptr;
   QLineEdit* EditServerPassword = nullptr;
+  // Masks the password unless checked ("Показать"), for a look over the
+  // dispatcher's shoulder.
+  QCheckBox* CheckBoxShowPassword = nullptr;
   QCheckBox* CheckBoxDebug = nullptr;
   QCheckBox* CheckBoxCacheEnable = nullptr;
   QComboBox* ComboBoxServers = nullptr;

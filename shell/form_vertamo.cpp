@@ -2,12 +2,12 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QFile>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPainter>
 #include <QProgressBar>
 #include <QShortcut>
@@ -16,7 +16,6 @@
 #include <QTabWidget>
 #include <QTime>
 #include <QTimer>
-#include <QUrl>
 #include <QToolTip>
 #include <algorithm>
 #include <cstdio>
@@ -24,6 +23,7 @@
 
 #include "journal/report.h"
 #include "journal/ui/form_view.h"
+#include "journal/ui/journal_day_view.h"
 #include "journal/ui/log_last.h"
 #include "map/ui/bigspk.h"
 #include "map/ui/map_view.h"
@@ -303,6 +303,8 @@ void TFormVertamo::FormCreate() {
   // The journal window, owned by the main window.
   logLast_ = new TLogLast(settings_.MainIni.get(), this);
   PlaceFirstStart(this, logLast_, settings_.MainIni.get());
+  KeepJournalInSight(this, logLast_);
+  logLast_->AddEarlierEntries(journalFile_->TodayNewest(TLogModel::kRows));
   connect(logLast_, &TLogLast::ReconnectRequested, this, &TFormVertamo::Reconnect);
   connect(logLast_, &TLogLast::ActivateMainWindowRequested, this, [this] {
     raise();
@@ -319,6 +321,7 @@ void TFormVertamo::showEvent(QShowEvent* event) {
   if (journalShown_ || !logLast_) return;
   journalShown_ = true;
   logLast_->show();
+  logLast_->raise();  // over the main window, never behind it
 }
 
 void TFormVertamo::FormClose() {
@@ -342,7 +345,13 @@ void TFormVertamo::FormClose() {
   if (phone_) phone_->Close();
   // The report window stores its settings as it closes.
   if (FormView) FormView->close();
-  if (logLast_) logLast_->close();
+  for (TJournalDayView* view : findChildren<TJournalDayView*>(QString(), Qt::FindDirectChildrenOnly)) view->close();
+  // The journal's place is kept like every window's; its switches and
+  // columns only by its own "Запомнить положение на экране".
+  if (logLast_) {
+    settings_.SaveFormPos(TWidgetBounds(logLast_));
+    logLast_->close();
+  }
   // A settings dialog still open goes without storing anything (hiding ends
   // its modal loop): the settings it writes to are closed here.
   for (TFormSetup* dialog : findChildren<TFormSetup*>()) dialog->hide();
@@ -446,7 +455,7 @@ bool TFormVertamo::SendListCommand(std::string_view request) {
 
 void TFormVertamo::ClearMaps() {
   // The journal.
-  if (logLast_) logLast_->Clear();
+  ClearJournal();
   // The overlays and the marker leave the tabs before the tabs go.
   PlaceOverlays(false);
   // The model with every tab, picture, caption and label; the lit text
@@ -475,7 +484,7 @@ void TFormVertamo::NewCycle() {
     return;
   }
   // The maps stay, stale; the journal and the caption go as at every cycle.
-  if (logLast_) logLast_->Clear();
+  ClearJournal();
   stale_->Freeze();
   setWindowTitle(QStringLiteral("Подключение..."));
 }
@@ -636,6 +645,13 @@ void TFormVertamo::SetSpeakerLayout(const TSpeakerLayout& layout) { overlays_.Se
 
 void TFormVertamo::SetSpeakerCall(int call) { overlays_.BigSpk->SetCallState(call); }
 
+void TFormVertamo::ClearJournal() {
+  if (!logLast_) return;
+  logLast_->Clear();
+  // The server's list starts anew; the day so far stays in view, pale.
+  if (!closed_) logLast_->AddEarlierEntries(journalFile_->TodayNewest(TLogModel::kRows));
+}
+
 void TFormVertamo::AddLogEntry(const TLogEntry& entry) {
   // Every entry is kept on disk; the window drops one once the desktop closed it.
   journalFile_->Append(entry);
@@ -700,12 +716,15 @@ void TFormVertamo::mSetupClick() {
 }
 
 void TFormVertamo::mJournalClick() {
-  // A day without events yet shows an empty file.
-  const QString path = QFile::decodeName(journalFile_->Today().c_str());
-  if (options_.openFile)
-    options_.openFile(path);
+  // One day window: a second click brings it forward on today.
+  TJournalDayView* view = findChild<TJournalDayView*>(QString(), Qt::FindDirectChildrenOnly);
+  if (view)
+    view->ShowDay(journalFile_->TodayName());
   else
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    view = new TJournalDayView(*journalFile_, settings_.MainIni.get(), this);
+  view->show();
+  view->raise();
+  view->activateWindow();
 }
 
 void TFormVertamo::FirstStartSetup() {
@@ -715,7 +734,16 @@ void TFormVertamo::FirstStartSetup() {
   if (!client_ && !closed_) StartClient();
 }
 
-void TFormVertamo::mCloseClick() { close(); }
+void TFormVertamo::mCloseClick() {
+  // A conversation going on is not ended by a slip of the mouse.
+  const TFVoice* voice = VoiceWindow(false);
+  if (voice && voice->CallState() != 0 &&
+      QMessageBox::question(this, QStringLiteral("Выход"),
+                            QStringLiteral("Идёт разговор. Завершить его и выйти из программы?"),
+                            QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+    return;
+  close();
+}
 
 // --- the mouse on the map ------------------------------------------------------------
 

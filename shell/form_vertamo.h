@@ -100,9 +100,6 @@ struct TFormOptions {
   TPhoneOptions phone;
   // The voice gateway's command port (tests move it).
   int gatewayPort = 4000;
-  // Shows a file in the desktop's program for its type; none: the desktop's
-  // own opener.
-  std::function<void(const QString& path)> openFile;
 };
 
 class TFormVertamo : public QMainWindow {
@@ -251,6 +248,9 @@ class TFormVertamo : public QMainWindow {
   void StartSounds();
   void StartVoice();
   void StopSounds();
+  // The journal emptied of the server's events, the day's newest from its
+  // file put back as earlier ones.
+  void ClearJournal();
   void ShowServerCaption();
   void mSetupClick();
   void mJournalClick();

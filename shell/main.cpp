@@ -2,18 +2,23 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDBusConnection>
+#include <QDir>
 #include <QFile>
+#include <QMessageBox>
 #include <QScreen>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
 
+#include "journal/ui/log_last.h"
+#include "platform/work_folder_lock.h"
 #include "settings/app_settings.h"
 #include "shell/demo/demo_phone.h"
 #include "shell/demo/demo_server.h"
 #include "shell/form_vertamo.h"
 #include "shell/qt_translations.h"
+#include "shell/raise_service.h"
 #include "shell/talk_key_service.h"
 #include "shell/termination_notifier.h"
 
@@ -45,6 +50,8 @@ struct Options {
 
 // How long --talk and --talk-focus wait for the workstation's answer.
 constexpr int kRequestTimeoutMs = 2000;
+// How long a second start waits for the running workstation to answer.
+constexpr int kRaiseTimeoutMs = 5000;
 
 void Describe(QCoreApplication& app, QCommandLineParser& parser, const Options& options) {
   QCoreApplication::setApplicationName("Vertamo");
@@ -108,6 +115,26 @@ int SendRequest(const QCommandLineParser& parser, const Options& options) {
   return outcome.result == vertamo::ui::TRequestResult::NoBus ? 2 : 3;
 }
 
+// Another workstation holds the work folder: it is asked over the session
+// bus to come forward (exit 0); without a bus, or when it does not answer, a
+// box says that it runs (exit 1).
+int BringRunningForward(const QString& workFolder) {
+  const vertamo::ui::TRequestOutcome outcome =
+      vertamo::ui::SendRaiseRequest(QDBusConnection::sessionBus(), workFolder, kRaiseTimeoutMs);
+  if (outcome.result == vertamo::ui::TRequestResult::Delivered) {
+    std::fprintf(stderr, "vertamo: a workstation already works in %s: it was brought forward\n",
+                 qPrintable(workFolder));
+    return 0;
+  }
+  std::fprintf(stderr, "vertamo: a workstation already works in %s (%s)\n", qPrintable(workFolder),
+               qPrintable(outcome.message));
+  QMessageBox::information(nullptr, QStringLiteral("Vertamo"),
+                           QStringLiteral("Рабочее место диспетчера уже запущено с рабочей папкой\n%1\n\n"
+                                          "Перейдите к его окну.")
+                               .arg(QDir::toNativeSeparators(workFolder)));
+  return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -125,8 +152,9 @@ int main(int argc, char** argv) {
     return SendRequest(parser, options);
   }
 
-  // Window sizes are in screen pixels, whatever the screen's density.
-  if (qEnvironmentVariableIsEmpty("QT_ENABLE_HIGHDPI_SCALING")) qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+  // Qt's own scaling stays on: on a desktop scaled to 150 % or 200 % the
+  // windows, texts and maps are drawn at the screen's density (maps and
+  // pictures smoothed), rather than stretched afterwards by the compositor.
   QApplication app(argc, argv);
   QGuiApplication::setDesktopFileName(QStringLiteral("vertamo"));  // the menu entry, for the window's icon
   // The standard dialogs and buttons speak Russian like the rest.
@@ -137,6 +165,33 @@ int main(int argc, char** argv) {
   vertamo::ui::TTerminationNotifier termination;
   QCommandLineParser parser;
   Describe(app, parser, options);
+
+  vertamo::TAppSettings settings;
+  const std::string dir = parser.isSet(options.workdir)
+                              ? QFile::encodeName(parser.value(options.workdir)).toStdString()
+                              : std::string();
+  if (!settings.ChooseWorkFolder(parser.isSet(options.demo) ? vertamo::ui::kDemoFolderName : "Vertamo", dir)) {
+    std::fprintf(stderr, "vertamo: cannot create the work folder %s\n", dir.c_str());
+    return 1;
+  }
+  // One workstation per work folder: a second start brings the first forward.
+  vertamo::TWorkFolderLock folderLock;
+  const QString workFolder = QFile::decodeName(settings.WorkFolder.c_str());
+  switch (folderLock.Take(settings.WorkFolder)) {
+    case vertamo::TWorkFolderLock::TResult::Taken:
+      break;
+    case vertamo::TWorkFolderLock::TResult::Held:
+      return BringRunningForward(workFolder);
+    case vertamo::TWorkFolderLock::TResult::Failed:
+      std::fprintf(stderr, "vertamo: the work folder cannot be locked, so a second start is not kept out: %s\n",
+                   folderLock.Error().c_str());
+      break;
+  }
+  vertamo::ui::TRaiseService raiseService;
+  QString raiseProblem;
+  if (folderLock.Holds() && !raiseService.Register(QDBusConnection::sessionBus(), workFolder, &raiseProblem))
+    std::fprintf(stderr, "vertamo: a second start on this work folder will not bring this one forward: %s\n",
+                 qPrintable(raiseProblem));
 
   // The demo server lives longer than the window, which stops its connection
   // before it goes.
@@ -178,14 +233,6 @@ int main(int argc, char** argv) {
     formOptions.phone.processes = demoPhone.get();
   }
 
-  vertamo::TAppSettings settings;
-  const std::string dir = parser.isSet(options.workdir)
-                              ? QFile::encodeName(parser.value(options.workdir)).toStdString()
-                              : std::string();
-  if (!settings.ChooseWorkFolder(demo ? vertamo::ui::kDemoFolderName : "Vertamo", dir)) {
-    std::fprintf(stderr, "vertamo: cannot create the work folder %s\n", dir.c_str());
-    return 1;
-  }
   vertamo::ui::TScreenArea screen;
   if (const QScreen* primary = QGuiApplication::primaryScreen()) {
     const QRect area = primary->availableGeometry();
@@ -207,6 +254,13 @@ int main(int argc, char** argv) {
   }
 
   vertamo::ui::TFormVertamo form(settings, formOptions);
+  raiseService.onRaise = [&form] {
+    std::fprintf(stderr, "vertamo: started again on this work folder: the window comes forward\n");
+    if (form.isMinimized()) form.showNormal();
+    if (vertamo::ui::TLogLast* journal = form.LogLast()) journal->raise();
+    form.raise();
+    form.activateWindow();
+  };
   QObject::connect(&termination, &vertamo::ui::TTerminationNotifier::terminationRequested, &form, [&form] {
     if (form.close()) QApplication::quit();
   });

@@ -51,13 +51,16 @@ void TMapZoomMenu::Attach(TMapPage* page, const std::string& name, int index) {
   TMapZoom* zoom = page ? page->Zoom() : nullptr;
   if (!zoom) return;
   const std::string key = Key(name, index);
+  const QSignalBlocker quiet(zoom);
   if (const TFastIni* ini = settings_.MainIni.get(); ini && ini->ValueExists(kSection, key)) {
     const int percent = ini->ReadInteger(kSection, key, 100);
-    const QSignalBlocker quiet(zoom);
     if (percent == 0)
       zoom->FitToWindow();
     else
       zoom->SetZoom(percent / 100.0);
+  } else {
+    // A map seen for the first time shows whole, and at most as designed.
+    zoom->FitIfLarger();
   }
   connect(zoom, &TMapZoom::Zoomed, this, [this, zoom, key] { Remember(*zoom, key); });
 }

@@ -2,7 +2,8 @@
 // (fit to the window, 100 %, larger, smaller), and the zoom each map was last
 // given, kept in the main settings (section "MapZoom", the map's name as the
 // key, the zoom in percent, 0 for fit) and given back when the map is built
-// again, after a reconnect or a restart.
+// again, after a reconnect or a restart. A map without a zoom of its own
+// shows whole: fitted when it is larger than its tab at 100 %.
 #pragma once
 
 #include <QObject>

@@ -1,7 +1,9 @@
 #include "shell/phone_station.h"
 
 #include <QLoggingCategory>
+#include <QApplication>
 #include <QMessageBox>
+#include <QTimer>
 #include <QWidget>
 
 #include "settings/fast_ini.h"
@@ -73,20 +75,26 @@ void TPhoneStation::TakePhoneEvents() {
 }
 
 void TPhoneStation::ShowMessageBox(const TPhoneMessageBox& box, std::function<void()> done) {
-  QMetaObject::invokeMethod(
-      this,
-      [this, box, done = std::move(done)] {
-        // Modal for the application, but without an event loop of its own:
-        // the window goes on serving everything else (the close included).
-        auto* message = new QMessageBox(box.exclamation ? QMessageBox::Warning : QMessageBox::NoIcon,
-                                        FromCp1251(box.caption), FromCp1251(box.text), QMessageBox::Ok, window_);
-        message->setObjectName(QStringLiteral("PhoneMessageBox"));
-        message->setAttribute(Qt::WA_DeleteOnClose);
-        message->setWindowModality(Qt::ApplicationModal);
-        connect(message, &QMessageBox::finished, message, [done] { done(); });
-        message->show();
-      },
-      Qt::QueuedConnection);
+  QMetaObject::invokeMethod(this, [this, box, done = std::move(done)] { ShowBoxAfterDialogs(box, done); },
+                            Qt::QueuedConnection);
+}
+
+void TPhoneStation::ShowBoxAfterDialogs(const TPhoneMessageBox& box, std::function<void()> done) {
+  // A dialog the dispatcher is filling in (the settings of a first start)
+  // comes first: the box waits until no dialog is open.
+  if (QApplication::activeModalWidget()) {
+    QTimer::singleShot(kDialogPollMs, this, [this, box, done] { ShowBoxAfterDialogs(box, done); });
+    return;
+  }
+  // Modal for the application, but without an event loop of its own: the
+  // window goes on serving everything else (the close included).
+  auto* message = new QMessageBox(box.exclamation ? QMessageBox::Warning : QMessageBox::NoIcon,
+                                  FromCp1251(box.caption), FromCp1251(box.text), QMessageBox::Ok, window_);
+  message->setObjectName(QStringLiteral("PhoneMessageBox"));
+  message->setAttribute(Qt::WA_DeleteOnClose);
+  message->setWindowModality(Qt::ApplicationModal);
+  connect(message, &QMessageBox::finished, message, [done] { done(); });
+  message->show();
 }
 
 }  // namespace vertamo::ui

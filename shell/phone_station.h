@@ -69,6 +69,9 @@ class TPhoneStation final : public QObject, public IPhoneHost {
  private:
   void TakePhoneEvents();
 
+  // How often a box that waits for an open dialog looks again.
+  static constexpr int kDialogPollMs = 200;
+  void ShowBoxAfterDialogs(const TPhoneMessageBox& box, std::function<void()> done);
   QPointer<QWidget> window_;
   bool start_;
   TLoggingCallWindow loggingWindow_;

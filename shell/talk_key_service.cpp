@@ -58,13 +58,12 @@ void TTalkKeyService::Focus() {
       Qt::QueuedConnection);
 }
 
-namespace {
-
-TRequestOutcome Call(const QDBusConnection& bus, const QString& method, const QVariantList& args,
-                     int timeoutMs) {
+TRequestOutcome CallWorkstation(const QDBusConnection& bus, const QString& service, const QString& path,
+                                const QString& interface, const QString& method, const QVariantList& args,
+                                int timeoutMs) {
   if (!bus.isConnected())
     return {TRequestResult::NoBus, "no session bus to reach the workstation on (" + bus.lastError().message() + ")"};
-  QDBusMessage call = QDBusMessage::createMethodCall(kWorkstationService, kVoiceObjectPath, kVoiceInterface, method);
+  QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, method);
   call.setArguments(args);
   call.setAutoStartService(false);
   const QDBusMessage reply = QDBusConnection(bus).call(call, QDBus::Block, timeoutMs);
@@ -85,6 +84,13 @@ TRequestOutcome Call(const QDBusConnection& bus, const QString& method, const QV
     default:
       return {TRequestResult::Refused, "the workstation refused the request: " + error.message()};
   }
+}
+
+namespace {
+
+TRequestOutcome Call(const QDBusConnection& bus, const QString& method, const QVariantList& args,
+                     int timeoutMs) {
+  return CallWorkstation(bus, kWorkstationService, kVoiceObjectPath, kVoiceInterface, method, args, timeoutMs);
 }
 
 }  // namespace

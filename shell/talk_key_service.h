@@ -75,5 +75,11 @@ struct TRequestOutcome {
 // answer at most `timeoutMs`.
 TRequestOutcome SendTalkKey(const QDBusConnection& bus, int code, int timeoutMs);
 TRequestOutcome SendFocusRequest(const QDBusConnection& bus, int timeoutMs);
+// Calls `method` of a workstation's object on `bus` and waits for its answer
+// at most `timeoutMs`; what the requests above and the other objects of the
+// workstation share.
+TRequestOutcome CallWorkstation(const QDBusConnection& bus, const QString& service, const QString& path,
+                                const QString& interface, const QString& method, const QVariantList& args,
+                                int timeoutMs);
 
 }  // namespace vertamo::ui

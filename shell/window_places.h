@@ -18,4 +18,10 @@ inline constexpr int kSharedJournalHeight = 200;
 // the strip below it, so that neither covers the other.
 void PlaceFirstStart(QWidget* main, QWidget* journal, const TFastIni* ini);
 
+// A journal whose frame lies more than half behind the main window's frame
+// (a place saved under another screen layout, a main window grown since) is
+// moved just below the main window, else just above it, when the screen has
+// room there, else to the bottom of the screen. True when it was moved.
+bool KeepJournalInSight(QWidget* main, QWidget* journal);
+
 }  // namespace vertamo::ui

@@ -123,6 +123,11 @@ QImage TIndicator::Compose() const {
   QImage buffer = background_.copy();
   if (buffer.isNull()) return {};
   QPainter p(&buffer);
+  DrawNeedles(p);
+  return buffer;
+}
+
+void TIndicator::DrawNeedles(QPainter& p) const {
   p.setRenderHint(QPainter::Antialiasing);
   const QPen line(pen_, 2, Qt::SolidLine, Qt::RoundCap);
   if (marker_ != 0) {
@@ -142,14 +147,16 @@ QImage TIndicator::Compose() const {
   p.drawLine(GetPoint(a, 84), GetPoint(a, 51));
   p.setRenderHint(QPainter::Antialiasing, false);
   p.fillRect(QRect(QPoint(46, 61), QPoint(53, 63)), LampColor());
-  return buffer;
 }
 
 void TIndicator::paintEvent(QPaintEvent*) {
-  const QImage frame = Compose();
-  if (frame.isNull()) return;
+  if (background_.isNull()) return;
+  // The face is a picture; the needles and the caption are drawn at the
+  // screen's density, sharp on a scaled desktop.
   QPainter p(this);
-  p.drawImage(0, 0, frame);
+  p.setRenderHint(QPainter::SmoothPixmapTransform);
+  p.drawImage(0, 0, background_);
+  DrawNeedles(p);
 }
 
 }  // namespace vertamo::ui

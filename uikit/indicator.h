@@ -9,6 +9,8 @@
 #include <QString>
 #include <QWidget>
 
+class QPainter;
+
 namespace vertamo::ui {
 
 class TIndicator : public QWidget {
@@ -58,6 +60,8 @@ class TIndicator : public QWidget {
   const QImage& Background() const { return background_; }
   // The frame as Paint shows it; a null image when there is no face.
   QImage Compose() const;
+  // What Compose draws over the face.
+  void DrawNeedles(QPainter& p) const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;

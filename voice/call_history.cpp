@@ -6,6 +6,7 @@
 
 #include "platform/cp1251.h"
 #include "platform/folders.h"
+#include "platform/lines_from_end.h"
 #include "platform/raw_file.h"
 #include "protocol/log_limiter.h"
 
@@ -13,9 +14,7 @@ namespace vertamo {
 namespace {
 
 constexpr char kSeparator = '\t';
-// The file is read backwards in blocks of this size; a line longer than
-// kLongestLine is not one of ours and is passed over.
-constexpr std::size_t kBlock = 16 * 1024;
+// A line longer than this is not one of ours and is passed over.
 constexpr std::size_t kLongestLine = 4096;
 
 void AppendField(std::string& line, std::string_view text) {
@@ -184,41 +183,12 @@ bool TCallHistory::Write(const TCallRecord& record) {
 
 std::vector<TCallRecord> TCallHistory::Newest(std::size_t max) const {
   std::vector<TCallRecord> records;
-  TRawFile file;
-  if (max == 0 ||
-      !file.Open(path_, TRawFile::kGenericRead, TRawFile::kFileShareRead | TRawFile::kFileShareWrite,
-                 TRawFile::kOpenExisting, TRawFile::kFileAttributeNormal))
-    return records;
-  if (!file.Seek(0, TRawFile::kFileEnd)) return records;
-  int64_t position = file.Position();
-  std::string tail;       // the bytes after `position` that no line break has closed yet
-  bool skipping = false;  // `tail` belongs to a line too long to be ours
-  const auto take = [&](std::string_view line) {
+  if (max == 0) return records;
+  ReadLinesFromEnd(path_, kLongestLine, [&](std::string_view line) {
     TCallRecord record;
-    if (!skipping && ParseCallHistoryLine(line, record)) records.push_back(std::move(record));
-    skipping = false;
-  };
-  while (position > 0 && records.size() < max) {
-    const int64_t n = std::min<int64_t>(kBlock, position);
-    position -= n;
-    std::string block(static_cast<std::size_t>(n), '\0');
-    if (!file.SeekTo(position) || !file.Read(block.data(), block.size())) return records;
-    tail.insert(0, block);
-    // Every line after a line break in the tail is whole.
-    std::size_t end = tail.size();
-    std::size_t lineBreak;
-    while (records.size() < max && end > 0 && (lineBreak = tail.rfind('\n', end - 1)) != std::string::npos) {
-      if (lineBreak + 1 < end || skipping)
-        take(std::string_view(tail).substr(lineBreak + 1, end - lineBreak - 1));
-      end = lineBreak;
-    }
-    tail.resize(end);
-    if (tail.size() > kLongestLine) {
-      tail.clear();
-      skipping = true;
-    }
-  }
-  if (position == 0 && !tail.empty() && records.size() < max) take(tail);
+    if (ParseCallHistoryLine(line, record)) records.push_back(std::move(record));
+    return records.size() < max;
+  });
   return records;
 }
 

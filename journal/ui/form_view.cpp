@@ -3,9 +3,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDesktopServices>
-#include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QFontDialog>
 #include <QHBoxLayout>
 #include <QMenu>
@@ -16,6 +14,7 @@
 #include <QVBoxLayout>
 #include <cstdlib>
 
+#include "journal/ui/export_dialogs.h"
 #include "journal/ui/form_print.h"
 #include "uikit/fill_shaded.h"
 #include "uikit/qt_text.h"
@@ -30,31 +29,8 @@ constexpr int kDefaultFontSize = 10;
 constexpr int kColumn0Width = 64;  // the grid's design width of the number column
 
 // Colours of the report, 0x00BBGGRR.
-constexpr int kSelectedColor = 0xFF0000;
+constexpr int kSelectedColor = 0xA0561E;  // white on a dark blue, as in the journal
 constexpr int kColumnColors[4] = {0xFFFFFF, 0xBDFFFF, 0xD9FFD9, 0xFFFFE1};
-
-QString ExportQuestion(TExportFormat format) {
-  return format == TExportFormat::Csv
-             ? QStringLiteral(
-                   "Отчет сохранен в виде файла \nдля Microsoft Excel или OpenOffice...\nОткрыть "
-                   "сохраненный файл ?")
-             : QStringLiteral("Отчет сохранен в виде текстового файла...\nОткрыть сохраненный файл ?");
-}
-
-QString ChooseExportFile(QWidget* owner, TExportFormat format) {
-  const bool csv = format == TExportFormat::Csv;
-  QFileDialog dialog(owner, csv ? QStringLiteral("Экспорт данных в CSV файл")
-                                : QStringLiteral("Экспорт данных в текстовый файл"));
-  dialog.setDirectory(QDir::currentPath());
-  dialog.setNameFilter(csv ? QStringLiteral("Файл экспорта (*.csv)")
-                           : QStringLiteral("Текстовый файл (*.txt)"));
-  dialog.setDefaultSuffix(csv ? QStringLiteral("csv") : QStringLiteral("txt"));
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-  return dialog.selectedFiles().constFirst();
-}
 
 // A report's columns under the name of its kind, so that each of the three
 // reports keeps its own widths.

@@ -49,7 +49,7 @@ Qt::ItemFlags TLogModel::flags(const QModelIndex& index) const {
 
 bool TLogModel::IsEmptyRow(int index) const {
   const TLogRow& r = Row(index);
-  if (r.color != 0 || r.fontColor != 0 || r.object != 0) return false;
+  if (r.color != 0 || r.fontColor != 0 || r.object != 0 || r.earlier) return false;
   for (const QString& text : r.texts)
     if (!text.isEmpty()) return false;
   return true;
@@ -92,7 +92,8 @@ void TLogDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
     foreground = option.palette.color(QPalette::HighlightedText);
   } else {
     background = WinColorToQColor(TLogGrid::kCellColor);
-    foreground = option.palette.color(QPalette::Text);
+    foreground = grid_->Model().Row(index.row()).earlier ? WinColorToQColor(TLogGrid::kEarlierFontColor)
+                                                         : option.palette.color(QPalette::Text);
   }
   painter->setFont(option.font);
   PaintLogCell(*painter, option.rect, index.column(), index.data().toString(), background, foreground,
@@ -240,6 +241,11 @@ void TLogGrid::CellColors(int row, bool selected, QColor& background, QColor& fo
     return;
   }
   const TLogRow& r = model_.Row(row);
+  if (r.earlier) {
+    background = WinColorToQColor(kEarlierColor);
+    foreground = WinColorToQColor(kEarlierFontColor);
+    return;
+  }
   // Both colours 0 is an empty row (or an entry without colours): black on
   // white. A black background with a coloured text stays black, so a white
   // text on black is never lost on a white shade.

@@ -16,6 +16,10 @@ struct TLogRow {
   int fontColor = 0;  // text, 0x00BBGGRR
   int object = 0;     // position of the entry's object in the object list
   std::array<QString, 6> texts;
+  // An event of the day read back from the journal's file (before this start
+  // or this connection): drawn pale, without the server's colours, and not
+  // tied to an object of the maps.
+  bool earlier = false;
 };
 
 // The rows: index 0 is the newest entry (the first row under the header).
@@ -85,8 +89,12 @@ class TLogGrid : public QTableView {
   static constexpr int kRowHeight = 18;
   static constexpr int kCellColor = 0xC0C0C0;    // silver, the plain look
   static constexpr int kHeaderColor = 0xE2E2E2;  // the plain header
-  static constexpr int kSelectedColor = 0xFF0000;
-  static constexpr int kSelectedFontColor = 0x00FFFF;
+  // The selected row: white on a dark blue, readable over any shade.
+  static constexpr int kSelectedColor = 0xA0561E;
+  static constexpr int kSelectedFontColor = 0xFFFFFF;
+  // Events read back from the day's file: pale grey on a paler grey.
+  static constexpr int kEarlierColor = 0xF4F4F4;
+  static constexpr int kEarlierFontColor = 0x808080;
 
   explicit TLogGrid(QWidget* parent = nullptr);
 

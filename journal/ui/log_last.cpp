@@ -57,7 +57,8 @@ TLogLast::TLogLast(TFastIni* ini, QWidget* parent) : QWidget(parent, HeaderFlags
   menu_->addSeparator();
   pmHeader_ = AddCheck("pmHeader", QStringLiteral("  &Заголовок"), true);
   menu_->addSeparator();
-  pmSavePos_ = menu_->addAction(QStringLiteral("З&апомнить положение на экране"));
+  // Two blanks ahead, as the other items have, so that the texts line up.
+  pmSavePos_ = menu_->addAction(QStringLiteral("  З&апомнить положение на экране"));
   pmSavePos_->setObjectName(QStringLiteral("pmSavePos"));
   pmClear_ = menu_->addAction(QStringLiteral("  &Очистить журнал"));
   pmClear_->setObjectName(QStringLiteral("pmClear"));
@@ -77,6 +78,9 @@ TLogLast::TLogLast(TFastIni* ini, QWidget* parent) : QWidget(parent, HeaderFlags
   move(215, 448);
   ReadSettings();
   KeepOnScreen();
+  // A tool window of the main window stays in front of it, also with window
+  // managers that do not keep it there themselves.
+  if (parent) parent->installEventFilter(this);
 }
 
 QAction* TLogLast::AddCheck(const char* name, const QString& caption, bool checked) {
@@ -160,6 +164,16 @@ void TLogLast::AddLogEntry(const TLogEntry& entry) {
   }
 }
 
+void TLogLast::AddEarlierEntries(const std::vector<TJournalRecord>& records) {
+  const size_t first = records.size() > TLogModel::kRows ? records.size() - TLogModel::kRows : 0;
+  for (size_t i = first; i < records.size(); ++i) {
+    TLogRow row;
+    row.earlier = true;
+    for (size_t t = 0; t < row.texts.size(); ++t) row.texts[t] = FromCp1251(records[i].texts[t]);
+    if (grid_->PushEntry(std::move(row)) && markerShown_) HideMarker();
+  }
+}
+
 void TLogLast::Clear() {
   grid_->ClearEntries();
   markerShown_ = false;
@@ -189,7 +203,7 @@ void TLogLast::SavePos() {
 
 void TLogLast::OnRowSelected(int row) {
   const TLogRow& r = grid_->Model().Row(row);
-  if (pmShowOnMap_->isChecked() && !r.texts[0].isEmpty())
+  if (pmShowOnMap_->isChecked() && !r.earlier && !r.texts[0].isEmpty())
     ShowObject(r.object);
   else
     HideMarker();
@@ -206,7 +220,9 @@ void TLogLast::TimerTick() {
 }
 
 bool TLogLast::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == panel_ && event->type() == QEvent::Resize) {
+  if (watched == parentWidget() && event->type() == QEvent::WindowActivate && isVisible()) {
+    raise();
+  } else if (watched == panel_ && event->type() == QEvent::Resize) {
     ApplyShareWidths();
   } else if (watched == grid_ && event->type() == QEvent::KeyPress) {
     const int key = static_cast<QKeyEvent*>(event)->key();

@@ -12,6 +12,7 @@
 #include <array>
 #include <optional>
 
+#include "journal/journal_file.h"
 #include "protocol/log_entry.h"
 #include "journal/ui/log_grid.h"
 
@@ -40,6 +41,11 @@ class TLogLast : public QWidget {
   // when that entry is lost, nothing is selected and the map marker it put on
   // the map is hidden.
   void AddLogEntry(const TLogEntry& entry);
+  // Events of the day kept on disk, oldest first, put under the newest rows
+  // as earlier ones (pale, not tied to the map); at most the rows the grid
+  // holds. The main window gives them at start and after each clearing, so
+  // that the shift stays in view.
+  void AddEarlierEntries(const std::vector<TJournalRecord>& records);
   // pmClear: every row emptied, nothing selected. The main window calls it
   // too whenever it drops the connection.
   void Clear();

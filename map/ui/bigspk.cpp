@@ -15,7 +15,14 @@ TBigSpk::TBigSpk(QWidget* parent) : QWidget(parent) {
   timer_.setInterval(kTickMs);
   connect(&timer_, &QTimer::timeout, this, &TBigSpk::TimerTick);
   timer_.start();
+  SetCallState(0);
   hide();
+}
+
+void TBigSpk::SetCallState(int call) {
+  callState_ = call;
+  setToolTip(call != 0 ? QStringLiteral("Вызов диспетчера: идёт вызов (символ мигает)")
+                       : QStringLiteral("Вызов диспетчера: вызовов нет"));
 }
 
 void TBigSpk::SetPicture(int index) {
@@ -45,10 +52,8 @@ void TBigSpk::paintEvent(QPaintEvent*) {
   const QImage& picture = pictures_[static_cast<size_t>(current_)];
   if (picture.isNull()) return;
   QPainter p(this);
-  if (zoom_ != 1.0) {
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
-    p.scale(zoom_, zoom_);
-  }
+  p.setRenderHint(QPainter::SmoothPixmapTransform);  // zoomed, or on a scaled desktop
+  if (zoom_ != 1.0) p.scale(zoom_, zoom_);
   p.drawImage(0, 0, picture);
 }
 

@@ -25,7 +25,8 @@ class TBigSpk : public QWidget, public IMapZoomable {
 
   // The CALL value of the server's "SPEAKER" lines; not 0 makes the symbol
   // blink from the next tick on.
-  void SetCallState(int call) { callState_ = call; }
+  // The tip says which of the two it shows.
+  void SetCallState(int call);
   int CallState() const { return callState_; }
 
   // On a zoomed map the pictures are drawn at the zoom.

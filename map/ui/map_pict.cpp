@@ -149,9 +149,10 @@ void TMapPict::paintEvent(QPaintEvent* event) {
   const QPixmap* pixmap = cache_->Get(object_->Pictures, object_->Idx);
   if (!pixmap) return;  // a state outside the set paints nothing
   QPainter painter(this);
+  // Smooth on a zoomed map and on a scaled desktop alike.
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
   if (pixmap->size() != size()) {
     // On a zoomed map the picture fills the widget.
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawPixmap(rect(), *pixmap);
     return;
   }

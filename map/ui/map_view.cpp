@@ -73,6 +73,8 @@ void TMapImage::paintEvent(QPaintEvent* event) {
   const QImage& picture = Picture();
   if (picture.isNull()) return;
   QPainter painter(this);
+  // On a scaled desktop even 100 % is a scaling of the picture.
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
   const auto* page = qobject_cast<const TMapPage*>(parentWidget());
   const TMapZoom* zoom = page ? page->Zoom() : nullptr;
   const double scale = zoom ? zoom->Zoom() : 1.0;
@@ -89,7 +91,6 @@ void TMapImage::paintEvent(QPaintEvent* event) {
                                exposed.width() / scale + 2, exposed.height() / scale + 2) &
                         QRectF(picture.rect());
   if (source.isEmpty()) return;
-  painter.setRenderHint(QPainter::SmoothPixmapTransform);
   painter.translate(-offset);
   painter.scale(scale, scale);
   painter.drawImage(source, picture, source);
@@ -100,6 +101,12 @@ void TMapImage::paintEvent(QPaintEvent* event) {
 TMapPage::TMapPage(QWidget* parent) : QWidget(parent), zoom_(new TMapZoom(this)) {
   setObjectName(QStringLiteral("Tab"));
   setMouseTracking(true);
+  // Where the map ends, the window's own silver rather than a white band
+  // that looks like part of the map not loaded.
+  setAutoFillBackground(true);
+  QPalette pal = palette();
+  pal.setColor(QPalette::Window, QColor(kBeyondMapColor));
+  setPalette(pal);
 }
 
 void TMapPage::SetImage(TMapImage* image) {

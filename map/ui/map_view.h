@@ -55,6 +55,9 @@ class TMapPage : public QWidget {
   Q_OBJECT
 
  public:
+  // The page beyond the map's edges.
+  static constexpr QRgb kBeyondMapColor = 0xFFC0C0C0;
+
   explicit TMapPage(QWidget* parent = nullptr);
   TMapImage* Image() const { return image_; }
   void SetImage(TMapImage* image);

@@ -252,12 +252,14 @@ bool TMapZoom::Wheel(QWidget* source, QWheelEvent* event) {
 void TMapZoom::SetZoom(double zoom) {
   const QSize view = ViewSize();
   fitting_ = false;
+  fitAt100AtMost_ = false;
   ChangeZoom(zoom, QPoint(view.width() / 2, view.height() / 2));
   emit Zoomed();
 }
 
 void TMapZoom::ZoomAround(double zoom, QPoint anchor) {
   fitting_ = false;
+  fitAt100AtMost_ = false;
   ChangeZoom(zoom, anchor);
   emit Zoomed();
 }
@@ -267,8 +269,15 @@ void TMapZoom::ZoomOut() { SetZoom(NextZoomStep(zoom_, false)); }
 
 void TMapZoom::FitToWindow() {
   fitting_ = true;
+  fitAt100AtMost_ = false;
   ChangeZoom(FitZoom(), QPoint());
   emit Zoomed();
+}
+
+void TMapZoom::FitIfLarger() {
+  fitting_ = true;
+  fitAt100AtMost_ = true;
+  ChangeZoom(FitZoom(), QPoint());
 }
 
 // Everything on the page moves at once: the page is painted again as a whole
@@ -322,8 +331,8 @@ double TMapZoom::FitZoom() const {
   const QSize extent = Extent();
   const QSize page = page_->size();
   if (extent.isEmpty() || page.isEmpty()) return zoom_;
-  const double zoom =
-      std::min(double(page.width()) / extent.width(), double(page.height()) / extent.height());
+  double zoom = std::min(double(page.width()) / extent.width(), double(page.height()) / extent.height());
+  if (fitAt100AtMost_) zoom = std::min(zoom, 1.0);
   return std::clamp(zoom, kMinZoom, kMaxZoom);
 }
 

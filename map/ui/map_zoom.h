@@ -60,6 +60,10 @@ class TMapZoom : public QObject {
   // The dispatcher's commands; each reports Zoomed.
   void SetZoom(double zoom);  // a fixed zoom (1 = 100 %), fit ends
   void FitToWindow();         // the whole map in the tab, kept so as the tab resizes
+  // A map that has no zoom of the dispatcher's yet: fitted while it does not
+  // fit at 100 %, at 100 % otherwise, as the tab resizes; not reported as a
+  // choice (no Zoomed), and ended by any command.
+  void FitIfLarger();
   void ZoomIn();
   void ZoomOut();
   // Zooms keeping the map point under `anchor` (page pixels) where it is.
@@ -126,6 +130,7 @@ class TMapZoom : public QObject {
   QHash<const QObject*, TRecord> records_;
   double zoom_ = 1.0;
   bool fitting_ = false;
+  bool fitAt100AtMost_ = false;  // the fit of FitIfLarger
   QPoint offset_;
   bool applying_ = false;
   bool updatePosted_ = false;

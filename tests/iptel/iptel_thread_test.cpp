@@ -127,7 +127,8 @@ TEST_F(IptelThreadTest, AMissingProgramLeavesCallsInertForTheRun) {
   auto thread = MakeThread();
   ASSERT_TRUE(thread->WaitForStage(TIPTELThread::kEnded, kBoundMs));
   ASSERT_EQ(host.Boxes().size(), 1u);
-  EXPECT_EQ(host.Boxes()[0].text, Cp("Не найдена программа ohphone.exe..."));
+  EXPECT_EQ(host.Boxes()[0].text.rfind(Cp("Не найдена программа ohphone:\n") + dir.folder() + "ohphone\n\n", 0), 0u);
+  EXPECT_NE(host.Boxes()[0].text.find("--phone-program"), std::string::npos) << "says what to do";
   EXPECT_EQ(host.Boxes()[0].caption, dir.folder() + "ohphone");
   EXPECT_TRUE(host.Boxes()[0].exclamation);
   EXPECT_FALSE(thread->PhoneLinkUp());

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "platform/cp1251.h"
 #include "platform/folders.h"
 #include "support/temp_folder.h"
@@ -90,6 +92,47 @@ TEST(JournalFile, ARestartAppendsAndACrashLosesOnlyTheLineItCut) {
   ASSERT_TRUE(restarted.Append(Event("E", "5")));
   EXPECT_EQ(ReadWholeFile(path), line1 + line2 + line3.substr(0, 20) + "\r\n" +
                                      JournalLine(noon, Event("D", "4")) + JournalLine(noon, Event("E", "5")));
+}
+
+TEST(JournalFile, ReadsTheDayBackPassingOverDamagedLines) {
+  TempFolder dir;
+  const std::tm noon = At(2026, 12, 7, 12, 0, 0);
+  TJournalFile journal(dir.path(), [&] { return noon; });
+  const std::string path = journal.TodayPath();
+  for (const char* n : {"1", "2", "3", "4"}) ASSERT_TRUE(journal.Append(Event("Лифт", n)));
+  TLogEntry piped = Event("ПУ 12", "5");
+  piped.texts[5] = Cp("дверь | шахта");  // a " | " in the note stays in the note
+  ASSERT_TRUE(journal.Append(piped));
+  const std::string whole = ReadWholeFile(path);
+  // Someone's own line in the middle, a foreign prefix, and a last line a
+  // crash cut short.
+  WriteWholeFile(path, whole.substr(0, whole.find("\r\n") + 2) + "notes of the shift\r\n" +
+                           "7.12 12:00:00  a | b | c | d | e | f\r\n" + whole.substr(whole.find("\r\n") + 2) +
+                           JournalLine(noon, Event("Лифт", "6")).substr(0, 40));
+
+  const std::vector<TJournalRecord> all = ReadJournalDay(path);
+  ASSERT_EQ(all.size(), 5u);
+  for (size_t i = 0; i < 4; ++i) EXPECT_EQ(all[i].texts[4], std::to_string(i + 1)) << "oldest first";
+  EXPECT_EQ(all[0].arrived, "07.12 12:00:00");
+  EXPECT_EQ(all[4].texts[5], Cp("дверь | шахта"));
+  EXPECT_EQ(JournalRecordLine(all[4]), JournalLine(noon, piped)) << "read back as written";
+
+  const std::vector<TJournalRecord> newest = ReadJournalDay(path, 2);
+  ASSERT_EQ(newest.size(), 2u);
+  EXPECT_EQ(newest[0].texts[4], "4");
+  EXPECT_EQ(newest[1].texts[4], "5");
+  EXPECT_TRUE(ReadJournalDay(dir.file("Journal/2026-12-06.log")).empty()) << "a day without a file";
+}
+
+TEST(JournalFile, TheDaysKeptAreItsDatedFilesOnly) {
+  TempFolder dir;
+  TJournalFile journal(dir.path());
+  EXPECT_TRUE(journal.Days().empty());
+  std::filesystem::create_directories(dir.file("Journal"));
+  for (const char* name : {"2026-12-08.log", "2026-12-07.log", "notes.txt", "2026-12-7.log", "2026-12-09.log~"})
+    WriteWholeFile(dir.file(std::string("Journal/") + name), "");
+  EXPECT_EQ(journal.Days(), (std::vector<std::string>{"2026-12-07", "2026-12-08"}));
+  EXPECT_EQ(journal.DayPath("2026-12-07"), dir.file("Journal/2026-12-07.log"));
 }
 
 }  // namespace

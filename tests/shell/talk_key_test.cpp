@@ -7,7 +7,12 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
+#include <QDBusConnectionInterface>
+#include <csignal>
 
+#include "support/temp_folder.h"
+
+#include "shell/raise_service.h"
 #include "shell/talk_key_service.h"
 #include "support/private_session_bus.h"
 
@@ -130,6 +135,39 @@ class TalkKeyTest : public QObject {
     QVERIFY2(errors.isEmpty(), errors.constData());
     QTRY_COMPARE_WITH_TIMEOUT(codes_.size(), size_t(1), kPromptMs);
     QCOMPARE(codes_.front(), code);
+  }
+
+  void aSecondStartOnTheSameFolderBringsTheFirstForward() {
+    vertamo::testing::TempFolder home, dir;
+    const QString work = QString::fromStdString(dir.path());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("HOME", QString::fromStdString(home.path()));
+    env.insert("PULSE_SERVER", QString::fromStdString("unix:" + home.file("no-sound-server")));
+    env.insert("DBUS_SESSION_BUS_ADDRESS", QString::fromStdString(bus_.Address()));
+    // No phone program; its control port is one nobody listens on.
+    const QStringList args{"--workdir", work, "--phone-program", QString::fromStdString(home.file("no-ohphone")),
+                           "--phone-port", "1"};
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.start(VERTAMO_BINARY, args);
+    QVERIFY(first.waitForStarted(kPromptMs));
+    QDBusConnection watcher = Connect("watcher");
+    QTRY_VERIFY_WITH_TIMEOUT(watcher.interface()->isServiceRegistered(FolderServiceName(work)).value(), 30000);
+
+    QProcess second;
+    second.setProcessEnvironment(env);
+    second.start(VERTAMO_BINARY, args);
+    QVERIFY(second.waitForFinished(kPromptMs));
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+    QVERIFY(second.readAllStandardError().contains("it was brought forward"));
+    QByteArray said;
+    QTRY_VERIFY_WITH_TIMEOUT((said += first.readAllStandardError()).contains("the window comes forward"), kPromptMs);
+    QCOMPARE(first.state(), QProcess::Running);
+    ::kill(static_cast<pid_t>(first.processId()), SIGTERM);
+    QVERIFY(first.waitForFinished(60000));
+    QCOMPARE(first.exitCode(), 0);
   }
 
   void theCommandLineWithoutWorkstationOrBusFailsPromptly_data() {

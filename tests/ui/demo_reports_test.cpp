@@ -241,7 +241,9 @@ class DemoReportsTest : public QObject {
       QVERIFY2(form.Shape->isVisible(), qPrintable(QStringLiteral("row %1").arg(i + 1)));
       const QWidget* pict = dynamic_cast<QWidget*>(object->Widget);
       QVERIFY(pict);
-      QCOMPARE(form.Shape->geometry().center(), pict->geometry().center());
+      // A map shown fitted rounds the marker and the picture apart by a pixel at most.
+      const QPoint apart = form.Shape->geometry().center() - pict->geometry().center();
+      QVERIFY2(apart.manhattanLength() <= 1, qPrintable(QStringLiteral("row %1").arg(i + 1)));
     }
     // Switched off again: a click hides the marker.
     view->pmShowOnMap->trigger();

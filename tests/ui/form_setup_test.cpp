@@ -123,13 +123,22 @@ class FormSetupTest : public QObject {
     }
     QCOMPARE(dialog.CheckBoxCacheEnable->y(), 214);
     QCOMPARE(dialog.CheckBoxDebug->y(), 240);
-    QCOMPARE(dialog.EditServerPassword->echoMode(), QLineEdit::Normal);  // shown in plain text
+    // The password is masked until "Показать" beside it is checked.
+    QCOMPARE(dialog.EditServerPassword->echoMode(), QLineEdit::Password);
+    QCOMPARE(dialog.CheckBoxShowPassword->text(), QStringLiteral("Показать"));
+    QCOMPARE(dialog.CheckBoxShowPassword->y(), 176);
+    QVERIFY(dialog.CheckBoxShowPassword->x() > dialog.EditServerPassword->geometry().right());
+    QVERIFY(dialog.TabSheet1->rect().contains(dialog.CheckBoxShowPassword->geometry()));
+    dialog.CheckBoxShowPassword->click();
+    QCOMPARE(dialog.EditServerPassword->echoMode(), QLineEdit::Normal);
+    dialog.CheckBoxShowPassword->click();
+    QCOMPARE(dialog.EditServerPassword->echoMode(), QLineEdit::Password);
 
     // Tab order: the edits, the switches as the screen shows them, the list,
     // then the buttons.
     const QList<QWidget*> order = {
         dialog.EditServerName,     dialog.EditServerIp,        dialog.EditServerPort, dialog.EditServerLogin,
-        dialog.EditServerPassword, dialog.CheckBoxCacheEnable, dialog.CheckBoxDebug,  dialog.ComboBoxServers,
+        dialog.EditServerPassword, dialog.CheckBoxShowPassword, dialog.CheckBoxCacheEnable, dialog.CheckBoxDebug,  dialog.ComboBoxServers,
         dialog.BitBtnDel,          dialog.ButtonOK,            dialog.ButtonCancel};
     QList<QWidget*> seen;
     QWidget* w = order.first();

@@ -11,6 +11,7 @@
 #include <csignal>
 
 #include "platform/folders.h"
+#include "journal/ui/journal_day_view.h"
 #include "journal/ui/log_last.h"
 #include "shell/form_vertamo.h"
 #include "shell/termination_notifier.h"
@@ -179,13 +180,11 @@ class FormVertamoTest : public QObject {
     std::signal(SIGINT, SIG_DFL);
   }
 
-  void journalEntriesStayOnDiskAndTheMenuShowsTheDaysFile() {
+  void journalEntriesStayOnDiskAndTheMenuShowsTheDay() {
     TempFolder dir;
     auto settings = SettingsIn(dir);
     TFormOptions options;
     options.startClient = false;
-    QStringList opened;
-    options.openFile = [&](const QString& path) { opened << path; };
     TFormVertamo form(*settings, options);
     TLogEntry entry;
     entry.texts = {"07.12.2026", "10:00:00", "Lift 1", "Street 5", "Fault", ""};
@@ -193,11 +192,79 @@ class FormVertamoTest : public QObject {
     form.LogLast()->Clear();  // the window empties, the file keeps what it showed
     form.AddLogEntry(entry);
     QCOMPARE(form.LogLast()->Row(1).texts[0], QString());
-    form.mJournal->trigger();
     const std::string path = form.JournalFile().TodayPath();
-    QCOMPARE(opened, QStringList{QString::fromStdString(path)});
     const QString text = QString::fromStdString(ReadWholeFile(path));
     QCOMPARE(text.count(QStringLiteral("  07.12.2026 | 10:00:00 | Lift 1 | Street 5 | Fault | \r\n")), 2);
+    // The menu opens the day in a window of the workstation, once.
+    form.mJournal->trigger();
+    form.mJournal->trigger();
+    const auto views = form.findChildren<TJournalDayView*>();
+    QCOMPARE(views.size(), qsizetype(1));
+    QVERIFY(views.front()->isVisible());
+    QCOMPARE(views.front()->StringGrid1->model()->rowCount(), 2);
+  }
+
+  void theJournalShowsTheDaySoFarAtStartAndAfterEachCycle() {
+    TempFolder dir;
+    auto settings = SettingsIn(dir);
+    {
+      TJournalFile before(settings->WorkFolder);
+      for (int n = 0; n < 120; ++n) {
+        TLogEntry entry;
+        entry.texts = {"07.12.2026", "10:00:00", "Lift", "Street", "Fault", "N" + std::to_string(n)};
+        QVERIFY(before.Append(entry));
+      }
+    }
+    TFormOptions options;
+    options.startClient = false;
+    TFormVertamo form(*settings, options);
+    TLogLast* journal = form.LogLast();
+    QVERIFY(journal->Row(0).earlier);
+    QCOMPARE(journal->Row(0).texts[5], QStringLiteral("N119"));
+    QCOMPARE(journal->Row(99).texts[5], QStringLiteral("N20"));
+    QColor background, foreground;
+    journal->Grid()->CellColors(0, false, background, foreground);
+    QCOMPARE(background, QColor(0xF4, 0xF4, 0xF4));
+
+    TLogEntry fresh;
+    fresh.color = 0x0000FF;
+    fresh.texts = {"07.12.2026", "10:05:00", "Lift", "Street", "Fault", "new"};
+    form.AddLogEntry(fresh);
+    QVERIFY(!journal->Row(0).earlier);
+    QCOMPARE(journal->Row(1).texts[5], QStringLiteral("N119"));
+
+    // A new connection cycle: the server's list goes, the day stays, the
+    // entry that came meanwhile among the earlier ones.
+    form.ClearMaps();
+    QVERIFY(journal->Row(0).earlier);
+    QCOMPARE(journal->Row(0).texts[5], QStringLiteral("new"));
+    QCOMPARE(journal->Row(99).texts[5], QStringLiteral("N21"));
+    // The dispatcher's own clearing empties it.
+    journal->Clear();
+    QCOMPARE(journal->Row(0).texts[5], QString());
+  }
+
+  void aJournalBehindTheMainWindowComesOutAndItsPlaceIsKept() {
+    TempFolder dir;
+    WriteWholeFile(dir.file("Vertamo.ini"),
+                   "[FormVertamo]\r\nLeft=0\r\nTop=0\r\nWidth=800\r\nHeight=400\r\n"
+                   "[LogLast]\r\nLeft=100\r\nTop=100\r\nWidth=600\r\nHeight=150\r\n");
+    auto settings = SettingsIn(dir);
+    TFormOptions options;
+    options.startClient = false;
+    {
+      TFormVertamo form(*settings, options);
+      form.show();
+      QVERIFY(QTest::qWaitForWindowExposed(form.LogLast()));
+      // The screen is 800 x 600: just below the main window there is room.
+      QTRY_COMPARE(form.LogLast()->frameGeometry(), QRect(100, 400, 600, 150));
+      form.LogLast()->move(120, 430);  // the dispatcher moves it
+      QTRY_COMPARE(form.LogLast()->frameGeometry().topLeft(), QPoint(120, 430));
+      QVERIFY(form.close());
+    }
+    const std::string ini = ReadWholeFile(dir.file("Vertamo.ini"));
+    QVERIFY2(ini.find("[LogLast]\r\nLeft=120\r\nTop=430\r\nWidth=600\r\nHeight=150\r\n") != std::string::npos,
+             ini.c_str());
   }
 
   void unwritableSettingsKeepTheOldFile() {

@@ -144,7 +144,7 @@ class FormViewTest : public QObject {
     ClickRow(*view, 0);
     QVERIFY(!view->StringGrid1->selectionModel()->hasSelection());
     const QImage shot = view->StringGrid1->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    QCOMPARE(vertamo::test::CountColor(shot, qRgb(0, 0, 0xFF)), 0);
+    QCOMPARE(vertamo::test::CountColor(shot, qRgb(0x1E, 0x56, 0xA0)), 0);
   }
 
   void contextMenuItemsInOrder() {
@@ -241,12 +241,12 @@ class FormViewTest : public QObject {
       QCOMPARE(qRed(line5), std::max(qRed(base) - 15, 0));
       QCOMPARE(qBlue(line5), std::max(qBlue(base) - 15, 0));
     }
-    // The selected row is blue with white text; its number cell stays white.
+    // The selected row is white on a dark blue; its number cell stays white.
     view->StringGrid1->selectRow(0);
     const QImage selected =
         view->StringGrid1->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
     const QRect c1 = grid->visualRect(grid->model()->index(0, 1));
-    QCOMPARE(selected.pixel(c1.right() - 2, c1.top()), qRgb(0, 0, 0xFF));
+    QCOMPARE(selected.pixel(c1.right() - 2, c1.top()), qRgb(0x1E, 0x56, 0xA0));
     QVERIFY(vertamo::test::CountColor(selected.copy(c1), qRgb(255, 255, 255)) > 0);  // the text
     const QRect c0 = grid->visualRect(grid->model()->index(0, 0));
     QCOMPARE(selected.pixel(c0.left() + 1, c0.top()), qRgb(255, 255, 255));

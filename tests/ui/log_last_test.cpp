@@ -139,7 +139,7 @@ class LogLastTest : public QObject {
     QCOMPARE(captions[1], QStringLiteral("  П&оказывать новое сообщение в журнале"));
     QCOMPARE(captions[2], QStringLiteral("  Показывать объект на карте при просмотре журнала"));
     QCOMPARE(captions[4], QStringLiteral("  &Заголовок"));
-    QCOMPARE(captions[6], QStringLiteral("З&апомнить положение на экране"));
+    QCOMPARE(captions[6], QStringLiteral("  З&апомнить положение на экране"));  // lined up with the others
     QCOMPARE(captions[7], QStringLiteral("  &Очистить журнал"));
   }
 
@@ -195,8 +195,8 @@ class LogLastTest : public QObject {
       if (n == 40) bar->setValue(row - 3);  // the selected entry in view, newer ones above it
       if (n == 41) {
         const QImage img = w.Cells();
-        QVERIFY(ShadedCell(img, w.CellRect(row, 3), Rgb(0xFF0000)));
-        QVERIFY(!ShadedCell(img, w.CellRect(row - 1, 3), Rgb(0xFF0000)));
+        QVERIFY(ShadedCell(img, w.CellRect(row, 3), Rgb(TLogGrid::kSelectedColor)));
+        QVERIFY(!ShadedCell(img, w.CellRect(row - 1, 3), Rgb(TLogGrid::kSelectedColor)));
       }
     }
     // The map marker circled entry 7's object all along and went with it.
@@ -212,7 +212,7 @@ class LogLastTest : public QObject {
     QCOMPARE(w.grid()->SelectedRow(), -1);
     w.log->AddLogEntry(Numbered(1));
     QCOMPARE(w.grid()->SelectedRow(), -1);
-    QVERIFY(CountColor(w.Cells(), Rgb(0xFF0000)) == 0);
+    QVERIFY(CountColor(w.Cells(), Rgb(TLogGrid::kSelectedColor)) == 0);
   }
 
   void showNewSelectsAndShowsTheNewEntry() {
@@ -291,8 +291,8 @@ class LogLastTest : public QObject {
     SaveShot(img, "journal_colours");
     const QRect sel = w.CellRect(0, 3);
     QVERIFY(sel.height() >= 17);
-    QVERIFY(ShadedCell(img, sel, Rgb(0xFF0000)));                        // selected: blue ...
-    QVERIFY(CountColor(img.copy(w.CellRect(0, 2)), Rgb(0x00FFFF)) > 0);  // ... with yellow text
+    QVERIFY(ShadedCell(img, sel, Rgb(0xA0561E)));                        // selected: dark blue ...
+    QVERIFY(CountColor(img.copy(w.CellRect(0, 2)), Rgb(0xFFFFFF)) > 0);  // ... with white text
     QVERIFY(ShadedCell(img, w.CellRect(1, 3), Rgb(0x00FFFF)));
     QVERIFY(CountColor(img.copy(w.CellRect(1, 2)), Rgb(0xFF0000)) > 0);
     QVERIFY(ShadedCell(img, w.CellRect(2, 5), Rgb(0x0000FF)));
@@ -523,7 +523,7 @@ class LogLastTest : public QObject {
     QCoreApplication::processEvents();
     SaveShot(w.log->grab().toImage(), "journal_window");
     const QImage img = w.Cells();
-    QVERIFY(ShadedCell(img, w.CellRect(0, 3), Rgb(0xFF0000)));
+    QVERIFY(ShadedCell(img, w.CellRect(0, 3), Rgb(TLogGrid::kSelectedColor)));
     for (int row = 0; row < static_cast<int>(entries.size()); ++row) {
       const TLogEntry& e = entries[entries.size() - 1 - static_cast<size_t>(row)];
       QCOMPARE(w.log->Row(row).object, e.object);

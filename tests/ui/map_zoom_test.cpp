@@ -84,6 +84,13 @@ class MapZoomTest : public QObject {
         w.form->ShowMap(map);
         TMapPage* page = Page(w, map);
         TMapZoom* zoom = page->Zoom();
+        if (area == kSmallScreen) {
+          // A first start: the map larger than its tab shows whole.
+          QVERIFY(zoom->Fitting());
+          if (map == 0) QVERIFY(zoom->Zoom() < 1.0);
+          QVERIFY(AllInView(page));
+          QVERIFY(!zoom->HorizontalBar()->isVisible() && !zoom->VerticalBar()->isVisible());
+        }
         if (area == kLargeScreen) {
           // Fitted on the small screen, and still fitted on the large one.
           QVERIFY(zoom->Fitting());

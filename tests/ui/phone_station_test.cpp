@@ -2,12 +2,17 @@
 // close, the address book loaded, the telephony thread started and told to
 // quit, event lines reaching the window side of a call, and a message box of
 // the start stage that does not hold the close.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
+#include <QTimer>
 #include <QMessageBox>
 #include <QTest>
 
 #include "iptel/call_recorder.h"
 #include "shell/demo/demo_phone.h"
 #include "shell/form_vertamo.h"
+#include "voice/map_call.h"
 #include "support/sim_phone.h"
 #include "support/temp_folder.h"
 #include "tools/phone-sim/phone_sim.h"
@@ -74,6 +79,34 @@ class PhoneStationTest : public QObject {
     QVERIFY(ini.find("EndpointAlias=\r\nEnableIpLog=0\r\n") != std::string::npos);
   }
 
+  void exitDuringACallAsksFirst() {
+    TempFolder dir;
+    SimPhone phone;
+    QVERIFY(phone.started);
+    auto settings = SettingsIn(dir);
+    TFormVertamo form(*settings, Options(phone));
+    form.show();
+    QTRY_VERIFY_WITH_TIMEOUT(form.Phone()->Telephony().PhoneLinkUp() && phone.Serving(), 5000);
+    TMapCall call;
+    call.command = "c 10.0.0.5";
+    call.title = "Lift 5";
+    form.VoiceWindow(true)->TakeMapCall(call);
+    QTRY_COMPARE_WITH_TIMEOUT(form.VoiceWindow(false)->CallState(), 1, 5000);
+    // "Выход" asks; No keeps the window and the conversation, Yes closes.
+    for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
+      QString asked;
+      QTimer::singleShot(0, &form, [&asked, answer] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        asked = box->text();
+        box->button(answer)->click();
+      });
+      form.mClose->trigger();
+      QCOMPARE(asked, QStringLiteral("Идёт разговор. Завершить его и выйти из программы?"));
+      QCOMPARE(form.isVisible(), answer == QMessageBox::No);
+    }
+  }
+
   void aMissingProgramShowsItsBoxAndTheWindowStillCloses() {
     TempFolder dir;
     SimPhone phone;
@@ -83,10 +116,18 @@ class PhoneStationTest : public QObject {
     options.phone.programPath = "/nowhere/ohphone";
     TFormVertamo form(*settings, options);
     form.show();
+    // A dialog open (the settings of a first start) keeps the box back until it closes.
+    QDialog dialog(&form);
+    dialog.setModal(true);
+    dialog.show();
+    QTest::qWait(1500);
+    QVERIFY(!form.findChild<QMessageBox*>(QStringLiteral("PhoneMessageBox")));
+    dialog.close();
     QMessageBox* box = nullptr;
     QTRY_VERIFY_WITH_TIMEOUT((box = form.findChild<QMessageBox*>(QStringLiteral("PhoneMessageBox"))) != nullptr,
                              5000);
-    QCOMPARE(box->text(), QStringLiteral("Не найдена программа ohphone.exe..."));
+    QVERIFY2(box->text().startsWith(QStringLiteral("Не найдена программа ohphone:\n/nowhere/ohphone\n\n")),
+             qPrintable(box->text()));
     QCOMPARE(box->windowTitle(), QStringLiteral("/nowhere/ohphone"));
     QCOMPARE(box->icon(), QMessageBox::Warning);
     form.close();  // the box is still open: the thread's wait for it ends with the close

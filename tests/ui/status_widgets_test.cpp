@@ -388,7 +388,9 @@ class StatusWidgetsTest : public QObject {
     s.SetPicture(0);
     s.TimerTick();
     QCOMPARE(s.CurrentIndex(), 0);
+    QCOMPARE(s.toolTip(), QStringLiteral("Вызов диспетчера: вызовов нет"));  // its tip says what it shows
     s.SetCallState(1);
+    QCOMPARE(s.toolTip(), QStringLiteral("Вызов диспетчера: идёт вызов (символ мигает)"));
     QCOMPARE(s.CurrentIndex(), 0);  // the next tick starts the blinking
     QList<int> seen;
     for (int i = 0; i < 5; ++i) {

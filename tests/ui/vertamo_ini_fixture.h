@@ -53,6 +53,12 @@ inline std::string DefaultPhoneSection() {
          "EnableIpLog=0\r\n";
 }
 
+// Section "LogLast" as a close writes it: the journal's place.
+inline std::string JournalPlace(int left, int top, int width, int height) {
+  return "[LogLast]\r\nLeft=" + std::to_string(left) + "\r\nTop=" + std::to_string(top) + "\r\nWidth=" +
+         std::to_string(width) + "\r\nHeight=" + std::to_string(height) + "\r\n";
+}
+
 // After a start and a close: dropped lines gone, duplicates both kept, the
 // first match read and updated, missing keys appended to it, the telephony's
 // section added.
@@ -88,7 +94,7 @@ inline std::string HandWrittenIniAfterClose() {
       "\r\n"
       "[FormVertamo]\r\n"
       "Left=999\r\n") +
-         DefaultPhoneSection();
+         DefaultPhoneSection() + JournalPlace(215, 448, 1057, 186);
 }
 
 // The label of the window started on HandWrittenIni (UTF-8).
@@ -109,7 +115,7 @@ inline std::string FirstStartIni() {
          "Port=9900\r\n"
          "Debug=0\r\n"
          "CacheEnable=1\r\n" +
-         DefaultPhoneSection();
+         DefaultPhoneSection() + JournalPlace(0, 596, 800, 182);
 }
 
 // Every line ends in CR LF, and no CR or LF stands alone.

@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include "uikit/artwork.h"
+
 namespace vertamo::ui {
 namespace {
 
@@ -18,8 +20,7 @@ const QColor kMotor(0x2F, 0x5F, 0x9E);
 
 template <typename Draw>
 QPixmap Picture(int size, Draw draw) {
-  QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
-  image.fill(Qt::transparent);
+  QImage image = ScreenCanvas(size, size);
   QPainter p(&image);
   p.setRenderHint(QPainter::Antialiasing);
   p.scale(size / kGrid, size / kGrid);

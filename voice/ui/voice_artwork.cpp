@@ -4,15 +4,13 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include "uikit/artwork.h"
+
 namespace vertamo::ui {
 
 namespace {
 
-QImage Canvas() {
-  QImage image(kVoicePictureSize, kVoicePictureSize, QImage::Format_ARGB32_Premultiplied);
-  image.fill(Qt::transparent);
-  return image;
-}
+QImage Canvas() { return ScreenCanvas(kVoicePictureSize, kVoicePictureSize); }
 
 }  // namespace
 
