@@ -60,6 +60,7 @@ class TSoundFilePlayer;
 namespace vertamo::ui {
 
 class TBigSpk;
+class TCallNotice;
 class TSlicedWork;
 class TFormView;
 class TLogLast;
@@ -229,6 +230,9 @@ class TFormVertamo : public QMainWindow {
   QAction* mSetup = nullptr;
   QAction* mJournal = nullptr;
   QAction* mClose = nullptr;
+  QMenu* mCall = nullptr;          // "Связь"
+  QAction* mPhoneBook = nullptr;   // "Телефонная книга": the voice window, idle
+  TCallNotice* CallNotice = nullptr;  // why a click placed no call
   TMapZoomMenu* ZoomMenu = nullptr;  // menu "Вид": the zoom of the active map
   QTimer* Timer1 = nullptr;
 
@@ -256,6 +260,7 @@ class TFormVertamo : public QMainWindow {
   void mJournalClick();
   void FirstStartSetup();
   void mCloseClick();
+  void mPhoneBookClick();
   void UpdateProgressVisibility(int stage);
 
   TAppSettings& settings_;

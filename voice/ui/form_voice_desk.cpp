@@ -1,0 +1,54 @@
+// The voice window on the desktop: how it comes up (in front, active, away
+// from the map) and the space bar's holds.
+#include <QGuiApplication>
+#include <QScreen>
+
+#include "settings/fast_ini.h"
+#include "voice/ui/form_voice.h"
+#include "voice/ui/voice_placement.h"
+
+namespace vertamo::ui {
+
+namespace {
+
+// The dispatcher moved the window: from then on its saved place is kept.
+constexpr const char* kPlacedByHandKey = "PlacedByHand";
+// A window found this far from where it was put has been moved by hand;
+// less is the window manager adding its frame.
+constexpr int kMovedByHand = 48;
+
+}  // namespace
+
+void TFVoice::Present() {
+  const bool overObject = isVisible() && !keepClear_.isEmpty() && frameGeometry().intersects(keepClear_);
+  if (!placedByHand_ && (!isVisible() || overObject)) PlaceAwayFromMap();
+  keepClear_ = QRect();
+  show();
+  raise();
+  // Shown is not active on this desktop: the keyboard would stay with the map.
+  activateWindow();
+}
+
+void TFVoice::PlaceAwayFromMap() {
+  const QRect map = host_.mapArea ? host_.mapArea() : QRect();
+  const QPoint near = !keepClear_.isEmpty() ? keepClear_.center() : frameGeometry().center();
+  QScreen* screen = QGuiApplication::screenAt(!keepClear_.isEmpty() ? near : map.center());
+  if (!screen) screen = this->screen();
+  if (!screen) return;
+  const QPoint place = VoiceWindowPlace(screen->availableGeometry(), map, keepClear_, frameGeometry().size(), near);
+  move(place);
+  givenPos_ = place;
+  placed_ = true;
+}
+
+void TFVoice::LoadPlacement() {
+  if (host_.ini) placedByHand_ = host_.ini->ReadBool(TVoiceSettings::kSection, kPlacedByHandKey, false);
+  space_ = new TTalkKeyDebounce([this] { SpaceDown(); }, [this] { SpaceUp(); }, this);
+}
+
+void TFVoice::StorePlacement() {
+  if (placed_ && !placedByHand_ && (pos() - givenPos_).manhattanLength() > kMovedByHand) placedByHand_ = true;
+  if (host_.ini && placedByHand_) host_.ini->WriteBool(TVoiceSettings::kSection, kPlacedByHandKey, true);
+}
+
+}  // namespace vertamo::ui
