@@ -57,7 +57,8 @@ std::string Why(const char* utf8) { return Utf8ToCp1251(utf8); }
 
 std::string DialAddressProblem(std::string_view address) {
   if (address.empty()) return Why("Адрес не указан");
-  if (std::any_of(address.begin(), address.end(), [](char c) { return static_cast<unsigned char>(c) <= ' '; }))
+  if (std::any_of(address.begin(), address.end(),
+                  [](char c) { return static_cast<unsigned char>(c) <= ' '; }))
     return Why("В адресе не должно быть пробелов");
   std::string_view host = address;
   if (const size_t at = host.rfind('@'); at != std::string_view::npos) {

@@ -9,7 +9,8 @@ namespace vertamo::ui {
 TCallNotice::TCallNotice(QStatusBar* bar, std::function<void(const std::string&)> log)
     : QLabel(bar), log_(std::move(log)) {
   setObjectName(QStringLiteral("CallNotice"));
-  setStyleSheet(QStringLiteral("QLabel { background: #FFFF00; color: #800000; font-weight: bold; padding: 0 6px; }"));
+  setStyleSheet(
+      QStringLiteral("QLabel { background: #FFFF00; color: #800000; font-weight: bold; padding: 0 6px; }"));
   hide();
   bar->addPermanentWidget(this);
   hide_.setSingleShot(true);

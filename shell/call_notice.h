@@ -33,7 +33,8 @@ class TCallNotice final : public QLabel {
 inline const QString kNoPhoneLink = QStringLiteral("Вызов не сделан: нет связи с телефонной программой");
 inline const QString kNoGateway = QStringLiteral("Вызов не сделан: сервер не назвал голосовой шлюз объекта");
 inline const QString kNoServerReply = QStringLiteral("Вызов не сделан: сервер не ответил на нажатие");
-inline const QString kMapsReloaded = QStringLiteral("Вызов не сделан: карты обновились, нажмите на лифт ещё раз");
+inline const QString kMapsReloaded =
+    QStringLiteral("Вызов не сделан: карты обновились, нажмите на лифт ещё раз");
 inline const QString kNoPhoneBook =
     QStringLiteral("Телефонная книга недоступна: нет связи с телефонной программой");
 

@@ -35,7 +35,8 @@ void TFVoice::PlaceAwayFromMap() {
   QScreen* screen = QGuiApplication::screenAt(!keepClear_.isEmpty() ? near : map.center());
   if (!screen) screen = this->screen();
   if (!screen) return;
-  const QPoint place = VoiceWindowPlace(screen->availableGeometry(), map, keepClear_, frameGeometry().size(), near);
+  const QPoint place =
+      VoiceWindowPlace(screen->availableGeometry(), map, keepClear_, frameGeometry().size(), near);
   move(place);
   givenPos_ = place;
   placed_ = true;

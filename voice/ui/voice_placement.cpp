@@ -32,10 +32,12 @@ QPoint VoiceWindowPlace(const QRect& screen, const QRect& map, const QRect& keep
                                           : keepClear.adjusted(-kKeepClearMargin, -kKeepClearMargin,
                                                                kKeepClearMargin, kKeepClearMargin);
   const int w = window.width(), h = window.height();
-  const std::vector<int> xs = Candidates(screen.left(), screen.right(), w,
-                                         {map.left() - w, map.right() + 1, avoid.left() - w, avoid.right() + 1});
-  const std::vector<int> ys = Candidates(screen.top(), screen.bottom(), h,
-                                         {map.top() - h, map.bottom() + 1, avoid.top() - h, avoid.bottom() + 1});
+  const std::vector<int> xs =
+      Candidates(screen.left(), screen.right(), w,
+                 {map.left() - w, map.right() + 1, avoid.left() - w, avoid.right() + 1});
+  const std::vector<int> ys =
+      Candidates(screen.top(), screen.bottom(), h,
+                 {map.top() - h, map.bottom() + 1, avoid.top() - h, avoid.bottom() + 1});
   // Ranked by: over the clicked object (only when nothing else fits), the
   // map covered, the distance from `near` to the window's centre.
   struct Rank {
