@@ -29,14 +29,24 @@ void TFVoice::Present() {
   activateWindow();
 }
 
+// The frame the window manager puts around a window: until the window has
+// been shown once its own is not known, and the owner's is the best guess.
+static QMargins FrameOf(const QWidget* window) {
+  const QRect outer = window->frameGeometry(), inner = window->geometry();
+  return QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                  outer.bottom() - inner.bottom());
+}
+
 void TFVoice::PlaceAwayFromMap() {
   const QRect map = host_.mapArea ? host_.mapArea() : QRect();
   const QPoint near = !keepClear_.isEmpty() ? keepClear_.center() : frameGeometry().center();
   QScreen* screen = QGuiApplication::screenAt(!keepClear_.isEmpty() ? near : map.center());
   if (!screen) screen = this->screen();
   if (!screen) return;
-  const QPoint place =
-      VoiceWindowPlace(screen->availableGeometry(), map, keepClear_, frameGeometry().size(), near);
+  QMargins frame = FrameOf(this);
+  if (frame.isNull() && parentWidget()) frame = FrameOf(parentWidget()->window());
+  const QSize outer = size().grownBy(frame);
+  const QPoint place = VoiceWindowPlace(screen->availableGeometry(), map, keepClear_, outer, near);
   move(place);
   givenPos_ = place;
   placed_ = true;
