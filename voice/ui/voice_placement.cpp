@@ -38,22 +38,25 @@ QPoint VoiceWindowPlace(const QRect& screen, const QRect& map, const QRect& keep
   const std::vector<int> ys =
       Candidates(screen.top(), screen.bottom(), h,
                  {map.top() - h, map.bottom() + 1, avoid.top() - h, avoid.bottom() + 1});
-  // Ranked by: over the clicked object (only when nothing else fits), the
-  // map covered, the distance from `near` to the window's centre.
+  // Ranked by: over the clicked object itself, then within its margin (each
+  // only when nothing else fits), the map covered, the distance from `near`
+  // to the window's centre.
   struct Rank {
-    bool overObject;
+    bool overObject, nearObject;
     std::int64_t covered, distance;
     bool operator<(const Rank& o) const {
-      return std::tie(overObject, covered, distance) < std::tie(o.overObject, o.covered, o.distance);
+      return std::tie(overObject, nearObject, covered, distance) <
+             std::tie(o.overObject, o.nearObject, o.covered, o.distance);
     }
   };
-  Rank best{true, std::numeric_limits<std::int64_t>::max(), std::numeric_limits<std::int64_t>::max()};
+  Rank best{true, true, std::numeric_limits<std::int64_t>::max(), std::numeric_limits<std::int64_t>::max()};
   QPoint place = screen.topLeft();
   for (int x : xs)
     for (int y : ys) {
       const QRect r(x, y, w, h);
       const QPoint d = r.center() - near;
-      const Rank rank{!avoid.isEmpty() && r.intersects(avoid), Area(r & map),
+      const Rank rank{!keepClear.isEmpty() && r.intersects(keepClear),
+                      !avoid.isEmpty() && r.intersects(avoid), Area(r & map),
                       std::int64_t(d.x()) * d.x() + std::int64_t(d.y()) * d.y()};
       if (rank < best) {
         best = rank;
