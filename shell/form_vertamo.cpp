@@ -373,10 +373,17 @@ void TFormVertamo::StartVoice() {
   host.programFolder = settings_.ProgramFolder;
   host.workFolder = settings_.WorkFolder;
   host.gatewayPort = options_.gatewayPort;
-  // The map on screen, which the voice window keeps clear of.
+  // The map on screen, which the voice window keeps clear of: its background
+  // and objects as far as the tab shows them.
   host.mapArea = [this] {
     QWidget* tab = PageControl1->isVisible() ? PageControl1->currentWidget() : nullptr;
-    return tab ? QRect(tab->mapToGlobal(QPoint(0, 0)), tab->size()) : QRect();
+    if (!tab) return QRect();
+    QRect shown(QPoint(0, 0), tab->size());
+    if (TMapZoom* zoom = ZoomOf(tab)) {
+      const QSize extent = zoom->Extent();
+      shown &= QRect(zoom->ToPage(QPoint(0, 0)), zoom->ToPage(QPoint(extent.width(), extent.height())));
+    }
+    return shown.translated(tab->mapToGlobal(QPoint(0, 0)));
   };
   // The server is told later, from the event loop: the window never waits.
   host.sendCommand = [this](const std::string& request) {

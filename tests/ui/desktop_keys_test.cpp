@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProcess>
+#include <QScreen>
 #include <QScrollArea>
 #include <QTabWidget>
 #include <QTest>
@@ -23,6 +24,7 @@
 #include "tools/kelmo-sim/kelmo_sim.h"
 #include "voice/ui/form_sel_lift_mp.h"
 #include "voice/ui/form_voice.h"
+#include "widget_shots.h"
 #include "workstation_fixture.h"
 
 using namespace vertamo;
@@ -154,7 +156,8 @@ class DesktopKeysTest : public QObject {
     TMapPict* lift = PictOf(*desk.w->form, 0);
     QVERIFY(lift);
     const QRect clicked = GlobalRect(lift);
-    const QRect map = GlobalRect(desk.w->form->PageControl1->currentWidget());
+    // "Район": a 400 x 300 background from the tab's corner, at 100 %.
+    const QRect map(desk.w->form->PageControl1->currentWidget()->mapToGlobal(QPoint(0, 0)), QSize(400, 300));
     QVERIFY(ClickOn(lift));
     QTRY_VERIFY_WITH_TIMEOUT(
         desk.w->form->VoiceWindow(false) && desk.w->form->VoiceWindow(false)->CallState() == 1, kWaitMs);
@@ -165,6 +168,7 @@ class DesktopKeysTest : public QObject {
     QVERIFY(!voice->frameGeometry().intersects(clicked));
     QVERIFY2(!voice->frameGeometry().intersects(map), "the screen has room beside the map");
     QTRY_VERIFY_WITH_TIMEOUT(desk.GatewayGot("getad 3") > 0, kWaitMs);
+    test::SaveShot(voice->screen()->grabWindow(0).toImage(), "desktop_voice_beside_the_map");
 
     // A hold of 1.5 s: the server repeats the key after its delay (660 ms).
     SpaceCounter spaces;

@@ -168,6 +168,7 @@ class MapCallWindowTest : public QObject {
       // Why no call was placed is on the screen as the handler ends, and in the log.
       QCOMPARE(w.form->CallNotice->isVisible(), !row.notice.isEmpty());
       if (!row.notice.isEmpty()) QCOMPARE(w.form->CallNotice->text(), row.notice);
+      if (row.notice == kNoPhoneLink) test::SaveShot(w.form->grab().toImage(), "map_call_no_phone_link");
       TFVoice* voice = w.form->VoiceWindow(false);
       if (row.unit < 0) {
         QCOMPARE(w.Requests("STARTSPEAK"), 0);
