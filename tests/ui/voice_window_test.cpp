@@ -347,6 +347,17 @@ class VoiceWindowTest : public QObject {
     QCOMPARE(rig.requests, std::vector<std::string>{"ENDSPEAK OBJ=5 PU=1"});
     QCOMPARE(window.Gateway(), nullptr);
     QVERIFY(rig.GatewayGot("quit", 1));
+
+    // A hold that outlived its call (released while idle) leaves the next
+    // call's first press working.
+    QVERIFY(rig.Talk());
+    Key(&window, Qt::Key_Space, true);
+    Key(&window, Qt::Key_Escape, true);
+    Key(&window, Qt::Key_Space, false);
+    QVERIFY(rig.Talk());
+    Key(&window, Qt::Key_Space, true);
+    QCOMPARE(window.Label1->text(), QStringLiteral("Говорите..."));
+    Key(&window, Qt::Key_Escape, true);
   }
 
   void aMapCallWithoutAddressEndsWithoutEndspeak() {

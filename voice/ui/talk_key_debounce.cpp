@@ -15,18 +15,15 @@ void TTalkKeyDebounce::Press() {
     settle_.stop();
     return;
   }
-  if (held_) return;
+  // `down` itself ignores a press while the line is switched to talk already;
+  // a hold whose release went elsewhere (the call ended meanwhile) must not
+  // swallow the next conversation's first press.
   held_ = true;
   down_();
 }
 
 void TTalkKeyDebounce::Release() {
   if (held_) settle_.start();
-}
-
-void TTalkKeyDebounce::Reset() {
-  settle_.stop();
-  held_ = false;
 }
 
 void TTalkKeyDebounce::Settled() {

@@ -25,13 +25,12 @@ class TTalkKeyDebounce final : public QObject {
   // the same tick of the server's repeat), well under a human press.
   static constexpr int kSettleMs = 60;
 
-  // `down` runs for a hold's first press, `up` once its release stands.
+  // `down` runs for a hold's first press, `up` once its release stands; both
+  // must bear being called when the line is switched that way already.
   TTalkKeyDebounce(std::function<void()> down, std::function<void()> up, QObject* parent = nullptr);
 
   void Press();
   void Release();
-  // Forgets a hold (the conversation ended): a pending release is dropped.
-  void Reset();
   bool Held() const { return held_; }
 
  private:
