@@ -20,6 +20,7 @@ constexpr int kMovedByHand = 48;
 }  // namespace
 
 void TFVoice::Present() {
+  StorePlacement();  // a drag since it came up counts before it is placed again
   const bool overObject = isVisible() && !keepClear_.isEmpty() && frameGeometry().intersects(keepClear_);
   if (!placedByHand_ && (!isVisible() || overObject)) PlaceAwayFromMap();
   keepClear_ = QRect();
