@@ -659,9 +659,20 @@ class VoiceWindowTest : public QObject {
     QCOMPARE(window.ListBox1->count(), 2);
     QVERIFY(ReadWholeFile(rig.dir.file("IpAbonents.ini")).find("Name=Gate 2\r\nAdr=10.0.0.8") != std::string::npos);
     QVERIFY(ReadWholeFile(rig.dir.file("IpAbonents.ini")).find("Lobby") == std::string::npos);
+    // A book written elsewhere may hold an address that cannot be dialled:
+    // the call button refuses it and says why.
+    book.Add("Old", "10.0.0.5 x");
+    window.FillSubscriberList();
+    window.ListBox1->setCurrentRow(window.ListBox1->count() - 1);
+    window.PageControl1->setCurrentIndex(0);
+    window.Button1Click();
+    QCOMPARE(window.CallState(), 0);
+    QVERIFY(window.StatusPanels[0]->text().contains(QStringLiteral("В адресе не должно быть пробелов")));
     window.mExport->trigger();
     QCOMPARE(rig.asked.back(), QStringLiteral("Экспорт книжки абонентов|Ip.dat"));
     QVERIFY(ReadWholeFile(rig.dir.file("export.dat")).find("10.0.0.8") != std::string::npos);
+    QTest::qWait(100);
+    QVERIFY(rig.phone.sim.Received().empty());
   }
 };
 
