@@ -194,6 +194,8 @@ void TFVoice::BuildWindow() {
   StatusPanels[1]->setMinimumWidth(50);
   StatusBar1->addWidget(StatusPanels[0]);
   StatusBar1->addWidget(StatusPanels[1], 1);
+  GatewayLink = new TGatewayLinkLabel(StatusBar1);
+  StatusBar1->addPermanentWidget(GatewayLink);
   StatusBar1->installEventFilter(this);
   for (QLabel* panel : StatusPanels) panel->installEventFilter(this);
   column->addWidget(StatusBar1);
@@ -509,6 +511,7 @@ void TFVoice::hideEvent(QHideEvent* event) {
   QWidget::hideEvent(event);
   if (event->spontaneous()) return;
   EndTalk();
+  GatewayLink->ShowLink(true);
   StoreSettings();
   StorePlacement();
   PanelVideo->hide();

@@ -313,6 +313,7 @@ void TFVoice::GatewayResult(std::uint64_t conversation, const TGatewayResult& re
   if (conversation != conversation_) return;
   switch (result.kind) {
     case TGatewayResult::TKind::Opened:
+      GatewayLink->ShowLink(result.ok);
       break;
     case TGatewayResult::TKind::Settings:
       if (!result.ok) break;
