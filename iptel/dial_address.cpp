@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/cp1251.h"
+#include "protocol/host_address.h"
 
 namespace vertamo {
 namespace {
@@ -17,31 +18,6 @@ bool NumberIn(std::string_view s, int low, int high) {
   int value = 0;
   for (char c : s) value = value * 10 + (c - '0');
   return value >= low && value <= high;
-}
-
-// Four numbers 0..255 between dots.
-bool Ipv4(std::string_view host) {
-  int parts = 0;
-  for (;;) {
-    const size_t dot = host.find('.');
-    if (!NumberIn(host.substr(0, dot), 0, 255) || ++parts > 4) return false;
-    if (dot == std::string_view::npos) return parts == 4;
-    host.remove_prefix(dot + 1);
-  }
-}
-
-// Labels of Latin letters, digits and inner hyphens, between dots.
-bool HostName(std::string_view host) {
-  if (host.empty() || host.size() > 253) return false;
-  for (;;) {
-    const size_t dot = host.find('.');
-    const std::string_view label = host.substr(0, dot);
-    if (label.empty() || label.size() > 63 || label.front() == '-' || label.back() == '-') return false;
-    if (!std::all_of(label.begin(), label.end(), [](char c) { return Letter(c) || Digit(c) || c == '-'; }))
-      return false;
-    if (dot == std::string_view::npos) return true;
-    host.remove_prefix(dot + 1);
-  }
 }
 
 // What may precede "@": the number called at that host.
@@ -72,8 +48,9 @@ std::string DialAddressProblem(std::string_view address) {
   if (host.empty()) return Why("В адресе нет имени узла или IP адреса");
   // All digits and dots: meant as an IP address.
   if (std::all_of(host.begin(), host.end(), [](char c) { return Digit(c) || c == '.'; }))
-    return Ipv4(host) ? std::string() : Why("Неверный IP адрес: нужно четыре числа от 0 до 255 через точку");
-  if (!HostName(host)) return Why("Неверное имя узла: допустимы латинские буквы, цифры, \"-\" и \".\"");
+    return IsIpv4Address(host) ? std::string()
+                               : Why("Неверный IP адрес: нужно четыре числа от 0 до 255 через точку");
+  if (!IsHostName(host)) return Why("Неверное имя узла: допустимы латинские буквы, цифры, \"-\" и \".\"");
   return {};
 }
 
