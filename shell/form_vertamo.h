@@ -230,9 +230,11 @@ class TFormVertamo : public QMainWindow {
   QAction* mSetup = nullptr;
   QAction* mJournal = nullptr;
   QAction* mClose = nullptr;
-  QMenu* mCall = nullptr;          // "Связь"
-  QAction* mPhoneBook = nullptr;   // "Телефонная книга": the voice window, idle
-  TCallNotice* CallNotice = nullptr;  // why a click placed no call
+  // "Связь" with "Телефонная книга": the voice window, idle.
+  QMenu* mCall = nullptr;
+  QAction* mPhoneBook = nullptr;
+  // Why a click placed no call.
+  TCallNotice* CallNotice = nullptr;
   TMapZoomMenu* ZoomMenu = nullptr;  // menu "Вид": the zoom of the active map
   QTimer* Timer1 = nullptr;
 

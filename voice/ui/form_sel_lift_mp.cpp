@@ -1,8 +1,8 @@
 #include "voice/ui/form_sel_lift_mp.h"
 
 #include <QKeyEvent>
-#include <QStringList>
 #include <QPushButton>
+#include <QStringList>
 
 #include "uikit/qt_text.h"
 #include "uikit/widget_bounds.h"

@@ -264,10 +264,13 @@ class TFVoice final : public QWidget, public ICallWindow {
   TCallTracker calls_;
   std::optional<TCallHistory> history_;  // none without a work folder
   bool spaceDown_ = false;
-  TTalkKeyDebounce* space_ = nullptr;  // the space bar's holds, auto-repeat filtered
-  QRect keepClear_;       // the clicked object of the call coming up
-  QPoint givenPos_;       // where the window was last put by itself
-  bool placed_ = false;   // givenPos_ holds a place
+  // The space bar's holds, auto-repeat filtered.
+  TTalkKeyDebounce* space_ = nullptr;
+  // The clicked object of the call coming up.
+  QRect keepClear_;
+  // Where the window was last put by itself (once placed_).
+  QPoint givenPos_;
+  bool placed_ = false;
   bool placedByHand_ = false;
   bool listenAnnounce_ = false;   // the next listening switch that succeeds says "Слушайте..."
   bool settingsToStatus_ = false; // the next settings read goes to status panel 0

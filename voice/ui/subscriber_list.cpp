@@ -24,8 +24,8 @@ TVoicePrompts DefaultVoicePrompts() {
     return QFileDialog::getSaveFileName(parent, title, QDir(folder).filePath(fileName), filter);
   };
   prompts.askYesNo = [](QWidget* parent, const QString& title, const QString& question) {
-    return QMessageBox::question(parent, title, question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
-           QMessageBox::Yes;
+    return QMessageBox::question(parent, title, question, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
   };
   prompts.tell = [](QWidget* parent, const QString& title, const QString& text) {
     QMessageBox::warning(parent, title, text);
@@ -36,7 +36,8 @@ TVoicePrompts DefaultVoicePrompts() {
 QString AddressRefusal(const std::string& address) {
   const std::string why = DialAddressProblem(address);
   if (why.empty()) return {};
-  return QStringLiteral("Адрес \"") + FromCp1251(address) + QStringLiteral("\" не набрать: ") + FromCp1251(why);
+  return QStringLiteral("Адрес \"") + FromCp1251(address) + QStringLiteral("\" не набрать: ") +
+         FromCp1251(why);
 }
 
 namespace {
@@ -80,9 +81,9 @@ bool ChangeSubscriber(TPhoneBook& book, int position, const TVoicePrompts& promp
 bool DeleteSubscriber(TPhoneBook& book, int position, const TVoicePrompts& prompts, QWidget* parent) {
   const PhoneBookEntry* entry = book.At(position);
   if (!entry) return false;
-  if (!prompts.askYesNo(parent, QStringLiteral("Удаление"),
-                        QStringLiteral("Удалить абонента \"") + FromCp1251(entry->Name) + QStringLiteral("\"?")))
-    return false;
+  const QString question =
+      QStringLiteral("Удалить абонента \"") + FromCp1251(entry->Name) + QStringLiteral("\"?");
+  if (!prompts.askYesNo(parent, QStringLiteral("Удаление"), question)) return false;
   book.Delete(position);
   book.SavePhoneBook();
   return true;
