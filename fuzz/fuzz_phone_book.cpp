@@ -1,6 +1,6 @@
 // The address book loader on arbitrary bytes: load, check the limits, save
 // (through the temporary file and the rename), load again and demand the same
-// entries, export.
+// entries, export; each address is judged diallable or not.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 
+#include "iptel/dial_address.h"
 #include "iptel/phone_book.h"
 #include "support/temp_folder.h"
 
@@ -32,6 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int i = 0; i < book.Count(); ++i) {
     Check(book.At(i)->Name.size() < 64 && book.At(i)->Adr.size() < 64);
     Check(book.At(i)->Name.find('\0') == std::string::npos);
+    // Every stored address is judged diallable or not without fault.
+    const std::string why = vertamo::DialAddressProblem(book.At(i)->Adr);
+    Check(!why.empty() || !book.At(i)->Adr.empty());  // an empty address is never dialled
   }
   book.SavePhoneBook();
   vertamo::TPhoneBook again(folder);

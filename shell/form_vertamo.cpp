@@ -31,6 +31,7 @@
 #include "platform/audio_output.h"
 #include "platform/folders.h"
 #include "protocol/txtfunc.h"
+#include "shell/call_notice.h"
 #include "shell/form_setup.h"
 #include "shell/sliced_work.h"
 #include "shell/window_places.h"
@@ -52,6 +53,9 @@ QFont Tahoma(int pixelSize) {
 }
 
 bool IsLoadStage(int stage) { return stage >= kStageMaps && stage <= kStageTexts; }
+
+// The keys of a "MOUSEDOWN OBJ=" reply that only an object with voice has.
+constexpr const char* kCallKeys[] = {" KelmoGW=", " H323=", " COM=", " ADR=", " PUL=", " PU="};
 
 }  // namespace
 
@@ -228,6 +232,9 @@ void TFormVertamo::BuildWindow() {
   LoadProgress->hide();
   StatusBar1->addPermanentWidget(LoadProgress);
   setStatusBar(StatusBar1);
+  CallNotice = new TCallNotice(StatusBar1, [this](const std::string& text) {
+    if (phone_) phone_->Telephony().Log().Write(text);
+  });
 
   menuBar()->setObjectName(QStringLiteral("MainMenu1"));
   mFile = menuBar()->addMenu(QStringLiteral("&Файл"));
@@ -243,6 +250,12 @@ void TFormVertamo::BuildWindow() {
   connect(mJournal, &QAction::triggered, this, &TFormVertamo::mJournalClick);
   connect(mClose, &QAction::triggered, this, &TFormVertamo::mCloseClick);
   ZoomMenu = new TMapZoomMenu(menuBar(), PageControl1, settings_);
+  mCall = menuBar()->addMenu(QStringLiteral("&Связь"));
+  mCall->setObjectName(QStringLiteral("mCall"));
+  mPhoneBook = mCall->addAction(QStringLiteral("Телефонная книга"));
+  mPhoneBook->setObjectName(QStringLiteral("mPhoneBook"));
+  mPhoneBook->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+  connect(mPhoneBook, &QAction::triggered, this, &TFormVertamo::mPhoneBookClick);
 
   // F5 reconnects whichever control of the window has the focus.
   auto* f5 = new QShortcut(QKeySequence(Qt::Key_F5), this);
@@ -369,6 +382,18 @@ void TFormVertamo::StartVoice() {
   host.programFolder = settings_.ProgramFolder;
   host.workFolder = settings_.WorkFolder;
   host.gatewayPort = options_.gatewayPort;
+  // The map on screen, which the voice window keeps clear of: its background
+  // and objects as far as the tab shows them.
+  host.mapArea = [this] {
+    QWidget* tab = PageControl1->isVisible() ? PageControl1->currentWidget() : nullptr;
+    if (!tab) return QRect();
+    QRect shown(QPoint(0, 0), tab->size());
+    if (TMapZoom* zoom = ZoomOf(tab)) {
+      const QSize extent = zoom->Extent();
+      shown &= QRect(zoom->ToPage(QPoint(0, 0)), zoom->ToPage(QPoint(extent.width(), extent.height())));
+    }
+    return shown.translated(tab->mapToGlobal(QPoint(0, 0)));
+  };
   // The server is told later, from the event loop: the window never waits.
   host.sendCommand = [this](const std::string& request) {
     QMetaObject::invokeMethod(this, [this, request] { SendCommand(request); }, Qt::QueuedConnection);
@@ -745,6 +770,17 @@ void TFormVertamo::mCloseClick() {
   close();
 }
 
+void TFormVertamo::mPhoneBookClick() {
+  TFVoice* voice = VoiceWindow(true);
+  if (!voice) {
+    CallNotice->Tell(kNoPhoneBook);
+    return;
+  }
+  // Idle, it opens on the subscribers; during a call it only comes forward.
+  if (voice->CallState() == 0) voice->PageControl1->setCurrentIndex(0);
+  voice->ShowVoiceWindow();
+}
+
 // --- the mouse on the map ------------------------------------------------------------
 
 void TFormVertamo::MapObjectMouseDown(TMapPict* sender, Qt::MouseButton) {
@@ -754,29 +790,57 @@ void TFormVertamo::MapObjectMouseDown(TMapPict* sender, Qt::MouseButton) {
   const int index = model_.ObjectList.IndexOf(object);
   if (index < 0) return;
   // The server is told of the click (any button).
-  if (!SendCommand("MOUSEDOWN OBJ=" + std::to_string(index))) return;
-  // A reply about this object, of its type, reachable through a gateway.
+  if (!SendCommand("MOUSEDOWN OBJ=" + std::to_string(index))) {
+    CallNotice->Tell(kNoServerReply);
+    return;
+  }
+  // A reply about this object, of its type.
   const std::string reply = client_ ? client_->Reply() : std::string();
   int replyObject = 0, replyType = 0;
-  std::string gateway;
   if (!GetIntParam(reply, "OBJ=", replyObject) || replyObject != index) return;
   if (!GetIntParam(reply, " TYPE=", replyType) || replyType != object->Type) return;
-  if (!GetStrParam(reply, " KelmoGW=", 128, gateway)) return;
-  // A call needs the phone program's link.
-  if (!phone_ || !phone_->Telephony().PhoneLinkUp()) return;
+  // Objects without voice (sensors, doors) answer without any key of a call:
+  // nothing to tell about them.
+  const bool voiceObject = std::any_of(std::begin(kCallKeys), std::end(kCallKeys),
+                                       [&](const char* key) { return reply.find(key) != std::string::npos; });
+  if (!voiceObject) return;
+  // A call needs the phone program's link and the lift's gateway.
+  if (!phone_ || !phone_->Telephony().PhoneLinkUp()) {
+    CallNotice->Tell(kNoPhoneLink);
+    return;
+  }
+  if (reply.find(" KelmoGW=") == std::string::npos) {
+    CallNotice->Tell(kNoGateway);
+    return;
+  }
   // The selector runs an event loop in which a new load (ClearMaps) may free
-  // the picture and its object: the call takes the object's name now.
-  const auto ask = [this](const std::string& cabin, const std::string& room) {
-    return AskCallUnit(this, settings_.MainIni.get(), cabin, room);
+  // the picture and its object: what the call needs of them is taken now.
+  const QPointer<TMapPict> clicked(sender);
+  const QRect clickedArea(sender->mapToGlobal(QPoint(0, 0)), sender->size());
+  const QString title = SelectorTitle(object->Name.str(), object->Hint.str());
+  const auto ask = [this, &title](const std::string& cabin, const std::string& room) {
+    return AskCallUnit(this, settings_.MainIni.get(), cabin, room, title);
   };
   const TMapCallResult result = MapCallFromReply(reply, {index, object->Name.str(), profile_.Ip}, ask);
   if (!result.call) {
-    if (!result.reason.empty()) phone_->Telephony().Log().Write(result.reason);
+    if (!result.reason.empty()) {
+      const QString reason = FromCp1251(result.reason);
+      CallNotice->Tell(reason.contains(QStringLiteral("вызов не сделан"), Qt::CaseInsensitive)
+                           ? reason
+                           : QStringLiteral("Вызов не сделан: ") + reason);
+    }
     return;
   }
-  ShowVoiceWindow();
-  TFVoice* voice = VoiceWindow(false);
+  // The maps were loaded anew while the dispatcher chose: the object number
+  // may name another object now.
+  if (!clicked) {
+    CallNotice->Tell(kMapsReloaded);
+    return;
+  }
+  TFVoice* voice = VoiceWindow(true);
   if (!voice) return;
+  voice->KeepClear(clickedArea);
+  ShowVoiceWindow();
   // The server hears of the conversation before the queued call is placed.
   voice->TakeMapCall(*result.call);
   SendCommand("STARTSPEAK OBJ=" + std::to_string(index) + " PU=" + std::to_string(result.call->unit));

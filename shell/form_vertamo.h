@@ -60,6 +60,7 @@ class TSoundFilePlayer;
 namespace vertamo::ui {
 
 class TBigSpk;
+class TCallNotice;
 class TSlicedWork;
 class TFormView;
 class TLogLast;
@@ -226,6 +227,11 @@ class TFormVertamo : public QMainWindow {
   QAction* mSetup = nullptr;
   QAction* mJournal = nullptr;
   QAction* mClose = nullptr;
+  // "Связь" with "Телефонная книга": the voice window, idle.
+  QMenu* mCall = nullptr;
+  QAction* mPhoneBook = nullptr;
+  // Why a click placed no call.
+  TCallNotice* CallNotice = nullptr;
   TMapZoomMenu* ZoomMenu = nullptr;  // menu "Вид": the zoom of the active map
   QTimer* Timer1 = nullptr;
 
@@ -256,6 +262,7 @@ class TFormVertamo : public QMainWindow {
   void mJournalClick();
   void FirstStartSetup();
   void mCloseClick();
+  void mPhoneBookClick();
   void UpdateProgressVisibility(int stage);
 
   TAppSettings& settings_;

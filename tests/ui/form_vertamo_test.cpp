@@ -81,9 +81,13 @@ class FormVertamoTest : public QObject {
 
     QCOMPARE(form.menuBar()->objectName(), QStringLiteral("MainMenu1"));
     const QList<QAction*> top = form.menuBar()->actions();
-    QCOMPARE(top.size(), 2);
+    QCOMPARE(top.size(), 3);
     QCOMPARE(top[0]->text(), QStringLiteral("&Файл"));
     QCOMPARE(top[1]->text(), QStringLiteral("&Вид"));
+    QCOMPARE(top[2]->text(), QStringLiteral("&Связь"));
+    QCOMPARE(top[2]->menu()->actions().size(), 1);
+    QCOMPARE(top[2]->menu()->actions()[0]->text() + " " + top[2]->menu()->actions()[0]->shortcut().toString(),
+             QStringLiteral("Телефонная книга Ctrl+T"));
     QStringList zoomItems;
     for (const QAction* item : top[1]->menu()->actions())
       zoomItems << item->text() + " " + item->shortcut().toString();

@@ -4,20 +4,25 @@
 // the demo end to end: its own district, phone and gateway.
 #include <QApplication>
 #include <QKeyEvent>
+#include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
+#include <optional>
 #include <set>
 
 #include "map/ui/map_pict.h"
+#include "shell/call_notice.h"
 #include "shell/demo/demo_phone.h"
 #include "shell/demo/demo_server.h"
 #include "support/sim_phone.h"
 #include "tools/kelmo-sim/kelmo_sim.h"
 #include "uikit/indicator.h"
+#include "uikit/qt_text.h"
 #include "voice/ui/form_sel_lift_mp.h"
 #include "voice/ui/form_voice.h"
 #include "widget_shots.h"
@@ -86,10 +91,13 @@ class MapCallWindowTest : public QObject {
       bool machineRoom;  // the reply offers PU=5 besides PUL=2
       Qt::MouseButton button;
       bool linkUp;
-      int key;                            // what the selector is answered with
-      int selectors;                      // how many came up
-      int unit;                           // the unit called; -1: none
-      std::string gateway = "localhost";  // the dispatch server's host: 127.0.0.1 of the profile
+      int key;                                        // what the selector is answered with
+      int selectors;                                  // how many came up
+      int unit;                                       // the unit called; -1: none
+      std::string gateway = "localhost";              // the dispatch server's host: 127.0.0.1 of the profile
+      QString notice = {};                            // what the status bar tells at once; empty: nothing
+      std::optional<orvexsim::FaultKind> fault = {};  // of the server's reply to the click
+      int object = 0;                                 // 3: the sensor, no voice
     };
     // A dial string over 127 characters places nothing; the log says why.
     const std::string tooLong = std::string(56, 'g') + "." + std::string(55, 'g') + ".example";  // 120 characters
@@ -98,8 +106,24 @@ class MapCallWindowTest : public QObject {
         {"right button", false, Qt::RightButton, true, Qt::Key_Escape, 0, 2},
         {"machine room chosen", true, Qt::LeftButton, true, Qt::Key_2, 1, 5},
         {"choice cancelled", true, Qt::LeftButton, true, Qt::Key_Escape, 1, -1},
-        {"link down", true, Qt::LeftButton, false, Qt::Key_Escape, 0, -1},
-        {"dial string too long", false, Qt::LeftButton, true, Qt::Key_Escape, 0, -1, tooLong},
+        {"link down", true, Qt::LeftButton, false, Qt::Key_Escape, 0, -1, "localhost", kNoPhoneLink},
+        {"dial string too long", false, Qt::LeftButton, true, Qt::Key_Escape, 0, -1, tooLong,
+         QStringLiteral("Адрес вызова длиннее 127 знаков: вызов не сделан")},
+        {"no gateway named", false, Qt::LeftButton, true, Qt::Key_Escape, 0, -1, "localhost", kNoGateway,
+         orvexsim::FaultKind::MissingKey},
+        {"no reply", false, Qt::LeftButton, true, Qt::Key_Escape, 0, -1, "localhost", kNoServerReply,
+         orvexsim::FaultKind::Stall},
+        {"a sensor: no voice, nothing to tell",
+         false,
+         Qt::LeftButton,
+         true,
+         Qt::Key_Escape,
+         0,
+         -1,
+         "localhost",
+         {},
+         {},
+         3},
     };
     for (const Row& row : rows) {
       qInfo("%s", row.name);
@@ -111,6 +135,12 @@ class MapCallWindowTest : public QObject {
       call.pul = 2;
       if (row.machineRoom) call.pu = 5;
       district->objects[0].call = call;
+      if (row.fault) {
+        orvexsim::Fault fault;
+        fault.kind = *row.fault;
+        fault.step = orvexsim::Step::MouseDown;
+        district->faults.push_back(fault);
+      }
       testing::SimPhone phone;
       kelmosim::Server gateway;
       kelmosim::Options gatewayOptions;
@@ -130,17 +160,22 @@ class MapCallWindowTest : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(w.form->Phone()->Telephony().PhoneLinkUp() && phone.Serving(), kWaitMs);
 
       SelectorAnswer selector(row.key);
-      QTest::mouseClick(PictOf(*w.form, 0), row.button, {}, QPoint(3, 3));
+      QTest::mouseClick(PictOf(*w.form, row.object), row.button, {}, QPoint(3, 3));
       // The handler has run to its end: the server heard of the call, the
       // call itself waits in the voice window's queue.
-      QCOMPARE(w.Requests("MOUSEDOWN OBJ=0"), 1);
+      QCOMPARE(w.Requests("MOUSEDOWN OBJ=" + std::to_string(row.object)), 1);
       QCOMPARE(selector.shown, row.selectors);
+      // Why no call was placed is on the screen as the handler ends, and in the log.
+      QCOMPARE(w.form->CallNotice->isVisible(), !row.notice.isEmpty());
+      if (!row.notice.isEmpty()) QCOMPARE(w.form->CallNotice->text(), row.notice);
+      if (row.notice == kNoPhoneLink) test::SaveShot(w.form->grab().toImage(), "map_call_no_phone_link");
       TFVoice* voice = w.form->VoiceWindow(false);
       if (row.unit < 0) {
         QCOMPARE(w.Requests("STARTSPEAK"), 0);
         QVERIFY(!voice);
         const std::string log = testing::ReadWholeFile(w.dir.file("IpPhone.log"));
         QCOMPARE(log.find(Utf8ToCp1251("длиннее 127 знаков")) != std::string::npos, row.gateway == tooLong);
+        if (!row.notice.isEmpty()) QVERIFY(log.find(ToCp1251(row.notice)) != std::string::npos);
         continue;
       }
       QCOMPARE(w.Requests("STARTSPEAK OBJ=0 PU=" + std::to_string(row.unit)), 1);
@@ -148,6 +183,78 @@ class MapCallWindowTest : public QObject {
       QCOMPARE(voice->CallState(), 0);
       const std::string dial = "c 3*17*" + std::to_string(row.unit) + "@127.0.0.1";
       QVERIFY2(QTest::qWaitFor([&] { return Has(phone.sim.Received(), dial); }, kWaitMs), dial.c_str());
+    }
+  }
+
+  void theSelectorIsTitledStaysOnTopAndSurvivesAReload() {
+    auto district = test::SmallDistrict();
+    orvexsim::CallDef call;
+    call.gateway = "localhost";
+    call.com = 3;
+    call.adr = 17;
+    call.pul = 2;
+    call.pu = 5;
+    district->objects[0].call = call;
+    testing::SimPhone phone;
+    Workstation w(district, [&](TFormOptions& options) {
+      options.phone.start = true;
+      options.phone.port = phone.sim.Port();
+      options.phone.processes = &phone;
+    });
+    QVERIFY(w.WaitForMaps());
+    QTRY_VERIFY_WITH_TIMEOUT(w.form->Phone()->Telephony().PhoneLinkUp() && phone.Serving(), kWaitMs);
+    QString title;
+    bool onTop = false;
+    {
+      // The maps are loaded anew while the dispatcher chooses: the clicked
+      // picture is freed under the selector.
+      SelectorAnswer selector(Qt::Key_1, [&](TFormSelLiftMp& dialog) {
+        title = dialog.windowTitle();
+        onTop = dialog.windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+        w.form->Reconnect();
+      });
+      // A press alone: the release would go to the picture the reload freed.
+      QTest::mousePress(PictOf(*w.form, 0), Qt::LeftButton, {}, QPoint(3, 3));
+      QCOMPARE(selector.shown, 1);
+      QCOMPARE(title, QStringLiteral("Вызов: Лифт 1, ул. Лесная, 12"));
+      QVERIFY(onTop);
+      QCOMPARE(w.Requests("STARTSPEAK"), 0);
+      QCOMPARE(w.form->VoiceWindow(false), nullptr);
+      QVERIFY(w.form->CallNotice->isVisible());
+      QCOMPARE(w.form->CallNotice->text(), kMapsReloaded);
+    }
+    // The new load comes, and a click calls again.
+    QVERIFY(w.WaitForMaps());
+    QTRY_VERIFY_WITH_TIMEOUT(w.form->Model().ObjectList.Count() > 0 && !w.form->Building(), kWaitMs);
+    SelectorAnswer again(Qt::Key_1);
+    QTest::mouseClick(PictOf(*w.form, 0), Qt::LeftButton, {}, QPoint(3, 3));
+    QCOMPARE(w.Requests("STARTSPEAK OBJ=0 PU=2"), 1);
+  }
+
+  void thePhoneBookMenuOpensTheVoiceWindowIdle() {
+    for (const bool linkUp : {true, false}) {
+      testing::SimPhone phone;
+      Workstation w(test::SmallDistrict(), [&](TFormOptions& options) {
+        options.phone.start = linkUp;
+        options.phone.port = phone.sim.Port();
+        options.phone.processes = &phone;
+      });
+      QVERIFY(w.WaitForMaps());
+      if (linkUp)
+        QTRY_VERIFY_WITH_TIMEOUT(w.form->Phone()->Telephony().PhoneLinkUp() && phone.Serving(), kWaitMs);
+      QTest::keyClick(w.form.get(), Qt::Key_T, Qt::ControlModifier);
+      TFVoice* voice = w.form->VoiceWindow(false);
+      QCOMPARE(voice != nullptr, linkUp);
+      QCOMPARE(w.form->CallNotice->isVisible(), !linkUp);
+      if (!linkUp) {
+        QCOMPARE(w.form->CallNotice->text(), kNoPhoneBook);
+        continue;
+      }
+      QVERIFY(voice->isVisible());
+      QCOMPARE(voice->CallState(), 0);
+      QCOMPARE(voice->PageControl1->currentIndex(), 0);
+      QCOMPARE(voice->ListBox1->count(), w.form->Phone()->Telephony().Book().Count());
+      QVERIFY(phone.sim.Received().empty());
     }
   }
 

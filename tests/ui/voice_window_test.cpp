@@ -124,6 +124,13 @@ struct VoiceRig {
       asked.push_back(title + "|" + name);
       return QString::fromStdString(dir.file("export.dat"));
     };
+    host.prompts.askYesNo = [this](QWidget*, const QString& title, const QString& question) {
+      asked.push_back(title + "|" + question);
+      return yes;
+    };
+    host.prompts.tell = [this](QWidget*, const QString& title, const QString& text) {
+      told.push_back(title + "|" + text);
+    };
     voice = std::make_unique<TVoiceStation>(nullptr, *station, std::move(host));
   }
 
@@ -178,6 +185,8 @@ struct VoiceRig {
   std::vector<std::string> requests;
   std::vector<QString> asked;
   std::deque<QString> answers;
+  bool yes = false;            // the answer to a Yes / No question
+  std::vector<QString> told;   // what the dispatcher was told
   std::unique_ptr<TVoiceStation> voice;
 };
 
@@ -317,10 +326,18 @@ class VoiceWindowTest : public QObject {
       Key(&window, Qt::Key_Space, false, true);
       Key(&window, Qt::Key_Space, true, true);
     }
+    // Repeats that Qt did not recognise: a release with its press right behind.
+    for (int repeat = 0; repeat < 3; ++repeat) {
+      Key(&window, Qt::Key_Space, false);
+      QTest::qWait(10);
+      Key(&window, Qt::Key_Space, true);
+    }
+    QCOMPARE(window.Label1->text(), QStringLiteral("Говорите..."));
     QVERIFY(rig.GatewayGot("setatx 3", 1));
     QTRY_VERIFY_WITH_TIMEOUT(window.ImageMic->isVisible() && !window.ImageSpeaker->isVisible(), kWaitMs);
+    QCOMPARE(rig.CountIn("setarx 3"), 0);
     Key(&window, Qt::Key_Space, false);
-    QCOMPARE(window.Label1->text(), QStringLiteral("Слушайте..."));
+    QTRY_COMPARE_WITH_TIMEOUT(window.Label1->text(), QStringLiteral("Слушайте..."), kWaitMs);
     QCOMPARE(Background(window.Label1), QRgb(0x95FFAF));
     QVERIFY(rig.GatewayGot("setarx 3", 1));
     QCOMPARE(rig.CountIn("setatx 3"), 1);  // the repeats came before the release: none followed
@@ -330,6 +347,17 @@ class VoiceWindowTest : public QObject {
     QCOMPARE(rig.requests, std::vector<std::string>{"ENDSPEAK OBJ=5 PU=1"});
     QCOMPARE(window.Gateway(), nullptr);
     QVERIFY(rig.GatewayGot("quit", 1));
+
+    // A hold that outlived its call (released while idle) leaves the next
+    // call's first press working.
+    QVERIFY(rig.Talk());
+    Key(&window, Qt::Key_Space, true);
+    Key(&window, Qt::Key_Escape, true);
+    Key(&window, Qt::Key_Space, false);
+    QVERIFY(rig.Talk());
+    Key(&window, Qt::Key_Space, true);
+    QCOMPARE(window.Label1->text(), QStringLiteral("Говорите..."));
+    Key(&window, Qt::Key_Escape, true);
   }
 
   void aMapCallWithoutAddressEndsWithoutEndspeak() {
@@ -360,7 +388,7 @@ class VoiceWindowTest : public QObject {
       Key(&window, Qt::Key_Space, true);
       QCOMPARE(window.Label1->text(), QStringLiteral("Говорите..."));
       Key(&window, Qt::Key_Space, false);
-      QCOMPARE(window.Label1->text(), QStringLiteral("Слушайте..."));
+      QTRY_COMPARE_WITH_TIMEOUT(window.Label1->text(), QStringLiteral("Слушайте..."), kWaitMs);
       if (reachable) {
         // Bound: the worker puts a command on the wire within a millisecond of
         // taking it; ten polls and both switches have had their turn in 300 ms.
@@ -649,14 +677,42 @@ class VoiceWindowTest : public QObject {
     rig.answers = {QStringLiteral("Gate 2"), QStringLiteral("10.0.0.8")};
     window.mChange->trigger();
     QCOMPARE(book.At(0)->Adr, std::string("10.0.0.8"));
+    // An address that cannot be dialled is refused with the reason.
+    rig.answers = {QStringLiteral("Gate 3"), QStringLiteral("10.0.0.300")};
+    window.ListBox1->setCurrentRow(0);
+    window.mChange->trigger();
+    QCOMPARE(book.At(0)->Adr, std::string("10.0.0.8"));
+    QCOMPARE(rig.told.size(), size_t(1));
+    QVERIFY2(rig.told[0].startsWith(QStringLiteral("Изменение|Адрес \"10.0.0.300\" не набрать: Неверный IP адрес")),
+             qPrintable(rig.told[0]));
+    rig.answers = {QStringLiteral("Холл"), QStringLiteral("холл.local")};
+    window.mAdd->trigger();
+    QCOMPARE(window.ListBox1->count(), 3);
+    QCOMPARE(rig.told.size(), size_t(2));
+    // Deleting asks first; No keeps the entry.
     window.ListBox1->setCurrentRow(1);
+    window.mDelete->trigger();
+    QCOMPARE(rig.asked.back(), QStringLiteral("Удаление|Удалить абонента \"Lobby\"?"));
+    QCOMPARE(window.ListBox1->count(), 3);
+    rig.yes = true;
     window.mDelete->trigger();
     QCOMPARE(window.ListBox1->count(), 2);
     QVERIFY(ReadWholeFile(rig.dir.file("IpAbonents.ini")).find("Name=Gate 2\r\nAdr=10.0.0.8") != std::string::npos);
     QVERIFY(ReadWholeFile(rig.dir.file("IpAbonents.ini")).find("Lobby") == std::string::npos);
+    // A book written elsewhere may hold an address that cannot be dialled:
+    // the call button refuses it and says why.
+    book.Add("Old", "10.0.0.5 x");
+    window.FillSubscriberList();
+    window.ListBox1->setCurrentRow(window.ListBox1->count() - 1);
+    window.PageControl1->setCurrentIndex(0);
+    window.Button1Click();
+    QCOMPARE(window.CallState(), 0);
+    QVERIFY(window.StatusPanels[0]->text().contains(QStringLiteral("В адресе не должно быть пробелов")));
     window.mExport->trigger();
     QCOMPARE(rig.asked.back(), QStringLiteral("Экспорт книжки абонентов|Ip.dat"));
     QVERIFY(ReadWholeFile(rig.dir.file("export.dat")).find("10.0.0.8") != std::string::npos);
+    QTest::qWait(100);
+    QVERIFY(rig.phone.sim.Received().empty());
   }
 };
 

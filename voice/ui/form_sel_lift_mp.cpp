@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QStringList>
 
 #include "uikit/qt_text.h"
 #include "uikit/widget_bounds.h"
@@ -26,7 +27,7 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
 
 TFormSelLiftMp::TFormSelLiftMp(TFastIni* ini, QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                         Qt::WindowCloseButtonHint),
+                         Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint),
       ini_(ini) {
   setObjectName(QStringLiteral("FormSelLiftMp"));
   QFont font(QStringLiteral("Tahoma"));
@@ -101,6 +102,13 @@ void TFormSelLiftMp::keyPressEvent(QKeyEvent* event) {
   }
 }
 
+void TFormSelLiftMp::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  // Above the voice window, which stays on top as well, and with the keyboard.
+  raise();
+  activateWindow();
+}
+
 void TFormSelLiftMp::done(int result) {
   // Esc, "Отмена" and the close box all end here as a cancel.
   if (result != Accepted) Choice = kCancelled;
@@ -112,9 +120,17 @@ void TFormSelLiftMp::done(int result) {
   QDialog::done(result);
 }
 
+QString SelectorTitle(const std::string& objectName, const std::string& objectHint) {
+  QString title = QStringLiteral("Вызов: ") + FromCp1251(objectName);
+  const QStringList hint = FromCp1251(objectHint).split(QLatin1Char('\n'));
+  if (hint.size() > 1 && !hint[1].trimmed().isEmpty()) title += QStringLiteral(", ") + hint[1].trimmed();
+  return title;
+}
+
 TCallUnit AskCallUnit(QWidget* owner, TFastIni* ini, const std::string& cabinText,
-                      const std::string& roomText) {
+                      const std::string& roomText, const QString& title) {
   TFormSelLiftMp selector(ini, owner);
+  if (!title.isEmpty()) selector.setWindowTitle(title);
   selector.SetCabinCaption(FromCp1251(cabinText));
   selector.SetRoomCaption(FromCp1251(roomText));
   if (selector.exec() != QDialog::Accepted) return TCallUnit::Cancelled;

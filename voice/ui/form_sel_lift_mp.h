@@ -6,6 +6,9 @@
 // close box cancel; the digit keys 1 and 2 press the cabin and the
 // machine-room button, also while one of the buttons has the focus (a button
 // passes digits on to the dialog). The bounds are kept under "FormSelLiftMp".
+//
+// It stays above the voice window (which stays on top of the desktop) and
+// comes up active, so that Enter, Esc and the digits reach it at once.
 #pragma once
 
 #include <QDialog>
@@ -49,6 +52,7 @@ class TFormSelLiftMp : public QDialog {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void ButtonLiftClick();
@@ -58,9 +62,14 @@ class TFormSelLiftMp : public QDialog {
   bool closed_ = false;
 };
 
+// The selector's caption for the object called: "Вызов: " and its name, and
+// the second line of its hint (where the server puts the address) when there
+// is one. Code page 1251.
+QString SelectorTitle(const std::string& objectName, const std::string& objectHint);
+
 // Shows the selector modally over `owner` with the two texts (code page 1251)
-// and gives what the dispatcher chose.
+// under `title` and gives what the dispatcher chose.
 TCallUnit AskCallUnit(QWidget* owner, TFastIni* ini, const std::string& cabinText,
-                      const std::string& roomText);
+                      const std::string& roomText, const QString& title = {});
 
 }  // namespace vertamo::ui

@@ -94,6 +94,7 @@ TFVoice::~TFVoice() {
     const TWidgetBounds bounds(this);
     host_.ini->WriteFormBounds(&bounds);
   }
+  StorePlacement();
   CloseGateway();
   if (host_.ini) {
     SaveFont(*host_.ini, adrFont_, TVoiceSettings::kSection);
@@ -336,7 +337,7 @@ void TFVoice::BuildMenus() {
       FillSubscriberList();
   });
   mDelete = PopupMenuList->addAction(QStringLiteral("&Удалить"), this, [this] {
-    if (host_.telephony && DeleteSubscriber(host_.telephony->Book(), SelectedSubscriber()))
+    if (host_.telephony && DeleteSubscriber(host_.telephony->Book(), SelectedSubscriber(), host_.prompts, this))
       FillSubscriberList();
   });
   PopupMenuList->addSeparator();
@@ -376,6 +377,7 @@ void TFVoice::FormCreate() {
     adrFont_.font = PixelFont(QStringLiteral("Arial"), 16);
     timeFont_.font = adrFont_.font;
   }
+  LoadPlacement();
   ApplyFont(PanelAdr, adrFont_);
   ApplyFont(LabelTime, timeFont_);
   settings_.colw = {StringGrid1->columnWidth(0), StringGrid1->columnWidth(1)};
@@ -515,6 +517,7 @@ void TFVoice::hideEvent(QHideEvent* event) {
   EndTalk();
   GatewayLink->ShowLink(true);
   StoreSettings();
+  StorePlacement();
   PanelVideo->hide();
 }
 

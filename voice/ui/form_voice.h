@@ -17,6 +17,7 @@
 
 #include <QDateTime>
 #include <QPointer>
+#include <QRect>
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -34,6 +35,7 @@
 #include "voice/ui/gateway_hand_over.h"
 #include "voice/ui/gateway_link_label.h"
 #include "voice/ui/subscriber_list.h"
+#include "voice/ui/talk_key_debounce.h"
 #include "voice/ui/voice_settings.h"
 
 class QAction;
@@ -73,6 +75,9 @@ struct TVoiceHost {
   std::function<void(const std::string& request)> sendCommand;
   int gatewayPort = TKelmoClient::kDefaultPort;
   TVoicePrompts prompts = DefaultVoicePrompts();
+  // The active map as shown, in screen coordinates (empty: none): the window
+  // comes up where it covers the least of it.
+  std::function<QRect()> mapArea;
 };
 
 class TFVoice final : public QWidget, public ICallWindow {
@@ -126,6 +131,16 @@ class TFVoice final : public QWidget, public ICallWindow {
   // A focus request from outside the program: a visible window comes to the
   // front, active, with the keyboard focus; a hidden one stays hidden.
   void TakeFocus();
+  // The object the next map call is for, in screen coordinates: the window
+  // does not come up over it.
+  void KeepClear(const QRect& object) { keepClear_ = object; }
+  // Shows the window in front, active, with the keyboard, so that Space and
+  // Esc work at once. A window coming up (or one over the clicked object)
+  // is placed away from the map first, unless the dispatcher has placed it.
+  void Present();
+  // The dispatcher moved the window (now or in an earlier session): its place
+  // is kept.
+  bool PlacedByHand() const { return placedByHand_; }
   // Shows one of the five level meters; any other kind shows none.
   void SetIndKind(int kind);
   int IndKind() const { return settings_.indKind; }
@@ -226,6 +241,9 @@ class TFVoice final : public QWidget, public ICallWindow {
   bool HandleKey(QKeyEvent* key, bool pressed);
   void SpaceDown();
   void SpaceUp();
+  void PlaceAwayFromMap();
+  void LoadPlacement();
+  void StorePlacement();
   void EscapeKey();
   void KeyPressSound();
   void OpenGateway(bool readSettings);
@@ -249,6 +267,14 @@ class TFVoice final : public QWidget, public ICallWindow {
   TCallTracker calls_;
   std::optional<TCallHistory> history_;  // none without a work folder
   bool spaceDown_ = false;
+  // The space bar's holds, auto-repeat filtered.
+  TTalkKeyDebounce* space_ = nullptr;
+  // The clicked object of the call coming up.
+  QRect keepClear_;
+  // Where the window was last put by itself (once placed_).
+  QPoint givenPos_;
+  bool placed_ = false;
+  bool placedByHand_ = false;
   bool listenAnnounce_ = false;   // the next listening switch that succeeds says "Слушайте..."
   bool settingsToStatus_ = false; // the next settings read goes to status panel 0
   std::uint64_t conversation_ = 0;  // the gateway worker's generation

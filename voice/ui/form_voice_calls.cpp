@@ -134,9 +134,7 @@ void TFVoice::SelectSubscriber(int position) {
 void TFVoice::ShowCallStatus(const std::string& text) { StatusPanels[0]->setText(FromCp1251(text)); }
 
 void TFVoice::ShowVoiceWindow() {
-  if (!LinkUp()) return;
-  show();
-  raise();
+  if (LinkUp()) Present();
 }
 
 void TFVoice::HideVoiceWindow() {
@@ -157,6 +155,11 @@ void TFVoice::Button1Click() {
   if (state == 0 && PageControl1->currentIndex() == 0) {
     const PhoneBookEntry* entry = host_.telephony->Book().At(SelectedSubscriber());
     if (!entry) return;
+    // A book written elsewhere may hold an address that cannot be dialled.
+    if (const QString refusal = AddressRefusal(entry->Adr); !refusal.isEmpty()) {
+      StatusPanels[0]->setText(refusal);
+      return;
+    }
     const std::string command = "c " + entry->Adr;
     SendPhone(command);
     CallCommand = command;
@@ -199,8 +202,7 @@ void TFVoice::PlaceCall() {
   if (PanelAdr->isHidden()) setWindowTitle(QString::fromUtf8(kCaption) + QStringLiteral(": ") + FromCp1251(CallTitle));
   ListBox1->setCurrentRow(-1);
   ListBox1->clearSelection();
-  show();
-  raise();
+  Present();
 }
 
 // --- keys ----------------------------------------------------------------------
@@ -222,8 +224,8 @@ bool TFVoice::HandleKey(QKeyEvent* key, bool pressed) {
   switch (key->key()) {
     case Qt::Key_Space:
       if (!TalkActive) return false;
-      // Held down, the key repeats: only the real press and release count.
-      if (!key->isAutoRepeat()) pressed ? SpaceDown() : SpaceUp();
+      // Held down, the key repeats: only a hold's press and release count.
+      if (!key->isAutoRepeat()) pressed ? space_->Press() : space_->Release();
       return true;
     case Qt::Key_F9:
       if (pressed && !key->isAutoRepeat()) KeyPressSound();

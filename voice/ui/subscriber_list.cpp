@@ -3,7 +3,9 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QMessageBox>
 
+#include "iptel/dial_address.h"
 #include "iptel/phone_book.h"
 #include "uikit/qt_text.h"
 
@@ -21,8 +23,34 @@ TVoicePrompts DefaultVoicePrompts() {
                            const QString& filter) {
     return QFileDialog::getSaveFileName(parent, title, QDir(folder).filePath(fileName), filter);
   };
+  prompts.askYesNo = [](QWidget* parent, const QString& title, const QString& question) {
+    return QMessageBox::question(parent, title, question, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+  };
+  prompts.tell = [](QWidget* parent, const QString& title, const QString& text) {
+    QMessageBox::warning(parent, title, text);
+  };
   return prompts;
 }
+
+QString AddressRefusal(const std::string& address) {
+  const std::string why = DialAddressProblem(address);
+  if (why.empty()) return {};
+  return QStringLiteral("Адрес \"") + FromCp1251(address) + QStringLiteral("\" не набрать: ") +
+         FromCp1251(why);
+}
+
+namespace {
+
+// Tells why the address cannot be dialled; true when it can.
+bool Diallable(const TVoicePrompts& prompts, QWidget* parent, const QString& title, const QString& address) {
+  const QString refusal = AddressRefusal(ToCp1251(address));
+  if (refusal.isEmpty()) return true;
+  prompts.tell(parent, title, refusal);
+  return false;
+}
+
+}  // namespace
 
 bool AskSubscriber(const TVoicePrompts& prompts, QWidget* parent, const QString& title, QString& name,
                    QString& address) {
@@ -33,6 +61,7 @@ bool AskSubscriber(const TVoicePrompts& prompts, QWidget* parent, const QString&
 bool AddSubscriber(TPhoneBook& book, const TVoicePrompts& prompts, QWidget* parent) {
   QString name = kSampleSubscriberName, address = QStringLiteral("ipadr");
   if (!AskSubscriber(prompts, parent, QStringLiteral("Добавление"), name, address)) return false;
+  if (!Diallable(prompts, parent, QStringLiteral("Добавление"), address)) return false;
   book.Add(ToCp1251(name), ToCp1251(address));
   book.SavePhoneBook();
   return true;
@@ -43,13 +72,18 @@ bool ChangeSubscriber(TPhoneBook& book, int position, const TVoicePrompts& promp
   if (!entry) return false;
   QString name = FromCp1251(entry->Name), address = FromCp1251(entry->Adr);
   if (!AskSubscriber(prompts, parent, QStringLiteral("Изменение"), name, address)) return false;
+  if (!Diallable(prompts, parent, QStringLiteral("Изменение"), address)) return false;
   book.Replace(position, ToCp1251(name), ToCp1251(address));
   book.SavePhoneBook();
   return true;
 }
 
-bool DeleteSubscriber(TPhoneBook& book, int position) {
-  if (!book.At(position)) return false;
+bool DeleteSubscriber(TPhoneBook& book, int position, const TVoicePrompts& prompts, QWidget* parent) {
+  const PhoneBookEntry* entry = book.At(position);
+  if (!entry) return false;
+  const QString question =
+      QStringLiteral("Удалить абонента \"") + FromCp1251(entry->Name) + QStringLiteral("\"?");
+  if (!prompts.askYesNo(parent, QStringLiteral("Удаление"), question)) return false;
   book.Delete(position);
   book.SavePhoneBook();
   return true;

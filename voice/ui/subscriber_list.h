@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <functional>
+#include <string>
 
 class QWidget;
 
@@ -21,6 +22,10 @@ struct TVoicePrompts {
   std::function<QString(QWidget* parent, const QString& title, const QString& folder, const QString& fileName,
                         const QString& filter)>
       askSaveFile;
+  // A question answered Yes or No: true for Yes.
+  std::function<bool(QWidget* parent, const QString& title, const QString& question)> askYesNo;
+  // Something the dispatcher must read before going on.
+  std::function<void(QWidget* parent, const QString& title, const QString& text)> tell;
 };
 
 // QInputDialog and QFileDialog.
@@ -32,10 +37,15 @@ inline const QString kSampleSubscriberName = QStringLiteral("Иванов И.И.
 // Asks the name, then the address, under `title`; false unless both are confirmed.
 bool AskSubscriber(const TVoicePrompts& prompts, QWidget* parent, const QString& title, QString& name,
                    QString& address);
-// Each saves the book when it changed it; false when nothing changed.
+// Each saves the book when it changed it; false when nothing changed. An
+// address the phone program cannot dial is refused, and the dispatcher told why.
 bool AddSubscriber(TPhoneBook& book, const TVoicePrompts& prompts, QWidget* parent);
 bool ChangeSubscriber(TPhoneBook& book, int position, const TVoicePrompts& prompts, QWidget* parent);
-bool DeleteSubscriber(TPhoneBook& book, int position);
+// Asks first.
+bool DeleteSubscriber(TPhoneBook& book, int position, const TVoicePrompts& prompts, QWidget* parent);
+// Why the address (code page 1251) cannot be dialled, for the dispatcher;
+// empty when it can.
+QString AddressRefusal(const std::string& address);
 // Asks for the file ("Ip.dat" in `folder` proposed) and exports the book to it.
 bool ExportSubscribers(const TPhoneBook& book, const TVoicePrompts& prompts, QWidget* parent,
                        const QString& folder);
