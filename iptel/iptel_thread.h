@@ -137,7 +137,6 @@ class TIPTELThread {
   bool Adopted() const { return adopted_.load(); }
   // Lines from the phone program waiting for the main thread.
   STRINGSTACK& PhoneEvents() { return events_; }
-  int CallState = 0;  // the call state of the voice window; 0 at creation
 
  private:
   void Run();

@@ -59,6 +59,10 @@ class ICallWindow {
   virtual void ShowCallStatus(const std::string& text) = 0;
   // The phone program said "OK".
   virtual void PhoneAnswered() = 0;
+  // The phone link went down; it is back (`adopted`: the program was already
+  // running). Called in order with the event lines.
+  virtual void PhoneLinkLost() {}
+  virtual void PhoneLinkRestored(bool adopted) { (void)adopted; }
 };
 
 // Takes the oldest line of `events` and applies it; false when there was none.

@@ -330,6 +330,9 @@ void TFormVertamo::FormClose() {
   if (settings_.MainIni) SaveProfile(*settings_.MainIni, kProfileSection, profile_);
   // The IP-telephony settings.
   if (phone_ && settings_.MainIni) phone_->WriteSettings(*settings_.MainIni);
+  // A call still on ends while the server can still hear its "ENDSPEAK" and
+  // the phone program its "n" or "h" (before the "q" below).
+  if (voice_) voice_->Close();
   // The connection, then the sounds it fed.
   StopClient();
   StopSounds();
@@ -361,8 +364,12 @@ void TFormVertamo::StartVoice() {
   host.workFolder = settings_.WorkFolder;
   host.gatewayPort = options_.gatewayPort;
   // The server is told later, from the event loop: the window never waits.
+  // While the window closes there is no later: the request goes at once.
   host.sendCommand = [this](const std::string& request) {
-    QMetaObject::invokeMethod(this, [this, request] { SendCommand(request); }, Qt::QueuedConnection);
+    if (closed_)
+      SendCommand(request);
+    else
+      QMetaObject::invokeMethod(this, [this, request] { SendCommand(request); }, Qt::QueuedConnection);
   };
   voice_ = std::make_unique<TVoiceStation>(this, *phone_, std::move(host));
 }
@@ -746,12 +753,9 @@ void TFormVertamo::MapObjectMouseDown(TMapPict* sender, Qt::MouseButton) {
     if (!result.reason.empty()) phone_->Telephony().Log().Write(result.reason);
     return;
   }
-  ShowVoiceWindow();
-  TFVoice* voice = VoiceWindow(false);
-  if (!voice) return;
-  // The server hears of the conversation before the queued call is placed.
-  voice->TakeMapCall(*result.call);
-  SendCommand("STARTSPEAK OBJ=" + std::to_string(index) + " PU=" + std::to_string(result.call->unit));
+  // The call session tells the server ("STARTSPEAK") and dials; a call
+  // already on is ended first if the dispatcher says so.
+  if (TFVoice* voice = VoiceWindow(true)) voice->TakeMapCall(*result.call);
 }
 
 void TFormVertamo::LabelMouseDown(TMapTextLabel* sender, Qt::MouseButton button,

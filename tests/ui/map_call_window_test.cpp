@@ -131,8 +131,8 @@ class MapCallWindowTest : public QObject {
 
       SelectorAnswer selector(row.key);
       QTest::mouseClick(PictOf(*w.form, 0), row.button, {}, QPoint(3, 3));
-      // The handler has run to its end: the server heard of the call, the
-      // call itself waits in the voice window's queue.
+      // The handler has run to its end: the server heard of the click, the
+      // phone program was given the call, "STARTSPEAK" leaves from the event loop.
       QCOMPARE(w.Requests("MOUSEDOWN OBJ=0"), 1);
       QCOMPARE(selector.shown, row.selectors);
       TFVoice* voice = w.form->VoiceWindow(false);
@@ -143,9 +143,9 @@ class MapCallWindowTest : public QObject {
         QCOMPARE(log.find(Utf8ToCp1251("длиннее 127 знаков")) != std::string::npos, row.gateway == tooLong);
         continue;
       }
-      QCOMPARE(w.Requests("STARTSPEAK OBJ=0 PU=" + std::to_string(row.unit)), 1);
       QVERIFY(voice && voice->isVisible() && voice->BitBtnTest->isHidden());
-      QCOMPARE(voice->CallState(), 0);
+      QCOMPARE(voice->CallState(), TCallState::Dialling);
+      QTRY_COMPARE_WITH_TIMEOUT(w.Requests("STARTSPEAK OBJ=0 PU=" + std::to_string(row.unit)), 1, kWaitMs);
       const std::string dial = "c 3*17*" + std::to_string(row.unit) + "@127.0.0.1";
       QVERIFY2(QTest::qWaitFor([&] { return Has(phone.sim.Received(), dial); }, kWaitMs), dial.c_str());
     }
@@ -190,12 +190,12 @@ class MapCallWindowTest : public QObject {
     });
     QTest::mouseClick(PictOf(form, object), Qt::LeftButton, {}, QPoint(3, 3));
     QCOMPARE(selector.shown, 1);
-    QVERIFY(Has(demo.Requests(), startSpeak));
+    QTRY_VERIFY_WITH_TIMEOUT(Has(demo.Requests(), startSpeak), kWaitMs);
 
     // Answered after the demo phone's delay: the conversation runs.
     TFVoice* voice = form.VoiceWindow(false);
     QVERIFY(voice);
-    QTRY_COMPARE_WITH_TIMEOUT(voice->CallState(), 1, TDemoPhone::kAnswerDelayMs + kWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(voice->CallState(), TCallState::Talking, TDemoPhone::kAnswerDelayMs + kWaitMs);
     QTRY_COMPARE_WITH_TIMEOUT(voice->Label1->text(),
                               QStringLiteral("Для завершения нажмите на кнопку ESC..."), kWaitMs);
     // The clock ticks once a second; the meters follow the gateway's levels.

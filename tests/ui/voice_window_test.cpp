@@ -161,7 +161,7 @@ struct VoiceRig {
     call.unit = 1;
     call.object = 5;
     Window()->TakeMapCall(call);
-    return QTest::qWaitFor([this] { return Window()->CallState() == 1; }, kWaitMs);
+    return QTest::qWaitFor([this] { return Window()->CallState() == TCallState::Talking; }, kWaitMs);
   }
 
   TempFolder dir;
@@ -190,7 +190,7 @@ void Key(QWidget* window, int key, bool press, bool autoRepeat = false) {
 QRgb Background(QWidget* widget) { return widget->palette().color(QPalette::Window).rgb() & 0xFFFFFF; }
 
 struct Look {
-  int state;
+  TCallState state;
   const char* info;
   QRgb colour;
   const char* caption;
@@ -213,15 +213,16 @@ class VoiceWindowTest : public QObject {
     VoiceRig rig;
     QVERIFY(rig.LinkUp());
     const QRgb hint = QApplication::palette().color(QPalette::ToolTipBase).rgb() & 0xFFFFFF;
-    const Look idle{0, "Выберите абонента и нажмите ВЫЗОВ...", hint, "          ВЫЗОВ"};
-    const Look talking{1, "Для завершения нажмите на кнопку ESC...", 0x95FFAF, "        Закрыть..."};
-    const Look dialling{2, "Идет набор номера...", 0xFFBBBB, "     Прервать звонок"};
-    const Look ringing{3, "Вам звонят !", 0xFFFF00, "      Начать разговор..."};
+    const Look idle{TCallState::Idle, "Выберите абонента и нажмите ВЫЗОВ...", hint, "          ВЫЗОВ"};
+    const Look talking{TCallState::Talking, "Для завершения нажмите на кнопку ESC...", 0x95FFAF, "        Закрыть..."};
+    const Look dialling{TCallState::Dialling, "Идет набор номера...", 0xFFBBBB, "     Прервать звонок"};
+    // The ring names the caller.
+    const Look ringing{TCallState::Ringing, "Вам звонят ! Lobby [10.0.0.9]", 0xFFFF00, "      Начать разговор..."};
 
     // A ring creates the window, shows it and rings at once.
     QCOMPARE(rig.Window(false), nullptr);
     rig.phone.sim.Ring("Lobby [10.0.0.9]");
-    QVERIFY(QTest::qWaitFor([&] { return rig.Window(false) && rig.Window()->CallState() == 3; }, kWaitMs));
+    QVERIFY(QTest::qWaitFor([&] { return rig.Window(false) && rig.Window()->CallState() == TCallState::Ringing; }, kWaitMs));
     TFVoice& window = *rig.Window();
     window.Timer1->stop();  // the test drives the clock
     QVERIFY(window.isVisible());
@@ -237,7 +238,7 @@ class VoiceWindowTest : public QObject {
     // Answered: "Ждите..." until the phone program reports the connection.
     window.Button1Click();
     QCOMPARE(window.Button1->text(), QStringLiteral("Ждите..."));
-    QVERIFY(QTest::qWaitFor([&] { return window.CallState() == 1; }, kWaitMs));
+    QVERIFY(QTest::qWaitFor([&] { return window.CallState() == TCallState::Talking; }, kWaitMs));
     CheckLook(window, talking);
     QVERIFY(window.TalkActive);
     window.Timer1Timer();
@@ -258,11 +259,11 @@ class VoiceWindowTest : public QObject {
     window.ListBox1->setCurrentRow(0);
     Key(&window, Qt::Key_Return, true);
     CheckLook(window, dialling);
-    QCOMPARE(window.CallCommand, std::string("c 10.0.0.5"));
+    QCOMPARE(rig.voice->Session().Party().command, std::string("c 10.0.0.5"));
     QCOMPARE(window.StatusPanels[0]->text(), QStringLiteral("Звонок на адрес: 10.0.0.5"));
     QCOMPARE(window.StatusPanels[1]->text(), QStringLiteral("Gate"));
     vertamo::test::SaveShot(window.grab().toImage(), "voice_state2_dialling");
-    QVERIFY(QTest::qWaitFor([&] { return window.CallState() == 1; }, kWaitMs));
+    QVERIFY(QTest::qWaitFor([&] { return window.CallState() == TCallState::Talking; }, kWaitMs));
     window.Button1Click();
     CheckLook(window, idle);
     QTRY_COMPARE_WITH_TIMEOUT(rig.phone.sim.Received(),
@@ -271,23 +272,25 @@ class VoiceWindowTest : public QObject {
   }
 
   void escapeEndsEveryState() {
+    using enum TCallState;
     struct Row {
-      int state;
+      TCallState state;
       std::vector<std::string> sent;  // to the phone program, the call included
     };
-    for (const Row& row : {Row{0, {}}, Row{2, {"c 10.0.0.5", "h"}}, Row{1, {"c 10.0.0.5", "h"}}, Row{3, {"n"}}}) {
+    for (const Row& row : {Row{Idle, {}}, Row{Dialling, {"c 10.0.0.5", "h"}}, Row{Talking, {"c 10.0.0.5", "h"}},
+                           Row{Ringing, {"n"}}}) {
       phonesim::Options phone = VoiceRig::FastPhone();
-      if (row.state == 2) phone.outcome = phonesim::Outcome::Silent;
+      if (row.state == Dialling) phone.outcome = phonesim::Outcome::Silent;
       VoiceRig rig({}, {}, phone);
       QVERIFY(rig.LinkUp());
       TFVoice& window = *rig.Window();
       window.show();
-      if (row.state == 3) rig.phone.sim.Ring("Gate [10.0.0.5]");
-      if (row.state == 1 || row.state == 2) window.Button1Click();
+      if (row.state == Ringing) rig.phone.sim.Ring("Gate [10.0.0.5]");
+      if (row.state == Talking || row.state == Dialling) window.Button1Click();
       QVERIFY2(QTest::qWaitFor([&] { return window.CallState() == row.state; }, kWaitMs),
-               std::to_string(row.state).c_str());
+               std::to_string(int(row.state)).c_str());
       Key(&window, Qt::Key_Escape, true);
-      QCOMPARE(window.CallState(), 0);
+      QCOMPARE(window.CallState(), Idle);
       QVERIFY(!window.isVisible());
       QVERIFY(QTest::qWaitFor([&] { return Commands(rig.phone.sim.Record()) == row.sent; }, kWaitMs));
     }
@@ -327,23 +330,21 @@ class VoiceWindowTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(window.ImageSpeaker->isVisible() && !window.ImageMic->isVisible(), kWaitMs);
 
     Key(&window, Qt::Key_Escape, true);
-    QCOMPARE(rig.requests, std::vector<std::string>{"ENDSPEAK OBJ=5 PU=1"});
+    QCOMPARE(rig.requests, (std::vector<std::string>{"STARTSPEAK OBJ=5 PU=1", "ENDSPEAK OBJ=5 PU=1"}));
     QCOMPARE(window.Gateway(), nullptr);
     QVERIFY(rig.GatewayGot("quit", 1));
   }
 
-  void aMapCallWithoutAddressEndsWithoutEndspeak() {
+  void aLiftWhoseAddressEndsInAZeroByteStillHearsEndspeak() {
     VoiceRig rig;
     QVERIFY(rig.LinkUp());
-    QVERIFY(rig.Talk(static_cast<std::uint8_t>(256)));  // ADR=256 keeps its low byte
-    QCOMPARE(rig.Window()->CallAdr, 0);
+    QVERIFY(rig.Talk(static_cast<std::uint8_t>(256)));  // ADR=256 keeps its low byte, 0
     Key(rig.Window(), Qt::Key_Escape, true);
-    QVERIFY(rig.requests.empty());
-    QCOMPARE(rig.Window()->CallPu, 0);
+    QCOMPARE(rig.requests, (std::vector<std::string>{"STARTSPEAK OBJ=5 PU=1", "ENDSPEAK OBJ=5 PU=1"}));
     // The map call cleared the subscriber selection: the call button calls nobody.
     rig.Window()->show();
     rig.Window()->Button1Click();
-    QCOMPARE(rig.Window()->CallState(), 0);
+    QCOMPARE(rig.Window()->CallState(), TCallState::Idle);
     QVERIFY(QTest::qWaitFor([&] { return Commands(rig.phone.sim.Record()).size() == 2; }, kWaitMs));
     QCOMPARE(Commands(rig.phone.sim.Record()), (std::vector<std::string>{"c 3*17*1@127.0.0.1", "h"}));
   }
@@ -369,8 +370,8 @@ class VoiceWindowTest : public QObject {
         QCOMPARE(Commands(rig.gateway.Record()), std::vector<std::string>{});
       }
       QVERIFY(window.ImageMic->isHidden() && window.ImageSpeaker->isHidden() && window.Indicator->Position() == 0);
-      // The main window frees the voice window at exit: a conversation still on is hung up.
-      rig.voice->Free();
+      // The main window closes the voice side at exit: a conversation still on is hung up.
+      rig.voice->Close();
       QCOMPARE(rig.voice->VoiceWindow(false), nullptr);
       QVERIFY(QTest::qWaitFor([&] { return Commands(rig.phone.sim.Record()).back() == "h"; }, kWaitMs));
     }
@@ -555,22 +556,29 @@ class VoiceWindowTest : public QObject {
     QVERIFY(rig.Talk());  // "Lift 5", answered, hung up
     Key(rig.Window(), Qt::Key_Escape, true);
     rig.phone.sim.Ring("Lobby [10.0.0.9]");  // refused
-    QVERIFY(QTest::qWaitFor([&] { return rig.Window()->CallState() == 3; }, kWaitMs));
+    QVERIFY(QTest::qWaitFor([&] { return rig.Window()->CallState() == TCallState::Ringing; }, kWaitMs));
     Key(rig.Window(), Qt::Key_Escape, true);
 
-    // Who and how it ended; the talk time lies between them.
-    const std::vector<std::pair<QString, QString>> expected = {{"Lobby [10.0.0.9] — ", " — Отклонен"},
-                                                               {"Lift 5 — ", " — Разговор завершен"}};
+    // Who, the talk time and how it ended, each in its column; an answered
+    // call's time is its answer's, with the ring's beside it.
+    struct Row {
+      const char* who;
+      bool answered;
+      const char* outcome;
+    };
+    const Row expected[] = {{"Lobby [10.0.0.9]", false, "Отклонен"}, {"Lift 5", true, "Разговор завершен"}};
     const auto check = [&](TFVoice& window) {
       const auto cell = [&](int row, int column) {
         const QTableWidgetItem* item = window.StringGrid1->item(row, column);
         return item ? item->text() : QString();
       };
       for (int row = 0; row < 2; ++row) {
-        const QString text = cell(row, 1);
-        QVERIFY2(text.startsWith(expected[size_t(row)].first) && text.endsWith(expected[size_t(row)].second),
-                 qPrintable(text));
-        QVERIFY(!cell(row, 0).isEmpty());
+        const Row& e = expected[row];
+        QCOMPARE(cell(row, 2), QString::fromUtf8(e.who));
+        QCOMPARE(cell(row, 3).isEmpty(), !e.answered);
+        if (e.answered) QVERIFY2(cell(row, 3).endsWith(QStringLiteral("сек")), qPrintable(cell(row, 3)));
+        QCOMPARE(cell(row, 4), QString::fromUtf8(e.outcome));
+        QVERIFY(!cell(row, 0).isEmpty() && !cell(row, 1).isEmpty());
       }
       QVERIFY(cell(2, 0).isEmpty());
     };
