@@ -148,6 +148,11 @@ class MapCallWindowTest : public QObject {
       QTRY_COMPARE_WITH_TIMEOUT(w.Requests("STARTSPEAK OBJ=0 PU=" + std::to_string(row.unit)), 1, kWaitMs);
       const std::string dial = "c 3*17*" + std::to_string(row.unit) + "@127.0.0.1";
       QVERIFY2(QTest::qWaitFor([&] { return Has(phone.sim.Received(), dial); }, kWaitMs), dial.c_str());
+      // Closing the workstation mid-call ends the call first: the phone hangs
+      // up before it quits, and the server hears "ENDSPEAK".
+      w.form->close();
+      QCOMPARE(w.Requests("ENDSPEAK OBJ=0 PU=" + std::to_string(row.unit)), 1);
+      QTRY_COMPARE_WITH_TIMEOUT(phone.sim.Received(), (std::vector<std::string>{dial, "h", "q"}), kWaitMs);
     }
   }
 

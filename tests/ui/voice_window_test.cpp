@@ -36,6 +36,7 @@
 #include "uikit/indicator.h"
 #include "platform/cp1251.h"
 #include "voice/call_history.h"
+#include "voice/pending_call.h"
 #include "voice/map_call.h"
 #include "voice/sound_file_player.h"
 #include "voice/sound_thread.h"
@@ -91,7 +92,7 @@ std::vector<std::string> Commands(const std::vector<Entry>& record) {
 
 struct VoiceRig {
   explicit VoiceRig(kelmosim::Options gatewayOptions = {}, const std::string& ini = {},
-                    phonesim::Options phoneOptions = FastPhone())
+                    phonesim::Options phoneOptions = FastPhone(), std::optional<TPendingCall> leftOver = {})
       : phone(Prepared(dir, ini, phoneOptions)) {
     gatewayOptions.port = 0;
     std::string error;
@@ -103,6 +104,8 @@ struct VoiceRig {
     options.processes = &phone;
     station = std::make_unique<TPhoneStation>(nullptr, dir.folder() + "prog/", dir.folder(), options);
     station->ReadSettings(*settings);
+    // A phone program that greets is already running: the link adopts it.
+    if (phoneOptions.greet) phone.sim.Resume({});
     station->Start();
     TVoiceHost host;
     host.ini = settings.get();
@@ -112,6 +115,10 @@ struct VoiceRig {
     host.workFolder = dir.folder();
     host.sendCommand = [this](const std::string& request) { requests.push_back(request); };
     host.gatewayPort = gateway.Port();
+    host.askSwitchCall = [this](QWidget*, const QString& current, const QString& next) {
+      asked.push_back(current + "|" + next);
+      return switchCalls;
+    };
     host.prompts.askText = [this](QWidget*, const QString& title, const QString& label, QString& text) {
       asked.push_back(title + "|" + label + "|" + text);
       if (answers.empty()) return false;
@@ -124,6 +131,8 @@ struct VoiceRig {
       asked.push_back(title + "|" + name);
       return QString::fromStdString(dir.file("export.dat"));
     };
+    // A marker that a run which died left in the work folder.
+    if (leftOver) TPendingCallFile(dir.folder()).Keep(*leftOver);
     voice = std::make_unique<TVoiceStation>(nullptr, *station, std::move(host));
   }
 
@@ -150,17 +159,21 @@ struct VoiceRig {
   bool GatewayGot(const std::string& text, int times = 1) const {
     return QTest::qWaitFor([&] { return CountIn(text) == times; }, kWaitMs);
   }
-  // A map call to line 3 of this gateway, answered at once.
-  bool Talk(std::uint8_t adr = 17) {
+  // A map call to line 3 of this gateway.
+  static TMapCall Lift(int object, std::uint8_t adr = 17) {
     TMapCall call;
     call.command = "c 3*17*1@127.0.0.1";
-    call.title = "Lift 5";
+    call.title = "Lift " + std::to_string(object);
     call.gatewayHost = "127.0.0.1";
     call.gatewayLine = kLine;
     call.adr = adr;
     call.unit = 1;
-    call.object = 5;
-    Window()->TakeMapCall(call);
+    call.object = object;
+    return call;
+  }
+  // A map call to lift 5, answered at once.
+  bool Talk(std::uint8_t adr = 17) {
+    Window()->TakeMapCall(Lift(5, adr));
     return QTest::qWaitFor([this] { return Window()->CallState() == TCallState::Talking; }, kWaitMs);
   }
 
@@ -178,6 +191,7 @@ struct VoiceRig {
   std::vector<std::string> requests;
   std::vector<QString> asked;
   std::deque<QString> answers;
+  bool switchCalls = true;  // the answer to "end the current call and call the lift?"
   std::unique_ptr<TVoiceStation> voice;
 };
 
@@ -595,6 +609,94 @@ class VoiceWindowTest : public QObject {
     again.PageControl1->setCurrentIndex(1);
     again.show();
     vertamo::test::SaveShot(again.grab().toImage(), "voice_history");
+  }
+
+  void aLiftClickedDuringACallIsCalledOnlyWhenTheDispatcherSaysSo() {
+    struct Row {
+      bool yes;
+      std::vector<std::string> phone, server;
+      TCallState after;
+    };
+    const std::string dial = "c 3*17*1@127.0.0.1";
+    for (const Row& row : {Row{true, {dial, "h", dial}, {"STARTSPEAK OBJ=5 PU=1", "ENDSPEAK OBJ=5 PU=1", "STARTSPEAK OBJ=7 PU=1"}, TCallState::Dialling},
+                           Row{false, {dial}, {"STARTSPEAK OBJ=5 PU=1"}, TCallState::Talking}}) {
+      VoiceRig rig;
+      QVERIFY(rig.gatewayUp && rig.LinkUp());
+      QVERIFY(rig.Talk());
+      QVERIFY(rig.GatewayGot("getsdp", 1));
+      rig.switchCalls = row.yes;
+      QCOMPARE(rig.Window()->TakeMapCall(VoiceRig::Lift(7)), row.yes);
+      QCOMPARE(rig.asked, std::vector<QString>{"Lift 5|Lift 7"});
+      QCOMPARE(rig.Window()->CallState(), row.after);
+      QCOMPARE(rig.requests, row.server);
+      QTRY_COMPARE_WITH_TIMEOUT(Commands(rig.phone.sim.Record()), row.phone, kWaitMs);
+      // The old lift's gateway line goes with it.
+      if (row.yes) QVERIFY(rig.GatewayGot("quit", 1));
+      const std::vector<TCallRecord> kept = TCallHistory(rig.dir.folder()).Newest(10);
+      QCOMPARE(kept.size(), size_t(row.yes ? 1 : 0));
+      if (row.yes) QCOMPARE(kept[0].who, std::string("Lift 5"));
+    }
+  }
+
+  void aLostPhoneLinkEndsTheCallAndSaysSo() {
+    VoiceRig rig;
+    QVERIFY(rig.gatewayUp && rig.LinkUp());
+    QVERIFY(rig.Talk());
+    QVERIFY(rig.GatewayGot("getsdp", 1));
+    TFVoice& window = *rig.Window();
+    rig.voice->PhoneLinkLost();
+    QCOMPARE(window.CallState(), TCallState::Idle);
+    QCOMPARE(rig.requests, (std::vector<std::string>{"STARTSPEAK OBJ=5 PU=1", "ENDSPEAK OBJ=5 PU=1"}));
+    QVERIFY(rig.GatewayGot("quit", 1));
+    QCOMPARE(TCallHistory(rig.dir.folder()).Newest(1).at(0).outcome, Utf8ToCp1251("Прерван"));
+    QVERIFY(window.isVisible());
+    QCOMPARE(window.Label1->text(), QStringLiteral("Нет связи с программой телефона..."));
+    // Back with a program it started itself: nothing to hang up.
+    rig.voice->PhoneLinkRestored(false);
+    QCOMPARE(window.Label1->text(), QStringLiteral("Выберите абонента и нажмите ВЫЗОВ..."));
+    QTest::qWait(100);
+    QCOMPARE(Commands(rig.phone.sim.Record()), std::vector<std::string>{"c 3*17*1@127.0.0.1"});
+  }
+
+  void aCallADeadRunLeftIsRecordedAndTheAdoptedPhoneHangsUp() {
+    phonesim::Options phone = VoiceRig::FastPhone();
+    phone.greet = true;  // the phone program outlived the run and is adopted
+    const TPendingCall left{{1796640000, "Lift 5", 0, Utf8ToCp1251("Прерван"), 1796640012}, "ENDSPEAK OBJ=5 PU=1"};
+    VoiceRig rig({}, {}, phone, left);
+    QCOMPARE(rig.requests, std::vector<std::string>{"ENDSPEAK OBJ=5 PU=1"});
+    QCOMPARE(TCallHistory(rig.dir.folder()).Newest(5), std::vector<TCallRecord>{left.record});
+    QTRY_COMPARE_WITH_TIMEOUT(Commands(rig.phone.sim.Record()), std::vector<std::string>{"h"}, kWaitMs);
+    QVERIFY(rig.station->Telephony().Thread()->Adopted());
+  }
+
+  void anUnansweredRingIsRefusedAndShownMissedUntilSeen() {
+    VoiceRig rig({}, "[FVoice]\r\nRingTimeout=1\r\n");
+    QVERIFY(rig.LinkUp());
+    rig.phone.sim.Ring("Lobby [10.0.0.9]");
+    QVERIFY(QTest::qWaitFor([&] { return rig.Window(false) && rig.Window()->CallState() == TCallState::Ringing; }, kWaitMs));
+    TFVoice& window = *rig.Window();
+    // Bound: refused at the first tick of the 1 s timer after the time-out, within 3 s.
+    QVERIFY(QTest::qWaitFor([&] { return window.CallState() == TCallState::Idle; }, 3000));
+    QTRY_COMPARE_WITH_TIMEOUT(Commands(rig.phone.sim.Record()), std::vector<std::string>{"n"}, kWaitMs);
+    QCOMPARE(TCallHistory(rig.dir.folder()).Newest(1).at(0).outcome, Utf8ToCp1251("Нет ответа"));
+    QVERIFY(window.isVisible());
+    QCOMPARE(window.Label1->text(), QStringLiteral("Пропущен звонок: Lobby [10.0.0.9]"));
+    QCOMPARE(window.PageControl1->tabText(1), QStringLiteral("История разговоров (пропущено: 1)"));
+    window.PageControl1->setCurrentIndex(1);
+    QCOMPARE(window.PageControl1->tabText(1), QStringLiteral("История разговоров"));
+  }
+
+  void aRingDuringAConversationIsAnnouncedAndTheConversationGoesOn() {
+    VoiceRig rig;
+    QVERIFY(rig.LinkUp());
+    QVERIFY(rig.Talk());
+    TFVoice& window = *rig.Window();
+    rig.phone.sim.Ring("Lobby [10.0.0.9]");
+    QTRY_COMPARE_WITH_TIMEOUT(window.StatusPanels[1]->text(), QStringLiteral("Второй звонок: Lobby [10.0.0.9]"), kWaitMs);
+    QCOMPARE(window.CallState(), TCallState::Talking);
+    QVERIFY(window.TalkActive);
+    Key(&window, Qt::Key_Escape, true);
+    QTRY_COMPARE_WITH_TIMEOUT(Commands(rig.phone.sim.Record()), (std::vector<std::string>{"c 3*17*1@127.0.0.1", "h"}), kWaitMs);
   }
 
   void theSubscriberListEditsTheBook() {
