@@ -63,6 +63,7 @@ void TVoiceStation::ShowVoiceWindow() {
 }
 
 void TVoiceStation::Close() {
+  closing_ = true;
   session_.HangUp();
   Free();
 }
@@ -122,7 +123,17 @@ void TVoiceStation::ToServer(const std::string& request) {
   if (host_.sendCommand) host_.sendCommand(request);
 }
 
-void TVoiceStation::ToPhone(const std::string& command) { station_.Telephony().SendPhoneCommand(command); }
+void TVoiceStation::ToPhone(const std::string& command) {
+  // The server's requests leave from the event loop; a command queued behind
+  // them keeps the session's order ("STARTSPEAK" heard before the dial). At
+  // close there is no later, for either.
+  if (closing_) {
+    station_.Telephony().SendPhoneCommand(command);
+    return;
+  }
+  QMetaObject::invokeMethod(
+      &outbox_, [this, command] { station_.Telephony().SendPhoneCommand(command); }, Qt::QueuedConnection);
+}
 
 void TVoiceStation::CloseGateway() {
   if (window_) window_->CloseGateway();

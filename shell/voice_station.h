@@ -72,6 +72,8 @@ class TVoiceStation final : public ICallWindow, private ICallPeers {
   TPendingCallFile pending_;
   TCallSession session_;
   QTimer firstLink_;
+  QObject outbox_;        // phone commands wait here behind the server's requests
+  bool closing_ = false;  // everything goes at once
   bool linkSeen_ = false;
   QPointer<TFVoice> window_;
 };

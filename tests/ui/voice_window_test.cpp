@@ -2,7 +2,9 @@
 // voice gateway), both in-process on free ports: the four call states, the
 // ring sound, the keys, push-to-talk and the level poll of a map call, the
 // subscriber list, a gateway that stalls, the talk key of other programs on a
-// private session bus, and the call history.
+// private session bus, the call history, and the call desk's hard cases: a
+// lift clicked mid-call, a lost phone link, a call a dead run left open, a
+// ring nobody answers, a second ring during a conversation.
 #include <QAction>
 #include <QApplication>
 #include <QDBusConnection>
