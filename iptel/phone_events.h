@@ -62,7 +62,7 @@ class ICallWindow {
   // The phone link went down; it is back (`adopted`: the program was already
   // running). Called in order with the event lines.
   virtual void PhoneLinkLost() {}
-  virtual void PhoneLinkRestored(bool adopted) { (void)adopted; }
+  virtual void PhoneLinkRestored(bool adopted) {}
 };
 
 // Takes the oldest line of `events` and applies it; false when there was none.

@@ -95,6 +95,7 @@ void TCallSession::Ring(const std::string& caller) {
 }
 
 void TCallSession::Connected(const std::string& party) {
+  refusalEcho_ = false;
   if (state_ == TCallState::Talking) return;
   // A conversation the phone program began on its own still gets its record.
   if (state_ == TCallState::Idle) {
@@ -108,11 +109,14 @@ void TCallSession::Connected(const std::string& party) {
 }
 
 void TCallSession::Busy() {
-  if (state_ == TCallState::Dialling) return Finish(TCallOutcome::Busy, nullptr);
+  if (state_ == TCallState::Dialling && !std::exchange(refusalEcho_, false)) return Finish(TCallOutcome::Busy, nullptr);
   Failed();
 }
 
 void TCallSession::Failed() {
+  // The phone program answers a refusal with an "ERROR" of its own; when the
+  // dispatcher refused a ring to call a lift, that is not the lift's.
+  if (std::exchange(refusalEcho_, false)) return;
   switch (state_) {
     case TCallState::Idle:
       break;
@@ -180,6 +184,7 @@ TPendingCall TCallSession::Pending(TCallOutcome outcome) const {
 void TCallSession::Finish(TCallOutcome outcome, const char* command) {
   const bool talked = state_ == TCallState::Talking;
   if (command) peers_.ToPhone(command);
+  refusalEcho_ = command && std::string_view(command) == "n";
   if (party_.lift) {
     peers_.ToServer(EndSpeakRequest(*party_.lift));
     if (talked) peers_.CloseGateway();

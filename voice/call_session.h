@@ -120,6 +120,7 @@ class TCallSession {
   std::time_t started_ = 0;
   std::time_t answered_ = 0;
   int missed_ = 0;
+  bool refusalEcho_ = false;  // an "n" went out; its "ERROR" is still to come
 };
 
 // "ENDSPEAK OBJ=… PU=…" and "STARTSPEAK OBJ=… PU=…" of a lift call.

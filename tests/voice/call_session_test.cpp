@@ -111,7 +111,8 @@ TEST(CallSession, EveryTurnSendsWhatItOwesInOrder) {
        {"phone c 10.0.0.5", "phone h", "history Разговор завершен|Gate|7s|answered +7",
         "server STARTSPEAK OBJ=7 PU=1", dial},
        TCallState::Dialling},
-      {"switch to a lift while a call rings", {Next(kRing), Next(kToLift7)},
+      {"switch to a lift while a call rings: the refusal's ERROR is not the lift's",
+       {Next(kRing), Next(kToLift7), Next(kError)},
        {"phone n", "history Отклонен|Пост [10.0.0.9]|0s", "server STARTSPEAK OBJ=7 PU=1", dial},
        TCallState::Dialling},
       {"a second lift while dialling is not placed over the first", {Next(kLift5), Next([](S& s) {
