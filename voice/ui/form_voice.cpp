@@ -278,14 +278,22 @@ void TFVoice::BuildPages() {
   PageControl1->addTab(ListBox1, QStringLiteral("Абоненты"));
   StringGrid1 = new QTableWidget(100, kHistoryColumns);
   StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
-  StringGrid1->setHorizontalHeaderLabels({QStringLiteral("Время"), QStringLiteral("Вызов"),
-                                          QStringLiteral("Абонент"), QStringLiteral("Разговор"),
+  StringGrid1->setHorizontalHeaderLabels({QStringLiteral("Время"), QStringLiteral("Звонок"),
+                                          QStringLiteral("Абонент"), QStringLiteral("Длит."),
                                           QStringLiteral("Итог")});
   StringGrid1->verticalHeader()->hide();
   StringGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+  // The times, the talk time and the outcome as wide as their texts; who
+  // takes the rest.
+  StringGrid1->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
   StringGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
   StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
   PageControl1->addTab(StringGrid1, QStringLiteral("История разговоров"));
+  // In the window's font, which the grid has once it is on the tab.
+  const QFontMetrics metrics(StringGrid1->font());
+  const int pad = 2 * metrics.averageCharWidth();
+  for (const int column : {0, 1, 3}) StringGrid1->setColumnWidth(column, metrics.horizontalAdvance(QStringLiteral("Звонок")) + pad);
+  StringGrid1->setColumnWidth(4, metrics.horizontalAdvance(QStringLiteral("Разговор завершен")) + pad);
   // Missed calls count as seen once the dispatcher has the history in view.
   connect(PageControl1, &QTabWidget::currentChanged, this, [this] { HistorySeen(); });
 }
@@ -483,10 +491,12 @@ void TFVoice::FillCallHistory() {
     // the moment it began to ring or dial beside it.
     const QDateTime start = QDateTime::fromSecsSinceEpoch(call.start);
     const QDateTime when = call.answered != 0 ? QDateTime::fromSecsSinceEpoch(call.answered) : start;
-    cell(row, 0, when.toString(QStringLiteral("dd.MM hh:mm:ss")), when.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")));
-    cell(row, 1, start.toString(QStringLiteral("hh:mm:ss")), start.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")));
+    // The day and the seconds are in the tips.
+    cell(row, 0, when.toString(QStringLiteral("hh:mm")), when.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")));
+    cell(row, 1, start.toString(QStringLiteral("hh:mm")), start.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")));
     cell(row, 2, FromCp1251(call.who));
-    cell(row, 3, call.answered != 0 ? CallClockText(call.seconds) : QString());
+    cell(row, 3, call.answered != 0 ? QStringLiteral("%1:%2").arg(call.seconds / 60).arg(call.seconds % 60, 2, 10, QLatin1Char('0')) : QString(),
+         call.answered != 0 ? CallClockText(call.seconds) : QString());
     cell(row, 4, FromCp1251(call.outcome));
   }
 }
@@ -535,10 +545,6 @@ void TFVoice::resizeEvent(QResizeEvent* event) {
   // Whole columns across the list (a line or two spare, so that no scroll bar comes up).
   const int cell = std::max(1, (ListBox1->viewport()->width() - 2) / columns);
   ListBox1->setGridSize(QSize(cell, 20));
-  // Time, ringing time, who (the widest), talk time, outcome.
-  const int grid = StringGrid1->viewport()->width();
-  const int share[kHistoryColumns] = {3, 2, 6, 2, 3};
-  for (int column = 0; column < kHistoryColumns; ++column) StringGrid1->setColumnWidth(column, grid * share[column] / 16);
 }
 
 }  // namespace vertamo::ui
