@@ -43,6 +43,8 @@ void TVoiceStation::WatchFirstLink() {
   firstLink_.setInterval(kFirstLinkPollMs);
   QObject::connect(&firstLink_, &QTimer::timeout, [this] {
     TIPTELThread* thread = station_.Telephony().Thread();
+    // Without a telephony thread now there is no first link to wait for.
+    if (!thread) firstLink_.stop();
     if (!thread || !thread->PhoneLinkUp()) return;
     firstLink_.stop();
     if (!linkSeen_) PhoneLinkRestored(thread->Adopted());

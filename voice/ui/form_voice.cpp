@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QBoxLayout>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QFontDialog>
 #include <QHeaderView>
 #include <QLabel>

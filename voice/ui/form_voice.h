@@ -14,7 +14,6 @@
 // calls happens while the telephony link is down.
 #pragma once
 
-#include <QDateTime>
 #include <QPointer>
 #include <QWidget>
 #include <array>
