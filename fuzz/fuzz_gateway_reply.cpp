@@ -1,6 +1,7 @@
 // Feeds arbitrary gateway bytes through a socket into the gateway client: the
 // greeting, then replies to a mix of commands chosen by the first byte, until
-// a command finds nothing more waiting. The gateway stops sending after its
+// a command finds nothing more waiting (a reply is a whole line, so an
+// over-long one takes more than the 256 bytes it keeps). The gateway stops sending after its
 // bytes but keeps reading the commands, so they still leave.
 #include <sys/socket.h>
 #include <unistd.h>
@@ -39,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   {
     TKelmoClient client;
     client.OpenAdopted(fds[0]);
-    Check(client.Ready() == (bytes.substr(0, 3) == "220"));
+    Check(client.Ready() == (bytes.substr(0, 3) == "220" && bytes.find('\n') != std::string_view::npos));
     Check(client.Buffer().size() <= TKelmoClient::kBufferSize);
     for (int i = 0; client.Ready(); ++i) {
       const int64_t before = client.Connection().BytesReceived();
@@ -67,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       while (recv(fds[1], sent, sizeof sent, MSG_DONTWAIT) > 0) {
       }
       const int64_t taken = client.Connection().BytesReceived() - before;
-      Check(taken >= 0 && taken <= static_cast<int64_t>(TKelmoClient::kBufferSize));
+      Check(taken >= 0);
       if (taken == 0) break;  // nothing more was waiting
     }
     Check(client.Connection().BytesReceived() <= static_cast<int64_t>(bytes.size()));

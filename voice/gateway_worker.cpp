@@ -1,5 +1,6 @@
 #include "voice/gateway_worker.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace vertamo {
@@ -26,7 +27,19 @@ bool TGatewayWorker::PollLevel(int line) {
   return true;
 }
 
-void TGatewayWorker::SetDirection(int line, bool talk) { Post({TGatewayResult::TKind::Direction, line, talk}); }
+void TGatewayWorker::SetDirection(int line, bool talk) {
+  {
+    std::lock_guard lock(mutex_);
+    directionWanted_ = true;
+    wantedLine_ = line;
+    wantedTalk_ = talk;
+    // One switch waiting is enough: it sends whatever is wanted when it runs.
+    if (directionQueued_) return;
+    directionQueued_ = true;
+    queue_.push_back({TGatewayResult::TKind::Direction, line});
+  }
+  posted_.notify_one();
+}
 
 void TGatewayWorker::Post(const TCommand& command) {
   {
@@ -47,53 +60,120 @@ void TGatewayWorker::Stop() {
 
 void TGatewayWorker::Run() {
   for (;;) {
-    TCommand command;
+    bool have = false;
+    TCommand command{};
     {
       std::unique_lock lock(mutex_);
-      posted_.wait(lock, [this] { return stop_.IsRequested() || !queue_.empty(); });
+      const auto woken = [this] { return stop_.IsRequested() || !queue_.empty(); };
+      if (opened_ && !up_)
+        posted_.wait_until(lock, retryAt_, woken);
+      else
+        posted_.wait(lock, woken);
       if (stop_.IsRequested()) break;
-      command = queue_.front();
-      queue_.pop_front();
+      if (!queue_.empty()) {
+        have = true;
+        command = queue_.front();
+        queue_.pop_front();
+      }
     }
-    Execute(command);
+    if (!opened_ || (!up_ && TClock::now() >= retryAt_)) Connect();
+    if (stop_.IsRequested()) break;
+    if (have) Execute(command);
   }
   client_.Close();
 }
 
-void TGatewayWorker::Execute(const TCommand& command) {
-  if (!opened_) {
-    opened_ = true;
-    client_.Open(host_, port_, connectMs_);
-    if (stop_.IsRequested()) return;
-    TGatewayResult opened;
-    opened.ok = opened.ready = client_.Ready();
-    results_.GatewayResult(opened);
+void TGatewayWorker::Connect() {
+  const bool first = !opened_;
+  opened_ = true;
+  client_.Close();
+  client_.Open(host_, port_, connectMs_);
+  if (stop_.IsRequested()) return;
+  const bool up = client_.Ready();
+  if (up) {
+    retryMs_ = kFirstRetryMs;
+  } else {
+    retryAt_ = TClock::now() + std::chrono::milliseconds(retryMs_);
+    retryMs_ = std::min(2 * retryMs_, kLongestRetryMs);
   }
-  if (command.kind == TGatewayResult::TKind::Opened) return;
+  if (first || up != up_) {
+    up_ = up;
+    TGatewayResult opened;
+    opened.ok = opened.ready = up;
+    Deliver(opened);
+  }
+  if (!up || first) return;
+  // The gateway may have reset the line with the connection: the direction
+  // last asked for is sent again, unless a switch waits in the queue anyway.
+  bool again;
+  {
+    std::lock_guard lock(mutex_);
+    again = directionWanted_ && !directionQueued_;
+  }
+  if (again) SendDirection();
+}
+
+void TGatewayWorker::Lost() {
+  client_.Close();
+  up_ = false;
+  retryAt_ = TClock::now() + std::chrono::milliseconds(retryMs_);
+  retryMs_ = std::min(2 * retryMs_, kLongestRetryMs);
+  Deliver(TGatewayResult{});  // Opened, not ok
+}
+
+void TGatewayWorker::Execute(const TCommand& command) {
+  using TKind = TGatewayResult::TKind;
+  if (command.kind == TKind::Opened) return;
+  if (command.kind == TKind::Direction) {
+    {
+      std::lock_guard lock(mutex_);
+      directionQueued_ = false;
+    }
+    // While the link is down the wanted direction waits for its return.
+    if (up_) SendDirection();
+    return;
+  }
 
   TGatewayResult result;
   result.kind = command.kind;
   result.line = command.line;
-  result.talk = command.talk;
-  switch (command.kind) {
-    case TGatewayResult::TKind::Settings:
+  if (up_) {
+    client_.DropWaiting();
+    if (command.kind == TKind::Settings)
       result.ok = client_.GetSwitchSettings(result.settingsText);
-      break;
-    case TGatewayResult::TKind::Level:
+    else
       result.ok = client_.GetLineState(command.line, result.mode, result.level);
-      break;
-    case TGatewayResult::TKind::Direction:
-      result.ok = client_.SetDirection(command.line, command.talk);
-      break;
-    case TGatewayResult::TKind::Opened:
-      break;
   }
   if (stop_.IsRequested()) return;
   result.ready = client_.Ready();
-  if (command.kind == TGatewayResult::TKind::Level) {
+  if (command.kind == TKind::Level) {
     std::lock_guard lock(mutex_);
     pollPending_ = false;
   }
+  const bool lost = up_ && !client_.Answered();
+  Deliver(std::move(result));
+  if (lost) Lost();
+}
+
+void TGatewayWorker::SendDirection() {
+  TGatewayResult result;
+  result.kind = TGatewayResult::TKind::Direction;
+  {
+    std::lock_guard lock(mutex_);
+    result.line = wantedLine_;
+    result.talk = wantedTalk_;
+  }
+  client_.DropWaiting();
+  result.ok = client_.SetDirection(result.line, result.talk);
+  if (stop_.IsRequested()) return;
+  result.ready = client_.Ready();
+  const bool lost = !client_.Answered();
+  Deliver(std::move(result));
+  if (lost) Lost();
+}
+
+void TGatewayWorker::Deliver(TGatewayResult result) {
+  if (stop_.IsRequested()) return;
   results_.GatewayResult(result);
 }
 

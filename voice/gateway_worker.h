@@ -5,14 +5,30 @@
 // after the other in the order they were posted, each exactly as the client
 // does it (a command may wait up to 2 s for its reply), and hands each result
 // to IGatewayResults as soon as it is known. The first command opens the
-// client (connect bounded to about 2 s, then the greeting); a client that did
-// not become ready answers every later command at once with a failure and
-// puts nothing on the wire.
+// client (connect bounded to about 2 s, then the greeting).
+//
+// The link comes back on its own. A gateway that cannot be reached, closes
+// the connection, or leaves a command without its reply for 2 s (a stall)
+// counts as lost: the connection is dropped, with whatever late replies it
+// still owes, and the worker connects afresh after 0.5 s, then 1, 2 and 4 s
+// between attempts until one succeeds, for as long as the conversation goes
+// on. While the link is down, polls and settings reads fail at once without
+// traffic. Every loss and every return is reported (an Opened result whose
+// `ok` tells which), so the window can say that the gateway is unreachable.
+//
+// Replies belong to their command: whatever is waiting before a command is
+// sent is dropped unread, a reply is read as one whole line, and a command
+// whose reply did not come in time ends the connection, so no late reply can
+// ever be read as the answer to a later command.
 //
 // The level poll runs ten times a second while the gateway may take up to
 // 2 s per reply, so a poll is never queued behind one still waiting: while a
 // poll is queued or under way, PollLevel drops the new one. Direction
-// switches and settings reads are never dropped.
+// switches coalesce: only the direction last asked for is sent, once the
+// commands before it are done, so a flood of talk-key changes costs a switch
+// per reply time and the line ends in the direction last asked for. That
+// direction is sent again whenever the link comes back. Settings reads are
+// never dropped.
 //
 // Stop (and the destructor) ends the thread within about a millisecond at any
 // point: commands not yet begun are dropped, a wait under way is cut, and
@@ -21,6 +37,7 @@
 // its own results callback.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -35,7 +52,8 @@ namespace vertamo {
 struct TGatewayResult {
   enum class TKind { Opened, Settings, Level, Direction };
   TKind kind = TKind::Opened;
-  // Opened: the greeting arrived; Settings and Direction: the reply was
+  // Opened: the link is up (after the first attempt to open it, and each
+  // time it is lost or comes back); Settings and Direction: the reply was
   // "200"; Level: a reply arrived.
   bool ok = false;
   bool ready = false;  // the client's Ready() after the command
@@ -50,14 +68,20 @@ struct TGatewayResult {
 class IGatewayResults {
  public:
   virtual ~IGatewayResults() = default;
-  // Called on the worker thread, in order: once for the opening (whichever
-  // command brought it about) and once for every command other than Open.
+  // Called on the worker thread, in order: for the link's state (Opened) and
+  // once for every command other than Open, except a direction switch that a
+  // later one replaced or that waits for the link to come back.
   // Must not wait for the thread that posts commands.
   virtual void GatewayResult(const TGatewayResult& result) = 0;
 };
 
 class TGatewayWorker {
  public:
+  // Pauses between attempts to bring a lost link back: the first, then
+  // doubled up to the longest.
+  static constexpr int kFirstRetryMs = 500;
+  static constexpr int kLongestRetryMs = 4000;
+
   // Starts the thread. `results` outlives the worker.
   TGatewayWorker(IGatewayResults& results, std::string host, int port = TKelmoClient::kDefaultPort,
                  int connectMs = TKelmoClient::kConnectWaitMs);
@@ -72,34 +96,46 @@ class TGatewayWorker {
   // "getad N". False, and nothing queued, while an earlier poll is queued
   // or waiting for its reply.
   bool PollLevel(int line);
-  // "setatx N" / "setarx N".
+  // "setatx N" / "setarx N": the direction wanted from now on.
   void SetDirection(int line, bool talk);
 
   void Stop();
 
  private:
+  using TClock = std::chrono::steady_clock;
   struct TCommand {
     TGatewayResult::TKind kind;
     int line = 0;
-    bool talk = false;
   };
 
   void Post(const TCommand& command);
   void Run();
+  void Connect();
+  void Lost();
   void Execute(const TCommand& command);
+  void SendDirection();
+  void Deliver(TGatewayResult result);
 
   IGatewayResults& results_;
   const std::string host_;
   const int port_;
   const int connectMs_;
   TStopSignal stop_;
-  TKelmoClient client_{&stop_};  // worker thread only
-  bool opened_ = false;          // worker thread only
+  // Worker thread only.
+  TKelmoClient client_{&stop_};
+  bool opened_ = false;  // the first attempt to open was made
+  bool up_ = false;      // the link's state as last reported
+  TClock::time_point retryAt_;
+  int retryMs_ = kFirstRetryMs;
 
   std::mutex mutex_;
   std::condition_variable posted_;
   std::deque<TCommand> queue_;
   bool pollPending_ = false;
+  bool directionQueued_ = false;  // a Direction command waits in the queue
+  bool directionWanted_ = false;  // a direction was asked for
+  int wantedLine_ = 0;
+  bool wantedTalk_ = false;
   std::thread thread_;
 };
 

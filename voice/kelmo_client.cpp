@@ -1,6 +1,7 @@
 #include "voice/kelmo_client.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -90,14 +91,28 @@ bool TKelmoClient::ReplyCode(std::string_view code) const { return std::string_v
 
 bool TKelmoClient::ReadReply(int milliseconds) {
   std::memset(buffer_, 0, sizeof buffer_);
-  if (!connection_.WaitSocket(true, false, false, milliseconds, stop_)) return false;
-  const size_t waiting = std::min(connection_.Available(), kBufferSize);
-  if (waiting == 0) return false;  // readable with nothing waiting: the peer has closed
-  for (size_t i = 0; i < waiting; ++i) {
-    if (!connection_.Receive(&buffer_[i], 1)) return false;
-    if (buffer_[i] == '\n') break;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  size_t kept = 0;
+  for (bool first = true;; first = false) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    // A gateway that keeps sending without ending its line is cut off too.
+    if (!first && left.count() <= 0) return false;
+    if (!connection_.WaitSocket(true, false, false, static_cast<int>(std::max<int64_t>(0, left.count())), stop_))
+      return false;
+    const size_t waiting = connection_.Available();
+    if (waiting == 0) return false;  // readable with nothing waiting: the peer has closed
+    for (size_t i = 0; i < waiting; ++i) {
+      char byte;
+      if (!connection_.Receive(&byte, 1)) return false;
+      // Bytes of an over-long line beyond the buffer are dropped.
+      if (kept < kBufferSize) buffer_[kept++] = byte;
+      if (byte == '\n') return true;
+    }
   }
-  return true;
+}
+
+void TKelmoClient::DropWaiting() {
+  if (connection_.Connected()) connection_.Drain();
 }
 
 bool TKelmoClient::Transact(int milliseconds) {
@@ -112,11 +127,13 @@ bool TKelmoClient::Transact(int milliseconds) {
 bool TKelmoClient::Command(std::string_view text) {
   std::memset(buffer_, 0, sizeof buffer_);
   std::memcpy(buffer_, text.data(), std::min(text.size(), kBufferSize));
-  return Transact(kReplyWaitMs);
+  answered_ = Transact(kReplyWaitMs);
+  return answered_;
 }
 
 bool TKelmoClient::GetSwitchSettings(std::string& text) {
   text.clear();
+  answered_ = false;
   if (!ready_ || !Command("getsdp\r\n") || !ReplyCode("200")) return false;
   text.assign(std::string_view(buffer_ + 4).substr(0, kSettingsTextMax));
   return true;
@@ -125,6 +142,7 @@ bool TKelmoClient::GetSwitchSettings(std::string& text) {
 bool TKelmoClient::GetLineState(int line, int& mode, int& level) {
   mode = kModeUnknown;
   level = 0;
+  answered_ = false;
   if (!ready_ || !Command("getad " + std::to_string(line) + "\r\n")) return false;
   mode = LineModeFromReply(Buffer());
   level = LevelFromReply(Buffer());
@@ -132,6 +150,7 @@ bool TKelmoClient::GetLineState(int line, int& mode, int& level) {
 }
 
 bool TKelmoClient::SetDirection(int line, bool talk) {
+  answered_ = false;
   return ready_ && Command((talk ? "setatx " : "setarx ") + std::to_string(line) + "\r\n") && ReplyCode("200");
 }
 

@@ -1,9 +1,9 @@
 // TKelmoClient: the command port of the Kelmo voice gateway (TCP 4000).
 //
-// One connection per conversation. After the connect the gateway greets with
-// a line of code "220"; then each command is one ASCII line ending in CR LF
-// and is answered by one line whose first three characters are a decimal
-// code:
+// One connection at a time (the gateway worker opens a new one when the link
+// is lost). After the connect the gateway greets with a line of code "220";
+// then each command is one ASCII line ending in CR LF and is answered by one
+// line whose first three characters are a decimal code:
 //
 //   "getsdp"      200 and the switching settings ("200 20 300 1500")
 //   "getad N"     240 / 241 / 242 and the line's level (mode 0 / 1 / 2)
@@ -11,10 +11,10 @@
 //   "setarx N"    200: line N passes the lift's voice to the dispatcher
 //   "quit"        no reply; sent when the client closes
 //
-// A reply is taken from the bytes already waiting when the socket becomes
-// readable: at most 256 of them, up to and including the first line feed.
-// Whatever arrives later stays in the socket and begins the next reply, so a
-// reply split across two segments reads as two replies.
+// A reply is one line: the bytes up to and including its line feed, however
+// many segments carry them, within the reply's wait. At most 256 of them are
+// kept; the rest of an over-long line is read and dropped, so that it can
+// never pass for the reply to a later command.
 //
 // Used from one thread at a time (the gateway worker of a conversation). A
 // stop signal, when given, ends every wait at once; the command that waited
@@ -77,6 +77,12 @@ class TKelmoClient {
 
   // True once "220" arrived, until a send fails. Never becomes true again.
   bool Ready() const { return ready_; }
+  // Whether the last command was sent and its reply line arrived in time
+  // (whatever its code). False after a time-out or when the peer closed.
+  bool Answered() const { return answered_; }
+  // Reads and drops whatever is waiting: nothing that arrived before a
+  // command can be its reply.
+  void DropWaiting();
 
   // "getsdp": true on "200"; `text` gets the reply from its fifth character
   // on, at most 31 characters (a trailing CR LF stays when it fits).
@@ -90,7 +96,8 @@ class TKelmoClient {
   // Sends the command in the buffer and reads its reply. A failed send
   // closes the socket and the client is not ready from then on.
   bool Transact(int milliseconds);
-  // Reads one reply into the buffer, as described above.
+  // Reads one reply line into the buffer, as described above; false when it
+  // did not end within `milliseconds` or the peer closed.
   bool ReadReply(int milliseconds);
   // The buffer: the last command or reply, up to its first zero byte.
   std::string_view Buffer() const;
@@ -104,6 +111,7 @@ class TKelmoClient {
   const TStopSignal* stop_;
   TTCPClient connection_;
   bool ready_ = false;
+  bool answered_ = false;
   char buffer_[kBufferSize + 1] = {};
 };
 

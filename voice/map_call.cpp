@@ -1,30 +1,118 @@
 #include "voice/map_call.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include "platform/cp1251.h"
-#include "protocol/txtfunc.h"
+#include "protocol/param_tokens.h"
 
 namespace vertamo {
 namespace {
 
 // Quoted values of the reply are cut to 127 characters.
 constexpr std::size_t kValueCapacity = 128;
+// How much of a refused value the log line quotes.
+constexpr std::size_t kQuotedMax = 40;
 
 struct TUnitOffer {
   int number = -1;
   std::string text;
 };
 
-TUnitOffer ReadOffer(std::string_view reply, std::string_view numberKey, std::string_view textKey,
-                     std::string text) {
-  TUnitOffer offer{-1, std::move(text)};
+// A dotted IPv4 address: four numbers of at most three digits, each 0 … 255.
+bool IsIpv4Address(std::string_view host) {
+  int parts = 0;
+  while (true) {
+    size_t digits = 0;
+    int value = 0;
+    while (digits < host.size() && host[digits] >= '0' && host[digits] <= '9' && digits < 4)
+      value = value * 10 + (host[digits++] - '0');
+    if (digits == 0 || digits > 3 || value > 255) return false;
+    host.remove_prefix(digits);
+    if (++parts == 4) return host.empty();
+    if (!host.starts_with('.')) return false;
+    host.remove_prefix(1);
+  }
+}
+
+// A host name: dot-separated labels of Latin letters, digits and hyphens, 1 to
+// 63 of them, no hyphen at either end, 253 in all, and a last label that is
+// not all digits (that would be read as an address).
+bool IsHostName(std::string_view host) {
+  if (host.empty() || host.size() > 253) return false;
+  bool lastAllDigits = false;
+  for (size_t start = 0; start <= host.size();) {
+    const size_t dot = std::min(host.find('.', start), host.size());
+    const std::string_view label = host.substr(start, dot - start);
+    if (label.empty() || label.size() > 63 || label.front() == '-' || label.back() == '-') return false;
+    lastAllDigits = true;
+    for (char c : label) {
+      const bool digit = c >= '0' && c <= '9';
+      if (!digit && !(c >= 'a' && c <= 'z') && !(c >= 'A' && c <= 'Z') && c != '-') return false;
+      lastAllDigits = lastAllDigits && digit;
+    }
+    start = dot + 1;
+  }
+  return !lastAllDigits;
+}
+
+// A value as the log line shows it: control bytes as '?', long ones cut.
+std::string Shown(std::string_view value) {
+  std::string shown(value.substr(0, kQuotedMax));
+  for (char& c : shown)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  if (value.size() > kQuotedMax) shown += "...";
+  return shown;
+}
+
+// Texts for the title: control bytes read as blanks, so that a title never
+// breaks a line of a log or of the history.
+std::string Printable(std::string text) {
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+  return text;
+}
+
+TMapCallResult Refused(const std::string& cp1251) { return {std::nullopt, false, cp1251}; }
+TMapCallResult Refused(const char* utf8) { return Refused(Utf8ToCp1251(utf8)); }
+
+// "Неверное значение KEY=VALUE в ответе сервера: вызов не сделан".
+TMapCallResult BadValue(const TParamTokens& tokens, std::string_view key) {
+  std::string_view raw;
+  tokens.Raw(key, raw);
+  return Refused(Utf8ToCp1251("Неверное значение ") + std::string(key) + "=" + Shown(raw) +
+                 Utf8ToCp1251(" в ответе сервера: вызов не сделан"));
+}
+
+// The unit a key offers (absent: -1 and the default text); false when its
+// number or its text is malformed.
+bool ReadOffer(const TParamTokens& tokens, std::string_view numberKey, std::string_view textKey,
+               std::string text, TUnitOffer& offer, std::string_view& badKey) {
+  offer = {-1, std::move(text)};
   int number = 0;
-  if (!GetIntParam(reply, numberKey, number)) return offer;
+  switch (tokens.Int(numberKey, number)) {
+    case TParamRead::Absent:
+      return true;
+    case TParamRead::Malformed:
+      badKey = numberKey;
+      return false;
+    case TParamRead::Found:
+      break;
+  }
   offer.number = number;
   std::string given;
-  if (GetStrParam(reply, textKey, kValueCapacity, given)) offer.text = std::move(given);
-  return offer;
+  switch (tokens.Text(textKey, kValueCapacity, given)) {
+    case TParamRead::Absent:
+      return true;
+    case TParamRead::Malformed:
+      badKey = textKey;
+      return false;
+    case TParamRead::Found:
+      offer.text = Printable(std::move(given));
+      return true;
+  }
+  return true;
 }
 
 // "Начать разговор с ..." reads "Разговор с ..." in a title: the first eight
@@ -41,8 +129,6 @@ std::string Cut(std::string text) {
   return text;
 }
 
-TMapCallResult Refused(const char* utf8) { return {std::nullopt, false, Utf8ToCp1251(utf8)}; }
-
 }  // namespace
 
 std::string CabinCallText() { return Utf8ToCp1251("Начать разговор с КАБИНОЙ ЛИФТА"); }
@@ -50,15 +136,50 @@ std::string RoomCallText() { return Utf8ToCp1251("Начать разговор 
 
 TMapCallResult MapCallFromReply(std::string_view reply, const TMapCallObject& object,
                                 const TChooseCallUnit& choose) {
+  // Values are read as whole tokens, so that nothing inside quoted text (a
+  // unit's caption is typed by people) is taken for a key of the call.
+  const TParamTokens tokens(reply);
+  if (tokens.UnterminatedQuote()) return Refused("Незакрытая кавычка в ответе сервера: вызов не сделан");
   std::string host;
-  if (!GetStrParam(reply, " KelmoGW=", kValueCapacity, host)) return Refused("Нет шлюза в ответе сервера");
+  switch (tokens.Text("KelmoGW", kValueCapacity, host)) {
+    case TParamRead::Absent:
+      return Refused("Нет шлюза в ответе сервера");
+    case TParamRead::Malformed:
+      return BadValue(tokens, "KelmoGW");
+    case TParamRead::Found:
+      break;
+  }
   int port = 0, line = 0, adr = 0;
-  if (!GetIntParam(reply, " H323=", port) || !GetIntParam(reply, " COM=", line) ||
-      !GetIntParam(reply, " ADR=", adr))
-    return Refused("Нет H323, COM или ADR в ответе сервера");
+  const std::pair<const char*, int*> numbers[] = {{"H323", &port}, {"COM", &line}, {"ADR", &adr}};
+  for (const auto& [key, value] : numbers) {
+    switch (tokens.Int(key, *value)) {
+      case TParamRead::Absent:
+        return Refused("Нет H323, COM или ADR в ответе сервера");
+      case TParamRead::Malformed:
+        return BadValue(tokens, key);
+      case TParamRead::Found:
+        break;
+    }
+  }
+  // Port 0 stands for none given; the line and the address are numbers the
+  // gateway counts from 0.
+  if (port < 0 || port > 65535) return BadValue(tokens, "H323");
+  if (line < 0) return BadValue(tokens, "COM");
+  if (adr < 0) return BadValue(tokens, "ADR");
 
-  const TUnitOffer cabin = ReadOffer(reply, " PUL=", " PULTEXT=", CabinCallText());
-  const TUnitOffer room = ReadOffer(reply, " PU=", " PUTEXT=", RoomCallText());
+  TUnitOffer cabin, room;
+  std::string_view badKey;
+  if (!ReadOffer(tokens, "PUL", "PULTEXT", CabinCallText(), cabin, badKey) ||
+      !ReadOffer(tokens, "PU", "PUTEXT", RoomCallText(), room, badKey))
+    return BadValue(tokens, badKey);
+
+  if (host == "localhost" || host == "127.0.0.1") host = object.serverHost;
+  // The host goes into the dial string: a blank, an '@' or a control byte
+  // in it would call somewhere else.
+  if (!IsIpv4Address(host) && !IsHostName(host))
+    return Refused(Utf8ToCp1251("Неверный адрес шлюза \"") + Shown(host) +
+                   Utf8ToCp1251("\" в ответе сервера: вызов не сделан"));
+
   // Without a cabin the call goes to the machine room, even when the server
   // offers no unit at all (the unit is then -1).
   const TUnitOffer* chosen = &room;
@@ -70,7 +191,6 @@ TMapCallResult MapCallFromReply(std::string_view reply, const TMapCallObject& ob
     chosen = unit == TCallUnit::MachineRoom ? &room : &cabin;
   }
 
-  if (host == "localhost" || host == "127.0.0.1") host = object.serverHost;
   // The dial string holds 127 characters. One cut short would call another
   // gateway or another port, so an over-long one places no call at all. A
   // gateway name that the key reading cut to 127 characters always ends here.
@@ -84,7 +204,7 @@ TMapCallResult MapCallFromReply(std::string_view reply, const TMapCallObject& ob
 
   TMapCall call;
   call.command = command;
-  call.title = Cut(object.name + " (" + TitleText(chosen->text) + ")");
+  call.title = Cut(Printable(object.name) + " (" + TitleText(chosen->text) + ")");
   call.gatewayHost = host;
   call.gatewayLine = line;
   call.adr = static_cast<std::uint8_t>(adr & 0xFF);

@@ -55,9 +55,13 @@ struct TMapCallResult {
 std::string CabinCallText();
 std::string RoomCallText();
 
-// The call a "MOUSEDOWN OBJ=" reply asks for. No call without " KelmoGW=",
-// " H323=", " COM=" and " ADR=", when the dispatcher cancels the choice, and
-// when the dial string would not fit its 127 characters.
+// The call a "MOUSEDOWN OBJ=" reply asks for. The reply is read as KEY=VALUE
+// tokens (quoted text is one value, so keys inside it are never found). No
+// call, and a reason, without KelmoGW, H323, COM and ADR; with a quote left
+// open, a malformed value, a port beyond 0 … 65535 (0: none), a negative line
+// or address, a gateway that is neither a host name nor a dotted IPv4
+// address, or a dial string beyond 127 characters. No call and no reason
+// when the dispatcher cancels the choice.
 TMapCallResult MapCallFromReply(std::string_view reply, const TMapCallObject& object,
                                 const TChooseCallUnit& choose);
 

@@ -92,7 +92,7 @@ class MapCallWindowTest : public QObject {
       std::string gateway = "localhost";  // the dispatch server's host: 127.0.0.1 of the profile
     };
     // A dial string over 127 characters places nothing; the log says why.
-    const std::string tooLong = std::string(112, 'g') + ".example";  // 120 characters
+    const std::string tooLong = std::string(56, 'g') + "." + std::string(55, 'g') + ".example";  // 120 characters
     const Row rows[] = {
         {"cabin only", false, Qt::LeftButton, true, Qt::Key_Escape, 0, 2},
         {"right button", false, Qt::RightButton, true, Qt::Key_Escape, 0, 2},

@@ -495,6 +495,33 @@ class VoiceWindowTest : public QObject {
     QVERIFY2(longest < 500, std::to_string(longest).c_str());
   }
 
+  // Bound: the link is tried again after 0.5, 1, 2 and 4 s, so it is back
+  // within 5 s of the gateway's return.
+  void theWindowSaysWhenTheGatewayIsGoneAndTalksWhenItIsBack() {
+    VoiceRig rig;
+    QVERIFY(rig.gatewayUp && rig.LinkUp());
+    QVERIFY(rig.Talk());
+    TFVoice& window = *rig.Window();
+    QVERIFY(QTest::qWaitFor([&] { return rig.CountIn("getad 3") > 0; }, kWaitMs));
+    QVERIFY(window.GatewayLink->isHidden());
+    const int port = rig.gateway.Port();
+    rig.gateway.Stop();
+    QTRY_VERIFY_WITH_TIMEOUT(!window.GatewayLink->isHidden(), kWaitMs);
+    QCOMPARE(window.GatewayLink->text(), QStringLiteral("шлюз недоступен"));
+    Key(&window, Qt::Key_Space, true);  // asked while the gateway is gone
+    kelmosim::Options gateway;
+    gateway.port = static_cast<uint16_t>(port);
+    std::string error;
+    QVERIFY2(rig.gateway.Start(gateway, &error), error.c_str());
+    QTRY_VERIFY_WITH_TIMEOUT(window.GatewayLink->isHidden(), kWaitMs);
+    QVERIFY(rig.GatewayGot("setatx 3", 1));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.gateway.LineMode(3), 1, kWaitMs);
+    rig.gateway.Stop();
+    QTRY_VERIFY_WITH_TIMEOUT(!window.GatewayLink->isHidden(), kWaitMs);
+    Key(&window, Qt::Key_Escape, true);
+    QVERIFY2(window.GatewayLink->isHidden(), "the next call starts without the last one's word");
+  }
+
   void f9PlaysTheKeyPressSoundOfTheWaveFolder() {
     VoiceRig rig;
     QVERIFY(rig.LinkUp());

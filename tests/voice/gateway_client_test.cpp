@@ -2,10 +2,14 @@
 // before each command (so what is waiting is exactly what the case says), and
 // against kelmo-sim on an ephemeral port.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "tools/kelmo-sim/kelmo_sim.h"
 #include "voice/kelmo_client.h"
@@ -36,6 +40,7 @@ class Peer {
     return all;
   }
   void ShutWrite() { ::shutdown(fd_, SHUT_WR); }
+  int fd() const { return fd_; }
   void CloseNow() {
     ::close(fd_);
     fd_ = -1;
@@ -55,7 +60,7 @@ TEST(KelmoClient, GreetingDecidesReadiness) {
   struct Case {
     std::string greeting;
     bool ready;
-  } cases[] = {{"220 Kelmo\r\n", true}, {"220", true}, {"221 busy\r\n", false}, {"22", false}, {"\r\n", false}};
+  } cases[] = {{"220 Kelmo\r\n", true}, {"220\n", true}, {"221 busy\r\n", false}, {"22\r\n", false}, {"\r\n", false}};
   for (const Case& c : cases) {
     Peer peer;
     TKelmoClient client;
@@ -77,7 +82,7 @@ TEST(KelmoClient, LevelRepliesAndTheirBytes) {
     std::string reply;
     int mode, level;
   } cases[] = {
-      {"241 1500\r\n", 1, 1500}, {"250 7\r\n", 3, 7},  {"240", 0, 0},          {"242 -12x\r\n", 2, -12},
+      {"241 1500\r\n", 1, 1500}, {"250 7\r\n", 3, 7},  {"242 -12x\r\n", 2, -12},
       {"240\r\n", 0, 0},         {"9\r\n", 3, 0},      {"241 99999999999\r\n", 1, 2147483647},
   };
   for (const Case& c : cases) {
@@ -93,30 +98,60 @@ TEST(KelmoClient, LevelRepliesAndTheirBytes) {
   }
 }
 
-TEST(KelmoClient, OnlyWhatIsWaitingIsTakenAndTheRestStartsTheNextReply) {
-  // A reply in two segments: the first is the whole reply.
+TEST(KelmoClient, AReplyIsOneWholeLineAndWhatWaitsBeforeACommandCanBeDropped) {
   Peer peer;
   TKelmoClient client;
   peer.OpenReady(client);
   int mode = -1, level = -1;
+  // A reply in two segments is one reply.
   peer.Write("241 15");
+  std::thread rest([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    peer.Write("00\r\n");
+  });
   ASSERT_TRUE(client.GetLineState(3, mode, level));
-  EXPECT_EQ(level, 15);
-  peer.Write("00\r\n240 0\r\n");
-  ASSERT_TRUE(client.GetLineState(3, mode, level));
-  EXPECT_EQ(client.Buffer(), "00\r\n");
-  EXPECT_EQ(mode, 3);
-  ASSERT_TRUE(client.GetLineState(3, mode, level));
-  EXPECT_EQ(client.Buffer(), "240 0\r\n");
+  rest.join();
+  EXPECT_EQ(client.Buffer(), "241 1500\r\n");
+  EXPECT_EQ(level, 1500);
 
-  // Over 256 bytes without a line feed: 256 now, the rest with the next one.
-  peer.Write("241 1500" + std::string(300, ' ') + "\r\n");
+  // Over 256 bytes: 256 kept, the rest of the line dropped.
+  peer.Write("241 1500" + std::string(300, ' ') + "\r\n240 7\r\n");
   ASSERT_TRUE(client.GetLineState(3, mode, level));
   EXPECT_EQ(client.Buffer().size(), 256u);
-  EXPECT_EQ(level, 1500);
   ASSERT_TRUE(client.GetLineState(3, mode, level));
-  EXPECT_EQ(client.Buffer(), std::string(52, ' ') + "\r\n");
-  EXPECT_EQ(mode, 3);
+  EXPECT_EQ(client.Buffer(), "240 7\r\n");
+
+  // A late reply waiting before a command is not its answer.
+  peer.Write("200 20 300 1500\r\n");
+  client.DropWaiting();
+  peer.Write("242 9\r\n");
+  ASSERT_TRUE(client.GetLineState(3, mode, level));
+  EXPECT_EQ(mode, 2);
+  EXPECT_EQ(level, 9);
+  EXPECT_TRUE(client.Answered());
+}
+
+// Bound: the reply's 2 s wait, plus 1 s for a loaded machine.
+TEST(KelmoClient, AReplyThatNeverEndsIsCutOffAtItsWait) {
+  Peer peer;
+  TKelmoClient client;
+  peer.OpenReady(client);
+  std::atomic<bool> done = false;
+  std::thread flood([&] {
+    // Keeps the socket full, so that bytes are always waiting.
+    const std::string bytes(4096, '7');
+    while (!done) {
+      pollfd writable{peer.fd(), POLLOUT, 0};
+      if (::poll(&writable, 1, 10) > 0) ::send(peer.fd(), bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+    }
+  });
+  const auto before = std::chrono::steady_clock::now();
+  int mode, level;
+  EXPECT_FALSE(client.GetLineState(3, mode, level));
+  EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(3));
+  EXPECT_FALSE(client.Answered());
+  done = true;
+  flood.join();
 }
 
 TEST(KelmoClient, SettingsAndDirections) {

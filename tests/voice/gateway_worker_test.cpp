@@ -1,10 +1,13 @@
 // The gateway worker against kelmo-sim: results in order and exact, no poll
-// queued behind a waiting one, and a prompt stop.
+// queued behind a waiting one, a link that comes back after the gateway's
+// faults, and a prompt stop.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "tools/kelmo-sim/kelmo_sim.h"
@@ -62,24 +65,22 @@ TEST_F(GatewayWorker, ResultsArriveInOrderAndExact) {
   {
     TGatewayWorker worker(results_, "127.0.0.1", sim_.Port());
     worker.ReadSettings();
-    worker.SetDirection(3, true);
     EXPECT_TRUE(worker.PollLevel(3));
-    worker.SetDirection(3, false);
-    const auto got = results_.Wait(5);
-    ASSERT_EQ(got.size(), 5u);
-    const Kind kinds[] = {Kind::Opened, Kind::Settings, Kind::Direction, Kind::Level, Kind::Direction};
-    for (size_t i = 0; i < 5; ++i) {
+    worker.SetDirection(3, true);
+    const auto got = results_.Wait(4);
+    ASSERT_EQ(got.size(), 4u);
+    const Kind kinds[] = {Kind::Opened, Kind::Settings, Kind::Level, Kind::Direction};
+    for (size_t i = 0; i < 4; ++i) {
       EXPECT_EQ(got[i].kind, kinds[i]) << i;
       EXPECT_TRUE(got[i].ok && got[i].ready) << i;
     }
     EXPECT_EQ(got[1].settingsText, "20 300 1500\r\n");
-    EXPECT_TRUE(got[2].talk);
-    EXPECT_EQ(got[3].mode, 1);
-    EXPECT_EQ(got[3].line, 3);
-    EXPECT_FALSE(got[4].talk);
+    EXPECT_EQ(got[2].mode, 2);
+    EXPECT_EQ(got[2].line, 3);
+    EXPECT_TRUE(got[3].talk);
   }
   ASSERT_TRUE(Received("quit"));
-  EXPECT_EQ(sim_.Received(), (std::vector<std::string>{"getsdp", "setatx 3", "getad 3", "setarx 3", "quit"}));
+  EXPECT_EQ(sim_.Received(), (std::vector<std::string>{"getsdp", "getad 3", "setatx 3", "quit"}));
 }
 
 TEST_F(GatewayWorker, NoPollIsQueuedBehindOneWaiting) {
@@ -89,15 +90,124 @@ TEST_F(GatewayWorker, NoPollIsQueuedBehindOneWaiting) {
   EXPECT_FALSE(worker.PollLevel(3)) << "queued, not yet sent";
   ASSERT_TRUE(Received("getad 3"));
   EXPECT_FALSE(worker.PollLevel(3)) << "sent, waiting for its reply";
-  worker.SetDirection(3, true);  // never dropped
   const auto got = results_.Wait(3);
   ASSERT_EQ(got.size(), 3u);
   EXPECT_EQ(got[1].kind, Kind::Level);
   EXPECT_FALSE(got[1].ok) << "no reply within 2 s";
-  EXPECT_TRUE(got[1].ready) << "a late reply leaves the client usable";
-  EXPECT_EQ(got[2].kind, Kind::Direction);
-  EXPECT_EQ(sim_.Received(), (std::vector<std::string>{"getad 3", "setatx 3"}));
+  EXPECT_EQ(got[2].kind, Kind::Opened);
+  EXPECT_FALSE(got[2].ok) << "a reply 2 s late loses the link";
   EXPECT_TRUE(worker.PollLevel(3)) << "the next poll once the last one is over";
+}
+
+// The gateway's faults, each against a conversation that wants line 3 on
+// talk and polls it as the window does (every 100 ms). Each row: the fault,
+// what the gateway received, the line's final direction and the link's state
+// as the window is told it.
+TEST_F(GatewayWorker, TheLinkComesBackAndTheLineEndsAsLastAsked) {
+  enum class Script { Talk, SettingsThenTalk, GoneAndBack, Flood };
+  const struct {
+    const char* name;
+    std::vector<kelmosim::Fault> faults;
+    int closeAfter, stallAfter, stallMs, slowMs;
+    Script script;
+    int maxSwitches;          // "setatx 3" / "setarx 3" received at most
+    int setatxOnFirstConnection;  // 1 yes, 0 no, -1 either
+    bool wentDown;            // the window was told the gateway is unreachable
+  } rows[] = {
+      {"closes mid-conversation", {kelmosim::Fault::CloseOnce}, 3, 0, 0, 0, Script::Talk, 2, 1, true},
+      {"stalls 3 s", {kelmosim::Fault::Stall}, 1, 3, 3000, 0, Script::Talk, 2, 1, true},
+      // The late "200 20 300 1500" would pass for the answer to "setatx 3".
+      {"answers getsdp 5 s late", {kelmosim::Fault::Stall}, 1, 0, 5000, 0, Script::SettingsThenTalk, 1, 0, true},
+      {"is gone for 2 s", {}, 1, 0, 0, 0, Script::GoneAndBack, 2, -1, true},
+      // 1,000 changes in about a second, the last one talk: a switch per reply.
+      {"1,000 talk-key changes a second, 100 ms replies", {kelmosim::Fault::Slow}, 1, 0, 0, 100, Script::Flood,
+       30, 1, false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    kelmosim::Options options;
+    options.port = 0;
+    options.faults = row.faults;
+    options.closeAfter = row.closeAfter;
+    options.stallAfter = row.stallAfter;
+    options.stallMs = row.stallMs;
+    options.slowMs = row.slowMs;
+    std::string error;
+    ASSERT_TRUE(sim_.Start(options, &error)) << error;
+    const int port = sim_.Port();
+    Results results;
+    std::vector<std::string> received;  // over both runs of the gateway
+    {
+      TGatewayWorker worker(results, "127.0.0.1", port);
+      if (row.script == Script::SettingsThenTalk) worker.ReadSettings();
+      if (row.script == Script::Flood) {
+        for (int i = 0; i < 1000; ++i) {
+          worker.SetDirection(3, i % 2 == 1);
+          std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+      } else {
+        worker.SetDirection(3, true);
+      }
+      const auto started = std::chrono::steady_clock::now();
+      bool restarted = row.script != Script::GoneAndBack, stopped = false;
+      // Polls until the line talks on a link that is up (again, when the
+      // row expects it to go down) and a poll was answered; 20 s at most.
+      for (int tick = 0; tick < 200; ++tick) {
+        const auto since = std::chrono::steady_clock::now() - started;
+        if (!restarted && !stopped && since > std::chrono::milliseconds(500)) {
+          received = sim_.Received();
+          sim_.Stop();
+          stopped = true;
+        }
+        if (!restarted && since > std::chrono::milliseconds(2500)) {
+          options.port = port;
+          ASSERT_TRUE(sim_.Start(options, &error)) << error;
+          restarted = true;
+        }
+        worker.PollLevel(3);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const auto got = results.Wait(0);
+        bool up = false, down = false, polled = false;
+        for (const auto& r : got) {
+          if (r.kind == Kind::Opened) {
+            up = r.ok;
+            down = down || !r.ok;
+          }
+          polled = polled || (r.kind == Kind::Level && r.ok);
+        }
+        if (restarted && up && polled && (down || !row.wentDown) && sim_.LineMode(3) == 1 && tick >= 5) break;
+      }
+      EXPECT_EQ(sim_.LineMode(3), 1) << "the line talks, as last asked";
+    }
+    const auto record = sim_.Record();
+    for (const auto& text : sim_.Received()) received.push_back(text);
+    const auto got = results.Wait(0);
+    bool wentDown = false, up = false;
+    for (const auto& r : got)
+      if (r.kind == Kind::Opened) {
+        wentDown = wentDown || !r.ok;
+        up = r.ok;
+      }
+    EXPECT_TRUE(up) << "the window is told the gateway is back";
+    EXPECT_EQ(wentDown, row.wentDown);
+    const int switches = static_cast<int>(std::count_if(received.begin(), received.end(), [](const std::string& t) {
+      return t == "setatx 3" || t == "setarx 3";
+    }));
+    EXPECT_GE(switches, 1);
+    EXPECT_LE(switches, row.maxSwitches);
+    if (row.setatxOnFirstConnection >= 0) {
+      const bool onFirst = std::any_of(record.begin(), record.end(), [](const kelmosim::RecordEntry& e) {
+        return e.connection == 0 && e.kind == "in" && e.text == "setatx 3";
+      });
+      EXPECT_EQ(onFirst, row.setatxOnFirstConnection == 1);
+    }
+    if (row.script == Script::SettingsThenTalk) {
+      ASSERT_GE(got.size(), 2u);
+      EXPECT_EQ(got[1].kind, Kind::Settings);
+      EXPECT_FALSE(got[1].ok);
+    }
+    sim_.Stop();
+  }
 }
 
 // Stop cuts a wait under way. Bound: well under the 2 s the wait would last,

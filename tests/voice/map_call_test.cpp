@@ -103,7 +103,7 @@ TEST(MapCallFromReply, LongTextsAreCutAndTheLongestDialStringPasses) {
   const auto pickCabin = [](const std::string&, const std::string&) { return TCallUnit::Cabin; };
   const TMapCallObject object{0, std::string(120, 'N'), "srv"};
   // 2 + "1*2*3@" + host + ":1" = 127 characters: still called.
-  const std::string host(127 - 10, 'h');
+  const std::string host = std::string(58, 'h') + "." + std::string(58, 'h');
   const TMapCallResult r = MapCallFromReply(
       "OBJ=7 KelmoGW=\"" + host + "\" H323=1 COM=1 ADR=2 PUL=3 PULTEXT=\"" + std::string(200, 'x') + "\"",
       object, pickCabin);
@@ -113,6 +113,62 @@ TEST(MapCallFromReply, LongTextsAreCutAndTheLongestDialStringPasses) {
   // One port digit more and the address no longer fits.
   EXPECT_FALSE(
       MapCallFromReply("OBJ=7 KelmoGW=\"" + host + "\" H323=10 COM=1 ADR=2 PUL=3", object, pickCabin).call);
+}
+
+// Hostile replies: each row is a reply and either the dial string it gives or
+// the start of the refusal that goes to the telephony log.
+TEST(MapCallFromReply, HostileRepliesAreRefusedWithAReason) {
+  const std::string tail = " PUL=2";
+  const struct {
+    std::string reply;
+    const char* outcome;  // "c ..." a call; anything else: the reason begins with it (UTF-8)
+  } cases[] = {
+      {"OBJ=7 KelmoGW=\"gw\" H323=1720 COM=3 ADR=12 PULTEXT=\" H323=5060 COM=99 ADR=77\" PUL=2",
+       "c 3*12*2@gw:1720"},
+      {"OBJ=7 PULTEXT=\" KelmoGW=\"evil\" H323=1720 COM=3 ADR=12 PUL=2", "Незакрытая кавычка"},
+      {"OBJ=7 PULTEXT=\"x KelmoGW=\"gw\" H323=1 COM=3 ADR=12\" PUL=2", "Нет шлюза"},
+      {"OBJ=7 KelmoGW=\"gw\" H323=65535 COM=0 ADR=0" + tail, "c 0*0*2@gw:65535"},
+      {"OBJ=7 KelmoGW=\"gw\" H323=65536 COM=3 ADR=12" + tail, "Неверное значение H323=65536"},
+      {"OBJ=7 KelmoGW=\"gw\" H323=-1 COM=3 ADR=12" + tail, "Неверное значение H323=-1"},
+      {"OBJ=7 KelmoGW=\"gw\" H323=2147483647 COM=3 ADR=12" + tail, "Неверное значение H323=2147483647"},
+      {"OBJ=7 KelmoGW=\"gw\" H323=99999999999 COM=3 ADR=12" + tail, "Неверное значение H323=99999999999"},
+      {"OBJ=7 KelmoGW=\"gw\" H323=1720x COM=3 ADR=12" + tail, "Неверное значение H323=1720x"},
+      {"OBJ=7 KelmoGW=\"gw\" H323=1720 COM=-3 ADR=12" + tail, "Неверное значение COM=-3"},
+      {"OBJ=7 KelmoGW=\"gw\" H323=1720 COM=3 ADR=-12" + tail, "Неверное значение ADR=-12"},
+      {"OBJ=7 KelmoGW=\"gw\" H323=1720 COM=3\r ADR=12" + tail, "Неверное значение COM=3?"},
+      {"OBJ=7 KelmoGW=\"gw\" H323=1720 COM=3 ADR=12 PUL=two", "Неверное значение PUL=two"},
+      {"OBJ=7 KelmoGW=gw H323=1720 COM=3 ADR=12" + tail, "Неверное значение KelmoGW=gw"},
+      {"OBJ=7 KelmoGW=\"\" H323=1720 COM=3 ADR=12" + tail, "Неверный адрес шлюза \"\""},
+      {"OBJ=7 KelmoGW=\"x@10.9.9.9 q\" H323=1720 COM=3 ADR=12" + tail, "Неверный адрес шлюза \"x@10.9.9.9 q\""},
+      {"OBJ=7 KelmoGW=\"gw\x01.example\" H323=1720 COM=3 ADR=12" + tail, "Неверный адрес шлюза \"gw?.example\""},
+      {"OBJ=7 KelmoGW=\"10.9.9\" H323=1720 COM=3 ADR=12" + tail, "Неверный адрес шлюза"},
+      {"OBJ=7 KelmoGW=\"10.9.9.256\" H323=1720 COM=3 ADR=12" + tail, "Неверный адрес шлюза"},
+      {"OBJ=7 KelmoGW=\"-gw\" H323=1720 COM=3 ADR=12" + tail, "Неверный адрес шлюза"},
+      {"OBJ=7 KelmoGW=\"10.9.9.255\" H323=0 COM=3 ADR=12" + tail, "c 3*12*2@10.9.9.255"},
+      {"OBJ=7 KelmoGW=\"gw-1.Example.org\" H323=0 COM=3 ADR=12" + tail, "c 3*12*2@gw-1.Example.org"},
+  };
+  const TMapCallObject object{7, "L", "srv"};
+  const auto pickCabin = [](const std::string&, const std::string&) { return TCallUnit::Cabin; };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.reply);
+    const TMapCallResult r = MapCallFromReply(c.reply, object, pickCabin);
+    const std::string outcome = c.outcome;
+    if (outcome.starts_with("c ")) {
+      ASSERT_TRUE(r.call) << Cp1251ToUtf8(r.reason);
+      EXPECT_EQ(r.call->command, outcome);
+    } else {
+      EXPECT_FALSE(r.call);
+      EXPECT_FALSE(r.cancelled);
+      EXPECT_TRUE(Cp1251ToUtf8(r.reason).starts_with(outcome)) << Cp1251ToUtf8(r.reason);
+    }
+  }
+}
+
+TEST(MapCallFromReply, ControlBytesOfTextsNeverReachTheTitle) {
+  const TMapCallResult r = MapCallFromReply("OBJ=7 KelmoGW=\"gw\" H323=0 COM=1 ADR=1 PUL=2 PULTEXT=\"a\r\nb\"",
+                                            {7, "L\n", "srv"}, nullptr);
+  ASSERT_TRUE(r.call);
+  EXPECT_EQ(r.call->title, "L  (a  b)");
 }
 
 }  // namespace

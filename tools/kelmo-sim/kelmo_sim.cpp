@@ -92,6 +92,8 @@ std::optional<Fault> ParseFault(std::string_view name) {
   if (name == "slow") return Fault::Slow;
   if (name == "unknown_code") return Fault::UnknownCode;
   if (name == "close_after") return Fault::CloseAfter;
+  if (name == "close_once") return Fault::CloseOnce;
+  if (name == "stall") return Fault::Stall;
   return std::nullopt;
 }
 
@@ -146,6 +148,8 @@ struct Server::Impl {
   int accepted = 0;
 
   std::vector<Connection> connections;  // serving thread only
+  int answeredTotal = 0;                 // serving thread only
+  std::optional<Clock::time_point> stallEnd;  // serving thread only
 
   bool Has(Fault fault) const {
     return std::find(options.faults.begin(), options.faults.end(), fault) != options.faults.end();
@@ -182,6 +186,8 @@ struct Server::Impl {
   void Queue(Connection& c, const std::string& text, bool lineEnd = true, bool reply = true) {
     Clock::time_point due = Clock::now();
     if (Has(Fault::Slow) && reply) due += std::chrono::milliseconds(options.slowMs);
+    // A stalled gateway sends nothing until the stall ends, greetings included.
+    if (stallEnd && due < *stallEnd) due = *stallEnd;
     std::string bytes = text;
     if (Has(Fault::Overlong) && reply) bytes.append(kOverlongPad, ' ');
     if (lineEnd) bytes += "\r\n";
@@ -227,8 +233,14 @@ struct Server::Impl {
       return;
     }
     if (Has(Fault::Silent) || c.closeWhenSent) return;
+    if (Has(Fault::Stall) && !stallEnd && answeredTotal >= options.stallAfter) {
+      stallEnd = Clock::now() + std::chrono::milliseconds(options.stallMs);
+      Log("stalled for " + std::to_string(options.stallMs) + " ms");
+    }
+    ++answeredTotal;
     Queue(c, Answer(c, command));
-    if (Has(Fault::CloseAfter) && ++c.answered >= options.closeAfter) c.closeWhenSent = true;
+    const bool closes = Has(Fault::CloseAfter) || (Has(Fault::CloseOnce) && c.index == 0);
+    if (closes && ++c.answered >= options.closeAfter) c.closeWhenSent = true;
   }
 
   void Close(Connection& c, const char* why) {

@@ -33,6 +33,8 @@ enum class Fault {
   Slow,           // every reply goes out slowMs after its command (the greeting at once)
   UnknownCode,    // "getad" is answered with code 250
   CloseAfter,     // closes the connection after answering closeAfter commands
+  CloseOnce,      // the same, for the first connection only: later ones are served
+  Stall,          // after stallAfter commands, holds every reply and greeting for stallMs
 };
 
 // Switching settings in force from `atMs` after the start on.
@@ -48,6 +50,8 @@ struct Options {
   std::vector<Fault> faults;
   int closeAfter = 1;     // Fault::CloseAfter
   int slowMs = 2500;      // Fault::Slow
+  int stallAfter = 0;     // Fault::Stall: commands answered (over all connections) before it
+  int stallMs = 3000;     // Fault::Stall: how long it lasts
   int splitGapMs = 100;   // Fault::Split
   uint32_t seed = 1;      // of the speech-like levels
   std::string recordFile; // JSON lines of every entry; empty: none

@@ -191,6 +191,8 @@ void TFVoice::BuildWindow() {
   StatusPanels[1]->setMinimumWidth(50);
   StatusBar1->addWidget(StatusPanels[0]);
   StatusBar1->addWidget(StatusPanels[1], 1);
+  GatewayLink = new TGatewayLinkLabel(StatusBar1);
+  StatusBar1->addPermanentWidget(GatewayLink);
   StatusBar1->installEventFilter(this);
   for (QLabel* panel : StatusPanels) panel->installEventFilter(this);
   column->addWidget(StatusBar1);
@@ -528,6 +530,7 @@ void TFVoice::showEvent(QShowEvent* event) {
 void TFVoice::hideEvent(QHideEvent* event) {
   QWidget::hideEvent(event);
   if (event->spontaneous()) return;
+  GatewayLink->ShowLink(true);
   StoreSettings();
   PanelVideo->hide();
 }

@@ -30,6 +30,7 @@
 #include "voice/kelmo_client.h"
 #include "voice/ui/call_clock.h"
 #include "voice/ui/gateway_hand_over.h"
+#include "voice/ui/gateway_link_label.h"
 #include "voice/ui/subscriber_list.h"
 #include "voice/ui/voice_settings.h"
 
@@ -178,6 +179,7 @@ class TFVoice final : public QWidget {
   QLabel* PanelAdr = nullptr;
   QStatusBar* StatusBar1 = nullptr;
   std::array<QLabel*, 2> StatusPanels{};
+  TGatewayLinkLabel* GatewayLink = nullptr;  // at the right of the status bar
   QWidget* PanelPni = nullptr;
   QWidget* PanelVideo = nullptr;
   QPushButton* BitBtnTest = nullptr;

@@ -315,6 +315,8 @@ void TFVoice::CloseGateway() {
   gateway_.reset();
   results_.reset();
   ++conversation_;
+  // The next call starts without this one's word on the gateway.
+  GatewayLink->ShowLink(true);
 }
 
 bool TFVoice::SetTalkDirection(bool talk) {
@@ -330,6 +332,7 @@ void TFVoice::GatewayResult(std::uint64_t conversation, const TGatewayResult& re
   if (conversation != conversation_) return;
   switch (result.kind) {
     case TGatewayResult::TKind::Opened:
+      GatewayLink->ShowLink(result.ok);
       break;
     case TGatewayResult::TKind::Settings:
       if (!result.ok) break;
