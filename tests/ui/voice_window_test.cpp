@@ -14,6 +14,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStatusBar>
@@ -118,9 +119,9 @@ struct VoiceRig {
     host.workFolder = dir.folder();
     host.sendCommand = [this](const std::string& request) { requests.push_back(request); };
     host.gatewayPort = gateway.Port();
-    host.askSwitchCall = [this](QWidget*, const QString& current, const QString& next) {
+    host.askSwitchCall = [this](QWidget* parent, const QString& current, const QString& next) {
       asked.push_back(current + "|" + next);
-      return switchCalls;
+      return askForReal ? AskSwitchCall(parent, current, next) : switchCalls;
     };
     host.prompts.askText = [this](QWidget*, const QString& title, const QString& label, QString& text) {
       asked.push_back(title + "|" + label + "|" + text);
@@ -195,6 +196,7 @@ struct VoiceRig {
   std::vector<QString> asked;
   std::deque<QString> answers;
   bool switchCalls = true;  // the answer to "end the current call and call the lift?"
+  bool askForReal = false;  // ask with the question box instead
   std::unique_ptr<TVoiceStation> voice;
 };
 
@@ -644,19 +646,34 @@ class VoiceWindowTest : public QObject {
   void aLiftClickedDuringACallIsCalledOnlyWhenTheDispatcherSaysSo() {
     struct Row {
       bool yes;
+      bool box;  // the question box, answered with Enter: "Да" is its default
       std::vector<std::string> phone, server;
       TCallState after;
     };
     const std::string dial = "c 3*17*1@127.0.0.1";
-    for (const Row& row : {Row{true, {dial, "h", dial}, {"STARTSPEAK OBJ=5 PU=1", "ENDSPEAK OBJ=5 PU=1", "STARTSPEAK OBJ=7 PU=1"}, TCallState::Dialling},
-                           Row{false, {dial}, {"STARTSPEAK OBJ=5 PU=1"}, TCallState::Talking}}) {
+    const std::vector<std::string> switched{"STARTSPEAK OBJ=5 PU=1", "ENDSPEAK OBJ=5 PU=1", "STARTSPEAK OBJ=7 PU=1"};
+    for (const Row& row : {Row{true, false, {dial, "h", dial}, switched, TCallState::Dialling},
+                           Row{false, false, {dial}, {"STARTSPEAK OBJ=5 PU=1"}, TCallState::Talking},
+                           Row{true, true, {dial, "h", dial}, switched, TCallState::Dialling}}) {
       VoiceRig rig;
       QVERIFY(rig.gatewayUp && rig.LinkUp());
       QVERIFY(rig.Talk());
       QVERIFY(rig.GatewayGot("getsdp", 1));
       rig.switchCalls = row.yes;
+      rig.askForReal = row.box;
+      QString question;
+      QTimer answer;
+      QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible()) return;
+        question = box->text() + "|" + box->defaultButton()->text();
+        QTest::keyClick(box, Qt::Key_Return);
+      });
+      answer.start(10);
       QCOMPARE(rig.Window()->TakeMapCall(VoiceRig::Lift(7)), row.yes);
       QCOMPARE(rig.asked, std::vector<QString>{"Lift 5|Lift 7"});
+      if (row.box)
+        QCOMPARE(question, QStringLiteral("Идет звонок: Lift 5.\nЗавершить его и вызвать Lift 7?|Да"));
       QCOMPARE(rig.Window()->CallState(), row.after);
       QCOMPARE(rig.requests, row.server);
       QTRY_COMPARE_WITH_TIMEOUT(Commands(rig.phone.sim.Record()), row.phone, kWaitMs);

@@ -78,6 +78,10 @@ struct TVoiceHost {
   std::function<bool(QWidget* parent, const QString& current, const QString& next)> askSwitchCall;
 };
 
+// The question of a lift clicked during a call: end `current` and call
+// `next`? "Да" (the default: an emergency does not wait) or "Нет".
+bool AskSwitchCall(QWidget* parent, const QString& current, const QString& next);
+
 class TFVoice final : public QWidget {
   Q_OBJECT
 

@@ -32,6 +32,8 @@ constexpr const char* kKeyPressSound = "KeyPress.wav";
 
 QColor HintColor() { return WinColorToQColor(SysColorValue(kSysInfoBk)); }
 
+}  // namespace
+
 bool AskSwitchCall(QWidget* parent, const QString& current, const QString& next) {
   QMessageBox box(QMessageBox::Question, QStringLiteral("Вызов"),
                   QStringLiteral("Идет звонок: %1.\nЗавершить его и вызвать %2?").arg(current, next),
@@ -42,8 +44,6 @@ bool AskSwitchCall(QWidget* parent, const QString& current, const QString& next)
   box.setDefaultButton(QMessageBox::Yes);
   return box.exec() == QMessageBox::Yes;
 }
-
-}  // namespace
 
 TCallState TFVoice::CallState() const { return host_.session ? host_.session->State() : TCallState::Idle; }
 
