@@ -703,6 +703,14 @@ class VoiceWindowTest : public QObject {
     QCOMPARE(window.Label1->text(), QStringLiteral("Выберите абонента и нажмите ВЫЗОВ..."));
     QTest::qWait(100);
     QCOMPARE(Commands(rig.phone.sim.Record()), std::vector<std::string>{"c 3*17*1@127.0.0.1"});
+
+    // With the link really down, Esc still takes the notice away.
+    rig.phone.sim.Stop();
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.station->Telephony().PhoneLinkUp(), kWaitMs);
+    rig.voice->PhoneLinkLost();
+    QVERIFY(window.isVisible());
+    Key(&window, Qt::Key_Escape, true);
+    QVERIFY(!window.isVisible());
   }
 
   void aCallADeadRunLeftIsRecordedAndTheAdoptedPhoneHangsUp() {

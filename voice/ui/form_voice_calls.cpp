@@ -283,10 +283,10 @@ void TFVoice::TakeFocus() {
 }
 
 void TFVoice::EscapeKey() {
-  if (!LinkUp()) return;
-  // Esc always hides the window: ending a call hides it, and so does Esc when idle.
-  if (host_.session) host_.session->HangUp();
-  HideVoiceWindow();
+  // Esc always hides the window: ending a call hides it, and so does Esc when
+  // idle, or when the window only says that the phone link is gone.
+  if (LinkUp() && host_.session) host_.session->HangUp();
+  hide();
 }
 
 void TFVoice::KeyPressSound() {
