@@ -59,10 +59,13 @@ class ICallWindow {
   virtual void ShowCallStatus(const std::string& text) = 0;
   // The phone program said "OK".
   virtual void PhoneAnswered() = 0;
-  // The phone link went down; it is back (`adopted`: the program was already
-  // running). Called in order with the event lines.
+  // The link to the phone program is gone (the program died or closed it);
+  // every line read before the loss has been applied. The telephony thread
+  // brings the link back on its own.
   virtual void PhoneLinkLost() {}
-  virtual void PhoneLinkRestored(bool adopted) {}
+  // The link is back: a program that was still running was taken over
+  // (`adopted`), or a fresh one was started.
+  virtual void PhoneLinkRestored(bool adopted) { (void)adopted; }
 };
 
 // Takes the oldest line of `events` and applies it; false when there was none.
