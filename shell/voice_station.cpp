@@ -22,11 +22,13 @@ TVoiceStation::TVoiceStation(QWidget* owner, TPhoneStation& station, TVoiceHost 
     : owner_(owner),
       station_(station),
       host_(std::move(host)),
-      history_(host_.workFolder),
       pending_(host_.workFolder),
       session_(*this, {}, RingTimeout(host_)) {
   host_.telephony = &station_.Telephony();
   host_.session = &session_;
+  // One history for the whole run: the session writes it, the window reads it.
+  if (!host_.workFolder.empty()) history_.emplace(host_.workFolder);
+  host_.history = history_ ? &*history_ : nullptr;
   station_.SetCallWindow(this);
   if (!host_.workFolder.empty())
     if (const std::optional<TPendingCall> left = pending_.Take()) session_.Recover(*left);
@@ -142,7 +144,7 @@ void TVoiceStation::CloseGateway() {
 }
 
 void TVoiceStation::Record(const TCallRecord& call) {
-  if (!host_.workFolder.empty()) history_.Append(call);
+  if (history_) history_->Append(call);
   if (window_) window_->FillCallHistory();
 }
 

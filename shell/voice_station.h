@@ -68,7 +68,7 @@ class TVoiceStation final : public ICallWindow, private ICallPeers {
   QPointer<QWidget> owner_;
   TPhoneStation& station_;
   TVoiceHost host_;
-  TCallHistory history_;
+  std::optional<TCallHistory> history_;  // none without a work folder
   TPendingCallFile pending_;
   TCallSession session_;
   QTimer firstLink_;

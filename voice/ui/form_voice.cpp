@@ -393,7 +393,6 @@ void TFVoice::FormCreate() {
   ApplySettings();
   FillSubscriberList();
   if (ListBox1->count() > 0) ListBox1->setCurrentRow(0);
-  if (!host_.workFolder.empty()) history_.emplace(host_.workFolder);
   FillCallHistory();
   // The column widths once the grid has its place.
   QMetaObject::invokeMethod(
@@ -481,8 +480,8 @@ void TFVoice::FillSubscriberList() {
 
 void TFVoice::FillCallHistory() {
   StringGrid1->clearContents();
-  if (!history_) return;
-  const std::vector<TCallRecord> calls = history_->Newest(static_cast<std::size_t>(StringGrid1->rowCount()));
+  if (!host_.history) return;
+  const std::vector<TCallRecord> calls = host_.history->Newest(static_cast<std::size_t>(StringGrid1->rowCount()));
   const auto cell = [this](std::size_t row, int column, const QString& text, const QString& tip = {}) {
     auto* item = new QTableWidgetItem(text);
     item->setToolTip(tip.isEmpty() ? text : tip);

@@ -73,6 +73,8 @@ struct TVoiceHost {
   TVoicePrompts prompts = DefaultVoicePrompts();
   // The call the window shows and drives; none: the window places no call.
   TCallSession* session = nullptr;
+  // The history the session writes, for the history tab; none: an empty tab.
+  const TCallHistory* history = nullptr;
   // A lift was clicked while a call is on: end that call and call the lift?
   // `current` and `next` name the two calls. None: a question box, "Да" the default.
   std::function<bool(QWidget* parent, const QString& current, const QString& next)> askSwitchCall;
@@ -245,7 +247,6 @@ class TFVoice final : public QWidget {
   TUiFont timeFont_;
   TRingCountdown ring_;
   std::string ringCaller_;  // of the last ring, for a missed call's notice
-  std::optional<TCallHistory> history_;  // none without a work folder
   bool spaceDown_ = false;
   bool listenAnnounce_ = false;   // the next listening switch that succeeds says "Слушайте..."
   bool settingsToStatus_ = false; // the next settings read goes to status panel 0
