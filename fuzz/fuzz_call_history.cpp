@@ -1,7 +1,8 @@
 // The call history's reader on arbitrary bytes: a line that parses must come
 // back the same once written again; the file reader, given the bytes as the
 // whole file, returns only records that parse, newest first, never more than
-// asked for.
+// asked for. The same bytes as the marker of a call in progress: one that
+// parses comes back the same once written again.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 
 #include "support/temp_folder.h"
 #include "voice/call_history.h"
+#include "voice/pending_call.h"
 
 namespace {
 
@@ -33,6 +35,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     vertamo::TCallRecord again;
     Check(vertamo::ParseCallHistoryLine(line, again));
     Check(again == record);
+  }
+
+  vertamo::TPendingCall pending;
+  if (vertamo::ParsePendingCallText(bytes, pending)) {
+    vertamo::TPendingCall again;
+    Check(vertamo::ParsePendingCallText(vertamo::PendingCallText(pending), again));
+    Check(again == pending);
   }
 
   vertamo::TCallHistory history(work.path());

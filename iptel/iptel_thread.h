@@ -155,7 +155,6 @@ class TIPTELThread {
   // Lines from the phone program, and the link's losses and returns,
   // waiting for the main thread.
   TPhoneEventQueue& PhoneEvents() { return events_; }
-  int CallState = 0;  // the call state of the voice window; 0 at creation
 
  private:
   void Run();

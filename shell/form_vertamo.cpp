@@ -346,6 +346,9 @@ void TFormVertamo::FormClose() {
   if (settings_.MainIni) SaveProfile(*settings_.MainIni, kProfileSection, profile_);
   // The IP-telephony settings.
   if (phone_ && settings_.MainIni) phone_->WriteSettings(*settings_.MainIni);
+  // A call still on ends while the server can still hear its "ENDSPEAK" and
+  // the phone program its "n" or "h" (before the "q" below).
+  if (voice_) voice_->Close();
   // The connection, then the sounds it fed.
   StopClient();
   StopSounds();
@@ -395,8 +398,12 @@ void TFormVertamo::StartVoice() {
     return shown.translated(tab->mapToGlobal(QPoint(0, 0)));
   };
   // The server is told later, from the event loop: the window never waits.
+  // While the window closes there is no later: the request goes at once.
   host.sendCommand = [this](const std::string& request) {
-    QMetaObject::invokeMethod(this, [this, request] { SendCommand(request); }, Qt::QueuedConnection);
+    if (closed_)
+      SendCommand(request);
+    else
+      QMetaObject::invokeMethod(this, [this, request] { SendCommand(request); }, Qt::QueuedConnection);
   };
   voice_ = std::make_unique<TVoiceStation>(this, *phone_, std::move(host));
 }
@@ -762,7 +769,7 @@ void TFormVertamo::FirstStartSetup() {
 void TFormVertamo::mCloseClick() {
   // A conversation going on is not ended by a slip of the mouse.
   const TFVoice* voice = VoiceWindow(false);
-  if (voice && voice->CallState() != 0 &&
+  if (voice && voice->CallState() != TCallState::Idle &&
       QMessageBox::question(this, QStringLiteral("Выход"),
                             QStringLiteral("Идёт разговор. Завершить его и выйти из программы?"),
                             QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
@@ -777,7 +784,7 @@ void TFormVertamo::mPhoneBookClick() {
     return;
   }
   // Idle, it opens on the subscribers; during a call it only comes forward.
-  if (voice->CallState() == 0) voice->PageControl1->setCurrentIndex(0);
+  if (voice->CallState() == TCallState::Idle) voice->PageControl1->setCurrentIndex(0);
   voice->ShowVoiceWindow();
 }
 
@@ -837,13 +844,12 @@ void TFormVertamo::MapObjectMouseDown(TMapPict* sender, Qt::MouseButton) {
     CallNotice->Tell(kMapsReloaded);
     return;
   }
+  // The call session tells the server ("STARTSPEAK") and dials; a call
+  // already on is ended first if the dispatcher says so.
   TFVoice* voice = VoiceWindow(true);
   if (!voice) return;
   voice->KeepClear(clickedArea);
-  ShowVoiceWindow();
-  // The server hears of the conversation before the queued call is placed.
   voice->TakeMapCall(*result.call);
-  SendCommand("STARTSPEAK OBJ=" + std::to_string(index) + " PU=" + std::to_string(result.call->unit));
 }
 
 void TFormVertamo::LabelMouseDown(TMapTextLabel* sender, Qt::MouseButton button,

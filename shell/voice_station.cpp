@@ -1,25 +1,63 @@
 #include "shell/voice_station.h"
 
+#include "settings/fast_ini.h"
 #include "shell/phone_station.h"
 #include "shell/talk_key_service.h"
 
 namespace vertamo::ui {
 
+namespace {
+
+constexpr const char* kRingTimeoutKey = "RingTimeout";  // seconds, section "FVoice"
+constexpr int kFirstLinkPollMs = 100;
+
+int RingTimeout(const TVoiceHost& host) {
+  return host.ini ? host.ini->ReadInteger(TVoiceSettings::kSection, kRingTimeoutKey, TCallSession::kDefaultRingTimeout)
+                  : TCallSession::kDefaultRingTimeout;
+}
+
+}  // namespace
+
 TVoiceStation::TVoiceStation(QWidget* owner, TPhoneStation& station, TVoiceHost host)
-    : owner_(owner), station_(station), host_(std::move(host)) {
+    : owner_(owner),
+      station_(station),
+      host_(std::move(host)),
+      pending_(host_.workFolder),
+      session_(*this, {}, RingTimeout(host_)) {
   host_.telephony = &station_.Telephony();
+  host_.session = &session_;
+  // One history for the whole run: the session writes it, the window reads it.
+  if (!host_.workFolder.empty()) history_.emplace(host_.workFolder);
+  host_.history = history_ ? &*history_ : nullptr;
   station_.SetCallWindow(this);
+  if (!host_.workFolder.empty())
+    if (const std::optional<TPendingCall> left = pending_.Take()) session_.Recover(*left);
+  WatchFirstLink();
 }
 
 TVoiceStation::~TVoiceStation() {
   station_.SetCallWindow(nullptr);
-  Free();
+  Close();
+  if (host_.ini) host_.ini->WriteInteger(TVoiceSettings::kSection, kRingTimeoutKey, session_.RingTimeout());
+}
+
+void TVoiceStation::WatchFirstLink() {
+  firstLink_.setInterval(kFirstLinkPollMs);
+  QObject::connect(&firstLink_, &QTimer::timeout, [this] {
+    TIPTELThread* thread = station_.Telephony().Thread();
+    // Without a telephony thread now there is no first link to wait for.
+    if (!thread) firstLink_.stop();
+    if (!thread || !thread->PhoneLinkUp()) return;
+    firstLink_.stop();
+    if (!linkSeen_) PhoneLinkRestored(thread->Adopted());
+  });
+  firstLink_.start();
 }
 
 TFVoice* TVoiceStation::VoiceWindow(bool create) {
   if (!window_ && create && station_.Telephony().PhoneLinkUp() && station_.Telephony().Thread()) {
     window_ = new TFVoice(host_, owner_);
-    window_->SetCallState(0);
+    window_->ShowCallState(session_.State(), session_.State());
   }
   return window_;
 }
@@ -28,20 +66,35 @@ void TVoiceStation::ShowVoiceWindow() {
   if (TFVoice* window = VoiceWindow(true)) window->ShowVoiceWindow();
 }
 
+void TVoiceStation::Close() {
+  closing_ = true;
+  session_.HangUp();
+  Free();
+}
+
 void TVoiceStation::Free() { delete window_.data(); }
 
 void TVoiceStation::PhoneEvent(const TPhoneEvent& event) {
-  // A ring makes the window here already: it keeps the call from its first event.
-  if (TFVoice* window = VoiceWindow(event.callState == 3)) window->PhoneEvent(event);
+  switch (event.kind) {
+    case TPhoneEventKind::Ring:
+      session_.Ring(event.caller);
+      break;
+    case TPhoneEventKind::Call:
+      session_.Connected(event.status);
+      break;
+    case TPhoneEventKind::Busy:
+      session_.Busy();
+      break;
+    case TPhoneEventKind::Error:
+      session_.Failed();
+      break;
+    default:
+      break;
+  }
 }
 
-void TVoiceStation::SetCallState(int state) {
-  if (state == 3) ShowVoiceWindow();
-  if (window_)
-    window_->SetCallState(state);
-  else
-    TFVoice::RecordCallState(&station_.Telephony(), state);
-}
+// The session took the state from the event itself.
+void TVoiceStation::SetCallState(int) {}
 
 void TVoiceStation::ShowCallInfo(const std::string& text) {
   if (window_) window_->ShowCallInfo(text);
@@ -56,6 +109,62 @@ void TVoiceStation::ShowCallStatus(const std::string& text) {
 }
 
 void TVoiceStation::PhoneAnswered() {}
+
+void TVoiceStation::PhoneLinkLost() {
+  const bool callOn = session_.State() != TCallState::Idle;
+  session_.LinkLost();
+  if (window_ && (callOn || window_->isVisible())) window_->ShowLinkLost();
+}
+
+void TVoiceStation::PhoneLinkRestored(bool adopted) {
+  linkSeen_ = true;
+  firstLink_.stop();
+  session_.LinkRestored(adopted);
+  if (window_) window_->ShowLinkRestored();
+}
+
+void TVoiceStation::ToServer(const std::string& request) {
+  if (host_.sendCommand) host_.sendCommand(request);
+}
+
+void TVoiceStation::ToPhone(const std::string& command) {
+  // The server's requests leave from the event loop; a command queued behind
+  // them keeps the session's order ("STARTSPEAK" heard before the dial). At
+  // close there is no later, for either.
+  if (closing_) {
+    station_.Telephony().SendPhoneCommand(command);
+    return;
+  }
+  QMetaObject::invokeMethod(
+      &outbox_, [this, command] { station_.Telephony().SendPhoneCommand(command); }, Qt::QueuedConnection);
+}
+
+void TVoiceStation::CloseGateway() {
+  if (window_) window_->CloseGateway();
+}
+
+void TVoiceStation::Record(const TCallRecord& call) {
+  if (history_) history_->Append(call);
+  if (window_) {
+    window_->ShowRecordingState();
+    window_->FillCallHistory();
+  }
+}
+
+void TVoiceStation::Log(const std::string& text) { station_.Telephony().Log().Write(text); }
+
+void TVoiceStation::KeepPending(const std::optional<TPendingCall>& call) {
+  if (!host_.workFolder.empty()) pending_.Keep(call);
+}
+
+void TVoiceStation::StateChanged(TCallState from, TCallState to) {
+  // A ring makes the window: it keeps the call from its first event.
+  if (TFVoice* window = VoiceWindow(to == TCallState::Ringing)) window->ShowCallState(from, to);
+}
+
+void TVoiceStation::SecondRing(const std::string& caller) {
+  if (window_) window_->SecondRing(caller);
+}
 
 void RouteTalkKeys(TTalkKeyService& service, std::function<TFVoice*()> window) {
   service.onTalkKey = [window](int code) {

@@ -54,19 +54,29 @@ bool ParseStart(std::string_view text, std::time_t& start) {
   return start != static_cast<std::time_t>(-1);
 }
 
+std::string LocalTimeText(std::time_t moment) {
+  std::tm local{};
+  localtime_r(&moment, &local);
+  char text[64];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", local.tm_year + 1900, local.tm_mon + 1,
+                local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+  return text;
+}
+
 }  // namespace
 
 std::string CallHistoryLine(const TCallRecord& record) {
-  std::tm local{};
-  localtime_r(&record.start, &local);
-  char head[64];
-  std::snprintf(head, sizeof head, "%04d-%02d-%02d %02d:%02d:%02d%c%d%c", local.tm_year + 1900,
-                local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, kSeparator,
-                std::max(record.seconds, 0), kSeparator);
-  std::string line = head;
+  std::string line = LocalTimeText(record.start);
+  line += kSeparator;
+  line += std::to_string(std::max(record.seconds, 0));
+  line += kSeparator;
   AppendField(line, record.outcome);
   line += kSeparator;
   AppendField(line, record.who);
+  if (record.answered != 0) {
+    line += kSeparator;
+    line += LocalTimeText(record.answered);
+  }
   line += "\r\n";
   return line;
 }
@@ -81,11 +91,17 @@ bool ParseCallHistoryLine(std::string_view line, TCallRecord& record) {
     field = line.substr(0, tab);
     line.remove_prefix(tab + 1);
   }
-  if (line.find(kSeparator) != std::string_view::npos) return false;
+  // Lines of calls never answered end with who; answered ones add the moment.
+  std::string_view answered;
+  if (const std::size_t tab = line.find(kSeparator); tab != std::string_view::npos) {
+    answered = line.substr(tab + 1);
+    line = line.substr(0, tab);
+  }
   // Nine digits at most keep the talk time within an int.
   if (!IsDigits(fields[1]) || fields[1].size() > 9 || fields[2].empty()) return false;
   TCallRecord parsed;
   if (!ParseStart(fields[0], parsed.start)) return false;
+  if (!answered.empty() && !ParseStart(answered, parsed.answered)) return false;
   parsed.seconds = Number(fields[1]);
   parsed.outcome.assign(fields[2]);
   parsed.who.assign(line);
@@ -109,37 +125,6 @@ std::string CallOutcomeText(TCallOutcome outcome) {
       return Utf8ToCp1251("Прерван");
   }
   return {};
-}
-
-std::optional<TCallRecord> TCallTracker::Changed(int from, int to, std::time_t now, const std::string& title) {
-  const TCause cause = std::exchange(cause_, TCause::HangUp);
-  std::optional<TCallRecord> ended;
-  if (to == from) return ended;
-  // Idle ends a call; a new ring or dialling ends one still open as well.
-  if (open_ && (to == 0 || to == 2 || to == 3)) {
-    TCallOutcome outcome = TCallOutcome::Interrupted;
-    if (connected_)
-      outcome = TCallOutcome::Finished;
-    else if (cause == TCause::Busy)
-      outcome = TCallOutcome::Busy;
-    else if (cause == TCause::Refuse)
-      outcome = TCallOutcome::Refused;
-    else if (incoming_)
-      outcome = TCallOutcome::NotAnswered;  // the caller gave up (or the phone program ended the ring)
-    else if (cause == TCause::Error)
-      outcome = TCallOutcome::Failed;
-    const int seconds = connected_ ? static_cast<int>(std::max<std::time_t>(now - *connected_, 0)) : 0;
-    ended = TCallRecord{start_, incoming_ ? caller_ : title, seconds, CallOutcomeText(outcome)};
-    open_ = false;
-  }
-  if (to == 2 || to == 3 || (to == 1 && !open_)) {
-    open_ = true;
-    incoming_ = to == 3;
-    start_ = now;
-    connected_.reset();
-  }
-  if (to == 1) connected_ = now;
-  return ended;
 }
 
 TCallHistory::TCallHistory(std::string workFolder) : path_(WithTrailingSlash(workFolder) + kFileName) {}

@@ -3,9 +3,10 @@
 // page 1251 like the other logs, only ever appended to (one write per line),
 // its owner's only (0600).
 //
-// A line: the local start time "YYYY-MM-DD hh:mm:ss", the talk time in
-// seconds, how the call ended, and who was called or called, separated by
-// TAB and ended by CR LF. TAB and line breaks inside the texts become blanks.
+// A line: the local start time "YYYY-MM-DD hh:mm:ss" (when the dialling began
+// or the ring came), the talk time in seconds, how the call ended, who was
+// called or called and, for a call that was answered, the local time of the
+// answer; separated by TAB and ended by CR LF. TAB and line breaks inside the texts become blanks.
 // Lines the reader cannot take (a crash cut them short, someone edited the
 // file) are passed over.
 #pragma once
@@ -26,6 +27,7 @@ struct TCallRecord {
   std::string who;      // the subscriber, or the lift and the unit called
   int seconds = 0;      // talk time; 0 when no conversation took place
   std::string outcome;  // how it ended: one of the texts of TCallOutcome
+  std::time_t answered = 0;  // when the conversation began; 0: never
 
   bool operator==(const TCallRecord&) const = default;
 };
@@ -43,35 +45,10 @@ enum class TCallOutcome {
   Busy,         // "Занято"
   Failed,       // "Ошибка": the phone program reported an error while dialling
   NotAnswered,  // "Нет ответа": a ring that stopped before it was answered
-  Interrupted,  // "Прерван": the dispatcher hung up while dialling
+  Interrupted,  // "Прерван": hung up while dialling, or the phone's link was lost
 };
 // The outcome's text, code page 1251.
 std::string CallOutcomeText(TCallOutcome outcome);
-
-// Follows the call states of the voice window (0 idle, 1 talking, 2 dialling,
-// 3 ringing) and makes the record of each call that ends: started when the
-// dialling began or the ring came, talk time from the connection on.
-class TCallTracker {
- public:
-  // Why the next change of state happens, when it is not the dispatcher
-  // hanging up; forgotten after that change.
-  enum class TCause { HangUp, Refuse, Busy, Error };
-
-  void SetCause(TCause cause) { cause_ = cause; }
-  // The caller of the ring that comes next (code page 1251).
-  void SetCaller(std::string caller) { caller_ = std::move(caller); }
-  // The state went from `from` to `to` at `now`; `title` names what an
-  // outgoing call called. The record of a call that ended, if one did.
-  std::optional<TCallRecord> Changed(int from, int to, std::time_t now, const std::string& title);
-
- private:
-  bool open_ = false;
-  bool incoming_ = false;
-  std::time_t start_ = 0;
-  std::optional<std::time_t> connected_;
-  std::string caller_;
-  TCause cause_ = TCause::HangUp;
-};
 
 // Something that rings again and again unanswered (a flood of RING and
 // ERROR from the phone program) cannot flood the history: a record that

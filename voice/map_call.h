@@ -22,7 +22,7 @@ struct TMapCall {
   std::string title;        // the object's name and the unit called, at most 127 characters
   std::string gatewayHost;  // the voice gateway of the lift
   int gatewayLine = 0;      // the gateway line (COM)
-  std::uint8_t adr = 0;     // low byte of the unit address; 0: no "ENDSPEAK" at the end
+  std::uint8_t adr = 0;     // low byte of the unit address (0 for ADR=256 too)
   int port = 0;             // the gateway's H.323 port; 0: none given
   int unit = 0;             // the intercom unit called (cabin or machine room)
   int object = 0;           // the object's position in the map's object list

@@ -163,13 +163,13 @@ int main(int argc, char** argv) {
       timed.onRing = nullptr;
       timed.since = nullptr;
       TFVoice* shown = voice.VoiceWindow(false);
-      if (shownMs < 0 || !shown || !shown->isVisible() || shown->CallState() != 3) {
+      if (shownMs < 0 || !shown || !shown->isVisible() || shown->CallState() != TCallState::Ringing) {
         std::fprintf(stderr, "ring %d was not shown\n", i);
         return 1;
       }
       (first.empty() ? first : rings).push_back(shownMs);
       shown->Button1Click();  // "y": the call is connected
-      if (!Spin([&] { return shown->CallState() == 1; }, 5000)) {
+      if (!Spin([&] { return shown->CallState() == TCallState::Talking; }, 5000)) {
         std::fprintf(stderr, "ring %d was not answered\n", i);
         return 1;
       }
@@ -193,7 +193,7 @@ int main(int argc, char** argv) {
   call.gatewayHost = "127.0.0.1";
   call.gatewayLine = 3;
   window.TakeMapCall(call);
-  if (!Spin([&] { return window.CallState() == 1 && Polls(gateway) > 0; }, 5000)) {
+  if (!Spin([&] { return window.CallState() == TCallState::Talking && Polls(gateway) > 0; }, 5000)) {
       std::fprintf(stderr, "step %d did not happen\n", 3);
       return 1;
     }

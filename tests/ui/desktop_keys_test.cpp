@@ -160,7 +160,7 @@ class DesktopKeysTest : public QObject {
     const QRect map(desk.w->form->PageControl1->currentWidget()->mapToGlobal(QPoint(0, 0)), QSize(400, 300));
     QVERIFY(ClickOn(lift));
     QTRY_VERIFY_WITH_TIMEOUT(
-        desk.w->form->VoiceWindow(false) && desk.w->form->VoiceWindow(false)->CallState() == 1, kWaitMs);
+        desk.w->form->VoiceWindow(false) && desk.w->form->VoiceWindow(false)->CallState() == TCallState::Talking, kWaitMs);
     TFVoice* voice = desk.w->form->VoiceWindow(false);
     // The keyboard went with the call, without a click on the voice window.
     QTRY_VERIFY_WITH_TIMEOUT(HasKeyboard(voice), kWaitMs);
@@ -203,7 +203,7 @@ class DesktopKeysTest : public QObject {
     const QRect clicked = GlobalRect(lift);
     QVERIFY(ClickOn(lift));
     QTRY_VERIFY_WITH_TIMEOUT(
-        desk.w->form->VoiceWindow(false) && desk.w->form->VoiceWindow(false)->CallState() == 1, kWaitMs);
+        desk.w->form->VoiceWindow(false) && desk.w->form->VoiceWindow(false)->CallState() == TCallState::Talking, kWaitMs);
     TFVoice* voice = desk.w->form->VoiceWindow(false);
     QTRY_VERIFY_WITH_TIMEOUT(HasKeyboard(voice), kWaitMs);
     QVERIFY(!voice->frameGeometry().intersects(clicked));
@@ -222,7 +222,7 @@ class DesktopKeysTest : public QObject {
     // The next call keeps the dispatcher's place, even over the lift.
     QVERIFY(desk.MainWindowActive());
     QVERIFY(ClickOn(lift));
-    QTRY_VERIFY_WITH_TIMEOUT(voice->isVisible() && voice->CallState() == 1 && HasKeyboard(voice), kWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(voice->isVisible() && voice->CallState() == TCallState::Talking && HasKeyboard(voice), kWaitMs);
     QCOMPARE(voice->pos(), dropped);
     QCOMPARE(Xdo({"key", "Escape"}), 0);
     QTRY_VERIFY_WITH_TIMEOUT(!voice->isVisible(), kWaitMs);
@@ -240,7 +240,7 @@ class DesktopKeysTest : public QObject {
     QVERIFY(desk.MainWindowActive());
     desk.phone.sim.Ring("Lobby [10.0.0.9]");
     QTRY_VERIFY_WITH_TIMEOUT(
-        desk.w->form->VoiceWindow(false) && desk.w->form->VoiceWindow(false)->CallState() == 3, kWaitMs);
+        desk.w->form->VoiceWindow(false) && desk.w->form->VoiceWindow(false)->CallState() == TCallState::Ringing, kWaitMs);
     TFVoice* voice = desk.w->form->VoiceWindow(false);
     QTRY_VERIFY_WITH_TIMEOUT(HasKeyboard(voice), kWaitMs);
     QCOMPARE(Xdo({"key", "Escape"}), 0);

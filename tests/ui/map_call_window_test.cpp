@@ -161,8 +161,8 @@ class MapCallWindowTest : public QObject {
 
       SelectorAnswer selector(row.key);
       QTest::mouseClick(PictOf(*w.form, row.object), row.button, {}, QPoint(3, 3));
-      // The handler has run to its end: the server heard of the call, the
-      // call itself waits in the voice window's queue.
+      // The handler has run to its end: the server heard of the click; the
+      // call is placed, and "STARTSPEAK" and the dial leave from the event loop.
       QCOMPARE(w.Requests("MOUSEDOWN OBJ=" + std::to_string(row.object)), 1);
       QCOMPARE(selector.shown, row.selectors);
       // Why no call was placed is on the screen as the handler ends, and in the log.
@@ -178,11 +178,17 @@ class MapCallWindowTest : public QObject {
         if (!row.notice.isEmpty()) QVERIFY(log.find(ToCp1251(row.notice)) != std::string::npos);
         continue;
       }
-      QCOMPARE(w.Requests("STARTSPEAK OBJ=0 PU=" + std::to_string(row.unit)), 1);
       QVERIFY(voice && voice->isVisible() && voice->BitBtnTest->isHidden());
-      QCOMPARE(voice->CallState(), 0);
+      QCOMPARE(voice->CallState(), TCallState::Dialling);
       const std::string dial = "c 3*17*" + std::to_string(row.unit) + "@127.0.0.1";
       QVERIFY2(QTest::qWaitFor([&] { return Has(phone.sim.Received(), dial); }, kWaitMs), dial.c_str());
+      // By the time the phone has the dial, the server has "STARTSPEAK".
+      QCOMPARE(w.Requests("STARTSPEAK OBJ=0 PU=" + std::to_string(row.unit)), 1);
+      // Closing the workstation mid-call ends the call first: the phone hangs
+      // up before it quits, and the server hears "ENDSPEAK".
+      w.form->close();
+      QCOMPARE(w.Requests("ENDSPEAK OBJ=0 PU=" + std::to_string(row.unit)), 1);
+      QTRY_COMPARE_WITH_TIMEOUT(phone.sim.Received(), (std::vector<std::string>{dial, "h", "q"}), kWaitMs);
     }
   }
 
@@ -251,7 +257,7 @@ class MapCallWindowTest : public QObject {
         continue;
       }
       QVERIFY(voice->isVisible());
-      QCOMPARE(voice->CallState(), 0);
+      QCOMPARE(voice->CallState(), TCallState::Idle);
       QCOMPARE(voice->PageControl1->currentIndex(), 0);
       QCOMPARE(voice->ListBox1->count(), w.form->Phone()->Telephony().Book().Count());
       QVERIFY(phone.sim.Received().empty());
@@ -297,12 +303,12 @@ class MapCallWindowTest : public QObject {
     });
     QTest::mouseClick(PictOf(form, object), Qt::LeftButton, {}, QPoint(3, 3));
     QCOMPARE(selector.shown, 1);
-    QVERIFY(Has(demo.Requests(), startSpeak));
+    QTRY_VERIFY_WITH_TIMEOUT(Has(demo.Requests(), startSpeak), kWaitMs);
 
     // Answered after the demo phone's delay: the conversation runs.
     TFVoice* voice = form.VoiceWindow(false);
     QVERIFY(voice);
-    QTRY_COMPARE_WITH_TIMEOUT(voice->CallState(), 1, TDemoPhone::kAnswerDelayMs + kWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(voice->CallState(), TCallState::Talking, TDemoPhone::kAnswerDelayMs + kWaitMs);
     QTRY_COMPARE_WITH_TIMEOUT(voice->Label1->text(),
                               QStringLiteral("Для завершения нажмите на кнопку ESC..."), kWaitMs);
     // The clock ticks once a second; the meters follow the gateway's levels.

@@ -91,7 +91,7 @@ class PhoneStationTest : public QObject {
     call.command = "c 10.0.0.5";
     call.title = "Lift 5";
     form.VoiceWindow(true)->TakeMapCall(call);
-    QTRY_COMPARE_WITH_TIMEOUT(form.VoiceWindow(false)->CallState(), 1, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(form.VoiceWindow(false)->CallState(), TCallState::Talking, 5000);
     // "Выход" asks; No keeps the window and the conversation, Yes closes.
     for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
       QString asked;

@@ -2,7 +2,9 @@
 // voice gateway), both in-process on free ports: the four call states, the
 // ring sound, the keys, push-to-talk and the level poll of a map call, the
 // subscriber list, a gateway that stalls, the talk key of other programs on a
-// private session bus, and the call history.
+// private session bus, the call history, and the call desk's hard cases: a
+// lift clicked mid-call, a lost phone link, a call a dead run left open, a
+// ring nobody answers, a second ring during a conversation.
 #include <QAction>
 #include <QApplication>
 #include <QDBusConnection>
@@ -12,7 +14,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -36,6 +40,7 @@
 #include "uikit/indicator.h"
 #include "platform/cp1251.h"
 #include "voice/call_history.h"
+#include "voice/pending_call.h"
 #include "voice/map_call.h"
 #include "voice/sound_file_player.h"
 #include "voice/sound_thread.h"
@@ -91,7 +96,7 @@ std::vector<std::string> Commands(const std::vector<Entry>& record) {
 
 struct VoiceRig {
   explicit VoiceRig(kelmosim::Options gatewayOptions = {}, const std::string& ini = {},
-                    phonesim::Options phoneOptions = FastPhone())
+                    phonesim::Options phoneOptions = FastPhone(), std::optional<TPendingCall> leftOver = {})
       : phone(Prepared(dir, ini, phoneOptions)) {
     gatewayOptions.port = 0;
     std::string error;
@@ -103,6 +108,8 @@ struct VoiceRig {
     options.processes = &phone;
     station = std::make_unique<TPhoneStation>(nullptr, dir.folder() + "prog/", dir.folder(), options);
     station->ReadSettings(*settings);
+    // A phone program that greets is already running: the link adopts it.
+    if (phoneOptions.greet) phone.sim.Resume({});
     station->Start();
     TVoiceHost host;
     host.ini = settings.get();
@@ -112,6 +119,10 @@ struct VoiceRig {
     host.workFolder = dir.folder();
     host.sendCommand = [this](const std::string& request) { requests.push_back(request); };
     host.gatewayPort = gateway.Port();
+    host.askSwitchCall = [this](QWidget* parent, const QString& current, const QString& next) {
+      asked.push_back(current + "|" + next);
+      return askForReal ? AskSwitchCall(parent, current, next) : switchCalls;
+    };
     host.prompts.askText = [this](QWidget*, const QString& title, const QString& label, QString& text) {
       asked.push_back(title + "|" + label + "|" + text);
       if (answers.empty()) return false;
@@ -131,6 +142,8 @@ struct VoiceRig {
     host.prompts.tell = [this](QWidget*, const QString& title, const QString& text) {
       told.push_back(title + "|" + text);
     };
+    // A marker that a run which died left in the work folder.
+    if (leftOver) TPendingCallFile(dir.folder()).Keep(*leftOver);
     voice = std::make_unique<TVoiceStation>(nullptr, *station, std::move(host));
   }
 
@@ -157,18 +170,22 @@ struct VoiceRig {
   bool GatewayGot(const std::string& text, int times = 1) const {
     return QTest::qWaitFor([&] { return CountIn(text) == times; }, kWaitMs);
   }
-  // A map call to line 3 of this gateway, answered at once.
-  bool Talk(std::uint8_t adr = 17) {
+  // A map call to line 3 of this gateway.
+  static TMapCall Lift(int object, std::uint8_t adr = 17) {
     TMapCall call;
     call.command = "c 3*17*1@127.0.0.1";
-    call.title = "Lift 5";
+    call.title = "Lift " + std::to_string(object);
     call.gatewayHost = "127.0.0.1";
     call.gatewayLine = kLine;
     call.adr = adr;
     call.unit = 1;
-    call.object = 5;
-    Window()->TakeMapCall(call);
-    return QTest::qWaitFor([this] { return Window()->CallState() == 1; }, kWaitMs);
+    call.object = object;
+    return call;
+  }
+  // A map call to lift 5, answered at once.
+  bool Talk(std::uint8_t adr = 17) {
+    Window()->TakeMapCall(Lift(5, adr));
+    return QTest::qWaitFor([this] { return Window()->CallState() == TCallState::Talking; }, kWaitMs);
   }
 
   TempFolder dir;
@@ -187,6 +204,8 @@ struct VoiceRig {
   std::deque<QString> answers;
   bool yes = false;            // the answer to a Yes / No question
   std::vector<QString> told;   // what the dispatcher was told
+  bool switchCalls = true;  // the answer to "end the current call and call the lift?"
+  bool askForReal = false;  // ask with the question box instead
   std::unique_ptr<TVoiceStation> voice;
 };
 
@@ -199,7 +218,7 @@ void Key(QWidget* window, int key, bool press, bool autoRepeat = false) {
 QRgb Background(QWidget* widget) { return widget->palette().color(QPalette::Window).rgb() & 0xFFFFFF; }
 
 struct Look {
-  int state;
+  TCallState state;
   const char* info;
   QRgb colour;
   const char* caption;
@@ -222,15 +241,16 @@ class VoiceWindowTest : public QObject {
     VoiceRig rig;
     QVERIFY(rig.LinkUp());
     const QRgb hint = QApplication::palette().color(QPalette::ToolTipBase).rgb() & 0xFFFFFF;
-    const Look idle{0, "Выберите абонента и нажмите ВЫЗОВ...", hint, "          ВЫЗОВ"};
-    const Look talking{1, "Для завершения нажмите на кнопку ESC...", 0x95FFAF, "        Закрыть..."};
-    const Look dialling{2, "Идет набор номера...", 0xFFBBBB, "     Прервать звонок"};
-    const Look ringing{3, "Вам звонят !", 0xFFFF00, "      Начать разговор..."};
+    const Look idle{TCallState::Idle, "Выберите абонента и нажмите ВЫЗОВ...", hint, "          ВЫЗОВ"};
+    const Look talking{TCallState::Talking, "Для завершения нажмите на кнопку ESC...", 0x95FFAF, "        Закрыть..."};
+    const Look dialling{TCallState::Dialling, "Идет набор номера...", 0xFFBBBB, "     Прервать звонок"};
+    // The ring names the caller.
+    const Look ringing{TCallState::Ringing, "Вам звонят ! Lobby [10.0.0.9]", 0xFFFF00, "      Начать разговор..."};
 
     // A ring creates the window, shows it and rings at once.
     QCOMPARE(rig.Window(false), nullptr);
     rig.phone.sim.Ring("Lobby [10.0.0.9]");
-    QVERIFY(QTest::qWaitFor([&] { return rig.Window(false) && rig.Window()->CallState() == 3; }, kWaitMs));
+    QVERIFY(QTest::qWaitFor([&] { return rig.Window(false) && rig.Window()->CallState() == TCallState::Ringing; }, kWaitMs));
     TFVoice& window = *rig.Window();
     window.Timer1->stop();  // the test drives the clock
     QVERIFY(window.isVisible());
@@ -246,7 +266,7 @@ class VoiceWindowTest : public QObject {
     // Answered: "Ждите..." until the phone program reports the connection.
     window.Button1Click();
     QCOMPARE(window.Button1->text(), QStringLiteral("Ждите..."));
-    QVERIFY(QTest::qWaitFor([&] { return window.CallState() == 1; }, kWaitMs));
+    QVERIFY(QTest::qWaitFor([&] { return window.CallState() == TCallState::Talking; }, kWaitMs));
     CheckLook(window, talking);
     QVERIFY(window.TalkActive);
     window.Timer1Timer();
@@ -267,11 +287,11 @@ class VoiceWindowTest : public QObject {
     window.ListBox1->setCurrentRow(0);
     Key(&window, Qt::Key_Return, true);
     CheckLook(window, dialling);
-    QCOMPARE(window.CallCommand, std::string("c 10.0.0.5"));
+    QCOMPARE(rig.voice->Session().Party().command, std::string("c 10.0.0.5"));
     QCOMPARE(window.StatusPanels[0]->text(), QStringLiteral("Звонок на адрес: 10.0.0.5"));
     QCOMPARE(window.StatusPanels[1]->text(), QStringLiteral("Gate"));
     vertamo::test::SaveShot(window.grab().toImage(), "voice_state2_dialling");
-    QVERIFY(QTest::qWaitFor([&] { return window.CallState() == 1; }, kWaitMs));
+    QVERIFY(QTest::qWaitFor([&] { return window.CallState() == TCallState::Talking; }, kWaitMs));
     window.Button1Click();
     CheckLook(window, idle);
     QTRY_COMPARE_WITH_TIMEOUT(rig.phone.sim.Received(),
@@ -280,23 +300,25 @@ class VoiceWindowTest : public QObject {
   }
 
   void escapeEndsEveryState() {
+    using enum TCallState;
     struct Row {
-      int state;
+      TCallState state;
       std::vector<std::string> sent;  // to the phone program, the call included
     };
-    for (const Row& row : {Row{0, {}}, Row{2, {"c 10.0.0.5", "h"}}, Row{1, {"c 10.0.0.5", "h"}}, Row{3, {"n"}}}) {
+    for (const Row& row : {Row{Idle, {}}, Row{Dialling, {"c 10.0.0.5", "h"}}, Row{Talking, {"c 10.0.0.5", "h"}},
+                           Row{Ringing, {"n"}}}) {
       phonesim::Options phone = VoiceRig::FastPhone();
-      if (row.state == 2) phone.outcome = phonesim::Outcome::Silent;
+      if (row.state == Dialling) phone.outcome = phonesim::Outcome::Silent;
       VoiceRig rig({}, {}, phone);
       QVERIFY(rig.LinkUp());
       TFVoice& window = *rig.Window();
       window.show();
-      if (row.state == 3) rig.phone.sim.Ring("Gate [10.0.0.5]");
-      if (row.state == 1 || row.state == 2) window.Button1Click();
+      if (row.state == Ringing) rig.phone.sim.Ring("Gate [10.0.0.5]");
+      if (row.state == Talking || row.state == Dialling) window.Button1Click();
       QVERIFY2(QTest::qWaitFor([&] { return window.CallState() == row.state; }, kWaitMs),
-               std::to_string(row.state).c_str());
+               std::to_string(int(row.state)).c_str());
       Key(&window, Qt::Key_Escape, true);
-      QCOMPARE(window.CallState(), 0);
+      QCOMPARE(window.CallState(), Idle);
       QVERIFY(!window.isVisible());
       QVERIFY(QTest::qWaitFor([&] { return Commands(rig.phone.sim.Record()) == row.sent; }, kWaitMs));
     }
@@ -344,7 +366,7 @@ class VoiceWindowTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(window.ImageSpeaker->isVisible() && !window.ImageMic->isVisible(), kWaitMs);
 
     Key(&window, Qt::Key_Escape, true);
-    QCOMPARE(rig.requests, std::vector<std::string>{"ENDSPEAK OBJ=5 PU=1"});
+    QCOMPARE(rig.requests, (std::vector<std::string>{"STARTSPEAK OBJ=5 PU=1", "ENDSPEAK OBJ=5 PU=1"}));
     QCOMPARE(window.Gateway(), nullptr);
     QVERIFY(rig.GatewayGot("quit", 1));
 
@@ -360,18 +382,16 @@ class VoiceWindowTest : public QObject {
     Key(&window, Qt::Key_Escape, true);
   }
 
-  void aMapCallWithoutAddressEndsWithoutEndspeak() {
+  void aLiftWhoseAddressEndsInAZeroByteStillHearsEndspeak() {
     VoiceRig rig;
     QVERIFY(rig.LinkUp());
-    QVERIFY(rig.Talk(static_cast<std::uint8_t>(256)));  // ADR=256 keeps its low byte
-    QCOMPARE(rig.Window()->CallAdr, 0);
+    QVERIFY(rig.Talk(static_cast<std::uint8_t>(256)));  // ADR=256 keeps its low byte, 0
     Key(rig.Window(), Qt::Key_Escape, true);
-    QVERIFY(rig.requests.empty());
-    QCOMPARE(rig.Window()->CallPu, 0);
+    QCOMPARE(rig.requests, (std::vector<std::string>{"STARTSPEAK OBJ=5 PU=1", "ENDSPEAK OBJ=5 PU=1"}));
     // The map call cleared the subscriber selection: the call button calls nobody.
     rig.Window()->show();
     rig.Window()->Button1Click();
-    QCOMPARE(rig.Window()->CallState(), 0);
+    QCOMPARE(rig.Window()->CallState(), TCallState::Idle);
     QVERIFY(QTest::qWaitFor([&] { return Commands(rig.phone.sim.Record()).size() == 2; }, kWaitMs));
     QCOMPARE(Commands(rig.phone.sim.Record()), (std::vector<std::string>{"c 3*17*1@127.0.0.1", "h"}));
   }
@@ -397,8 +417,8 @@ class VoiceWindowTest : public QObject {
         QCOMPARE(Commands(rig.gateway.Record()), std::vector<std::string>{});
       }
       QVERIFY(window.ImageMic->isHidden() && window.ImageSpeaker->isHidden() && window.Indicator->Position() == 0);
-      // The main window frees the voice window at exit: a conversation still on is hung up.
-      rig.voice->Free();
+      // The main window closes the voice side at exit: a conversation still on is hung up.
+      rig.voice->Close();
       QCOMPARE(rig.voice->VoiceWindow(false), nullptr);
       QVERIFY(QTest::qWaitFor([&] { return Commands(rig.phone.sim.Record()).back() == "h"; }, kWaitMs));
     }
@@ -610,22 +630,29 @@ class VoiceWindowTest : public QObject {
     QVERIFY(rig.Talk());  // "Lift 5", answered, hung up
     Key(rig.Window(), Qt::Key_Escape, true);
     rig.phone.sim.Ring("Lobby [10.0.0.9]");  // refused
-    QVERIFY(QTest::qWaitFor([&] { return rig.Window()->CallState() == 3; }, kWaitMs));
+    QVERIFY(QTest::qWaitFor([&] { return rig.Window()->CallState() == TCallState::Ringing; }, kWaitMs));
     Key(rig.Window(), Qt::Key_Escape, true);
 
-    // Who and how it ended; the talk time lies between them.
-    const std::vector<std::pair<QString, QString>> expected = {{"Lobby [10.0.0.9] — ", " — Отклонен"},
-                                                               {"Lift 5 — ", " — Разговор завершен"}};
+    // Who, the talk time and how it ended, each in its column; an answered
+    // call's time is its answer's, with the ring's beside it.
+    struct Row {
+      const char* who;
+      bool answered;
+      const char* outcome;
+    };
+    const Row expected[] = {{"Lobby [10.0.0.9]", false, "Отклонен"}, {"Lift 5", true, "Разговор завершен"}};
     const auto check = [&](TFVoice& window) {
       const auto cell = [&](int row, int column) {
         const QTableWidgetItem* item = window.StringGrid1->item(row, column);
         return item ? item->text() : QString();
       };
       for (int row = 0; row < 2; ++row) {
-        const QString text = cell(row, 1);
-        QVERIFY2(text.startsWith(expected[size_t(row)].first) && text.endsWith(expected[size_t(row)].second),
-                 qPrintable(text));
-        QVERIFY(!cell(row, 0).isEmpty());
+        const Row& e = expected[row];
+        QCOMPARE(cell(row, 2), QString::fromUtf8(e.who));
+        QCOMPARE(cell(row, 3).isEmpty(), !e.answered);
+        if (e.answered) QVERIFY2(QRegularExpression(QStringLiteral("^\\d+:\\d\\d$")).match(cell(row, 3)).hasMatch(), qPrintable(cell(row, 3)));
+        QCOMPARE(cell(row, 4), QString::fromUtf8(e.outcome));
+        QVERIFY(!cell(row, 0).isEmpty() && !cell(row, 1).isEmpty());
       }
       QVERIFY(cell(2, 0).isEmpty());
     };
@@ -655,6 +682,117 @@ class VoiceWindowTest : public QObject {
     QVERIFY(label);
     QVERIFY(!label->isHidden());
     QCOMPARE(label->text(), QStringLiteral("Звонки не записываются: нельзя писать в CallHistory.log рабочей папки"));
+  }
+
+  void aLiftClickedDuringACallIsCalledOnlyWhenTheDispatcherSaysSo() {
+    struct Row {
+      bool yes;
+      bool box;  // the question box, answered with Enter: "Да" is its default
+      std::vector<std::string> phone, server;
+      TCallState after;
+    };
+    const std::string dial = "c 3*17*1@127.0.0.1";
+    const std::vector<std::string> switched{"STARTSPEAK OBJ=5 PU=1", "ENDSPEAK OBJ=5 PU=1", "STARTSPEAK OBJ=7 PU=1"};
+    for (const Row& row : {Row{true, false, {dial, "h", dial}, switched, TCallState::Dialling},
+                           Row{false, false, {dial}, {"STARTSPEAK OBJ=5 PU=1"}, TCallState::Talking},
+                           Row{true, true, {dial, "h", dial}, switched, TCallState::Dialling}}) {
+      VoiceRig rig;
+      QVERIFY(rig.gatewayUp && rig.LinkUp());
+      QVERIFY(rig.Talk());
+      QVERIFY(rig.GatewayGot("getsdp", 1));
+      rig.switchCalls = row.yes;
+      rig.askForReal = row.box;
+      QString question;
+      QTimer answer;
+      QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible()) return;
+        question = box->text() + "|" + box->defaultButton()->text();
+        QTest::keyClick(box, Qt::Key_Return);
+      });
+      answer.start(10);
+      QCOMPARE(rig.Window()->TakeMapCall(VoiceRig::Lift(7)), row.yes);
+      QCOMPARE(rig.asked, std::vector<QString>{"Lift 5|Lift 7"});
+      if (row.box)
+        QCOMPARE(question, QStringLiteral("Идет звонок: Lift 5.\nЗавершить его и вызвать Lift 7?|Да"));
+      QCOMPARE(rig.Window()->CallState(), row.after);
+      QCOMPARE(rig.requests, row.server);
+      QTRY_COMPARE_WITH_TIMEOUT(Commands(rig.phone.sim.Record()), row.phone, kWaitMs);
+      // The old lift's gateway line goes with it.
+      if (row.yes) QVERIFY(rig.GatewayGot("quit", 1));
+      const std::vector<TCallRecord> kept = TCallHistory(rig.dir.folder()).Newest(10);
+      QCOMPARE(kept.size(), size_t(row.yes ? 1 : 0));
+      if (row.yes) QCOMPARE(kept[0].who, std::string("Lift 5"));
+    }
+  }
+
+  void aLostPhoneLinkEndsTheCallAndSaysSo() {
+    VoiceRig rig;
+    QVERIFY(rig.gatewayUp && rig.LinkUp());
+    QVERIFY(rig.Talk());
+    QVERIFY(rig.GatewayGot("getsdp", 1));
+    TFVoice& window = *rig.Window();
+    rig.voice->PhoneLinkLost();
+    QCOMPARE(window.CallState(), TCallState::Idle);
+    QCOMPARE(rig.requests, (std::vector<std::string>{"STARTSPEAK OBJ=5 PU=1", "ENDSPEAK OBJ=5 PU=1"}));
+    QVERIFY(rig.GatewayGot("quit", 1));
+    QCOMPARE(TCallHistory(rig.dir.folder()).Newest(1).at(0).outcome, Utf8ToCp1251("Прерван"));
+    QVERIFY(window.isVisible());
+    QCOMPARE(window.Label1->text(), QStringLiteral("Нет связи с программой телефона..."));
+    // Back with a program it started itself: nothing to hang up.
+    rig.voice->PhoneLinkRestored(false);
+    QCOMPARE(window.Label1->text(), QStringLiteral("Выберите абонента и нажмите ВЫЗОВ..."));
+    QTest::qWait(100);
+    QCOMPARE(Commands(rig.phone.sim.Record()), std::vector<std::string>{"c 3*17*1@127.0.0.1"});
+
+    // With the link really down, Esc still takes the notice away.
+    rig.phone.sim.Stop();
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.station->Telephony().PhoneLinkUp(), kWaitMs);
+    rig.voice->PhoneLinkLost();
+    QVERIFY(window.isVisible());
+    Key(&window, Qt::Key_Escape, true);
+    QVERIFY(!window.isVisible());
+  }
+
+  void aCallADeadRunLeftIsRecordedAndTheAdoptedPhoneHangsUp() {
+    phonesim::Options phone = VoiceRig::FastPhone();
+    phone.greet = true;  // the phone program outlived the run and is adopted
+    const TPendingCall left{{1796640000, "Lift 5", 0, Utf8ToCp1251("Прерван"), 1796640012}, "ENDSPEAK OBJ=5 PU=1"};
+    VoiceRig rig({}, {}, phone, left);
+    QCOMPARE(rig.requests, std::vector<std::string>{"ENDSPEAK OBJ=5 PU=1"});
+    QCOMPARE(TCallHistory(rig.dir.folder()).Newest(5), std::vector<TCallRecord>{left.record});
+    QTRY_COMPARE_WITH_TIMEOUT(Commands(rig.phone.sim.Record()), std::vector<std::string>{"h"}, kWaitMs);
+    QVERIFY(rig.station->Telephony().Thread()->Adopted());
+  }
+
+  void anUnansweredRingIsRefusedAndShownMissedUntilSeen() {
+    VoiceRig rig({}, "[FVoice]\r\nRingTimeout=1\r\n");
+    QVERIFY(rig.LinkUp());
+    rig.phone.sim.Ring("Lobby [10.0.0.9]");
+    QVERIFY(QTest::qWaitFor([&] { return rig.Window(false) && rig.Window()->CallState() == TCallState::Ringing; }, kWaitMs));
+    TFVoice& window = *rig.Window();
+    // Bound: refused at the first tick of the 1 s timer after the time-out, within 3 s.
+    QVERIFY(QTest::qWaitFor([&] { return window.CallState() == TCallState::Idle; }, 3000));
+    QTRY_COMPARE_WITH_TIMEOUT(Commands(rig.phone.sim.Record()), std::vector<std::string>{"n"}, kWaitMs);
+    QCOMPARE(TCallHistory(rig.dir.folder()).Newest(1).at(0).outcome, Utf8ToCp1251("Нет ответа"));
+    QVERIFY(window.isVisible());
+    QCOMPARE(window.Label1->text(), QStringLiteral("Пропущен звонок: Lobby [10.0.0.9]"));
+    QCOMPARE(window.PageControl1->tabText(1), QStringLiteral("История разговоров (пропущено: 1)"));
+    window.PageControl1->setCurrentIndex(1);
+    QCOMPARE(window.PageControl1->tabText(1), QStringLiteral("История разговоров"));
+  }
+
+  void aRingDuringAConversationIsAnnouncedAndTheConversationGoesOn() {
+    VoiceRig rig;
+    QVERIFY(rig.LinkUp());
+    QVERIFY(rig.Talk());
+    TFVoice& window = *rig.Window();
+    rig.phone.sim.Ring("Lobby [10.0.0.9]");
+    QTRY_COMPARE_WITH_TIMEOUT(window.StatusPanels[1]->text(), QStringLiteral("Второй звонок: Lobby [10.0.0.9]"), kWaitMs);
+    QCOMPARE(window.CallState(), TCallState::Talking);
+    QVERIFY(window.TalkActive);
+    Key(&window, Qt::Key_Escape, true);
+    QTRY_COMPARE_WITH_TIMEOUT(Commands(rig.phone.sim.Record()), (std::vector<std::string>{"c 3*17*1@127.0.0.1", "h"}), kWaitMs);
   }
 
   void theSubscriberListEditsTheBook() {
@@ -706,7 +844,7 @@ class VoiceWindowTest : public QObject {
     window.ListBox1->setCurrentRow(window.ListBox1->count() - 1);
     window.PageControl1->setCurrentIndex(0);
     window.Button1Click();
-    QCOMPARE(window.CallState(), 0);
+    QCOMPARE(window.CallState(), TCallState::Idle);
     QVERIFY(window.StatusPanels[0]->text().contains(QStringLiteral("В адресе не должно быть пробелов")));
     window.mExport->trigger();
     QCOMPARE(rig.asked.back(), QStringLiteral("Экспорт книжки абонентов|Ip.dat"));

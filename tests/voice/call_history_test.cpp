@@ -1,6 +1,5 @@
 // The call history on disk: what is written comes back, newest first, past
-// damaged lines and across the blocks the reader takes from the file's end;
-// and how the call states of the voice window make the record of a call.
+// damaged lines and across the blocks the reader takes from the file's end.
 #include "voice/call_history.h"
 
 #include <gtest/gtest.h>
@@ -30,11 +29,12 @@ TEST(CallHistory, RoundTripNewestFirstOwnerOnly) {
       Call(t0, "Лифт 4 (Разговор с КАБИНОЙ ЛИФТА)", 95, "ответ, отбой"),
       Call(t0 + 3600, "Иванов И.И.", 0, "занято"),
       Call(t0 + 7200, "", 0, "нет ответа"),
+      {t0 + 9000, "Lift", 30, "x", t0 + 9012},  // answered 12 s after the ring
   };
   for (const TCallRecord& c : calls) ASSERT_TRUE(history.Append(c));
   EXPECT_EQ(FileMode(history.Path()), 0600);
-  EXPECT_EQ(history.Newest(10), (std::vector<TCallRecord>{calls[2], calls[1], calls[0]}));
-  EXPECT_EQ(history.Newest(2), (std::vector<TCallRecord>{calls[2], calls[1]}));
+  EXPECT_EQ(history.Newest(10), (std::vector<TCallRecord>{calls[3], calls[2], calls[1], calls[0]}));
+  EXPECT_EQ(history.Newest(2), (std::vector<TCallRecord>{calls[3], calls[2]}));
   EXPECT_TRUE(history.Newest(0).empty());
   EXPECT_TRUE(TCallHistory(dir.file("missing")).Newest(5).empty());
 
@@ -59,7 +59,7 @@ TEST(CallHistory, DamagedLinesArePassedOver) {
 
   for (const char* line : {"", "2026-12-07 10:00:00\t1\t\twho", "2026-12-07 10:00\t1\tx\twho",
                            "2026-12-07 10:00:00\t1234567890\tx\twho", "2026-12-07 10:00:00\t1\tx",
-                           "2026-12-07 10:00:00\t1\tx\r\n\twho"}) {
+                           "2026-12-07 10:00:00\t1\tx\r\n\twho", "2026-12-07 10:00:00\t1\tx\twho\t10:00:05"}) {
     TCallRecord r;
     EXPECT_FALSE(ParseCallHistoryLine(line, r)) << line;
   }
@@ -123,49 +123,6 @@ TEST(CallHistory, CallsThatCannotBeRecordedAreToldOnce) {
   std::filesystem::remove(dir.file("gone"));  // the work folder itself went
   EXPECT_FALSE(other.Append(Call(1796640300, "Лифт 4", 5, "Разговор завершен")));
   EXPECT_TRUE(other.TakeNotRecordingNotice());
-}
-
-// The states a call passes through and why the last change came: the record
-// of the call that ended. Each change comes 7 s after the one before.
-TEST(CallTracker, EachWayACallEndsGetsItsOutcome) {
-  using C = TCallTracker::TCause;
-  struct Step {
-    int to;
-    C cause = C::HangUp;
-  };
-  struct Row {
-    const char* name;
-    std::vector<Step> steps;
-    const char* who;
-    int seconds;
-    const char* outcome;
-  };
-  const Row rows[] = {
-      {"placed, talked, hung up", {{2}, {1}, {0}}, "Лифт 5", 7, "Разговор завершен"},
-      {"placed, busy", {{2}, {0, C::Busy}}, "Лифт 5", 0, "Занято"},
-      {"placed, error", {{2}, {0, C::Error}}, "Лифт 5", 0, "Ошибка"},
-      {"placed, hung up while dialling", {{2}, {0}}, "Лифт 5", 0, "Прерван"},
-      {"ring refused", {{3}, {0, C::Refuse}}, "Пост [10.0.0.9]", 0, "Отклонен"},
-      {"ring the caller gave up", {{3}, {0, C::Error}}, "Пост [10.0.0.9]", 0, "Нет ответа"},
-      {"ring answered, the caller hung up", {{3}, {1}, {0, C::Error}}, "Пост [10.0.0.9]", 7, "Разговор завершен"},
-      {"talking, then a new ring", {{2}, {1}, {1}, {3}}, "Лифт 5", 14, "Разговор завершен"},
-  };
-  const std::time_t t0 = 1796640000;
-  for (const Row& row : rows) {
-    TCallTracker tracker;
-    tracker.SetCaller(Utf8ToCp1251("Пост [10.0.0.9]"));
-    int from = 0;
-    std::optional<TCallRecord> ended;
-    for (std::size_t i = 0; i < row.steps.size(); ++i) {
-      EXPECT_FALSE(ended) << row.name << ": a call ended before its last step";
-      tracker.SetCause(row.steps[i].cause);
-      ended = tracker.Changed(from, row.steps[i].to, t0 + 7 * static_cast<std::time_t>(i), Utf8ToCp1251("Лифт 5"));
-      from = row.steps[i].to;
-    }
-    ASSERT_TRUE(ended) << row.name;
-    EXPECT_EQ(Cp1251ToUtf8(CallHistoryLine(*ended)), Cp1251ToUtf8(CallHistoryLine(Call(t0, row.who, row.seconds, row.outcome))))
-        << row.name;
-  }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QBoxLayout>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QFontDialog>
 #include <QHeaderView>
 #include <QLabel>
@@ -100,9 +101,6 @@ TFVoice::~TFVoice() {
     SaveFont(*host_.ini, adrFont_, TVoiceSettings::kSection);
     SaveFont(*host_.ini, timeFont_, kTimeSection);
   }
-  if (CallState() == 1) SendPhone("h");
-  // A call still on at exit ends with the window.
-  RecordCall(CallState(), 0);
 }
 
 void TFVoice::BuildWindow() {
@@ -282,14 +280,26 @@ void TFVoice::BuildPages() {
   ListBox1->setUniformItemSizes(true);
   ListBox1->setContextMenuPolicy(Qt::CustomContextMenu);
   PageControl1->addTab(ListBox1, QStringLiteral("Абоненты"));
-  StringGrid1 = new QTableWidget(100, 2);
+  StringGrid1 = new QTableWidget(100, kHistoryColumns);
   StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
-  StringGrid1->horizontalHeader()->hide();
+  StringGrid1->setHorizontalHeaderLabels({QStringLiteral("Время"), QStringLiteral("Звонок"),
+                                          QStringLiteral("Абонент"), QStringLiteral("Длит."),
+                                          QStringLiteral("Итог")});
   StringGrid1->verticalHeader()->hide();
   StringGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+  // The times, the talk time and the outcome as wide as their texts; who
+  // takes the rest.
+  StringGrid1->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
   StringGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
   StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
   PageControl1->addTab(StringGrid1, QStringLiteral("История разговоров"));
+  // In the window's font, which the grid has once it is on the tab.
+  const QFontMetrics metrics(StringGrid1->font());
+  const int pad = 2 * metrics.averageCharWidth();
+  for (const int column : {0, 1, 3}) StringGrid1->setColumnWidth(column, metrics.horizontalAdvance(QStringLiteral("Звонок")) + pad);
+  StringGrid1->setColumnWidth(4, metrics.horizontalAdvance(QStringLiteral("Разговор завершен")) + pad);
+  // Missed calls count as seen once the dispatcher has the history in view.
+  connect(PageControl1, &QTabWidget::currentChanged, this, [this] { HistorySeen(); });
 }
 
 void TFVoice::BuildMenus() {
@@ -385,7 +395,6 @@ void TFVoice::FormCreate() {
   ApplySettings();
   FillSubscriberList();
   if (ListBox1->count() > 0) ListBox1->setCurrentRow(0);
-  if (!host_.workFolder.empty()) history_.emplace(host_.workFolder);
   FillCallHistory();
   // The column widths once the grid has its place.
   QMetaObject::invokeMethod(
@@ -477,21 +486,26 @@ void TFVoice::FillSubscriberList() {
 
 void TFVoice::FillCallHistory() {
   StringGrid1->clearContents();
-  if (!history_) return;
-  const std::vector<TCallRecord> calls = history_->Newest(static_cast<std::size_t>(StringGrid1->rowCount()));
+  if (!host_.history) return;
+  const std::vector<TCallRecord> calls = host_.history->Newest(static_cast<std::size_t>(StringGrid1->rowCount()));
+  const auto cell = [this](std::size_t row, int column, const QString& text, const QString& tip = {}) {
+    auto* item = new QTableWidgetItem(text);
+    item->setToolTip(tip.isEmpty() ? text : tip);
+    StringGrid1->setItem(static_cast<int>(row), column, item);
+  };
   for (std::size_t row = 0; row < calls.size(); ++row) {
     const TCallRecord& call = calls[row];
-    // The first column is a quarter of the grid: day and minute fit, the
-    // whole moment is in the tip.
+    // A call's time is when it was answered (when it began, if never), with
+    // the moment it began to ring or dial beside it.
     const QDateTime start = QDateTime::fromSecsSinceEpoch(call.start);
-    auto* when = new QTableWidgetItem(start.toString(QStringLiteral("dd.MM hh:mm")));
-    when->setToolTip(start.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")));
-    const QString text = FromCp1251(call.who) + QStringLiteral(" — ") + CallClockText(call.seconds) +
-                         QStringLiteral(" — ") + FromCp1251(call.outcome);
-    auto* what = new QTableWidgetItem(text);
-    what->setToolTip(text);
-    StringGrid1->setItem(static_cast<int>(row), 0, when);
-    StringGrid1->setItem(static_cast<int>(row), 1, what);
+    const QDateTime when = call.answered != 0 ? QDateTime::fromSecsSinceEpoch(call.answered) : start;
+    // The day and the seconds are in the tips.
+    cell(row, 0, when.toString(QStringLiteral("hh:mm")), when.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")));
+    cell(row, 1, start.toString(QStringLiteral("hh:mm")), start.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")));
+    cell(row, 2, FromCp1251(call.who));
+    cell(row, 3, call.answered != 0 ? QStringLiteral("%1:%2").arg(call.seconds / 60).arg(call.seconds % 60, 2, 10, QLatin1Char('0')) : QString(),
+         call.answered != 0 ? CallClockText(call.seconds) : QString());
+    cell(row, 4, FromCp1251(call.outcome));
   }
 }
 
@@ -502,9 +516,16 @@ int TFVoice::SelectedSubscriber() const {
   return item && item->isSelected() ? ListBox1->currentRow() : -1;
 }
 
+void TFVoice::HistorySeen() {
+  if (!host_.session || !isVisible() || PageControl1->currentIndex() != 1) return;
+  host_.session->MissedSeen();
+  ShowMissed();
+}
+
 void TFVoice::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (event->spontaneous()) return;
+  HistorySeen();
   SetBackground(LabelTime, QColor(kOliveColor));
   TrackBarMic->setEnabled(true);
   TrackBarMic->setValue(65535 - settings_.micVolume);
@@ -514,7 +535,6 @@ void TFVoice::showEvent(QShowEvent* event) {
 void TFVoice::hideEvent(QHideEvent* event) {
   QWidget::hideEvent(event);
   if (event->spontaneous()) return;
-  EndTalk();
   GatewayLink->ShowLink(true);
   StoreSettings();
   StorePlacement();
@@ -522,16 +542,8 @@ void TFVoice::hideEvent(QHideEvent* event) {
 }
 
 void TFVoice::closeEvent(QCloseEvent* event) {
-  EndTalk();
-  if (LinkUp()) {
-    const int state = CallState();
-    if (state == 3) {
-      SendPhone("n");
-      calls_.SetCause(TCallTracker::TCause::Refuse);
-    }
-    if (state == 1 || state == 2) SendPhone("h");
-    SetCallState(0);
-  }
+  // Closing ends the call as Esc does ("n" while ringing, "h" otherwise).
+  if (LinkUp() && host_.session) host_.session->HangUp();
   event->accept();
 }
 
@@ -543,9 +555,6 @@ void TFVoice::resizeEvent(QResizeEvent* event) {
   // Whole columns across the list (a line or two spare, so that no scroll bar comes up).
   const int cell = std::max(1, (ListBox1->viewport()->width() - 2) / columns);
   ListBox1->setGridSize(QSize(cell, 20));
-  const int grid = StringGrid1->viewport()->width();
-  StringGrid1->setColumnWidth(0, grid / 4);
-  StringGrid1->setColumnWidth(1, grid * 3 / 4);
 }
 
 }  // namespace vertamo::ui

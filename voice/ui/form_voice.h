@@ -1,21 +1,19 @@
 // TFVoice: the dispatcher's telephone ("Голосовая диспетчерская связь").
 //
-// It shows the state of the one IP call the telephony link carries, calls a
-// subscriber of the address book, answers or refuses a ringing call, ends a
-// call, and places the calls that the map hands over (TakeMapCall). During a
-// conversation with a lift it drives the voice gateway of the lift's line:
-// push-to-talk on the space bar, a level poll ten times a second for the
-// meters, pictures of the direction the voice flows. When such a
-// conversation ends it tells the dispatch server "ENDSPEAK".
+// It shows the call session (TCallSession) and drives it: calls a subscriber
+// of the address book, answers or refuses a ringing call, ends a call, and
+// places the calls that the map hands over (TakeMapCall), asking first when
+// another call is on. What a call sends, and to whom, the session decides.
+// During a conversation with a lift the window drives the voice gateway of
+// the lift's line: push-to-talk on the space bar, a level poll ten times a
+// second for the meters, pictures of the direction the voice flows.
 //
-// Call states: 0 idle, 1 talking, 2 dialling, 3 ringing. Everything happens
-// in the main thread; the gateway client of a conversation runs on a
-// TGatewayWorker, whose results come back as queued calls, so that the window
-// never waits on the gateway. Nothing concerning calls happens while the
-// telephony link is down.
+// Everything happens in the main thread; the gateway client of a
+// conversation runs on a TGatewayWorker, whose results come back as queued
+// calls, so that the window never waits on the gateway. Nothing concerning
+// calls happens while the telephony link is down.
 #pragma once
 
-#include <QDateTime>
 #include <QPointer>
 #include <QRect>
 #include <QWidget>
@@ -26,9 +24,9 @@
 #include <optional>
 #include <string>
 
-#include "iptel/phone_events.h"
 #include "uikit/font_settings.h"
 #include "voice/call_history.h"
+#include "voice/call_session.h"
 #include "voice/gateway_worker.h"
 #include "voice/kelmo_client.h"
 #include "voice/ui/call_clock.h"
@@ -78,9 +76,20 @@ struct TVoiceHost {
   // The active map as shown, in screen coordinates (empty: none): the window
   // comes up where it covers the least of it.
   std::function<QRect()> mapArea;
+  // The call the window shows and drives; none: the window places no call.
+  TCallSession* session = nullptr;
+  // The history the session writes, for the history tab; none: an empty tab.
+  TCallHistory* history = nullptr;
+  // A lift was clicked while a call is on: end that call and call the lift?
+  // `current` and `next` name the two calls. None: a question box, "Да" the default.
+  std::function<bool(QWidget* parent, const QString& current, const QString& next)> askSwitchCall;
 };
 
-class TFVoice final : public QWidget, public ICallWindow {
+// The question of a lift clicked during a call: end `current` and call
+// `next`? "Да" (the default: an emergency does not wait) or "Нет".
+bool AskSwitchCall(QWidget* parent, const QString& current, const QString& next);
+
+class TFVoice final : public QWidget {
   Q_OBJECT
 
  public:
@@ -89,6 +98,7 @@ class TFVoice final : public QWidget, public ICallWindow {
   static constexpr int kTimer1Ms = 1000;
   static constexpr int kTimer2Ms = 100;
   static constexpr int kMeterKinds = 5;
+  static constexpr int kHistoryColumns = 5;
 
   // Info-line colours, 0xRRGGBB.
   static constexpr QRgb kTalkColor = 0x95FFAF;
@@ -100,32 +110,33 @@ class TFVoice final : public QWidget, public ICallWindow {
   TFVoice(const TVoiceHost& host, QWidget* owner = nullptr);
   ~TFVoice() override;
 
-  // The call state of the telephony thread; 0 without one.
-  int CallState() const;
+  // The session's state; idle without a session.
+  TCallState CallState() const;
   bool LinkUp() const;
 
-  // Stores the call state without any window (logs it as the window would).
-  static void RecordCallState(TTelephony* telephony, int state);
-
-  // --- ICallWindow ----------------------------------------------------------
-  void PhoneEvent(const TPhoneEvent& event) override;
-  void SetCallState(int state) override;
-  void ShowCallInfo(const std::string& text) override;
-  void SelectSubscriber(int position) override;
-  void ShowCallStatus(const std::string& text) override;
-  void PhoneAnswered() override {}
+  // --- what the session and the phone program's events show -----------------
+  // The session went from `from` to `to` (the same: the answer went out).
+  void ShowCallState(TCallState from, TCallState to);
+  // A second call rings during this one.
+  void SecondRing(const std::string& caller);
+  // The phone link is gone (a call on it has ended) or back.
+  void ShowLinkLost();
+  void ShowLinkRestored();
+  void ShowCallInfo(const std::string& text);
+  void SelectSubscriber(int position);
+  void ShowCallStatus(const std::string& text);
+  // The conversation's gateway line is let go ("quit").
+  void CloseGateway();
 
   // --- operations -----------------------------------------------------------
   void ShowVoiceWindow();
   void HideVoiceWindow();
   void SetInfoText(const QString& text, QRgb color);
   void SetCallButtonText(const QString& text);
-  // Closes the gateway client; "ENDSPEAK OBJ=… PU=…" when CallAdr is not 0.
-  void EndTalk();
-  // Places the map call held in CallCommand.
-  void PlaceCall();
-  // The map's call: fills the fields, hides BitBtnTest and queues PlaceCall.
-  void TakeMapCall(const TMapCall& call);
+  // The map's call: placed at once when no call is on; otherwise the
+  // dispatcher is asked whether to end the current call for it. False when
+  // no call was placed.
+  bool TakeMapCall(const TMapCall& call);
   // A talk key from outside the program: 0 space pressed, 1 released, 2 and 3 nothing.
   void TalkKey(int code);
   // A focus request from outside the program: a visible window comes to the
@@ -155,21 +166,15 @@ class TFVoice final : public QWidget, public ICallWindow {
   void FillSubscriberList();
   // The history tab: the newest calls of CallHistory.log, one a row, newest first.
   void FillCallHistory();
+  // Calls that cannot be recorded are told once (the telephony log too), and
+  // the word stays in the status bar until one is recorded again.
+  void ShowRecordingState();
   // The selected subscriber's position; -1 when none is selected.
   int SelectedSubscriber() const;
 
   // --- fields ---------------------------------------------------------------
-  std::string CallCommand;
-  std::string CallTitle;
-  bool TalkActive = false;
-  QDateTime CallStart;
+  bool TalkActive = false;  // a conversation is on
   bool PendingListen = false;
-  std::string GatewayHost;
-  int GatewayLine = 0;
-  int CallPu = 0;
-  std::uint8_t CallAdr = 0;
-  int CallPort = 0;
-  int CallObject = 0;
   vertamo::SwitchSettings SwitchSettings;
   TGatewayWorker* Gateway() const { return gateway_.get(); }
   const TVoiceSettings& Settings() const { return settings_; }
@@ -247,16 +252,14 @@ class TFVoice final : public QWidget, public ICallWindow {
   void EscapeKey();
   void KeyPressSound();
   void OpenGateway(bool readSettings);
-  void CloseGateway();
+  // The lift of the conversation; none for other calls.
+  const TMapCall* Lift() const;
+  void ClearForNewCall();
+  void ShowMissed();
+  void HistorySeen();
   void GatewayResult(std::uint64_t conversation, const TGatewayResult& result);
   void ShowLevel(const TGatewayResult& result);
   void RestMeters();
-  void SendPhone(const std::string& command);
-  // Keeps the call that ended in the history and shows it.
-  void RecordCall(int from, int to);
-  // Calls that cannot be recorded are told once (the telephony log too), and
-  // the word stays in the status bar until one is recorded again.
-  void ShowRecordingState();
   void ChooseFont(QWidget* control, TUiFont& font);
 
   TVoiceHost host_;
@@ -264,8 +267,7 @@ class TFVoice final : public QWidget, public ICallWindow {
   TUiFont adrFont_;
   TUiFont timeFont_;
   TRingCountdown ring_;
-  TCallTracker calls_;
-  std::optional<TCallHistory> history_;  // none without a work folder
+  std::string ringCaller_;  // of the last ring, for a missed call's notice
   bool spaceDown_ = false;
   // The space bar's holds, auto-repeat filtered.
   TTalkKeyDebounce* space_ = nullptr;

@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSlider>
 #include <QStatusBar>
@@ -33,43 +34,40 @@ QColor HintColor() { return WinColorToQColor(SysColorValue(kSysInfoBk)); }
 
 }  // namespace
 
-int TFVoice::CallState() const {
-  TIPTELThread* thread = host_.telephony ? host_.telephony->Thread() : nullptr;
-  return thread ? thread->CallState : 0;
+bool AskSwitchCall(QWidget* parent, const QString& current, const QString& next) {
+  QMessageBox box(QMessageBox::Question, QStringLiteral("Вызов"),
+                  QStringLiteral("Идет звонок: %1.\nЗавершить его и вызвать %2?").arg(current, next),
+                  QMessageBox::Yes | QMessageBox::No, parent);
+  box.button(QMessageBox::Yes)->setText(QStringLiteral("Да"));
+  box.button(QMessageBox::No)->setText(QStringLiteral("Нет"));
+  // An emergency does not wait: Enter takes the new call.
+  box.setDefaultButton(QMessageBox::Yes);
+  return box.exec() == QMessageBox::Yes;
 }
+
+TCallState TFVoice::CallState() const { return host_.session ? host_.session->State() : TCallState::Idle; }
 
 bool TFVoice::LinkUp() const {
   return host_.telephony && host_.telephony->Thread() && host_.telephony->PhoneLinkUp();
 }
 
-void TFVoice::RecordCallState(TTelephony* telephony, int state) {
-  if (!telephony || !telephony->Thread() || !telephony->PhoneLinkUp()) return;
-  if (state == 0) telephony->Log().PhoneLog("Трубка положена");
-  if (state == 1) telephony->Log().PhoneLog("Трубка снята...");
-  telephony->Thread()->CallState = state;
+const TMapCall* TFVoice::Lift() const {
+  return host_.session && host_.session->Party().lift ? &*host_.session->Party().lift : nullptr;
 }
 
-void TFVoice::SendPhone(const std::string& command) {
-  if (host_.telephony) host_.telephony->SendPhoneCommand(command);
-}
-
-void TFVoice::PhoneEvent(const TPhoneEvent& event) {
-  if (event.kind == TPhoneEventKind::Busy) calls_.SetCause(TCallTracker::TCause::Busy);
-  if (event.kind == TPhoneEventKind::Error) calls_.SetCause(TCallTracker::TCause::Error);
-  if (event.kind == TPhoneEventKind::Ring) calls_.SetCaller(event.caller);
-}
-
-void TFVoice::RecordCall(int from, int to) {
-  const std::optional<TCallRecord> ended = calls_.Changed(from, to, std::time(nullptr), CallTitle);
-  if (!ended || !history_) return;
-  history_->Append(*ended);
-  ShowRecordingState();
-  FillCallHistory();
+void TFVoice::ClearForNewCall() {
+  // Nothing of the call before stays on show.
+  for (QLabel* panel : StatusPanels) panel->clear();
+  LabelTime->setText(CallClockText(0));
+  SetBackground(LabelTime, QColor(kOliveColor));
+  PanelAdr->clear();
+  setWindowTitle(QString::fromUtf8(kCaption));
 }
 
 void TFVoice::ShowRecordingState() {
+  if (!host_.history) return;
   auto* label = StatusBar1->findChild<QLabel*>(QStringLiteral("LabelNotRecording"));
-  if (history_->TakeNotRecordingNotice()) {
+  if (host_.history->TakeNotRecordingNotice()) {
     if (host_.telephony) host_.telephony->Log().Write(TCallHistory::NotRecordingText());
     if (!label) {
       label = new QLabel(FromCp1251(TCallHistory::NotRecordingText()), StatusBar1);
@@ -78,51 +76,94 @@ void TFVoice::ShowRecordingState() {
       StatusBar1->addPermanentWidget(label);
     }
   }
-  if (label) label->setVisible(!history_->Recording());
+  if (label) label->setVisible(!host_.history->Recording());
 }
 
-void TFVoice::SetCallState(int state) {
-  if (!LinkUp()) return;
-  const int from = CallState();
-  // A conversation lasts while the state is 1: leaving it clears TalkActive,
-  // so that the next call starts with a fresh clock and the space bar at rest.
-  if (state != 1) {
-    TalkActive = false;
+void TFVoice::ShowCallState(TCallState from, TCallState to) {
+  // A conversation lasts while the state is talking: leaving it lets the
+  // space bar rest, so that the next call starts afresh.
+  TalkActive = to == TCallState::Talking;
+  if (!TalkActive) {
     spaceDown_ = false;
     PendingListen = false;
   }
-  switch (state) {
-    case 0:
-      HideVoiceWindow();
+  if (from == TCallState::Idle && to != TCallState::Idle) ClearForNewCall();
+  const TCallParty party = host_.session ? host_.session->Party() : TCallParty{};
+  switch (to) {
+    case TCallState::Idle:
       SetInfoText(QStringLiteral("Выберите абонента и нажмите ВЫЗОВ..."), HintColor().rgb());
       SetCallButtonText(QStringLiteral("          ВЫЗОВ"));
       PanelAdr->clear();
       setWindowTitle(QString::fromUtf8(kCaption));
+      ShowMissed();
+      // A ring that went unanswered stays on show until the dispatcher has seen it.
+      if (from == TCallState::Ringing && host_.session && host_.session->MissedUnseen() > 0 && isVisible()) {
+        SetInfoText(QStringLiteral("Пропущен звонок: ") + FromCp1251(ringCaller_), kRingColor);
+        break;
+      }
+      HideVoiceWindow();
       break;
-    case 1:
+    case TCallState::Talking:
       SetInfoText(QStringLiteral("Для завершения нажмите на кнопку ESC..."), kTalkColor);
       SetCallButtonText(QStringLiteral("        Закрыть..."));
-      TalkActive = true;
-      CallStart = QDateTime::currentDateTime();
       LabelTime->setText(CallClockText(0));  // not the last call's time until the first tick
       PendingListen = !mAutoSound->isChecked();
       break;
-    case 2:
+    case TCallState::Dialling:
       SetCallButtonText(QStringLiteral("     Прервать звонок"));
       SetInfoText(QStringLiteral("Идет набор номера..."), kDialColor);
+      if (party.lift) {
+        StatusPanels[1]->setText(QStringLiteral("Звонок на адрес: ") + FromCp1251(party.command));
+      } else {
+        StatusPanels[0]->setText(QStringLiteral("Звонок на адрес: ") + FromCp1251(party.address));
+        StatusPanels[1]->setText(FromCp1251(party.title));
+      }
+      PanelAdr->setText(FromCp1251(party.title));
+      if (PanelAdr->isHidden())
+        setWindowTitle(QString::fromUtf8(kCaption) + QStringLiteral(": ") + FromCp1251(party.title));
       break;
-    case 3:
+    case TCallState::Ringing:
+      if (host_.session && host_.session->Answering()) {
+        SetInfoText(QStringLiteral("Ждите соединения с абонентом..."), kRingColor);
+        SetCallButtonText(QStringLiteral("Ждите..."));
+        break;
+      }
+      ringCaller_ = party.title;
       ShowVoiceWindow();
-      SetInfoText(QStringLiteral("Вам звонят !"), kRingColor);
+      // Who is calling, on the line the dispatcher looks at.
+      SetInfoText(party.title.empty() ? QStringLiteral("Вам звонят !")
+                                      : QStringLiteral("Вам звонят ! ") + FromCp1251(party.title),
+                  kRingColor);
       SetCallButtonText(QStringLiteral("      Начать разговор..."));
-      break;
-    default:
+      PanelAdr->setText(FromCp1251(party.title));
+      // The ring sound starts at once.
+      if (from != TCallState::Ringing) Timer1Timer();
       break;
   }
-  RecordCallState(host_.telephony, state);
-  RecordCall(from, state);
-  // The ring sound starts at once.
-  if (state == 3) Timer1Timer();
+}
+
+void TFVoice::SecondRing(const std::string& caller) {
+  StatusPanels[1]->setText(QStringLiteral("Второй звонок: ") + FromCp1251(caller));
+  ShowMissed();
+}
+
+void TFVoice::ShowMissed() {
+  const int missed = host_.session ? host_.session->MissedUnseen() : 0;
+  PageControl1->setTabText(1, missed > 0 ? QStringLiteral("История разговоров (пропущено: %1)").arg(missed)
+                                         : QStringLiteral("История разговоров"));
+}
+
+void TFVoice::ShowLinkLost() {
+  // Said where the dispatcher looks: the call window comes up with it.
+  SetInfoText(QStringLiteral("Нет связи с программой телефона..."), kDialColor);
+  SetCallButtonText(QStringLiteral("          ВЫЗОВ"));
+  show();
+  raise();
+}
+
+void TFVoice::ShowLinkRestored() {
+  if (CallState() == TCallState::Idle)
+    SetInfoText(QStringLiteral("Выберите абонента и нажмите ВЫЗОВ..."), HintColor().rgb());
 }
 
 void TFVoice::ShowCallInfo(const std::string& text) { SetInfoText(FromCp1251(text), HintColor().rgb()); }
@@ -149,60 +190,50 @@ void TFVoice::SetInfoText(const QString& text, QRgb color) {
 void TFVoice::SetCallButtonText(const QString& text) { Button1->setText(text); }
 
 void TFVoice::Button1Click() {
-  if (!LinkUp()) return;
-  for (QLabel* panel : StatusPanels) panel->clear();
-  const int state = CallState();
-  if (state == 0 && PageControl1->currentIndex() == 0) {
-    const PhoneBookEntry* entry = host_.telephony->Book().At(SelectedSubscriber());
-    if (!entry) return;
-    // A book written elsewhere may hold an address that cannot be dialled.
-    if (const QString refusal = AddressRefusal(entry->Adr); !refusal.isEmpty()) {
-      StatusPanels[0]->setText(refusal);
-      return;
-    }
-    const std::string command = "c " + entry->Adr;
-    SendPhone(command);
-    CallCommand = command;
-    SetCallState(2);
-    host_.telephony->Log().PhoneLog("Звонок на \"%s\"", entry->Adr.c_str());
-    StatusPanels[0]->setText(QStringLiteral("Звонок на адрес: ") + FromCp1251(entry->Adr));
-    StatusPanels[1]->setText(FromCp1251(entry->Name));
-    CallTitle = entry->Name;
-    CallPu = 0;
-  } else if (state == 3) {
-    SetInfoText(QStringLiteral("Ждите соединения с абонентом..."), kRingColor);
-    SetCallButtonText(QStringLiteral("Ждите..."));
-    SendPhone("y");
-  } else {
-    SendPhone("h");
-    SetCallState(0);
+  if (!LinkUp() || !host_.session) return;
+  TCallSession& session = *host_.session;
+  switch (session.State()) {
+    case TCallState::Idle:
+      if (PageControl1->currentIndex() == 0) {
+        const PhoneBookEntry* entry = host_.telephony->Book().At(SelectedSubscriber());
+        if (!entry) return;
+        // A book written elsewhere may hold an address that cannot be dialled.
+        if (const QString refusal = AddressRefusal(entry->Adr); !refusal.isEmpty()) {
+          StatusPanels[0]->setText(refusal);
+          return;
+        }
+        session.Dial(entry->Name, entry->Adr);
+        return;
+      }
+      session.HangUp(true);
+      HideVoiceWindow();
+      break;
+    case TCallState::Ringing:
+      session.Answer();
+      break;
+    default:
+      session.HangUp();
+      break;
   }
 }
 
-void TFVoice::TakeMapCall(const TMapCall& call) {
-  CallCommand = call.command.substr(0, 127);
-  CallTitle = call.title.substr(0, 127);
-  GatewayHost = call.gatewayHost;
-  GatewayLine = call.gatewayLine;
-  CallAdr = call.adr;
-  CallPort = call.port;
-  CallPu = call.unit;
-  CallObject = call.object;
+bool TFVoice::TakeMapCall(const TMapCall& call) {
+  if (!host_.session) return false;
+  TCallSession& session = *host_.session;
+  if (session.State() != TCallState::Idle) {
+    const QString current = FromCp1251(session.Party().title);
+    const QString next = FromCp1251(call.title);
+    if (!(host_.askSwitchCall ? host_.askSwitchCall(this, current, next) : AskSwitchCall(this, current, next)))
+      return false;
+    session.SwitchTo(call);
+  } else {
+    session.PlaceMapCall(call);
+  }
   BitBtnTest->hide();
-  QMetaObject::invokeMethod(this, &TFVoice::PlaceCall, Qt::QueuedConnection);
-}
-
-void TFVoice::PlaceCall() {
-  if (CallCommand.empty() || CallCommand[0] != 'c' || !host_.telephony || !host_.telephony->Thread()) return;
-  SendPhone(CallCommand);
-  SetCallState(2);
-  host_.telephony->Log().PhoneLog("Звонок на \"%s\"", CallCommand.c_str());
-  StatusPanels[1]->setText(QStringLiteral("Звонок на адрес: ") + FromCp1251(CallCommand));
-  PanelAdr->setText(FromCp1251(CallTitle));
-  if (PanelAdr->isHidden()) setWindowTitle(QString::fromUtf8(kCaption) + QStringLiteral(": ") + FromCp1251(CallTitle));
   ListBox1->setCurrentRow(-1);
   ListBox1->clearSelection();
   Present();
+  return session.State() == TCallState::Dialling;
 }
 
 // --- keys ----------------------------------------------------------------------
@@ -270,14 +301,10 @@ void TFVoice::TakeFocus() {
 }
 
 void TFVoice::EscapeKey() {
-  if (!LinkUp()) return;
-  const int state = CallState();
-  if (state == 1 || state == 2) SendPhone("h");
-  if (state == 3) {
-    SendPhone("n");
-    calls_.SetCause(TCallTracker::TCause::Refuse);
-  }
-  SetCallState(0);
+  // Esc always hides the window: ending a call hides it, and so does Esc when
+  // idle, or when the window only says that the phone link is gone.
+  if (LinkUp() && host_.session) host_.session->HangUp();
+  hide();
 }
 
 void TFVoice::KeyPressSound() {
@@ -289,12 +316,14 @@ void TFVoice::KeyPressSound() {
 // --- the gateway -------------------------------------------------------------
 
 void TFVoice::OpenGateway(bool readSettings) {
+  const TMapCall* lift = Lift();
+  if (!lift) return;
   ++conversation_;
   results_ = std::make_unique<TGatewayHandOver>(
       this, conversation_, [this](std::uint64_t conversation, const TGatewayResult& result) {
         GatewayResult(conversation, result);
       });
-  gateway_ = std::make_unique<TGatewayWorker>(*results_, GatewayHost, host_.gatewayPort);
+  gateway_ = std::make_unique<TGatewayWorker>(*results_, lift->gatewayHost, host_.gatewayPort);
   gateway_->Open();
   if (readSettings) gateway_->ReadSettings();
 }
@@ -304,24 +333,17 @@ void TFVoice::CloseGateway() {
   gateway_.reset();
   results_.reset();
   ++conversation_;
+  // The next call starts without this one's word on the gateway.
+  GatewayLink->ShowLink(true);
 }
 
 bool TFVoice::SetTalkDirection(bool talk) {
-  if (CallState() != 1) return false;
+  // Only a conversation with a lift has a gateway line.
+  const TMapCall* lift = Lift();
+  if (CallState() != TCallState::Talking || !lift) return false;
   if (!gateway_) OpenGateway(false);
-  gateway_->SetDirection(GatewayLine, talk);
+  gateway_->SetDirection(lift->gatewayLine, talk);
   return true;
-}
-
-void TFVoice::EndTalk() {
-  if (gateway_) CloseGateway();
-  if (CallAdr != 0) {
-    if (host_.sendCommand)
-      host_.sendCommand("ENDSPEAK OBJ=" + std::to_string(CallObject) + " PU=" + std::to_string(CallPu));
-    CallAdr = 0;
-    CallObject = 0;
-  }
-  CallPu = 0;
 }
 
 void TFVoice::GatewayResult(std::uint64_t conversation, const TGatewayResult& result) {
@@ -339,12 +361,12 @@ void TFVoice::GatewayResult(std::uint64_t conversation, const TGatewayResult& re
       settingsToStatus_ = false;
       break;
     case TGatewayResult::TKind::Direction:
-      if (!result.talk && listenAnnounce_ && result.ok && CallState() == 1)
+      if (!result.talk && listenAnnounce_ && result.ok && CallState() == TCallState::Talking)
         SetInfoText(QStringLiteral("Слушайте..."), kTalkColor);
       if (!result.talk) listenAnnounce_ = false;
       break;
     case TGatewayResult::TKind::Level:
-      if (CallState() != 1 || !result.ok)
+      if (CallState() != TCallState::Talking || !result.ok)
         RestMeters();
       else
         ShowLevel(result);
@@ -381,16 +403,18 @@ void TFVoice::ShowLevel(const TGatewayResult& result) {
 
 void TFVoice::Timer1Timer() {
   if (!LinkUp()) return;
-  if (!PanelRecord->isHidden() && TalkActive) {
-    LabelTime->setText(CallClockText(CallStart.secsTo(QDateTime::currentDateTime())));
+  if (host_.session) host_.session->Tick();  // a ring nobody answers ends here
+  if (!PanelRecord->isHidden() && TalkActive && host_.session) {
+    LabelTime->setText(CallClockText(std::time(nullptr) - host_.session->AnsweredAt()));
     SetBackground(LabelTime, QColor(kTalkColor));
   }
-  if (ring_.Tick(CallState() == 3) && host_.sounds) host_.sounds->PlayByName(kCallSound);
+  if (ring_.Tick(CallState() == TCallState::Ringing) && host_.sounds) host_.sounds->PlayByName(kCallSound);
 }
 
 void TFVoice::Timer2Timer() {
   settings_.micVolume = 65535 - TrackBarMic->value();
-  if (CallState() != 1) {
+  const TMapCall* lift = Lift();
+  if (CallState() != TCallState::Talking || !lift) {
     RestMeters();
     return;
   }
@@ -399,7 +423,7 @@ void TFVoice::Timer2Timer() {
     PendingListen = false;
     listenAnnounce_ = SetTalkDirection(false);
   }
-  gateway_->PollLevel(GatewayLine);
+  gateway_->PollLevel(lift->gatewayLine);
 }
 
 }  // namespace vertamo::ui
