@@ -38,7 +38,10 @@ TVoiceStation::TVoiceStation(QWidget* owner, TPhoneStation& station, TVoiceHost 
 TVoiceStation::~TVoiceStation() {
   station_.SetCallWindow(nullptr);
   Close();
-  if (host_.ini) host_.ini->WriteInteger(TVoiceSettings::kSection, kRingTimeoutKey, session_.RingTimeout());
+  // Kept beside the voice window's own settings, so that a workstation that
+  // never showed the window leaves its settings file as it found it.
+  if (host_.ini && host_.ini->SectionExists(TVoiceSettings::kSection))
+    host_.ini->WriteInteger(TVoiceSettings::kSection, kRingTimeoutKey, session_.RingTimeout());
 }
 
 void TVoiceStation::WatchFirstLink() {
