@@ -1,9 +1,1 @@
-// PulseAudio's client library passes its buffers between its own threads
-// through lock-free lists that ThreadSanitizer cannot see into (the library
-// is not instrumented): races reported inside it are not ours.
-extern "C" const char* __tsan_default_suppressions() {
-  return "called_from_lib:libpulsecommon\n"
-         "called_from_lib:libpulse.so\n"
-         "race:libpulsecommon\n"
-         "race:libpulse.so\n";
-}
+#include "support/pulse_tsan_suppressions.h"
