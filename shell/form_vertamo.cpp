@@ -405,6 +405,7 @@ void TFormVertamo::StartVoice() {
     else
       QMetaObject::invokeMethod(this, [this, request] { SendCommand(request); }, Qt::QueuedConnection);
   };
+  host.tellDispatcher = [this](const QString& text) { CallNotice->Tell(text); };
   voice_ = std::make_unique<TVoiceStation>(this, *phone_, std::move(host));
 }
 

@@ -3,6 +3,7 @@
 #include "settings/fast_ini.h"
 #include "shell/phone_station.h"
 #include "shell/talk_key_service.h"
+#include "uikit/qt_text.h"
 
 namespace vertamo::ui {
 
@@ -147,7 +148,15 @@ void TVoiceStation::CloseGateway() {
 }
 
 void TVoiceStation::Record(const TCallRecord& call) {
-  if (history_) history_->Append(call);
+  if (history_) {
+    history_->Append(call);
+    // Told once where the dispatcher looks: the window usually hides as the
+    // call ends, so the main window says it too.
+    if (history_->TakeNotRecordingNotice()) {
+      Log(TCallHistory::NotRecordingText());
+      if (host_.tellDispatcher) host_.tellDispatcher(FromCp1251(TCallHistory::NotRecordingText()));
+    }
+  }
   if (window_) {
     window_->ShowRecordingState();
     window_->FillCallHistory();

@@ -118,6 +118,7 @@ struct VoiceRig {
     host.programFolder = dir.folder() + "prog/";
     host.workFolder = dir.folder();
     host.sendCommand = [this](const std::string& request) { requests.push_back(request); };
+    host.tellDispatcher = [this](const QString& text) { told.push_back("|" + text); };
     host.gatewayPort = gateway.Port();
     host.askSwitchCall = [this](QWidget* parent, const QString& current, const QString& next) {
       asked.push_back(current + "|" + next);
@@ -678,6 +679,12 @@ class VoiceWindowTest : public QObject {
     QVERIFY(!rig.Window()->StatusBar1->findChild<QLabel*>(QStringLiteral("LabelNotRecording")));
     QVERIFY(rig.Talk());
     Key(rig.Window(), Qt::Key_Escape, true);
+    // Told once beyond the voice window, which hides as the call ends.
+    const QString text = QStringLiteral("Звонки не записываются: нельзя писать в CallHistory.log рабочей папки");
+    QCOMPARE(rig.told, std::vector<QString>{"|" + text});
+    QVERIFY(rig.Talk());
+    Key(rig.Window(), Qt::Key_Escape, true);
+    QCOMPARE(rig.told.size(), 1u);
     auto* label = rig.Window()->StatusBar1->findChild<QLabel*>(QStringLiteral("LabelNotRecording"));
     QVERIFY(label);
     QVERIFY(!label->isHidden());

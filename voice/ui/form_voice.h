@@ -83,6 +83,9 @@ struct TVoiceHost {
   // A lift was clicked while a call is on: end that call and call the lift?
   // `current` and `next` name the two calls. None: a question box, "Да" the default.
   std::function<bool(QWidget* parent, const QString& current, const QString& next)> askSwitchCall;
+  // Something the dispatcher must see even while the voice window is hidden
+  // (the main window's status bar); none: only the voice window shows it.
+  std::function<void(const QString& text)> tellDispatcher;
 };
 
 // The question of a lift clicked during a call: end `current` and call
@@ -166,8 +169,8 @@ class TFVoice final : public QWidget {
   void FillSubscriberList();
   // The history tab: the newest calls of CallHistory.log, one a row, newest first.
   void FillCallHistory();
-  // Calls that cannot be recorded are told once (the telephony log too), and
-  // the word stays in the status bar until one is recorded again.
+  // While calls cannot be recorded the word stays in the status bar, until
+  // one is recorded again.
   void ShowRecordingState();
   // The selected subscriber's position; -1 when none is selected.
   int SelectedSubscriber() const;

@@ -67,8 +67,7 @@ void TFVoice::ClearForNewCall() {
 void TFVoice::ShowRecordingState() {
   if (!host_.history) return;
   auto* label = StatusBar1->findChild<QLabel*>(QStringLiteral("LabelNotRecording"));
-  if (host_.history->TakeNotRecordingNotice()) {
-    if (host_.telephony) host_.telephony->Log().Write(TCallHistory::NotRecordingText());
+  if (!host_.history->Recording()) {
     if (!label) {
       label = new QLabel(FromCp1251(TCallHistory::NotRecordingText()), StatusBar1);
       label->setObjectName(QStringLiteral("LabelNotRecording"));
