@@ -10,6 +10,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <ctime>
+#include <utility>
 
 #include "iptel/telephony.h"
 #include "uikit/indicator.h"
@@ -153,7 +154,8 @@ void TFVoice::ShowMissed() {
                                          : QStringLiteral("История разговоров"));
 }
 
-void TFVoice::ShowLinkLost() {
+void TFVoice::ShowLinkLost(bool callBroken) {
+  linkBrokeCall_ = linkBrokeCall_ || callBroken;
   // Said where the dispatcher looks: the call window comes up with it.
   SetInfoText(QStringLiteral("Нет связи с программой телефона..."), kDialColor);
   SetCallButtonText(QStringLiteral("          ВЫЗОВ"));
@@ -162,7 +164,10 @@ void TFVoice::ShowLinkLost() {
 }
 
 void TFVoice::ShowLinkRestored() {
-  if (CallState() == TCallState::Idle)
+  if (CallState() != TCallState::Idle) return;
+  if (std::exchange(linkBrokeCall_, false))
+    SetInfoText(QStringLiteral("Звонок прерван: была потеряна связь с программой телефона"), kDialColor);
+  else
     SetInfoText(QStringLiteral("Выберите абонента и нажмите ВЫЗОВ..."), HintColor().rgb());
 }
 
