@@ -726,6 +726,31 @@ class VoiceWindowTest : public QObject {
     }
   }
 
+  // A lift whose intercom is busy answers at once: the window must not just
+  // flash and go, or the click on the lift seems to do nothing.
+  void aDialThatFailsOnItsOwnStaysOnShowAndSaysHow() {
+    struct Row {
+      phonesim::Outcome outcome;
+      const char* label;
+    };
+    for (const Row& row : {Row{phonesim::Outcome::Busy, "Занято..."},
+                           Row{phonesim::Outcome::Error, "Вызов не состоялся: Ошибка"}}) {
+      phonesim::Options phone = VoiceRig::FastPhone();
+      phone.outcome = row.outcome;
+      VoiceRig rig({}, {}, phone);
+      QVERIFY(rig.LinkUp());
+      TFVoice& window = *rig.Window();
+      window.TakeMapCall(VoiceRig::Lift(5));
+      QVERIFY(window.isVisible());
+      QVERIFY(QTest::qWaitFor([&] { return !TCallHistory(rig.dir.folder()).Newest(1).empty(); }, kWaitMs));
+      QCOMPARE(window.CallState(), TCallState::Idle);
+      QVERIFY(window.isVisible());
+      QCOMPARE(window.Label1->text(), QString::fromUtf8(row.label));
+      Key(&window, Qt::Key_Escape, true);
+      QVERIFY(!window.isVisible());
+    }
+  }
+
   void aLostPhoneLinkEndsTheCallAndSaysSo() {
     VoiceRig rig;
     QVERIFY(rig.gatewayUp && rig.LinkUp());

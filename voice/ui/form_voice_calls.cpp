@@ -102,6 +102,16 @@ void TFVoice::ShowCallState(TCallState from, TCallState to) {
         SetInfoText(QStringLiteral("Пропущен звонок: ") + FromCp1251(ringCaller_), kRingColor);
         break;
       }
+      // A dial that failed on its own (a busy intercom, an error) stays on
+      // show with the phone's word on it: a window that only flashed would
+      // leave a click on a lift without an answer.
+      if (from == TCallState::Dialling && host_.session &&
+          (host_.session->LastOutcome() == TCallOutcome::Busy || host_.session->LastOutcome() == TCallOutcome::Failed)) {
+        SetInfoText(QStringLiteral("Вызов не состоялся: ") + FromCp1251(CallOutcomeText(host_.session->LastOutcome())),
+                    kDialColor);
+        ShowVoiceWindow();
+        break;
+      }
       HideVoiceWindow();
       break;
     case TCallState::Talking:
