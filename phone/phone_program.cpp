@@ -157,6 +157,13 @@ bool TPhoneProgram::EnsureEngine() {
 
 void TPhoneProgram::Dial(const std::string& address) {
   if (call_) {
+    // The workstation ends one call and calls the next at once; baresip
+    // closes the first a moment after the hang-up.
+    if (call_->history.weHungUp || call_->history.weRefused) {
+      log_.Line("the dial waits for the hang-up before it");
+      heldDial_ = address;
+      return;
+    }
     log_.Line("a call is under way; the dial is ignored");
     return;
   }
@@ -175,6 +182,11 @@ void TPhoneProgram::Dial(const std::string& address) {
 }
 
 void TPhoneProgram::HangUp(bool refuse) {
+  if (heldDial_) {
+    log_.Line("the held dial is dropped");
+    heldDial_.reset();
+    return;
+  }
   if (!call_) {
     log_.Line("no call to end");
     return;
@@ -182,8 +194,16 @@ void TPhoneProgram::HangUp(bool refuse) {
   (refuse ? call_->history.weRefused : call_->history.weHungUp) = true;
   if (!engine_->Running() || !engine_->Send("hangup", "", "hangup")) {
     Send(ClosedCallLine({}, call_->history));
-    call_.reset();
+    CallGone();
   }
+}
+
+void TPhoneProgram::CallGone() {
+  call_.reset();
+  if (!heldDial_) return;
+  const std::string address = std::move(*heldDial_);
+  heldDial_.reset();
+  Dial(address);
 }
 
 void TPhoneProgram::Answer() {
@@ -203,7 +223,7 @@ void TPhoneProgram::EngineMessage(const TBaresipMessage& m) {
     // longer has: the call is over for the workstation.
     if (call_ && !call_->history.established && (m.token == "dial" || m.token == "hangup")) {
       Send(m.token == "dial" ? ErrorLine(kWrongAddress) : ClosedCallLine({}, call_->history));
-      call_.reset();
+      CallGone();
     }
     return;
   }
@@ -233,8 +253,8 @@ void TPhoneProgram::EngineMessage(const TBaresipMessage& m) {
     if (!call_) return;
     const std::string line = ClosedCallLine(m.param, call_->history);
     log_.Line("call closed (" + m.param + "): " + line);
-    call_.reset();
     Send(line);
+    CallGone();
   } else if (m.type == "CALL_RTCP") {
     if (call_ && call_->history.established && m.hasRtcp) Send(StatLine(m));
   }
@@ -245,7 +265,7 @@ void TPhoneProgram::EngineLost(const std::string& why) {
   if (!call_) return;
   Send(ErrorLine(call_->history.established ? kLinkFailed : kCallFailed));
   Send(Utf8ToCp1251("APP Программа звонков baresip завершилась (" + why + ")"));
-  call_.reset();
+  CallGone();
 }
 
 void TPhoneProgram::Send(const std::string& cp1251) {

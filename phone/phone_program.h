@@ -48,6 +48,8 @@ class TPhoneProgram {
   void Command(const std::string& message);
   void Dial(const std::string& address);
   void HangUp(bool refuse);
+  // The call is over: forgets it and places a held dial.
+  void CallGone();
   void Answer();
   void EngineMessage(const TBaresipMessage& message);
   void EngineLost(const std::string& why);
@@ -64,6 +66,9 @@ class TPhoneProgram {
   int control_ = -1;
   std::string partial_;
   std::optional<TCall> call_;
+  // A dial that came while our hang-up of the call before was still under
+  // way: it is placed once that call has closed.
+  std::optional<std::string> heldDial_;
   bool quit_ = false;
 };
 

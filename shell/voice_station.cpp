@@ -117,7 +117,7 @@ void TVoiceStation::PhoneAnswered() {}
 void TVoiceStation::PhoneLinkLost() {
   const bool callOn = session_.State() != TCallState::Idle;
   session_.LinkLost();
-  if (window_ && (callOn || window_->isVisible())) window_->ShowLinkLost();
+  if (window_ && (callOn || window_->isVisible())) window_->ShowLinkLost(callOn);
 }
 
 void TVoiceStation::PhoneLinkRestored(bool adopted) {

@@ -190,6 +190,7 @@ void TCallSession::Finish(TCallOutcome outcome, const char* command) {
     if (talked) peers_.CloseGateway();
   }
   peers_.Record(Pending(outcome).record);
+  lastOutcome_ = outcome;
   peers_.KeepPending(std::nullopt);
   party_ = TCallParty{};
   answering_ = false;

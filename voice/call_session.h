@@ -73,6 +73,8 @@ class TCallSession {
   int MissedUnseen() const { return missed_; }
   void MissedSeen() { missed_ = 0; }
   int RingTimeout() const { return ringTimeout_; }
+  // How the call before this state ended (valid once one has ended).
+  TCallOutcome LastOutcome() const { return lastOutcome_; }
 
   // --- the dispatcher ---------------------------------------------------------
   // Calls a subscriber of the address book; false unless idle.
@@ -120,6 +122,7 @@ class TCallSession {
   std::time_t started_ = 0;
   std::time_t answered_ = 0;
   int missed_ = 0;
+  TCallOutcome lastOutcome_ = TCallOutcome::Finished;
   bool refusalEcho_ = false;  // an "n" went out; its "ERROR" is still to come
 };
 

@@ -159,6 +159,36 @@ TEST_F(RealPhone, EveryEndOfACallReachesTheWorkstationAsItsEventLine) {
   EXPECT_TRUE(dispatcher.WaitExit(3000));
 }
 
+// A switch to another lift: the workstation sends "h" and the next "c" at
+// once, while baresip is still closing the first call. The dial must not be
+// lost, or the window dials for ever.
+TEST_F(RealPhone, ADialRightAfterAHangUpIsPlacedOnceTheCallHasClosed) {
+  PhoneUnderTest dispatcher;
+  ASSERT_TRUE(dispatcher.Start(Silent(FreeSipPort())));
+  dispatcher.Send("c " + LiftAddress());
+  ASSERT_EQ(lift.NextEvent(kEventMs).value_or("").rfind("RING", 0), 0u);
+  lift.Send("y");
+  ASSERT_EQ(dispatcher.NextEvent(kEventMs), "CALL " + LiftAddress());
+  ASSERT_EQ(lift.NextEvent(kEventMs).value_or("").rfind("CALL", 0), 0u);
+
+  dispatcher.Send("h");
+  dispatcher.Send("c " + LiftAddress());
+  EXPECT_EQ(dispatcher.NextEvent(kEventMs), "END");
+  EXPECT_EQ(lift.NextEvent(kEventMs), "ERROR 1");
+  EXPECT_EQ(lift.NextEvent(kEventMs).value_or("").rfind("RING", 0), 0u) << dispatcher.Log();
+  lift.Send("y");
+  EXPECT_EQ(dispatcher.NextEvent(kEventMs), "CALL " + LiftAddress());
+
+  // "h" before the first call has closed drops the held dial too.
+  dispatcher.Send("h");
+  dispatcher.Send("c " + LiftAddress());
+  dispatcher.Send("h");
+  EXPECT_EQ(dispatcher.NextEvent(kEventMs), "END");
+  EXPECT_EQ(lift.NextEvent(kEventMs).value_or("").rfind("CALL", 0), 0u);  // ours, answered above
+  EXPECT_EQ(lift.NextEvent(kEventMs), "ERROR 1");
+  EXPECT_EQ(lift.NextEvent(2000), std::nullopt) << "the dropped dial rang";
+}
+
 TEST_F(RealPhone, ThePhoneEndsWithItsControlLinkAndBaresipEndsWithThePhone) {
   const int engine = lift.BaresipPid();
   ASSERT_GT(engine, 0);

@@ -733,6 +733,31 @@ class VoiceWindowTest : public QObject {
     }
   }
 
+  // A lift whose intercom is busy answers at once: the window must not just
+  // flash and go, or the click on the lift seems to do nothing.
+  void aDialThatFailsOnItsOwnStaysOnShowAndSaysHow() {
+    struct Row {
+      phonesim::Outcome outcome;
+      const char* label;
+    };
+    for (const Row& row : {Row{phonesim::Outcome::Busy, "Занято..."},
+                           Row{phonesim::Outcome::Error, "Вызов не состоялся: Ошибка"}}) {
+      phonesim::Options phone = VoiceRig::FastPhone();
+      phone.outcome = row.outcome;
+      VoiceRig rig({}, {}, phone);
+      QVERIFY(rig.LinkUp());
+      TFVoice& window = *rig.Window();
+      window.TakeMapCall(VoiceRig::Lift(5));
+      QVERIFY(window.isVisible());
+      QVERIFY(QTest::qWaitFor([&] { return !TCallHistory(rig.dir.folder()).Newest(1).empty(); }, kWaitMs));
+      QCOMPARE(window.CallState(), TCallState::Idle);
+      QVERIFY(window.isVisible());
+      QCOMPARE(window.Label1->text(), QString::fromUtf8(row.label));
+      Key(&window, Qt::Key_Escape, true);
+      QVERIFY(!window.isVisible());
+    }
+  }
+
   void aLostPhoneLinkEndsTheCallAndSaysSo() {
     VoiceRig rig;
     QVERIFY(rig.gatewayUp && rig.LinkUp());
@@ -746,7 +771,14 @@ class VoiceWindowTest : public QObject {
     QCOMPARE(TCallHistory(rig.dir.folder()).Newest(1).at(0).outcome, Utf8ToCp1251("Прерван"));
     QVERIFY(window.isVisible());
     QCOMPARE(window.Label1->text(), QStringLiteral("Нет связи с программой телефона..."));
-    // Back with a program it started itself: nothing to hang up.
+    // Back with a program it started itself: nothing to hang up. The link
+    // comes back within a second, before the dispatcher has read the notice:
+    // the window still says the call was broken off, until the next loss
+    // without a call.
+    rig.voice->PhoneLinkRestored(false);
+    QCOMPARE(window.Label1->text(),
+             QStringLiteral("Звонок прерван: была потеряна связь с программой телефона"));
+    rig.voice->PhoneLinkLost();
     rig.voice->PhoneLinkRestored(false);
     QCOMPARE(window.Label1->text(), QStringLiteral("Выберите абонента и нажмите ВЫЗОВ..."));
     QTest::qWait(100);

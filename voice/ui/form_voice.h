@@ -122,8 +122,8 @@ class TFVoice final : public QWidget {
   void ShowCallState(TCallState from, TCallState to);
   // A second call rings during this one.
   void SecondRing(const std::string& caller);
-  // The phone link is gone (a call on it has ended) or back.
-  void ShowLinkLost();
+  // The phone link is gone (`callBroken`: a call on it has ended) or back.
+  void ShowLinkLost(bool callBroken = false);
   void ShowLinkRestored();
   void ShowCallInfo(const std::string& text);
   void SelectSubscriber(int position);
@@ -280,6 +280,9 @@ class TFVoice final : public QWidget {
   QPoint givenPos_;
   bool placed_ = false;
   bool placedByHand_ = false;
+  // The lost link broke a call off: a link that comes back at once must not
+  // wipe that from the window.
+  bool linkBrokeCall_ = false;
   bool listenAnnounce_ = false;   // the next listening switch that succeeds says "Слушайте..."
   bool settingsToStatus_ = false; // the next settings read goes to status panel 0
   std::uint64_t conversation_ = 0;  // the gateway worker's generation

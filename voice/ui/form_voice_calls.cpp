@@ -10,6 +10,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <ctime>
+#include <utility>
 
 #include "iptel/telephony.h"
 #include "uikit/indicator.h"
@@ -100,6 +101,16 @@ void TFVoice::ShowCallState(TCallState from, TCallState to) {
         SetInfoText(QStringLiteral("Пропущен звонок: ") + FromCp1251(ringCaller_), kRingColor);
         break;
       }
+      // A dial that failed on its own (a busy intercom, an error) stays on
+      // show with the phone's word on it: a window that only flashed would
+      // leave a click on a lift without an answer.
+      if (from == TCallState::Dialling && host_.session &&
+          (host_.session->LastOutcome() == TCallOutcome::Busy || host_.session->LastOutcome() == TCallOutcome::Failed)) {
+        SetInfoText(QStringLiteral("Вызов не состоялся: ") + FromCp1251(CallOutcomeText(host_.session->LastOutcome())),
+                    kDialColor);
+        ShowVoiceWindow();
+        break;
+      }
       HideVoiceWindow();
       break;
     case TCallState::Talking:
@@ -152,7 +163,8 @@ void TFVoice::ShowMissed() {
                                          : QStringLiteral("История разговоров"));
 }
 
-void TFVoice::ShowLinkLost() {
+void TFVoice::ShowLinkLost(bool callBroken) {
+  linkBrokeCall_ = linkBrokeCall_ || callBroken;
   // Said where the dispatcher looks: the call window comes up with it.
   SetInfoText(QStringLiteral("Нет связи с программой телефона..."), kDialColor);
   SetCallButtonText(QStringLiteral("          ВЫЗОВ"));
@@ -161,7 +173,10 @@ void TFVoice::ShowLinkLost() {
 }
 
 void TFVoice::ShowLinkRestored() {
-  if (CallState() == TCallState::Idle)
+  if (CallState() != TCallState::Idle) return;
+  if (std::exchange(linkBrokeCall_, false))
+    SetInfoText(QStringLiteral("Звонок прерван: была потеряна связь с программой телефона"), kDialColor);
+  else
     SetInfoText(QStringLiteral("Выберите абонента и нажмите ВЫЗОВ..."), HintColor().rgb());
 }
 
