@@ -16,6 +16,7 @@
 #include "tools/orvex-sim/scenario.h"
 #include "voice/ui/form_sel_lift_mp.h"
 #include "voice/ui/form_voice.h"
+#include "demo_fixture.h"
 #include "workstation_fixture.h"
 
 using namespace vertamo;
@@ -54,14 +55,8 @@ class DemoSipCallTest : public QObject {
     QVERIFY(SetCurrentFolder(settings.WorkFolder));  // the phone's folder, as the program's is
     QVERIFY(PrepareDemoSettings(settings.WorkFolder, demo, TScreenArea{0, 0, 1280, 1024}));
     QVERIFY(PrepareDemoPhoneBook(settings.WorkFolder));
-    TFormOptions options;
-    options.timings = test::QuickTimings();
-    options.muteSounds = true;
-    options.phone.start = true;
+    TFormOptions options = test::DemoFormOptions(demo, demoPhone);
     options.phone.programPath = VERTAMO_PHONE_PATH;
-    options.phone.port = demoPhone.Port();
-    options.phone.processes = &demoPhone;
-    options.gatewayPort = demo.GatewayPort();
     TFormVertamo form(settings, options);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));

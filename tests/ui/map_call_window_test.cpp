@@ -25,6 +25,7 @@
 #include "uikit/qt_text.h"
 #include "voice/ui/form_sel_lift_mp.h"
 #include "voice/ui/form_voice.h"
+#include "demo_fixture.h"
 #include "widget_shots.h"
 #include "workstation_fixture.h"
 
@@ -276,14 +277,7 @@ class MapCallWindowTest : public QObject {
     settings.ChooseWorkFolder(kDemoFolderName, dir.path());
     QVERIFY(PrepareDemoSettings(settings.WorkFolder, demo, TScreenArea{0, 0, 1280, 1024}));
     QVERIFY(PrepareDemoPhoneBook(settings.WorkFolder));
-    TFormOptions options;
-    options.timings = test::QuickTimings();
-    options.muteSounds = true;
-    options.phone.start = true;
-    options.phone.port = demoPhone.Port();
-    options.phone.processes = &demoPhone;
-    options.gatewayPort = demo.GatewayPort();
-    TFormVertamo form(settings, options);
+    TFormVertamo form(settings, test::DemoFormOptions(demo, demoPhone));
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QTRY_VERIFY_WITH_TIMEOUT(form.PageControl1->isVisible() && form.Client() &&
