@@ -21,19 +21,11 @@
 
 using namespace vertamo;
 using namespace vertamo::ui;
+using vertamo::test::PictOf;
 
 namespace {
 
 constexpr int kWaitMs = 10000;
-
-TMapPict* PictOf(TFormVertamo& form, int object) {
-  MAPOBJECT* o = form.Model().ObjectList.Get(object);
-  form.ShowMap(o->MapIndex);
-  auto* pict = dynamic_cast<TMapPict*>(o->Widget);
-  for (QWidget* up = pict; up; up = up->parentWidget())
-    if (auto* area = qobject_cast<QScrollArea*>(up)) area->ensureWidgetVisible(pict, 120, 120);
-  return pict;
-}
 
 }  // namespace
 

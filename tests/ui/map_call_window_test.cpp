@@ -32,6 +32,7 @@
 using namespace vertamo;
 using namespace vertamo::ui;
 using vertamo::test::Workstation;
+using vertamo::test::PictOf;
 
 namespace {
 
@@ -57,15 +58,6 @@ void Key(QWidget* window, int key, bool press) {
   QKeyEvent event(press ? QEvent::KeyPress : QEvent::KeyRelease, key, Qt::NoModifier,
                   key == Qt::Key_Space ? QStringLiteral(" ") : QString());
   QApplication::sendEvent(window, &event);
-}
-
-TMapPict* PictOf(TFormVertamo& form, int object) {
-  MAPOBJECT* o = form.Model().ObjectList.Get(object);
-  form.ShowMap(o->MapIndex);
-  auto* pict = dynamic_cast<TMapPict*>(o->Widget);
-  for (QWidget* up = pict; up; up = up->parentWidget())
-    if (auto* area = qobject_cast<QScrollArea*>(up)) area->ensureWidgetVisible(pict, 120, 120);
-  return pict;
 }
 
 // The main window with the selector drawn over it where it stands.
