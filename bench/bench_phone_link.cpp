@@ -21,8 +21,8 @@
 #include "iptel/iptel_thread.h"
 #include "iptel/phone_log.h"
 #include "support/temp_folder.h"
-#include "transport/test_peer.h"
 #include "tools/phone-sim/phone_sim.h"
+#include "transport/test_peer.h"
 
 using namespace vertamo;
 using namespace vertamo::bench;

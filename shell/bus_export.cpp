@@ -10,8 +10,8 @@ TBusExport::~TBusExport() {
   bus_->unregisterObject(path_);
 }
 
-bool TBusExport::Register(const QDBusConnection& bus, QObject* object, const QString& path, const QString& service,
-                          const QString& takenText, QString* error) {
+bool TBusExport::Register(const QDBusConnection& bus, QObject* object, const QString& path,
+                          const QString& service, const QString& takenText, QString* error) {
   auto fail = [error](const QString& why) {
     if (error) *error = why;
     return false;

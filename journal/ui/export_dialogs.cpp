@@ -35,8 +35,8 @@ QString ChooseExportFile(QWidget* owner, TExportFormat format) {
 void UseDesktopExportDialogs(TExportDialogs& dialogs, QWidget* owner, const QString& questionTitle) {
   dialogs.chooseExportFile = [owner](TExportFormat format) { return ChooseExportFile(owner, format); };
   dialogs.askOpen = [owner, questionTitle](const QString& text) {
-    return QMessageBox::question(owner, questionTitle, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
-           QMessageBox::Yes;
+    return QMessageBox::question(owner, questionTitle, text, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::Yes) == QMessageBox::Yes;
   };
   dialogs.openFile = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
 }

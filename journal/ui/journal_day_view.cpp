@@ -186,8 +186,8 @@ TExportRows TJournalDayView::ShownRows() const {
 }
 
 bool TJournalDayView::Export(TExportFormat format) {
-  return ExportThroughDialogs(Dialogs, format,
-                              [&](const std::string& path) { return ExportRowsFile(ShownRows(), format, path); });
+  return ExportThroughDialogs(
+      Dialogs, format, [&](const std::string& path) { return ExportRowsFile(ShownRows(), format, path); });
 }
 
 void TJournalDayView::closeEvent(QCloseEvent* event) {

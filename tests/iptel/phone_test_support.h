@@ -22,7 +22,8 @@ namespace vertamo::testing {
 
 // Telephony with its program and its files in `folder`, the link on `port`,
 // the phone program's processes played by `processes` (none: the system's).
-inline TTelephonyOptions TelephonyIn(const std::string& folder, int port, IPhoneProcesses* processes = nullptr) {
+inline TTelephonyOptions TelephonyIn(const std::string& folder, int port,
+                                     IPhoneProcesses* processes = nullptr) {
   TTelephonyOptions options;
   options.programFolder = folder;
   options.workFolder = folder;

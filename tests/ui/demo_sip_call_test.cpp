@@ -8,15 +8,15 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "demo_fixture.h"
 #include "map/ui/map_pict.h"
-#include "platform/folders.h"
 #include "phone/phone_under_test.h"
+#include "platform/folders.h"
 #include "shell/demo/demo_phone.h"
 #include "shell/demo/demo_server.h"
 #include "tools/orvex-sim/scenario.h"
 #include "voice/ui/form_sel_lift_mp.h"
 #include "voice/ui/form_voice.h"
-#include "demo_fixture.h"
 #include "workstation_fixture.h"
 
 using namespace vertamo;

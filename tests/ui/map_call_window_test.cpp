@@ -15,6 +15,7 @@
 #include <optional>
 #include <set>
 
+#include "demo_fixture.h"
 #include "map/ui/map_pict.h"
 #include "shell/call_notice.h"
 #include "shell/demo/demo_phone.h"
@@ -25,14 +26,13 @@
 #include "uikit/qt_text.h"
 #include "voice/ui/form_sel_lift_mp.h"
 #include "voice/ui/form_voice.h"
-#include "demo_fixture.h"
 #include "widget_shots.h"
 #include "workstation_fixture.h"
 
 using namespace vertamo;
 using namespace vertamo::ui;
-using vertamo::test::Workstation;
 using vertamo::test::PictOf;
+using vertamo::test::Workstation;
 
 namespace {
 
