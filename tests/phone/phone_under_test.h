@@ -24,6 +24,7 @@
 
 #include "phone/baresip_engine.h"
 #include "platform/cp1251.h"
+#include "support/spawn_logged.h"
 #include "support/temp_folder.h"
 #include "transport/test_peer.h"
 
@@ -78,11 +79,7 @@ class PhoneUnderTest {
     std::vector<std::string> vars;
     for (char** e = environ; *e; ++e) vars.push_back(*e);
     vars.insert(vars.end(), env.begin(), env.end());
-    std::vector<char*> argv, envp;
-    for (auto& a : args) argv.push_back(a.data());
-    for (auto& v : vars) envp.push_back(v.data());
-    argv.push_back(nullptr);
-    envp.push_back(nullptr);
+    std::vector<char*> argv = NullEnded(args), envp = NullEnded(vars);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addchdir_np(&actions, folder_.path().c_str());
