@@ -9,8 +9,6 @@
 // after the flood.
 //
 //   bench_phone_flood [SECONDS]   (10 by default)
-#include <time.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -23,42 +21,18 @@
 #include <thread>
 #include <utility>
 
+#include "bench_support.h"
 #include "iptel/telephony.h"
 #include "support/temp_folder.h"
 #include "tools/phone-sim/phone_sim.h"
 
 using namespace vertamo;
+using namespace vertamo::bench;
 using Clock = std::chrono::steady_clock;
 
 namespace {
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-// Processor time of the calling thread: a batch's own work, apart from the
-// time the machine gave to other threads meanwhile.
-double ThreadCpuMs() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
-}
-
-// Resident memory of this process (the phone-sim thread included), in MB.
-double ResidentMb() {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);)
-    if (line.rfind("VmRSS:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
-  return 0;
-}
-
-class NoProcesses : public IPhoneProcesses {
- public:
-  int FindPhoneProcess() override { return 0; }
-  TEndResult EndPhoneProcess(int) override { return TEndResult::Ended; }
-  bool ProgramExists(const std::string&) override { return false; }
-  bool StartPhoneProcess(const std::string&, const std::vector<std::string>&) override { return false; }
-  void ReleasePhoneProcess() override {}
-  bool GetHostName(std::string&) override { return false; }
-};
 
 // The window side as cheap as a label: what a real window does per line is
 // bounded by the batch, not by this.
@@ -137,7 +111,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "phone-sim: %s\n", error.c_str());
       return 1;
     }
-    NoProcesses processes;
+    NoPhoneProcesses processes;
     MainLoop loop;
     TTelephonyOptions telephonyOptions;
     telephonyOptions.programFolder = dir.folder();

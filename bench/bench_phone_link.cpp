@@ -17,13 +17,15 @@
 #include <thread>
 #include <vector>
 
+#include "bench_support.h"
 #include "iptel/iptel_thread.h"
 #include "iptel/phone_log.h"
 #include "support/temp_folder.h"
-#include "transport/test_peer.h"
 #include "tools/phone-sim/phone_sim.h"
+#include "transport/test_peer.h"
 
 using namespace vertamo;
+using namespace vertamo::bench;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -57,16 +59,6 @@ class CountingHost : public IPhoneHost {
   std::condition_variable reached_;
   long posted_ = 0;
   long wanted_ = 0;
-};
-
-class NoProcesses : public IPhoneProcesses {
- public:
-  int FindPhoneProcess() override { return 0; }
-  TEndResult EndPhoneProcess(int) override { return TEndResult::Ended; }
-  bool ProgramExists(const std::string&) override { return false; }
-  bool StartPhoneProcess(const std::string&, const std::vector<std::string>&) override { return false; }
-  void ReleasePhoneProcess() override {}
-  bool GetHostName(std::string&) override { return false; }
 };
 
 // A phone program that greets and then writes whatever it is given.
@@ -105,7 +97,7 @@ int main(int argc, char** argv) {
   const int idleSeconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
   testing::TempFolder dir;
   TPhoneLog log(dir.folder(), false);
-  NoProcesses processes;
+  NoPhoneProcesses processes;
 
   {  // event lines to the main thread
     RawPhone phone;

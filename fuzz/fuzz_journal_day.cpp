@@ -3,7 +3,6 @@
 // whole day file, returns only records that parse, never more than asked for.
 #include <cstddef>
 #include <cstdint>
-#include <fstream>
 #include <string>
 #include <string_view>
 
@@ -30,10 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   const std::string path = work.file("day.log");
-  {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  }
+  vertamo::testing::WriteWholeFile(path, std::string(bytes));
   const auto newest = vertamo::ReadJournalDay(path, 3);
   Check(newest.size() <= 3);
   for (const vertamo::TJournalRecord& r : newest) {

@@ -94,13 +94,8 @@ bool ParseJournalLine(std::string_view line, TJournalRecord& record) {
 }
 
 std::vector<TJournalRecord> ReadJournalDay(const std::string& path, size_t max) {
-  std::vector<TJournalRecord> records;
-  if (max == 0) return records;
-  ReadLinesFromEnd(path, kLongestLine, [&](std::string_view line) {
-    TJournalRecord record;
-    if (ParseJournalLine(line, record)) records.push_back(std::move(record));
-    return records.size() < max;
-  });
+  std::vector<TJournalRecord> records =
+      NewestRecords<TJournalRecord>(path, kLongestLine, max, ParseJournalLine);
   std::reverse(records.begin(), records.end());
   return records;
 }

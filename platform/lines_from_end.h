@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace vertamo {
 
@@ -17,5 +19,21 @@ namespace vertamo {
 // lines taken is read. A missing or unreadable file has no lines.
 void ReadLinesFromEnd(const std::string& path, std::size_t longestLine,
                       const std::function<bool(std::string_view line)>& take);
+
+// The newest `max` lines of the file at `path` that `parse` (a line, the
+// record to fill; false for a line it refuses) makes records of, the newest
+// first. Refused lines are passed over and do not count.
+template <class Record, class Parse>
+std::vector<Record> NewestRecords(const std::string& path, std::size_t longestLine, std::size_t max,
+                                  Parse parse) {
+  std::vector<Record> records;
+  if (max == 0) return records;
+  ReadLinesFromEnd(path, longestLine, [&](std::string_view line) {
+    Record record;
+    if (parse(line, record)) records.push_back(std::move(record));
+    return records.size() < max;
+  });
+  return records;
+}
 
 }  // namespace vertamo

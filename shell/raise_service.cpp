@@ -18,30 +18,9 @@ QString FolderServiceName(const QString& workFolder) {
 
 TRaiseService::TRaiseService(QObject* parent) : QObject(parent) {}
 
-TRaiseService::~TRaiseService() {
-  if (!bus_) return;
-  bus_->unregisterService(service_);
-  bus_->unregisterObject(kMainObjectPath);
-}
-
 bool TRaiseService::Register(const QDBusConnection& bus, const QString& workFolder, QString* error) {
-  auto fail = [error](const QString& why) {
-    if (error) *error = why;
-    return false;
-  };
-  if (bus_) return true;
-  if (!bus.isConnected()) return fail("no session bus (" + bus.lastError().message() + ")");
-  QDBusConnection connection = bus;
-  const QString service = FolderServiceName(workFolder);
-  if (!connection.registerObject(kMainObjectPath, this, QDBusConnection::ExportScriptableSlots))
-    return fail(QStringLiteral("the object %1 is taken on this bus").arg(kMainObjectPath));
-  if (!connection.registerService(service)) {
-    connection.unregisterObject(kMainObjectPath);
-    return fail(QStringLiteral("%1 is taken on this session bus").arg(service));
-  }
-  bus_ = connection;
-  service_ = service;
-  return true;
+  return export_.Register(bus, this, kMainObjectPath, FolderServiceName(workFolder),
+                          QStringLiteral("%1 is taken on this session bus"), error);
 }
 
 void TRaiseService::Raise() {

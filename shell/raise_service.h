@@ -16,8 +16,8 @@
 #include <QObject>
 #include <QString>
 #include <functional>
-#include <optional>
 
+#include "shell/bus_export.h"
 #include "shell/talk_key_service.h"
 
 namespace vertamo::ui {
@@ -35,7 +35,6 @@ class TRaiseService : public QObject {
 
  public:
   explicit TRaiseService(QObject* parent = nullptr);
-  ~TRaiseService() override;  // gives the name back
 
   std::function<void()> onRaise;
 
@@ -47,8 +46,7 @@ class TRaiseService : public QObject {
   Q_SCRIPTABLE void Raise();
 
  private:
-  std::optional<QDBusConnection> bus_;
-  QString service_;
+  TBusExport export_;  // gives the name back when the service goes
 };
 
 // Asks the workstation working in `workFolder` to come forward. One that is

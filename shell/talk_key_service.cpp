@@ -10,28 +10,9 @@ namespace vertamo::ui {
 
 TTalkKeyService::TTalkKeyService(QObject* parent) : QObject(parent) {}
 
-TTalkKeyService::~TTalkKeyService() {
-  if (!bus_) return;
-  bus_->unregisterService(kWorkstationService);
-  bus_->unregisterObject(kVoiceObjectPath);
-}
-
 bool TTalkKeyService::Register(const QDBusConnection& bus, QString* error) {
-  auto fail = [error](const QString& why) {
-    if (error) *error = why;
-    return false;
-  };
-  if (bus_) return true;
-  if (!bus.isConnected()) return fail("no session bus (" + bus.lastError().message() + ")");
-  QDBusConnection connection = bus;
-  if (!connection.registerObject(kVoiceObjectPath, this, QDBusConnection::ExportScriptableSlots))
-    return fail(QStringLiteral("the object %1 is taken on this bus").arg(kVoiceObjectPath));
-  if (!connection.registerService(kWorkstationService)) {
-    connection.unregisterObject(kVoiceObjectPath);
-    return fail(QStringLiteral("another workstation owns %1 on this session bus").arg(kWorkstationService));
-  }
-  bus_ = connection;
-  return true;
+  return export_.Register(bus, this, kVoiceObjectPath, kWorkstationService,
+                          QStringLiteral("another workstation owns %1 on this session bus"), error);
 }
 
 void TTalkKeyService::TalkKey(int code) {

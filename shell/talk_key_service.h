@@ -20,7 +20,8 @@
 #include <QObject>
 #include <QString>
 #include <functional>
-#include <optional>
+
+#include "shell/bus_export.h"
 
 namespace vertamo::ui {
 
@@ -38,7 +39,6 @@ class TTalkKeyService : public QObject, protected QDBusContext {
 
  public:
   explicit TTalkKeyService(QObject* parent = nullptr);
-  ~TTalkKeyService() override;  // gives the name back
 
   // Run on the main thread, one call each, in the order the calls came.
   std::function<void(int code)> onTalkKey;
@@ -48,14 +48,14 @@ class TTalkKeyService : public QObject, protected QDBusContext {
   // reason in `error` when the bus is not there or another workstation owns
   // the name.
   bool Register(const QDBusConnection& bus, QString* error);
-  bool Registered() const { return bus_.has_value(); }
+  bool Registered() const { return export_.Registered(); }
 
  public slots:
   Q_SCRIPTABLE void TalkKey(int code);
   Q_SCRIPTABLE void Focus();
 
  private:
-  std::optional<QDBusConnection> bus_;
+  TBusExport export_;  // gives the name back when the service goes
 };
 
 // The other side: what `vertamo --talk` and `--talk-focus` send.

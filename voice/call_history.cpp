@@ -167,14 +167,7 @@ bool TCallHistory::Write(const TCallRecord& record) {
 }
 
 std::vector<TCallRecord> TCallHistory::Newest(std::size_t max) const {
-  std::vector<TCallRecord> records;
-  if (max == 0) return records;
-  ReadLinesFromEnd(path_, kLongestLine, [&](std::string_view line) {
-    TCallRecord record;
-    if (ParseCallHistoryLine(line, record)) records.push_back(std::move(record));
-    return records.size() < max;
-  });
-  return records;
+  return NewestRecords<TCallRecord>(path_, kLongestLine, max, ParseCallHistoryLine);
 }
 
 }  // namespace vertamo

@@ -7,49 +7,27 @@
 //
 //   bench_phone_flood_window [SECONDS]   (10 by default)
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 
+#include "../bench_support.h"
 #include "settings/fast_ini.h"
 #include "shell/phone_station.h"
 #include "shell/voice_station.h"
 #include "support/sim_phone.h"
 #include "support/temp_folder.h"
+#include "window_bench.h"
 
 using namespace vertamo;
 using namespace vertamo::ui;
-
-namespace {
-
-double ResidentMb() {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);)
-    if (line.rfind("VmRSS:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
-  return 0;
-}
-
-template <class Done>
-bool Spin(Done done, int milliseconds) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > milliseconds) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-  }
-  return true;
-}
-
-}  // namespace
+using namespace vertamo::bench;
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+  OffscreenWithoutDisplay();
   QApplication app(argc, argv);
   const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
 

@@ -5,8 +5,6 @@
 // state (goal under 20 ms), the first ring (which creates the window) apart.
 //
 //   bench_voice_window [SECONDS]     length of the conversation (10)
-#include <time.h>
-
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -18,6 +16,7 @@
 #include <functional>
 #include <vector>
 
+#include "../bench_support.h"
 #include "iptel/telephony.h"
 #include "settings/fast_ini.h"
 #include "shell/phone_station.h"
@@ -26,28 +25,13 @@
 #include "support/temp_folder.h"
 #include "tools/kelmo-sim/kelmo_sim.h"
 #include "voice/map_call.h"
+#include "window_bench.h"
 
 using namespace vertamo;
 using namespace vertamo::ui;
+using namespace vertamo::bench;
 
 namespace {
-
-double ThreadCpuMs() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
-}
-
-template <class Done>
-bool Spin(Done done, int milliseconds) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > milliseconds) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-  }
-  return true;
-}
 
 // The event loop as the program runs it, for `milliseconds`.
 void Run(int milliseconds) {
@@ -98,8 +82,7 @@ class TTimedCallWindow final : public ICallWindow {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+  OffscreenWithoutDisplay();
   QApplication app(argc, argv);
   const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
 

@@ -1,7 +1,11 @@
 #include "journal/ui/export_dialogs.h"
 
+#include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
+#include <QMessageBox>
+#include <QUrl>
 
 namespace vertamo::ui {
 
@@ -26,6 +30,24 @@ QString ChooseExportFile(QWidget* owner, TExportFormat format) {
   dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   return dialog.selectedFiles().constFirst();
+}
+
+void UseDesktopExportDialogs(TExportDialogs& dialogs, QWidget* owner, const QString& questionTitle) {
+  dialogs.chooseExportFile = [owner](TExportFormat format) { return ChooseExportFile(owner, format); };
+  dialogs.askOpen = [owner, questionTitle](const QString& text) {
+    return QMessageBox::question(owner, questionTitle, text, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::Yes) == QMessageBox::Yes;
+  };
+  dialogs.openFile = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+}
+
+bool ExportThroughDialogs(const TExportDialogs& dialogs, TExportFormat format,
+                          const std::function<bool(const std::string& path)>& write) {
+  const QString path = dialogs.chooseExportFile ? dialogs.chooseExportFile(format) : QString();
+  if (path.isEmpty()) return false;
+  if (!write(QFile::encodeName(path).toStdString())) return false;
+  if (dialogs.askOpen && dialogs.askOpen(ExportQuestion(format)) && dialogs.openFile) dialogs.openFile(path);
+  return true;
 }
 
 }  // namespace vertamo::ui

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QString>
+#include <functional>
+#include <string>
 
 #include "journal/report.h"
 
@@ -15,5 +17,25 @@ namespace vertamo::ui {
 QString ChooseExportFile(QWidget* owner, TExportFormat format);
 // The question after a written export: whether to open the file.
 QString ExportQuestion(TExportFormat format);
+
+// The dialogs of an export as a window runs them; tests replace them.
+struct TExportDialogs {
+  // The save-file dialog; an empty name when cancelled.
+  std::function<QString(TExportFormat format)> chooseExportFile;
+  // The question after an export; true for Yes.
+  std::function<bool(const QString& text)> askOpen;
+  // Opens a file with the desktop's program for its type.
+  std::function<void(const QString& path)> openFile;
+};
+
+// The desktop's dialogs, owned by `owner`; `questionTitle` heads the question
+// after the export.
+void UseDesktopExportDialogs(TExportDialogs& dialogs, QWidget* owner, const QString& questionTitle);
+
+// An export as the user runs it: the file is chosen, `write` writes it (false
+// when it could not), then the user may open it. False when cancelled or not
+// written.
+bool ExportThroughDialogs(const TExportDialogs& dialogs, TExportFormat format,
+                          const std::function<bool(const std::string& path)>& write);
 
 }  // namespace vertamo::ui

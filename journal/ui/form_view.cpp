@@ -2,19 +2,14 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QDesktopServices>
-#include <QFile>
 #include <QFontDialog>
 #include <QHBoxLayout>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
-#include <QUrl>
 #include <QVBoxLayout>
 #include <cstdlib>
 
-#include "journal/ui/export_dialogs.h"
 #include "journal/ui/form_print.h"
 #include "uikit/fill_shaded.h"
 #include "uikit/qt_text.h"
@@ -264,12 +259,7 @@ TFormView::TFormView(TFastIni* ini, TReportMapLink link, QWidget* owner, std::st
           [this](const QPoint& pos) { PopupMenu1->popup(StringGrid1->viewport()->mapToGlobal(pos)); });
   connect(StringGrid1, &TReportGrid::RowClicked, this, &TFormView::StringGrid1RowClicked);
 
-  Dialogs.chooseExportFile = [this](TExportFormat format) { return ChooseExportFile(this, format); };
-  Dialogs.askOpen = [this](const QString& text) {
-    return QMessageBox::question(this, QStringLiteral("Экспорт отчета"), text,
-                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
-  };
-  Dialogs.openFile = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+  UseDesktopExportDialogs(Dialogs, this, QStringLiteral("Экспорт отчета"));
   Dialogs.chooseFont = [this](QFont& font) {
     bool ok = false;
     const QFont chosen = QFontDialog::getFont(&ok, font, this);
@@ -309,10 +299,9 @@ void TFormView::AddReportRow(const std::string& t1, const std::string& t2, const
 }
 
 bool TFormView::Export(TExportFormat format) {
-  const QString path = Dialogs.chooseExportFile ? Dialogs.chooseExportFile(format) : QString();
-  if (path.isEmpty()) return false;
-  if (!ExportReportFile(Table(), format, QFile::encodeName(path).toStdString())) return false;
-  if (Dialogs.askOpen && Dialogs.askOpen(ExportQuestion(format)) && Dialogs.openFile) Dialogs.openFile(path);
+  if (!ExportThroughDialogs(Dialogs, format,
+                            [&](const std::string& path) { return ExportReportFile(Table(), format, path); }))
+    return false;
   close();
   return true;
 }

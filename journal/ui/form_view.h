@@ -25,6 +25,7 @@
 
 #include "journal/print_layout.h"
 #include "journal/report.h"
+#include "journal/ui/export_dialogs.h"
 #include "settings/fast_ini.h"
 #include "uikit/font_settings.h"
 
@@ -153,13 +154,7 @@ class TFormView : public QWidget, public IReportSink {
   TPrintGrid PrintData() const;
 
   // The dialogs of the window; tests replace them.
-  struct TDialogs {
-    // The save-file dialog; an empty name when cancelled.
-    std::function<QString(TExportFormat format)> chooseExportFile;
-    // The question after an export; true for Yes.
-    std::function<bool(const QString& text)> askOpen;
-    // Opens a file with the desktop's program for its type.
-    std::function<void(const QString& path)> openFile;
+  struct TDialogs : TExportDialogs {
     // The font dialog; true and the font on OK.
     std::function<bool(QFont& font)> chooseFont;
     // Printing of the grid.

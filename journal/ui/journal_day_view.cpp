@@ -4,23 +4,18 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDate>
-#include <QDesktopServices>
-#include <QFile>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QStandardItemModel>
 #include <QTableView>
-#include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "journal/ui/export_dialogs.h"
 #include "settings/fast_ini.h"
 #include "uikit/qt_text.h"
 #include "uikit/widget_bounds.h"
@@ -123,12 +118,7 @@ TJournalDayView::TJournalDayView(const TJournalFile& files, TFastIni* ini, QWidg
   connect(ComboBoxDay, &QComboBox::activated, this,
           [this](int index) { ShowDay(ComboBoxDay->itemData(index).toString().toStdString()); });
 
-  Dialogs.chooseExportFile = [this](TExportFormat format) { return ChooseExportFile(this, format); };
-  Dialogs.askOpen = [this](const QString& text) {
-    return QMessageBox::question(this, QStringLiteral("Экспорт журнала"), text,
-                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
-  };
-  Dialogs.openFile = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+  UseDesktopExportDialogs(Dialogs, this, QStringLiteral("Экспорт журнала"));
 
   resize(1000, 600);
   if (ini_) {
@@ -196,11 +186,8 @@ TExportRows TJournalDayView::ShownRows() const {
 }
 
 bool TJournalDayView::Export(TExportFormat format) {
-  const QString path = Dialogs.chooseExportFile ? Dialogs.chooseExportFile(format) : QString();
-  if (path.isEmpty()) return false;
-  if (!ExportRowsFile(ShownRows(), format, QFile::encodeName(path).toStdString())) return false;
-  if (Dialogs.askOpen && Dialogs.askOpen(ExportQuestion(format)) && Dialogs.openFile) Dialogs.openFile(path);
-  return true;
+  return ExportThroughDialogs(
+      Dialogs, format, [&](const std::string& path) { return ExportRowsFile(ShownRows(), format, path); });
 }
 
 void TJournalDayView::closeEvent(QCloseEvent* event) {

@@ -18,6 +18,7 @@
 
 #include "journal/journal_file.h"
 #include "journal/report.h"
+#include "journal/ui/export_dialogs.h"
 
 class QComboBox;
 class QLabel;
@@ -59,11 +60,7 @@ class TJournalDayView : public QWidget {
   const std::string& Day() const { return day_; }
 
   // The dialogs of the window; tests replace them.
-  struct TDialogs {
-    std::function<QString(TExportFormat format)> chooseExportFile;
-    std::function<bool(const QString& text)> askOpen;
-    std::function<void(const QString& path)> openFile;
-  } Dialogs;
+  TExportDialogs Dialogs;
 
   // Controls, under their component names.
   QComboBox* ComboBoxDay = nullptr;

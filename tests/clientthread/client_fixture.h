@@ -15,6 +15,7 @@
 #include "serverlink/orvex_client_thread.h"
 #include "settings/server_profile.h"
 #include "support/temp_folder.h"
+#include "transport/test_peer.h"
 
 namespace vertamo::testing {
 
@@ -23,14 +24,9 @@ namespace vertamo::testing {
 // test running meanwhile can be given the port and start listening on it.
 inline int ClosedPort() {
   static const int port = [] {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    socklen_t len = sizeof addr;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    return static_cast<int>(ntohs(addr.sin_port));
+    int bound = 0;
+    BindLoopback(bound);  // never closed
+    return bound;
   }();
   return port;
 }

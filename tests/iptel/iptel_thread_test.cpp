@@ -339,12 +339,7 @@ TEST(Telephony, StartAndCloseAsTheMainWindowDoes) {
   const uint16_t port = FreePort();
   SimProcesses processes(port);
   RecordingHost host;
-  TTelephonyOptions options;
-  options.programFolder = dir.folder();
-  options.workFolder = dir.folder();
-  options.port = port;
-  options.processes = &processes;
-  TTelephony telephony(options, host);
+  TTelephony telephony(TelephonyIn(dir.folder(), port, &processes), host);
   {
     TFastIni ini(dir.file("Vertamo.ini"));
     telephony.ReadSettings(ini);

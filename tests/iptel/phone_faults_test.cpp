@@ -56,12 +56,7 @@ struct Rig : IPhoneHost {
     WriteWholeFile(dir.file("Vertamo.ini"), "[H323]\r\nEnableIpLog=1\r\n");
   }
   void Start() {
-    TTelephonyOptions options;
-    options.programFolder = dir.folder();
-    options.workFolder = dir.folder();
-    options.port = processes.Port();
-    options.processes = &processes;
-    telephony = std::make_unique<TTelephony>(options, *this);
+    telephony = std::make_unique<TTelephony>(TelephonyIn(dir.folder(), processes.Port(), &processes), *this);
     telephony->ReadSettings(TFastIni(dir.file("Vertamo.ini")));
     telephony->Start();
   }

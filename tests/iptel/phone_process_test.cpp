@@ -70,11 +70,7 @@ TEST(PhoneProcess, PhoneSimStartedAsThePhoneProgramQuitsOnQ) {
   setenv("PHONE_SIM_OPTIONS",
          ("--sim-quiet --sim-port " + std::to_string(port) + " --sim-record " + record).c_str(), 1);
   RecordingHost host;
-  TTelephonyOptions options;
-  options.programFolder = dir.folder();
-  options.workFolder = dir.folder();
-  options.port = port;
-  TTelephony telephony(options, host);
+  TTelephony telephony(TelephonyIn(dir.folder(), port), host);
   telephony.Start();
   ASSERT_TRUE(telephony.Thread()->WaitForStage(TIPTELThread::kLinkUp, kBoundMs));
   const int pid = FindProcessByExecutable(dir.file("ohphone"));
@@ -94,11 +90,7 @@ TEST(PhoneProcess, APhoneProgramKilledMidCallIsBackWithin5s) {
   const uint16_t port = FreePort();
   setenv("PHONE_SIM_OPTIONS", ("--sim-quiet --sim-delay 0 --sim-port " + std::to_string(port)).c_str(), 1);
   RecordingHost host;
-  TTelephonyOptions options;
-  options.programFolder = dir.folder();
-  options.workFolder = dir.folder();
-  options.port = port;
-  TTelephony telephony(options, host);
+  TTelephony telephony(TelephonyIn(dir.folder(), port), host);
   telephony.Start();
   ASSERT_TRUE(telephony.Thread()->WaitForLink(1, kBoundMs));
   ASSERT_TRUE(telephony.SendPhoneCommand("c 10.0.0.5"));

@@ -15,9 +15,22 @@
 
 #include "call_recorder.h"
 #include "iptel/iptel_thread.h"
+#include "iptel/telephony.h"
 #include "tools/phone-sim/phone_sim.h"
 
 namespace vertamo::testing {
+
+// Telephony with its program and its files in `folder`, the link on `port`,
+// the phone program's processes played by `processes` (none: the system's).
+inline TTelephonyOptions TelephonyIn(const std::string& folder, int port,
+                                     IPhoneProcesses* processes = nullptr) {
+  TTelephonyOptions options;
+  options.programFolder = folder;
+  options.workFolder = folder;
+  options.port = port;
+  options.processes = processes;
+  return options;
+}
 
 // The main thread's side: counts posted events and records message boxes,
 // closing each at once.

@@ -24,7 +24,9 @@
 
 #include "phone/baresip_engine.h"
 #include "platform/cp1251.h"
+#include "support/spawn_logged.h"
 #include "support/temp_folder.h"
+#include "transport/test_peer.h"
 
 extern char** environ;
 
@@ -45,15 +47,8 @@ inline std::string BaresipMissing() {
 // A SIP port on 127.0.0.1 that is free now, with the next one free for TLS.
 inline int FreeSipPort() {
   for (int i = 0; i < 100; ++i) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-    socklen_t len = sizeof sa;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len);
-    ::close(fd);
-    const int port = ntohs(sa.sin_port);
+    int port = 0;
+    ::close(BindLoopback(port));
     if (phone::SipPortFree("127.0.0.1", port)) return port;
   }
   return 0;
@@ -84,11 +79,7 @@ class PhoneUnderTest {
     std::vector<std::string> vars;
     for (char** e = environ; *e; ++e) vars.push_back(*e);
     vars.insert(vars.end(), env.begin(), env.end());
-    std::vector<char*> argv, envp;
-    for (auto& a : args) argv.push_back(a.data());
-    for (auto& v : vars) envp.push_back(v.data());
-    argv.push_back(nullptr);
-    envp.push_back(nullptr);
+    std::vector<char*> argv = NullEnded(args), envp = NullEnded(vars);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addchdir_np(&actions, folder_.path().c_str());

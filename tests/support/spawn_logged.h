@@ -18,14 +18,18 @@ inline std::string PathVariable() {
   return "PATH=" + std::string(std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin");
 }
 
+// The argv or envp of a spawn: pointers into `strings`, a null last.
+inline std::vector<char*> NullEnded(std::vector<std::string>& strings) {
+  std::vector<char*> pointers;
+  for (auto& s : strings) pointers.push_back(s.data());
+  pointers.push_back(nullptr);
+  return pointers;
+}
+
 // Runs args[0], looked up on PATH. The child's pid, or -1 when it cannot be run.
 inline pid_t SpawnLogged(std::vector<std::string> args, std::vector<std::string> env,
                          const std::string& logFile) {
-  std::vector<char*> argv, envp;
-  for (auto& a : args) argv.push_back(a.data());
-  for (auto& e : env) envp.push_back(e.data());
-  argv.push_back(nullptr);
-  envp.push_back(nullptr);
+  std::vector<char*> argv = NullEnded(args), envp = NullEnded(env);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);

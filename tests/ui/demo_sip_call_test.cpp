@@ -8,9 +8,10 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "demo_fixture.h"
 #include "map/ui/map_pict.h"
-#include "platform/folders.h"
 #include "phone/phone_under_test.h"
+#include "platform/folders.h"
 #include "shell/demo/demo_phone.h"
 #include "shell/demo/demo_server.h"
 #include "tools/orvex-sim/scenario.h"
@@ -20,19 +21,11 @@
 
 using namespace vertamo;
 using namespace vertamo::ui;
+using vertamo::test::PictOf;
 
 namespace {
 
 constexpr int kWaitMs = 10000;
-
-TMapPict* PictOf(TFormVertamo& form, int object) {
-  MAPOBJECT* o = form.Model().ObjectList.Get(object);
-  form.ShowMap(o->MapIndex);
-  auto* pict = dynamic_cast<TMapPict*>(o->Widget);
-  for (QWidget* up = pict; up; up = up->parentWidget())
-    if (auto* area = qobject_cast<QScrollArea*>(up)) area->ensureWidgetVisible(pict, 120, 120);
-  return pict;
-}
 
 }  // namespace
 
@@ -54,14 +47,8 @@ class DemoSipCallTest : public QObject {
     QVERIFY(SetCurrentFolder(settings.WorkFolder));  // the phone's folder, as the program's is
     QVERIFY(PrepareDemoSettings(settings.WorkFolder, demo, TScreenArea{0, 0, 1280, 1024}));
     QVERIFY(PrepareDemoPhoneBook(settings.WorkFolder));
-    TFormOptions options;
-    options.timings = test::QuickTimings();
-    options.muteSounds = true;
-    options.phone.start = true;
+    TFormOptions options = test::DemoFormOptions(demo, demoPhone);
     options.phone.programPath = VERTAMO_PHONE_PATH;
-    options.phone.port = demoPhone.Port();
-    options.phone.processes = &demoPhone;
-    options.gatewayPort = demo.GatewayPort();
     TFormVertamo form(settings, options);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));

@@ -13,6 +13,7 @@
 #include "map/ui/map_view.h"
 #include "shell/form_vertamo.h"
 #include "support/temp_folder.h"
+#include "ui/workstation_fixture.h"
 #include "voice/ui/voice_artwork.h"
 
 using namespace vertamo;
@@ -34,11 +35,8 @@ class HighDpiTest : public QObject {
     WriteWholeFile(dir.file("Vertamo.ini"),
                    "[FormVertamo]\r\nLeft=0\r\nTop=0\r\nWidth=3840\r\nHeight=1960\r\n"
                    "[LogLast]\r\nLeft=0\r\nTop=1960\r\nWidth=3840\r\nHeight=200\r\n");
-    TAppSettings settings("/opt/vertamo/", "vertamo");
-    settings.ChooseWorkFolder("Vertamo", dir.path());
-    TFormOptions options;
-    options.startClient = false;
-    TFormVertamo form(settings, options);
+    test::OfflineWindow window(dir.path());
+    TFormVertamo& form = *window.form;
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();

@@ -15,6 +15,7 @@
 #include <optional>
 #include <set>
 
+#include "demo_fixture.h"
 #include "map/ui/map_pict.h"
 #include "shell/call_notice.h"
 #include "shell/demo/demo_phone.h"
@@ -30,6 +31,7 @@
 
 using namespace vertamo;
 using namespace vertamo::ui;
+using vertamo::test::PictOf;
 using vertamo::test::Workstation;
 
 namespace {
@@ -56,15 +58,6 @@ void Key(QWidget* window, int key, bool press) {
   QKeyEvent event(press ? QEvent::KeyPress : QEvent::KeyRelease, key, Qt::NoModifier,
                   key == Qt::Key_Space ? QStringLiteral(" ") : QString());
   QApplication::sendEvent(window, &event);
-}
-
-TMapPict* PictOf(TFormVertamo& form, int object) {
-  MAPOBJECT* o = form.Model().ObjectList.Get(object);
-  form.ShowMap(o->MapIndex);
-  auto* pict = dynamic_cast<TMapPict*>(o->Widget);
-  for (QWidget* up = pict; up; up = up->parentWidget())
-    if (auto* area = qobject_cast<QScrollArea*>(up)) area->ensureWidgetVisible(pict, 120, 120);
-  return pict;
 }
 
 // The main window with the selector drawn over it where it stands.
@@ -276,14 +269,7 @@ class MapCallWindowTest : public QObject {
     settings.ChooseWorkFolder(kDemoFolderName, dir.path());
     QVERIFY(PrepareDemoSettings(settings.WorkFolder, demo, TScreenArea{0, 0, 1280, 1024}));
     QVERIFY(PrepareDemoPhoneBook(settings.WorkFolder));
-    TFormOptions options;
-    options.timings = test::QuickTimings();
-    options.muteSounds = true;
-    options.phone.start = true;
-    options.phone.port = demoPhone.Port();
-    options.phone.processes = &demoPhone;
-    options.gatewayPort = demo.GatewayPort();
-    TFormVertamo form(settings, options);
+    TFormVertamo form(settings, test::DemoFormOptions(demo, demoPhone));
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QTRY_VERIFY_WITH_TIMEOUT(form.PageControl1->isVisible() && form.Client() &&

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QTest>
 #include <functional>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "map/ui/map_pict.h"
 #include "platform/cp1251.h"
 #include "settings/app_settings.h"
 #include "settings/fast_ini.h"
@@ -154,6 +156,17 @@ inline TClientTimings QuickTimings() {
   timings.pauseMs = 200;
   timings.readTimeoutMs = 10000;
   return timings;
+}
+
+// The picture of `object` on its map: the map shown and the picture
+// scrolled into view, with a margin, so that a click reaches it.
+inline ui::TMapPict* PictOf(ui::TFormVertamo& form, int object) {
+  MAPOBJECT* o = form.Model().ObjectList.Get(object);
+  form.ShowMap(o->MapIndex);
+  auto* pict = dynamic_cast<ui::TMapPict*>(o->Widget);
+  for (QWidget* up = pict; up; up = up->parentWidget())
+    if (auto* area = qobject_cast<QScrollArea*>(up)) area->ensureWidgetVisible(pict, 120, 120);
+  return pict;
 }
 
 // The main window working in `folder`, without a connection.
