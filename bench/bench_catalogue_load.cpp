@@ -57,8 +57,7 @@ double Load(int port, const std::string& work, bool cache, size_t* pixelBytes,
   TMapModel model;
   NullEvents events;
   TInlineExecutor executor;
-  THandOver handOver(executor);
-  TClientNotifier notifier(handOver, events);
+  TClientNotifier notifier(executor, events);
   TLoadContext ctx{channel, model, notifier, log, {}, cache, CacheFolderIn(work), writer};
   const auto start = Clock::now();
   if (!Login(channel, port)) return -1;

@@ -161,10 +161,12 @@ class TFormVertamo : public QMainWindow {
   // Shows the object's map and the marker around its picture; the marker is
   // hidden first, and stays hidden for an object without picture or map.
   void ShowObjectOnMap(int object);
-  // Requests through the connection thread (about 1 s / 2 s at most); false
-  // without a thread, on time-out or without an answer.
-  bool SendCommand(std::string_view request);
-  bool SendListCommand(std::string_view request);
+  // Requests through the connection thread; they return at once, and `done`
+  // gets the answer later on this thread (answered false after about 1 s / 2 s
+  // without one) unless `requester` has gone. False (and `done` never runs)
+  // without a thread.
+  bool SendCommand(std::string_view request, TRequesterToken requester = {}, TAnswerHandler done = {});
+  bool SendListCommand(std::string_view request, TRequesterToken requester = {}, TAnswerHandler done = {});
   // The change feed's object updates: the model's setter, and the widget only
   // when it changed.
   void SetObjectState(int object, int state);
@@ -175,7 +177,7 @@ class TFormVertamo : public QMainWindow {
   // The hand-overs of the connection cycle. Maps on screen stay, stale, from
   // a lost link until the next load replaces them (stale_banner.h).
   void NewCycle();
-  void NewLoad();
+  void NewLoad(TMapModel& loaded);
   void LinkDown(const TLinkDown& event);
   void LinkUp();
   TStaleView& Stale() { return *stale_; }
@@ -264,6 +266,8 @@ class TFormVertamo : public QMainWindow {
   void mCloseClick();
   void mPhoneBookClick();
   void UpdateProgressVisibility(int stage);
+  // The rest of a click on an object, once the server answered "MOUSEDOWN".
+  void MapObjectAnswer(const QPointer<TMapPict>& sender, int index, const TRequestAnswer& answer);
 
   TAppSettings& settings_;
   TFormOptions options_;
@@ -272,8 +276,6 @@ class TFormVertamo : public QMainWindow {
   bool changingTabs_ = false;
 
   TMapModel model_;
-  // What the connection thread loads into; it replaces model_ at NewLoad.
-  TMapModel loadModel_;
   TPictureCache pictures_;
   TObjectUpdates updates_{model_};
   TMapOverlays overlays_;
@@ -292,6 +294,11 @@ class TFormVertamo : public QMainWindow {
   QPointer<TLogLast> logLast_;
   MAPTEXT* hotText_ = nullptr;
   int progressStage_ = -1;
+  // Tokens of the requests: a click replaces clickRequester_, so that only
+  // the newest click's answer counts; the voice calls' and the reports'
+  // requests live as long as this window (a report window guards itself).
+  std::shared_ptr<const void> clickRequester_;
+  std::shared_ptr<const void> windowRequester_ = std::make_shared<int>(0);
   bool journalShown_ = false;
 };
 

@@ -32,7 +32,7 @@ inline std::string Utf8(const std::string& cp1251) { return Cp1251ToUtf8(cp1251)
 class RecordingEvents : public IClientEvents {
  public:
   void ClearMaps() override { Add("ClearMaps"); }
-  void BuildMaps() override { Add("BuildMaps"); }
+  void BuildMaps(TMapModel&) override { Add("BuildMaps"); }
   void ShowStatusText(const std::string& text) override {
     statuses.push_back(Utf8(text));
     Add("status " + Utf8(text));
@@ -102,7 +102,7 @@ class LoadFixture : public ::testing::Test {
     channel = std::make_unique<TLineChannel>(
         stop, [this](std::string_view message) { log->WriteLine(message); }, debug);
     channel->SetReadTimeout(5000);
-    notifier = std::make_unique<TClientNotifier>(handOver, events);
+    notifier = std::make_unique<TClientNotifier>(executor, events);
     ctx = std::make_unique<TLoadContext>(
         TLoadContext{*channel, model, *notifier, *log, {}, cacheEnable, CacheFolderIn(work.path())});
   }
@@ -163,7 +163,6 @@ class LoadFixture : public ::testing::Test {
   std::unique_ptr<TLineChannel> channel;
   TMapModel model;
   TInlineExecutor executor;
-  THandOver handOver{executor};
   RecordingEvents events;
   std::unique_ptr<TClientNotifier> notifier;
   std::unique_ptr<TLoadContext> ctx;

@@ -34,11 +34,9 @@ struct RecordedServer {
   std::vector<std::string> reply;
   bool answer = true;
   TListRequest Request() {
-    return [this](const std::string& request, std::vector<std::string>& lines) {
+    return [this](const std::string& request, vertamo::TListAnswer done) {
       requests.push_back(request);
-      if (!answer) return false;
-      lines = reply;
-      return !lines.empty();
+      done(answer, answer ? reply : std::vector<std::string>{});
     };
   }
 };
