@@ -812,10 +812,15 @@ void TFormVertamo::MapObjectMouseDown(TMapPict* sender, Qt::MouseButton) {
   clickRequester_ = std::make_shared<int>(index);
   const QPointer<TMapPict> clicked(sender);
   const bool asked = SendCommand("MOUSEDOWN OBJ=" + std::to_string(index), clickRequester_,
-                                 [this, clicked, index](const TRequestAnswer& answer) {
+                                 [this, clicked, index, click = clickRequester_.get()](const TRequestAnswer& answer) {
                                    MapObjectAnswer(clicked, index, answer);
+                                   // Done with this click, unless a newer one came meanwhile.
+                                   if (clickRequester_.get() == click) clickRequester_.reset();
                                  });
-  if (!asked) CallNotice->Tell(kNoServerReply);
+  if (!asked) {
+    clickRequester_.reset();
+    CallNotice->Tell(kNoServerReply);
+  }
 }
 
 void TFormVertamo::MapObjectAnswer(const QPointer<TMapPict>& sender, int index, const TRequestAnswer& answer) {

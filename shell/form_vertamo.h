@@ -203,6 +203,9 @@ class TFormVertamo : public QMainWindow {
   void LabelMouseMove(TMapTextLabel* sender);
   void PageControl1MouseMove();
   void ValIndDblClick(QObject* sender);
+  // A click on an object waits for the server's answer, or is still being
+  // handled after it (the selector may be up).
+  bool ClickPending() const { return clickRequester_ != nullptr; }
 
   // Panel 0: connection state; panel 1: progress text.
   void SetStatusText(int panel, const QString& text);

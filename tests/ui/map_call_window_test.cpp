@@ -154,11 +154,13 @@ class MapCallWindowTest : public QObject {
 
       SelectorAnswer selector(row.key);
       QTest::mouseClick(PictOf(*w.form, row.object), row.button, {}, QPoint(3, 3));
-      // The handler has run to its end: the server heard of the click; the
-      // call is placed, and "STARTSPEAK" and the dial leave from the event loop.
+      // The click is handled once the server's answer (or its time-out) is
+      // in: the server heard of the click; the call is placed, and
+      // "STARTSPEAK" and the dial leave from the event loop.
+      QTRY_VERIFY_WITH_TIMEOUT(!w.form->ClickPending(), kWaitMs);
       QCOMPARE(w.Requests("MOUSEDOWN OBJ=" + std::to_string(row.object)), 1);
       QCOMPARE(selector.shown, row.selectors);
-      // Why no call was placed is on the screen as the handler ends, and in the log.
+      // Why no call was placed is on the screen as the answer is handled, and in the log.
       QCOMPARE(w.form->CallNotice->isVisible(), !row.notice.isEmpty());
       if (!row.notice.isEmpty()) QCOMPARE(w.form->CallNotice->text(), row.notice);
       if (row.notice == kNoPhoneLink) test::SaveShot(w.form->grab().toImage(), "map_call_no_phone_link");
@@ -214,6 +216,7 @@ class MapCallWindowTest : public QObject {
       });
       // A press alone: the release would go to the picture the reload freed.
       QTest::mousePress(PictOf(*w.form, 0), Qt::LeftButton, {}, QPoint(3, 3));
+      QTRY_VERIFY_WITH_TIMEOUT(!w.form->ClickPending(), kWaitMs);
       QCOMPARE(selector.shown, 1);
       QCOMPARE(title, QStringLiteral("Вызов: Лифт 1, ул. Лесная, 12"));
       QVERIFY(onTop);
@@ -289,6 +292,7 @@ class MapCallWindowTest : public QObject {
       test::SaveShot(WithDialog(form, dialog), "map_call_selector_over_demo_map");
     });
     QTest::mouseClick(PictOf(form, object), Qt::LeftButton, {}, QPoint(3, 3));
+    QTRY_VERIFY_WITH_TIMEOUT(!form.ClickPending(), kWaitMs);
     QCOMPARE(selector.shown, 1);
     QTRY_VERIFY_WITH_TIMEOUT(Has(demo.Requests(), startSpeak), kWaitMs);
 
