@@ -1,7 +1,8 @@
 // Figures of the connection thread against orvex-sim in-process:
 //   - change feed: UPDATE lines per second from the server's socket to a
-//     main thread that applies them, one exchange after another
-//     (orvex-sim's flood mode);
+//     main thread that applies them to a model of 2000 objects, one exchange
+//     after another (a scripted server with its replies ready, so that only
+//     the client's work is timed);
 //   - a click's "MOUSEDOWN": from the request on the main thread to its answer
 //     there, while polling, and while every poll floods the feed;
 //   - the main thread's longest stall while the link works hard: a catalogue
@@ -28,6 +29,8 @@
 #include <thread>
 #include <vector>
 
+#include "clientthread/client_test_support.h"
+#include "clientthread/fake_server.h"
 #include "map/map_model.h"
 #include "platform/cp1251.h"
 #include "serverlink/orvex_client_thread.h"
@@ -191,12 +194,39 @@ int main(int argc, char** argv) {
   // Change feed: exchanges back to back; the lines of exchanges 2..n over
   // the time from the end of the first to the end of the last.
   {
-    Rig rig(flood);
+    testing::TServerScript script;
+    script.getmapobj = {"OBJCOUNT=2000"};
+    for (int i = 0; i < 2000; ++i)
+      script.getmapobj.push_back("OBJ=" + std::to_string(i) +
+                                 " MAP=0 X=1 Y=2 NAME=\"o\" TYPE=1 IML=\"\" PCOUNT=0 IDX=0 HINT=\"\"");
+    std::string reply;
+    for (int k = 0; k < flood; ++k)
+      reply += "UPDATE OBJ=" + std::to_string(k % 2000) + " IDX=" + std::to_string(k % 8) + "\r\n";
+    reply += "END\r\n";
+    script.hook = [&reply](testing::TFakeConnection& c, const std::string& line) {
+      if (line != "GETCHANGES") return false;
+      c.Send(reply);
+      return true;
+    };
+    testing::TFakeServer server(
+        [&script](testing::TFakeConnection& c) { testing::ServeScript(script, c, c.server()); });
+    TMainThread main;
+    TMapModel model;
+    TCounter events(model);
+    SERVERINFO p = DefaultProfile();
+    SetProfileText(p.Ip, "127.0.0.1");
+    p.Port = static_cast<uint16_t>(server.port());
+    p.CacheEnable = false;
+    TOrvexClientThread client(p, std::filesystem::temp_directory_path().string(), events, main, nullptr);
     TClientTimings timings;
     timings.pollPeriodMs = 1;
-    rig.client->SetTimings(timings);
-    rig.client->Start();
-    const auto exchanges = rig.events.WaitExchanges(8);
+    client.SetTimings(timings);
+    client.Start();
+    const auto exchanges = events.WaitExchanges(8);
+    main.Run([&] {
+      client.Stop();
+      return 0;
+    });
     long lines = 0;
     double best = 0;
     for (size_t i = 2; i + 1 < exchanges.size(); ++i) {
