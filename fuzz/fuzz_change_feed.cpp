@@ -1,6 +1,6 @@
 // Event lines of the change feed: the input is split at CR (LF dropped), as the
-// line channel would, and each line is parsed and applied through a hand-over
-// that runs at once.
+// line channel would, and each line is parsed and applied through a post that
+// runs at once.
 #include <cstddef>
 #include <cstdint>
 #include <string>

@@ -27,7 +27,7 @@ enum class TCounterKind {
   PuErr,      // "PuErr": faulty intercom units, wire word "PUERR"
 };
 
-// Layout line of a counter; its value follows in a second hand-over.
+// Layout line of a counter; its value follows in a second routine.
 struct TCounterLayout {
   int x = 0, y = 0, w = 0, h = 0;
   std::string fontName;  // code page 1251, at most 63 bytes

@@ -13,13 +13,14 @@
 // the active tab, caption = the map's name). Maps shown when the link goes
 // down stay, greyed and stale, under a banner that says why, until the next
 // load replaces them (stale_banner.h). The connection thread reaches it
-// only through its hand-overs (IClientEvents), which run here on the main
-// thread while the thread waits.
+// only through its routines (IClientEvents), posted to run here on the main
+// thread; neither ever waits for the other, and the window's requests answer
+// later.
 //
 // Close (menu "Выход", the close box, or SIGTERM / SIGINT through the same
 // close): FormClose saves the bounds and the profile, stops the connection
-// and the sounds, frees the maps and closes "Vertamo.ini". Stopping never hangs: a stop
-// withdraws every hand-over the thread is waiting for.
+// and the sounds, frees the maps and closes "Vertamo.ini". Stopping never hangs: the
+// thread never waits for this one, and what it posted before the stop does nothing.
 #pragma once
 
 #include <QMainWindow>
@@ -174,7 +175,7 @@ class TFormVertamo : public QMainWindow {
   void SetObjectCaption(int object, const std::string& caption);
   void SetObjectCapColor(int object, int color);
 
-  // The hand-overs of the connection cycle. Maps on screen stay, stale, from
+  // The routines of the connection cycle. Maps on screen stay, stale, from
   // a lost link until the next load replaces them (stale_banner.h).
   void NewCycle();
   void NewLoad(TMapModel& loaded);
@@ -182,7 +183,7 @@ class TFormVertamo : public QMainWindow {
   void LinkUp();
   TStaleView& Stale() { return *stale_; }
 
-  // The other hand-overs of the connection thread.
+  // The other routines of the connection thread.
   void ShowStatusText(const std::string& text);
   // Progress of the current load step: `done` of `total` records (total 0:
   // not known, a busy bar).

@@ -89,7 +89,7 @@ TEST_F(SimClient, LoadsEverythingThenFollowsTheFeed) {
   ASSERT_TRUE(recorder.WaitFor("Status Обновление: 1")) << ClientLogText();
   EXPECT_EQ(recorder.Matching("BuildMaps"), std::vector<std::string>{kFullBuild});
 
-  // What the load handed over: the layout of counters, clock and speaker.
+  // What the load posted: the layout of counters, clock and speaker.
   EXPECT_EQ(recorder.Matching("CounterLayout"),
             (std::vector<std::string>{"CounterLayout LiftB 10,11,60,24 Tahoma",
                                       "CounterLayout OhrAlr 80,11,60,24 Tahoma",

@@ -1,5 +1,5 @@
 // Shared set-up of the load step tests: a scripted server on loopback, a line
-// channel connected to it, a model, a hand-over that runs inline with a
+// channel connected to it, a model, a notifier whose posts run inline with a
 // recorder of the main-thread events, and "Client.log" in a fresh work folder.
 #pragma once
 
@@ -66,7 +66,7 @@ class RecordingEvents : public IClientEvents {
   // Events other than status texts.
   std::vector<std::string> widgets;
   std::vector<std::string> statuses;
-  std::vector<std::string> progress;  // "done/total" of every progress hand-over
+  std::vector<std::string> progress;  // "done/total" of every progress post
 
  private:
   void Add(const std::string& line) {
