@@ -289,7 +289,9 @@ TEST_F(ClientThread, RequestsGoOutInTheOrderAskedAndEachAnswerFindsItsRequester)
     gone.reset();
     return 0;
   });
-  const auto answers = got->get_future().get();
+  auto future = got->get_future();
+  ASSERT_EQ(future.wait_for(10s), std::future_status::ready);
+  const auto answers = future.get();
   ASSERT_EQ(answers.size(), 3u);
   const std::pair<const char*, const char*> expected[] = {{"A", "answer A"}, {"B", ""}, {"D", "answer D"}};
   for (size_t i = 0; i < 3; ++i) {
@@ -314,11 +316,11 @@ TEST_F(ClientThread, ARequestWithoutAnswerTimesOutOnTimeAndALateOneIsNotSent) {
   timings.commandWaitMs = 300;
   timings.listCommandWaitMs = 300;
   timings.readTimeoutMs = 3000;  // the worker waits this long for an answer that is slow to come
-  std::atomic<bool> slowAnswered{false};
-  script.hook = [&](testing::TFakeConnection& c, const std::string& line) {
+  auto slowAnswered = std::make_shared<std::atomic<bool>>(false);
+  script.hook = [slowAnswered](testing::TFakeConnection& c, const std::string& line) {
     if (line != "SLOW") return false;
     std::this_thread::sleep_for(900ms);
-    slowAnswered = true;
+    *slowAnswered = true;
     c.SendLine("slow answer");
     return true;
   };
@@ -328,14 +330,16 @@ TEST_F(ClientThread, ARequestWithoutAnswerTimesOutOnTimeAndALateOneIsNotSent) {
   ASSERT_TRUE(WaitStage(kStagePolling));
   auto late = std::make_shared<std::promise<bool>>();
   main.Run([&] {
-    client->SendCommand("SLOW", requester, [&](const TRequestAnswer& a) {
+    client->SendCommand("SLOW", requester, [slowAnswered](const TRequestAnswer& a) {
       EXPECT_FALSE(a.answered);
-      EXPECT_FALSE(slowAnswered) << "the time-out waited for the worker";
+      EXPECT_FALSE(*slowAnswered) << "the time-out waited for the worker";
     });
     client->SendCommand("LATE", requester, [late](const TRequestAnswer& a) { late->set_value(a.answered); });
     return 0;
   });
-  EXPECT_FALSE(late->get_future().get());
+  auto lateAnswer = late->get_future();
+  ASSERT_EQ(lateAnswer.wait_for(10s), std::future_status::ready);  // its 300 ms, well within
+  EXPECT_FALSE(lateAnswer.get());
   main.Run([&] {
     client->SetRequestWaits(8000, 8000);
     return 0;
