@@ -187,6 +187,35 @@ class MapCallWindowTest : public QObject {
     }
   }
 
+  void aSecondClickWhileTheFirstAwaitsItsAnswerWins() {
+    auto district = test::SmallDistrict();
+    orvexsim::CallDef call;
+    call.gateway = "localhost";
+    call.com = 3;
+    call.adr = 17;
+    call.pul = 2;
+    district->objects[0].call = call;
+    testing::SimPhone phone;
+    Workstation w(district, [&](TFormOptions& options) {
+      options.phone.start = true;
+      options.phone.port = phone.sim.Port();
+      options.phone.processes = &phone;
+    });
+    QVERIFY(w.WaitForMaps());
+    QTRY_VERIFY_WITH_TIMEOUT(w.form->Phone()->Telephony().PhoneLinkUp() && phone.Serving(), kWaitMs);
+    // The lift, and before its answer is in, the sensor: only the sensor's
+    // answer counts, and a sensor places no call.
+    QTest::mouseClick(PictOf(*w.form, 0), Qt::LeftButton, {}, QPoint(3, 3));
+    QTest::mouseClick(PictOf(*w.form, 3), Qt::LeftButton, {}, QPoint(3, 3));
+    QTRY_VERIFY_WITH_TIMEOUT(!w.form->ClickPending(), kWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(w.Requests("MOUSEDOWN OBJ=0"), 1, kWaitMs);
+    QCOMPARE(w.Requests("MOUSEDOWN OBJ=3"), 1);
+    QTest::qWait(100);  // room for a wrong late answer to show
+    QVERIFY(!w.form->VoiceWindow(false));
+    QCOMPARE(w.Requests("STARTSPEAK"), 0);
+    QVERIFY(!w.form->CallNotice->isVisible());
+  }
+
   void theSelectorIsTitledStaysOnTopAndSurvivesAReload() {
     auto district = test::SmallDistrict();
     orvexsim::CallDef call;
