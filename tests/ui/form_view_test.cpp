@@ -129,6 +129,23 @@ class FormViewTest : public QObject {
     QCOMPARE(server_.requests.size(), size_t(3));
   }
 
+  void anAnswerFillsOnlyTheWindowThatAskedForIt() {
+    // Answers held back until the test gives them, as the server's come later.
+    std::vector<vertamo::TListAnswer> held;
+    const vertamo::TListRequest later = [&](const std::string&, vertamo::TListAnswer done) {
+      held.push_back(std::move(done));
+    };
+    MapLinkRecorder map;
+    TFormView* first = OpenCounterReport(view_, "LiftB", nullptr, ini_.get(), later, map.Link());
+    QCOMPARE(first->Table().RowCount(), 2);  // open and empty until the answer
+    TFormView* second = OpenCounterReport(view_, "OhrAlr", nullptr, ini_.get(), later, map.Link());
+    QCOMPARE(held.size(), size_t(2));
+    held[0](true, SampleReply());  // the first window has gone: nothing, nowhere
+    QCOMPARE(second->Table().RowCount(), 2);
+    held[1](true, SampleReply());
+    QCOMPARE(second->Table().RowCount(), 4);
+  }
+
   void noAnswerLeavesAnEmptyWindow() {
     server_.answer = false;
     MapLinkRecorder map;
