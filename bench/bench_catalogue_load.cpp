@@ -2,7 +2,7 @@
 // connect to the end of the texts, for a first connection (empty cache) and a
 // cached reconnection, against the floor of merely reading the same replies and
 // decoding the pictures (Base64 + PNG) with no model, no cache and no
-// hand-overs. Also the peak memory after the load against the decoded pixels.
+// posts to a main thread. Also the peak memory after the load against the decoded pixels.
 //
 //   bench_catalogue_load [params]    params as orvex-sim --synthetic, default
 //   maps=20,objects=5000,sets=300,pictures=8,background=1920x1080,texts=500
@@ -57,8 +57,7 @@ double Load(int port, const std::string& work, bool cache, size_t* pixelBytes,
   TMapModel model;
   NullEvents events;
   TInlineExecutor executor;
-  THandOver handOver(executor);
-  TClientNotifier notifier(handOver, events);
+  TClientNotifier notifier(executor, events);
   TLoadContext ctx{channel, model, notifier, log, {}, cache, CacheFolderIn(work), writer};
   const auto start = Clock::now();
   if (!Login(channel, port)) return -1;

@@ -1,11 +1,15 @@
 // Figures of the connection thread against orvex-sim in-process:
-//   - change feed: UPDATE lines applied per second through the hand-over to a
-//     main thread (orvex-sim's flood mode);
-//   - SendCommand round trip while polling, and while every poll floods the
-//     feed (the request wait runs the hand-overs it meets);
+//   - change feed: UPDATE lines per second from the server's socket to a
+//     main thread that applies them to a model of 2000 objects, one exchange
+//     after another (a scripted server with its replies ready, so that only
+//     the client's work is timed);
+//   - a click's "MOUSEDOWN": from the request on the main thread to its answer
+//     there, while polling, and while every poll floods the feed;
+//   - the main thread's longest stall while the link works hard: a catalogue
+//     load, then a feed of 300-line replies, with requests meanwhile;
 //   - how soon Stop returns from the polling wait, the pause and a stalled read;
 //   - idle cost: processor time of the whole process (client and an idle
-//     server) over a stretch of polling.
+//     server) over a stretch of polling (at least 5 s).
 // Usage: bench_client_thread [idle-seconds=30] [flood-lines=100000]
 #include <time.h>
 
@@ -25,6 +29,8 @@
 #include <thread>
 #include <vector>
 
+#include "clientthread/client_test_support.h"
+#include "clientthread/fake_server.h"
 #include "map/map_model.h"
 #include "platform/cp1251.h"
 #include "serverlink/orvex_client_thread.h"
@@ -55,11 +61,15 @@ class TCounter final : public testing::TNullClientEvents {
  public:
   explicit TCounter(TMapModel& model) : model_(model) {}
   void ClearMaps() override { model_.Clear(); }
-  void BuildMaps() override { built_ = true; }
+  void BuildMaps(TMapModel& loaded) override {
+    model_ = std::move(loaded);
+    built_ = true;
+  }
   void ShowStatusText(const std::string& text) override {
     static const std::string update = Utf8ToCp1251("Обновление: ");
     if (text.compare(0, update.size(), update) != 0) return;
     std::lock_guard<std::mutex> lock(mutex_);
+    if (!exchanges_.empty()) exchanges_.back().last = Clock::now();
     exchanges_.push_back({});
     cv_.notify_all();
   }
@@ -68,17 +78,15 @@ class TCounter final : public testing::TNullClientEvents {
       o->Changed = false;
       o->SetIdx(index);
     }
-    const auto now = Clock::now();
     std::lock_guard<std::mutex> lock(mutex_);
-    if (exchanges_.empty()) return;
-    Exchange& e = exchanges_.back();
-    if (e.updates++ == 0) e.first = now;
-    e.last = now;
+    if (!exchanges_.empty()) ++exchanges_.back().updates;
   }
 
+  // An exchange as the main thread saw it: its lines, and when the next one
+  // began to be applied (so when the last of these was done).
   struct Exchange {
     long updates = 0;
-    Clock::time_point first, last;
+    Clock::time_point last;
   };
   // Waits until `n` exchanges have begun.
   std::vector<Exchange> WaitExchanges(size_t n) {
@@ -100,10 +108,10 @@ class TCounter final : public testing::TNullClientEvents {
 };
 
 struct Rig {
-  explicit Rig(int flood, std::vector<orvexsim::Fault> faults = {}) : events(model) {
+  explicit Rig(int flood, std::vector<orvexsim::Fault> faults = {}, int objects = 2000) : events(model) {
     orvexsim::SyntheticParams params;
     params.maps = 2;
-    params.objects = 2000;
+    params.objects = objects;
     params.sets = 20;
     params.pictures = 8;
     params.backgroundWidth = 64;
@@ -125,7 +133,7 @@ struct Rig {
     SetProfileText(p.Ip, "127.0.0.1");
     p.Port = sim.Port();
     p.CacheEnable = false;
-    client = std::make_unique<TOrvexClientThread>(p, folder.string() + "/", model, events, main, nullptr);
+    client = std::make_unique<TOrvexClientThread>(p, folder.string() + "/", events, main, nullptr);
   }
   ~Rig() {
     main.Run([&] {
@@ -144,6 +152,21 @@ struct Rig {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return false;
+  }
+  // A "MOUSEDOWN" asked on the main thread; seconds until its answer ran
+  // there, or -1 without an answer.
+  double Click(int object) {
+    auto answered = std::make_shared<std::promise<double>>();
+    const auto token = std::make_shared<int>(0);
+    main.Run([&] {
+      const auto t0 = Clock::now();
+      client->SendCommand("MOUSEDOWN OBJ=" + std::to_string(object), token,
+                          [answered, t0](const TRequestAnswer& a) {
+                            answered->set_value(a.answered ? Seconds(Clock::now() - t0) : -1);
+                          });
+      return 0;
+    });
+    return answered->get_future().get();
   }
   // Stop from the main thread; seconds until it returned.
   double TimedStop() {
@@ -168,48 +191,80 @@ int main(int argc, char** argv) {
   const int idleSeconds = argc > 1 ? std::atoi(argv[1]) : 30;
   const int flood = argc > 2 ? std::atoi(argv[2]) : 100000;
 
-  // Change feed.
+  // Change feed: exchanges back to back; the lines of exchanges 2..n over
+  // the time from the end of the first to the end of the last.
   {
-    Rig rig(flood);
-    rig.client->Start();
-    const auto exchanges = rig.events.WaitExchanges(5);
-    double best = 0, total = 0;
+    testing::TServerScript script;
+    script.getmapobj = {"OBJCOUNT=2000"};
+    for (int i = 0; i < 2000; ++i)
+      script.getmapobj.push_back("OBJ=" + std::to_string(i) +
+                                 " MAP=0 X=1 Y=2 NAME=\"o\" TYPE=1 IML=\"\" PCOUNT=0 IDX=0 HINT=\"\"");
+    std::string reply;
+    for (int k = 0; k < flood; ++k)
+      reply += "UPDATE OBJ=" + std::to_string(k % 2000) + " IDX=" + std::to_string(k % 8) + "\r\n";
+    reply += "END\r\n";
+    script.hook = [&reply](testing::TFakeConnection& c, const std::string& line) {
+      if (line != "GETCHANGES") return false;
+      c.Send(reply);
+      return true;
+    };
+    testing::TFakeServer server(
+        [&script](testing::TFakeConnection& c) { testing::ServeScript(script, c, c.server()); });
+    TMainThread main;
+    TMapModel model;
+    TCounter events(model);
+    SERVERINFO p = DefaultProfile();
+    SetProfileText(p.Ip, "127.0.0.1");
+    p.Port = static_cast<uint16_t>(server.port());
+    p.CacheEnable = false;
+    TOrvexClientThread client(p, std::filesystem::temp_directory_path().string(), events, main, nullptr);
+    TClientTimings timings;
+    timings.pollPeriodMs = 1;
+    client.SetTimings(timings);
+    client.Start();
+    const auto exchanges = events.WaitExchanges(8);
+    main.Run([&] {
+      client.Stop();
+      return 0;
+    });
     long lines = 0;
-    for (size_t i = 1; i + 1 < exchanges.size(); ++i) {  // whole exchanges only
-      const auto& e = exchanges[i];
-      if (e.updates < 2) continue;
-      const double s = Seconds(e.last - e.first);
-      const double rate = e.updates / s;
-      best = std::max(best, rate);
-      total += s;
-      lines += e.updates;
+    double best = 0;
+    for (size_t i = 2; i + 1 < exchanges.size(); ++i) {
+      lines += exchanges[i].updates;
+      const double s = Seconds(exchanges[i].last - exchanges[i - 1].last);
+      if (s > 0) best = std::max(best, exchanges[i].updates / s);
     }
+    const double total = Seconds(exchanges[exchanges.size() - 2].last - exchanges[1].last);
     std::printf(
-        "change feed: %ld UPDATE lines in %.3f s through the hand-over: %.0f lines/s (best exchange %.0f)\n",
+        "change feed: %ld UPDATE lines in %.3f s, socket to applied on the main thread: %.0f lines/s (best "
+        "exchange %.0f)\n",
         lines, total, total > 0 ? lines / total : 0.0, best);
   }
 
-  // Requests and stops.
+  const auto printTrips = [](const char* what, std::vector<double> trips) {
+    std::sort(trips.begin(), trips.end());
+    const auto unanswered = std::count(trips.begin(), trips.end(), -1.0);
+    trips.erase(trips.begin(), trips.begin() + unanswered);
+    if (trips.empty()) {
+      std::printf("%s: no answer at all\n", what);
+      return;
+    }
+    std::printf("%s: median %.3f ms, 95th %.3f ms, max %.3f ms (%zu answered, %ld not)\n", what,
+                trips[trips.size() / 2] * 1e3, trips[trips.size() * 95 / 100] * 1e3, trips.back() * 1e3,
+                trips.size(), static_cast<long>(unanswered));
+  };
+
+  // A click's answer, on loopback.
   {
     Rig rig(0);
     rig.client->Start();
     if (!rig.WaitStage(kStagePolling)) return 1;
     std::vector<double> trips;
-    for (int i = 0; i < 200; ++i) {
-      const double s = rig.main.Run([&] {
-        const auto t0 = Clock::now();
-        rig.client->SendCommand("MOUSEDOWN OBJ=" + std::to_string(i % 100));
-        return Seconds(Clock::now() - t0);
-      });
-      trips.push_back(s);
-    }
-    std::sort(trips.begin(), trips.end());
-    std::printf("SendCommand while polling: median %.3f ms, 95th %.3f ms, max %.3f ms (200 requests)\n",
-                trips[100] * 1e3, trips[190] * 1e3, trips.back() * 1e3);
+    for (int i = 0; i < 200; ++i) trips.push_back(rig.Click(i % 100));
+    printTrips("MOUSEDOWN answer on the main thread while polling", trips);
     std::printf("Stop while polling: %.3f ms\n", rig.TimedStop() * 1e3);
   }
-  // Requests while every poll floods the feed: the worker mostly waits in a
-  // hand-over, which the request wait runs on the main thread.
+  // The same while every poll floods the feed.
   {
     Rig rig(300);
     TClientTimings timings;
@@ -218,21 +273,74 @@ int main(int argc, char** argv) {
     rig.client->Start();
     if (!rig.WaitStage(kStagePolling)) return 1;
     std::vector<double> trips;
-    int answered = 0;
     for (int i = 0; i < 200; ++i) {
-      const double s = rig.main.Run([&] {
-        const auto t0 = Clock::now();
-        if (rig.client->SendCommand("MOUSEDOWN OBJ=" + std::to_string(i % 100))) ++answered;
-        return Seconds(Clock::now() - t0);
-      });
-      trips.push_back(s);
+      trips.push_back(rig.Click(i % 100));
       std::this_thread::sleep_for(std::chrono::microseconds(300 * (i % 7)));
     }
-    std::sort(trips.begin(), trips.end());
+    printTrips("MOUSEDOWN answer during a 300-line flood per poll", trips);
+  }
+  // The main thread's longest stall: a probe posted every millisecond
+  // measures how long it waited for its turn, from the start of a catalogue
+  // load of 20,000 objects through 300-line exchanges back to back, with a
+  // click every 20 ms meanwhile, each once the one before was answered.
+  {
+    Rig rig(300, {}, 20000);
+    TClientTimings timings;
+    timings.pollPeriodMs = 1;
+    rig.client->SetTimings(timings);
+    std::atomic<bool> probing{true};
+    std::atomic<long> worstMicros{0}, probes{0};
+    std::thread prober([&] {
+      while (probing) {
+        const auto t0 = Clock::now();
+        rig.main.Post([&, t0] {
+          const long waited = static_cast<long>(Seconds(Clock::now() - t0) * 1e6);
+          long worst = worstMicros.load();
+          while (waited > worst && !worstMicros.compare_exchange_weak(worst, waited)) {
+          }
+          ++probes;
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+    });
+    auto token = std::make_shared<int>(0);
+    std::atomic<int> asked{0}, answered{0};
+    std::atomic<bool> clicking{true};
+    std::atomic<bool> outstanding{false};
+    std::thread clicker([&] {
+      while (clicking) {
+        // A dispatcher clicks again once the last click got its answer.
+        if (!outstanding.exchange(true))
+          rig.main.Post([&] {
+            ++asked;
+            rig.client->SendCommand("MOUSEDOWN OBJ=1", token, [&](const TRequestAnswer& a) {
+              if (a.answered) ++answered;
+              outstanding = false;
+            });
+          });
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      }
+    });
+    const auto t0 = Clock::now();
+    rig.client->Start();
+    const bool loaded = rig.WaitStage(kStagePolling);
+    const double load = Seconds(Clock::now() - t0);
+    const size_t first = rig.events.Exchanges();
+    rig.events.WaitExchanges(first + 200);
+    clicking = false;
+    clicker.join();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));  // the last answers or time-outs
+    probing = false;
+    prober.join();
+    rig.main.Run([&] {  // after the probes and answers still queued
+      token.reset();
+      return 0;
+    });
     std::printf(
-        "SendCommand during a 300-line flood per poll: %d of 200 answered, median %.3f ms, 95th %.3f ms, "
-        "max %.3f ms\n",
-        answered, trips[100] * 1e3, trips[190] * 1e3, trips.back() * 1e3);
+        "main thread's longest stall: %.3f ms over %ld probes (catalogue load of 20000 objects %s in %.2f s, "
+        "then 200 exchanges of 300 lines; %d of %d clicks answered)\n",
+        worstMicros.load() / 1e3, probes.load(), loaded ? "done" : "NOT done", load, answered.load(),
+        asked.load());
   }
   {
     orvexsim::Fault stall;
@@ -255,7 +363,7 @@ int main(int argc, char** argv) {
     std::printf("Stop during the pause: %.3f ms\n", rig.TimedStop() * 1e3);
   }
 
-  // Idle cost.
+  // Idle cost, over a real stretch of time whatever the argument says.
   {
     Rig rig(0);
     rig.client->Start();
@@ -263,7 +371,7 @@ int main(int argc, char** argv) {
     std::this_thread::sleep_for(std::chrono::seconds(2));
     const double cpu0 = ProcessCpuSeconds();
     const auto t0 = Clock::now();
-    std::this_thread::sleep_for(std::chrono::seconds(idleSeconds));
+    std::this_thread::sleep_for(std::chrono::seconds(std::max(idleSeconds, 5)));
     const double cpu = ProcessCpuSeconds() - cpu0;
     const double wall = Seconds(Clock::now() - t0);
     std::printf(

@@ -165,8 +165,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TMapModel model;
   TSink sink;
   TInlineExecutor executor;
-  THandOver handOver(executor);
-  TClientNotifier notifier(handOver, sink);
+  TClientNotifier notifier(executor, sink);
   TClientLog log("/dev/null", false);  // the file cannot be opened: lines are formatted, then dropped
   TLoadContext ctx{channel, model, notifier, log, {}, (flags & 1) != 0, cache};
 

@@ -1,6 +1,6 @@
 // Event lines of the change feed: the input is split at CR (LF dropped), as the
-// line channel would, and each line is parsed and applied through a hand-over
-// that runs at once.
+// line channel would, and each line is parsed and applied through a post that
+// runs at once.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -17,7 +17,7 @@ using namespace vertamo;
 class TSink final : public IClientEvents {
  public:
   void ClearMaps() override {}
-  void BuildMaps() override {}
+  void BuildMaps(TMapModel&) override {}
   void ShowStatusText(const std::string& text) override { sum_ += text.size(); }
   void SetCounterLayout(TCounterKind, const TCounterLayout& l) override { sum_ += l.fontName.size(); }
   void SetCounterValue(TCounterKind, int value) override { sum_ += static_cast<unsigned>(value); }
@@ -30,7 +30,7 @@ class TSink final : public IClientEvents {
   void SetObjectHint(int, const std::string& hint) override { Check(hint, 255); }
   void SetObjectCaption(int, const std::string& caption) override { Check(caption, 255); }
   void SetObjectCapColor(int, int color) override {
-    if (color == -1) __builtin_trap();  // -1 is never handed over
+    if (color == -1) __builtin_trap();  // -1 is never passed on
   }
   void AddLogEntry(const TLogEntry& e) override {
     static constexpr size_t kMax[6] = {31, 31, 63, 63, 255, 63};
@@ -57,13 +57,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TSink sink;
   TSound sound;
   TInlineExecutor executor;
-  THandOver handOver(executor);
-  TClientNotifier notifier(handOver, sink);
+  TClientNotifier notifier(executor, sink);
   std::string line;
   auto apply = [&]() {
     const TChangeEvent event = ParseChangeLine(line);
     for (std::string_view key : event.missingKeys) (void)MissingKeyLogLine(key, line);
-    const TFeedStep step = ApplyChangeEvent(event, notifier, &sound);
+    const TFeedStep step = FeedStepOf(event);
+    if (event.kind == TChangeEvent::Kind::Play && event.wave) sound.Play(*event.wave);
+    notifier.Post([&event](IClientEvents& events) { ApplyChangeEvent(event, events); });
     line.clear();
     return step == TFeedStep::Continue;
   };

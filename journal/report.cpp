@@ -83,11 +83,18 @@ const TReportCounter* FindReportCounter(std::string_view componentName) {
   return nullptr;
 }
 
-bool RequestReport(const TReportCounter& counter, const TListRequest& request, IReportSink& sink) {
+bool FillReportAnswer(bool answered, const std::vector<std::string>& replyLines, IReportSink& sink) {
+  if (!answered || replyLines.empty()) return false;
+  FillReport(replyLines, sink);
+  return true;
+}
+
+bool RequestReport(const TReportCounter& counter, const TListRequest& request,
+                   std::function<IReportSink*()> sink) {
   if (!request) return false;
-  std::vector<std::string> lines;
-  if (!request(counter.request, lines) || lines.empty()) return false;
-  FillReport(lines, sink);
+  request(counter.request, [sink = std::move(sink)](bool answered, const std::vector<std::string>& lines) {
+    if (IReportSink* target = sink ? sink() : nullptr) FillReportAnswer(answered, lines, *target);
+  });
   return true;
 }
 

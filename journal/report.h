@@ -78,13 +78,22 @@ const TReportCounter* FindReportCounter(std::string_view componentName);
 // The three counters in their order.
 const std::array<TReportCounter, 3>& ReportCounters();
 
-// A list request to the server: true when an answer of at least one line
-// arrived (the lines before "END", in `replyLines`).
-using TListRequest = std::function<bool(const std::string& request, std::vector<std::string>& replyLines)>;
+// The answer to a list request: answered when an answer of at least one line
+// arrived in time (the lines before "END", in `replyLines`).
+using TListAnswer = std::function<void(bool answered, const std::vector<std::string>& replyLines)>;
+// A list request to the server: returns at once; `answer` runs once, later,
+// with the answer or with answered false.
+using TListRequest = std::function<void(const std::string& request, TListAnswer answer)>;
 
-// Asks for the counter's report and feeds the reply to the sink. False (and
-// the sink untouched) when the request failed or brought no line.
-bool RequestReport(const TReportCounter& counter, const TListRequest& request, IReportSink& sink);
+// Feeds a report's answer to the sink. False (and the sink untouched) when the
+// request failed or brought no line.
+bool FillReportAnswer(bool answered, const std::vector<std::string>& replyLines, IReportSink& sink);
+
+// Asks for the counter's report; when the answer is in, `sink` says where it
+// goes (nullptr: nowhere any more, the window has gone) and FillReportAnswer
+// fills it. False when there is no way to ask.
+bool RequestReport(const TReportCounter& counter, const TListRequest& request,
+                   std::function<IReportSink*()> sink);
 
 // ---- Export ------------------------------------------------------------------
 

@@ -72,8 +72,8 @@ bool SpeakerLine(TLoadContext& ctx) {
   return ctx.notifier.Call<&IClientEvents::SetSpeakerLayout>(layout);
 }
 
-// Until END or a read failure (neither is an error). False when a stop
-// withdrew a hand-over, or when more lines come than a layout can have.
+// Until END or a read failure (neither is an error). False when the thread
+// was stopped, or when more lines come than a layout can have.
 bool ReadLayoutLines(TLoadContext& ctx) {
   TLineChannel& ch = ctx.channel;
   for (int lines = 1; ch.ReadLine(); ++lines) {

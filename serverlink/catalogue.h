@@ -20,7 +20,7 @@ inline constexpr std::size_t kWireTextRead = 256;  // "up to 255 read"
 inline constexpr std::size_t kFontNameRead = 64;   // layout lines: font name up to 63
 
 // GETMAP: status "Запрос карт...", then per map "Получение карты <i+1>". Adds
-// the maps to model.MapList and hands each complete layout line over through
+// the maps to model.MapList and posts each complete layout line through
 // ctx.notifier (a counter: its layout, then its value). The layout lines end at
 // a line beginning with END, or at a read failure, which is not an error.
 bool LoadMaps(TLoadContext& ctx);

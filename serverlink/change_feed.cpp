@@ -95,7 +95,7 @@ TChangeEvent ParseChangeLine(std::string_view line) {
   return event;
 }
 
-TFeedStep ApplyChangeEvent(const TChangeEvent& event, TClientNotifier& notifier, ISoundOutput* sound) {
+TFeedStep FeedStepOf(const TChangeEvent& event) {
   using Kind = TChangeEvent::Kind;
   switch (event.kind) {
     case Kind::End:
@@ -103,36 +103,54 @@ TFeedStep ApplyChangeEvent(const TChangeEvent& event, TClientNotifier& notifier,
     case Kind::Reload:
     case Kind::UpdateWithoutObject:
       return TFeedStep::Fail;
-    case Kind::Play:
-      if (event.wave && sound) sound->Play(*event.wave);
-      return TFeedStep::Continue;
-    case Kind::Log:
-      if (event.entry && !notifier.Call<&IClientEvents::AddLogEntry>(*event.entry)) return TFeedStep::Fail;
-      return TFeedStep::Continue;
-    case Kind::Update:
-      if (event.idx && !notifier.Call<&IClientEvents::SetObjectState>(event.object, *event.idx))
-        return TFeedStep::Fail;
-      if (event.hint && !notifier.Call<&IClientEvents::SetObjectHint>(event.object, *event.hint))
-        return TFeedStep::Fail;
-      if (event.caption && !notifier.Call<&IClientEvents::SetObjectCaption>(event.object, *event.caption))
-        return TFeedStep::Fail;
-      // -1 means "no colour" and is skipped altogether.
-      if (event.capColor && *event.capColor != -1 &&
-          !notifier.Call<&IClientEvents::SetObjectCapColor>(event.object, *event.capColor))
-        return TFeedStep::Fail;
-      return TFeedStep::Continue;
-    case Kind::Counter:
-      if (event.value && !notifier.Call<&IClientEvents::SetCounterValue>(event.counter, *event.value))
-        return TFeedStep::Fail;
-      return TFeedStep::Continue;
-    case Kind::Speaker:
-      if (event.value && !notifier.Call<&IClientEvents::SetSpeakerCall>(*event.value)) return TFeedStep::Fail;
-      return TFeedStep::Continue;
-    case Kind::Other:
+    default:
       return TFeedStep::Continue;
   }
-  return TFeedStep::Continue;
 }
+
+void ApplyChangeEvent(const TChangeEvent& event, IClientEvents& events) {
+  using Kind = TChangeEvent::Kind;
+  switch (event.kind) {
+    case Kind::Log:
+      if (event.entry) events.AddLogEntry(*event.entry);
+      return;
+    case Kind::Update:
+      if (event.idx) events.SetObjectState(event.object, *event.idx);
+      if (event.hint) events.SetObjectHint(event.object, *event.hint);
+      if (event.caption) events.SetObjectCaption(event.object, *event.caption);
+      // -1 means "no colour" and is skipped altogether.
+      if (event.capColor && *event.capColor != -1) events.SetObjectCapColor(event.object, *event.capColor);
+      return;
+    case Kind::Counter:
+      if (event.value) events.SetCounterValue(event.counter, *event.value);
+      return;
+    case Kind::Speaker:
+      if (event.value) events.SetSpeakerCall(*event.value);
+      return;
+    default:
+      return;
+  }
+}
+
+namespace {
+
+// Whether the event changes anything on the main thread.
+bool ForMainThread(const TChangeEvent& event) {
+  using Kind = TChangeEvent::Kind;
+  switch (event.kind) {
+    case Kind::Log:
+      return event.entry.has_value();
+    case Kind::Update:
+      return true;
+    case Kind::Counter:
+    case Kind::Speaker:
+      return event.value.has_value();
+    default:
+      return false;
+  }
+}
+
+}  // namespace
 
 std::string MissingKeyLogLine(std::string_view key, std::string_view line) {
   static const std::string head = Utf8ToCp1251("Не получена строка ");
@@ -151,30 +169,46 @@ TChangeFeed::TChangeFeed(TLineChannel& channel, TClientNotifier& notifier, ISoun
 bool TChangeFeed::Exchange() {
   static const std::string label = Utf8ToCp1251("Обновление: ");
   channel_.SendLine("GETCHANGES");
-  const std::string status = label + std::to_string(updateCount_);
+  std::string status = label + std::to_string(updateCount_);
   ++updateCount_;
-  if (showStatus_ && !showStatus_(status)) return false;
+  if (showStatus_) showStatus_(status);
+  // The batch: the status text first, then the changes in the order of the
+  // reply. It goes to the main thread however the exchange ends.
+  std::vector<TChangeEvent> changes;
+  const auto post = [&](bool result) {
+    notifier_.Post([status = std::move(status), changes = std::move(changes)](IClientEvents& events) {
+      events.ShowStatusText(status);
+      for (const TChangeEvent& event : changes) ApplyChangeEvent(event, events);
+    });
+    return result;
+  };
   const auto start = std::chrono::steady_clock::now();
   for (int lines = 0;; ++lines) {
-    if (!channel_.ReadLine()) return false;
+    if (!channel_.ReadLine()) return post(false);
     const std::string_view line = channel_.Line();
-    const TChangeEvent event = ParseChangeLine(line);
+    TChangeEvent event = ParseChangeLine(line);
     if (event.kind != TChangeEvent::Kind::End) {
       const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
           std::chrono::steady_clock::now() - start);
       if (!WithinLimit(log_, "строк в ответе GETCHANGES", lines + 1, limits_.maxChangeLines) ||
           !WithinLimit(log_, "мс ответа GETCHANGES", elapsed.count(), limits_.maxChangeMs))
-        return false;
+        return post(false);
     }
     if (channel_.Logging())
       for (std::string_view key : event.missingKeys) channel_.Log(MissingKeyLogLine(key, line));
-    switch (ApplyChangeEvent(event, notifier_, sound_)) {
+    switch (FeedStepOf(event)) {
       case TFeedStep::Continue:
         break;
       case TFeedStep::End:
-        return true;
+        return post(true);
       case TFeedStep::Fail:
-        return false;
+        return post(false);
+    }
+    if (event.kind == TChangeEvent::Kind::Play) {
+      if (event.wave && sound_) sound_->Play(*event.wave);
+    } else if (ForMainThread(event)) {
+      event.missingKeys.clear();
+      changes.push_back(std::move(event));
     }
   }
 }

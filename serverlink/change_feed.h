@@ -62,13 +62,15 @@ TChangeEvent ParseChangeLine(std::string_view line);
 enum class TFeedStep {
   Continue,  // applied (or ignored); read the next line
   End,       // END: the exchange succeeded
-  Fail,      // RELOAD, UPDATE without OBJ, or a stop withdrew a hand-over
+  Fail,      // RELOAD or UPDATE without OBJ
 };
 
-// Applies one event: object updates, journal rows, counters and the speaker
-// through the main thread (each complete before this returns); PLAY straight to
-// `sound` (may be null: no sound output).
-TFeedStep ApplyChangeEvent(const TChangeEvent& event, TClientNotifier& notifier, ISoundOutput* sound);
+// What the event means for the exchange.
+TFeedStep FeedStepOf(const TChangeEvent& event);
+// MAIN THREAD: applies one event to the main window: object updates, journal
+// rows, counters and the speaker. PLAY is not the main thread's: the feed
+// gives it to the sound output as it reads it.
+void ApplyChangeEvent(const TChangeEvent& event, IClientEvents& events);
 
 // The "Не получена строка ..." line of the connection log for a missing key.
 std::string MissingKeyLogLine(std::string_view key, std::string_view line);
@@ -76,9 +78,9 @@ std::string MissingKeyLogLine(std::string_view key, std::string_view line);
 // One GETCHANGES exchange after another, with the "Обновление: " counter.
 class TChangeFeed {
  public:
-  // showStatus stores the status text and hands it to the main thread; it
-  // returns false when a stop withdrew the hand-over.
-  using ShowStatus = std::function<bool(const std::string& text)>;
+  // showStatus stores the status text as the thread's own (StatusText); the
+  // text reaches the main window at the head of the exchange's batch.
+  using ShowStatus = std::function<void(const std::string& text)>;
 
   TChangeFeed(TLineChannel& channel, TClientNotifier& notifier, ISoundOutput* sound, ShowStatus showStatus);
 
@@ -93,9 +95,13 @@ class TChangeFeed {
   void Restart() { updateCount_ = 1; }
   int UpdateCount() const { return updateCount_; }
 
-  // Sends GETCHANGES, shows the counter, applies every event up to END.
-  // True on END; false on a read failure (time-out, disconnect, over-long
-  // line), RELOAD, UPDATE without OBJ, or a stop.
+  // Sends GETCHANGES and reads the reply up to END: PLAY goes to the sound
+  // output at once, the counter's status text and every other change go to
+  // the main thread as one batch, applied in order in one go, when the reply
+  // has ended (also when it failed part way: what came before the failure is
+  // applied, as it always was). True on END; false on a read failure
+  // (time-out, disconnect, over-long line), RELOAD, UPDATE without OBJ, or a
+  // stop.
   bool Exchange();
 
  private:

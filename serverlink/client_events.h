@@ -1,16 +1,22 @@
 // What the connection thread hands to the user interface, and how.
 //
 // The connection thread never touches a window: each of the routines below
-// reaches the main thread through the synchronous hand-over (hand_over.h). The
-// user interface implements IClientEvents; tests implement it again with
-// recorders.
+// reaches the main thread as a posted task (main_thread_executor.h), alone or
+// in the batch of one exchange. The user interface implements IClientEvents;
+// tests implement it again with recorders.
 #pragma once
 
+#include <atomic>
+#include <functional>
+#include <memory>
 #include <string>
+#include <type_traits>
+#include <utility>
 
+#include "map/map_model.h"
 #include "protocol/log_entry.h"
-#include "serverlink/hand_over.h"
 #include "serverlink/link_fault.h"
+#include "serverlink/main_thread_executor.h"
 
 namespace vertamo {
 
@@ -21,7 +27,7 @@ enum class TCounterKind {
   PuErr,      // "PuErr": faulty intercom units, wire word "PUERR"
 };
 
-// Layout line of a counter; its value follows in a second hand-over.
+// Layout line of a counter; its value follows in a second routine.
 struct TCounterLayout {
   int x = 0, y = 0, w = 0, h = 0;
   std::string fontName;  // code page 1251, at most 63 bytes
@@ -46,20 +52,21 @@ struct TSpeakerLayout {
 };
 
 // The main window's side of the connection. Every method runs on the main
-// thread, one at a time, while the connection thread waits. Texts are code page
+// thread, one at a time, while the connection thread goes on. Texts are code page
 // 1251 bytes. Object numbers are positions in the object list and may lie
 // outside it: such calls must do nothing.
 class IClientEvents {
  public:
   virtual ~IClientEvents() = default;
 
-  // Start of every connection cycle: journal cleared, the model the thread
-  // loads into emptied, caption "Подключение...". Maps on screen are freed
-  // (overlays hidden and detached first), or kept as stale until BuildMaps.
+  // Start of every connection cycle: journal cleared, caption
+  // "Подключение...". Maps on screen are freed (overlays hidden and detached
+  // first), or kept as stale until BuildMaps.
   virtual void ClearMaps() = 0;
-  // The catalogue is loaded: it replaces any stale maps; tabs, object
+  // The catalogue is loaded into `loaded`, which the thread no longer
+  // touches: take it (move from it); it replaces any stale maps; tabs, object
   // pictures and text labels are built from it, then the first map is shown.
-  virtual void BuildMaps() = 0;
+  virtual void BuildMaps(TMapModel& loaded) = 0;
   // Shows `text` in the second panel of the status bar.
   virtual void ShowStatusText(const std::string& text) = 0;
   // Progress of the current load step: `done` of `total` records (total 0:
@@ -105,40 +112,60 @@ class ISoundOutput {
   virtual void Play(const std::string& wave) = 0;
 };
 
-// Whether a routine may also run inside a request wait of the main thread
-// (THandOver::ServePending). ClearMaps frees every tab and picture, BuildMaps
-// makes them: they run only from the event loop, never inside a window's own
-// request wait, whose caller may still be using one of them.
-template <auto Routine>
-inline constexpr bool kRoutineServableInWait = true;
-template <>
-inline constexpr bool kRoutineServableInWait<&IClientEvents::ClearMaps> = false;
-template <>
-inline constexpr bool kRoutineServableInWait<&IClientEvents::BuildMaps> = false;
-
 // The connection thread's view of IClientEvents: each call copies its values
-// into a routine, hands it to the main thread and waits. The result is true
-// when the routine ran, false when a stop withdrew it (the caller should then
-// wind down; the values are lost, which is harmless because a stop is always
-// followed by ClearMaps on the main thread).
+// into a task and posts it to the main thread without waiting. Once Retire()
+// (the thread was stopped) every task posted through it, before or after, does
+// nothing when it comes to run: a stopped thread changes nothing on screen, and
+// nobody has to wait for it to get rid of what it posted.
 class TClientNotifier {
  public:
-  TClientNotifier(THandOver& handOver, IClientEvents& events) : handOver_(handOver), events_(events) {}
+  TClientNotifier(IMainThreadExecutor& executor, IClientEvents& events)
+      : executor_(executor), events_(&events), live_(std::make_shared<std::atomic<bool>>(true)) {}
 
-  // Runs the routine of IClientEvents on the main thread with copies of args:
-  // notifier.Call<&IClientEvents::SetObjectState>(object, index).
+  // Posts the routine of IClientEvents with copies of args:
+  // notifier.Call<&IClientEvents::SetObjectState>(object, index). False once
+  // retired (the routine will not run).
   template <auto Routine, class... Args>
   bool Call(Args&&... args) {
-    return HandOverCall(handOver_, kRoutineServableInWait<Routine>, events_, Routine,
-                        std::forward<Args>(args)...);
+    return PostTo(Routine, std::forward<Args>(args)...);
+  }
+  // Posts several routines that run in order in one go (one exchange's
+  // changes). False once retired.
+  bool Post(std::function<void(IClientEvents&)> steps) {
+    if (Retired()) return false;
+    executor_.Post([live = live_, events = events_, steps = std::move(steps)] {
+      if (live->load(std::memory_order_acquire)) steps(*events);
+    });
+    return true;
+  }
+  // Posts a task of the caller's own that, like the routines, does nothing
+  // once retired. False once retired.
+  bool PostTask(std::function<void()> task) {
+    if (Retired()) return false;
+    executor_.Post([live = live_, task = std::move(task)] {
+      if (live->load(std::memory_order_acquire)) task();
+    });
+    return true;
   }
 
-  THandOver& handOver() { return handOver_; }
-  bool StopRequested() const { return handOver_.StopRequested(); }
+  // Any thread; the main thread's own Stop() calls it, so that nothing the
+  // thread posted runs after the stop.
+  void Retire() { live_->store(false, std::memory_order_release); }
+  bool Retired() const { return !live_->load(std::memory_order_acquire); }
+  IMainThreadExecutor& executor() { return executor_; }
 
  private:
-  THandOver& handOver_;
-  IClientEvents& events_;
+  template <class... Params, class... Args>
+  bool PostTo(void (IClientEvents::*routine)(Params...), Args&&... args) {
+    static_assert(sizeof...(Params) == sizeof...(Args), "one argument for each parameter of the routine");
+    return Post([routine, ... values = std::decay_t<Params>(std::forward<Args>(args))](IClientEvents& events) {
+      (events.*routine)(values...);
+    });
+  }
+
+  IMainThreadExecutor& executor_;
+  IClientEvents* events_;
+  std::shared_ptr<std::atomic<bool>> live_;
 };
 
 }  // namespace vertamo

@@ -25,14 +25,14 @@ struct TLoadContext {
   TLineChannel& channel;
   // Filled directly: during the load no widget exists yet.
   TMapModel& model;
-  // The hand-overs of the map list's layout lines (counters, clock, speaker),
-  // and of the status texts when showStatus is empty.
+  // Posts the map list's layout lines (counters, clock, speaker) to the main
+  // thread, and the status texts when showStatus is empty.
   TClientNotifier& notifier;
   // "Client.log": Debug lines, and the few lines written whatever Debug says.
   TClientLog& log;
-  // Stores `text` as StatusText, then shows it on the main thread. False when a
-  // stop withdrew the hand-over (the step then gives up). Empty: the text goes
-  // to notifier.ShowStatusText.
+  // Stores `text` as StatusText, then posts it to the main thread. False once
+  // the thread was stopped (the step then gives up). Empty: the text goes to
+  // notifier.ShowStatusText.
   std::function<bool(const std::string& text)> showStatus;
   // The profile's CacheEnable, and the cache folder (work folder + "Cache/").
   bool cacheEnable = false;
@@ -44,17 +44,17 @@ struct TLoadContext {
   // The bounds of the load, and what it has taken so far.
   TLoadLimits limits{};
   TLoadBudget budget{};
-  // The bar position last handed over.
+  // The bar position last posted.
   mutable int progressShown = -1;
 
   // Text in code page 1251.
   bool ShowStatus(const std::string& text) const {
     return showStatus ? showStatus(text) : notifier.Call<&IClientEvents::ShowStatusText>(text);
   }
-  // Moves the load progress bar: `done` of the step's `total` records. Handed
-  // over at a step's first and last record and whenever the bar's position
-  // (a 200th of the total) moves, so a step of thousands of records costs at
-  // most a couple of hundred hand-overs. False when a stop withdrew it.
+  // Moves the load progress bar: `done` of the step's `total` records. Posted
+  // at a step's first and last record and whenever the bar's position (a
+  // 200th of the total) moves, so a step of thousands of records costs at
+  // most a couple of hundred posts. False once the thread was stopped.
   bool ShowProgress(int done, int total) const {
     constexpr int64_t kPositions = 200;
     const int position = total > 0 ? static_cast<int>(int64_t{done} * kPositions / total) : 0;

@@ -25,26 +25,21 @@ std::string ProfileText(const char (&field)[N]) {
 
 }  // namespace
 
-TOrvexClientThread::TOrvexClientThread(const SERVERINFO& profile, std::string workFolder, TMapModel& model,
-                                       IClientEvents& events, IMainThreadExecutor& mainThread,
-                                       ISoundOutput* sound)
+TOrvexClientThread::TOrvexClientThread(const SERVERINFO& profile, std::string workFolder, IClientEvents& events,
+                                       IMainThreadExecutor& mainThread, ISoundOutput* sound)
     : profile_(profile),
       workFolder_(std::move(workFolder)),
-      model_(model),
       mainThread_(mainThread),
       sound_(sound),
-      handOver_(mainThread),
-      notifier_(handOver_, events),
+      notifier_(mainThread, events),
       log_(workFolder_, profile.Debug),
       channel_(
           stop_, [this](std::string_view message) { log_.WriteLine(message); }, profile.Debug),
-      requests_(handOver_) {
+      requests_(mainThread) {
   if (!workFolder_.empty() && workFolder_.back() != '/') workFolder_ += '/';
-  // A request wait of the main thread wakes for every hand-over, to run it.
-  handOver_.SetPendingSignal([this] { requests_.Wake(); });
   if (profile_.CacheEnable) cacheWriter_ = std::make_unique<TCacheWriter>();
   feed_ = std::make_unique<TChangeFeed>(channel_, notifier_, sound_,
-                                        [this](const std::string& text) { return ShowStatusText(text); });
+                                        [this](const std::string& text) { StoreStatusText(text); });
 }
 
 TOrvexClientThread::~TOrvexClientThread() { Stop(); }
@@ -58,8 +53,8 @@ void TOrvexClientThread::Start() {
 }
 
 void TOrvexClientThread::Terminate() {
+  notifier_.Retire();
   stop_.Request();
-  handOver_.RequestStop();
   requests_.Wake();
 }
 
@@ -125,14 +120,14 @@ std::string TOrvexClientThread::StatusText() const {
   return statusText_;
 }
 
+void TOrvexClientThread::StoreStatusText(const std::string& text) {
+  std::lock_guard<std::mutex> lock(statusMutex_);
+  statusText_ = text;
+}
+
 bool TOrvexClientThread::ShowStatusText(const std::string& text) {
-  {
-    std::lock_guard<std::mutex> lock(statusMutex_);
-    statusText_ = text;
-  }
-  if (notifier_.Call<&IClientEvents::ShowStatusText>(text)) return true;
-  if (!Stopping()) orphaned_ = true;
-  return false;
+  StoreStatusText(text);
+  return notifier_.Call<&IClientEvents::ShowStatusText>(text);
 }
 
 void TOrvexClientThread::Execute() {
@@ -151,12 +146,9 @@ void TOrvexClientThread::Execute() {
 bool TOrvexClientThread::Cycle() {
   stage_.store(kStageCycle, std::memory_order_release);
   if (channel_.Link().Connected()) channel_.Link().Close();
-  if (Stopping() || orphaned_) return false;
+  if (Stopping()) return false;
 
-  if (!notifier_.Call<&IClientEvents::ClearMaps>()) {
-    if (!Stopping()) orphaned_ = true;
-    return false;
-  }
+  if (!notifier_.Call<&IClientEvents::ClearMaps>()) return false;
 
   if (attempts_.load(std::memory_order_relaxed) > 0) {
     if (!ShowStatusText(Utf8ToCp1251("Пауза..."))) return false;
@@ -198,24 +190,24 @@ bool TOrvexClientThread::Cycle() {
     return ExchangeFailed();
   }
   lostSince_.reset();
-  if (!notifier_.Call<&IClientEvents::LinkUp>()) {
-    if (!Stopping()) orphaned_ = true;
-    return false;
-  }
-  if (!LoadCatalogue()) return !Stopping() && !orphaned_ && ExchangeFailed();
+  if (!notifier_.Call<&IClientEvents::LinkUp>()) return false;
+  // The catalogue goes into a model of this thread's own, handed over whole
+  // once it is complete; a load cut short simply dies with it.
+  auto loaded = std::make_shared<TMapModel>();
+  if (!LoadCatalogue(*loaded)) return !Stopping() && ExchangeFailed();
 
-  if (!notifier_.Call<&IClientEvents::BuildMaps>()) {
-    if (!Stopping()) orphaned_ = true;
-    return false;
-  }
+  if (!notifier_.Post([loaded](IClientEvents& events) { events.BuildMaps(*loaded); })) return false;
+  loaded.reset();
   if (!ShowStatusText("")) return false;
   feed_->Restart();
 
-  return PollChanges() && !Stopping() && !orphaned_ && ExchangeFailed(true);
+  const bool polled = PollChanges();
+  if (Stopping()) SendQueuedRequests();
+  return polled && !Stopping() && ExchangeFailed(true);
 }
 
 bool TOrvexClientThread::LinkLost(TLinkFault fault, int error) {
-  if (Stopping() || orphaned_) return false;
+  if (Stopping()) return false;
   if (!lostSince_) lostSince_ = std::chrono::system_clock::now();
   TLinkDown event;
   event.fault = fault;
@@ -224,9 +216,7 @@ bool TOrvexClientThread::LinkLost(TLinkFault fault, int error) {
   event.host = ProfileText(profile_.Ip);
   event.port = profile_.Port;
   event.since = *lostSince_;
-  if (notifier_.Call<&IClientEvents::LinkDown>(event)) return true;
-  if (!Stopping()) orphaned_ = true;
-  return false;
+  return notifier_.Call<&IClientEvents::LinkDown>(event);
 }
 
 bool TOrvexClientThread::ExchangeFailed(bool inFeed) {
@@ -268,9 +258,9 @@ bool TOrvexClientThread::Login() {
   return false;
 }
 
-bool TOrvexClientThread::LoadCatalogue() {
+bool TOrvexClientThread::LoadCatalogue(TMapModel& model) {
   TLoadContext context{channel_,
-                       model_,
+                       model,
                        notifier_,
                        log_,
                        [this](const std::string& text) { return ShowStatusText(text); },
@@ -298,21 +288,22 @@ bool TOrvexClientThread::PollChanges() {
     stage_.store(kStagePolling, std::memory_order_release);
     const auto deadline = Clock::now() + std::chrono::milliseconds(timings_.pollPeriodMs);
     for (;;) {
-      ServeRequest();
+      while (!Stopping() && ServeRequest()) {
+      }
       const bool woken = requests_.WaitForRequest(deadline, stop_);
       if (stop_.IsRequested()) return false;
       if (!woken) break;  // the second is over
     }
-    if (!feed_->Exchange()) return !Stopping() && !orphaned_;
+    if (!feed_->Exchange()) return !Stopping();
   }
   return false;
 }
 
-void TOrvexClientThread::ServeRequest() {
-  TRequestSlot::TTaken taken;
-  if (!requests_.Take(taken)) return;
-  const bool list = taken.list;
-  const std::string& request = taken.request;
+bool TOrvexClientThread::ServeRequest() {
+  const auto taken = requests_.Take();
+  if (!taken) return false;
+  const bool list = TServerRequests::IsList(*taken);
+  const std::string& request = TServerRequests::Line(*taken);
 
   std::string reply;
   std::vector<std::string> lines;
@@ -328,21 +319,25 @@ void TOrvexClientThread::ServeRequest() {
       }
     }
   }
-  requests_.Answer(taken, std::move(reply), std::move(lines));
+  requests_.Answer(taken, std::move(reply), std::move(lines),
+                   [this](std::function<void()> task) { notifier_.PostTask(std::move(task)); });
+  return true;
 }
 
-bool TOrvexClientThread::SendCommand(std::string_view request) {
-  return requests_.SendCommand(request, commandWaitMs_);
+void TOrvexClientThread::SendQueuedRequests() {
+  if (!channel_.Link().Connected()) return;
+  while (const auto taken = requests_.Take())
+    if (!TServerRequests::Line(*taken).empty()) channel_.SendLine(TServerRequests::Line(*taken));
 }
 
-bool TOrvexClientThread::SendListCommand(std::string_view request) {
-  return requests_.SendListCommand(request, listCommandWaitMs_);
+unsigned long long TOrvexClientThread::SendCommand(std::string_view request, TRequesterToken requester,
+                                                   TAnswerHandler done) {
+  return requests_.Ask(request, false, commandWaitMs_, std::move(requester), std::move(done));
 }
 
-std::string TOrvexClientThread::Reply() const { return requests_.Reply(); }
-
-std::vector<std::string> TOrvexClientThread::ReplyList() const { return requests_.ReplyList(); }
-
-void TOrvexClientThread::ClearReplyList() { requests_.ClearReplyList(); }
+unsigned long long TOrvexClientThread::SendListCommand(std::string_view request, TRequesterToken requester,
+                                                       TAnswerHandler done) {
+  return requests_.Ask(request, true, listCommandWaitMs_, std::move(requester), std::move(done));
+}
 
 }  // namespace vertamo

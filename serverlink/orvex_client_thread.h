@@ -9,15 +9,16 @@
 // it, after a login refusal, or when the server address cannot be used at all.
 //
 // The main window (main thread):
-//   construct with the profile (copied), the work folder, the model and its
-//   own IClientEvents / IMainThreadExecutor / ISoundOutput; Start();
-//   read Stage() every 500 ms; SendCommand / SendListCommand for requests;
-//   Stop() (or destroy) to end it: never hangs, even while the thread waits in
-//   a hand-over for the main thread.
+//   construct with the profile (copied), the work folder and its own
+//   IClientEvents / IMainThreadExecutor / ISoundOutput; Start();
+//   read Stage() every 500 ms; SendCommand / SendListCommand for requests,
+//   which return at once and answer later; Stop() (or destroy) to end it.
 //
-// The thread writes the model directly only between the ClearMaps and the
-// BuildMaps hand-overs, while no widget exists; every later change reaches
-// the model and the screen through IClientEvents on the main thread.
+// Neither thread ever waits for the other. The thread loads the catalogue
+// into a model of its own and hands the whole model over once (BuildMaps);
+// everything else reaches the screen through IClientEvents, posted to the
+// main thread: alone, or the changes of one feed reply as one batch. Once
+// stopped, nothing the thread posted runs any more.
 #pragma once
 
 #include <atomic>
@@ -35,7 +36,7 @@
 #include "serverlink/client_log.h"
 #include "serverlink/line_channel.h"
 #include "serverlink/load_limits.h"
-#include "serverlink/request_slot.h"
+#include "serverlink/server_requests.h"
 #include "settings/server_profile.h"
 
 namespace vertamo {
@@ -76,10 +77,10 @@ enum : int {
 
 class TOrvexClientThread {
  public:
-  // events, mainThread and model must outlive the thread; sound may be null.
+  // events and mainThread must outlive the thread; sound may be null.
   // workFolder holds "Client.log" and the picture cache folder "Cache".
-  TOrvexClientThread(const SERVERINFO& profile, std::string workFolder, TMapModel& model,
-                     IClientEvents& events, IMainThreadExecutor& mainThread, ISoundOutput* sound);
+  TOrvexClientThread(const SERVERINFO& profile, std::string workFolder, IClientEvents& events,
+                     IMainThreadExecutor& mainThread, ISoundOutput* sound);
   // Stops the thread and waits for it.
   ~TOrvexClientThread();
   TOrvexClientThread(const TOrvexClientThread&) = delete;
@@ -92,7 +93,8 @@ class TOrvexClientThread {
     commandWaitMs_ = timings.commandWaitMs;
     listCommandWaitMs_ = timings.listCommandWaitMs;
   }
-  // The waits of SendCommand and SendListCommand; main thread, at any time.
+  // The waits of SendCommand and SendListCommand; main thread, at any time
+  // (for the requests asked after it).
   void SetRequestWaits(int commandWaitMs, int listCommandWaitMs) {
     commandWaitMs_ = commandWaitMs;
     listCommandWaitMs_ = listCommandWaitMs;
@@ -102,7 +104,10 @@ class TOrvexClientThread {
   // Starts the worker (once).
   void Start();
   // Asks the worker to end; returns at once. Every wait of the worker (socket,
-  // pause, hand-over) ends within about a millisecond.
+  // pause) ends within about a millisecond. From here on nothing the worker
+  // posted to the main thread runs (call it on the main thread for that to
+  // hold for tasks already queued). The requests still queued go out before
+  // the worker ends, unanswered, when it was polling the change feed.
   void Terminate();
   // Waits until the worker has ended (at once when it never started).
   void WaitFor();
@@ -122,24 +127,25 @@ class TOrvexClientThread {
   const SERVERINFO& Profile() const { return profile_; }
   const std::string& WorkFolder() const { return workFolder_; }
 
-  // Request slots, main-window side (one caller thread: the main thread).
+  // Requests, main-window side (MAIN THREAD ONLY: the answers and time-outs
+  // run there).
   //
-  // A one-line request: true when a non-empty reply line arrived within about
-  // a second (then Reply() holds it). Requests are served only while the
-  // thread polls the change feed; otherwise they time out and are withdrawn.
-  // While they wait, both run on the calling thread every hand-over the
-  // thread waits in (it serves the request only after it): call them on the
-  // main thread only.
-  bool SendCommand(std::string_view request);
-  // A list request, answered by lines up to one beginning with "END": true
-  // when the list arrived within about two seconds and holds at least one
-  // line (then ReplyList() holds them until ClearReplyList).
-  bool SendListCommand(std::string_view request);
-  std::string Reply() const;
-  std::vector<std::string> ReplyList() const;
-  void ClearReplyList();
-  bool RequestPending() const { return requests_.RequestPending(); }
-  bool ListRequestPending() const { return requests_.ListRequestPending(); }
+  // A one-line request: returns at once with the request's number. `done`
+  // runs later on the main thread with the answer: answered when a non-empty
+  // reply line arrived within about a second, else (no answer, an empty
+  // line) answered false once that second has passed. Requests go to the
+  // server in the order asked, and only between polls of the change feed; one
+  // whose time ran out before that is not sent. The answer is dropped when
+  // `requester` has gone. Without `done` the request is only sent.
+  unsigned long long SendCommand(std::string_view request, TRequesterToken requester = {},
+                                 TAnswerHandler done = {});
+  // A list request, answered by lines up to one beginning with "END":
+  // answered when the list arrived within about two seconds and holds at
+  // least one line.
+  unsigned long long SendListCommand(std::string_view request, TRequesterToken requester = {},
+                                     TAnswerHandler done = {});
+  // Requests asked and not yet taken by the thread. Any thread.
+  size_t QueuedRequests() const { return requests_.Queued(); }
 
   // A list reply never grows beyond this many lines; a longer one ends like a
   // failed read (the server is then out of step and the feed resynchronises).
@@ -150,12 +156,18 @@ class TOrvexClientThread {
   // One connection cycle; false when the thread must end.
   bool Cycle();
   bool Login();
-  bool LoadCatalogue();
+  bool LoadCatalogue(TMapModel& model);
   bool PollChanges();
-  // Sends the slot's request, if any, and puts the server's answer back.
-  void ServeRequest();
-  // Stores the status text and hands it to the main thread.
+  // Sends the oldest request in time, if any, and posts the server's answer;
+  // false when there was none.
+  bool ServeRequest();
+  // At a stop while polling: sends every request still in time, without
+  // reading answers (the window that closes still tells the server).
+  void SendQueuedRequests();
+  // Stores the status text and posts it to the main thread.
   bool ShowStatusText(const std::string& text);
+  // Stores the status text only (the feed posts it with its batch).
+  void StoreStatusText(const std::string& text);
   // Tells the main thread why the cycle failed; `error` is the Winsock number
   // behind the fault, if any. False when the thread must end.
   bool LinkLost(TLinkFault fault, int error = 0);
@@ -166,14 +178,12 @@ class TOrvexClientThread {
 
   SERVERINFO profile_;
   std::string workFolder_;
-  TMapModel& model_;
   IMainThreadExecutor& mainThread_;
   ISoundOutput* sound_;
   TClientTimings timings_;
   TLoadLimits limits_;
 
   TStopSignal stop_;
-  THandOver handOver_;
   TClientNotifier notifier_;
   TClientLog log_;
   TLineChannel channel_;
@@ -187,15 +197,12 @@ class TOrvexClientThread {
   std::atomic<bool> finished_{false};
   // When the link was lost: set by the first failure after a login.
   std::optional<std::chrono::system_clock::time_point> lostSince_;
-  // Set when a hand-over came back unrun without a stop (the main thread's
-  // executor dropped it): the thread ends as if stopped.
-  bool orphaned_ = false;
 
   mutable std::mutex statusMutex_;
   std::string statusText_;
 
   // The main window's requests, served between two polls.
-  TRequestSlot requests_;
+  TServerRequests requests_;
   int commandWaitMs_ = TClientTimings{}.commandWaitMs;          // main thread only
   int listCommandWaitMs_ = TClientTimings{}.listCommandWaitMs;  // main thread only
 

@@ -61,12 +61,12 @@ constexpr const char* kCallKeys[] = {" KelmoGW=", " H323=", " COM=", " ADR=", " 
 
 // --- what the connection thread reaches ---------------------------------------
 
-// The hand-overs of the connection thread, run on the main thread.
+// The routines of the connection thread, run on the main thread.
 class TFormVertamo::TEvents final : public IClientEvents {
  public:
   explicit TEvents(TFormVertamo& form) : form_(form) {}
   void ClearMaps() override { form_.NewCycle(); }
-  void BuildMaps() override { form_.NewLoad(); }
+  void BuildMaps(TMapModel& loaded) override { form_.NewLoad(loaded); }
   void LinkDown(const TLinkDown& event) override { form_.LinkDown(event); }
   void LinkUp() override { form_.LinkUp(); }
   void ShowStatusText(const std::string& text) override { form_.ShowStatusText(text); }
@@ -100,13 +100,16 @@ class TFormVertamo::TEvents final : public IClientEvents {
 };
 
 // A routine of the connection thread reaches the main thread as a queued call
-// on the window; one that is still queued when the window goes is dropped,
-// which the waiting thread notices.
+// on the window, a request's time-out as a timer of the window; either is
+// dropped when the window goes first.
 class TFormVertamo::TExecutor final : public IMainThreadExecutor {
  public:
   explicit TExecutor(QObject* context) : context_(context) {}
   void Post(std::function<void()> task) override {
     QMetaObject::invokeMethod(context_, std::move(task), Qt::QueuedConnection);
+  }
+  void PostDelayed(std::function<void()> task, std::chrono::milliseconds delay) override {
+    QTimer::singleShot(delay, context_, std::move(task));
   }
 
  private:
@@ -397,13 +400,16 @@ void TFormVertamo::StartVoice() {
     }
     return shown.translated(tab->mapToGlobal(QPoint(0, 0)));
   };
-  // The server is told later, from the event loop: the window never waits.
-  // While the window closes there is no later: the request goes at once.
-  host.sendCommand = [this](const std::string& request) {
-    if (closed_)
+  // The request is queued at once and the window goes on; `settled` runs when
+  // the server answered or its wait ran out. Queued while the window closes,
+  // it still goes out before the connection ends.
+  host.sendCommand = [this](const std::string& request, std::function<void()> settled) {
+    if (!settled) {
       SendCommand(request);
-    else
-      QMetaObject::invokeMethod(this, [this, request] { SendCommand(request); }, Qt::QueuedConnection);
+      return;
+    }
+    if (!SendCommand(request, windowRequester_, [settled](const TRequestAnswer&) { settled(); }))
+      QMetaObject::invokeMethod(this, std::move(settled), Qt::QueuedConnection);
   };
   host.tellDispatcher = [this](const QString& text) { CallNotice->Tell(text); };
   voice_ = std::make_unique<TVoiceStation>(this, *phone_, std::move(host));
@@ -435,8 +441,7 @@ bool TFormVertamo::eventFilter(QObject* watched, QEvent* event) {
 void TFormVertamo::StartClient() {
   StopClient();
   ISoundOutput* sound = options_.sound ? options_.sound : soundFeed_.get();
-  client_ = std::make_unique<TOrvexClientThread>(profile_, settings_.WorkFolder, loadModel_, *events_,
-                                                 *executor_, sound);
+  client_ = std::make_unique<TOrvexClientThread>(profile_, settings_.WorkFolder, *events_, *executor_, sound);
   client_->SetTimings(options_.timings);
   client_->Start();
 }
@@ -465,8 +470,8 @@ void TFormVertamo::StopSounds() {
 
 void TFormVertamo::StopClient() {
   if (!client_) return;
-  // The stop withdraws every hand-over the thread waits for, so the wait ends
-  // even when the thread was just handing something to this thread.
+  // The thread never waits for this one, so the stop ends within moments;
+  // whatever it posted and this thread has not run yet does nothing now.
   client_->Stop();
   client_.reset();
 }
@@ -478,10 +483,16 @@ void TFormVertamo::Reconnect() {
   StartClient();
 }
 
-bool TFormVertamo::SendCommand(std::string_view request) { return client_ && client_->SendCommand(request); }
+bool TFormVertamo::SendCommand(std::string_view request, TRequesterToken requester, TAnswerHandler done) {
+  if (!client_) return false;
+  client_->SendCommand(request, std::move(requester), std::move(done));
+  return true;
+}
 
-bool TFormVertamo::SendListCommand(std::string_view request) {
-  return client_ && client_->SendListCommand(request);
+bool TFormVertamo::SendListCommand(std::string_view request, TRequesterToken requester, TAnswerHandler done) {
+  if (!client_) return false;
+  client_->SendListCommand(request, std::move(requester), std::move(done));
+  return true;
 }
 
 // --- maps ---------------------------------------------------------------------
@@ -510,8 +521,6 @@ void TFormVertamo::ClearMaps() {
 }
 
 void TFormVertamo::NewCycle() {
-  // What a load cut short left; the thread waits, and loads anew after this.
-  loadModel_.Clear();
   if (!stale_->Frozen() && model_.MapList.Count() == 0) {
     ClearMaps();
     return;
@@ -522,9 +531,9 @@ void TFormVertamo::NewCycle() {
   setWindowTitle(QStringLiteral("Подключение..."));
 }
 
-void TFormVertamo::NewLoad() {
+void TFormVertamo::NewLoad(TMapModel& model) {
   // The stale maps go; the new load and the overlays that came with it replace them.
-  TMapModel loaded = std::move(loadModel_);
+  TMapModel loaded = std::move(model);
   if (stale_->Frozen()) {
     auto overlays = stale_->TakeLater();
     ClearMaps();
@@ -797,20 +806,44 @@ void TFormVertamo::MapObjectMouseDown(TMapPict* sender, Qt::MouseButton) {
   MAPOBJECT* object = sender->GetMapObject();
   const int index = model_.ObjectList.IndexOf(object);
   if (index < 0) return;
-  // The server is told of the click (any button).
-  if (!SendCommand("MOUSEDOWN OBJ=" + std::to_string(index))) {
+  // The server is told of the click (any button); the rest follows its
+  // answer. A newer click takes the place of this one: its token goes, and
+  // with it this answer.
+  clickRequester_ = std::make_shared<int>(index);
+  const QPointer<TMapPict> clicked(sender);
+  const bool asked = SendCommand("MOUSEDOWN OBJ=" + std::to_string(index), clickRequester_,
+                                 [this, clicked, index, click = clickRequester_.get()](const TRequestAnswer& answer) {
+                                   MapObjectAnswer(clicked, index, answer);
+                                   // Done with this click, unless a newer one came meanwhile.
+                                   if (clickRequester_.get() == click) clickRequester_.reset();
+                                 });
+  if (!asked) {
+    clickRequester_.reset();
+    CallNotice->Tell(kNoServerReply);
+  }
+}
+
+void TFormVertamo::MapObjectAnswer(const QPointer<TMapPict>& sender, int index, const TRequestAnswer& answer) {
+  if (!answer.answered) {
     CallNotice->Tell(kNoServerReply);
     return;
   }
-  // A reply about this object, of its type.
-  const std::string reply = client_ ? client_->Reply() : std::string();
-  int replyObject = 0, replyType = 0;
-  if (!GetIntParam(reply, "OBJ=", replyObject) || replyObject != index) return;
-  if (!GetIntParam(reply, " TYPE=", replyType) || replyType != object->Type) return;
+  const std::string& reply = answer.line;
   // Objects without voice (sensors, doors) answer without any key of a call:
   // nothing to tell about them.
   const bool voiceObject = std::any_of(std::begin(kCallKeys), std::end(kCallKeys),
                                        [&](const char* key) { return reply.find(key) != std::string::npos; });
+  // The maps were loaded anew while the server answered: the object number
+  // may name another object now.
+  MAPOBJECT* object = sender ? sender->GetMapObject() : nullptr;
+  if (!object || model_.ObjectList.IndexOf(object) != index) {
+    if (voiceObject) CallNotice->Tell(kMapsReloaded);
+    return;
+  }
+  // A reply about this object, of its type.
+  int replyObject = 0, replyType = 0;
+  if (!GetIntParam(reply, "OBJ=", replyObject) || replyObject != index) return;
+  if (!GetIntParam(reply, " TYPE=", replyType) || replyType != object->Type) return;
   if (!voiceObject) return;
   // A call needs the phone program's link and the lift's gateway.
   if (!phone_ || !phone_->Telephony().PhoneLinkUp()) {
@@ -886,13 +919,12 @@ void TFormVertamo::PageControl1MouseMove() {
 
 void TFormVertamo::ValIndDblClick(QObject* sender) {
   if (!sender) return;
-  const TListRequest request = [this](const std::string& line, std::vector<std::string>& lines) {
-    lines.clear();
-    if (!client_) return false;
-    const bool answered = client_->SendListCommand(line);
-    if (answered) lines = client_->ReplyList();
-    client_->ClearReplyList();
-    return answered;
+  // The report window drops an answer that finds it gone.
+  const TListRequest request = [this](const std::string& line, TListAnswer answer) {
+    const bool asked = SendListCommand(line, windowRequester_, [answer](const TRequestAnswer& reply) {
+      answer(reply.answered, reply.lines);
+    });
+    if (!asked) answer(false, {});
   };
   const TReportMapLink link{[this](int object) { ShowObjectOnMap(object); }, [this] { Shape->hide(); }};
   OpenCounterReport(FormView, sender->objectName().toStdString(), this, settings_.MainIni.get(), request,

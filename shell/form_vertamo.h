@@ -13,13 +13,14 @@
 // the active tab, caption = the map's name). Maps shown when the link goes
 // down stay, greyed and stale, under a banner that says why, until the next
 // load replaces them (stale_banner.h). The connection thread reaches it
-// only through its hand-overs (IClientEvents), which run here on the main
-// thread while the thread waits.
+// only through its routines (IClientEvents), posted to run here on the main
+// thread; neither ever waits for the other, and the window's requests answer
+// later.
 //
 // Close (menu "Выход", the close box, or SIGTERM / SIGINT through the same
 // close): FormClose saves the bounds and the profile, stops the connection
-// and the sounds, frees the maps and closes "Vertamo.ini". Stopping never hangs: a stop
-// withdraws every hand-over the thread is waiting for.
+// and the sounds, frees the maps and closes "Vertamo.ini". Stopping never hangs: the
+// thread never waits for this one, and what it posted before the stop does nothing.
 #pragma once
 
 #include <QMainWindow>
@@ -161,10 +162,12 @@ class TFormVertamo : public QMainWindow {
   // Shows the object's map and the marker around its picture; the marker is
   // hidden first, and stays hidden for an object without picture or map.
   void ShowObjectOnMap(int object);
-  // Requests through the connection thread (about 1 s / 2 s at most); false
-  // without a thread, on time-out or without an answer.
-  bool SendCommand(std::string_view request);
-  bool SendListCommand(std::string_view request);
+  // Requests through the connection thread; they return at once, and `done`
+  // gets the answer later on this thread (answered false after about 1 s / 2 s
+  // without one) unless `requester` has gone. False (and `done` never runs)
+  // without a thread.
+  bool SendCommand(std::string_view request, TRequesterToken requester = {}, TAnswerHandler done = {});
+  bool SendListCommand(std::string_view request, TRequesterToken requester = {}, TAnswerHandler done = {});
   // The change feed's object updates: the model's setter, and the widget only
   // when it changed.
   void SetObjectState(int object, int state);
@@ -172,15 +175,15 @@ class TFormVertamo : public QMainWindow {
   void SetObjectCaption(int object, const std::string& caption);
   void SetObjectCapColor(int object, int color);
 
-  // The hand-overs of the connection cycle. Maps on screen stay, stale, from
+  // The routines of the connection cycle. Maps on screen stay, stale, from
   // a lost link until the next load replaces them (stale_banner.h).
   void NewCycle();
-  void NewLoad();
+  void NewLoad(TMapModel& loaded);
   void LinkDown(const TLinkDown& event);
   void LinkUp();
   TStaleView& Stale() { return *stale_; }
 
-  // The other hand-overs of the connection thread.
+  // The other routines of the connection thread.
   void ShowStatusText(const std::string& text);
   // Progress of the current load step: `done` of `total` records (total 0:
   // not known, a busy bar).
@@ -201,6 +204,9 @@ class TFormVertamo : public QMainWindow {
   void LabelMouseMove(TMapTextLabel* sender);
   void PageControl1MouseMove();
   void ValIndDblClick(QObject* sender);
+  // A click on an object waits for the server's answer, or is still being
+  // handled after it (the selector may be up).
+  bool ClickPending() const { return clickRequester_ != nullptr; }
 
   // Panel 0: connection state; panel 1: progress text.
   void SetStatusText(int panel, const QString& text);
@@ -264,6 +270,8 @@ class TFormVertamo : public QMainWindow {
   void mCloseClick();
   void mPhoneBookClick();
   void UpdateProgressVisibility(int stage);
+  // The rest of a click on an object, once the server answered "MOUSEDOWN".
+  void MapObjectAnswer(const QPointer<TMapPict>& sender, int index, const TRequestAnswer& answer);
 
   TAppSettings& settings_;
   TFormOptions options_;
@@ -272,8 +280,6 @@ class TFormVertamo : public QMainWindow {
   bool changingTabs_ = false;
 
   TMapModel model_;
-  // What the connection thread loads into; it replaces model_ at NewLoad.
-  TMapModel loadModel_;
   TPictureCache pictures_;
   TObjectUpdates updates_{model_};
   TMapOverlays overlays_;
@@ -292,6 +298,11 @@ class TFormVertamo : public QMainWindow {
   QPointer<TLogLast> logLast_;
   MAPTEXT* hotText_ = nullptr;
   int progressStage_ = -1;
+  // Tokens of the requests: a click replaces clickRequester_, so that only
+  // the newest click's answer counts; the voice calls' and the reports'
+  // requests live as long as this window (a report window guards itself).
+  std::shared_ptr<const void> clickRequester_;
+  std::shared_ptr<const void> windowRequester_ = std::make_shared<int>(0);
   bool journalShown_ = false;
 };
 

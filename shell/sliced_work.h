@@ -1,6 +1,6 @@
 // Long work of the main thread done in slices. Each slice runs steps until its
 // time is up; then the event loop has its turn (input, painting, a close, F5,
-// the connection's hand-overs) before the next slice. Building the tabs of a
+// what the connection posted) before the next slice. Building the tabs of a
 // catalogue with a hundred thousand objects takes seconds; in slices, a close
 // or F5 that comes meanwhile takes effect at once and cancels the rest.
 #pragma once

@@ -128,19 +128,36 @@ void TVoiceStation::PhoneLinkRestored(bool adopted) {
 }
 
 void TVoiceStation::ToServer(const std::string& request) {
-  if (host_.sendCommand) host_.sendCommand(request);
+  if (!host_.sendCommand) return;
+  if (closing_) {
+    host_.sendCommand(request, {});
+    return;
+  }
+  // The answer comes later; a phone command given meanwhile waits for it.
+  ++serverPending_;
+  host_.sendCommand(request, [guard = QPointer<QObject>(&outbox_), this] {
+    if (!guard) return;
+    --serverPending_;
+    ReleasePhoneCommands();
+  });
 }
 
 void TVoiceStation::ToPhone(const std::string& command) {
-  // The server's requests leave from the event loop; a command queued behind
-  // them keeps the session's order ("STARTSPEAK" heard before the dial). At
-  // close there is no later, for either.
+  // A command keeps the session's order behind the server's requests
+  // ("STARTSPEAK" heard, or given up on, before the dial). At close there is
+  // no later, for either.
   if (closing_) {
+    for (; !held_.empty(); held_.pop_front()) station_.Telephony().SendPhoneCommand(held_.front());
     station_.Telephony().SendPhoneCommand(command);
     return;
   }
-  QMetaObject::invokeMethod(
-      &outbox_, [this, command] { station_.Telephony().SendPhoneCommand(command); }, Qt::QueuedConnection);
+  held_.push_back(command);
+  QMetaObject::invokeMethod(&outbox_, [this] { ReleasePhoneCommands(); }, Qt::QueuedConnection);
+}
+
+void TVoiceStation::ReleasePhoneCommands() {
+  for (; serverPending_ == 0 && !held_.empty(); held_.pop_front())
+    station_.Telephony().SendPhoneCommand(held_.front());
 }
 
 void TVoiceStation::CloseGateway() {

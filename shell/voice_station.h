@@ -7,6 +7,8 @@
 // a ring creates it.
 #pragma once
 
+#include <deque>
+
 #include <QPointer>
 #include <QTimer>
 #include <functional>
@@ -72,8 +74,14 @@ class TVoiceStation final : public ICallWindow, private ICallPeers {
   TPendingCallFile pending_;
   TCallSession session_;
   QTimer firstLink_;
-  QObject outbox_;        // phone commands wait here behind the server's requests
+  QObject outbox_;        // phone commands leave from here, from the event loop
   bool closing_ = false;  // everything goes at once
+  // Requests to the server not yet answered; the phone commands wait behind
+  // them in held_, so that the server has heard "STARTSPEAK" before the dial.
+  int serverPending_ = 0;
+  std::deque<std::string> held_;
+  // Sends the held phone commands once no request is pending.
+  void ReleasePhoneCommands();
   bool linkSeen_ = false;
   QPointer<TFVoice> window_;
 };

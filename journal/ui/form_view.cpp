@@ -442,7 +442,8 @@ TFormView* OpenCounterReport(QPointer<TFormView>& formView, std::string_view cou
   view->setWindowTitle(QString::fromUtf8(counter->caption));
   view->show();
   formView = view;
-  RequestReport(*counter, request, *view);
+  const QPointer<TFormView> target(view);
+  RequestReport(*counter, request, [target]() -> IReportSink* { return target.data(); });
   return view;
 }
 

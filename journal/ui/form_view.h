@@ -199,7 +199,8 @@ class TFormView : public QWidget, public IReportSink {
 // What a double-click on a counter does: closes the open report window,
 // makes a new one for the counter named `counterName` ("LiftB", "OhrAlr",
 // "PuErr"), captions and shows it, asks the server through `request` and
-// fills the window from the reply (an empty window stays when nothing came).
+// fills the window when the reply arrives (an empty window stays when nothing
+// came; a reply that finds the window gone is dropped).
 // `formView` is the one report window of the program. Nothing happens for
 // any other name (nullptr).
 TFormView* OpenCounterReport(QPointer<TFormView>& formView, std::string_view counterName, QWidget* owner,

@@ -63,7 +63,7 @@ class ClientFixture : public ::testing::Test {
 
   void StartClient(int port) {
     client =
-        std::make_unique<TOrvexClientThread>(Profile(port), folder.folder(), model, recorder, main, &sound);
+        std::make_unique<TOrvexClientThread>(Profile(port), folder.folder(), recorder, main, &sound);
     client->SetTimings(timings);
     client->Start();
   }
@@ -102,13 +102,20 @@ class ClientFixture : public ::testing::Test {
     return false;
   }
 
-  // Main-window requests, run on the main thread.
-  bool SendCommand(const std::string& request) {
-    return main.Run([&] { return client->SendCommand(request); });
+  // A main-window request, asked on the main thread; waits here for its
+  // answer (or its time-out), which it keeps in `answer`.
+  bool Ask(const std::string& request, bool list) {
+    auto promise = std::make_shared<std::promise<TRequestAnswer>>();
+    main.Run([&] {
+      const TAnswerHandler done = [promise](const TRequestAnswer& a) { promise->set_value(a); };
+      list ? client->SendListCommand(request, requester, done) : client->SendCommand(request, requester, done);
+      return 0;
+    });
+    answer = promise->get_future().get();
+    return answer.answered;
   }
-  bool SendListCommand(const std::string& request) {
-    return main.Run([&] { return client->SendListCommand(request); });
-  }
+  bool SendCommand(const std::string& request) { return Ask(request, false); }
+  bool SendListCommand(const std::string& request) { return Ask(request, true); }
 
   std::string ClientLogText() { return Cp1251ToUtf8(ReadWholeFile(folder.file("Client.log"))); }
 
@@ -123,6 +130,8 @@ class ClientFixture : public ::testing::Test {
   bool cache = false;
   std::unique_ptr<TFakeServer> server;
   std::unique_ptr<TOrvexClientThread> client;
+  std::shared_ptr<const void> requester = std::make_shared<int>(0);
+  TRequestAnswer answer;  // of the last Ask
 };
 
 }  // namespace vertamo::testing

@@ -1,5 +1,5 @@
 // Test doubles of the connection thread's surroundings: a "main thread" that
-// runs hand-overs, a recorder of the client events that applies them to a map
+// runs what the thread posts, a recorder of the client events that applies them to a map
 // model the way the main window does, a sound recorder, and the scripted
 // dispatch server's usual behaviour.
 #pragma once
@@ -25,13 +25,12 @@
 
 namespace vertamo::testing {
 
-// The test's "main thread": runs the hand-overs, and Run() has it execute a
-// call of the test (a stop, a request) as the main window would.
+// The test's "main thread": runs what the thread posts, and Run() has it
+// execute a call of the test (a stop, a request) as the main window would.
 using TTestMainThread = TExecutorThread;
 
 // Passes every task on to the main thread and counts the tasks posted and
-// the tasks run, so that a test running on the main thread can tell that the
-// worker has posted a hand-over behind it (and now waits for it).
+// the tasks run.
 class TPostCounter final : public IMainThreadExecutor {
  public:
   explicit TPostCounter(IMainThreadExecutor& target) : target_(target) {}
@@ -48,12 +47,12 @@ class TPostCounter final : public IMainThreadExecutor {
       ++counts->ran;
     });
   }
-  // Waits until a task posted through here has not run yet; true when one
-  // has. Called on the main thread, that task waits behind the caller.
-  bool WaitQueued(int timeoutMs = 20000) {
-    std::unique_lock<std::mutex> lock(counts_->mutex);
-    return counts_->cv.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                [&] { return counts_->posted > counts_->ran; });
+  void PostDelayed(std::function<void()> task, std::chrono::milliseconds delay) override {
+    target_.PostDelayed(std::move(task), delay);
+  }
+  long Posted() const {
+    std::lock_guard<std::mutex> lock(counts_->mutex);
+    return counts_->posted;
   }
 
  private:
@@ -66,8 +65,9 @@ class TPostCounter final : public IMainThreadExecutor {
   std::shared_ptr<Counts> counts_ = std::make_shared<Counts>();
 };
 
-// Records every hand-over as a readable UTF-8 line and applies it to the model
-// as the main window does. Checks that every call runs on the main thread.
+// Records every routine as a readable UTF-8 line and applies it to the model
+// as the main window does (the loaded catalogue replaces it). Checks that
+// every call runs on the main thread.
 class TEventRecorder final : public IClientEvents {
  public:
   explicit TEventRecorder(TMapModel& model) : model_(model) {}
@@ -78,7 +78,8 @@ class TEventRecorder final : public IClientEvents {
     model_.Clear();
     Note("ClearMaps");
   }
-  void BuildMaps() override {
+  void BuildMaps(TMapModel& loaded) override {
+    model_ = std::move(loaded);
     Note("BuildMaps maps=" + std::to_string(model_.MapList.Count()) + " objects=" +
          std::to_string(model_.ObjectList.Count()) + " texts=" + std::to_string(model_.TextList.Count()));
   }

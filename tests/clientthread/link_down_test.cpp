@@ -110,7 +110,7 @@ TEST_P(LinkDown, TellsWhyWithTheServerAndSinceWhen) {
   SetProfileText(profile.Login, "disp");  // the simulator's account
   SetProfileText(profile.Password, "123");
   const auto before = std::chrono::system_clock::now();
-  client = std::make_unique<TOrvexClientThread>(profile, folder.folder(), model, recorder, main, &sound);
+  client = std::make_unique<TOrvexClientThread>(profile, folder.folder(), recorder, main, &sound);
   client->SetTimings(timings);
   client->Start();
 

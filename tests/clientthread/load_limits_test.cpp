@@ -131,7 +131,7 @@ TEST_P(LoadLimits, JustUnderLoadsAndJustOverFailsTheStepAndStartsAgain) {
     (over ? c.over : c.under)(script);
     recorder.Reset();
     StartServer();
-    client = std::make_unique<TOrvexClientThread>(Profile(server->port()), folder.folder(), model, recorder, main,
+    client = std::make_unique<TOrvexClientThread>(Profile(server->port()), folder.folder(), recorder, main,
                                                   &sound);
     client->SetTimings(timings);
     client->SetLoadLimits(SmallLimits());
@@ -194,7 +194,7 @@ TEST_F(Bounds, AChangeReplyThatNeverEndsIsCutOffByItsDuration) {
     return true;
   };
   StartServer();
-  client = std::make_unique<TOrvexClientThread>(Profile(server->port()), folder.folder(), model, recorder, main,
+  client = std::make_unique<TOrvexClientThread>(Profile(server->port()), folder.folder(), recorder, main,
                                                 &sound);
   client->SetTimings(timings);
   TLoadLimits limits;

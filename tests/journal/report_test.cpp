@@ -181,16 +181,20 @@ TEST(ReportCounters, EachCounterHasItsCaptionAndRequest) {
   EXPECT_EQ(ReportCounters().size(), 3u);
 }
 
+// A server that answers every list request at once, as given.
+TListRequest Answering(bool answered, std::vector<std::string> lines, std::vector<std::string>* sent = nullptr) {
+  return [=](const std::string& request, TListAnswer answer) {
+    if (sent) sent->push_back(request);
+    answer(answered, lines);
+  };
+}
+
 TEST(ReportCounters, RequestReportSendsTheCountersRequestAndFillsFromTheReply) {
   std::vector<std::string> sent;
-  const TListRequest server = [&](const std::string& request, std::vector<std::string>& reply) {
-    sent.push_back(request);
-    reply = SampleReply();
-    return true;
-  };
+  const TListRequest server = Answering(true, SampleReply(), &sent);
   for (const TReportCounter& counter : ReportCounters()) {
     TReportTable table;
-    EXPECT_TRUE(RequestReport(counter, server, table));
+    EXPECT_TRUE(RequestReport(counter, server, [&]() -> IReportSink* { return &table; }));
     EXPECT_EQ(sent.back(), counter.request);
     EXPECT_EQ(ExportReport(table, TExportFormat::Csv), DataFile("sample.csv"));
   }
@@ -199,37 +203,33 @@ TEST(ReportCounters, RequestReportSendsTheCountersRequestAndFillsFromTheReply) {
 
 TEST(ReportCounters, FailedOrEmptyAnswerLeavesTheReportEmpty) {
   const TReportCounter& counter = *FindReportCounter("OhrAlr");
+  const auto report = [&](const TListRequest& request, TReportTable& table) {
+    return RequestReport(counter, request, [&]() -> IReportSink* { return &table; });
+  };
   {
-    // No answer in time: the reply may hold stale lines; none is used.
+    // No answer in time: the lines that came with it are not used.
     TReportTable table;
-    const TListRequest timeout = [](const std::string&, std::vector<std::string>& reply) {
-      reply = SampleReply();
-      return false;
-    };
-    EXPECT_FALSE(RequestReport(counter, timeout, table));
+    EXPECT_TRUE(report(Answering(false, SampleReply()), table));
     EXPECT_EQ(ExportReport(table, TExportFormat::Csv), DataFile("empty.csv"));
   }
   {
     TReportTable table;
-    const TListRequest nothing = [](const std::string&, std::vector<std::string>& reply) {
-      reply.clear();
-      return true;
-    };
-    EXPECT_FALSE(RequestReport(counter, nothing, table));
+    EXPECT_FALSE(FillReportAnswer(true, {}, table));
+    report(Answering(true, {}), table);
     EXPECT_EQ(table.RowCount(), 2);
   }
   {
     TReportTable table;
-    EXPECT_FALSE(RequestReport(counter, TListRequest(), table));
+    EXPECT_FALSE(report(TListRequest(), table));
+  }
+  {
+    // The window went before the answer: nothing is filled, nothing breaks.
+    EXPECT_TRUE(RequestReport(counter, Answering(true, SampleReply()), [] { return nullptr; }));
   }
   {
     // An answer without a single VIEW line: the header and one empty row.
     TReportTable table;
-    const TListRequest headerOnly = [](const std::string&, std::vector<std::string>& reply) {
-      reply = CpLines({R"(VIEWHEADER T1="Лифт" T2="Адрес" T3="Время")"});
-      return true;
-    };
-    EXPECT_TRUE(RequestReport(counter, headerOnly, table));
+    EXPECT_TRUE(FillReportAnswer(true, CpLines({R"(VIEWHEADER T1="Лифт" T2="Адрес" T3="Время")"}), table));
     EXPECT_EQ(table.RowCount(), 2);
     EXPECT_EQ(ExportReport(table, TExportFormat::Csv), Cp("№;Лифт;Адрес;Время\r\n;;;\r\n"));
   }

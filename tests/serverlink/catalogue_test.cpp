@@ -150,10 +150,10 @@ TEST_F(Catalogue, MapAndFontNamesKeep63Characters) {
   EXPECT_EQ(events.widgets[0], "layout LiftB 1,2,3,4 font=" + std::string(63, 'm'));
 }
 
-TEST_F(Catalogue, AStopDuringTheHandOversEndsTheStep) {
+TEST_F(Catalogue, AStopEndsTheStepAtItsNextPost) {
   server->On("GETMAP", "MAPCOUNT=1\rMAP=0 NAME=\"a\" PICT=0\rEND\r");
   Connect();
-  handOver.RequestStop();
+  notifier->Retire();
   EXPECT_FALSE(LoadMaps(*ctx));
 }
 
@@ -164,7 +164,7 @@ const std::string kFullObject =
     "CAPVISIBLE=1 CX=4 CY=-6 CAPTION=\"П2\" CAPCOLOR=255\r";
 
 // The progress bar moves with the objects, from the first to the last, without
-// a hand-over for every one of thousands of records.
+// a post for every one of thousands of records.
 TEST_F(Catalogue, ObjectProgressRunsFromFirstToLastInAtMostTwoHundredSteps) {
   constexpr int kCount = 3000;
   std::string reply = "OBJCOUNT=" + std::to_string(kCount) + "\r";

@@ -1,5 +1,5 @@
 // Shared set-up of the load step tests: a scripted server on loopback, a line
-// channel connected to it, a model, a hand-over that runs inline with a
+// channel connected to it, a model, a notifier whose posts run inline with a
 // recorder of the main-thread events, and "Client.log" in a fresh work folder.
 #pragma once
 
@@ -32,7 +32,7 @@ inline std::string Utf8(const std::string& cp1251) { return Cp1251ToUtf8(cp1251)
 class RecordingEvents : public IClientEvents {
  public:
   void ClearMaps() override { Add("ClearMaps"); }
-  void BuildMaps() override { Add("BuildMaps"); }
+  void BuildMaps(TMapModel&) override { Add("BuildMaps"); }
   void ShowStatusText(const std::string& text) override {
     statuses.push_back(Utf8(text));
     Add("status " + Utf8(text));
@@ -66,7 +66,7 @@ class RecordingEvents : public IClientEvents {
   // Events other than status texts.
   std::vector<std::string> widgets;
   std::vector<std::string> statuses;
-  std::vector<std::string> progress;  // "done/total" of every progress hand-over
+  std::vector<std::string> progress;  // "done/total" of every progress post
 
  private:
   void Add(const std::string& line) {
@@ -102,7 +102,7 @@ class LoadFixture : public ::testing::Test {
     channel = std::make_unique<TLineChannel>(
         stop, [this](std::string_view message) { log->WriteLine(message); }, debug);
     channel->SetReadTimeout(5000);
-    notifier = std::make_unique<TClientNotifier>(handOver, events);
+    notifier = std::make_unique<TClientNotifier>(executor, events);
     ctx = std::make_unique<TLoadContext>(
         TLoadContext{*channel, model, *notifier, *log, {}, cacheEnable, CacheFolderIn(work.path())});
   }
@@ -163,7 +163,6 @@ class LoadFixture : public ::testing::Test {
   std::unique_ptr<TLineChannel> channel;
   TMapModel model;
   TInlineExecutor executor;
-  THandOver handOver{executor};
   RecordingEvents events;
   std::unique_ptr<TClientNotifier> notifier;
   std::unique_ptr<TLoadContext> ctx;

@@ -41,7 +41,7 @@ class Session {
       : log_(workFolder, true),
         channel_(
             stop_, [this](std::string_view m) { log_.WriteLine(m); }, true),
-        notifier_(handOver_, events_),
+        notifier_(executor_, events_),
         ctx_{channel_, model, notifier_, log_, {}, cacheEnable, CacheFolderIn(workFolder)} {
     channel_.SetReadTimeout(readTimeoutMs);
   }
@@ -76,7 +76,6 @@ class Session {
   TClientLog log_;
   TLineChannel channel_;
   TInlineExecutor executor_;
-  THandOver handOver_{executor_};
   TClientNotifier notifier_;
   TLoadContext ctx_;
 };

@@ -1,25 +1,26 @@
-// A thread that runs posted tasks one by one, in posting order: the "main
-// thread" of programs without a window toolkit (benchmarks, tests, tools)
-// for the connection thread's hand-overs.
+// A thread that runs posted tasks one by one, in posting order, and delayed
+// tasks when their time has come: the "main thread" of programs without a
+// window toolkit (benchmarks, tests, tools) for the connection thread.
 #pragma once
 
 #include <condition_variable>
 #include <deque>
+#include <chrono>
 #include <functional>
 #include <future>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
 
-#include "serverlink/client_events.h"
+#include "serverlink/main_thread_executor.h"
 
 namespace vertamo {
 
 class TExecutorThread final : public IMainThreadExecutor {
  public:
   TExecutorThread() : thread_([this] { Loop(); }) {}
-  // Ends the thread after the task in hand; tasks never run are destroyed
-  // (a hand-over waiting for one of them notices and gives up).
+  // Ends the thread after the task in hand; tasks never run are destroyed.
   ~TExecutorThread() override {
     {
       std::lock_guard<std::mutex> lock(mutex_);
@@ -29,6 +30,7 @@ class TExecutorThread final : public IMainThreadExecutor {
     thread_.join();
     std::lock_guard<std::mutex> lock(mutex_);
     tasks_.clear();
+    delayed_.clear();
   }
   TExecutorThread(const TExecutorThread&) = delete;
   TExecutorThread& operator=(const TExecutorThread&) = delete;
@@ -38,6 +40,15 @@ class TExecutorThread final : public IMainThreadExecutor {
       std::lock_guard<std::mutex> lock(mutex_);
       if (done_) return;
       tasks_.push_back(std::move(task));
+    }
+    cv_.notify_all();
+  }
+
+  void PostDelayed(std::function<void()> task, std::chrono::milliseconds delay) override {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (done_) return;
+      delayed_.emplace(std::chrono::steady_clock::now() + delay, std::move(task));
     }
     cv_.notify_all();
   }
@@ -59,10 +70,24 @@ class TExecutorThread final : public IMainThreadExecutor {
       std::function<void()> task;
       {
         std::unique_lock<std::mutex> lock(mutex_);
-        cv_.wait(lock, [&] { return done_ || !tasks_.empty(); });
+        const auto due = [&] {
+          return !delayed_.empty() && delayed_.begin()->first <= std::chrono::steady_clock::now();
+        };
+        while (!done_ && tasks_.empty() && !due()) {
+          if (delayed_.empty())
+            cv_.wait(lock);
+          else
+            cv_.wait_until(lock, delayed_.begin()->first);
+        }
         if (done_) return;
-        task = std::move(tasks_.front());
-        tasks_.pop_front();
+        // Posted tasks first; a time that has come waits at most for them.
+        if (!tasks_.empty()) {
+          task = std::move(tasks_.front());
+          tasks_.pop_front();
+        } else {
+          task = std::move(delayed_.begin()->second);
+          delayed_.erase(delayed_.begin());
+        }
       }
       task();
     }
@@ -71,6 +96,7 @@ class TExecutorThread final : public IMainThreadExecutor {
   std::mutex mutex_;
   std::condition_variable cv_;
   std::deque<std::function<void()>> tasks_;
+  std::multimap<std::chrono::steady_clock::time_point, std::function<void()>> delayed_;
   bool done_ = false;
   std::thread thread_;
 };

@@ -1,4 +1,4 @@
-// Hand-overs of the connection thread that go nowhere: for tests, benchmarks
+// Routines of the connection thread that go nowhere: for tests, benchmarks
 // and fuzz targets that look at something else, or that override only the
 // calls they care about.
 #pragma once
@@ -12,7 +12,7 @@ namespace vertamo::testing {
 class TNullClientEvents : public IClientEvents {
  public:
   void ClearMaps() override {}
-  void BuildMaps() override {}
+  void BuildMaps(TMapModel&) override {}
   void ShowStatusText(const std::string&) override {}
   void SetCounterLayout(TCounterKind, const TCounterLayout&) override {}
   void SetCounterValue(TCounterKind, int) override {}

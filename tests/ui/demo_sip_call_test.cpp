@@ -63,6 +63,7 @@ class DemoSipCallTest : public QObject {
     QVERIFY(lift != district.objects.end());
     const int object = static_cast<int>(lift - district.objects.begin());
     QTest::mouseClick(PictOf(form, object), Qt::LeftButton, {}, QPoint(3, 3));
+    QTRY_VERIFY_WITH_TIMEOUT(!form.ClickPending(), kWaitMs);  // the server's answer is in
     TFVoice* voice = form.VoiceWindow(false);
     QVERIFY(voice);
     // Answered by the intercom at once: the conversation runs.

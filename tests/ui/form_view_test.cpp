@@ -34,11 +34,9 @@ struct RecordedServer {
   std::vector<std::string> reply;
   bool answer = true;
   TListRequest Request() {
-    return [this](const std::string& request, std::vector<std::string>& lines) {
+    return [this](const std::string& request, vertamo::TListAnswer done) {
       requests.push_back(request);
-      if (!answer) return false;
-      lines = reply;
-      return !lines.empty();
+      done(answer, answer ? reply : std::vector<std::string>{});
     };
   }
 };
@@ -129,6 +127,23 @@ class FormViewTest : public QObject {
     QVERIFY(!last);
     QVERIFY(!view_);
     QCOMPARE(server_.requests.size(), size_t(3));
+  }
+
+  void anAnswerFillsOnlyTheWindowThatAskedForIt() {
+    // Answers held back until the test gives them, as the server's come later.
+    std::vector<vertamo::TListAnswer> held;
+    const vertamo::TListRequest later = [&](const std::string&, vertamo::TListAnswer done) {
+      held.push_back(std::move(done));
+    };
+    MapLinkRecorder map;
+    TFormView* first = OpenCounterReport(view_, "LiftB", nullptr, ini_.get(), later, map.Link());
+    QCOMPARE(first->Table().RowCount(), 2);  // open and empty until the answer
+    TFormView* second = OpenCounterReport(view_, "OhrAlr", nullptr, ini_.get(), later, map.Link());
+    QCOMPARE(held.size(), size_t(2));
+    held[0](true, SampleReply());  // the first window has gone: nothing, nowhere
+    QCOMPARE(second->Table().RowCount(), 2);
+    held[1](true, SampleReply());
+    QCOMPARE(second->Table().RowCount(), 4);
   }
 
   void noAnswerLeavesAnEmptyWindow() {

@@ -154,11 +154,13 @@ class MapCallWindowTest : public QObject {
 
       SelectorAnswer selector(row.key);
       QTest::mouseClick(PictOf(*w.form, row.object), row.button, {}, QPoint(3, 3));
-      // The handler has run to its end: the server heard of the click; the
-      // call is placed, and "STARTSPEAK" and the dial leave from the event loop.
+      // The click is handled once the server's answer (or its time-out) is
+      // in: the server heard of the click; the call is placed, and
+      // "STARTSPEAK" and the dial leave from the event loop.
+      QTRY_VERIFY_WITH_TIMEOUT(!w.form->ClickPending(), kWaitMs);
       QCOMPARE(w.Requests("MOUSEDOWN OBJ=" + std::to_string(row.object)), 1);
       QCOMPARE(selector.shown, row.selectors);
-      // Why no call was placed is on the screen as the handler ends, and in the log.
+      // Why no call was placed is on the screen as the answer is handled, and in the log.
       QCOMPARE(w.form->CallNotice->isVisible(), !row.notice.isEmpty());
       if (!row.notice.isEmpty()) QCOMPARE(w.form->CallNotice->text(), row.notice);
       if (row.notice == kNoPhoneLink) test::SaveShot(w.form->grab().toImage(), "map_call_no_phone_link");
@@ -183,6 +185,35 @@ class MapCallWindowTest : public QObject {
       QCOMPARE(w.Requests("ENDSPEAK OBJ=0 PU=" + std::to_string(row.unit)), 1);
       QTRY_COMPARE_WITH_TIMEOUT(phone.sim.Received(), (std::vector<std::string>{dial, "h", "q"}), kWaitMs);
     }
+  }
+
+  void aSecondClickWhileTheFirstAwaitsItsAnswerWins() {
+    auto district = test::SmallDistrict();
+    orvexsim::CallDef call;
+    call.gateway = "localhost";
+    call.com = 3;
+    call.adr = 17;
+    call.pul = 2;
+    district->objects[0].call = call;
+    testing::SimPhone phone;
+    Workstation w(district, [&](TFormOptions& options) {
+      options.phone.start = true;
+      options.phone.port = phone.sim.Port();
+      options.phone.processes = &phone;
+    });
+    QVERIFY(w.WaitForMaps());
+    QTRY_VERIFY_WITH_TIMEOUT(w.form->Phone()->Telephony().PhoneLinkUp() && phone.Serving(), kWaitMs);
+    // The lift, and before its answer is in, the sensor: only the sensor's
+    // answer counts, and a sensor places no call.
+    QTest::mouseClick(PictOf(*w.form, 0), Qt::LeftButton, {}, QPoint(3, 3));
+    QTest::mouseClick(PictOf(*w.form, 3), Qt::LeftButton, {}, QPoint(3, 3));
+    QTRY_VERIFY_WITH_TIMEOUT(!w.form->ClickPending(), kWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(w.Requests("MOUSEDOWN OBJ=0"), 1, kWaitMs);
+    QCOMPARE(w.Requests("MOUSEDOWN OBJ=3"), 1);
+    QTest::qWait(100);  // room for a wrong late answer to show
+    QVERIFY(!w.form->VoiceWindow(false));
+    QCOMPARE(w.Requests("STARTSPEAK"), 0);
+    QVERIFY(!w.form->CallNotice->isVisible());
   }
 
   void theSelectorIsTitledStaysOnTopAndSurvivesAReload() {
@@ -214,6 +245,7 @@ class MapCallWindowTest : public QObject {
       });
       // A press alone: the release would go to the picture the reload freed.
       QTest::mousePress(PictOf(*w.form, 0), Qt::LeftButton, {}, QPoint(3, 3));
+      QTRY_VERIFY_WITH_TIMEOUT(!w.form->ClickPending(), kWaitMs);
       QCOMPARE(selector.shown, 1);
       QCOMPARE(title, QStringLiteral("Вызов: Лифт 1, ул. Лесная, 12"));
       QVERIFY(onTop);
@@ -289,6 +321,7 @@ class MapCallWindowTest : public QObject {
       test::SaveShot(WithDialog(form, dialog), "map_call_selector_over_demo_map");
     });
     QTest::mouseClick(PictOf(form, object), Qt::LeftButton, {}, QPoint(3, 3));
+    QTRY_VERIFY_WITH_TIMEOUT(!form.ClickPending(), kWaitMs);
     QCOMPARE(selector.shown, 1);
     QTRY_VERIFY_WITH_TIMEOUT(Has(demo.Requests(), startSpeak), kWaitMs);
 

@@ -117,7 +117,10 @@ struct VoiceRig {
     host.soundFiles = &keySounds;
     host.programFolder = dir.folder() + "prog/";
     host.workFolder = dir.folder();
-    host.sendCommand = [this](const std::string& request) { requests.push_back(request); };
+    host.sendCommand = [this](const std::string& request, std::function<void()> settled) {
+      requests.push_back(request);
+      if (settled) settled();
+    };
     host.tellDispatcher = [this](const QString& text) { told.push_back("|" + text); };
     host.gatewayPort = gateway.Port();
     host.askSwitchCall = [this](QWidget* parent, const QString& current, const QString& next) {

@@ -1,6 +1,6 @@
 // F5 and closing the main window while the connection thread is anywhere in
 // its cycle: held at every step of the login and the load by a server that
-// stops answering there, and in the middle of a stream of hand-overs. Every
+// stops answering there, and in the middle of a stream of posted routines. Every
 // stop must end the thread and leave the window connecting again; nothing may
 // hang (a hang ends this test by its time limit). The time each stop took is
 // printed; an F5 or a close at a held step ends promptly (kPromptMs), as the
@@ -90,8 +90,8 @@ class WorkstationStopTest : public QObject {
     QVERIFY(!w.settings->MainIni);  // saved and closed
   }
 
-  void f5InTheMiddleOfAStreamOfHandOvers() {
-    // Two thousand objects: every one is a status hand-over while the thread
+  void f5InTheMiddleOfAStreamOfPostedRoutines() {
+    // Two thousand objects: every one is a status text posted while the thread
     // loads them, and the pictures and the feed follow. F5 at random moments.
     Workstation w(test::BusyDistrict(4, 2000));
     QVERIFY(w.started);

@@ -115,7 +115,9 @@ class WorkstationTest : public QObject {
     QVERIFY(w.WaitForMaps());
     TMapPict* lift1 = Pict(w, 0);
     TMapPict* lift3 = Pict(w, 2);
-    QTRY_VERIFY(lift1->PaintCount() > 0);
+    // The maps built to the end and shown, the first poll applied.
+    QTRY_VERIFY(lift1->PaintCount() > 0 && lift3->PaintCount() > 0 && !w.form->Building());
+    QTRY_VERIFY(w.form->StatusText(1).startsWith(QStringLiteral("Обновление")));
     QCoreApplication::processEvents();
     const long long otherPaints = lift3->PaintCount();
 

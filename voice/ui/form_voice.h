@@ -69,8 +69,10 @@ struct TVoiceHost {
   SoundThread* sounds = nullptr;    // the ring sound
   TSoundFilePlayer* soundFiles = nullptr;  // the key-press sound (F9)
   std::string programFolder, workFolder;   // where sounds are looked for; end in "/"
-  // A request to the dispatch server ("ENDSPEAK ..."); must not wait.
-  std::function<void(const std::string& request)> sendCommand;
+  // A request to the dispatch server ("ENDSPEAK ..."); returns at once.
+  // `settled` (may be empty) runs on the main thread once the server has
+  // answered it or its wait has run out.
+  std::function<void(const std::string& request, std::function<void()> settled)> sendCommand;
   int gatewayPort = TKelmoClient::kDefaultPort;
   TVoicePrompts prompts = DefaultVoicePrompts();
   // The active map as shown, in screen coordinates (empty: none): the window
