@@ -16,11 +16,11 @@
 namespace vertamo::testing {
 namespace {
 
-constexpr int kBoundMs = 5000;
+constexpr int kProgramBoundMs = 5000;
 
 // Waits until `done` holds, for at most `ms`.
 template <typename F>
-bool Eventually(F done, int ms = kBoundMs) {
+bool Eventually(F done, int ms = kProgramBoundMs) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   while (!done()) {
     if (std::chrono::steady_clock::now() > deadline) return false;
@@ -72,7 +72,7 @@ TEST(PhoneProcess, PhoneSimStartedAsThePhoneProgramQuitsOnQ) {
   RecordingHost host;
   TTelephony telephony(TelephonyIn(dir.folder(), port), host);
   telephony.Start();
-  ASSERT_TRUE(telephony.Thread()->WaitForStage(TIPTELThread::kLinkUp, kBoundMs));
+  ASSERT_TRUE(telephony.Thread()->WaitForStage(TIPTELThread::kLinkUp, kProgramBoundMs));
   const int pid = FindProcessByExecutable(dir.file("ohphone"));
   EXPECT_GT(pid, 0);
   EXPECT_TRUE(telephony.Close());
@@ -92,14 +92,14 @@ TEST(PhoneProcess, APhoneProgramKilledMidCallIsBackWithin5s) {
   RecordingHost host;
   TTelephony telephony(TelephonyIn(dir.folder(), port), host);
   telephony.Start();
-  ASSERT_TRUE(telephony.Thread()->WaitForLink(1, kBoundMs));
+  ASSERT_TRUE(telephony.Thread()->WaitForLink(1, kProgramBoundMs));
   ASSERT_TRUE(telephony.SendPhoneCommand("c 10.0.0.5"));
   ASSERT_EQ(Collect(*telephony.Thread(), 1), std::vector<std::string>{"CALL 10.0.0.5"});
   const int pid = FindProcessByExecutable(dir.file("ohphone"));
   ASSERT_GT(pid, 0);
   ASSERT_EQ(kill(pid, SIGKILL), 0);
   EXPECT_EQ(Collect(*telephony.Thread(), 1), std::vector<std::string>{"<lost>"});
-  EXPECT_TRUE(telephony.Thread()->WaitForLink(2, kBoundMs)) << "back within 5 s";
+  EXPECT_TRUE(telephony.Thread()->WaitForLink(2, kProgramBoundMs)) << "back within 5 s";
   const int again = FindProcessByExecutable(dir.file("ohphone"));
   EXPECT_GT(again, 0);
   EXPECT_NE(again, pid);

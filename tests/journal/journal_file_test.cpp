@@ -1,6 +1,7 @@
 // The journal of the shift on disk: exact bytes across a day change, a
 // restart and a crash in the middle of a line.
 #include "journal/journal_file.h"
+#include "support/cp1251_text.h"
 
 #include <gtest/gtest.h>
 
@@ -46,7 +47,7 @@ struct Clock {
   }
 };
 
-std::string Cp(const char* utf8) { return Utf8ToCp1251(utf8); }
+using testing::Cp;
 
 TEST(JournalFile, OneFilePerDayEveryLineAsItArrives) {
   TempFolder dir;

@@ -1,6 +1,7 @@
 // Printed pages of a grid: wrapping of cells, the page layout, page breaks,
 // the page-count question.
 #include "journal/print_layout.h"
+#include "support/cp1251_text.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,7 @@
 namespace vertamo {
 namespace {
 
-std::string Cp(const char* utf8) { return Utf8ToCp1251(utf8); }
+using testing::Cp;
 
 // Every byte 10 pixels wide unless listed; every text 16 pixels tall, so a
 // printed line is 20 pixels.

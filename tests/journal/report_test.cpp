@@ -1,6 +1,7 @@
 // Reports of the counters: the table a reply fills, the request per counter,
 // and the exported bytes.
 #include "journal/report.h"
+#include "support/cp1251_text.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -19,7 +20,7 @@ using testing::ReadWholeFile;
 using testing::TempFolder;
 using testing::WriteWholeFile;
 
-std::string Cp(const char* utf8) { return Utf8ToCp1251(utf8); }
+using testing::Cp;
 
 std::vector<std::string> CpLines(std::initializer_list<const char*> utf8) {
   std::vector<std::string> out;

@@ -19,7 +19,7 @@ namespace vertamo::testing {
 namespace {
 
 constexpr int kRate = PrivateSoundServer::kRate;
-constexpr int kEventMs = 8000;
+constexpr int kVoiceEventMs = 8000;
 
 // Plays a sine into the sink "mic" of a server until destroyed.
 class ToneIntoMicrophone {
@@ -105,7 +105,7 @@ TEST(RealPhoneVoice, TonesFlowBothWaysInOneCall) {
   ASSERT_TRUE(dispatcher.Start(dispatcherSettings, {"PULSE_SERVER=" + dispatcherSound.Address()}));
 
   dispatcher.Send("c lift@127.0.0.1:" + std::to_string(liftPort));
-  ASSERT_EQ(dispatcher.NextEvent(kEventMs).value_or("").rfind("CALL", 0), 0u) << dispatcher.Log();
+  ASSERT_EQ(dispatcher.NextEvent(kVoiceEventMs).value_or("").rfind("CALL", 0), 0u) << dispatcher.Log();
   // Past the ring tones and the jitter buffer's start, the best half second
   // of each side within 8 s: a machine loaded by other tests may drop a
   // packet now and then, which is not what this test is about.
@@ -119,7 +119,7 @@ TEST(RealPhoneVoice, TonesFlowBothWaysInOneCall) {
   EXPECT_GE(atLift, 0.9) << atLift << ": the dispatcher's 1 kHz at the lift's speaker";
   EXPECT_GE(atDispatcher, 0.9) << atDispatcher << ": the lift's 440 Hz at the dispatcher's speaker";
   dispatcher.Send("h");
-  EXPECT_EQ(dispatcher.NextEvent(kEventMs), "END");
+  EXPECT_EQ(dispatcher.NextEvent(kVoiceEventMs), "END");
 }
 
 }  // namespace

@@ -12,21 +12,13 @@
 #include "map/picture_set.h"
 #include "platform/cp1251.h"
 #include "codec/png_codec.h"
+#include "support/solid_image.h"
 #include "support/temp_folder.h"
 
 namespace vertamo::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-Image Pattern(int w, int h, uint32_t seed) {
-  Image image;
-  image.width = w;
-  image.height = h;
-  for (int i = 0; i < w * h; ++i)
-    image.argb.push_back(0xFF000000u | ((seed * 2654435761u + i * 40503u) & 0xFFFFFF));
-  return image;
-}
 
 TEST(CacheNames, SafeNamesStayAsTheyAre) {
   EXPECT_EQ(CacheFileStem("lift"), "lift");
@@ -121,7 +113,7 @@ TEST(CacheFiles, WriteIsAtomicAndHoldsTheReEncodedPicture) {
   TempFolder work;
   const std::string folder = CacheFolderIn(work.path());
   const std::string path = MapCacheFile(folder, "m");
-  const Image first = Pattern(5, 4, 1), second = Pattern(3, 3, 2);
+  const Image first = PatternImage(5, 4, 1), second = PatternImage(3, 3, 2);
 
   ASSERT_TRUE(WriteCacheFile(folder, path, first));  // creates the folder
   std::string bytes;
@@ -141,23 +133,23 @@ TEST(CacheFiles, AFailedWriteKeepsTheOldFile) {
   TempFolder work;
   const std::string folder = CacheFolderIn(work.path());
   const std::string path = MapCacheFile(folder, "m");
-  ASSERT_TRUE(WriteCacheFile(folder, path, Pattern(2, 2, 1)));
+  ASSERT_TRUE(WriteCacheFile(folder, path, PatternImage(2, 2, 1)));
   EXPECT_FALSE(WriteCacheFile(folder, path, Image{}));  // nothing to encode
   fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
   if (::access(folder.c_str(), W_OK) != 0) {  // not when running as root
-    EXPECT_FALSE(WriteCacheFile(folder, path, Pattern(3, 3, 2)));
+    EXPECT_FALSE(WriteCacheFile(folder, path, PatternImage(3, 3, 2)));
   }
   fs::permissions(folder, fs::perms::owner_all);
   std::string bytes;
   ASSERT_TRUE(ReadCacheFile(path, bytes));
-  EXPECT_EQ(bytes, EncodePng(Pattern(2, 2, 1)));
+  EXPECT_EQ(bytes, EncodePng(PatternImage(2, 2, 1)));
 }
 
 TEST(CacheFiles, ACacheFolderThatIsAFileFailsQuietly) {
   TempFolder work;
   WriteWholeFile(work.file("Cache"), "not a folder");
   const std::string folder = CacheFolderIn(work.path());
-  EXPECT_FALSE(WriteCacheFile(folder, MapCacheFile(folder, "m"), Pattern(2, 2, 1)));
+  EXPECT_FALSE(WriteCacheFile(folder, MapCacheFile(folder, "m"), PatternImage(2, 2, 1)));
   std::string bytes;
   EXPECT_FALSE(ReadCacheFile(MapCacheFile(folder, "m"), bytes));
 }
@@ -185,15 +177,15 @@ TEST(CacheWriter, WritesEveryPostedPictureInOrder) {
   TempFolder work;
   const std::string folder = CacheFolderIn(work.path());
   TCacheWriter writer(/*maxQueuedBytes=*/64);  // tiny: Post waits for the writer
-  for (int i = 0; i < 20; ++i) writer.Post(folder, PictureSetCacheFile(folder, "s", i % 5), Pattern(4, 4, i));
-  writer.Post(folder, MapCacheFile(folder, "big"), Pattern(40, 40, 99));  // larger than the bound alone
+  for (int i = 0; i < 20; ++i) writer.Post(folder, PictureSetCacheFile(folder, "s", i % 5), PatternImage(4, 4, i));
+  writer.Post(folder, MapCacheFile(folder, "big"), PatternImage(40, 40, 99));  // larger than the bound alone
   writer.WaitIdle();
   EXPECT_EQ(writer.Written(), 21);
   EXPECT_EQ(writer.Failed(), 0);
   for (int j = 0; j < 5; ++j) {
     std::string bytes;
     ASSERT_TRUE(ReadCacheFile(PictureSetCacheFile(folder, "s", j), bytes));
-    EXPECT_EQ(bytes, EncodePng(Pattern(4, 4, 15 + j))) << "the last picture posted for a file wins";
+    EXPECT_EQ(bytes, EncodePng(PatternImage(4, 4, 15 + j))) << "the last picture posted for a file wins";
   }
   EXPECT_TRUE(fs::exists(MapCacheFile(folder, "big")));
 }
@@ -203,7 +195,7 @@ TEST(CacheWriter, CountsFilesItCannotWrite) {
   WriteWholeFile(work.file("Cache"), "a file");
   const std::string folder = CacheFolderIn(work.path());
   TCacheWriter writer;
-  writer.Post(folder, MapCacheFile(folder, "m"), Pattern(2, 2, 1));
+  writer.Post(folder, MapCacheFile(folder, "m"), PatternImage(2, 2, 1));
   writer.Post(folder, MapCacheFile(folder, "n"), Image{});
   writer.WaitIdle();
   EXPECT_EQ(writer.Written(), 0);
@@ -216,7 +208,7 @@ TEST(CacheWriter, GoingAwayDropsWhatStillWaits) {
   {
     TCacheWriter writer(std::size_t{1} << 30);
     for (int i = 0; i < 200; ++i)
-      writer.Post(folder, MapCacheFile(folder, std::to_string(i)), Pattern(256, 256, i));
+      writer.Post(folder, MapCacheFile(folder, std::to_string(i)), PatternImage(256, 256, i));
   }  // returns once the picture in hand is written; what waits is dropped
   for (const auto& entry : fs::directory_iterator(folder)) {
     EXPECT_EQ(entry.path().extension(), ".png") << "no temporary file stays behind";

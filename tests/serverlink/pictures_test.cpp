@@ -21,15 +21,6 @@ namespace {
 namespace fs = std::filesystem;
 using Strings = std::vector<std::string>;
 
-Image Pattern(int w, int h, uint32_t seed) {
-  Image image;
-  image.width = w;
-  image.height = h;
-  for (int i = 0; i < w * h; ++i)
-    image.argb.push_back(0xFF000000u | ((seed * 2654435761u + static_cast<uint32_t>(i) * 40503u) & 0xFFFFFF));
-  return image;
-}
-
 std::string Data(const Image& image) { return "\"" + Base64Encode(EncodePng(image)) + "\""; }
 
 std::string Hex(uint32_t sum) { return "\"" + FormatPictureChecksum(sum) + "\""; }
@@ -51,12 +42,12 @@ class Pictures : public LoadFixture {
 // ---------------------------------------------------------------- map backgrounds
 
 TEST_F(Pictures, BackgroundsAreDownloadedWithoutTouchingACacheWhenItIsOff) {
-  const Image picture = Pattern(4, 3, 1);
+  const Image picture = PatternImage(4, 3, 1);
   AddMap(Cp("Этаж 1"), true);
   AddMap("plain", false);
   AddMap("second", true);
   server->On("GETPICTMAP MAP=0", "MAP=0 W=4 H=3\rDATA=" + Data(picture) + "\r");
-  server->On("GETPICTMAP MAP=2", "MAP=2 W=4 H=3\r\nDATA=" + Data(Pattern(2, 2, 9)) + "\r\n");
+  server->On("GETPICTMAP MAP=2", "MAP=2 W=4 H=3\r\nDATA=" + Data(PatternImage(2, 2, 9)) + "\r\n");
   Connect();
   ASSERT_TRUE(LoadMapPictures(*ctx)) << LogText();
 
@@ -73,7 +64,7 @@ TEST_F(Pictures, BackgroundsAreDownloadedWithoutTouchingACacheWhenItIsOff) {
 }
 
 TEST_F(Pictures, ABackgroundIsServedFromTheCacheOnTheNextConnection) {
-  const Image picture = Pattern(6, 5, 2);
+  const Image picture = PatternImage(6, 5, 2);
   Start(true, /*cacheEnable=*/true);
   AddMap(Cp("Этаж 1"), true);
   server->On("GETPICTMAP MAP=0", "MAP=0 W=6 H=5\rDATA=" + Data(picture) + "\r");
@@ -100,7 +91,7 @@ TEST_F(Pictures, ABackgroundIsServedFromTheCacheOnTheNextConnection) {
 }
 
 TEST_F(Pictures, AChecksumMismatchFallsBackToTheDownload) {
-  const Image cached = Pattern(3, 3, 3), fresh = Pattern(3, 3, 4);
+  const Image cached = PatternImage(3, 3, 3), fresh = PatternImage(3, 3, 4);
   Start(true, true);
   AddMap("m", true);
   const std::string file = MapCacheFile(CacheFolder(), "m");
@@ -129,7 +120,7 @@ TEST_F(Pictures, ChecksumPathFailuresFallBackToTheDownload) {
     std::string cacheBytes;  // empty: a valid cached picture
     std::string log;         // expected somewhere in the log, UTF-8; empty: none
   };
-  const Image good = Pattern(2, 2, 5);
+  const Image good = PatternImage(2, 2, 5);
   const std::string goodPng = EncodePng(good);
   const std::string notPng = "definitely not a PNG file";
   const std::vector<Case> cases = {
@@ -161,7 +152,7 @@ TEST_F(Pictures, ChecksumPathFailuresFallBackToTheDownload) {
 }
 
 TEST_F(Pictures, BackgroundDownloadFailures) {
-  const std::string good = Data(Pattern(2, 2, 6));
+  const std::string good = Data(PatternImage(2, 2, 6));
   struct Case {
     const char* what;
     std::string reply;
@@ -178,7 +169,7 @@ TEST_F(Pictures, BackgroundDownloadFailures) {
       {"data missing", "MAP=0 W=2 H=2\rDATE=" + good + "\r", "Не удалось получить DATA=..."},
       {"data not quoted", "MAP=0 W=2 H=2\rDATA=abcd\r", "Не удалось получить DATA=..."},
       {"length not a multiple of 4",
-       "MAP=0 W=2 H=2\rDATA=\"" + Base64Encode(EncodePng(Pattern(2, 2, 6))) + "A\"\r",
+       "MAP=0 W=2 H=2\rDATA=\"" + Base64Encode(EncodePng(PatternImage(2, 2, 6))) + "A\"\r",
        "Не удалось преобразовать в PNG..."},
       {"character outside the alphabet", "MAP=0 W=2 H=2\rDATA=\"ab-d\"\r",
        "Не удалось преобразовать в PNG..."},
@@ -207,7 +198,7 @@ TEST_F(Pictures, BackgroundDownloadFailures) {
 
 TEST_F(Pictures, AMapNameCannotWriteOutsideTheCacheFolder) {
   Start(true, true);
-  const Image picture = Pattern(2, 2, 7);
+  const Image picture = PatternImage(2, 2, 7);
   AddMap("../../evil", true);
   AddMap("a/b", true);
   server->On("GETPICTMAP MAP=0", "MAP=0 W=2 H=2\rDATA=" + Data(picture) + "\r");
@@ -229,7 +220,7 @@ TEST_F(Pictures, AMapNameCannotWriteOutsideTheCacheFolder) {
 
 TEST_F(Pictures, DecodePictureDataRefusesCorruptText) {
   Image out;
-  EXPECT_TRUE(DecodePictureData(Base64Encode(EncodePng(Pattern(3, 2, 1))), out));
+  EXPECT_TRUE(DecodePictureData(Base64Encode(EncodePng(PatternImage(3, 2, 1))), out));
   EXPECT_EQ(out.width, 3);
   for (const std::string& bad : {std::string("abc"), std::string("ab\ncd=="), std::string("====")}) {
     EXPECT_FALSE(DecodePictureData(bad, out)) << bad;
@@ -250,7 +241,7 @@ std::string SetReply(int obj, const std::vector<Image>& pictures, int transparen
 }
 
 TEST_F(Pictures, OneRequestPerSetNameAndTheObjectsThatCannotHaveOne) {
-  const std::vector<Image> lift = {Pattern(24, 24, 1), Pattern(24, 24, 2)};
+  const std::vector<Image> lift = {PatternImage(24, 24, 1), PatternImage(24, 24, 2)};
   AddObject("lift", 2);      // 0: downloads the set
   AddObject("lift", 2);      // 1: links to it
   AddObject("", 2);          // 2: no name
@@ -296,7 +287,7 @@ TEST_F(Pictures, OneRequestPerSetNameAndTheObjectsThatCannotHaveOne) {
 TEST_F(Pictures, ThePictureProgressLinesAreWrittenWhateverDebugSays) {
   Start(false);
   AddObject("lift", 1);
-  server->On("GETPICTIML OBJ=0", SetReply(0, {Pattern(2, 2, 1)}));
+  server->On("GETPICTIML OBJ=0", SetReply(0, {PatternImage(2, 2, 1)}));
   Connect();
   ASSERT_TRUE(LoadPictureSets(*ctx));
   EXPECT_EQ(LogLines(), (Strings{">>> Получение DATA0=", "<<< OK"}));
@@ -331,7 +322,7 @@ TEST_F(Pictures, PicturesAreCutOrExtendedToTheFirstOnesSizeAndMasked) {
 }
 
 TEST_F(Pictures, PictureSetDownloadFailures) {
-  const std::string p = Data(Pattern(2, 2, 1));
+  const std::string p = Data(PatternImage(2, 2, 1));
   struct Case {
     const char* what;
     std::string reply;
@@ -369,7 +360,7 @@ TEST_F(Pictures, PictureSetDownloadFailures) {
 }
 
 TEST_F(Pictures, APictureSetIsServedFromTheCacheOnTheNextConnection) {
-  const std::vector<Image> lift = {Pattern(8, 8, 1), Pattern(8, 8, 2), Pattern(8, 8, 3)};
+  const std::vector<Image> lift = {PatternImage(8, 8, 1), PatternImage(8, 8, 2), PatternImage(8, 8, 3)};
   Start(true, true);
   AddObject("lift", 3);
   server->On("GETPICTIML OBJ=0", SetReply(0, lift));
@@ -402,7 +393,7 @@ TEST_F(Pictures, APictureSetIsServedFromTheCacheOnTheNextConnection) {
 }
 
 TEST_F(Pictures, PictureSetChecksumFailuresFallBackToTheDownload) {
-  const std::vector<Image> lift = {Pattern(4, 4, 1), Pattern(4, 4, 2)};
+  const std::vector<Image> lift = {PatternImage(4, 4, 1), PatternImage(4, 4, 2)};
   const std::string png0 = EncodePng(lift[0]), png1 = EncodePng(lift[1]);
   const uint32_t sum = PictureChecksum(png0 + png1);
   struct Case {
@@ -460,8 +451,8 @@ TEST_F(Pictures, PictureSetChecksumFailuresFallBackToTheDownload) {
 }
 
 TEST_F(Pictures, ACacheWriterWritesTheSameFilesOnItsOwnThread) {
-  const std::vector<Image> lift = {Pattern(8, 8, 1), Pattern(8, 8, 2)};
-  const Image background = Pattern(30, 20, 3);
+  const std::vector<Image> lift = {PatternImage(8, 8, 1), PatternImage(8, 8, 2)};
+  const Image background = PatternImage(30, 20, 3);
   TCacheWriter writer;
   Start(true, true);
   ctx->cacheWriter = &writer;
@@ -484,19 +475,19 @@ TEST_F(Pictures, NoChecksumRequestWithoutTheFirstCacheFile) {
   fs::create_directories(CacheFolder());
   WriteWholeFile(PictureSetCacheFile(CacheFolder(), "lift", 1), "x");
   AddObject("lift", 2);
-  server->On("GETPICTIML OBJ=0", SetReply(0, {Pattern(2, 2, 1), Pattern(2, 2, 2)}));
+  server->On("GETPICTIML OBJ=0", SetReply(0, {PatternImage(2, 2, 1), PatternImage(2, 2, 2)}));
   Connect();
   ASSERT_TRUE(LoadPictureSets(*ctx));
   EXPECT_EQ(server->Requests(), Strings{"GETPICTIML OBJ=0"});
 }
 
 TEST_F(Pictures, TheCacheIsLeftAloneWhenItIsOff) {
-  const std::vector<Image> lift = {Pattern(4, 4, 1)};
+  const std::vector<Image> lift = {PatternImage(4, 4, 1)};
   fs::create_directories(CacheFolder());
   WriteWholeFile(PictureSetCacheFile(CacheFolder(), "lift", 0), EncodePng(lift[0]));
   Start(true, false);
   AddObject("lift", 1);
-  server->On("GETPICTIML OBJ=0", SetReply(0, {Pattern(4, 4, 9)}));
+  server->On("GETPICTIML OBJ=0", SetReply(0, {PatternImage(4, 4, 9)}));
   Connect();
   ASSERT_TRUE(LoadPictureSets(*ctx));
   EXPECT_EQ(server->Requests(), Strings{"GETPICTIML OBJ=0"});
@@ -508,8 +499,8 @@ TEST_F(Pictures, ACacheThatCannotBeWrittenDoesNotFailTheDownload) {
   Start(true, true);
   AddMap("m", true);
   AddObject("lift", 1);
-  server->On("GETPICTMAP MAP=0", "MAP=0 W=2 H=2\rDATA=" + Data(Pattern(2, 2, 1)) + "\r");
-  server->On("GETPICTIML OBJ=0", SetReply(0, {Pattern(2, 2, 2)}));
+  server->On("GETPICTMAP MAP=0", "MAP=0 W=2 H=2\rDATA=" + Data(PatternImage(2, 2, 1)) + "\r");
+  server->On("GETPICTIML OBJ=0", SetReply(0, {PatternImage(2, 2, 2)}));
   Connect();
   EXPECT_TRUE(LoadMapPictures(*ctx));
   EXPECT_TRUE(LoadPictureSets(*ctx));
