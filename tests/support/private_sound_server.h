@@ -184,24 +184,34 @@ inline std::vector<TSoundSpan> SoundSpans(const std::vector<int16_t>& samples,
                                           int rate = PrivateSoundServer::kRate) {
   const size_t window = static_cast<size_t>(rate / 200);
   const size_t maxGap = static_cast<size_t>(rate / 16);
-  std::vector<std::pair<size_t, size_t>> loud;
+  // The pitch counts the loud windows only: a sound server short of time may
+  // leave a gap inside a sound, which must not lower its pitch.
+  struct Loud {
+    size_t from, to, crossings, loudSamples;
+  };
+  std::vector<Loud> loud;
   for (size_t at = 0; at + window <= samples.size(); at += window) {
     int peak = 0;
-    for (size_t i = at; i < at + window; ++i) peak = std::max(peak, std::abs(static_cast<int>(samples[i])));
+    size_t crossings = 0;
+    for (size_t i = at; i < at + window; ++i) {
+      peak = std::max(peak, std::abs(static_cast<int>(samples[i])));
+      if (i > at) crossings += (samples[i - 1] < 0) != (samples[i] < 0);
+    }
     if (peak < 1000) continue;
-    if (!loud.empty() && at - loud.back().second <= maxGap)
-      loud.back().second = at + window;
-    else
-      loud.push_back({at, at + window});
+    if (!loud.empty() && at - loud.back().to <= maxGap) {
+      loud.back().to = at + window;
+      loud.back().crossings += crossings;
+      loud.back().loudSamples += window - 1;
+    } else {
+      loud.push_back({at, at + window, crossings, window - 1});
+    }
   }
   std::vector<TSoundSpan> spans;
-  for (const auto& [from, to] : loud) {
-    size_t crossings = 0;
-    for (size_t i = from + 1; i < to; ++i) crossings += (samples[i - 1] < 0) != (samples[i] < 0);
+  for (const Loud& stretch : loud) {
     TSoundSpan span;
-    span.start = static_cast<double>(from) / rate;
-    span.end = static_cast<double>(to) / rate;
-    span.hertz = crossings / 2.0 / span.Length();
+    span.start = static_cast<double>(stretch.from) / rate;
+    span.end = static_cast<double>(stretch.to) / rate;
+    span.hertz = stretch.crossings / 2.0 / (static_cast<double>(stretch.loudSamples) / rate);
     spans.push_back(span);
   }
   return spans;

@@ -52,7 +52,10 @@ class DemoSipCallTest : public QObject {
     TFormVertamo form(settings, options);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    QTRY_VERIFY_WITH_TIMEOUT(form.Client() && form.Client()->Stage() == kStagePolling &&
+    // The maps are built once the main thread has taken the loaded catalogue,
+    // which may come a moment after the connection thread began polling.
+    QTRY_VERIFY_WITH_TIMEOUT(form.PageControl1->isVisible() && form.Client() &&
+                                 form.Client()->Stage() == kStagePolling &&
                                  form.Phone()->Telephony().PhoneLinkUp(),
                              20000);
 
