@@ -281,12 +281,19 @@ void TMapZoom::FitIfLarger() {
 }
 
 // Everything on the page moves at once: the page is painted again as a whole
-// afterwards rather than widget by widget on the way.
+// afterwards rather than widget by widget on the way. A page whose updates
+// are off already is left alone: they are off through its parent (the tab
+// widget holds them off while it changes pages, when a page first shown gets
+// its size), and turning them off on the page itself would keep the page
+// from ever painting again once the parent turns them back on.
 void TMapZoom::ChangeZoom(double zoom, QPoint anchor) {
-  const bool updates = page_->updatesEnabled();
+  if (!page_->updatesEnabled()) {
+    Rezoom(zoom, anchor);
+    return;
+  }
   page_->setUpdatesEnabled(false);
   Rezoom(zoom, anchor);
-  page_->setUpdatesEnabled(updates);
+  page_->setUpdatesEnabled(true);
 }
 
 void TMapZoom::Rezoom(double zoom, QPoint anchor) {

@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QScreen>
 #include <QScrollBar>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QWheelEvent>
 
 #include "map/ui/map_view.h"
@@ -215,6 +217,30 @@ class MapZoomTest : public QObject {
     w->form.reset();
     settings.reset();
     w.reset();
+  }
+
+  // A fitted page shown for the first time gets its size while the tab widget
+  // holds its updates off; it must paint once the switch is over, not keep
+  // showing what the screen had before.
+  void aMapTabOpenedForTheFirstTimePaintsItsOwnMap() {
+    QTabWidget pageControl;
+    pageControl.resize(400, 300);
+    TMapModel model;
+    const QRgb colours[] = {0xFF2040A0, 0xFFA04020};
+    std::vector<TMapPage*> pages;
+    for (QRgb colour : colours) {
+      MAP* map = model.MapList.Add("Map", true);
+      map->Picture->Pixels = testing::SolidImage(800, 600, colour);
+      pages.push_back(CreateMapPage(*map, &pageControl));
+      pages.back()->Zoom()->FitIfLarger();
+    }
+    pageControl.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&pageControl));
+    for (int tab : {1, 0, 1}) {
+      pageControl.tabBar()->setCurrentIndex(tab);
+      QTRY_COMPARE(pages[static_cast<size_t>(tab)]->grab().toImage().pixel(10, 10),
+                   colours[static_cast<size_t>(tab)]);
+    }
   }
 
   void aZoomIsExactAndReversible() {
