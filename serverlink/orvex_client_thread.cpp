@@ -335,6 +335,11 @@ unsigned long long TOrvexClientThread::SendCommand(std::string_view request, TRe
   return requests_.Ask(request, false, commandWaitMs_, std::move(requester), std::move(done));
 }
 
+unsigned long long TOrvexClientThread::TellServer(std::string_view request, TRequesterToken requester,
+                                                  TAnswerHandler done) {
+  return requests_.Ask(request, false, commandWaitMs_, std::move(requester), std::move(done), true);
+}
+
 unsigned long long TOrvexClientThread::SendListCommand(std::string_view request, TRequesterToken requester,
                                                        TAnswerHandler done) {
   return requests_.Ask(request, true, listCommandWaitMs_, std::move(requester), std::move(done));

@@ -144,6 +144,12 @@ class TOrvexClientThread {
   // least one line.
   unsigned long long SendListCommand(std::string_view request, TRequesterToken requester = {},
                                      TAnswerHandler done = {});
+  // A one-line request the server must hear whenever the thread comes to it
+  // ("STARTSPEAK", "ENDSPEAK": the server keeps who talks to which lift):
+  // as SendCommand, but a request whose second has passed is sent all the
+  // same; only the answer is then given up on.
+  unsigned long long TellServer(std::string_view request, TRequesterToken requester = {},
+                                TAnswerHandler done = {});
   // Requests asked and not yet taken by the thread. Any thread.
   size_t QueuedRequests() const { return requests_.Queued(); }
 

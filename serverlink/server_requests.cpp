@@ -12,6 +12,7 @@ struct TServerRequests::TRequest {
   TRequesterToken requester;
   TAnswerHandler done;
   bool awaited = false;  // someone waits for the answer (done given); never changes
+  bool sendLate = false;  // sent even when the thread comes to it after its time
   // Main thread only: the answer or the time-out has been given; whichever
   // comes second is dropped.
   bool settled = false;
@@ -32,7 +33,7 @@ struct TServerRequests::TRequest {
 };
 
 unsigned long long TServerRequests::Ask(std::string_view request, bool list, int waitMs,
-                                        TRequesterToken requester, TAnswerHandler done) {
+                                        TRequesterToken requester, TAnswerHandler done, bool sendLate) {
   auto pending = std::make_shared<TRequest>();
   pending->id = ++lastId_;
   pending->line.assign(request);
@@ -41,6 +42,7 @@ unsigned long long TServerRequests::Ask(std::string_view request, bool list, int
   pending->requester = std::move(requester);
   pending->done = std::move(done);
   pending->awaited = static_cast<bool>(pending->done);
+  pending->sendLate = sendLate;
   if (pending->awaited)
     mainThread_.PostDelayed([pending] { pending->Settle({}); }, std::chrono::milliseconds(waitMs));
   {
@@ -57,7 +59,7 @@ std::shared_ptr<TServerRequests::TRequest> TServerRequests::Take() {
   while (!queue_.empty()) {
     std::shared_ptr<TRequest> request = std::move(queue_.front());
     queue_.pop_front();
-    if (now < request->deadline) return request;
+    if (request->sendLate || now < request->deadline) return request;
   }
   return nullptr;
 }

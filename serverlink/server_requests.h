@@ -62,12 +62,14 @@ class TServerRequests {
   // MAIN THREAD. Queues the request and returns its number at once. `done`
   // (may be empty: nobody waits for the answer) runs later on the main thread
   // with the answer, or with answered false once `waitMs` have passed.
+  // With `sendLate`, only the wait for the answer is bounded: the request
+  // still goes to the server when the thread comes to it after its time.
   unsigned long long Ask(std::string_view request, bool list, int waitMs, TRequesterToken requester,
-                         TAnswerHandler done);
+                         TAnswerHandler done, bool sendLate = false);
 
-  // Connection thread. The oldest request still in time, taken out of the
-  // queue; requests whose time ran out before they were sent are dropped
-  // here (their requesters have had "no answer" already).
+  // Connection thread. The oldest request still in time (or sent late),
+  // taken out of the queue; requests whose time ran out before they were sent
+  // are dropped here (their requesters have had "no answer" already).
   std::shared_ptr<TRequest> Take();
   // The request's line and kind.
   static const std::string& Line(const TRequest& request);

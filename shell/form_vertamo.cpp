@@ -401,15 +401,20 @@ void TFormVertamo::StartVoice() {
     return shown.translated(tab->mapToGlobal(QPoint(0, 0)));
   };
   // The request is queued at once and the window goes on; `settled` runs when
-  // the server answered or its wait ran out. Queued while the window closes,
-  // it still goes out before the connection ends.
+  // the server answered or its wait ran out. The server keeps who talks to
+  // which lift, so the request reaches it even when the link was too busy to
+  // send it within its second; queued while the window closes, it still goes
+  // out before the connection ends.
   host.sendCommand = [this](const std::string& request, std::function<void()> settled) {
-    if (!settled) {
-      SendCommand(request);
+    if (!client_) {
+      if (settled) QMetaObject::invokeMethod(this, std::move(settled), Qt::QueuedConnection);
       return;
     }
-    if (!SendCommand(request, windowRequester_, [settled](const TRequestAnswer&) { settled(); }))
-      QMetaObject::invokeMethod(this, std::move(settled), Qt::QueuedConnection);
+    if (!settled) {
+      client_->TellServer(request);
+      return;
+    }
+    client_->TellServer(request, windowRequester_, [settled](const TRequestAnswer&) { settled(); });
   };
   host.tellDispatcher = [this](const QString& text) { CallNotice->Tell(text); };
   voice_ = std::make_unique<TVoiceStation>(this, *phone_, std::move(host));

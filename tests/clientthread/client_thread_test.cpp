@@ -325,6 +325,7 @@ TEST_F(ClientThread, ARequestWithoutAnswerTimesOutOnTimeAndALateOneIsNotSent) {
     return true;
   };
   script.SetReply("NEXT", {"next answer"});
+  script.SetReply("ENDSPEAK OBJ=1", {"OK"});
   StartServer();
   StartClient();
   ASSERT_TRUE(WaitStage(kStagePolling));
@@ -335,6 +336,7 @@ TEST_F(ClientThread, ARequestWithoutAnswerTimesOutOnTimeAndALateOneIsNotSent) {
       EXPECT_FALSE(*slowAnswered) << "the time-out waited for the worker";
     });
     client->SendCommand("LATE", requester, [late](const TRequestAnswer& a) { late->set_value(a.answered); });
+    client->TellServer("ENDSPEAK OBJ=1");  // the server must hear it, however late
     return 0;
   });
   auto lateAnswer = late->get_future();
@@ -347,6 +349,7 @@ TEST_F(ClientThread, ARequestWithoutAnswerTimesOutOnTimeAndALateOneIsNotSent) {
   EXPECT_TRUE(SendCommand("NEXT"));
   EXPECT_EQ(answer.line, "next answer");
   EXPECT_EQ(server->CountReceived("LATE"), 0);
+  EXPECT_EQ(server->CountReceived("ENDSPEAK OBJ=1"), 1) << "sent before NEXT, after its second";
   // Requests the server never answers.
   main.Run([&] {
     client->SetRequestWaits(300, 300);

@@ -38,6 +38,29 @@ namespace {
 
 constexpr int kWaitMs = 5000;
 
+// The small district whose first object is a lift at the gateway "localhost":
+// its cabin is unit 2, its machine room (when it has one) unit 5.
+std::shared_ptr<orvexsim::Scenario> DistrictWithALift(bool machineRoom) {
+  auto district = test::SmallDistrict();
+  orvexsim::CallDef call;
+  call.gateway = "localhost";
+  call.com = 3;
+  call.adr = 17;
+  call.pul = 2;
+  if (machineRoom) call.pu = 5;
+  district->objects[0].call = call;
+  return district;
+}
+
+// The workstation starts its phone program, here `phone`.
+auto WithPhone(testing::SimPhone& phone) {
+  return [&phone](TFormOptions& options) {
+    options.phone.start = true;
+    options.phone.port = phone.sim.Port();
+    options.phone.processes = &phone;
+  };
+}
+
 // Answers every selector that comes up with `key`; `look` sees it first.
 struct SelectorAnswer {
   explicit SelectorAnswer(int key, std::function<void(TFormSelLiftMp&)> look = {}) {
@@ -188,19 +211,8 @@ class MapCallWindowTest : public QObject {
   }
 
   void aSecondClickWhileTheFirstAwaitsItsAnswerWins() {
-    auto district = test::SmallDistrict();
-    orvexsim::CallDef call;
-    call.gateway = "localhost";
-    call.com = 3;
-    call.adr = 17;
-    call.pul = 2;
-    district->objects[0].call = call;
     testing::SimPhone phone;
-    Workstation w(district, [&](TFormOptions& options) {
-      options.phone.start = true;
-      options.phone.port = phone.sim.Port();
-      options.phone.processes = &phone;
-    });
+    Workstation w(DistrictWithALift(false), WithPhone(phone));
     QVERIFY(w.WaitForMaps());
     QTRY_VERIFY_WITH_TIMEOUT(w.form->Phone()->Telephony().PhoneLinkUp() && phone.Serving(), kWaitMs);
     // The lift, and before its answer is in, the sensor: only the sensor's
@@ -217,20 +229,8 @@ class MapCallWindowTest : public QObject {
   }
 
   void theSelectorIsTitledStaysOnTopAndSurvivesAReload() {
-    auto district = test::SmallDistrict();
-    orvexsim::CallDef call;
-    call.gateway = "localhost";
-    call.com = 3;
-    call.adr = 17;
-    call.pul = 2;
-    call.pu = 5;
-    district->objects[0].call = call;
     testing::SimPhone phone;
-    Workstation w(district, [&](TFormOptions& options) {
-      options.phone.start = true;
-      options.phone.port = phone.sim.Port();
-      options.phone.processes = &phone;
-    });
+    Workstation w(DistrictWithALift(true), WithPhone(phone));
     QVERIFY(w.WaitForMaps());
     QTRY_VERIFY_WITH_TIMEOUT(w.form->Phone()->Telephony().PhoneLinkUp() && phone.Serving(), kWaitMs);
     QString title;
