@@ -29,6 +29,14 @@ bool Eventually(F done, int ms = kProgramBoundMs) {
   return true;
 }
 
+// phone-sim as the phone program "ohphone" of `dir`. A copy, not a link: the
+// telephony thread takes any running process of the program's executable for
+// an old phone program and ends it, and tests running side by side must not
+// end each other's.
+void InstallPhoneSim(const TempFolder& dir) {
+  std::filesystem::copy_file(PHONE_SIM_PATH, dir.file("ohphone"));
+}
+
 std::vector<std::string> Descriptors(int pid) {
   std::vector<std::string> targets;
   for (const auto& entry : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd"))
@@ -64,7 +72,7 @@ TEST(PhoneProcess, StartedDetachedFoundByItsExecutableAndEnded) {
 
 TEST(PhoneProcess, PhoneSimStartedAsThePhoneProgramQuitsOnQ) {
   TempFolder dir;
-  std::filesystem::create_symlink(PHONE_SIM_PATH, dir.file("ohphone"));
+  InstallPhoneSim(dir);
   const uint16_t port = FreePort();
   const std::string record = dir.file("record.jsonl");
   setenv("PHONE_SIM_OPTIONS",
@@ -86,7 +94,7 @@ TEST(PhoneProcess, PhoneSimStartedAsThePhoneProgramQuitsOnQ) {
 
 TEST(PhoneProcess, APhoneProgramKilledMidCallIsBackWithin5s) {
   TempFolder dir;
-  std::filesystem::create_symlink(PHONE_SIM_PATH, dir.file("ohphone"));
+  InstallPhoneSim(dir);
   const uint16_t port = FreePort();
   setenv("PHONE_SIM_OPTIONS", ("--sim-quiet --sim-delay 0 --sim-port " + std::to_string(port)).c_str(), 1);
   RecordingHost host;
