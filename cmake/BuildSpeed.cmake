@@ -6,11 +6,14 @@
 # the tests talk to. The switches below keep that first run short without
 # building less or testing less; VERTAMO_FAST_BUILD=OFF turns all of them off.
 #
-#  - Test code (tests/, tools/) is compiled at -O1 with line tables (-g1):
-#    about half the time of -O2 -g, and a failing assertion or a sanitizer
-#    report still names its function, file and line. The workstation, the phone
-#    program, the fuzz targets and the benchmarks keep the build type's flags:
-#    they are what runs in the field or what is measured.
+#  - Debug information is line tables only (-g1): a crash's backtrace, a
+#    debugger's stack and a sanitizer report still name function, file and
+#    line, at two thirds of the compile time of full information (no local
+#    variables then: rebuild with VERTAMO_FAST_BUILD=OFF to inspect them).
+#  - Test code (tests/, tools/) is compiled at -O1: about half the time of
+#    -O2. The workstation, the phone program, the fuzz targets and the
+#    benchmarks keep the build type's optimisation: they are what runs in the
+#    field or what is measured.
 #  - The files of a GoogleTest program are compiled a few at a time (batches
 #    that include them), so GoogleTest, GoogleMock and the standard headers are
 #    parsed once per batch instead of once per file.
@@ -23,7 +26,9 @@ set(VERTAMO_TEST_CODE_OPTIONS "")
 # Files of one GoogleTest program compiled together.
 set(VERTAMO_TEST_UNITY_BATCH 0)
 if(VERTAMO_FAST_BUILD)
-  set(VERTAMO_TEST_CODE_OPTIONS -O1 -g1)
+  # After the build type's -g, so that it wins.
+  add_compile_options(-g1)
+  set(VERTAMO_TEST_CODE_OPTIONS -O1)
   set(VERTAMO_TEST_UNITY_BATCH 4)
   find_program(VERTAMO_MOLD mold)
   if(VERTAMO_MOLD)
