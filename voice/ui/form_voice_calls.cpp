@@ -163,17 +163,23 @@ void TFVoice::ShowMissed() {
                                          : QStringLiteral("История разговоров"));
 }
 
+namespace {
+const QString kNoPhoneLinkNotice = QStringLiteral("Нет связи с программой телефона...");
+}  // namespace
+
 void TFVoice::ShowLinkLost(bool callBroken) {
   linkBrokeCall_ = linkBrokeCall_ || callBroken;
   // Said where the dispatcher looks: the call window comes up with it.
-  SetInfoText(QStringLiteral("Нет связи с программой телефона..."), kDialColor);
+  SetInfoText(kNoPhoneLinkNotice, kDialColor);
   SetCallButtonText(QStringLiteral("          ВЫЗОВ"));
   show();
   raise();
 }
 
 void TFVoice::ShowLinkRestored() {
-  if (CallState() != TCallState::Idle) return;
+  // Only the notice of the lost link gives way: the first link, heard of
+  // after a call already failed, must not wipe what that call said.
+  if (CallState() != TCallState::Idle || Label1->text() != kNoPhoneLinkNotice) return;
   if (std::exchange(linkBrokeCall_, false))
     SetInfoText(QStringLiteral("Звонок прерван: была потеряна связь с программой телефона"), kDialColor);
   else
