@@ -132,26 +132,6 @@ void ApplyChangeEvent(const TChangeEvent& event, IClientEvents& events) {
   }
 }
 
-namespace {
-
-// Whether the event changes anything on the main thread.
-bool ForMainThread(const TChangeEvent& event) {
-  using Kind = TChangeEvent::Kind;
-  switch (event.kind) {
-    case Kind::Log:
-      return event.entry.has_value();
-    case Kind::Update:
-      return true;
-    case Kind::Counter:
-    case Kind::Speaker:
-      return event.value.has_value();
-    default:
-      return false;
-  }
-}
-
-}  // namespace
-
 std::string MissingKeyLogLine(std::string_view key, std::string_view line) {
   static const std::string head = Utf8ToCp1251("Не получена строка ");
   static const std::string middle = Utf8ToCp1251("... Получено:");
@@ -204,9 +184,11 @@ bool TChangeFeed::Exchange() {
       case TFeedStep::Fail:
         return post(false);
     }
+    // Sounds start here; the rest is for the main thread, where whatever
+    // changes nothing (a line without its value, an unknown word) is skipped.
     if (event.kind == TChangeEvent::Kind::Play) {
       if (event.wave && sound_) sound_->Play(*event.wave);
-    } else if (ForMainThread(event)) {
+    } else if (event.kind != TChangeEvent::Kind::Other) {
       event.missingKeys.clear();
       changes.push_back(std::move(event));
     }
