@@ -1,9 +1,9 @@
 #include "phone/phone_log.h"
 
-#include <cstdio>
 #include <ctime>
 
 #include "platform/cp1251.h"
+#include "platform/raw_file.h"
 #include "protocol/log_prefix.h"
 
 namespace vertamo::phone {
@@ -15,10 +15,10 @@ void TPhoneLog::Line(const std::string& utf8) const {
   const std::string line = LogLinePrefix(local) + Utf8ToCp1251(utf8) + "\r\n";
   for (const std::string* path : {&path_, &trace_}) {
     if (path->empty()) continue;
-    if (std::FILE* file = std::fopen(path->c_str(), "ab")) {
-      std::fwrite(line.data(), 1, line.size(), file);
-      std::fclose(file);
-    }
+    // Only a regular file, opened without blocking: a FIFO under the log's
+    // name must not hold the phone up.
+    TRawFile file;
+    if (OpenLogForAppend(file, *path)) file.Write(line.data(), line.size());
   }
 }
 

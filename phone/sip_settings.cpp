@@ -1,15 +1,17 @@
 #include "phone/sip_settings.h"
 
-#include <fstream>
 #include <map>
 #include <sstream>
 
 #include "platform/cp1251.h"
+#include "platform/raw_file.h"
 #include "protocol/txtfunc.h"
 
 namespace vertamo::phone {
 
 namespace {
+
+constexpr size_t kMaxSettingsBytes = 4 * 1024 * 1024;
 
 std::string Trim(const std::string& text) {
   const size_t from = text.find_first_not_of(" \t\r");
@@ -27,7 +29,11 @@ std::string LowerAscii(std::string text) {
 // The keys of one section, names in lower case; the first of a repeated key wins.
 std::map<std::string, std::string> ReadSection(const std::string& path, const std::string& section) {
   std::map<std::string, std::string> keys;
-  std::ifstream file(path, std::ios::binary);
+  // Only a regular file is read, without blocking: a FIFO in place of the
+  // work folder's settings would otherwise hold the phone before its link.
+  std::string bytes;
+  if (!ReadRegularFile(path, kMaxSettingsBytes, bytes)) return keys;
+  std::istringstream file(bytes);
   std::string line;
   bool inside = false;
   while (std::getline(file, line)) {

@@ -7,7 +7,9 @@
 #include "phone/baresip_message.h"
 #include "phone/call_outcome.h"
 #include "phone/dial_string.h"
+#include "phone/phone_log.h"
 #include "phone/phone_options.h"
+#include "phone/sip_settings.h"
 #include "support/temp_folder.h"
 
 namespace vertamo::phone {
@@ -101,6 +103,21 @@ TEST(PhoneEngineFiles, ThePasswordStaysInAnOwnerOnlyFileAndNowhereElse) {
   EXPECT_NE(testing::ReadWholeFile(folder + "accounts").find("<sip:disp@pbx.example>;"), std::string::npos);
   RemoveBaresipFolder(folder);
   EXPECT_NE(::stat(folder.c_str(), &st), 0);
+}
+
+TEST(PhoneFiles, AFifoInPlaceOfTheSettingsOrTheLogHoldsNothingUp) {
+  // Nobody is at the other end of either FIFO: a blocking open would wait for
+  // good, and the phone would never open its control port.
+  testing::TempFolder dir;
+  ASSERT_EQ(::mkfifo(dir.file("Vertamo.ini").c_str(), 0600), 0);
+  ASSERT_EQ(::mkfifo(dir.file("vertamo-phone.log").c_str(), 0600), 0);
+  EXPECT_EQ(ReadSipSettings(dir.file("Vertamo.ini")).sipPort, TSipSettings::kDefaultSipPort);
+  TPhoneLog(dir.file("vertamo-phone.log")).Line("started");
+  // Regular files are read and written as ever.
+  testing::WriteWholeFile(dir.file("phone.ini"), "[SipPhone]\r\nSipPort=5070\r\n");
+  EXPECT_EQ(ReadSipSettings(dir.file("phone.ini")).sipPort, 5070);
+  TPhoneLog(dir.file("phone.log")).Line("started");
+  EXPECT_NE(testing::ReadWholeFile(dir.file("phone.log")).find("  started\r\n"), std::string::npos);
 }
 
 TEST(PhoneEngineLink, NetstringsSplitAnywhereAndBrokenFramingStops) {
