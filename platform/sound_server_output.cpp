@@ -83,10 +83,10 @@ bool TSoundServerOutput::PlayWaveFile(const std::string& path, const std::functi
       break;
     }
   }
-  if (!stopped && !lost) {
-    stopped = !WaitPlayed(stream, stop);
-    if (!stopped && pa_simple_drain(stream, &error) < 0) lost = true;
-  }
+  // No pa_simple_drain: a drain whose stream the server dropped meanwhile is
+  // never answered, and the thread, and with it the workstation's close,
+  // would wait for good. What the server holds is waited out by its latency.
+  if (!stopped && !lost) stopped = !WaitPlayed(stream, stop);
   // A stop drops what the server still holds instead of letting it play out.
   if (stopped) pa_simple_flush(stream, nullptr);
   pa_simple_free(stream);
