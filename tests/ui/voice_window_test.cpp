@@ -692,6 +692,9 @@ class VoiceWindowTest : public QObject {
     QVERIFY(label);
     QVERIFY(!label->isHidden());
     QCOMPARE(label->text(), QStringLiteral("Звонки не записываются: нельзя писать в CallHistory.log рабочей папки"));
+    // The notice never widens the window past its own size (off the screen's edge, notice and all).
+    QVERIFY(rig.Window()->minimumSizeHint().width() <= TFVoice::kClientWidth);
+    vertamo::test::SaveShot(rig.Window()->grab().toImage(), "voice_not_recording");
   }
 
   void aLiftClickedDuringACallIsCalledOnlyWhenTheDispatcherSaysSo() {

@@ -73,7 +73,12 @@ void TFVoice::ShowRecordingState() {
       label = new QLabel(FromCp1251(TCallHistory::NotRecordingText()), StatusBar1);
       label->setObjectName(QStringLiteral("LabelNotRecording"));
       label->setStyleSheet(QStringLiteral("color: #c00000; font-weight: bold"));
-      StatusBar1->addPermanentWidget(label);
+      // The window keeps its size: the notice takes the room there is, the
+      // whole of it in the tip (and in the main window's status bar).
+      label->setMinimumWidth(1);
+      label->setWordWrap(true);
+      label->setToolTip(label->text());
+      StatusBar1->addPermanentWidget(label, 3);
     }
   }
   if (label) label->setVisible(!host_.history->Recording());
