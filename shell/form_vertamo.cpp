@@ -863,9 +863,8 @@ void TFormVertamo::MapObjectAnswer(const QPointer<TMapPict>& sender, int index, 
   // the picture and its object: what the call needs of them is taken now.
   const QPointer<TMapPict> clicked(sender);
   const QRect clickedArea(sender->mapToGlobal(QPoint(0, 0)), sender->size());
-  const QString title = SelectorTitle(object->Name.str(), object->Hint.str());
-  const auto ask = [this, &title](const std::string& cabin, const std::string& room) {
-    return AskCallUnit(this, settings_.MainIni.get(), cabin, room, title);
+  const auto ask = [this, name = object->Name.str()](const std::string& cabin, const std::string& room) {
+    return AskCallUnit(this, settings_.MainIni.get(), cabin, room, SelectorTitle(name, cabin, room));
   };
   const TMapCallResult result = MapCallFromReply(reply, {index, object->Name.str(), profile_.Ip}, ask);
   if (!result.call) {

@@ -47,8 +47,14 @@ std::shared_ptr<orvexsim::Scenario> DistrictWithALift(bool machineRoom) {
   call.com = 3;
   call.adr = 17;
   call.pul = 2;
-  if (machineRoom) call.pu = 5;
+  if (machineRoom) {
+    call.pu = 5;
+    call.pulText = "Кабина лифта 1, ул. Лесная, 12";
+    call.puText = "Машинное помещение, ул. Лесная, 12";
+  }
   district->objects[0].call = call;
+  // A cabin that calls the dispatcher: its tool-tip tells the mouse what to do.
+  district->objects[0].hint = "Вызов из кабины$Щёлкните, чтобы ответить";
   return district;
 }
 
