@@ -799,8 +799,7 @@ void TFormVertamo::mPhoneBookClick() {
     return;
   }
   // Idle, it opens on the subscribers; during a call it only comes forward.
-  if (voice->CallState() == TCallState::Idle) voice->PageControl1->setCurrentIndex(0);
-  voice->ShowVoiceWindow();
+  voice->OpenIdle();
 }
 
 // --- the mouse on the map ------------------------------------------------------------

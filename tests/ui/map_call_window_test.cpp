@@ -293,6 +293,15 @@ class MapCallWindowTest : public QObject {
       QCOMPARE(voice->PageControl1->currentIndex(), 0);
       QCOMPARE(voice->ListBox1->count(), w.form->Phone()->Telephony().Book().Count());
       QVERIFY(phone.sim.Received().empty());
+      // Closed after a call the phone program ended with its word, and opened
+      // again: nothing of that call is left on show.
+      voice->ShowCallInfo(Utf8ToCp1251("Занято..."));
+      voice->StatusPanels[0]->setText(QStringLiteral("Звонок на адрес: c 1*1*1@10.0.0.1"));
+      voice->close();
+      QTest::keyClick(w.form.get(), Qt::Key_T, Qt::ControlModifier);
+      QVERIFY(voice->isVisible());
+      QCOMPARE(voice->Label1->text(), QStringLiteral("Выберите абонента и нажмите ВЫЗОВ..."));
+      QVERIFY(voice->StatusPanels[0]->text().isEmpty());
     }
   }
 

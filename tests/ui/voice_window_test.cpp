@@ -359,6 +359,11 @@ class VoiceWindowTest : public QObject {
       Key(&window, Qt::Key_Space, true);
     }
     QCOMPARE(window.Label1->text(), QStringLiteral("Говорите..."));
+    // The phone's statistics, every few seconds of a conversation, leave the
+    // line saying which way the voice goes.
+    rig.phone.sim.Send("STAT jitter=1ms loss=0% rtt=0ms");
+    QTRY_COMPARE_WITH_TIMEOUT(window.Label1->toolTip(), QStringLiteral("jitter=1ms loss=0% rtt=0ms"), kWaitMs);
+    QCOMPARE(window.Label1->text(), QStringLiteral("Говорите..."));
     QVERIFY(rig.GatewayGot("setatx 3", 1));
     QTRY_VERIFY_WITH_TIMEOUT(window.ImageMic->isVisible() && !window.ImageSpeaker->isVisible(), kWaitMs);
     QCOMPARE(rig.CountIn("setarx 3"), 0);
@@ -609,6 +614,11 @@ class VoiceWindowTest : public QObject {
 
     QVERIFY(rig.Talk());
     QVERIFY(talkKey(kTalkPress) && talkKey(kTalkPress));  // one real press
+    QCOMPARE(window.Label1->text(), QStringLiteral("Говорите..."));
+    // The phone's statistics, every few seconds of a conversation, leave the
+    // line saying which way the voice goes.
+    rig.phone.sim.Send("STAT jitter=1ms loss=0% rtt=0ms");
+    QTRY_COMPARE_WITH_TIMEOUT(window.Label1->toolTip(), QStringLiteral("jitter=1ms loss=0% rtt=0ms"), kWaitMs);
     QCOMPARE(window.Label1->text(), QStringLiteral("Говорите..."));
     QVERIFY(rig.GatewayGot("setatx 3", 1));
     QVERIFY(talkKey(kTalkRelease));

@@ -59,6 +59,7 @@ const TMapCall* TFVoice::Lift() const {
 void TFVoice::ClearForNewCall() {
   // Nothing of the call before stays on show.
   for (QLabel* panel : StatusPanels) panel->clear();
+  Label1->setToolTip({});
   LabelTime->setText(CallClockText(0));
   SetBackground(LabelTime, QColor(kOliveColor));
   PanelAdr->clear();
@@ -186,7 +187,23 @@ void TFVoice::ShowLinkRestored() {
     SetInfoText(QStringLiteral("Выберите абонента и нажмите ВЫЗОВ..."), HintColor().rgb());
 }
 
-void TFVoice::ShowCallInfo(const std::string& text) { SetInfoText(FromCp1251(text), HintColor().rgb()); }
+void TFVoice::ShowCallInfo(const std::string& text) {
+  if (TalkActive) {
+    Label1->setToolTip(FromCp1251(text));
+    return;
+  }
+  SetInfoText(FromCp1251(text), HintColor().rgb());
+}
+
+void TFVoice::OpenIdle() {
+  if (CallState() != TCallState::Idle) return ShowVoiceWindow();
+  PageControl1->setCurrentIndex(0);
+  if (!isVisible()) {
+    ClearForNewCall();
+    ShowCallState(TCallState::Idle, TCallState::Idle);
+  }
+  ShowVoiceWindow();
+}
 
 void TFVoice::SelectSubscriber(int position) {
   if (position >= 0 && position < ListBox1->count()) ListBox1->setCurrentRow(position);
