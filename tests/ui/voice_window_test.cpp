@@ -833,6 +833,7 @@ class VoiceWindowTest : public QObject {
     QCOMPARE(window.PageControl1->tabText(1), QStringLiteral("История разговоров (пропущено: 1)"));
     window.PageControl1->setCurrentIndex(1);
     QCOMPARE(window.PageControl1->tabText(1), QStringLiteral("История разговоров"));
+    QCOMPARE(window.Label1->text(), QStringLiteral("Выберите абонента и нажмите ВЫЗОВ..."));
   }
 
   void aRingDuringAConversationIsAnnouncedAndTheConversationGoesOn() {

@@ -266,6 +266,8 @@ class TFVoice final : public QWidget {
   // The lift of the conversation; none for other calls.
   const TMapCall* Lift() const;
   void ClearForNewCall();
+  // The information line and the call button as the idle state has them.
+  void ShowIdleTexts();
   void ShowMissed();
   void HistorySeen();
   void GatewayResult(std::uint64_t conversation, const TGatewayResult& result);

@@ -92,8 +92,7 @@ void TFVoice::ShowCallState(TCallState from, TCallState to) {
   const TCallParty party = host_.session ? host_.session->Party() : TCallParty{};
   switch (to) {
     case TCallState::Idle:
-      SetInfoText(QStringLiteral("Выберите абонента и нажмите ВЫЗОВ..."), HintColor().rgb());
-      SetCallButtonText(QStringLiteral("          ВЫЗОВ"));
+      ShowIdleTexts();
       PanelAdr->clear();
       setWindowTitle(QString::fromUtf8(kCaption));
       ShowMissed();
@@ -153,6 +152,11 @@ void TFVoice::ShowCallState(TCallState from, TCallState to) {
   }
 }
 
+void TFVoice::ShowIdleTexts() {
+  SetInfoText(QStringLiteral("Выберите абонента и нажмите ВЫЗОВ..."), HintColor().rgb());
+  SetCallButtonText(QStringLiteral("          ВЫЗОВ"));
+}
+
 void TFVoice::SecondRing(const std::string& caller) {
   StatusPanels[1]->setText(QStringLiteral("Второй звонок: ") + FromCp1251(caller));
   ShowMissed();
@@ -184,7 +188,7 @@ void TFVoice::ShowLinkRestored() {
   if (std::exchange(linkBrokeCall_, false))
     SetInfoText(QStringLiteral("Звонок прерван: была потеряна связь с программой телефона"), kDialColor);
   else
-    SetInfoText(QStringLiteral("Выберите абонента и нажмите ВЫЗОВ..."), HintColor().rgb());
+    ShowIdleTexts();
 }
 
 void TFVoice::ShowCallInfo(const std::string& text) {
@@ -200,7 +204,7 @@ void TFVoice::OpenIdle() {
   PageControl1->setCurrentIndex(0);
   if (!isVisible()) {
     ClearForNewCall();
-    ShowCallState(TCallState::Idle, TCallState::Idle);
+    ShowIdleTexts();
   }
   ShowVoiceWindow();
 }
