@@ -237,6 +237,9 @@ void TFormVertamo::BuildWindow() {
   setStatusBar(StatusBar1);
   CallNotice = new TCallNotice(StatusBar1, [this](const std::string& text) {
     if (phone_) phone_->Telephony().Log().Write(text);
+    // The voice window stays on top and may sit over this status bar: an
+    // open one says it too, where the dispatcher is looking.
+    if (TFVoice* voice = VoiceWindow(false); voice && voice->isVisible()) voice->ShowCallStatus(text);
   });
 
   menuBar()->setObjectName(QStringLiteral("MainMenu1"));

@@ -302,6 +302,10 @@ class MapCallWindowTest : public QObject {
       QVERIFY(voice->isVisible());
       QCOMPARE(voice->Label1->text(), QStringLiteral("Выберите абонента и нажмите ВЫЗОВ..."));
       QVERIFY(voice->StatusPanels[0]->text().isEmpty());
+      // The open window stays on top, over the main window's status bar: why
+      // a click called nobody is said on it too.
+      w.form->CallNotice->Tell(kNoGateway);
+      QCOMPARE(voice->StatusPanels[0]->text(), kNoGateway);
     }
   }
 
