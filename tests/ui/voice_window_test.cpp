@@ -375,6 +375,7 @@ class VoiceWindowTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(window.ImageSpeaker->isVisible() && !window.ImageMic->isVisible(), kWaitMs);
 
     Key(&window, Qt::Key_Escape, true);
+    QVERIFY(window.Label1->toolTip().isEmpty());  // the statistics went with the conversation
     QCOMPARE(rig.requests, (std::vector<std::string>{"STARTSPEAK OBJ=5 PU=1", "ENDSPEAK OBJ=5 PU=1"}));
     QCOMPARE(window.Gateway(), nullptr);
     QVERIFY(rig.GatewayGot("quit", 1));

@@ -59,7 +59,6 @@ const TMapCall* TFVoice::Lift() const {
 void TFVoice::ClearForNewCall() {
   // Nothing of the call before stays on show.
   for (QLabel* panel : StatusPanels) panel->clear();
-  Label1->setToolTip({});
   LabelTime->setText(CallClockText(0));
   SetBackground(LabelTime, QColor(kOliveColor));
   PanelAdr->clear();
@@ -87,6 +86,7 @@ void TFVoice::ShowCallState(TCallState from, TCallState to) {
   if (!TalkActive) {
     spaceDown_ = false;
     PendingListen = false;
+    Label1->setToolTip({});  // the conversation's statistics
   }
   if (from == TCallState::Idle && to != TCallState::Idle) ClearForNewCall();
   const TCallParty party = host_.session ? host_.session->Party() : TCallParty{};
