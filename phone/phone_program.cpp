@@ -192,6 +192,7 @@ void TPhoneProgram::HangUp(bool refuse) {
     return;
   }
   (refuse ? call_->history.weRefused : call_->history.weHungUp) = true;
+  MakeCurrent();
   if (!engine_->Running() || !engine_->Send("hangup", "", "hangup")) {
     Send(ClosedCallLine({}, call_->history));
     CallGone();
@@ -211,7 +212,49 @@ void TPhoneProgram::Answer() {
     log_.Line("no ringing call to answer");
     return;
   }
+  MakeCurrent();
   engine_->Send("accept", "", "accept");
+}
+
+void TPhoneProgram::MakeCurrent() {
+  if (!call_ || call_->id.empty() || !engine_->Running()) return;
+  // A call is looked for among the calls of the current account.
+  if (!call_->account.empty()) engine_->Send("uafind", call_->account, "uafind");
+  engine_->Send("callfind", call_->id, "callfind");
+}
+
+bool TPhoneProgram::Ours(const TBaresipMessage& m) {
+  if (!call_) return false;
+  if (m.callId.empty()) return true;
+  if (call_->id.empty()) {
+    // The first event of our call names it; a late one of the call before,
+    // or one of a call ringing in, does not.
+    const char* direction = call_->history.incoming ? "incoming" : "outgoing";
+    if (m.callId == closedId_ || (!m.direction.empty() && m.direction != direction)) return false;
+    call_->id = m.callId;
+    call_->account = m.accountAor;
+  }
+  return m.callId == call_->id;
+}
+
+// Who rings, as the RING line names them: "name [host]".
+static std::string PeerText(const TBaresipMessage& m) {
+  const TSipPeer peer = SipPeerFromUri(m.peerUri);
+  const std::string name = !m.peerName.empty() ? m.peerName : !peer.user.empty() ? peer.user : peer.host;
+  return name + " [" + peer.host + "]";
+}
+
+void TPhoneProgram::RefuseSecondCall(const TBaresipMessage& m) {
+  log_.Line("a second call from " + m.peerUri + " while one is under way: refused");
+  // The workstation hears of it during its call (a ring then is told, not
+  // taken); not once it has hung up, when it would take it for a new ring.
+  if (!call_->history.weHungUp && !call_->history.weRefused) Send(Utf8ToCp1251("RING " + PeerText(m)));
+  if (m.callId.empty() || !engine_->Running()) return;
+  // baresip made the newcomer and its account current: it is the one hung up.
+  if (!m.accountAor.empty()) engine_->Send("uafind", m.accountAor, "uafind");
+  engine_->Send("callfind", m.callId, "callfind");
+  engine_->Send("hangup", "", "refuse");
+  MakeCurrent();
 }
 
 void TPhoneProgram::EngineMessage(const TBaresipMessage& m) {
@@ -229,34 +272,34 @@ void TPhoneProgram::EngineMessage(const TBaresipMessage& m) {
   }
   if (m.kind != K::Event) return;
   if (m.type == "CALL_INCOMING") {
-    if (call_) {
-      log_.Line("a second call from " + m.peerUri + " while one is under way");
-      return;
-    }
+    if (call_) return RefuseSecondCall(m);
     call_ = TCall{};
     call_->history.incoming = true;
-    const TSipPeer peer = SipPeerFromUri(m.peerUri);
-    const std::string name = !m.peerName.empty() ? m.peerName : !peer.user.empty() ? peer.user : peer.host;
-    call_->peerText = name + " [" + peer.host + "]";
+    call_->id = m.callId;
+    call_->account = m.accountAor;
+    call_->peerText = PeerText(m);
     log_.Line("incoming call from " + m.peerUri);
     Send(Utf8ToCp1251("RING " + call_->peerText));
-  } else if (m.type == "CALL_RINGING") {
-    if (call_) call_->history.rang = true;
+    return;
+  }
+  if (!Ours(m)) return;
+  if (m.type == "CALL_RINGING") {
+    call_->history.rang = true;
   } else if (m.type == "CALL_ESTABLISHED") {
-    if (!call_ || call_->history.established) return;
+    if (call_->history.established) return;
     call_->history.established = true;
     log_.Line("talking with " + m.peerUri);
     Send("CALL " + (call_->history.incoming ? Utf8ToCp1251(call_->peerText) : call_->dialString));
     if (!engine_->AudioProblem().empty())
       Send(Utf8ToCp1251("APP Разговор без звука: нет звукового сервера (" + engine_->AudioProblem() + ")"));
   } else if (m.type == "CALL_CLOSED") {
-    if (!call_) return;
+    closedId_ = call_->id;
     const std::string line = ClosedCallLine(m.param, call_->history);
     log_.Line("call closed (" + m.param + "): " + line);
     Send(line);
     CallGone();
   } else if (m.type == "CALL_RTCP") {
-    if (call_ && call_->history.established && m.hasRtcp) Send(StatLine(m));
+    if (call_->history.established && m.hasRtcp) Send(StatLine(m));
   }
 }
 

@@ -41,6 +41,8 @@ class TPhoneProgram {
     std::string dialString;  // as the workstation gave it (outgoing)
     std::string peerText;    // what CALL shows for an incoming call
     bool dialSent = false;
+    std::string id;          // baresip's id of the call, once an event named it
+    std::string account;     // and the account it is on
   };
 
   void Accept();
@@ -52,6 +54,13 @@ class TPhoneProgram {
   void CallGone();
   void Answer();
   void EngineMessage(const TBaresipMessage& message);
+  // Whether an event is about our call (and learns the call's id from it).
+  bool Ours(const TBaresipMessage& message);
+  // baresip's commands act on its current call, which becomes whichever call
+  // came last: our call is made current again before one is given.
+  void MakeCurrent();
+  // A call that rings in while ours goes on is refused (busy for the caller).
+  void RefuseSecondCall(const TBaresipMessage& message);
   void EngineLost(const std::string& why);
   bool EnsureEngine();
   void Send(const std::string& cp1251);
@@ -66,6 +75,7 @@ class TPhoneProgram {
   int control_ = -1;
   std::string partial_;
   std::optional<TCall> call_;
+  std::string closedId_;  // the id of the call before ours, whose last events may still come
   // A dial that came while our hang-up of the call before was still under
   // way: it is placed once that call has closed.
   std::optional<std::string> heldDial_;

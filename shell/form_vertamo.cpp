@@ -237,6 +237,9 @@ void TFormVertamo::BuildWindow() {
   setStatusBar(StatusBar1);
   CallNotice = new TCallNotice(StatusBar1, [this](const std::string& text) {
     if (phone_) phone_->Telephony().Log().Write(text);
+    // The voice window stays on top and may sit over this status bar: an
+    // open one says it too, where the dispatcher is looking.
+    if (TFVoice* voice = VoiceWindow(false); voice && voice->isVisible()) voice->ShowCallStatus(text);
   });
 
   menuBar()->setObjectName(QStringLiteral("MainMenu1"));
@@ -799,8 +802,7 @@ void TFormVertamo::mPhoneBookClick() {
     return;
   }
   // Idle, it opens on the subscribers; during a call it only comes forward.
-  if (voice->CallState() == TCallState::Idle) voice->PageControl1->setCurrentIndex(0);
-  voice->ShowVoiceWindow();
+  voice->OpenIdle();
 }
 
 // --- the mouse on the map ------------------------------------------------------------
@@ -863,9 +865,8 @@ void TFormVertamo::MapObjectAnswer(const QPointer<TMapPict>& sender, int index, 
   // the picture and its object: what the call needs of them is taken now.
   const QPointer<TMapPict> clicked(sender);
   const QRect clickedArea(sender->mapToGlobal(QPoint(0, 0)), sender->size());
-  const QString title = SelectorTitle(object->Name.str(), object->Hint.str());
-  const auto ask = [this, &title](const std::string& cabin, const std::string& room) {
-    return AskCallUnit(this, settings_.MainIni.get(), cabin, room, title);
+  const auto ask = [this, name = object->Name.str()](const std::string& cabin, const std::string& room) {
+    return AskCallUnit(this, settings_.MainIni.get(), cabin, room, SelectorTitle(name, cabin, room));
   };
   const TMapCallResult result = MapCallFromReply(reply, {index, object->Name.str(), profile_.Ip}, ask);
   if (!result.call) {

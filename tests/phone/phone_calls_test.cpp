@@ -159,6 +159,31 @@ TEST_F(RealPhone, EveryEndOfACallReachesTheWorkstationAsItsEventLine) {
   EXPECT_TRUE(dispatcher.WaitExit(3000));
 }
 
+// Someone calls the dispatcher during a call with a lift (here on the user
+// every phone answers to, another of its accounts): the phone is busy for
+// them and tells the workstation who rang, and the dispatcher's hang-up ends
+// the call with the lift, not the newcomer's, which baresip had made its
+// current call.
+TEST_F(RealPhone, ACallComingInDuringACallIsBusyAndTheHangUpEndsTheLiftsCall) {
+  PhoneUnderTest dispatcher;
+  const int dispatcherPort = FreeSipPort();
+  ASSERT_TRUE(dispatcher.Start(Silent(dispatcherPort)));
+  dispatcher.Send("c " + LiftAddress());
+  ASSERT_EQ(lift.NextEvent(kEventMs).value_or("").rfind("RING", 0), 0u);
+  lift.Send("y");
+  ASSERT_EQ(dispatcher.NextEvent(kEventMs), "CALL " + LiftAddress());
+  ASSERT_EQ(lift.NextEvent(kEventMs).value_or("").rfind("CALL", 0), 0u);
+
+  PhoneUnderTest third;
+  ASSERT_TRUE(third.Start(Silent(FreeSipPort()), {}, true, "third"));
+  third.Send("c 127.0.0.1:" + std::to_string(dispatcherPort));
+  EXPECT_EQ(third.NextEvent(kEventMs), "BUSY") << dispatcher.Log();
+  EXPECT_EQ(dispatcher.NextEvent(kEventMs), "RING third [127.0.0.1]");  // told, the call goes on
+  dispatcher.Send("h");
+  EXPECT_EQ(dispatcher.NextEvent(kEventMs), "END");
+  EXPECT_EQ(lift.NextEvent(kEventMs), "ERROR 1") << dispatcher.Log();
+}
+
 // A switch to another lift: the workstation sends "h" and the next "c" at
 // once, while baresip is still closing the first call. The dial must not be
 // lost, or the window dials for ever.

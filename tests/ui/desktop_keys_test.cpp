@@ -97,7 +97,11 @@ struct Desk {
     call.com = kLine;
     call.adr = 17;
     call.pul = 2;
-    if (machineRoom) call.pu = 5;
+    if (machineRoom) {
+      call.pu = 5;
+      call.pulText = "Кабина лифта 1, ул. Лесная, 12";
+      call.puText = "Машинное помещение, ул. Лесная, 12";
+    }
     district->objects[0].call = call;
     w = std::make_unique<Workstation>(district, [&](TFormOptions& o) {
       o.muteSounds = true;

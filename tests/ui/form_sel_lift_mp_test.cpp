@@ -105,6 +105,25 @@ class FormSelLiftMpTest : public QObject {
     }
   }
 
+  // The title names the lift and the house both units' texts name; texts
+  // that name none (the defaults) leave the lift's name alone.
+  void TitleNamesTheLiftAndItsHouse() {
+    const struct {
+      const char* cabin;
+      const char* room;
+      const char* title;
+    } rows[] = {
+        {"Кабина лифта 2, ул. Лесная, 12, подъезд 1", "Машинное помещение, ул. Лесная, 12, подъезд 1",
+         "Вызов: Лифт 2, ул. Лесная, 12, подъезд 1"},
+        {"Начать разговор с КАБИНОЙ ЛИФТА", "Начать разговор с МАШИННЫМ ПОМЕЩЕНИЕМ", "Вызов: Лифт 2"},
+        {"Кабина, ул. Лесная, 12", "Крыша, ул. Садовая, 12", "Вызов: Лифт 2"},  // a shared "12" is no house
+        {"Кабина, ", "Крыша, ", "Вызов: Лифт 2"},
+    };
+    for (const auto& row : rows)
+      QCOMPARE(vertamo::ui::SelectorTitle(Utf8ToCp1251("Лифт 2"), Utf8ToCp1251(row.cabin), Utf8ToCp1251(row.room)),
+               QString::fromUtf8(row.title));
+  }
+
   // The map's question: the server's texts in, the unit chosen out; the
   // bounds stay in the settings for the next time.
   void AskCallUnitShowsTheTextsAndKeepsTheBounds() {

@@ -47,8 +47,14 @@ std::shared_ptr<orvexsim::Scenario> DistrictWithALift(bool machineRoom) {
   call.com = 3;
   call.adr = 17;
   call.pul = 2;
-  if (machineRoom) call.pu = 5;
+  if (machineRoom) {
+    call.pu = 5;
+    call.pulText = "Кабина лифта 1, ул. Лесная, 12";
+    call.puText = "Машинное помещение, ул. Лесная, 12";
+  }
   district->objects[0].call = call;
+  // A cabin that calls the dispatcher: its tool-tip tells the mouse what to do.
+  district->objects[0].hint = "Вызов из кабины$Щёлкните, чтобы ответить";
   return district;
 }
 
@@ -287,6 +293,19 @@ class MapCallWindowTest : public QObject {
       QCOMPARE(voice->PageControl1->currentIndex(), 0);
       QCOMPARE(voice->ListBox1->count(), w.form->Phone()->Telephony().Book().Count());
       QVERIFY(phone.sim.Received().empty());
+      // Closed after a call the phone program ended with its word, and opened
+      // again: nothing of that call is left on show.
+      voice->ShowCallInfo(Utf8ToCp1251("Занято..."));
+      voice->StatusPanels[0]->setText(QStringLiteral("Звонок на адрес: c 1*1*1@10.0.0.1"));
+      voice->close();
+      QTest::keyClick(w.form.get(), Qt::Key_T, Qt::ControlModifier);
+      QVERIFY(voice->isVisible());
+      QCOMPARE(voice->Label1->text(), QStringLiteral("Выберите абонента и нажмите ВЫЗОВ..."));
+      QVERIFY(voice->StatusPanels[0]->text().isEmpty());
+      // The open window stays on top, over the main window's status bar: why
+      // a click called nobody is said on it too.
+      w.form->CallNotice->Tell(kNoGateway);
+      QCOMPARE(voice->StatusPanels[0]->text(), kNoGateway);
     }
   }
 

@@ -359,6 +359,11 @@ class VoiceWindowTest : public QObject {
       Key(&window, Qt::Key_Space, true);
     }
     QCOMPARE(window.Label1->text(), QStringLiteral("Говорите..."));
+    // The phone's statistics, every few seconds of a conversation, leave the
+    // line saying which way the voice goes.
+    rig.phone.sim.Send("STAT jitter=1ms loss=0% rtt=0ms");
+    QTRY_COMPARE_WITH_TIMEOUT(window.Label1->toolTip(), QStringLiteral("jitter=1ms loss=0% rtt=0ms"), kWaitMs);
+    QCOMPARE(window.Label1->text(), QStringLiteral("Говорите..."));
     QVERIFY(rig.GatewayGot("setatx 3", 1));
     QTRY_VERIFY_WITH_TIMEOUT(window.ImageMic->isVisible() && !window.ImageSpeaker->isVisible(), kWaitMs);
     QCOMPARE(rig.CountIn("setarx 3"), 0);
@@ -370,6 +375,7 @@ class VoiceWindowTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(window.ImageSpeaker->isVisible() && !window.ImageMic->isVisible(), kWaitMs);
 
     Key(&window, Qt::Key_Escape, true);
+    QVERIFY(window.Label1->toolTip().isEmpty());  // the statistics went with the conversation
     QCOMPARE(rig.requests, (std::vector<std::string>{"STARTSPEAK OBJ=5 PU=1", "ENDSPEAK OBJ=5 PU=1"}));
     QCOMPARE(window.Gateway(), nullptr);
     QVERIFY(rig.GatewayGot("quit", 1));
@@ -610,6 +616,11 @@ class VoiceWindowTest : public QObject {
     QVERIFY(rig.Talk());
     QVERIFY(talkKey(kTalkPress) && talkKey(kTalkPress));  // one real press
     QCOMPARE(window.Label1->text(), QStringLiteral("Говорите..."));
+    // The phone's statistics, every few seconds of a conversation, leave the
+    // line saying which way the voice goes.
+    rig.phone.sim.Send("STAT jitter=1ms loss=0% rtt=0ms");
+    QTRY_COMPARE_WITH_TIMEOUT(window.Label1->toolTip(), QStringLiteral("jitter=1ms loss=0% rtt=0ms"), kWaitMs);
+    QCOMPARE(window.Label1->text(), QStringLiteral("Говорите..."));
     QVERIFY(rig.GatewayGot("setatx 3", 1));
     QVERIFY(talkKey(kTalkRelease));
     QCOMPARE(window.Label1->text(), QStringLiteral("Слушайте..."));
@@ -826,6 +837,7 @@ class VoiceWindowTest : public QObject {
     QCOMPARE(window.PageControl1->tabText(1), QStringLiteral("История разговоров (пропущено: 1)"));
     window.PageControl1->setCurrentIndex(1);
     QCOMPARE(window.PageControl1->tabText(1), QStringLiteral("История разговоров"));
+    QCOMPARE(window.Label1->text(), QStringLiteral("Выберите абонента и нажмите ВЫЗОВ..."));
   }
 
   void aRingDuringAConversationIsAnnouncedAndTheConversationGoesOn() {

@@ -2,7 +2,8 @@
 
 #include <QKeyEvent>
 #include <QPushButton>
-#include <QStringList>
+#include <algorithm>
+#include <string_view>
 
 #include "uikit/qt_text.h"
 #include "uikit/widget_bounds.h"
@@ -120,10 +121,29 @@ void TFormSelLiftMp::done(int result) {
   QDialog::done(result);
 }
 
-QString SelectorTitle(const std::string& objectName, const std::string& objectHint) {
+namespace {
+
+// The place both units' texts end with, after a comma: a server that names
+// the house names it in both ("Кабина лифта 2, ул. Лесная, 12" and
+// "Машинное помещение, ул. Лесная, 12"). Empty when they share none.
+QString SharedPlace(const std::string& cabinText, const std::string& roomText) {
+  const std::string_view cabin(cabinText), room(roomText);
+  for (std::size_t comma = cabin.find(", "); comma != std::string_view::npos; comma = cabin.find(", ", comma + 1)) {
+    const std::string_view tail = cabin.substr(comma);
+    if (comma == 0 || room.size() <= tail.size() || !room.ends_with(tail)) continue;
+    // A house number alone ("12") names no house: a place has a word in it.
+    const QString place = FromCp1251(std::string(tail.substr(2))).trimmed();
+    if (std::any_of(place.begin(), place.end(), [](QChar c) { return c.isLetter(); })) return place;
+  }
+  return {};
+}
+
+}  // namespace
+
+QString SelectorTitle(const std::string& objectName, const std::string& cabinText, const std::string& roomText) {
   QString title = QStringLiteral("Вызов: ") + FromCp1251(objectName);
-  const QStringList hint = FromCp1251(objectHint).split(QLatin1Char('\n'));
-  if (hint.size() > 1 && !hint[1].trimmed().isEmpty()) title += QStringLiteral(", ") + hint[1].trimmed();
+  const QString place = SharedPlace(cabinText, roomText);
+  if (!place.isEmpty()) title += QStringLiteral(", ") + place;
   return title;
 }
 

@@ -63,9 +63,10 @@ class TFormSelLiftMp : public QDialog {
 };
 
 // The selector's caption for the object called: "Вызов: " and its name, and
-// the second line of its hint (where the server puts the address) when there
-// is one. Code page 1251.
-QString SelectorTitle(const std::string& objectName, const std::string& objectHint);
+// the place that the texts of both units name after a comma, when they do
+// (the server's word on the call, not the object's tool-tip, which tells the
+// mouse what a click does). Code page 1251.
+QString SelectorTitle(const std::string& objectName, const std::string& cabinText, const std::string& roomText);
 
 // Shows the selector modally over `owner` with the two texts (code page 1251)
 // under `title` and gives what the dispatcher chose.

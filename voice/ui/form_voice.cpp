@@ -518,8 +518,12 @@ int TFVoice::SelectedSubscriber() const {
 
 void TFVoice::HistorySeen() {
   if (!host_.session || !isVisible() || PageControl1->currentIndex() != 1) return;
+  const bool missed = host_.session->MissedUnseen() > 0;
   host_.session->MissedSeen();
   ShowMissed();
+  // Seen in the history, the missed ring's notice on the line has done its work.
+  if (missed && CallState() == TCallState::Idle && Label1->text().startsWith(QStringLiteral("Пропущен звонок: ")))
+    ShowIdleTexts();
 }
 
 void TFVoice::showEvent(QShowEvent* event) {

@@ -127,6 +127,9 @@ class TFVoice final : public QWidget {
   // The phone link is gone (`callBroken`: a call on it has ended) or back.
   void ShowLinkLost(bool callBroken = false);
   void ShowLinkRestored();
+  // The phone program's word on the call (busy, its statistics). During a
+  // conversation the line keeps saying which way the voice goes and how to
+  // end; the statistics go to its tip.
   void ShowCallInfo(const std::string& text);
   void SelectSubscriber(int position);
   void ShowCallStatus(const std::string& text);
@@ -134,6 +137,9 @@ class TFVoice final : public QWidget {
   void CloseGateway();
 
   // --- operations -----------------------------------------------------------
+  // Opened idle for a call of the dispatcher's own: nothing of the last call
+  // stays on show.
+  void OpenIdle();
   void ShowVoiceWindow();
   void HideVoiceWindow();
   void SetInfoText(const QString& text, QRgb color);
@@ -260,6 +266,8 @@ class TFVoice final : public QWidget {
   // The lift of the conversation; none for other calls.
   const TMapCall* Lift() const;
   void ClearForNewCall();
+  // The information line and the call button as the idle state has them.
+  void ShowIdleTexts();
   void ShowMissed();
   void HistorySeen();
   void GatewayResult(std::uint64_t conversation, const TGatewayResult& result);

@@ -91,13 +91,13 @@ void TFVoice::ShowCallState(TCallState from, TCallState to) {
   if (!TalkActive) {
     spaceDown_ = false;
     PendingListen = false;
+    Label1->setToolTip({});  // the conversation's statistics
   }
   if (from == TCallState::Idle && to != TCallState::Idle) ClearForNewCall();
   const TCallParty party = host_.session ? host_.session->Party() : TCallParty{};
   switch (to) {
     case TCallState::Idle:
-      SetInfoText(QStringLiteral("Выберите абонента и нажмите ВЫЗОВ..."), HintColor().rgb());
-      SetCallButtonText(QStringLiteral("          ВЫЗОВ"));
+      ShowIdleTexts();
       PanelAdr->clear();
       setWindowTitle(QString::fromUtf8(kCaption));
       ShowMissed();
@@ -157,6 +157,11 @@ void TFVoice::ShowCallState(TCallState from, TCallState to) {
   }
 }
 
+void TFVoice::ShowIdleTexts() {
+  SetInfoText(QStringLiteral("Выберите абонента и нажмите ВЫЗОВ..."), HintColor().rgb());
+  SetCallButtonText(QStringLiteral("          ВЫЗОВ"));
+}
+
 void TFVoice::SecondRing(const std::string& caller) {
   StatusPanels[1]->setText(QStringLiteral("Второй звонок: ") + FromCp1251(caller));
   ShowMissed();
@@ -188,10 +193,26 @@ void TFVoice::ShowLinkRestored() {
   if (std::exchange(linkBrokeCall_, false))
     SetInfoText(QStringLiteral("Звонок прерван: была потеряна связь с программой телефона"), kDialColor);
   else
-    SetInfoText(QStringLiteral("Выберите абонента и нажмите ВЫЗОВ..."), HintColor().rgb());
+    ShowIdleTexts();
 }
 
-void TFVoice::ShowCallInfo(const std::string& text) { SetInfoText(FromCp1251(text), HintColor().rgb()); }
+void TFVoice::ShowCallInfo(const std::string& text) {
+  if (TalkActive) {
+    Label1->setToolTip(FromCp1251(text));
+    return;
+  }
+  SetInfoText(FromCp1251(text), HintColor().rgb());
+}
+
+void TFVoice::OpenIdle() {
+  if (CallState() != TCallState::Idle) return ShowVoiceWindow();
+  PageControl1->setCurrentIndex(0);
+  if (!isVisible()) {
+    ClearForNewCall();
+    ShowIdleTexts();
+  }
+  ShowVoiceWindow();
+}
 
 void TFVoice::SelectSubscriber(int position) {
   if (position >= 0 && position < ListBox1->count()) ListBox1->setCurrentRow(position);
