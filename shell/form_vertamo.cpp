@@ -434,6 +434,12 @@ void TFormVertamo::ShowServerCaption() {
 }
 
 void TFormVertamo::closeEvent(QCloseEvent* event) {
+  // The title bar's close button (or Alt+F4) asks like "Выход"; a close of
+  // the program's own, such as on SIGTERM, does not.
+  if (!closed_ && event->spontaneous() && !CallMayEnd()) {
+    event->ignore();
+    return;
+  }
   if (!closed_) FormClose();
   event->accept();
 }
@@ -785,14 +791,16 @@ void TFormVertamo::FirstStartSetup() {
 }
 
 void TFormVertamo::mCloseClick() {
-  // A conversation going on is not ended by a slip of the mouse.
+  if (CallMayEnd()) close();
+}
+
+// A conversation going on is not ended by a slip of the mouse.
+bool TFormVertamo::CallMayEnd() {
   const TFVoice* voice = VoiceWindow(false);
-  if (voice && voice->CallState() != TCallState::Idle &&
-      QMessageBox::question(this, QStringLiteral("Выход"),
-                            QStringLiteral("Идёт разговор. Завершить его и выйти из программы?"),
-                            QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
-    return;
-  close();
+  return !voice || voice->CallState() == TCallState::Idle ||
+         QMessageBox::question(this, QStringLiteral("Выход"),
+                               QStringLiteral("Идёт разговор. Завершить его и выйти из программы?"),
+                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
 void TFormVertamo::mPhoneBookClick() {

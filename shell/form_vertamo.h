@@ -268,6 +268,8 @@ class TFormVertamo : public QMainWindow {
   void mJournalClick();
   void FirstStartSetup();
   void mCloseClick();
+  // False when a conversation is going on and the dispatcher keeps it.
+  bool CallMayEnd();
   void mPhoneBookClick();
   void UpdateProgressVisibility(int stage);
   // The rest of a click on an object, once the server answered "MOUSEDOWN".

@@ -74,8 +74,7 @@ TJournalDayView::TJournalDayView(const TJournalFile& files, TFastIni* ini, QWidg
   bar->addSpacing(12);
   bar->addWidget(LabelCount);
 
-  model_ = new QStandardItemModel(0, static_cast<int>(Headers().size()), this);
-  model_->setHorizontalHeaderLabels(Headers());
+  model_ = NewDayModel();
   filter_ = new QSortFilterProxyModel(this);
   filter_->setSourceModel(model_);
   filter_->setFilterKeyColumn(-1);
@@ -128,6 +127,12 @@ TJournalDayView::TJournalDayView(const TJournalFile& files, TFastIni* ini, QWidg
   ShowDay(files_.TodayName());
 }
 
+QStandardItemModel* TJournalDayView::NewDayModel() {
+  auto* model = new QStandardItemModel(0, static_cast<int>(Headers().size()), this);
+  model->setHorizontalHeaderLabels(Headers());
+  return model;
+}
+
 void TJournalDayView::FillDays() {
   std::vector<std::string> days = files_.Days();
   if (std::find(days.begin(), days.end(), day_) == days.end()) days.push_back(day_);
@@ -142,16 +147,22 @@ void TJournalDayView::ShowDay(const std::string& day) {
   setWindowTitle(QStringLiteral("Журнал за ") + DayCaption(day));
   FillDays();
   const std::vector<TJournalRecord> records = ReadJournalDay(files_.DayPath(day));
-  model_->removeRows(0, model_->rowCount());
-  model_->setRowCount(static_cast<int>(records.size()));
+  // The day is filled in a model of its own and only then handed to the
+  // search: filled in place, the search would look at the whole table again
+  // for every cell, which holds the workstation for seconds on a busy day.
+  auto* filled = NewDayModel();
+  filled->setRowCount(static_cast<int>(records.size()));
   // The newest on top, as in the journal window.
   for (size_t i = 0; i < records.size(); ++i) {
     const TJournalRecord& r = records[records.size() - 1 - i];
     const int row = static_cast<int>(i);
-    model_->setItem(row, 0, new QStandardItem(QString::fromStdString(r.arrived)));
+    filled->setItem(row, 0, new QStandardItem(QString::fromStdString(r.arrived)));
     for (size_t t = 0; t < r.texts.size(); ++t)
-      model_->setItem(row, static_cast<int>(t) + 1, new QStandardItem(FromCp1251(r.texts[t])));
+      filled->setItem(row, static_cast<int>(t) + 1, new QStandardItem(FromCp1251(r.texts[t])));
   }
+  filter_->setSourceModel(filled);
+  delete model_;
+  model_ = filled;
   StringGrid1->resizeColumnsToContents();
   for (int c = 0; c < model_->columnCount(); ++c)
     StringGrid1->setColumnWidth(c, std::min(StringGrid1->columnWidth(c), 320));

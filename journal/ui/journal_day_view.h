@@ -74,6 +74,8 @@ class TJournalDayView : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // An empty table with the day's columns, owned by the window.
+  QStandardItemModel* NewDayModel();
   void FillDays();
   void UpdateCount();
 

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -181,6 +182,26 @@ class VertamoProcessTest : public QObject {
     WriteWholeFile(dir.file("plain-file"), "x");
     QCOMPARE(RunToEnd({"--workdir", QString::fromStdString(dir.file("plain-file/sub"))}, home, &out), 1);
     QVERIFY2(out.contains("cannot create the work folder"), out.constData());
+  }
+
+  // An option or a file that the man page leaves out is one an administrator
+  // never hears of.
+  void theManPageDescribesEveryOptionAndTheFilesWritten() {
+    TempFolder home;
+    QByteArray help;
+    QCOMPARE(RunToEnd({"--help"}, home, &help, false), 0);
+    const QString man = QString::fromStdString(ReadWholeFile(VERTAMO_MAN_PAGE));
+    QStringList options;
+    for (const QRegularExpressionMatch& m : QRegularExpression("--([a-z][a-z-]+)").globalMatch(help))
+      options << m.captured(1);
+    QVERIFY(options.contains("phone-program") && options.contains("talk"));
+    for (const QString& option : options) {
+      const QString inMan = "\\-\\-" + QString(option).replace('-', QStringLiteral("\\-"));  // groff's hyphens
+      QVERIFY2(man.contains(QRegularExpression(QRegularExpression::escape(inMan) + "(?![a-z]|\\\\-[a-z])")),
+               qPrintable(option));
+    }
+    for (const char* file : {"Vertamo.ini", "Vertamo.lock", "IpAbonents.ini", "CallHistory.log", "Journal/"})
+      QVERIFY2(man.contains(file), file);
   }
 };
 

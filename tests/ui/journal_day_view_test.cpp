@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
 #include <filesystem>
@@ -107,6 +108,22 @@ class JournalDayViewTest : public QObject {
     view->close();
     QTRY_VERIFY(view.isNull());
     QVERIFY(ini.ValueExists("FormJournalDay", "Left"));
+  }
+
+  void aDayReachesTheTableInOnePiece() {
+    // Filled cell by cell under the search, a busy day held the workstation
+    // for seconds: the search looked at the whole table again for every cell.
+    TempFolder dir;
+    TJournalFile files(dir.path(), [] { return Day(7, 9); });
+    for (int n = 0; n < 50; ++n) QVERIFY(files.Append(Event("Лифт", "Норма", "")));
+    TJournalDayView view(files, nullptr);
+    QAbstractItemModel* shown = view.StringGrid1->model();
+    QSignalSpy cells(shown, &QAbstractItemModel::dataChanged), layouts(shown, &QAbstractItemModel::layoutChanged),
+        rows(shown, &QAbstractItemModel::rowsInserted), resets(shown, &QAbstractItemModel::modelReset);
+    view.Reload();
+    const qsizetype told = cells.count() + layouts.count() + rows.count() + resets.count();
+    QCOMPARE(shown->rowCount(), 50);
+    QVERIFY2(told <= 2, qPrintable(QString::number(told)));
   }
 
   void aDayWithoutAFileIsEmpty() {

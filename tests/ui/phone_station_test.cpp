@@ -4,18 +4,22 @@
 // the start stage that does not hold the close.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDialog>
-#include <QTimer>
 #include <QMessageBox>
 #include <QTest>
+#include <QTimer>
+#include <QWindow>
+#include <functional>
+#include <utility>
 
 #include "iptel/call_recorder.h"
 #include "shell/demo/demo_phone.h"
 #include "shell/form_vertamo.h"
-#include "voice/map_call.h"
 #include "support/sim_phone.h"
 #include "support/temp_folder.h"
 #include "tools/phone-sim/phone_sim.h"
+#include "voice/map_call.h"
 
 using namespace vertamo;
 using namespace vertamo::ui;
@@ -92,8 +96,16 @@ class PhoneStationTest : public QObject {
     call.title = "Lift 5";
     form.VoiceWindow(true)->TakeMapCall(call);
     QTRY_COMPARE_WITH_TIMEOUT(form.VoiceWindow(false)->CallState(), TCallState::Talking, 5000);
-    // "Выход" asks; No keeps the window and the conversation, Yes closes.
-    for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
+    // "Выход" and the title bar's close button (a close by the window
+    // system) ask; No keeps the window and the conversation, Yes closes.
+    const auto byTheWindowSystem = [&] {
+      QCloseEvent event;
+      QCoreApplication::sendEvent(form.windowHandle(), &event);
+    };
+    const auto byExit = [&] { form.mClose->trigger(); };
+    const std::pair<std::function<void()>, QMessageBox::StandardButton> steps[] = {
+        {byTheWindowSystem, QMessageBox::No}, {byExit, QMessageBox::No}, {byExit, QMessageBox::Yes}};
+    for (const auto& [closeIt, answer] : steps) {
       QString asked;
       QTimer::singleShot(0, &form, [&asked, answer] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
@@ -101,9 +113,11 @@ class PhoneStationTest : public QObject {
         asked = box->text();
         box->button(answer)->click();
       });
-      form.mClose->trigger();
+      closeIt();
       QCOMPARE(asked, QStringLiteral("Идёт разговор. Завершить его и выйти из программы?"));
       QCOMPARE(form.isVisible(), answer == QMessageBox::No);
+      QCOMPARE(form.VoiceWindow(false) && form.VoiceWindow(false)->CallState() == TCallState::Talking,
+               answer == QMessageBox::No);
     }
   }
 
@@ -124,8 +138,8 @@ class PhoneStationTest : public QObject {
     QVERIFY(!form.findChild<QMessageBox*>(QStringLiteral("PhoneMessageBox")));
     dialog.close();
     QMessageBox* box = nullptr;
-    QTRY_VERIFY_WITH_TIMEOUT((box = form.findChild<QMessageBox*>(QStringLiteral("PhoneMessageBox"))) != nullptr,
-                             5000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (box = form.findChild<QMessageBox*>(QStringLiteral("PhoneMessageBox"))) != nullptr, 5000);
     QVERIFY2(box->text().startsWith(QStringLiteral("Не найдена программа ohphone:\n/nowhere/ohphone\n\n")),
              qPrintable(box->text()));
     QCOMPARE(box->windowTitle(), QStringLiteral("/nowhere/ohphone"));
@@ -159,8 +173,8 @@ class PhoneStationTest : public QObject {
     RecordingWindow window;
     form.Phone()->SetCallWindow(&window);
     QVERIFY(telephony.SendPhoneCommand("c 2*17*1@127.0.0.1:4000"));
-    QTRY_VERIFY_WITH_TIMEOUT(std::find(window.calls.begin(), window.calls.end(), "state 1") != window.calls.end(),
-                             5000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        std::find(window.calls.begin(), window.calls.end(), "state 1") != window.calls.end(), 5000);
     form.Phone()->SetCallWindow(nullptr);
     form.close();
     QVERIFY(!telephony.PhoneLinkUp());
