@@ -33,7 +33,9 @@ struct Options {
                           "Connect to the built-in demo dispatch server (a district served by orvex-sim "
                           "inside the program), with a work folder of its own: ~/.local/share/Vertamo-demo "
                           "unless --workdir says otherwise. kelmo-sim plays its voice gateway (port 4000 on "
-                          "127.0.0.2, or the next loopback address where it is free), phone-sim its phone program."};
+                          "127.0.0.2, or the next loopback address where it is free). With baresip installed the calls are "
+                          "real SIP calls to the demo's lift intercoms and subscribers; without it phone-sim "
+                          "plays the phone program and carries no voice."};
   QCommandLineOption mute{"mute", "Play no notification sounds."};
   QCommandLineOption phoneProgram{"phone-program",
                                   "Start PATH as the phone program instead of ohphone in the program's folder.",

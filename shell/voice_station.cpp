@@ -170,8 +170,11 @@ void TVoiceStation::Record(const TCallRecord& call) {
     // Told once where the dispatcher looks: the window usually hides as the
     // call ends, so the main window says it too.
     if (history_->TakeNotRecordingNotice()) {
-      Log(TCallHistory::NotRecordingText());
-      if (host_.tellDispatcher) host_.tellDispatcher(FromCp1251(TCallHistory::NotRecordingText()));
+      // The main window's notice writes the telephony log itself.
+      if (host_.tellDispatcher)
+        host_.tellDispatcher(FromCp1251(TCallHistory::NotRecordingText()));
+      else
+        Log(TCallHistory::NotRecordingText());
     }
   }
   if (window_) {
