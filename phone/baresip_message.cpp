@@ -90,6 +90,7 @@ TBaresipMessage ParseBaresipMessage(std::string_view text) {
   message.peerUri = Text(object, "peeruri");
   message.peerName = Text(object, "peerdisplayname");
   message.callId = Text(object, "id");
+  message.accountAor = Text(object, "accountaor");
   const auto stats = object.find("rtcp_stats");
   if (stats != object.end() && stats->is_object()) {
     message.hasRtcp = true;

@@ -45,6 +45,7 @@ struct TBaresipMessage {
   std::string peerUri;      // "sip:user@host:port"
   std::string peerName;     // the display name, when the peer sent one
   std::string callId;
+  std::string accountAor;   // the account (user agent) the call belongs to
   // CALL_RTCP, the receiving side: jitter and round trip in microseconds.
   bool hasRtcp = false;
   long long rxJitterUs = 0, rxLost = 0, rxPackets = 0, rttUs = 0;

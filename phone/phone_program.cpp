@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -18,6 +19,8 @@ namespace {
 
 // The workstation keeps the first 299 bytes of a message.
 constexpr size_t kMaxMessage = 299;
+// Refused calls whose late events are still recognised.
+constexpr size_t kStrayCallsKept = 16;
 
 std::string StatLine(const TBaresipMessage& m) {
   const long long received = m.rxPackets + m.rxLost;
@@ -192,7 +195,7 @@ void TPhoneProgram::HangUp(bool refuse) {
     return;
   }
   (refuse ? call_->history.weRefused : call_->history.weHungUp) = true;
-  if (!engine_->Running() || !engine_->Send("hangup", "", "hangup")) {
+  if (!engine_->Running() || !MakeOursCurrent() || !engine_->Send("hangup", "", "hangup")) {
     Send(ClosedCallLine({}, call_->history));
     CallGone();
   }
@@ -211,7 +214,27 @@ void TPhoneProgram::Answer() {
     log_.Line("no ringing call to answer");
     return;
   }
+  MakeOursCurrent();
   engine_->Send("accept", "", "accept");
+}
+
+bool TPhoneProgram::MakeCurrent(const std::string& aor, const std::string& id) {
+  if (!aor.empty() && !engine_->Send("uafind", aor, "uafind")) return false;
+  return id.empty() || engine_->Send("callfind", id, "callfind");
+}
+
+bool TPhoneProgram::MakeOursCurrent() { return !call_ || MakeCurrent(call_->aor, call_->id); }
+
+void TPhoneProgram::RefuseStray(const TBaresipMessage& m) {
+  log_.Line("a second call from " + m.peerUri + " while one is under way: refused busy");
+  if (m.callId.empty()) return;
+  strayCalls_.push_back(m.callId);
+  if (strayCalls_.size() > kStrayCallsKept) strayCalls_.erase(strayCalls_.begin());
+  // baresip hangs up and answers its current call, which the newcomer has
+  // become: hang that one up by its id, then make ours current again.
+  MakeCurrent(m.accountAor, m.callId);
+  engine_->Send("hangup", "", "refuse");
+  MakeOursCurrent();
 }
 
 void TPhoneProgram::EngineMessage(const TBaresipMessage& m) {
@@ -228,19 +251,39 @@ void TPhoneProgram::EngineMessage(const TBaresipMessage& m) {
     return;
   }
   if (m.kind != K::Event) return;
+  if (!m.callId.empty() && std::find(strayCalls_.begin(), strayCalls_.end(), m.callId) != strayCalls_.end()) {
+    if (m.type == "CALL_CLOSED") log_.Line("the refused call from " + m.peerUri + " closed (" + m.param + ")");
+    return;
+  }
   if (m.type == "CALL_INCOMING") {
     if (call_) {
-      log_.Line("a second call from " + m.peerUri + " while one is under way");
+      RefuseStray(m);
       return;
     }
     call_ = TCall{};
+    call_->id = m.callId;
+    call_->aor = m.accountAor;
     call_->history.incoming = true;
     const TSipPeer peer = SipPeerFromUri(m.peerUri);
     const std::string name = !m.peerName.empty() ? m.peerName : !peer.user.empty() ? peer.user : peer.host;
     call_->peerText = name + " [" + peer.host + "]";
     log_.Line("incoming call from " + m.peerUri);
     Send(Utf8ToCp1251("RING " + call_->peerText));
-  } else if (m.type == "CALL_RINGING") {
+    return;
+  }
+  // The first event of a call we dialled names it; an event of any other
+  // call is not ours to tell.
+  if (call_ && !m.callId.empty()) {
+    if (call_->id.empty()) {
+      call_->id = m.callId;
+      call_->aor = m.accountAor;
+    }
+    if (m.callId != call_->id) {
+      log_.Line("an event of another call ignored: " + m.type + " " + m.peerUri);
+      return;
+    }
+  }
+  if (m.type == "CALL_RINGING") {
     if (call_) call_->history.rang = true;
   } else if (m.type == "CALL_ESTABLISHED") {
     if (!call_ || call_->history.established) return;

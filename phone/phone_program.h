@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "phone/baresip_engine.h"
 #include "phone/call_outcome.h"
@@ -40,6 +41,8 @@ class TPhoneProgram {
     TCallHistory history;
     std::string dialString;  // as the workstation gave it (outgoing)
     std::string peerText;    // what CALL shows for an incoming call
+    std::string id;          // baresip's id of the call, once an event named it
+    std::string aor;         // and the account it belongs to
     bool dialSent = false;
   };
 
@@ -51,6 +54,15 @@ class TPhoneProgram {
   // The call is over: forgets it and places a held dial.
   void CallGone();
   void Answer();
+  // Refuses a call that came in during ours, and notes its id so that its
+  // events never touch ours.
+  void RefuseStray(const TBaresipMessage& incoming);
+  // baresip's "hangup" and "accept" act on the current call of its current
+  // account: ours is made current first (a refused newcomer, maybe on
+  // another account of this phone, may have taken its place). False when
+  // the link is down.
+  bool MakeCurrent(const std::string& aor, const std::string& id);
+  bool MakeOursCurrent();
   void EngineMessage(const TBaresipMessage& message);
   void EngineLost(const std::string& why);
   bool EnsureEngine();
@@ -69,6 +81,8 @@ class TPhoneProgram {
   // A dial that came while our hang-up of the call before was still under
   // way: it is placed once that call has closed.
   std::optional<std::string> heldDial_;
+  // Ids of calls refused because one was under way (the last few).
+  std::vector<std::string> strayCalls_;
   bool quit_ = false;
 };
 

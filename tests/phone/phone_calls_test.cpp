@@ -102,7 +102,8 @@ TEST_F(RealPhone, TheWorkstationsThreadAdoptsItDialsHangsUpAndQuits) {
 
 TEST_F(RealPhone, EveryEndOfACallReachesTheWorkstationAsItsEventLine) {
   PhoneUnderTest dispatcher;
-  ASSERT_TRUE(dispatcher.Start(Silent(FreeSipPort())));
+  const int dispatcherSipPort = FreeSipPort();
+  ASSERT_TRUE(dispatcher.Start(Silent(dispatcherSipPort)));
 
   // The lift refuses: busy for the caller, "refused" for the lift.
   dispatcher.Send("c " + LiftAddress());
@@ -148,6 +149,11 @@ TEST_F(RealPhone, EveryEndOfACallReachesTheWorkstationAsItsEventLine) {
   ASSERT_TRUE(lift.NextEvent(kEventMs));
   lift.Send("y");
   EXPECT_EQ(dispatcher.NextEvent(kEventMs), "CALL " + LiftAddress());
+  // A call to the dispatcher's bare address reaches another SIP account of
+  // its phone: it is refused busy too, and the end of it is not the end of
+  // the dispatcher's call, which "h" still ends.
+  third.Send("c 127.0.0.1:" + std::to_string(dispatcherSipPort));
+  EXPECT_EQ(third.NextEvent(kEventMs), "BUSY");
   dispatcher.Send("h");
   EXPECT_EQ(dispatcher.NextEvent(kEventMs), "END");
 
