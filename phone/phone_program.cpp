@@ -179,6 +179,10 @@ void TPhoneProgram::Dial(const std::string& address) {
   if (!EnsureEngine()) return;
   call_ = TCall{};
   call_->dialString = address;
+  // Until baresip names the call's account, the one it dials from: a
+  // newcomer refused before any event of ours must not leave "h" aimed at
+  // the newcomer's account.
+  call_->aor = engine_->MainAor();
   call_->dialSent = true;
   log_.Line("dialling " + *uri);
   if (!engine_->Send("dial", *uri, "dial")) EngineLost(engine_->Collapse());
