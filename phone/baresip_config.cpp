@@ -57,9 +57,13 @@ std::string Quoted(const std::string& text) {
   return out + "\"";
 }
 
+std::string AccountAor(const TBaresipSetup& s, const std::string& user, bool withRegistrar) {
+  const std::string host = withRegistrar ? s.registrar : (s.sipAddress == "0.0.0.0" ? "localhost" : s.sipAddress);
+  return "sip:" + user + "@" + host;
+}
+
 std::string AccountLine(const TBaresipSetup& s, const std::string& user, bool withRegistrar) {
-  std::string host = withRegistrar ? s.registrar : (s.sipAddress == "0.0.0.0" ? "localhost" : s.sipAddress);
-  std::string line = Quoted(s.displayName) + " <sip:" + user + "@" + host + ">";
+  std::string line = Quoted(s.displayName) + " <" + AccountAor(s, user, withRegistrar) + ">";
   std::vector<std::string> codecs;
   for (const std::string& c : s.codecs)
     if (!CodecParameter(c).empty()) codecs.push_back(CodecParameter(c));
@@ -139,6 +143,8 @@ std::string BaresipConfigText(const TBaresipSetup& s) {
   c += "ctrl_tcp_listen\t\t127.0.0.1:" + std::to_string(s.controlPort) + "\n";
   return c;
 }
+
+std::string MainAccountAor(const TBaresipSetup& s) { return AccountAor(s, s.user, !s.registrar.empty()); }
 
 std::string BaresipAccountsText(const TBaresipSetup& s) {
   std::string a;

@@ -34,6 +34,8 @@ TBaresipSetup SetupFrom(const TPhoneOptions& options, const TSipSettings& settin
 // The text of "config" and of "accounts".
 std::string BaresipConfigText(const TBaresipSetup& setup);
 std::string BaresipAccountsText(const TBaresipSetup& setup);
+// The address of the account calls are dialled from ("sip:user@host").
+std::string MainAccountAor(const TBaresipSetup& setup);
 
 // Creates a fresh owner-only folder for the engine (in $XDG_RUNTIME_DIR, else
 // the temporary folder) and writes both files into it, owner-only. The

@@ -31,6 +31,7 @@ class TBaresipEngine {
   int LinkFd() const { return link_; }
   int ProcessFd() const { return child_.Fd(); }
   int SipPort() const { return setup_.sipPort; }
+  std::string MainAor() const { return MainAccountAor(setup_); }
   int Pid() const { return child_.Pid(); }
   // Why the sound devices' module did not load (no sound server in the
   // session, say); empty when it did. Calls then connect without sound.

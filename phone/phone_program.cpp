@@ -176,6 +176,10 @@ void TPhoneProgram::Dial(const std::string& address) {
   if (!EnsureEngine()) return;
   call_ = TCall{};
   call_->dialString = address;
+  // Until baresip names the call's account, the one it dials from: a
+  // newcomer refused before any event of ours must not leave "h" aimed at
+  // the newcomer's account.
+  call_->account = engine_->MainAor();
   call_->dialSent = true;
   log_.Line("dialling " + *uri);
   if (!engine_->Send("dial", *uri, "dial")) EngineLost(engine_->Collapse());
@@ -217,10 +221,11 @@ void TPhoneProgram::Answer() {
 }
 
 void TPhoneProgram::MakeCurrent() {
-  if (!call_ || call_->id.empty() || !engine_->Running()) return;
-  // A call is looked for among the calls of the current account.
+  if (!call_ || !engine_->Running()) return;
+  // A call is looked for among the calls of the current account; a dial
+  // no event has named yet is the newest call of its account.
   if (!call_->account.empty()) engine_->Send("uafind", call_->account, "uafind");
-  engine_->Send("callfind", call_->id, "callfind");
+  if (!call_->id.empty()) engine_->Send("callfind", call_->id, "callfind");
 }
 
 bool TPhoneProgram::Ours(const TBaresipMessage& m) {
@@ -232,7 +237,7 @@ bool TPhoneProgram::Ours(const TBaresipMessage& m) {
     const char* direction = call_->history.incoming ? "incoming" : "outgoing";
     if (m.callId == closedId_ || (!m.direction.empty() && m.direction != direction)) return false;
     call_->id = m.callId;
-    call_->account = m.accountAor;
+    if (!m.accountAor.empty()) call_->account = m.accountAor;
   }
   return m.callId == call_->id;
 }

@@ -274,21 +274,53 @@ TEST(RealPhoneFaults, WithoutBaresipACallEndsWithAReasonAndThePhoneStaysUp) {
   EXPECT_EQ(phone.NextEvent(kEventMs), "OK");
 }
 
+// A port held by a socket that never reads: no phone of a test running
+// alongside can take it, and no "port unreachable" comes back either.
+class SilentPort {
+ public:
+  SilentPort() {
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof sa;
+    if (::bind(fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0 &&
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&sa), &length) == 0)
+      port_ = ntohs(sa.sin_port);
+  }
+  ~SilentPort() { ::close(fd_); }
+  int Port() const { return port_; }
+
+ private:
+  int fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  int port_ = 0;
+};
+
+// A newcomer refused while our dial has had no answer at all yet (baresip
+// has not named our call): "h" still ends our dial, not the newcomer.
+TEST_F(RealPhone, AHangUpEndsADialThatANewcomerInterrupted) {
+  SilentPort silent;
+  ASSERT_GT(silent.Port(), 0);
+  PhoneUnderTest dispatcher;
+  const int dispatcherSipPort = FreeSipPort();
+  ASSERT_TRUE(dispatcher.Start(Silent(dispatcherSipPort)));
+  dispatcher.Send("c 1*2*3@127.0.0.1:" + std::to_string(silent.Port()));
+  // The newcomer comes once the dial is under way (within kEventMs).
+  for (int waited = 0; dispatcher.Log().find("dialling") == std::string::npos && waited < kEventMs; waited += 10)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  lift.Send("c 127.0.0.1:" + std::to_string(dispatcherSipPort));
+  EXPECT_EQ(lift.NextEvent(kEventMs), "BUSY");
+  EXPECT_EQ(dispatcher.NextEvent(kEventMs), "RING lift [127.0.0.1]");  // told, the dial goes on
+  dispatcher.Send("h");
+  EXPECT_EQ(dispatcher.NextEvent(kEventMs), "END") << dispatcher.Log();
+}
+
 TEST_F(RealPhone, AnAddressWhereNothingAnswersIsUnreachableAfterTheSipTimeOut) {
-  // A port held by a socket that never reads: no phone of a test running
-  // alongside can take it, and no "port unreachable" comes back either.
-  const int silent = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof sa;
-  ASSERT_EQ(::bind(silent, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
-  ASSERT_EQ(::getsockname(silent, reinterpret_cast<sockaddr*>(&sa), &length), 0);
+  SilentPort silent;
+  ASSERT_GT(silent.Port(), 0);
   PhoneUnderTest dispatcher;
   ASSERT_TRUE(dispatcher.Start(Silent(FreeSipPort())));
-  dispatcher.Send("c 1*2*3@127.0.0.1:" + std::to_string(ntohs(sa.sin_port)));
+  dispatcher.Send("c 1*2*3@127.0.0.1:" + std::to_string(silent.Port()));
   EXPECT_EQ(dispatcher.NextEvent(kSipTimeoutMs), "ERROR 12");
-  ::close(silent);
 }
 
 }  // namespace
