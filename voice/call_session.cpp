@@ -104,7 +104,7 @@ void TCallSession::Connected(const std::string& party) {
   }
   answered_ = Now();
   answering_ = false;
-  peers_.KeepPending(Pending(TCallOutcome::Interrupted));
+  KeepPending();
   Enter(TCallState::Talking);
 }
 
@@ -153,6 +153,12 @@ void TCallSession::Recover(const TPendingCall& call) {
 }
 
 void TCallSession::Tick() {
+  if (state_ == TCallState::Talking) {
+    // The marker's talk time follows the conversation, so a run that dies
+    // mid-call leaves a history line within a few seconds of the truth.
+    if (Now() - pendingKept_ >= kPendingRefreshSeconds) KeepPending();
+    return;
+  }
   if (state_ != TCallState::Ringing || Now() - started_ < ringTimeout_) return;
   peers_.Log(Quoted("Нет ответа на звонок", party_.title));
   ++missed_;
@@ -164,8 +170,13 @@ void TCallSession::Begin(TCallState state, TCallParty party) {
   started_ = Now();
   answered_ = 0;
   answering_ = false;
-  peers_.KeepPending(Pending(TCallOutcome::Interrupted));
+  KeepPending();
   Enter(state);
+}
+
+void TCallSession::KeepPending() {
+  pendingKept_ = Now();
+  peers_.KeepPending(Pending(TCallOutcome::Interrupted));
 }
 
 void TCallSession::Enter(TCallState state) {

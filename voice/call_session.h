@@ -58,6 +58,7 @@ class ICallPeers {
 class TCallSession {
  public:
   static constexpr int kDefaultRingTimeout = 60;  // seconds
+  static constexpr int kPendingRefreshSeconds = 10;
   using TClock = std::function<std::time_t()>;
 
   // `clock` gives the wall-clock time (none: the system's).
@@ -103,7 +104,8 @@ class TCallSession {
   // server hears the "ENDSPEAK" it was owed.
   void Recover(const TPendingCall& call);
 
-  // Once a second: a ring nobody answers within the ring time-out is refused.
+  // Once a second: a ring nobody answers within the ring time-out is refused;
+  // a conversation's marker is brought up to date every few seconds.
   void Tick();
 
  private:
@@ -111,6 +113,8 @@ class TCallSession {
   void Enter(TCallState state);
   void Finish(TCallOutcome outcome, const char* command);
   TPendingCall Pending(TCallOutcome outcome) const;
+  // The marker of the call as it stands (see TPendingCallFile).
+  void KeepPending();
   std::time_t Now() const;
 
   ICallPeers& peers_;
@@ -124,6 +128,7 @@ class TCallSession {
   int missed_ = 0;
   TCallOutcome lastOutcome_ = TCallOutcome::Finished;
   bool refusalEcho_ = false;  // an "n" went out; its "ERROR" is still to come
+  std::time_t pendingKept_ = 0;  // when the marker was last written
 };
 
 // "ENDSPEAK OBJ=… PU=…" and "STARTSPEAK OBJ=… PU=…" of a lift call.

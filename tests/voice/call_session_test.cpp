@@ -157,6 +157,8 @@ TEST(CallSession, ACallADeadRunLeftOpenIsRecordedAndEnded) {
     kLift5(session);
     now += 12;
     kConnected(session);
+    now += 25;
+    session.Tick();  // the marker keeps up with the talk time
     ASSERT_TRUE(peers.pending);
     ASSERT_TRUE(TPendingCallFile(dir.path()).Keep(peers.pending));
   }  // killed: nothing more happens
@@ -166,7 +168,7 @@ TEST(CallSession, ACallADeadRunLeftOpenIsRecordedAndEnded) {
   Peers peers;
   S session(peers, [&] { return now; });
   session.Recover(*left);
-  EXPECT_EQ(peers.out, (std::vector<std::string>{"server ENDSPEAK OBJ=5 PU=1", "history Прерван|Lift 5|0s|answered +12"}));
+  EXPECT_EQ(peers.out, (std::vector<std::string>{"server ENDSPEAK OBJ=5 PU=1", "history Прерван|Lift 5|25s|answered +12"}));
 
   // Ended calls leave no marker; a damaged one is no call.
   EXPECT_TRUE(TPendingCallFile(dir.path()).Keep(std::nullopt));
