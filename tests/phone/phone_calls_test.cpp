@@ -117,11 +117,13 @@ TEST_F(RealPhone, EveryEndOfACallReachesTheWorkstationAsItsEventLine) {
   lift.Send("y");
   EXPECT_EQ(dispatcher.NextEvent(kEventMs), "CALL " + LiftAddress());
   EXPECT_EQ(lift.NextEvent(kEventMs), "CALL dispatch1 [127.0.0.1]");
-  // A third party calling the lift meanwhile gets busy; the call goes on.
+  // A third party calling the lift meanwhile gets busy and is told; the
+  // call goes on.
   PhoneUnderTest third;
   ASSERT_TRUE(third.Start(Silent(FreeSipPort()), {}, true, "third"));
   third.Send("c " + LiftAddress());
   EXPECT_EQ(third.NextEvent(kEventMs), "BUSY");
+  EXPECT_EQ(lift.NextEvent(kEventMs), "RING third [127.0.0.1]");
   lift.Send("h");
   EXPECT_EQ(lift.NextEvent(kEventMs), "END");
   EXPECT_EQ(dispatcher.NextEvent(kEventMs), "ERROR 1");
@@ -179,6 +181,29 @@ TEST_F(RealPhone, ACallComingInDuringACallIsBusyAndTheHangUpEndsTheLiftsCall) {
   third.Send("c 127.0.0.1:" + std::to_string(dispatcherPort));
   EXPECT_EQ(third.NextEvent(kEventMs), "BUSY") << dispatcher.Log();
   EXPECT_EQ(dispatcher.NextEvent(kEventMs), "RING third [127.0.0.1]");  // told, the call goes on
+  dispatcher.Send("h");
+  EXPECT_EQ(dispatcher.NextEvent(kEventMs), "END");
+  EXPECT_EQ(lift.NextEvent(kEventMs), "ERROR 1") << dispatcher.Log();
+}
+
+// The same during a call that rang in: the newcomer dials the very account
+// the first caller's call is on, and the workstation must still hear of it.
+TEST_F(RealPhone, ACallComingInDuringAnAnsweredCallOnTheSameAccountIsToldToo) {
+  PhoneUnderTest dispatcher;
+  const int dispatcherPort = FreeSipPort();
+  ASSERT_TRUE(dispatcher.Start(Silent(dispatcherPort)));
+  const std::string dispatcherAddress = "127.0.0.1:" + std::to_string(dispatcherPort);
+  lift.Send("c " + dispatcherAddress);
+  ASSERT_EQ(dispatcher.NextEvent(kEventMs), "RING lift [127.0.0.1]");
+  dispatcher.Send("y");
+  ASSERT_EQ(dispatcher.NextEvent(kEventMs), "CALL lift [127.0.0.1]");
+  ASSERT_EQ(lift.NextEvent(kEventMs).value_or("").rfind("CALL", 0), 0u);
+
+  PhoneUnderTest third;
+  ASSERT_TRUE(third.Start(Silent(FreeSipPort()), {}, true, "third"));
+  third.Send("c " + dispatcherAddress);
+  EXPECT_EQ(third.NextEvent(kEventMs), "BUSY") << dispatcher.Log();
+  EXPECT_EQ(dispatcher.NextEvent(kEventMs), "RING third [127.0.0.1]") << dispatcher.Log();
   dispatcher.Send("h");
   EXPECT_EQ(dispatcher.NextEvent(kEventMs), "END");
   EXPECT_EQ(lift.NextEvent(kEventMs), "ERROR 1") << dispatcher.Log();
