@@ -112,8 +112,11 @@ std::string BaresipConfigText(const TBaresipSetup& s) {
   c += "sip_listen\t\t" + s.sipAddress + ":" + std::to_string(s.sipPort) + "\n";
   if (s.sipAddress != "0.0.0.0") c += "net_interface\t\t" + s.sipAddress + "\n";
   c += "call_local_timeout\t120\n";
-  // One call at a time: a second incoming call is refused busy (486).
-  c += "call_max_calls\t\t1\n";
+  // baresip counts calls per account and refuses the one beyond its limit
+  // busy (486) without a word to us. A phone that answers by itself keeps one
+  // call; the dispatcher's phone lets a second one through, so that it can
+  // tell the workstation who rang before it refuses that call itself.
+  c += std::string("call_max_calls\t\t") + (s.answerAtOnce ? "1" : "2") + "\n";
   c += "audio_path\t\t/usr/share/baresip\n";
   c += "audio_player\t\t" + s.audioPlayer + "\n";
   c += "audio_source\t\t" + s.audioSource + "\n";

@@ -178,11 +178,14 @@ void TPhoneProgram::Dial(const std::string& address) {
   call_->dialString = address;
   // Until baresip names the call's account, the one it dials from: a
   // newcomer refused before any event of ours must not leave "h" aimed at
-  // the newcomer's account.
+  // the newcomer's account. baresip dials from its current account, which a
+  // call that rang in before left on the account it came to: the main
+  // account is made current first.
   call_->account = engine_->MainAor();
   call_->dialSent = true;
   log_.Line("dialling " + *uri);
-  if (!engine_->Send("dial", *uri, "dial")) EngineLost(engine_->Collapse());
+  if (!engine_->Send("uafind", call_->account, "uafind") || !engine_->Send("dial", *uri, "dial"))
+    EngineLost(engine_->Collapse());
 }
 
 void TPhoneProgram::HangUp(bool refuse) {

@@ -117,11 +117,13 @@ TEST_F(RealPhone, EveryEndOfACallReachesTheWorkstationAsItsEventLine) {
   lift.Send("y");
   EXPECT_EQ(dispatcher.NextEvent(kEventMs), "CALL " + LiftAddress());
   EXPECT_EQ(lift.NextEvent(kEventMs), "CALL dispatch1 [127.0.0.1]");
-  // A third party calling the lift meanwhile gets busy; the call goes on.
+  // A third party calling the lift meanwhile gets busy and is told; the
+  // call goes on.
   PhoneUnderTest third;
   ASSERT_TRUE(third.Start(Silent(FreeSipPort()), {}, true, "third"));
   third.Send("c " + LiftAddress());
   EXPECT_EQ(third.NextEvent(kEventMs), "BUSY");
+  EXPECT_EQ(lift.NextEvent(kEventMs), "RING third [127.0.0.1]");
   lift.Send("h");
   EXPECT_EQ(lift.NextEvent(kEventMs), "END");
   EXPECT_EQ(dispatcher.NextEvent(kEventMs), "ERROR 1");
@@ -179,6 +181,29 @@ TEST_F(RealPhone, ACallComingInDuringACallIsBusyAndTheHangUpEndsTheLiftsCall) {
   third.Send("c 127.0.0.1:" + std::to_string(dispatcherPort));
   EXPECT_EQ(third.NextEvent(kEventMs), "BUSY") << dispatcher.Log();
   EXPECT_EQ(dispatcher.NextEvent(kEventMs), "RING third [127.0.0.1]");  // told, the call goes on
+  dispatcher.Send("h");
+  EXPECT_EQ(dispatcher.NextEvent(kEventMs), "END");
+  EXPECT_EQ(lift.NextEvent(kEventMs), "ERROR 1") << dispatcher.Log();
+}
+
+// The same during a call that rang in: the newcomer dials the very account
+// the first caller's call is on, and the workstation must still hear of it.
+TEST_F(RealPhone, ACallComingInDuringAnAnsweredCallOnTheSameAccountIsToldToo) {
+  PhoneUnderTest dispatcher;
+  const int dispatcherPort = FreeSipPort();
+  ASSERT_TRUE(dispatcher.Start(Silent(dispatcherPort)));
+  const std::string dispatcherAddress = "127.0.0.1:" + std::to_string(dispatcherPort);
+  lift.Send("c " + dispatcherAddress);
+  ASSERT_EQ(dispatcher.NextEvent(kEventMs), "RING lift [127.0.0.1]");
+  dispatcher.Send("y");
+  ASSERT_EQ(dispatcher.NextEvent(kEventMs), "CALL lift [127.0.0.1]");
+  ASSERT_EQ(lift.NextEvent(kEventMs).value_or("").rfind("CALL", 0), 0u);
+
+  PhoneUnderTest third;
+  ASSERT_TRUE(third.Start(Silent(FreeSipPort()), {}, true, "third"));
+  third.Send("c " + dispatcherAddress);
+  EXPECT_EQ(third.NextEvent(kEventMs), "BUSY") << dispatcher.Log();
+  EXPECT_EQ(dispatcher.NextEvent(kEventMs), "RING third [127.0.0.1]") << dispatcher.Log();
   dispatcher.Send("h");
   EXPECT_EQ(dispatcher.NextEvent(kEventMs), "END");
   EXPECT_EQ(lift.NextEvent(kEventMs), "ERROR 1") << dispatcher.Log();
@@ -296,22 +321,37 @@ class SilentPort {
 };
 
 // A newcomer refused while our dial has had no answer at all yet (baresip
-// has not named our call): "h" still ends our dial, not the newcomer.
+// has not named our call): "h" still ends our dial, not the newcomer. Also
+// after a call that rang in on the other account, which baresip left current.
 TEST_F(RealPhone, AHangUpEndsADialThatANewcomerInterrupted) {
-  SilentPort silent;
-  ASSERT_GT(silent.Port(), 0);
-  PhoneUnderTest dispatcher;
-  const int dispatcherSipPort = FreeSipPort();
-  ASSERT_TRUE(dispatcher.Start(Silent(dispatcherSipPort)));
-  dispatcher.Send("c 1*2*3@127.0.0.1:" + std::to_string(silent.Port()));
-  // The newcomer comes once the dial is under way (within kEventMs).
-  for (int waited = 0; dispatcher.Log().find("dialling") == std::string::npos && waited < kEventMs; waited += 10)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  lift.Send("c 127.0.0.1:" + std::to_string(dispatcherSipPort));
-  EXPECT_EQ(lift.NextEvent(kEventMs), "BUSY");
-  EXPECT_EQ(dispatcher.NextEvent(kEventMs), "RING lift [127.0.0.1]");  // told, the dial goes on
-  dispatcher.Send("h");
-  EXPECT_EQ(dispatcher.NextEvent(kEventMs), "END") << dispatcher.Log();
+  for (const bool rangInBefore : {false, true}) {
+    SCOPED_TRACE(rangInBefore ? "after a call that rang in" : "first call");
+    SilentPort silent;
+    ASSERT_GT(silent.Port(), 0);
+    PhoneUnderTest dispatcher;
+    const int dispatcherSipPort = FreeSipPort();
+    ASSERT_TRUE(dispatcher.Start(Silent(dispatcherSipPort)));
+    if (rangInBefore) {
+      lift.Send("c 127.0.0.1:" + std::to_string(dispatcherSipPort));
+      ASSERT_EQ(dispatcher.NextEvent(kEventMs), "RING lift [127.0.0.1]");
+      dispatcher.Send("y");
+      ASSERT_EQ(dispatcher.NextEvent(kEventMs), "CALL lift [127.0.0.1]");
+      ASSERT_EQ(lift.NextEvent(kEventMs).value_or("").rfind("CALL", 0), 0u);
+      dispatcher.Send("h");
+      ASSERT_EQ(dispatcher.NextEvent(kEventMs), "END");
+      ASSERT_EQ(lift.NextEvent(kEventMs), "ERROR 1");
+    }
+    dispatcher.Send("c 1*2*3@127.0.0.1:" + std::to_string(silent.Port()));
+    // The newcomer comes once the dial is under way (within kEventMs).
+    const size_t dialled = rangInBefore ? dispatcher.Log().rfind("dialling") : std::string::npos;
+    for (int waited = 0; dispatcher.Log().rfind("dialling") == dialled && waited < kEventMs; waited += 10)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    lift.Send("c 127.0.0.1:" + std::to_string(dispatcherSipPort));
+    EXPECT_EQ(lift.NextEvent(kEventMs), "BUSY");
+    EXPECT_EQ(dispatcher.NextEvent(kEventMs), "RING lift [127.0.0.1]");  // told, the dial goes on
+    dispatcher.Send("h");
+    EXPECT_EQ(dispatcher.NextEvent(kEventMs), "END") << dispatcher.Log();
+  }
 }
 
 TEST_F(RealPhone, AnAddressWhereNothingAnswersIsUnreachableAfterTheSipTimeOut) {
