@@ -82,11 +82,13 @@ void TCallSession::Ring(const std::string& caller) {
       Begin(TCallState::Ringing, TCallParty{caller, {}, {}, std::nullopt});
       break;
     case TCallState::Ringing:
-      break;  // the same call, still ringing
+      if (caller == party_.title) break;  // the same call, still ringing
+      [[fallthrough]];
     case TCallState::Dialling:
     case TCallState::Talking:
-      // Nobody can take it while this call goes on: it is missed, and the
-      // dispatcher is told who it was.
+      // Nobody can take it while this call goes on (the phone program has
+      // already refused it): it is missed, and the dispatcher is told who it
+      // was.
       peers_.Record(TCallRecord{Now(), caller, 0, CallOutcomeText(TCallOutcome::NotAnswered), 0});
       ++missed_;
       peers_.SecondRing(caller);

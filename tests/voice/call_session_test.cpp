@@ -127,6 +127,9 @@ TEST(CallSession, EveryTurnSendsWhatItOwesInOrder) {
        {start5, dial, "history Нет ответа|Пост [10.0.0.9]|0s", "announce Пост [10.0.0.9]", "phone h", end5,
         "gateway quit", "history Разговор завершен|Lift 5|14s|answered +7"},
        {}, 1},
+      {"a second caller while a call rings is missed and announced; the first rings on",
+       {Next(kRing), Next([](S& s) { s.Ring("Gate [10.0.0.5]"); }), Next(kRing)},
+       {"history Нет ответа|Gate [10.0.0.5]|0s", "announce Gate [10.0.0.5]"}, TCallState::Ringing, 1},
       {"a phone program adopted may hold a call: it is hung up",
        {Next([](S& s) { s.LinkRestored(true); }), Next([](S& s) { s.LinkRestored(false); })}, {"phone h"}},
   };
