@@ -34,7 +34,6 @@ using vertamo::test::Workstation;
 namespace {
 
 constexpr int kWaitMs = 10000;
-constexpr int kLine = 3;
 
 // xdotool against the test's display; its exit code. Nothing it does waits
 // for this program, so the event loop may stand still meanwhile.
@@ -91,18 +90,7 @@ struct Desk {
     kelmosim::Options options;
     options.port = 0;
     gatewayUp = gateway.Start(options, nullptr);
-    auto district = test::SmallDistrict();
-    orvexsim::CallDef call;
-    call.gateway = "localhost";
-    call.com = kLine;
-    call.adr = 17;
-    call.pul = 2;
-    if (machineRoom) {
-      call.pu = 5;
-      call.pulText = "Кабина лифта 1, ул. Лесная, 12";
-      call.puText = "Машинное помещение, ул. Лесная, 12";
-    }
-    district->objects[0].call = call;
+    auto district = test::DistrictWithALift(machineRoom);
     w = std::make_unique<Workstation>(district, [&](TFormOptions& o) {
       o.muteSounds = true;
       o.phone.start = true;

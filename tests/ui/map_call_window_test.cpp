@@ -38,22 +38,10 @@ namespace {
 
 constexpr int kWaitMs = 5000;
 
-// The small district whose first object is a lift at the gateway "localhost":
-// its cabin is unit 2, its machine room (when it has one) unit 5.
-std::shared_ptr<orvexsim::Scenario> DistrictWithALift(bool machineRoom) {
-  auto district = test::SmallDistrict();
-  orvexsim::CallDef call;
-  call.gateway = "localhost";
-  call.com = 3;
-  call.adr = 17;
-  call.pul = 2;
-  if (machineRoom) {
-    call.pu = 5;
-    call.pulText = "Кабина лифта 1, ул. Лесная, 12";
-    call.puText = "Машинное помещение, ул. Лесная, 12";
-  }
-  district->objects[0].call = call;
-  // A cabin that calls the dispatcher: its tool-tip tells the mouse what to do.
+// The district with a lift whose cabin calls the dispatcher: its tool-tip
+// tells the mouse what to do.
+std::shared_ptr<orvexsim::Scenario> DistrictWithACallingLift(bool machineRoom) {
+  auto district = test::DistrictWithALift(machineRoom);
   district->objects[0].hint = "Вызов из кабины$Щёлкните, чтобы ответить";
   return district;
 }
@@ -218,7 +206,7 @@ class MapCallWindowTest : public QObject {
 
   void aSecondClickWhileTheFirstAwaitsItsAnswerWins() {
     testing::SimPhone phone;
-    Workstation w(DistrictWithALift(false), WithPhone(phone));
+    Workstation w(DistrictWithACallingLift(false), WithPhone(phone));
     QVERIFY(w.WaitForMaps());
     QTRY_VERIFY_WITH_TIMEOUT(w.form->Phone()->Telephony().PhoneLinkUp() && phone.Serving(), kWaitMs);
     // The lift, and before its answer is in, the sensor: only the sensor's
@@ -236,7 +224,7 @@ class MapCallWindowTest : public QObject {
 
   void theSelectorIsTitledStaysOnTopAndSurvivesAReload() {
     testing::SimPhone phone;
-    Workstation w(DistrictWithALift(true), WithPhone(phone));
+    Workstation w(DistrictWithACallingLift(true), WithPhone(phone));
     QVERIFY(w.WaitForMaps());
     QTRY_VERIFY_WITH_TIMEOUT(w.form->Phone()->Telephony().PhoneLinkUp() && phone.Serving(), kWaitMs);
     QString title;

@@ -121,6 +121,25 @@ inline std::shared_ptr<orvexsim::Scenario> SmallDistrict() {
   return s;
 }
 
+// The small district whose first object is a lift at the gateway
+// "localhost", line 3: its cabin is unit 2, its machine room (when it has
+// one) unit 5.
+inline std::shared_ptr<orvexsim::Scenario> DistrictWithALift(bool machineRoom) {
+  auto district = SmallDistrict();
+  orvexsim::CallDef call;
+  call.gateway = "localhost";
+  call.com = 3;
+  call.adr = 17;
+  call.pul = 2;
+  if (machineRoom) {
+    call.pu = 5;
+    call.pulText = "Кабина лифта 1, ул. Лесная, 12";
+    call.puText = "Машинное помещение, ул. Лесная, 12";
+  }
+  district->objects[0].call = call;
+  return district;
+}
+
 // A district of `objects` lifts on `maps` maps, for loads that take a while.
 inline std::shared_ptr<orvexsim::Scenario> BusyDistrict(int maps, int objects) {
   auto s = SmallDistrict();
