@@ -284,6 +284,26 @@ TEST_F(RealPhone, WithoutASoundServerACallConnectsAndSaysItHasNoSound) {
   EXPECT_EQ(dispatcher.NextEvent(kEventMs).value_or("").rfind("APP Разговор без звука", 0), 0u);
 }
 
+TEST_F(RealPhone, ACallThatCannotBeRecordedGoesOnAndIsToldOnce) {
+  PhoneUnderTest dispatcher;
+  ASSERT_TRUE(dispatcher.Start(Silent(FreeSipPort())));
+  // A file where the records' folder should be.
+  WriteWholeFile(dispatcher.Folder().file("Records"), "");
+  for (int call = 0; call < 2; ++call) {
+    dispatcher.Send("c " + LiftAddress());
+    ASSERT_TRUE(lift.NextEvent(kEventMs));
+    lift.Send("y");
+    ASSERT_EQ(dispatcher.NextEvent(kEventMs), "CALL " + LiftAddress()) << dispatcher.Log();
+    dispatcher.Send("h");
+    EXPECT_EQ(dispatcher.NextEvent(kEventMs), "END");
+    lift.NextEvent(kEventMs);  // the lift's CALL
+    lift.NextEvent(kEventMs);  // and its end
+  }
+  EXPECT_EQ(dispatcher.RecordLines(),
+            (std::vector<std::string>{"NOREC Разговор не записывается: нельзя создать папку Records", "NOREC"}));
+  EXPECT_NE(dispatcher.Log().find("not recorded: cannot create"), std::string::npos);
+}
+
 TEST(RealPhoneFaults, WithoutBaresipACallEndsWithAReasonAndThePhoneStaysUp) {
   PhoneUnderTest phone;
   ASSERT_TRUE(phone.Start(Silent(FreeSipPort(), {"Baresip=/nonexistent/baresip"})));
