@@ -28,10 +28,12 @@ constexpr size_t kPrefixSize = kArrivedShape.size() + 2;
 // Six texts of at most 255 bytes, the separators and the prefix fit well.
 constexpr size_t kLongestLine = 4096;
 
-std::string TextsLine(std::string line, const std::array<std::string, 6>& texts) {
+// A new event's TABs become blanks too; a record read back keeps what it
+// had, so that it reads back the same.
+std::string TextsLine(std::string line, const std::array<std::string, 6>& texts, bool blankTabs) {
   for (size_t i = 0; i < texts.size(); ++i) {
     if (i > 0) line += kSeparator;
-    for (const char c : texts[i]) line += c == '\r' || c == '\n' || c == '\t' ? ' ' : c;
+    for (const char c : texts[i]) line += c == '\r' || c == '\n' || (blankTabs && c == '\t') ? ' ' : c;
   }
   return line;
 }
@@ -99,11 +101,11 @@ std::string DayName(const std::tm& local) {
 }  // namespace
 
 std::string JournalLine(const std::tm& local, const TLogEntry& entry) {
-  return TextsLine(LogLinePrefix(local), entry.texts) + KindPart(entry.object, entry.color, entry.fontColor);
+  return TextsLine(LogLinePrefix(local), entry.texts, true) + KindPart(entry.object, entry.color, entry.fontColor);
 }
 
 std::string JournalRecordLine(const TJournalRecord& record) {
-  return TextsLine(record.arrived + "  ", record.texts) +
+  return TextsLine(record.arrived + "  ", record.texts, false) +
          (record.kindKept ? KindPart(record.object, record.color, record.fontColor) : std::string("\r\n"));
 }
 
