@@ -114,6 +114,9 @@ bool ParseCallHistoryLine(std::string_view line, TCallRecord& record) {
   parsed.seconds = Number(fields[1]);
   parsed.outcome.assign(fields[2]);
   parsed.who.assign(line);
+  // A record belongs to an answered call, and holds no TAB of its own.
+  if (recordField.find(kSeparator) != std::string_view::npos || (answered.empty() && !recordField.empty()))
+    return false;
   parsed.record.assign(recordField);
   record = std::move(parsed);
   return true;
