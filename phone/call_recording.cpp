@@ -102,7 +102,8 @@ void TCallRecording::End() {
   // Named apart from the next conversation's files, which may begin before
   // this record is made.
   TJob job{soundFolder_ + std::to_string(++jobNumber_) + "-sent.wav",
-           soundFolder_ + std::to_string(jobNumber_) + "-received.wav", workFolder_ + current_};
+           soundFolder_ + std::to_string(jobNumber_) + "-received.wav", workFolder_ + current_,
+           std::chrono::steady_clock::now()};
   if (!sent.empty()) ::rename((soundFolder_ + sent).c_str(), job.sent.c_str());
   if (!received.empty()) ::rename((soundFolder_ + received).c_str(), job.received.c_str());
   current_.clear();
@@ -121,7 +122,7 @@ void TCallRecording::Work() {
     const TJob job = jobs_.front();
     jobs_.pop_front();
     lock.unlock();
-    std::this_thread::sleep_for(kFilesSettle);
+    std::this_thread::sleep_until(job.ended + kFilesSettle);
     std::string error;
     const bool made = MergeConversation(job.sent, job.received, job.target, &error);
     RemoveFile(job.sent);

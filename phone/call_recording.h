@@ -14,6 +14,7 @@
 // the end of its conversation is told the same way, then.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <ctime>
 #include <deque>
@@ -56,6 +57,7 @@ class TCallRecording {
  private:
   struct TJob {
     std::string sent, received, target;
+    std::chrono::steady_clock::time_point ended;
   };
   void Work();
   // The line that tells of a failure: its why only the first time in a row.

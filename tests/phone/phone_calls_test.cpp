@@ -158,7 +158,8 @@ TEST_F(RealPhone, EveryEndOfACallReachesTheWorkstationAsItsEventLine) {
   dispatcher.Send("q");
   EXPECT_EQ(dispatcher.NextEvent(kEventMs), "OK");
   EXPECT_TRUE(ProcessGone(engine, 100)) << "baresip still runs after OK";
-  EXPECT_TRUE(dispatcher.WaitExit(3000));
+  // The phone makes the record of its last conversation before it ends.
+  EXPECT_TRUE(dispatcher.WaitExit(10000));
 }
 
 // Someone calls the dispatcher during a call with a lift (here on the user
