@@ -14,7 +14,7 @@
 
 #include "journal/journal_file.h"
 #include "platform/cp1251.h"
-#include "protocol/log_entry.h"
+#include "journal/log_entry.h"
 #include "summary/day_summary.h"
 #include "summary/ui/form_day_summary.h"
 #include "support/temp_folder.h"
