@@ -2,6 +2,7 @@
 
 #include <QBarCategoryAxis>
 #include <QBarSet>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QHorizontalBarSeries>
 #include <QLineSeries>
@@ -15,12 +16,6 @@
 
 namespace vertamo::ui {
 namespace {
-
-QStringList Hours() {
-  QStringList hours;
-  for (int h = 0; h < 24; ++h) hours << QString::number(h);
-  return hours;
-}
 
 // Small print for the 24 hours and the legends, so that they fit a chart a
 // quarter of the window wide.
@@ -57,10 +52,15 @@ QValueAxis* CountAxis(double most) {
   return axis;
 }
 
+// The 24 hours under bars: a label every third hour, where a category axis
+// would cut two digits of each of 24 narrow bars to "…".
 void AttachHours(QChart* chart, QAbstractSeries* series, double most) {
-  auto* hours = new QBarCategoryAxis;
+  auto* hours = new QCategoryAxis;
+  hours->setRange(-0.5, 23.5);
+  hours->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
   hours->setLabelsFont(SmallFont(hours->labelsFont()));
-  hours->append(Hours());
+  for (int h = 0; h < 24; h += 3) hours->append(QString::number(h), h);
+  hours->setGridLineVisible(false);
   chart->addAxis(hours, Qt::AlignBottom);
   series->attachAxis(hours);
   QValueAxis* counts = CountAxis(most);
