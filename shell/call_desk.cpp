@@ -3,13 +3,13 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include "iptel/phone_book.h"
+#include "voice/phone_book.h"
 #include "settings/fast_ini.h"
 #include "shell/call_keys.h"
 #include "shell/phone_station.h"
 #include "shell/talk_key_service.h"
 #include "uikit/qt_text.h"
-#include "voice/sound_thread.h"
+#include "sounds/sound_thread.h"
 
 namespace vertamo::ui {
 

@@ -37,7 +37,7 @@
 #include "uikit/indicator.h"
 #include "voice/call_history.h"
 #include "voice/map_call.h"
-#include "voice/sound_thread.h"
+#include "sounds/sound_thread.h"
 #include "voice/ui/level_meters.h"
 #include "widget_shots.h"
 

@@ -18,7 +18,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 
-#include "iptel/phone_book.h"
+#include "voice/phone_book.h"
 #include "settings/fast_ini.h"
 #include "uikit/indicator.h"
 #include "uikit/qt_text.h"
