@@ -140,6 +140,15 @@ void TCallDesk::PhoneEvent(const TPhoneEvent& event) {
     case TPhoneEventKind::Error:
       controller_->Failed();
       break;
+    case TPhoneEventKind::Record:
+      controller_->Recorded(event.record);
+      break;
+    case TPhoneEventKind::NoRecord:
+      controller_->Recorded({});
+      // Told once where the dispatcher looks, as the history's own trouble:
+      // the phone program gives the reason only the first time.
+      if (!event.record.empty()) Tell(event.record);
+      break;
     default:
       break;
   }

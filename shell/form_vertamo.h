@@ -231,6 +231,7 @@ class TFormVertamo : public QMainWindow {
   QMenu* mFile = nullptr;
   QAction* mSetup = nullptr;
   QAction* mJournal = nullptr;
+  QAction* mSummary = nullptr;
   QAction* mClose = nullptr;
   // "Связь" with "Телефонная книга": the voice window, idle.
   QMenu* mCall = nullptr;
@@ -268,6 +269,7 @@ class TFormVertamo : public QMainWindow {
   // closed with OK or Cancel.
   void OpenSettings(std::function<void()> then);
   void mJournalClick();
+  void mSummaryClick();
   void FirstStartSetup();
   void mCloseClick();
   // False when a conversation is going on and the dispatcher keeps it.

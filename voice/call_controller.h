@@ -131,6 +131,8 @@ class TCallController final : private ICallPeers {
   void PhoneInfo(const std::string& text);
   // The phone's status text of its last event (status panel 0).
   void PhoneStatus(const std::string& text);
+  // The recording of the conversation (its file; empty: none).
+  void Recorded(const std::string& record) { session_.Recorded(record); }
   // The ringing caller's entry of the address book.
   void CallerInBook(int row);
 
