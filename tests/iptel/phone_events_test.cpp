@@ -84,7 +84,6 @@ TEST(PhoneEvents, RecordingLinesNameTheRecordOrSayWhyNotWithoutTouchingTheCall) 
     EXPECT_EQ(e.kind, c.kind) << c.line;
     EXPECT_EQ(e.record, Cp(c.record)) << c.line;
     EXPECT_EQ(e.keepsStatus, c.keepsStatus) << c.line;
-    EXPECT_EQ(e.callState, -1) << c.line;
   }
 }
 
