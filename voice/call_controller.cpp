@@ -276,6 +276,12 @@ void TCallController::PhoneInfo(const std::string& text) {
 
 void TCallController::PhoneStatus(const std::string& text) { ShowStatus(0, text); }
 
+void TCallController::Recorded(const std::string& record) {
+  TTurn turn(*this);
+  session_.Recorded(record);
+  view_.record = session_.Record();
+}
+
 void TCallController::CallerInBook(int row) {
   TTurn turn(*this);
   view_.selectRow = row;
@@ -381,6 +387,7 @@ void TCallController::SecondRing(const std::string& caller) {
 void TCallController::StateChanged(TCallState from, TCallState to) {
   const TCallParty& party = session_.Party();
   view_.state = to;
+  view_.record = session_.Record();
   // A conversation lasts while the state is talking: leaving it lets the
   // talk key rest, so that the next call starts afresh.
   if (to != TCallState::Talking) {

@@ -132,7 +132,7 @@ class TCallController final : private ICallPeers {
   // The phone's status text of its last event (status panel 0).
   void PhoneStatus(const std::string& text);
   // The recording of the conversation (its file; empty: none).
-  void Recorded(const std::string& record) { session_.Recorded(record); }
+  void Recorded(const std::string& record);
   // The ringing caller's entry of the address book.
   void CallerInBook(int row);
 

@@ -49,6 +49,10 @@ struct TCallView {
   // The gateway of the conversation does not answer.
   bool gatewayDown = false;
 
+  // The conversation's record as the phone program named it, or why there
+  // is none.
+  std::string record;
+
   int missed = 0;            // rings missed since the history was last seen
   bool notRecording = false; // calls cannot be recorded
   unsigned historyTurn = 0;  // grows with every call recorded

@@ -25,6 +25,7 @@
 #include "uikit/widget_bounds.h"
 #include "uikit/win_color.h"
 #include "voice/ui/gateway_link_label.h"
+#include "voice/ui/history_records.h"
 #include "voice/ui/level_meters.h"
 #include "voice/ui/voice_artwork.h"
 
@@ -256,6 +257,8 @@ void TFVoice::BuildRecordingColumn() {
   talkTime_->setFont(PixelFont(QStringLiteral("Arial"), 23));
   talkTime_->setAlignment(Qt::AlignCenter);
   talkTime_->setGeometry(8, 34, 184, 40);
+  recordingMark_ = NewRecordingMark(recordingColumn_);
+  recordingMark_->setGeometry(176, 10, 20, 20);
   talkTime_->setContextMenuPolicy(Qt::CustomContextMenu);
   SetBackground(talkTime_, QColor(kOliveColor));
   Title(QStringLiteral("Уровень"), recordingColumn_, 0, 150, 200);
@@ -292,7 +295,7 @@ void TFVoice::BuildPages() {
   history_->setObjectName(QStringLiteral("StringGrid1"));
   history_->setHorizontalHeaderLabels({QStringLiteral("Время"), QStringLiteral("Звонок"),
                                        QStringLiteral("Абонент"), QStringLiteral("Длит."),
-                                       QStringLiteral("Итог")});
+                                       QStringLiteral("Итог"), QStringLiteral("Запись")});
   history_->verticalHeader()->hide();
   history_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   // The times, the talk time and the outcome as wide as their texts; who
@@ -300,7 +303,8 @@ void TFVoice::BuildPages() {
   history_->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
   history_->setSelectionBehavior(QAbstractItemView::SelectRows);
   history_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  tabs_->addTab(history_, QStringLiteral("История разговоров"));
+  historyRecords_ = new THistoryRecords(history_, host_.workFolder, this);
+  tabs_->addTab(historyRecords_->Page(), QStringLiteral("История разговоров"));
   // In the window's font, which the grid has once it is on the tab.
   const QFontMetrics metrics(history_->font());
   const int pad = 2 * metrics.averageCharWidth();
@@ -522,6 +526,7 @@ void TFVoice::showEvent(QShowEvent* event) {
 void TFVoice::hideEvent(QHideEvent* event) {
   QWidget::hideEvent(event);
   if (event->spontaneous()) return;
+  historyRecords_->StopPlaying();  // a hidden window plays nothing
   StoreSettings();
   StorePlacement();
   videoPanel_->hide();

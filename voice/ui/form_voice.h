@@ -40,6 +40,7 @@ namespace vertamo::ui {
 class TAudioIndicator;
 class TGatewayLinkLabel;
 class TGauge;
+class THistoryRecords;
 class TIndicator;
 
 // What the voice window uses of the workstation. Everything may be empty.
@@ -63,7 +64,7 @@ class TFVoice final : public QWidget {
   static constexpr int kClientWidth = 855;
   static constexpr int kClientHeight = 594;
   static constexpr int kMeterKinds = 5;
-  static constexpr int kHistoryColumns = 5;
+  static constexpr int kHistoryColumns = 6;
   static constexpr QRgb kOliveColor = 0x808000;
 
   TFVoice(const TVoiceHost& host, QWidget* owner = nullptr);
@@ -159,6 +160,7 @@ class TFVoice final : public QWidget {
   // The recording column: the talk time and the level meters.
   QWidget* recordingColumn_ = nullptr;
   QLabel* talkTime_ = nullptr;
+  QLabel* recordingMark_ = nullptr;  // red while the conversation is recorded
   TIndicator* dial_ = nullptr;
   TAudioIndicator* segments_ = nullptr;
   QLabel* segmentsCaption_ = nullptr;
@@ -167,6 +169,7 @@ class TFVoice final : public QWidget {
   QTabWidget* tabs_ = nullptr;
   QListWidget* subscribers_ = nullptr;
   QTableWidget* history_ = nullptr;
+  THistoryRecords* historyRecords_ = nullptr;  // the history's records and their player
   // The buttons: one for the call, or answer and refuse for a ring.
   QPushButton* callButton_ = nullptr;
   QPushButton* answerButton_ = nullptr;

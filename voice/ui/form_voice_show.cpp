@@ -17,7 +17,9 @@
 #include "sounds/sound_file_player.h"
 #include "sounds/sound_thread.h"
 #include "voice/ui/form_voice.h"
+#include "records/record_place.h"
 #include "voice/ui/gateway_link_label.h"
+#include "voice/ui/history_records.h"
 #include "voice/ui/level_meters.h"
 
 namespace vertamo::ui {
@@ -52,6 +54,10 @@ void TFVoice::Show(const TCallView& view) {
   for (std::size_t panel = 0; panel < view.status.size(); ++panel)
     if (first || view.status[panel] != was.status[panel]) statusPanels_[panel]->setText(FromCp1251(view.status[panel]));
   if (first || view.clock != was.clock) talkTime_->setText(FromCp1251(view.clock));
+  // A ring or a call stops a record playing: the dispatcher hears the call.
+  if (view.state != TCallState::Idle && (first || view.state != was.state)) historyRecords_->StopPlaying();
+  if (first || view.state != was.state || view.record != was.record)
+    recordingMark_->setVisible(view.state == TCallState::Talking && IsRecordPath(view.record));
   if (first || view.clockRunning != was.clockRunning)
     SetBackground(talkTime_, QColor(view.clockRunning ? QRgb(TCallView::kTalkColor) : kOliveColor));
   if (first || view.gatewayDown != was.gatewayDown) gatewayLink_->ShowLink(!view.gatewayDown);
@@ -144,6 +150,7 @@ void TFVoice::ShowHistory() {
                             : QString(),
          call.answered != 0 ? FromCp1251(CallClockText(call.seconds)) : QString());
     cell(row, 4, FromCp1251(call.outcome));
+    historyRecords_->SetRecordCell(static_cast<int>(row), call);
   }
 }
 
@@ -167,6 +174,9 @@ bool TFVoice::eventFilter(QObject* watched, QEvent* event) {
         return true;
       case Qt::Key_Return:
       case Qt::Key_Enter:
+        // On a history row with a record, at rest, Enter plays it.
+        if (shown_.state == TCallState::Idle && tabs_->currentIndex() == 1 && historyRecords_->PlaySelected())
+          return true;
         CallButtonClicked();
         return true;
       case Qt::Key_Escape:
