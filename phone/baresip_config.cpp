@@ -163,10 +163,17 @@ std::string BaresipAccountsText(const TBaresipSetup& s) {
 
 namespace {
 
-// The folder of a phone that was killed outright stays behind (its account
-// file may hold the registrar's password): one whose owner no longer runs is
-// removed at the next start.
-void RemoveOrphanFolders(const std::string& base) {
+std::string EngineFolderBase() {
+  std::string base = EnvironmentValue("XDG_RUNTIME_DIR");
+  if (base.empty() || !FolderExists(base)) base = EnvironmentValue("TMPDIR");
+  if (base.empty() || !FolderExists(base)) base = "/tmp";
+  return base;
+}
+
+}  // namespace
+
+void RemoveOrphanEngines() {
+  const std::string base = EngineFolderBase();
   for (const std::string& name : FolderEntries(base, TEntryKind::Folders)) {
     if (name.rfind("vertamo-phone.", 0) != 0) continue;
     const std::string folder = WithTrailingSlash(base) + name + "/";
@@ -175,17 +182,22 @@ void RemoveOrphanFolders(const std::string& base) {
     int pid = 0;
     const bool read = std::fscanf(file, "%d", &pid) == 1;
     std::fclose(file);
-    if (read && pid > 0 && !ProcessAlive(pid)) RemoveBaresipFolder(folder);
+    if (!read || pid <= 0 || ProcessAlive(pid)) continue;
+    // Its engine, still hanging up its calls with a far end that does not
+    // answer, would hold the SIP port for half a minute more.
+    for (const int engine : OwnProcesses()) {
+      const std::vector<std::string> args = ProcessArguments(engine);
+      if (std::find(args.begin(), args.end(), folder) == args.end()) continue;
+      const int handle = OpenProcessHandle(engine);
+      if (handle >= 0) TerminateProcessHandle(handle);
+      CloseProcessHandle(handle);
+    }
+    RemoveBaresipFolder(folder);
   }
 }
 
-}  // namespace
-
 std::string WriteBaresipFolder(const TBaresipSetup& setup, std::string* error) {
-  std::string base = EnvironmentValue("XDG_RUNTIME_DIR");
-  if (base.empty() || !FolderExists(base)) base = EnvironmentValue("TMPDIR");
-  if (base.empty() || !FolderExists(base)) base = "/tmp";
-  RemoveOrphanFolders(base);
+  const std::string base = EngineFolderBase();
   std::string pattern = WithTrailingSlash(base) + "vertamo-phone.XXXXXX";
   if (::mkdtemp(pattern.data()) == nullptr) {  // mode 0700
     if (error) *error = "cannot create a folder in " + base + ": " + std::strerror(errno);

@@ -41,6 +41,10 @@ std::string MainAccountAor(const TBaresipSetup& setup);
 // the temporary folder) and writes both files into it, owner-only. The
 // folder's path, or empty with `error`.
 std::string WriteBaresipFolder(const TBaresipSetup& setup, std::string* error);
+// The folders (and the engines) of phones that no longer run: a phone killed
+// outright leaves its folder behind (the account file may hold the
+// registrar's password), and its engine, told to end, may still be hanging up.
+void RemoveOrphanEngines();
 // Removes the folder and what the engine left in it.
 void RemoveBaresipFolder(const std::string& folder);
 

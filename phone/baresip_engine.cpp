@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <chrono>
 #include <cstring>
@@ -78,7 +79,11 @@ TBaresipEngine::TBaresipEngine(TBaresipSetup setup, std::string program, std::st
       wantedSipPort_(setup_.sipPort),
       program_(std::move(program)),
       outputLog_(std::move(outputLog)),
-      log_(log) {}
+      log_(log) {
+  // A phone killed outright leaves baresip to end by itself: on SIGTERM it
+  // hangs up its calls (a BYE to each far end) before it quits.
+  child_.SetParentDeathSignal(SIGTERM);
+}
 
 TBaresipEngine::~TBaresipEngine() { Stop(0); }
 
@@ -109,6 +114,7 @@ bool TBaresipEngine::PickPorts(std::string* error) {
 
 bool TBaresipEngine::Start(std::string* error) {
   Stop(0);
+  RemoveOrphanEngines();
   if (!PickPorts(error)) return false;
   folder_ = WriteBaresipFolder(setup_, error);
   if (folder_.empty()) return false;

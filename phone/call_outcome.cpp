@@ -46,6 +46,7 @@ std::string ErrorLine(int code) { return "ERROR " + std::to_string(code); }
 std::string ClosedCallLine(std::string_view reason, const TCallHistory& call) {
   if (call.weRefused) return ErrorLine(kWeRefused);
   if (call.weHungUp) return "END";
+  if (call.dialTimedOut) return ErrorLine(call.rang ? kNoAnswer : kUnreachable);
   // No media for a while: the far side vanished without a word.
   if (call.established) return ErrorLine(reason == "rtp stream error" ? kLinkFailed : kRemoteHungUp);
   if (call.incoming) return ErrorLine(kRemoteCancelled);  // the caller gave up before "y"

@@ -30,6 +30,7 @@ struct TCallHistory {
   bool rang = false;         // the far side said it rings (outgoing)
   bool weHungUp = false;     // "h"
   bool weRefused = false;    // "n"
+  bool dialTimedOut = false; // given up after the dial time-out
 };
 
 // The event line for a closed call; `reason` is the "param" of CALL_CLOSED

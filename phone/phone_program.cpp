@@ -68,7 +68,7 @@ int TPhoneProgram::Run(int stopFd) {
     if (processAt >= 0) fds[n++] = {engine_->ProcessFd(), POLLIN, 0};
     const int stopAt = stopFd >= 0 ? n : -1;
     if (stopFd >= 0) fds[n++] = {stopFd, POLLIN, 0};
-    if (::poll(fds, static_cast<nfds_t>(n), -1) < 0) {
+    if (::poll(fds, static_cast<nfds_t>(n), CheckDialTimeout()) < 0) {
       if (errno == EINTR) continue;
       log_.Line(std::string("poll: ") + std::strerror(errno));
       break;
@@ -183,6 +183,7 @@ void TPhoneProgram::Dial(const std::string& address) {
   // account is made current first.
   call_->account = engine_->MainAor();
   call_->dialSent = true;
+  call_->dialDeadline = std::chrono::steady_clock::now() + std::chrono::seconds(settings_.dialTimeoutSeconds);
   log_.Line("dialling " + *uri);
   if (!engine_->Send("uafind", call_->account, "uafind") || !engine_->Send("dial", *uri, "dial"))
     EngineLost(engine_->Collapse());
@@ -278,6 +279,10 @@ void TPhoneProgram::EngineMessage(const TBaresipMessage& m) {
     }
     return;
   }
+  if (m.kind == K::Invalid) {
+    log_.Line("baresip said what does not parse: " + m.data);
+    return;
+  }
   if (m.kind != K::Event) return;
   if (m.type == "CALL_INCOMING") {
     if (call_) return RefuseSecondCall(m);
@@ -296,6 +301,7 @@ void TPhoneProgram::EngineMessage(const TBaresipMessage& m) {
   } else if (m.type == "CALL_ESTABLISHED") {
     if (call_->history.established) return;
     call_->history.established = true;
+    call_->dialDeadline.reset();
     log_.Line("talking with " + m.peerUri);
     Send("CALL " + (call_->history.incoming ? Utf8ToCp1251(call_->peerText) : call_->dialString));
     if (!engine_->AudioProblem().empty())
@@ -309,6 +315,22 @@ void TPhoneProgram::EngineMessage(const TBaresipMessage& m) {
   } else if (m.type == "CALL_RTCP") {
     if (call_->history.established && m.hasRtcp) Send(StatLine(m));
   }
+}
+
+int TPhoneProgram::CheckDialTimeout() {
+  if (!call_ || !call_->dialDeadline) return -1;
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(*call_->dialDeadline - std::chrono::steady_clock::now());
+  if (left.count() > 0) return static_cast<int>(left.count());
+  call_->dialDeadline.reset();
+  if (call_->history.weHungUp || call_->history.weRefused) return -1;
+  log_.Line("no answer within " + std::to_string(settings_.dialTimeoutSeconds) + " s: the dial is given up");
+  call_->history.dialTimedOut = true;
+  MakeCurrent();
+  if (!engine_->Running() || !engine_->Send("hangup", "", "hangup")) {
+    Send(ClosedCallLine({}, call_->history));
+    CallGone();
+  }
+  return -1;
 }
 
 void TPhoneProgram::EngineLost(const std::string& why) {

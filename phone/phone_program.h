@@ -11,6 +11,7 @@
 // next "c" tries again.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -43,6 +44,8 @@ class TPhoneProgram {
     bool dialSent = false;
     std::string id;          // baresip's id of the call, once an event named it
     std::string account;     // and the account it is on
+    // When an unanswered dial is given up (outgoing calls).
+    std::optional<std::chrono::steady_clock::time_point> dialDeadline;
   };
 
   void Accept();
@@ -62,6 +65,9 @@ class TPhoneProgram {
   // A call that rings in while ours goes on is refused (busy for the caller).
   void RefuseSecondCall(const TBaresipMessage& message);
   void EngineLost(const std::string& why);
+  // Milliseconds until the dial's time-out, -1 when none runs; gives the
+  // dial up when it has passed.
+  int CheckDialTimeout();
   bool EnsureEngine();
   void Send(const std::string& cp1251);
   void Shutdown();

@@ -18,6 +18,7 @@ namespace {
 TEST(PhoneOutcomes, EachWayACallEndsHasItsEventLine) {
   const TCallHistory out{}, rang{false, false, true}, talking{false, true};
   const TCallHistory incoming{true}, hungUp{false, true, false, true}, refused{true, false, false, false, true};
+  const TCallHistory rangOut{false, false, true, false, false, true}, silentOut{false, false, false, false, false, true};
   const struct {
     const char* reason;
     TCallHistory call;
@@ -32,6 +33,7 @@ TEST(PhoneOutcomes, EachWayACallEndsHasItsEventLine) {
       {"Connection reset by peer", talking, "ERROR 1"}, {"rtp stream error", talking, "ERROR 6"},
       {"Connection reset by user", hungUp, "END"}, {"", refused, "ERROR 9"},
       {"Connection reset by peer", incoming, "ERROR 2"}, {"whatever", out, "ERROR 15"},
+      {"Connection reset by user", rangOut, "ERROR 5"}, {"Connection reset by user", silentOut, "ERROR 12"},
   };
   for (const auto& c : cases) EXPECT_EQ(ClosedCallLine(c.reason, c.call), c.line) << c.reason;
 }

@@ -1,0 +1,142 @@
+// The real phone against far ends that misbehave: a caller whose name is not
+// UTF-8, a far end that rings for ever, the phone ending mid-call.
+#include <gtest/gtest.h>
+
+#include "phone_under_test.h"
+#include "raw_sip_peer.h"
+
+namespace vertamo::testing {
+namespace {
+
+constexpr int kFaultMs = 8000;
+
+std::vector<std::string> Quiet(int sipPort, std::vector<std::string> more = {}) {
+  std::vector<std::string> s = {"LocalAddress=127.0.0.1", "SipPort=" + std::to_string(sipPort),
+                                "AudioSource=alsa,null", "AudioPlayer=alsa,null"};
+  s.insert(s.end(), more.begin(), more.end());
+  return s;
+}
+
+class PhoneFaults : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (const std::string missing = BaresipMissing(); !missing.empty()) GTEST_SKIP() << missing;
+  }
+};
+
+// Gateways send their names in code page 1251. Such a caller must ring (its
+// name readable), and once refused must not hold one of baresip's call
+// slots: three of them in a row all ring.
+TEST_F(PhoneFaults, ACallerWhoseNameIsNotUtf8Rings) {
+  PhoneUnderTest dispatcher;
+  const int port = FreeSipPort();
+  ASSERT_TRUE(dispatcher.Start(Quiet(port)));
+  RawSipPeer lift;
+  const struct {
+    std::string wire;
+    std::string shown;
+  } names[] = {
+      {"\xCB\xE8\xF4\xF2 2", "Лифт 2"},           // code page 1251
+      {"\xCF\xEE\xF1\xF2 \xB9" "5", "Пост №5"},   // 1251 again, with its number sign
+      {"Caf\xE9 \x98", "Cafй ?"},                 // what 1251 cannot say becomes "?"
+  };
+  int n = 0;
+  for (const auto& name : names) {
+    const std::string id = "cp" + std::to_string(++n);
+    lift.Invite(port, "dispatch1", name.wire, id);
+    ASSERT_EQ(dispatcher.NextEvent(kFaultMs), "RING " + name.shown + " [127.0.0.1]") << dispatcher.Log();
+    dispatcher.Send("n");
+    EXPECT_EQ(dispatcher.NextEvent(kFaultMs), "ERROR 9");
+    int from = 0;
+    const auto final = lift.Await("SIP/2.0 4", kFaultMs, &from);
+    ASSERT_TRUE(final) << "the caller was never refused";
+    lift.SendTo(from, "ACK sip:dispatch1@127.0.0.1 SIP/2.0\r\n" + RawSipPeer::Header(*final, "Via:") + "\r\n" +
+                          RawSipPeer::Header(*final, "From:") + "\r\n" + RawSipPeer::Header(*final, "To:") +
+                          "\r\n" + RawSipPeer::Header(*final, "Call-ID:") + "\r\nCSeq: 1 ACK\r\n\r\n");
+  }
+}
+
+// A far end that says it rings and never answers: the dial ends after the
+// phone's DialTimeout as unanswered, and the far end gets a CANCEL.
+TEST_F(PhoneFaults, ADialThatOnlyRingsEndsAfterTheDialTimeOut) {
+  PhoneUnderTest dispatcher;
+  ASSERT_TRUE(dispatcher.Start(Quiet(FreeSipPort(), {"DialTimeout=2"})));
+  RawSipPeer lift;
+  dispatcher.Send("c 1*2*3@127.0.0.1:" + std::to_string(lift.Port()));
+  int from = 0;
+  const auto invite = lift.Await("INVITE", kFaultMs, &from);
+  ASSERT_TRUE(invite);
+  lift.Respond(from, *invite, "180 Ringing");
+  // Bound: the two seconds of the setting and a second more.
+  EXPECT_EQ(dispatcher.NextEvent(3000), "ERROR 5") << dispatcher.Log();
+  EXPECT_TRUE(lift.Await("CANCEL", kFaultMs));
+}
+
+// However the phone ends mid-call, even killed outright, the lift is told (a
+// BYE, or a CANCEL of a call still ringing there) before baresip stops,
+// instead of talking to nobody until its own media time-out or ringing on.
+TEST_F(PhoneFaults, ThePhoneEndingMidCallHangsUpTheLift) {
+  PhoneUnderTest lift;
+  const int liftPort = FreeSipPort();
+  ASSERT_TRUE(lift.Start(Quiet(liftPort, {"ExtraUsers=1*2*3"}), {}, true, "lift"));
+  enum TWay { kDialled, kRangIn, kRinging };
+  for (const TWay way : {kDialled, kRangIn, kRinging}) {
+    for (const int signal : {0, SIGTERM, SIGKILL}) {
+      SCOPED_TRACE(std::string(signal == 0 ? "the workstation's link closed, " : strsignal(signal)) + ", " +
+                   (way == kDialled ? "dialled" : way == kRangIn ? "rang in" : "still ringing at the lift"));
+      PhoneUnderTest dispatcher;
+      const int port = FreeSipPort();
+      ASSERT_TRUE(dispatcher.Start(Quiet(port)));
+      if (way == kRangIn) {
+        lift.Send("c 127.0.0.1:" + std::to_string(port));
+        ASSERT_EQ(dispatcher.NextEvent(kFaultMs).value_or("").rfind("RING", 0), 0u);
+        dispatcher.Send("y");
+      } else {
+        dispatcher.Send("c 1*2*3@127.0.0.1:" + std::to_string(liftPort));
+        ASSERT_EQ(lift.NextEvent(kFaultMs).value_or("").rfind("RING", 0), 0u);
+        if (way == kDialled) lift.Send("y");
+      }
+      if (way != kRinging) {
+        ASSERT_EQ(dispatcher.NextEvent(kFaultMs).value_or("").rfind("CALL", 0), 0u);
+        ASSERT_EQ(lift.NextEvent(kFaultMs).value_or("").rfind("CALL", 0), 0u);
+      }
+      const int engine = dispatcher.BaresipPid();
+      if (signal)
+        ::kill(dispatcher.Pid(), signal);
+      else
+        dispatcher.CloseControl();
+      // Bound: well inside the lift's own ten seconds without media.
+      EXPECT_EQ(lift.NextEvent(3000), way == kRinging ? "ERROR 2" : "ERROR 1") << dispatcher.Log();
+      EXPECT_TRUE(dispatcher.WaitExit(3000));
+      EXPECT_TRUE(ProcessGone(engine, 3000));
+    }
+  }
+}
+
+// A phone killed outright while the far end does not answer its BYE leaves
+// baresip retrying for half a minute, holding the SIP port: the next phone
+// started ends it.
+TEST_F(PhoneFaults, TheNextPhoneEndsAnEngineLeftHangingUp) {
+  PhoneUnderTest lift;
+  const int liftPort = FreeSipPort();
+  ASSERT_TRUE(lift.Start(Quiet(liftPort, {"ExtraUsers=1*2*3"}), {}, true, "lift"));
+  PhoneUnderTest dispatcher;
+  const int port = FreeSipPort();
+  ASSERT_TRUE(dispatcher.Start(Quiet(port)));
+  dispatcher.Send("c 1*2*3@127.0.0.1:" + std::to_string(liftPort));
+  ASSERT_EQ(lift.NextEvent(kFaultMs).value_or("").rfind("RING", 0), 0u);
+  lift.Send("y");
+  ASSERT_EQ(dispatcher.NextEvent(kFaultMs).value_or("").rfind("CALL", 0), 0u);
+  const int liftEngine = lift.BaresipPid(), engine = dispatcher.BaresipPid();
+  ::kill(liftEngine, SIGSTOP);
+  dispatcher.Kill();
+  ASSERT_FALSE(ProcessGone(engine, 500));
+  PhoneUnderTest next;
+  ASSERT_TRUE(next.Start(Quiet(port)));
+  EXPECT_TRUE(ProcessGone(engine, 1000));
+  EXPECT_NE(next.Log().find("SIP on 127.0.0.1:" + std::to_string(port) + " "), std::string::npos) << next.Log();
+  ::kill(liftEngine, SIGCONT);
+}
+
+}  // namespace
+}  // namespace vertamo::testing
