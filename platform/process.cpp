@@ -1,5 +1,7 @@
 #include "platform/process.h"
 
+#include "platform/folders.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -34,17 +36,10 @@ std::string ReadLink(const std::string& path) {
   return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
 }
 
-std::string Canonical(const std::string& path) {
-  char* resolved = realpath(path.c_str(), nullptr);
-  if (!resolved) return path;
-  std::string result = resolved;
-  std::free(resolved);
-  return result;
-}
-
 }  // namespace
 
-int SpawnDetached(const std::string& path, const std::vector<std::string>& args, int* error) {
+int SpawnDetached(const std::string& path, const std::vector<std::string>& args, int* error,
+                  const std::string& folder) {
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(path.c_str()));
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
@@ -60,6 +55,7 @@ int SpawnDetached(const std::string& path, const std::vector<std::string>& args,
   // Every descriptor above the standard three is closed in the child, those
   // without close-on-exec too.
   posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+  if (!folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
   // Its own session and the default signal handling and mask.
   sigset_t none, all;
   sigemptyset(&none);
@@ -143,7 +139,7 @@ bool ProcessListensOnLoopback(int pid, int port) {
 }
 
 bool SameExecutable(const std::string& executable, const std::string& path) {
-  const std::string expected = Canonical(path);
+  const std::string expected = ResolvedPath(path);
   return !executable.empty() && (executable == expected || executable == expected + " (deleted)");
 }
 

@@ -13,9 +13,11 @@
 
 namespace vertamo {
 
-// Starts `path` with `args` (argv[1]...) and the caller's environment and
-// current folder. The process id, or 0 with `error` (errno) set.
-int SpawnDetached(const std::string& path, const std::vector<std::string>& args, int* error = nullptr);
+// Starts `path` with `args` (argv[1]...) and the caller's environment, in
+// `folder` (empty: the caller's current folder). The process id, or 0 with
+// `error` (errno) set.
+int SpawnDetached(const std::string& path, const std::vector<std::string>& args, int* error = nullptr,
+                  const std::string& folder = {});
 
 // The first process (lowest id) other than this one that belongs to this
 // user and runs the executable `path` (compared after resolving links; an

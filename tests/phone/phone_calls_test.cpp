@@ -64,7 +64,7 @@ TEST_F(RealPhone, TheWorkstationsThreadAdoptsItDialsHangsUpAndQuits) {
   config.programPath = VERTAMO_PHONE_PATH;
   config.workFolder = work.folder();
   config.port = dispatcher.ControlPort();
-  TLinuxPhoneProcesses processes(config.programPath);
+  TLinuxPhoneProcesses processes(config.programPath, config.port, config.workFolder);
   CountingHost host;
   vertamo::TPhoneLog log(work.folder(), false);
   TIPTELThread thread(config, processes, host, log);
