@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "phone/call_outcome.h"
 #include "phone/dial_string.h"
 #include "platform/folder_entries.h"
 #include "platform/folders.h"
@@ -18,7 +19,6 @@ namespace vertamo::phone {
 namespace {
 
 constexpr int kPacketMs = 20;  // baresip's packet time
-constexpr int kRtpTimeoutSeconds = 10;
 
 // The module an audio device needs ("pulse,x" needs pulse.so); empty when the
 // name is not a plain module name.
@@ -127,7 +127,7 @@ std::string BaresipConfigText(const TBaresipSetup& s) {
   c += "rtcp_mux\t\tno\n";
   // A far side that vanishes (its engine killed, its network gone) ends the
   // call after this many seconds without media, instead of never.
-  c += "rtp_timeout\t\t" + std::to_string(kRtpTimeoutSeconds) + "\n";
+  c += "rtp_timeout\t\t" + std::to_string(kMediaTimeoutSeconds) + "\n";
   c += "module_path\t\t/usr/lib/baresip/modules\n";
   std::vector<std::string> modules;
   for (const std::string& codec : s.codecs)

@@ -48,7 +48,9 @@ std::string ClosedCallLine(std::string_view reason, const TCallHistory& call) {
   if (call.weHungUp) return "END";
   if (call.dialTimedOut) return ErrorLine(call.rang ? kNoAnswer : kUnreachable);
   // No media for a while: the far side vanished without a word.
-  if (call.established) return ErrorLine(reason == "rtp stream error" ? kLinkFailed : kRemoteHungUp);
+  if (call.established)
+    return reason == "rtp stream error" ? ErrorLine(kLinkFailed) + " SILENT=" + std::to_string(kMediaTimeoutSeconds)
+                                        : ErrorLine(kRemoteHungUp);
   if (call.incoming) return ErrorLine(kRemoteCancelled);  // the caller gave up before "y"
   if (const int status = LeadingStatus(reason); status != 0) {
     for (const TSipOutcome& o : kSipOutcomes)

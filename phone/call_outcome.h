@@ -8,6 +8,9 @@
 
 namespace vertamo::phone {
 
+// A conversation without media for this long is over: the far side vanished.
+constexpr int kMediaTimeoutSeconds = 10;
+
 // The reason codes of "ERROR n" this phone gives.
 enum TErrorCode : int {
   kWrongAddress = 0,    // "Неверно указан адресат !"
@@ -34,7 +37,9 @@ struct TCallHistory {
 };
 
 // The event line for a closed call; `reason` is the "param" of CALL_CLOSED
-// ("486 Busy Here", "Connection timed out", ...).
+// ("486 Busy Here", "Connection timed out", ...). A conversation that broke
+// off for want of media says how long its end was silent: "ERROR 6
+// SILENT=10", so that the talk is counted to the last voice heard.
 std::string ClosedCallLine(std::string_view reason, const TCallHistory& call);
 
 // "ERROR n".

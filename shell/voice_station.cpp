@@ -90,7 +90,7 @@ void TVoiceStation::PhoneEvent(const TPhoneEvent& event) {
       session_.Busy();
       break;
     case TPhoneEventKind::Error:
-      session_.Failed();
+      session_.Failed(event.errorCode, event.silentSeconds);
       break;
     default:
       break;

@@ -30,7 +30,7 @@ TEST(PhoneOutcomes, EachWayACallEndsHasItsEventLine) {
       {"480 Temporarily Unavailable", out, "ERROR 5"}, {"488 Not Acceptable Here", out, "ERROR 7"},
       {"500 Server Error", out, "ERROR 15"},    {"Connection timed out", out, "ERROR 12"},
       {"Connection timed out", rang, "ERROR 5"}, {"Connection refused", out, "ERROR 12"},
-      {"Connection reset by peer", talking, "ERROR 1"}, {"rtp stream error", talking, "ERROR 6"},
+      {"Connection reset by peer", talking, "ERROR 1"}, {"rtp stream error", talking, "ERROR 6 SILENT=10"},
       {"Connection reset by user", hungUp, "END"}, {"", refused, "ERROR 9"},
       {"Connection reset by peer", incoming, "ERROR 2"}, {"whatever", out, "ERROR 15"},
       {"Connection reset by user", rangOut, "ERROR 5"}, {"Connection reset by user", silentOut, "ERROR 12"},

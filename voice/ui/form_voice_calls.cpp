@@ -116,6 +116,14 @@ void TFVoice::ShowCallState(TCallState from, TCallState to) {
         ShowVoiceWindow();
         break;
       }
+      // A conversation the connection broke off is said, not just closed:
+      // the dispatcher may still think the lift is listening.
+      if (from == TCallState::Talking && host_.session &&
+          host_.session->LastOutcome() == TCallOutcome::Interrupted) {
+        SetInfoText(QStringLiteral("Разговор прерван: сбой соединения"), kDialColor);
+        ShowVoiceWindow();
+        break;
+      }
       HideVoiceWindow();
       break;
     case TCallState::Talking:
