@@ -37,16 +37,6 @@ int TLinuxPhoneProcesses::FindPhoneProcess() {
   return 0;
 }
 
-std::string TLinuxPhoneProcesses::ForeignPhoneFolder() {
-  const std::string folder = ResolvedPath(workFolder_);
-  for (const int pid : OwnProcesses()) {
-    if (pid == child_ || !SameExecutable(ProcessExecutable(pid), programPath_)) continue;
-    const std::string its = ProcessFolder(pid);
-    if (!its.empty() && its != folder && ProcessListensOnLoopback(pid, port_)) return its;
-  }
-  return {};
-}
-
 IPhoneProcesses::TEndResult TLinuxPhoneProcesses::EndPhoneProcess(int pid) {
   const int handle = OpenProcessHandle(pid);
   if (handle < 0) return TEndResult::OpenFailed;
@@ -237,16 +227,6 @@ void TIPTELThread::Run() {
 bool TIPTELThread::Establish() {
   SetStage(kAdopting);
   adopted_.store(false);
-  // Another workstation's phone on our port would answer our connection and
-  // drop its own workstation's link: it is left alone, and calls stay off here.
-  if (const std::string other = processes_.ForeignPhoneFolder(); !other.empty()) {
-    const std::string text = Cp("Порт управления программой телефона ") + std::to_string(config_.port) +
-                             Cp(" занят программой телефона другого рабочего места (") + Utf8ToCp1251(other) +
-                             Cp("). Звонки с этого места невозможны: задайте другой порт параметром --phone-port.");
-    log_.PhoneLog("%s", text.c_str());
-    MessageBox({text, Cp("ВНИМАНИЕ"), true});
-    return false;
-  }
   if (Adopt()) return true;
   if (stop_.IsRequested()) return false;
   SetStage(kRemoving);

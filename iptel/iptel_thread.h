@@ -69,10 +69,6 @@ class IPhoneProcesses {
   // its work folder); 0 when none. Another workstation's phone, or one that
   // runs on its own, is never named.
   virtual int FindPhoneProcess() = 0;
-  // The work folder of another workstation's phone program that holds this
-  // one's control port; empty when none does. That phone is neither adopted
-  // nor ended.
-  virtual std::string ForeignPhoneFolder() { return {}; }
   virtual TEndResult EndPhoneProcess(int pid) = 0;
   virtual bool ProgramExists(const std::string& path) = 0;
   // Starts the program with the arguments after its path; false when it
@@ -95,7 +91,6 @@ class TLinuxPhoneProcesses final : public IPhoneProcesses {
       : programPath_(std::move(programPath)), port_(port), workFolder_(std::move(workFolder)) {}
   ~TLinuxPhoneProcesses() override { ReleasePhoneProcess(); }
   int FindPhoneProcess() override;
-  std::string ForeignPhoneFolder() override;
   TEndResult EndPhoneProcess(int pid) override;
   bool ProgramExists(const std::string& path) override;
   bool StartPhoneProcess(const std::string& path, const std::vector<std::string>& args) override;

@@ -1,6 +1,7 @@
 #include "phone/baresip_config.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cerrno>
@@ -11,6 +12,8 @@
 #include "platform/folder_entries.h"
 #include "platform/folders.h"
 #include "platform/process.h"
+#include "protocol/host_address.h"
+#include "protocol/txtfunc.h"
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -49,12 +52,46 @@ std::string CodecParameter(const std::string& codec) {
   return {};
 }
 
-// A display name goes between double quotes: those and backslashes are left out.
+// A display name goes between double quotes, which baresip reads without
+// escapes: quotes, backslashes and control characters are left out.
 std::string Quoted(const std::string& text) {
   std::string out = "\"";
-  for (char c : text)
-    if (c != '"' && c != '\\' && c != '\n' && c != '\r') out += c;
+  for (const char c : text)
+    if (c != '"' && c != '\\' && (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F)) out += c;
   return out + "\"";
+}
+
+// The characters of a SIP user (RFC 3261's unreserved and user-unreserved)
+// that baresip's account line carries as they are: ";" would begin the
+// URI's parameters, and escapes are not undone.
+bool IsSipUser(const std::string& user) {
+  if (user.empty() || user.size() > 63) return false;
+  for (const char c : user) {
+    const auto u = static_cast<unsigned char>(c);
+    if (!(u < 0x80 && std::isalnum(u)) && std::string_view("-_.!~*'()&=+$,?/").find(c) == std::string_view::npos)
+      return false;
+  }
+  return true;
+}
+
+// host[:port] of a registrar.
+bool IsRegistrar(const std::string& text) {
+  const size_t colon = text.rfind(':');
+  const std::string host = text.substr(0, colon);
+  if (!IsIpv4Address(host) && !IsHostName(host)) return false;
+  if (colon == std::string::npos) return true;
+  int port = 0;
+  return ParseWholeNumber(std::string_view(text).substr(colon + 1), port) && port > 0 && port < 65536;
+}
+
+// baresip takes auth_pass up to the first ";" or blank, and a double quote
+// spoils the whole account line; there is no escape for any of them.
+bool IsAccountPassword(const std::string& password) {
+  for (const char c : password) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x21 || u == 0x7F || c == ';' || c == '"') return false;
+  }
+  return true;
 }
 
 std::string AccountAor(const TBaresipSetup& s, const std::string& user, bool withRegistrar) {
@@ -83,16 +120,38 @@ std::string AccountLine(const TBaresipSetup& s, const std::string& user, bool wi
 
 }  // namespace
 
-TBaresipSetup SetupFrom(const TPhoneOptions& options, const TSipSettings& settings) {
+TBaresipSetup SetupFrom(const TPhoneOptions& options, const TSipSettings& settings, std::vector<std::string>* refused) {
+  auto refuse = [&](const std::string& why) {
+    if (refused) refused->push_back(why);
+  };
   TBaresipSetup s;
   s.sipAddress = settings.localAddress.empty() ? "0.0.0.0" : settings.localAddress;
   s.sipPort = settings.sipPort;
-  const std::string alias = options.alias.empty() ? "vertamo" : options.alias;
-  s.user = settings.user.empty() ? alias : settings.user;
+  const std::string alias = IsSipUser(options.alias) ? options.alias : std::string(kAnyPhoneUser);
+  s.user = alias;
+  if (!settings.user.empty()) {
+    if (IsSipUser(settings.user))
+      s.user = settings.user;
+    else
+      refuse("User \"" + settings.user + "\" не годится для SIP (допустимы латинские буквы, цифры и -_.!~*'()&=+$,?/): "
+             "взят " + alias);
+  }
   s.displayName = settings.displayName.empty() ? alias : settings.displayName;
-  s.extraUsers = settings.extraUsers;
-  s.registrar = settings.registrar;
-  s.password = settings.password;
+  for (const std::string& user : settings.extraUsers) {
+    if (IsSipUser(user))
+      s.extraUsers.push_back(user);
+    else
+      refuse("ExtraUsers: \"" + user + "\" не годится для SIP и пропущен");
+  }
+  if (!settings.registrar.empty() && !IsRegistrar(settings.registrar)) {
+    refuse("Registrar \"" + settings.registrar + "\" не вида узел[:порт]: регистрации не будет");
+  } else if (!IsAccountPassword(settings.password)) {
+    refuse(std::string("Password: пароль с \";\", кавычкой, пробелом или управляющим символом baresip принять не может") +
+           (settings.registrar.empty() ? "" : ": регистрации не будет"));
+  } else {
+    s.registrar = settings.registrar;
+    s.password = settings.password;
+  }
   s.audioSource = AudioDevice(settings.audioSource);
   s.audioPlayer = AudioDevice(settings.audioPlayer);
   s.codecs = settings.codecs;

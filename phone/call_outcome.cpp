@@ -43,6 +43,12 @@ int LeadingStatus(std::string_view reason) {
 
 std::string ErrorLine(int code) { return "ERROR " + std::to_string(code); }
 
+std::string RefusedDialLine(std::string_view why) {
+  for (const TTextOutcome& o : kTextOutcomes)
+    if (why.substr(0, std::string_view(o.start).size()) == o.start) return ErrorLine(o.code);
+  return ErrorLine(kWrongAddress);
+}
+
 std::string ClosedCallLine(std::string_view reason, const TCallHistory& call) {
   if (call.weRefused) return ErrorLine(kWeRefused);
   if (call.weHungUp) return "END";

@@ -45,4 +45,10 @@ std::string ClosedCallLine(std::string_view reason, const TCallHistory& call);
 // "ERROR n".
 std::string ErrorLine(int code);
 
+// The event line for a dial that baresip would not even start, `why` as it
+// says it: a transport failure ("Cannot assign requested address": no
+// network at all) is an unreachable far end; anything else, an address that
+// cannot be dialled.
+std::string RefusedDialLine(std::string_view why);
+
 }  // namespace vertamo::phone

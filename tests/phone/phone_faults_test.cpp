@@ -113,6 +113,74 @@ TEST_F(PhoneFaults, ThePhoneEndingMidCallHangsUpTheLift) {
   }
 }
 
+// Settings that would add parameters of their own to baresip's account, or
+// spoil its whole account file: refused and told, and the phone still takes
+// calls (the file spoilt, every caller got 404).
+TEST_F(PhoneFaults, HostileSettingsAreRefusedAndThePhoneStillRings) {
+  RawSipPeer registrar, proxy, lift;
+  const std::string injected = "pw;regint=5;outbound=sip:127.0.0.1:" + std::to_string(proxy.Port());
+  PhoneUnderTest dispatcher;
+  const int port = FreeSipPort();
+  ASSERT_TRUE(dispatcher.Start(Quiet(port, {"Registrar=127.0.0.1:" + std::to_string(registrar.Port()),
+                                            "Password=" + injected, "User=disp>1", std::string("DisplayName=a\0\"b", 16),
+                                            "ExtraUsers=ok,\">;x"})));
+  std::vector<std::string> notices;
+  for (auto line = dispatcher.Next(3000); line && line->rfind("APP", 0) == 0; line = dispatcher.Next(1500))
+    notices.push_back(*line);
+  ASSERT_EQ(notices.size(), 3u) << dispatcher.Log();
+  EXPECT_EQ(notices[0].rfind("APP Настройки телефона: User \"disp>1\"", 0), 0u) << notices[0];
+  EXPECT_EQ(notices[1].rfind("APP Настройки телефона: ExtraUsers", 0), 0u) << notices[1];
+  EXPECT_EQ(notices[2].rfind("APP Настройки телефона: Password", 0), 0u) << notices[2];
+  EXPECT_EQ(dispatcher.Log().find("pw;regint"), std::string::npos) << "the password reached the log";
+  lift.Invite(port, "ok", "Lift", "h1");
+  EXPECT_EQ(dispatcher.NextEvent(kFaultMs), "RING Lift [127.0.0.1]") << dispatcher.Log();
+  EXPECT_FALSE(proxy.Receive(100)) << "a setting chose an outbound proxy";
+  EXPECT_FALSE(registrar.Receive(100)) << "registered with a password cut short";
+}
+
+// A LocalAddress that cannot be this machine's is said as such, not as a
+// want of free SIP ports.
+TEST(PhoneSettingsFaults, ALocalAddressNotOfThisMachineIsSaidSo) {
+  for (const auto& [address, why] : {std::pair<std::string, std::string>{"999.1.1.1", "is not an IPv4 address"},
+                                     {"192.0.2.77", "is not an address of this machine"}}) {
+    PhoneUnderTest phone;
+    ASSERT_TRUE(phone.Start({"LocalAddress=" + address}));
+    phone.Send("c 1*2*3@127.0.0.1");
+    EXPECT_EQ(phone.NextEvent(kFaultMs), "ERROR 15");
+    EXPECT_NE(phone.NextEvent(kFaultMs).value_or("").find("LocalAddress " + address + " " + why), std::string::npos)
+        << phone.Log();
+  }
+}
+
+// Lifts that call the settings' port would be lost without a word: the
+// dispatcher hears where SIP listens instead.
+TEST_F(PhoneFaults, ASipPortTakenIsToldToTheDispatcher) {
+  RawSipPeer holder;  // holds the port on 127.0.0.1
+  PhoneUnderTest dispatcher;
+  ASSERT_TRUE(dispatcher.Start(Quiet(holder.Port())));
+  const std::string notice = dispatcher.Next(3000).value_or("");
+  EXPECT_EQ(notice.rfind("APP SIP слушает порт ", 0), 0u) << notice;
+  EXPECT_NE(notice.find("вместо " + std::to_string(holder.Port())), std::string::npos) << notice;
+}
+
+// baresip dying while the phone is idle: it is started again at once, and
+// until then the workstation hears that calls cannot come in.
+TEST_F(PhoneFaults, ADeadEngineIsStartedAgainWithoutWaitingForADial) {
+  PhoneUnderTest lift;
+  ASSERT_TRUE(lift.Start(Quiet(FreeSipPort()), {}, true, "lift"));
+  PhoneUnderTest dispatcher;
+  const int port = FreeSipPort();
+  ASSERT_TRUE(dispatcher.Start(Quiet(port)));
+  const int engine = dispatcher.BaresipPid();
+  ::kill(engine, SIGKILL);
+  EXPECT_EQ(dispatcher.NextEvent(kFaultMs).value_or("").rfind("APP Телефон не принимает звонки", 0), 0u) << dispatcher.Log();
+  // Bound: the first restart comes half a second after the death.
+  EXPECT_EQ(dispatcher.NextEvent(3000), "APP Телефон снова принимает звонки") << dispatcher.Log();
+  EXPECT_NE(dispatcher.BaresipPid(), engine);
+  lift.Send("c 127.0.0.1:" + std::to_string(port));
+  EXPECT_EQ(dispatcher.NextEvent(kFaultMs), "RING lift [127.0.0.1]") << dispatcher.Log() << lift.Log();
+}
+
 // A phone killed outright while the far end does not answer its BYE leaves
 // baresip retrying for half a minute, holding the SIP port: the next phone
 // started ends it.

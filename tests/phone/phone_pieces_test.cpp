@@ -36,6 +36,10 @@ TEST(PhoneOutcomes, EachWayACallEndsHasItsEventLine) {
       {"Connection reset by user", rangOut, "ERROR 5"}, {"Connection reset by user", silentOut, "ERROR 12"},
   };
   for (const auto& c : cases) EXPECT_EQ(ClosedCallLine(c.reason, c.call), c.line) << c.reason;
+  // A dial baresip would not start: no network at all is unreachable, not a wrong address.
+  EXPECT_EQ(RefusedDialLine("Cannot assign requested address"), "ERROR 12");
+  EXPECT_EQ(RefusedDialLine("Network is unreachable"), "ERROR 12");
+  EXPECT_EQ(RefusedDialLine("Invalid argument"), "ERROR 0");
 }
 
 TEST(PhoneDialStrings, MapAndBookAddressesBecomeSipUris) {
