@@ -78,7 +78,7 @@ TEST(PhoneProcess, StartedDetachedFoundByItsExecutableAndEnded) {
   EXPECT_EQ(processes.EndPhoneProcess(started), IPhoneProcesses::TEndResult::Ended);
   EXPECT_EQ(processes.EndPhoneProcess(pid), IPhoneProcesses::TEndResult::Ended);
   EXPECT_TRUE(Eventually([&] { return ReapChild(pid); }));
-  EXPECT_EQ(FindProcessByExecutable(program), 0);
+  EXPECT_TRUE(Eventually([&] { return FindProcessByExecutable(program) == 0; }));
   EXPECT_EQ(processes.EndPhoneProcess(pid), IPhoneProcesses::TEndResult::OpenFailed);
   EXPECT_EQ(SpawnDetached(dir.file("missing"), {}), 0);
 }

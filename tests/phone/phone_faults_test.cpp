@@ -183,7 +183,7 @@ TEST_F(PhoneFaults, ADeadEngineIsStartedAgainWithoutWaitingForADial) {
 
 // A phone killed outright while the far end does not answer its BYE leaves
 // baresip retrying for half a minute, holding the SIP port: the next phone
-// started ends it.
+// started (this one, or one of a test running alongside) ends it.
 TEST_F(PhoneFaults, TheNextPhoneEndsAnEngineLeftHangingUp) {
   PhoneUnderTest lift;
   const int liftPort = FreeSipPort();
@@ -198,7 +198,6 @@ TEST_F(PhoneFaults, TheNextPhoneEndsAnEngineLeftHangingUp) {
   const int liftEngine = lift.BaresipPid(), engine = dispatcher.BaresipPid();
   ::kill(liftEngine, SIGSTOP);
   dispatcher.Kill();
-  ASSERT_FALSE(ProcessGone(engine, 500));
   PhoneUnderTest next;
   ASSERT_TRUE(next.Start(Quiet(port)));
   EXPECT_TRUE(ProcessGone(engine, 1000));
