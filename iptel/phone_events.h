@@ -22,7 +22,7 @@ namespace vertamo {
 class TPhoneBook;
 class TPhoneLog;
 
-enum class TPhoneEventKind { Ring, Stat, Busy, Call, Error, Ok, End, Forwarded, App, Unknown };
+enum class TPhoneEventKind { Ring, Stat, Busy, Call, Error, Ok, End, Forwarded, App, Record, NoRecord, Unknown };
 
 // What one event line means.
 struct TPhoneEvent {
@@ -37,6 +37,11 @@ struct TPhoneEvent {
   std::string caller;         // RING: the whole caller text
   int errorCode = -1;         // ERROR: the reason code; -1 without one
   int silentSeconds = 0;      // ERROR: how long the end of a broken conversation was silent (" SILENT=")
+  // REC: the conversation's record, as the phone program names it (a path
+  // in the work folder); NOREC: why the conversation is not recorded, when
+  // the dispatcher is to be told (empty: recording is off, or was told).
+  std::string record;
+  bool keepsStatus = false;  // status panel 0 keeps what it shows
 };
 
 // The matching rule of event lines.

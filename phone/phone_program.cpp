@@ -8,10 +8,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <utility>
 
 #include "phone/dial_string.h"
 #include "platform/cp1251.h"
+#include "platform/folders.h"
 #include "platform/tcp_listener.h"
 
 namespace vertamo::phone {
@@ -30,12 +32,33 @@ std::string StatLine(const TBaresipMessage& m) {
   return text;
 }
 
+// A phone that answers every call by itself is an intercom or a test peer,
+// not a dispatcher's: it records nothing.
+TRecordSettings RecordingOf(const TSipSettings& settings) {
+  TRecordSettings records = settings.records;
+  if (settings.answerAtOnce) records.enabled = false;
+  return records;
+}
+
+// How a conversation's record names the far end: the dial string as the
+// workstation gave it, or who rang in as "user@host".
+std::string RecordPeer(bool incoming, const std::string& dialString, const std::string& peerUri) {
+  if (!incoming) return dialString;
+  const TSipPeer peer = SipPeerFromUri(peerUri);
+  return peer.user.empty() ? peer.host : peer.user + "@" + peer.host;
+}
+
+// How long the phone sleeps at most: it looks at the day's records then.
+constexpr int kWakeMs = 3600 * 1000;
+
 }  // namespace
 
 TPhoneProgram::TPhoneProgram(TPhoneOptions options, TSipSettings settings, const TPhoneLog& log)
-    : options_(std::move(options)), settings_(std::move(settings)), log_(log) {
-  engine_ = std::make_unique<TBaresipEngine>(SetupFrom(options_, settings_, &refused_), settings_.baresip,
-                                             "vertamo-phone.baresip.log", log_);
+    : options_(std::move(options)), settings_(std::move(settings)), log_(log),
+      recording_(RecordingOf(settings_), CurrentFolder(), log_) {
+  TBaresipSetup setup = SetupFrom(options_, settings_, &refused_);
+  setup.soundFolder = recording_.SoundFolder();
+  engine_ = std::make_unique<TBaresipEngine>(setup, settings_.baresip, "vertamo-phone.baresip.log", log_);
   for (const std::string& why : refused_) log_.Line("settings refused: " + why);
 }
 
@@ -65,11 +88,12 @@ int TPhoneProgram::Run(int stopFd) {
     restartAt_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(restartMs_);
   }
   while (!quit_) {
+    recording_.KeepDays(std::time(nullptr));
     // The timers first: a restart among them changes what there is to wait on.
-    int waitMs = -1;
+    int waitMs = kWakeMs;
     for (const int ms : {CheckDialTimeout(), CheckRestart(), CheckNotices()})
-      if (ms >= 0 && (waitMs < 0 || ms < waitMs)) waitMs = ms;
-    pollfd fds[5];
+      if (ms >= 0 && ms < waitMs) waitMs = ms;
+    pollfd fds[6];
     int n = 0;
     fds[n++] = {listenFd_, POLLIN, 0};
     const int controlAt = control_ >= 0 ? n : -1;
@@ -80,6 +104,8 @@ int TPhoneProgram::Run(int stopFd) {
     if (processAt >= 0) fds[n++] = {engine_->ProcessFd(), POLLIN, 0};
     const int stopAt = stopFd >= 0 ? n : -1;
     if (stopFd >= 0) fds[n++] = {stopFd, POLLIN, 0};
+    const int noticeAt = recording_.NoticeFd() >= 0 ? n : -1;
+    if (noticeAt >= 0) fds[n++] = {recording_.NoticeFd(), POLLIN, 0};
     if (::poll(fds, static_cast<nfds_t>(n), waitMs) < 0) {
       if (errno == EINTR) continue;
       log_.Line(std::string("poll: ") + std::strerror(errno));
@@ -102,6 +128,8 @@ int TPhoneProgram::Run(int stopFd) {
       Shutdown();
       break;
     }
+    if (noticeAt >= 0 && fds[noticeAt].revents)
+      for (const std::string& line : recording_.TakeNotices()) Send(line);
     if (fds[0].revents) Accept();
   }
   return 0;
@@ -225,6 +253,7 @@ void TPhoneProgram::HangUp(bool refuse) {
 }
 
 void TPhoneProgram::CallGone() {
+  if (call_->history.established) recording_.End();
   call_.reset();
   if (!heldDial_) return;
   const std::string address = std::move(*heldDial_);
@@ -321,6 +350,7 @@ void TPhoneProgram::EngineMessage(const TBaresipMessage& m) {
     call_->dialDeadline.reset();
     log_.Line("talking with " + m.peerUri);
     Send("CALL " + (call_->history.incoming ? Utf8ToCp1251(call_->peerText) : call_->dialString));
+    Send(recording_.Begin(std::time(nullptr), RecordPeer(call_->history.incoming, call_->dialString, m.peerUri)));
     if (!engine_->AudioProblem().empty())
       Send(Utf8ToCp1251("APP Разговор без звука: нет звукового сервера (" + engine_->AudioProblem() + ")"));
   } else if (m.type == "CALL_CLOSED") {
@@ -423,6 +453,8 @@ void TPhoneProgram::Send(const std::string& cp1251) {
 
 void TPhoneProgram::Shutdown() {
   engine_->Stop(1000);
+  // A conversation the quit cut short keeps what was said until then.
+  if (call_ && call_->history.established) recording_.End();
   log_.Line("baresip stopped");
 }
 

@@ -99,6 +99,10 @@ class TCallSession {
   // to the last voice heard: `silentSeconds` before now.
   static constexpr int kConnectionFailed = 6;
   void Failed(int code = -1, int silentSeconds = 0);
+  // The phone program names the conversation's record ("REC"), or says it
+  // is not recorded (`path` empty, "NOREC"). A phone program that says
+  // neither records nothing, and the history says so.
+  void Recorded(const std::string& path);
   // The phone link went down: the call breaks off, nothing reaches the phone.
   void LinkLost();
   // The phone link is up again (or for the first time); `adopted`: the phone
@@ -129,6 +133,7 @@ class TCallSession {
   bool answering_ = false;
   std::time_t started_ = 0;
   std::time_t answered_ = 0;
+  std::string record_;  // the record of the conversation, or why there is none
   int missed_ = 0;
   TCallOutcome lastOutcome_ = TCallOutcome::Finished;
   bool refusalEcho_ = false;  // an "n" went out; its "ERROR" is still to come
