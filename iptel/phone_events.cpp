@@ -6,6 +6,7 @@
 #include "voice/phone_book.h"
 #include "iptel/phone_log.h"
 #include "platform/cp1251.h"
+#include "protocol/txtfunc.h"
 
 namespace vertamo {
 
@@ -124,8 +125,12 @@ TPhoneEvent InterpretPhoneEvent(std::string_view line) {
       break;
     case TPhoneEventKind::Error: {
       int code = -1;
-      if (line.size() > 6 && ParseCode(From(line, 7), code) && !PhoneErrorText(code).empty())
+      if (line.size() > 6 && ParseCode(From(line, 7), code) && !PhoneErrorText(code).empty()) {
         event.status = PhoneErrorText(code);
+        event.errorCode = code;
+        int silent = 0;
+        if (GetIntParam(line, " SILENT=", silent) && silent > 0) event.silentSeconds = silent;
+      }
       event.logText = Quoted("Ошибка", event.status);
       break;
     }

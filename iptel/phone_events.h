@@ -34,6 +34,8 @@ struct TPhoneEvent {
   std::string callerName;  // RING: first word of the caller text (at most 63 bytes)
   std::string callerAddress;  // RING: the text between "[" and "]" (at most 63 bytes)
   std::string caller;         // RING: the whole caller text
+  int errorCode = -1;         // ERROR: the reason code; -1 without one
+  int silentSeconds = 0;      // ERROR: how long the end of a broken conversation was silent (" SILENT=")
   // REC: the conversation's record, as the phone program names it (a path
   // in the work folder); NOREC: why the conversation is not recorded, when
   // the dispatcher is to be told (empty: recording is off, or was told).

@@ -138,7 +138,7 @@ void TCallDesk::PhoneEvent(const TPhoneEvent& event) {
       controller_->Busy();
       break;
     case TPhoneEventKind::Error:
-      controller_->Failed();
+      controller_->Failed(event.errorCode, event.silentSeconds);
       break;
     case TPhoneEventKind::Record:
       controller_->Recorded(event.record);

@@ -235,9 +235,9 @@ void TCallController::Busy() {
   session_.Busy();
 }
 
-void TCallController::Failed() {
+void TCallController::Failed(int code, int silentSeconds) {
   TTurn turn(*this);
-  session_.Failed();
+  session_.Failed(code, silentSeconds);
 }
 
 void TCallController::LinkLost() {
@@ -414,6 +414,13 @@ void TCallController::StateChanged(TCallState from, TCallState to) {
       if (from == TCallState::Dialling &&
           (session_.LastOutcome() == TCallOutcome::Busy || session_.LastOutcome() == TCallOutcome::Failed)) {
         SetInfo(Cp("Вызов не состоялся: ") + CallOutcomeText(session_.LastOutcome()), TCallView::kDialColor);
+        if (desk_.PhoneLinkUp()) view_.shown = true;
+        break;
+      }
+      // A conversation the connection broke off is said, not just closed:
+      // the dispatcher may still think the lift is listening.
+      if (from == TCallState::Talking && session_.LastOutcome() == TCallOutcome::Interrupted) {
+        SetInfo("Разговор прерван: сбой соединения", TCallView::kDialColor);
         if (desk_.PhoneLinkUp()) view_.shown = true;
         break;
       }

@@ -124,7 +124,8 @@ class TCallController final : private ICallPeers {
   void Ring(const std::string& caller);
   void Connected(const std::string& party);
   void Busy();
-  void Failed();
+  // "ERROR n"; see TCallSession::Failed.
+  void Failed(int code = -1, int silentSeconds = 0);
   void LinkLost();
   void LinkRestored(bool adopted);
   // The phone's word on the call (busy, its statistics).

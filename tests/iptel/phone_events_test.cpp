@@ -61,6 +61,11 @@ TEST(PhoneEvents, EveryLineOfTheTable) {
     }
     EXPECT_EQ(e.logText, Cp(c.log)) << c.line;
   }
+  // A broken conversation says how long its end was silent.
+  EXPECT_EQ(InterpretPhoneEvent("ERROR 6 SILENT=10").errorCode, 6);
+  EXPECT_EQ(InterpretPhoneEvent("ERROR 6 SILENT=10").silentSeconds, 10);
+  EXPECT_EQ(InterpretPhoneEvent("ERROR 6").silentSeconds, 0);
+  EXPECT_EQ(InterpretPhoneEvent("ERROR 99").errorCode, -1);
   // "ОК" is written with Cyrillic letters.
   EXPECT_EQ(InterpretPhoneEvent("OK").status, "\xCE\xCA");
 }
