@@ -119,6 +119,8 @@ TEST_F(GatewayWorker, TheLinkComesBackAndTheLineEndsAsLastAsked) {
       // The late "200 20 300 1500" would pass for the answer to "setatx 3".
       {"answers getsdp 5 s late", {kelmosim::Fault::Stall}, 1, 0, 5000, 0, Script::SettingsThenTalk, 1, 0, true},
       {"is gone for 2 s", {}, 1, 0, 0, 0, Script::GoneAndBack, 2, -1, true},
+      // After "setatx 3", greetings without end: every poll would get a whole line.
+      {"streams \"220\" lines without end", {kelmosim::Fault::Stream}, 1, 0, 0, 0, Script::Talk, 2, 1, true},
       // 1,000 changes in about a second, the last one talk: a switch per reply.
       {"1,000 talk-key changes a second, 100 ms replies", {kelmosim::Fault::Slow}, 1, 0, 0, 100, Script::Flood,
        30, 1, false},
