@@ -24,6 +24,7 @@
 #include "journal/report.h"
 #include "journal/ui/form_view.h"
 #include "journal/ui/journal_day_view.h"
+#include "summary/ui/form_day_summary.h"
 #include "journal/ui/log_last.h"
 #include "map/ui/bigspk.h"
 #include "map/ui/map_view.h"
@@ -249,11 +250,14 @@ void TFormVertamo::BuildWindow() {
   mSetup->setObjectName(QStringLiteral("mSetup"));
   mJournal = mFile->addAction(QStringLiteral("Журнал за сегодня"));
   mJournal->setObjectName(QStringLiteral("mJournal"));
+  mSummary = mFile->addAction(QStringLiteral("Сводка за день"));
+  mSummary->setObjectName(QStringLiteral("mSummary"));
   mFile->addSeparator();
   mClose = mFile->addAction(QStringLiteral("Выход"));
   mClose->setObjectName(QStringLiteral("mClose"));
   connect(mSetup, &QAction::triggered, this, &TFormVertamo::mSetupClick);
   connect(mJournal, &QAction::triggered, this, &TFormVertamo::mJournalClick);
+  connect(mSummary, &QAction::triggered, this, &TFormVertamo::mSummaryClick);
   connect(mClose, &QAction::triggered, this, &TFormVertamo::mCloseClick);
   ZoomMenu = new TMapZoomMenu(menuBar(), PageControl1, settings_);
   mCall = menuBar()->addMenu(QStringLiteral("&Связь"));
@@ -778,6 +782,21 @@ void TFormVertamo::mJournalClick() {
     view->ShowDay(journalFile_->TodayName());
   else
     view = new TJournalDayView(*journalFile_, settings_.MainIni.get(), this);
+  view->show();
+  view->raise();
+  view->activateWindow();
+}
+
+void TFormVertamo::mSummaryClick() {
+  // One summary window: a second click brings it forward on today, afresh.
+  TFormDaySummary* view = findChild<TFormDaySummary*>(QString(), Qt::FindDirectChildrenOnly);
+  if (view) {
+    view->ShowDay(journalFile_->TodayName());
+  } else {
+    view = new TFormDaySummary(*journalFile_, settings_.WorkFolder, FromCp1251(profile_.Name),
+                               settings_.MainIni.get(), this);
+    connect(view, &TFormDaySummary::ShowObjectOnMapRequested, this, &TFormVertamo::ShowObjectOnMap);
+  }
   view->show();
   view->raise();
   view->activateWindow();

@@ -232,6 +232,7 @@ class TFormVertamo : public QMainWindow {
   QMenu* mFile = nullptr;
   QAction* mSetup = nullptr;
   QAction* mJournal = nullptr;
+  QAction* mSummary = nullptr;
   QAction* mClose = nullptr;
   // "Связь" with "Телефонная книга": the voice window, idle.
   QMenu* mCall = nullptr;
@@ -266,6 +267,7 @@ class TFormVertamo : public QMainWindow {
   void ShowServerCaption();
   void mSetupClick();
   void mJournalClick();
+  void mSummaryClick();
   void FirstStartSetup();
   void mCloseClick();
   // False when a conversation is going on and the dispatcher keeps it.
