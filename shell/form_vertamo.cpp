@@ -557,7 +557,7 @@ void TFormVertamo::PlaceOverlays(bool show) {
     // Over the server label, which stays below for the connecting state.
     PageControl1->show();
     PageControl1->raise();
-    if (QWidget* tab = PageControl1->currentWidget()) overlays_.PlaceOn(tab);
+    if (auto* view = qobject_cast<TMapView*>(PageControl1->currentWidget())) overlays_.PlaceOn(view);
     return;
   }
   maps_->HideMarker();

@@ -38,9 +38,12 @@ TRecordPlayerWidget::TRecordPlayerWidget(std::unique_ptr<TRecordPlayer> player, 
                               QStringLiteral("Только собеседник")});
   LabelTitle = new QLabel(this);
   LabelTitle->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  // A long title is cut, never widens the window it sits in (its tip is whole).
+  LabelTitle->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  SliderPosition->setMinimumWidth(120);
   layout->addWidget(ButtonPlay);
   layout->addWidget(LabelTime);
-  layout->addWidget(SliderPosition, 1);
+  layout->addWidget(SliderPosition, 2);
   layout->addWidget(ComboBoxChannels);
   layout->addWidget(LabelTitle, 1);
 
@@ -84,7 +87,7 @@ bool TRecordPlayerWidget::PlayRecord(const QString& path, const QString& title) 
     return false;
   }
   LabelTitle->setText(title);
-  LabelTitle->setToolTip(path);
+  LabelTitle->setToolTip(title + QLatin1Char('\n') + path);
   SliderPosition->setRange(0, static_cast<int>(player_->Duration() * kSliderSteps));
   player_->Play();
   tick_.start();

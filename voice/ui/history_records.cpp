@@ -1,5 +1,6 @@
 #include "voice/ui/history_records.h"
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <QMenu>
 #include <QTableWidget>
@@ -30,6 +31,8 @@ THistoryRecords::THistoryRecords(QTableWidget* grid, std::string workFolder, QWi
   layout->addWidget(grid_, 1);
   layout->addWidget(player_);
   grid_->setHorizontalHeaderItem(kColumn, new QTableWidgetItem(QStringLiteral("Запись")));
+  const QFontMetrics metrics(grid_->font());
+  grid_->setColumnWidth(kColumn, metrics.horizontalAdvance(QStringLiteral("Запись")) + 4 * metrics.averageCharWidth());
   connect(grid_, &QTableWidget::cellDoubleClicked, this, [this] { PlaySelected(); });
   grid_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(grid_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
