@@ -191,10 +191,8 @@ void TIPTELThread::Run() {
     out_.clear();
     connected_.store(true, std::memory_order_release);
     SetStage(kLinkUp);
-    if (recovering_) {
-      log_.PhoneLog("Связь с Ohphone восстановлена...");
-      Post({TPhoneQueued::TKind::LinkRestored, {}, adopted_.load()});
-    }
+    if (recovering_) log_.PhoneLog("Связь с Ohphone восстановлена...");
+    Post({recovering_ ? TPhoneQueued::TKind::LinkRestored : TPhoneQueued::TKind::LinkUp, {}, adopted_.load()});
     const Clock::time_point upSince = Clock::now();
     const bool lost = Serve();
     connected_.store(false, std::memory_order_release);

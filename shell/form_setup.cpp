@@ -172,15 +172,20 @@ bool ApplySetupProfile(SERVERINFO& active, const SERVERINFO& edited) {
   return active.Modified;
 }
 
-TSetupResult RunSetupDialog(QWidget* owner, TFastIni* ini, SERVERINFO& active,
-                            const std::function<bool(TFormSetup&)>& exec) {
-  TSetupResult result;
-  TFormSetup dialog(ini, owner);
-  dialog.ShowProfile(active);
-  result.accepted = exec ? exec(dialog) : dialog.exec() == QDialog::Accepted;
-  if (!result.accepted) return result;
-  result.reconnect = ApplySetupProfile(active, dialog.GetProfile());
-  return result;
+TFormSetup* OpenSetupDialog(QWidget* owner, TFastIni* ini, SERVERINFO& active,
+                            std::function<void(const TSetupResult&)> done) {
+  auto* dialog = new TFormSetup(ini, owner);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->setWindowModality(Qt::WindowModal);
+  dialog->ShowProfile(active);
+  QObject::connect(dialog, &QDialog::finished, dialog, [dialog, &active, done = std::move(done)](int code) {
+    TSetupResult result;
+    result.accepted = code == QDialog::Accepted;
+    if (result.accepted) result.reconnect = ApplySetupProfile(active, dialog->GetProfile());
+    if (done) done(result);
+  });
+  dialog->open();
+  return dialog;
 }
 
 }  // namespace vertamo::ui

@@ -86,10 +86,10 @@ void TCallSession::Ring(const std::string& caller) {
       [[fallthrough]];
     case TCallState::Dialling:
     case TCallState::Talking:
-      // Nobody can take it while this call goes on (the phone program has
-      // already refused it): it is missed, and the dispatcher is told who it
-      // was.
-      peers_.Record(TCallRecord{Now(), caller, 0, CallOutcomeText(TCallOutcome::NotAnswered), 0, {}});
+      // Nobody can take it while this call goes on: the phone program has
+      // already refused it, and the caller heard busy. It is missed, and the
+      // dispatcher is told who it was.
+      peers_.Record(TCallRecord{Now(), caller, 0, CallOutcomeText(TCallOutcome::Busy), 0, {}});
       ++missed_;
       peers_.SecondRing(caller);
       break;

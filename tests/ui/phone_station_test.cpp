@@ -94,8 +94,8 @@ class PhoneStationTest : public QObject {
     TMapCall call;
     call.command = "c 10.0.0.5";
     call.title = "Lift 5";
-    form.VoiceWindow(true)->TakeMapCall(call);
-    QTRY_COMPARE_WITH_TIMEOUT(form.VoiceWindow(false)->CallState(), TCallState::Talking, 5000);
+    form.Calls()->MapCall(call, {});
+    QTRY_COMPARE_WITH_TIMEOUT(form.Calls()->Session().State(), TCallState::Talking, 5000);
     // "Выход" and the title bar's close button (a close by the window
     // system) ask; No keeps the window and the conversation, Yes closes.
     const auto byTheWindowSystem = [&] {
@@ -116,8 +116,7 @@ class PhoneStationTest : public QObject {
       closeIt();
       QCOMPARE(asked, QStringLiteral("Идёт разговор. Завершить его и выйти из программы?"));
       QCOMPARE(form.isVisible(), answer == QMessageBox::No);
-      QCOMPARE(form.VoiceWindow(false) && form.VoiceWindow(false)->CallState() == TCallState::Talking,
-               answer == QMessageBox::No);
+      QCOMPARE(form.Calls() && form.Calls()->Session().State() == TCallState::Talking, answer == QMessageBox::No);
     }
   }
 

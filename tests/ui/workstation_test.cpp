@@ -482,13 +482,13 @@ class WorkstationTest : public QObject {
     const int connections = w.server.ConnectionsAccepted();
     const int maps = w.form->PageControl1->count();
     testing::WriteWholeFile(w.dir.file("Vertamo.ini"), "old");
-    QTimer::singleShot(200, [] {
-      if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) dialog->accept();
-    });
     w.form->mSetup->trigger();
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    QVERIFY(dialog);
+    dialog->accept();
     // Saved, the label rewritten, no new connection: a reconnect would have
-    // cleared the tabs before the menu command returned, and the thread polls
-    // on over the connection it had.
+    // cleared the tabs as OK was handled, and the thread polls on over the
+    // connection it had.
     QVERIFY(testing::ReadWholeFile(w.dir.file("Vertamo.ini")).find("[ServerInfo]") != std::string::npos);
     QCOMPARE(w.form->LabelSrv->text(), QStringLiteral("Подключение к серверу Тестовый сервер"));
     QCOMPARE(w.form->PageControl1->count(), maps);
