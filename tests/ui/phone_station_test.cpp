@@ -107,11 +107,11 @@ class PhoneStationTest : public QObject {
         {byTheWindowSystem, QMessageBox::No}, {byExit, QMessageBox::No}, {byExit, QMessageBox::Yes}};
     for (const auto& [closeIt, answer] : steps) {
       QString asked;
-      QTimer::singleShot(0, &form, [&asked, answer] {
+      QTimer::singleShot(0, &form, [&asked, button = answer] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box) return;
         asked = box->text();
-        box->button(answer)->click();
+        box->button(button)->click();
       });
       closeIt();
       QCOMPARE(asked, QStringLiteral("Идёт разговор. Завершить его и выйти из программы?"));
