@@ -252,17 +252,21 @@ class TFormVertamo : public QMainWindow {
   void mSummaryClick();
   void FirstStartSetup();
   void mCloseClick();
-  // False when a conversation is going on and the dispatcher keeps it.
-  bool CallMayEnd();
+  // Asks whether to close the workstation; closes it on "Да".
+  void AskToClose();
   void mPhoneBookClick();
   void UpdateProgressVisibility(int stage);
   // The rest of a click on an object, once the server answered "MOUSEDOWN".
   void MapObjectAnswer(int generation, int index, const TRequestAnswer& answer);
+  // The call the answer (and the dispatcher's choice) asks for, or why none.
+  void PlaceMapCall(const TMapCallResult& result, int generation, const QRect& clickedArea);
 
   TAppSettings& settings_;
   TFormOptions options_;
   SERVERINFO profile_{};
   bool closed_ = false;
+  bool closeConfirmed_ = false;      // the dispatcher said "Да" to the exit question
+  QPointer<class QDialog> exitQuestion_;
   bool changingTabs_ = false;
 
   TMapModel model_;

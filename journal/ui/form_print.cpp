@@ -1,31 +1,28 @@
 #include "journal/ui/form_print.h"
 
-#include <QFontDialog>
 #include <QGroupBox>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPainter>
+#include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
 #include <QStyle>
+#include <memory>
 
 #include "uikit/qt_text.h"
+#include "uikit/window_modal.h"
 
 namespace vertamo::ui {
 namespace {
 
 constexpr const char* kSection = "Printer";
 
-bool RunDialog(TFormPrint& dialog) { return dialog.exec() == QDialog::Accepted; }
-
-bool AskPages(QWidget* owner, const QString& question) {
-  return QMessageBox::question(owner, QStringLiteral("Внимание"), question,
-                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
-}
-
-void ShowStop(QWidget* owner, const QString& text, const QString& caption) {
-  QMessageBox::critical(owner, caption, text);
+void RunDialog(TFormPrint& dialog, std::function<void(bool)> closed) {
+  QObject::connect(&dialog, &QDialog::finished, &dialog,
+                   [closed = std::move(closed)](int result) { closed(result == QDialog::Accepted); });
+  dialog.setWindowModality(Qt::WindowModal);
+  dialog.open();
 }
 
 bool Landscape(const QPrinter& printer) {
@@ -70,19 +67,16 @@ TFormPrint::TFormPrint(QPrinter& printer, QWidget* owner) : QDialog(owner), prin
   BitBtn1->setGeometry(200, 224, 165, 45);
   BitBtn1->setAutoDefault(false);
 
-  ChooseFont = [this](QFont& font) {
-    bool ok = false;
-    const QFont chosen = QFontDialog::getFont(&ok, font, this, QStringLiteral("Шрифт печати"));
-    if (ok) font = chosen;
-    return ok;
+  ChooseFont = [this](const QFont& font, std::function<void(bool, const QFont&)> closed) {
+    AskFont(this, QStringLiteral("Шрифт печати"), font, std::move(closed));
   };
   SetupPrinter = [this](QPrinter& p) {
-    QPrintDialog dialog(&p, this);
-    dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
-    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
-    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
-    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
-    return dialog.exec() == QDialog::Accepted;
+    auto* dialog = new QPrintDialog(&p, this);
+    dialog->setOption(QAbstractPrintDialog::PrintToFile, true);
+    dialog->setOption(QAbstractPrintDialog::PrintSelection, false);
+    dialog->setOption(QAbstractPrintDialog::PrintPageRange, false);
+    dialog->setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+    OpenWindowModal(dialog);
   };
 
   connect(ButtonFont, &QPushButton::clicked, this, &TFormPrint::ButtonFontClick);
@@ -98,8 +92,10 @@ TFormPrint::TFormPrint(QPrinter& printer, QWidget* owner) : QDialog(owner), prin
 }
 
 void TFormPrint::ButtonFontClick() {
-  QFont copy = PrintFont.font;
-  if (ChooseFont && ChooseFont(copy)) PrintFont.font = copy;
+  if (!ChooseFont) return;
+  ChooseFont(PrintFont.font, [this](bool chosen, const QFont& font) {
+    if (chosen) PrintFont.font = font;
+  });
 }
 
 void TFormPrint::ButtonSetupClick() {
@@ -118,89 +114,112 @@ int TQtTextMetrics::TextHeight(std::string_view) const { return metrics_.height(
 
 // ---------------------------------------------------------------- PrintGrid
 
-TPrintOutcome PrintGrid(QWidget* owner, const QString& title, TPrintGrid grid, TFastIni* ini,
-                        QPrinter& printer, const TPrintDialogs& dialogs) {
+namespace {
+
+// The confirmed job: composed, asked for by its page count, printed.
+void PrintPages(QWidget* owner, const QString& title, TPrintGrid grid, const QString& office, const QFont& font,
+                QPrinter& printer, const TPrintDialogs& dialogs, std::function<void(const TPrintOutcome&)> done) {
   TPrintOutcome outcome;
-
-  // The settings of the last job: orientation, office name, print font.
-  const bool landscape = ini ? ini->ReadBool(kSection, "Orientation", true) : true;
-  printer.setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
-  std::string office = ini ? ini->ReadString(kSection, "Disp", "") : std::string();
-  TUiFont font;
-  font.font = QFont(QStringLiteral("Arial"), 9);
-  if (ini) LoadFont(*ini, font, kSection, 9);
-
-  {
-    TFormPrint dialog(printer, owner);
-    dialog.Edit1->setText(FromCp1251(office));
-    dialog.PrintFont = font;
-    const bool ok = dialogs.run ? dialogs.run(dialog) : RunDialog(dialog);
-    if (!ok) return outcome;
-    office = ToCp1251(dialog.Edit1->text());
-    font = dialog.PrintFont;
-  }
-  if (ini) {
-    SaveFont(*ini, font, kSection);
-    ini->WriteBool(kSection, "Orientation", Landscape(printer));
-    ini->WriteString(kSection, "Disp", office);
-  }
-
-  auto stop = [&](const QString& text) {
+  const auto finish = [done](const TPrintOutcome& result) {
+    if (done) done(result);
+  };
+  const auto stop = [owner, dialogs](const QString& text) {
     const QString caption = QStringLiteral("Печать невозможна...");
     if (dialogs.stop)
       dialogs.stop(text, caption);
     else
-      ShowStop(owner, text, caption);
+      Tell(owner, caption, text);
   };
   if (grid.colWidths.size() > static_cast<size_t>(kMaxPrintColumns)) {
     stop(QStringLiteral("Слишком много столбцов"));
     outcome.result = TPrintResult::TooManyColumns;
-    return outcome;
+    return finish(outcome);
   }
 
   // Compose every page first; only a confirmed job reaches the printer.
   grid.title = ToCp1251(title);
-  grid.officeName = office;
-  const TQtTextMetrics metrics(font.font, &printer);
-  const TPrintLayout layout = ComposePrintPages(grid, printer.width(), printer.height(), metrics);
-  outcome.pages = static_cast<int>(layout.pages.size());
+  grid.officeName = ToCp1251(office);
+  const TQtTextMetrics metrics(font, &printer);
+  auto layout = std::make_shared<const TPrintLayout>(ComposePrintPages(grid, printer.width(), printer.height(), metrics));
+  outcome.pages = static_cast<int>(layout->pages.size());
   const QString question = FromCp1251(PageCountQuestion(outcome.pages));
-  const bool yes = dialogs.confirm ? dialogs.confirm(question) : AskPages(owner, question);
-  if (!yes) {
-    outcome.result = TPrintResult::Declined;
-    return outcome;
-  }
-
-  QPainter painter;
-  if (!painter.begin(&printer)) {
-    // No printer to take the job (none installed, or the file cannot be
-    // written): say so instead of printing nothing in silence.
-    stop(QStringLiteral("Принтер недоступен"));
-    outcome.result = TPrintResult::Failed;
-    return outcome;
-  }
-  // The page is printed in black whatever colour the font was given.
-  painter.setFont(font.font);
-  painter.setBrush(Qt::NoBrush);
-  const int ascent = QFontMetrics(font.font, &printer).ascent();
-  for (size_t p = 0; p < layout.pages.size(); ++p) {
-    if (p > 0 && !printer.newPage()) {
-      painter.end();
-      outcome.result = TPrintResult::Failed;
-      return outcome;
+  auto answered = [outcome, layout, font, &printer, stop, finish](bool yes) mutable {
+    if (!yes) {
+      outcome.result = TPrintResult::Declined;
+      return finish(outcome);
     }
-    for (const TPrintOp& op : layout.pages[p].ops) {
-      if (op.kind == TPrintOp::Text) {
-        painter.setPen(Qt::black);
-        painter.drawText(QPoint(op.x1, op.y1 + ascent), FromCp1251(op.text));
-      } else {
-        painter.setPen(QPen(Qt::black, op.pen, Qt::SolidLine, Qt::FlatCap));
-        painter.drawLine(op.x1, op.y1, op.x2, op.y2);
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+      // No printer to take the job (none installed, or the file cannot be
+      // written): say so instead of printing nothing in silence.
+      stop(QStringLiteral("Принтер недоступен"));
+      outcome.result = TPrintResult::Failed;
+      return finish(outcome);
+    }
+    // The page is printed in black whatever colour the font was given.
+    painter.setFont(font);
+    painter.setBrush(Qt::NoBrush);
+    const int ascent = QFontMetrics(font, &printer).ascent();
+    for (size_t p = 0; p < layout->pages.size(); ++p) {
+      if (p > 0 && !printer.newPage()) {
+        painter.end();
+        outcome.result = TPrintResult::Failed;
+        return finish(outcome);
+      }
+      for (const TPrintOp& op : layout->pages[p].ops) {
+        if (op.kind == TPrintOp::Text) {
+          painter.setPen(Qt::black);
+          painter.drawText(QPoint(op.x1, op.y1 + ascent), FromCp1251(op.text));
+        } else {
+          painter.setPen(QPen(Qt::black, op.pen, Qt::SolidLine, Qt::FlatCap));
+          painter.drawLine(op.x1, op.y1, op.x2, op.y2);
+        }
       }
     }
-  }
-  outcome.result = painter.end() ? TPrintResult::Printed : TPrintResult::Failed;
-  return outcome;
+    outcome.result = painter.end() ? TPrintResult::Printed : TPrintResult::Failed;
+    finish(outcome);
+  };
+  if (dialogs.confirm)
+    dialogs.confirm(question, std::move(answered));
+  else
+    AskYesNo(owner, QStringLiteral("Внимание"), question, false, std::move(answered));
+}
+
+}  // namespace
+
+void PrintGrid(QWidget* owner, const QString& title, TPrintGrid grid, TFastIni* ini, QPrinter& printer,
+               const TPrintDialogs& dialogs, std::function<void(const TPrintOutcome&)> done) {
+  // The settings of the last job: orientation, office name, print font.
+  const bool landscape = ini ? ini->ReadBool(kSection, "Orientation", true) : true;
+  printer.setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+  const std::string office = ini ? ini->ReadString(kSection, "Disp", "") : std::string();
+  TUiFont font;
+  font.font = QFont(QStringLiteral("Arial"), 9);
+  if (ini) LoadFont(*ini, font, kSection, 9);
+
+  auto* dialog = new TFormPrint(printer, owner);
+  dialog->Edit1->setText(FromCp1251(office));
+  dialog->PrintFont = font;
+  auto closed = [dialog, owner = QPointer<QWidget>(owner), title, grid = std::move(grid), ini, &printer, dialogs,
+                 done = std::move(done)](bool print) {
+    dialog->deleteLater();
+    if (!print) {
+      if (done) done(TPrintOutcome{});
+      return;
+    }
+    const QString office = dialog->Edit1->text();
+    const TUiFont font = dialog->PrintFont;
+    if (ini) {
+      SaveFont(*ini, font, kSection);
+      ini->WriteBool(kSection, "Orientation", Landscape(printer));
+      ini->WriteString(kSection, "Disp", ToCp1251(office));
+    }
+    PrintPages(owner, title, grid, office, font.font, printer, dialogs, done);
+  };
+  if (dialogs.run)
+    dialogs.run(*dialog, std::move(closed));
+  else
+    RunDialog(*dialog, std::move(closed));
 }
 
 QPrinter& WorkstationPrinter() {

@@ -40,11 +40,12 @@ class TFormPrint : public QDialog {
   // The print font being edited.
   TUiFont PrintFont;
 
-  // The font dialog, started with a copy of the print font; true and the
-  // chosen font on OK. Tests replace it.
-  std::function<bool(QFont& font)> ChooseFont;
-  // The printer set-up dialog (printer, paper, orientation); true on OK.
-  std::function<bool(QPrinter& printer)> SetupPrinter;
+  // The font dialog, started with the print font; `closed` gets whether the
+  // user chose and the font. Tests replace it.
+  std::function<void(const QFont& font, std::function<void(bool chosen, const QFont& font)> closed)> ChooseFont;
+  // The printer set-up dialog (printer, paper, orientation), which sets the
+  // printer on OK.
+  std::function<void(QPrinter& printer)> SetupPrinter;
 
  private:
   void ButtonFontClick();
@@ -53,12 +54,15 @@ class TFormPrint : public QDialog {
   QPrinter& printer_;
 };
 
-// The dialogs PrintGrid shows; each left empty uses the real one.
+// The dialogs PrintGrid shows; each left empty uses the real one. None
+// waits: each hands its answer on when the user gives it, and the real ones
+// are modal to the window that prints only.
 struct TPrintDialogs {
-  // Shows the print dialog modally; true for "Печать".
-  std::function<bool(TFormPrint& dialog)> run;
-  // The page-count question (caption "Внимание", Yes / No); true for Yes.
-  std::function<bool(const QString& question)> confirm;
+  // Shows the print dialog; `closed` gets true for "Печать".
+  std::function<void(TFormPrint& dialog, std::function<void(bool print)> closed)> run;
+  // The page-count question (caption "Внимание", Yes / No); `answered` gets
+  // true for Yes.
+  std::function<void(const QString& question, std::function<void(bool yes)> answered)> confirm;
   // "Слишком много столбцов" (or "Принтер недоступен" when the printer
   // cannot take the job), caption "Печать невозможна...".
   std::function<void(const QString& text, const QString& caption)> stop;
@@ -80,8 +84,10 @@ struct TPrintOutcome {
 // Prints `grid` (its cells, column widths in screen pixels and the reference
 // width they relate to) with `title` on every page. The office name and the
 // font come from the dialog; `ini` (may be null) keeps section "Printer".
-TPrintOutcome PrintGrid(QWidget* owner, const QString& title, TPrintGrid grid, TFastIni* ini,
-                        QPrinter& printer, const TPrintDialogs& dialogs = {});
+// `done` gets the outcome once the dialogs are answered; dialogs freed with
+// `owner` unanswered end it without a word. `printer` and `ini` outlive it.
+void PrintGrid(QWidget* owner, const QString& title, TPrintGrid grid, TFastIni* ini, QPrinter& printer,
+               const TPrintDialogs& dialogs = {}, std::function<void(const TPrintOutcome&)> done = {});
 
 // Sizes of code page 1251 texts in a font on a paint device.
 class TQtTextMetrics : public ITextMetrics {

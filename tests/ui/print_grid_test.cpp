@@ -57,6 +57,19 @@ TPrintGrid SampleGrid(int rows) {
   return grid;
 }
 
+// PrintGrid with dialogs that answer at once: its outcome.
+TPrintOutcome PrintNow(const QString& title, TPrintGrid grid, TFastIni* ini, QPrinter& printer,
+                       const TPrintDialogs& dialogs) {
+  TPrintOutcome outcome;
+  bool done = false;
+  PrintGrid(nullptr, title, std::move(grid), ini, printer, dialogs, [&](const TPrintOutcome& result) {
+    outcome = result;
+    done = true;
+  });
+  [&] { QVERIFY2(done, "the outcome comes once the dialogs are answered"); }();
+  return outcome;
+}
+
 void PdfPrinter(QPrinter& printer, const QString& file) {
   printer.setOutputFormat(QPrinter::PdfFormat);
   printer.setOutputFileName(file);
@@ -137,27 +150,26 @@ class PrintGridTest : public QObject {
     // The font button starts the dialog with a copy; only OK takes the choice.
     dialog.PrintFont.font = QFont(QStringLiteral("Arial"), 9);
     QFont offered;
-    dialog.ChooseFont = [&](QFont& f) {
+    dialog.ChooseFont = [&](const QFont& f, std::function<void(bool, const QFont&)> closed) {
       offered = f;
-      f.setPointSize(14);
-      return false;
+      QFont changed = f;
+      changed.setPointSize(14);
+      closed(false, changed);
     };
     dialog.ButtonFont->click();
     QCOMPARE(offered.pointSize(), 9);
     QCOMPARE(dialog.PrintFont.font.pointSize(), 9);
-    dialog.ChooseFont = [](QFont& f) {
-      f.setPointSize(14);
-      f.setBold(true);
-      return true;
+    dialog.ChooseFont = [](const QFont& f, std::function<void(bool, const QFont&)> closed) {
+      QFont chosen = f;
+      chosen.setPointSize(14);
+      chosen.setBold(true);
+      closed(true, chosen);
     };
     dialog.ButtonFont->click();
     QCOMPARE(dialog.PrintFont.font.pointSize(), 14);
     QVERIFY(dialog.PrintFont.font.bold());
     QPrinter* configured = nullptr;
-    dialog.SetupPrinter = [&](QPrinter& p) {
-      configured = &p;
-      return true;
-    };
+    dialog.SetupPrinter = [&](QPrinter& p) { configured = &p; };
     dialog.ButtonSetup->click();
     QCOMPARE(configured, &printer);
   }
@@ -171,19 +183,19 @@ class PrintGridTest : public QObject {
     QStringList questions;
     QString shownOffice;
     TPrintDialogs dialogs;
-    dialogs.run = [&](TFormPrint& d) {
+    dialogs.run = [&](TFormPrint& d, std::function<void(bool)> closed) {
       shownOffice = d.Edit1->text();
       d.Edit1->setText(QStringLiteral("Район:ОДС-5"));
       d.PrintFont.font = QFont(QStringLiteral("Arial"), 10);
       d.PrintFont.color = 0x0000FF;  // red, as stored; the page stays black
-      return true;
+      closed(true);
     };
-    dialogs.confirm = [&](const QString& q) {
+    dialogs.confirm = [&](const QString& q, std::function<void(bool)> answered) {
       questions << q;
-      return true;
+      answered(true);
     };
     dialogs.stop = [](const QString&, const QString&) { QFAIL("no stop expected"); };
-    const TPrintOutcome outcome = PrintGrid(nullptr, QStringLiteral("Неисправные лифты..."), SampleGrid(70),
+    const TPrintOutcome outcome = PrintNow(QStringLiteral("Неисправные лифты..."), SampleGrid(70),
                                             ini_.get(), printer, dialogs);
     QCOMPARE(outcome.result, TPrintResult::Printed);
     QVERIFY(outcome.pages >= 2);
@@ -229,17 +241,17 @@ class PrintGridTest : public QObject {
     QString shownOffice;
     QPageLayout::Orientation during = QPageLayout::Landscape;
     TPrintDialogs dialogs;
-    dialogs.run = [&](TFormPrint& d) {
+    dialogs.run = [&](TFormPrint& d, std::function<void(bool)> closed) {
       shownOffice = d.Edit1->text();
       during = printer.pageLayout().orientation();
-      return true;
+      closed(true);
     };
     int asked = 0;
-    dialogs.confirm = [&](const QString&) {
+    dialogs.confirm = [&](const QString&, std::function<void(bool)> answered) {
       ++asked;
-      return false;
+      answered(false);
     };
-    const TPrintOutcome outcome = PrintGrid(nullptr, QString(), SampleGrid(3), ini_.get(), printer, dialogs);
+    const TPrintOutcome outcome = PrintNow(QString(), SampleGrid(3), ini_.get(), printer, dialogs);
     QCOMPARE(outcome.result, TPrintResult::Declined);
     QCOMPARE(outcome.pages, 1);
     QCOMPARE(asked, 1);
@@ -254,16 +266,16 @@ class PrintGridTest : public QObject {
     QPrinter printer(QPrinter::HighResolution);
     PdfPrinter(printer, pdf);
     TPrintDialogs dialogs;
-    dialogs.run = [](TFormPrint& d) {
+    dialogs.run = [](TFormPrint& d, std::function<void(bool)> closed) {
       d.Edit1->setText(QStringLiteral("Новая"));
-      return false;
+      closed(false);
     };
-    dialogs.confirm = [](const QString&) {
+    dialogs.confirm = [](const QString&, std::function<void(bool)> answered) {
       [] { QFAIL("no question after cancel"); }();
-      return true;
+      answered(true);
     };
     const TPrintOutcome outcome =
-        PrintGrid(nullptr, QStringLiteral("t"), SampleGrid(3), ini_.get(), printer, dialogs);
+        PrintNow(QStringLiteral("t"), SampleGrid(3), ini_.get(), printer, dialogs);
     QCOMPARE(outcome.result, TPrintResult::Cancelled);
     QVERIFY(!ini_->SectionExists("Printer"));
     QVERIFY(!QFileInfo::exists(pdf));
@@ -279,10 +291,10 @@ class PrintGridTest : public QObject {
     PdfPrinter(printer, pdf);
     QStringList stops;
     TPrintDialogs dialogs;
-    dialogs.run = [](TFormPrint&) { return true; };
-    dialogs.confirm = [](const QString&) { return true; };
+    dialogs.run = [](TFormPrint&, std::function<void(bool)> closed) { closed(true); };
+    dialogs.confirm = [](const QString&, std::function<void(bool)> answered) { answered(true); };
     dialogs.stop = [&](const QString& text, const QString& caption) { stops << text << caption; };
-    const TPrintOutcome outcome = PrintGrid(nullptr, QStringLiteral("t"), grid, ini_.get(), printer, dialogs);
+    const TPrintOutcome outcome = PrintNow(QStringLiteral("t"), grid, ini_.get(), printer, dialogs);
     QCOMPARE(outcome.result, TPrintResult::TooManyColumns);
     QCOMPARE(stops,
              (QStringList{QStringLiteral("Слишком много столбцов"), QStringLiteral("Печать невозможна...")}));
@@ -293,7 +305,7 @@ class PrintGridTest : public QObject {
     // Twenty columns print.
     grid.cells = {std::vector<std::string>(20, "h"), std::vector<std::string>(20, "c")};
     grid.colWidths.assign(20, 30);
-    QCOMPARE(PrintGrid(nullptr, QStringLiteral("t"), grid, ini_.get(), printer, dialogs).result,
+    QCOMPARE(PrintNow(QStringLiteral("t"), grid, ini_.get(), printer, dialogs).result,
              TPrintResult::Printed);
   }
 
@@ -302,11 +314,11 @@ class PrintGridTest : public QObject {
     PdfPrinter(printer, QString::fromStdString(folder_->file("no/such/folder/x.pdf")));
     QStringList stops;
     TPrintDialogs dialogs;
-    dialogs.run = [](TFormPrint&) { return true; };
-    dialogs.confirm = [](const QString&) { return true; };
+    dialogs.run = [](TFormPrint&, std::function<void(bool)> closed) { closed(true); };
+    dialogs.confirm = [](const QString&, std::function<void(bool)> answered) { answered(true); };
     dialogs.stop = [&](const QString& text, const QString& caption) { stops << text << caption; };
     const TPrintOutcome outcome =
-        PrintGrid(nullptr, QStringLiteral("t"), SampleGrid(3), ini_.get(), printer, dialogs);
+        PrintNow(QStringLiteral("t"), SampleGrid(3), ini_.get(), printer, dialogs);
     QCOMPARE(outcome.result, TPrintResult::Failed);
     QCOMPARE(stops,
              (QStringList{QStringLiteral("Принтер недоступен"), QStringLiteral("Печать невозможна...")}));
@@ -329,13 +341,13 @@ class PrintGridTest : public QObject {
     QPrinter printer(QPrinter::HighResolution);
     PdfPrinter(printer, pdf);
     TPrintDialogs dialogs;
-    dialogs.run = [](TFormPrint& d) {
+    dialogs.run = [](TFormPrint& d, std::function<void(bool)> closed) {
       d.PrintFont.font = QFont(QStringLiteral("Arial"), 28);
-      return true;
+      closed(true);
     };
-    dialogs.confirm = [](const QString&) { return true; };
+    dialogs.confirm = [](const QString&, std::function<void(bool)> answered) { answered(true); };
     const TPrintOutcome outcome =
-        PrintGrid(nullptr, QStringLiteral("Высокая строка"), grid, ini_.get(), printer, dialogs);
+        PrintNow(QStringLiteral("Высокая строка"), grid, ini_.get(), printer, dialogs);
     QCOMPARE(outcome.result, TPrintResult::Printed);
     QCOMPARE(outcome.pages, 3);  // row 1; the tall row 2, cut; rows 3 and 4
     if (!HasTool("pdfinfo")) QSKIP("poppler-utils not installed");

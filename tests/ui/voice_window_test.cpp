@@ -91,21 +91,23 @@ struct VoiceRig {
     host.window.ini = settings.get();
     host.window.programFolder = dir.folder() + "prog/";
     host.window.workFolder = dir.folder();
-    host.window.prompts.askText = [this](QWidget*, const QString& title, const QString& label, QString& text) {
+    host.window.prompts.askText = [this](QWidget*, const QString& title, const QString& label, const QString& text,
+                                         std::function<void(const QString&)> accepted) {
       asked.push_back(title + "|" + label + "|" + text);
-      if (answers.empty()) return false;
-      text = answers.front();
+      if (answers.empty()) return;
+      const QString answer = answers.front();
       answers.pop_front();
-      return true;
+      accepted(answer);
     };
     host.window.prompts.askSaveFile = [this](QWidget*, const QString& title, const QString&, const QString& name,
-                                             const QString&) {
+                                             const QString&, std::function<void(const QString&)> chosen) {
       asked.push_back(title + "|" + name);
-      return QString::fromStdString(dir.file("export.dat"));
+      chosen(QString::fromStdString(dir.file("export.dat")));
     };
-    host.window.prompts.askYesNo = [this](QWidget*, const QString& title, const QString& question) {
+    host.window.prompts.askYesNo = [this](QWidget*, const QString& title, const QString& question,
+                                          std::function<void()> confirmed) {
       asked.push_back(title + "|" + question);
-      return yes;
+      if (yes) confirmed();
     };
     host.window.prompts.tell = [this](QWidget*, const QString& title, const QString& text) {
       told.push_back(title + "|" + text);

@@ -352,13 +352,15 @@ void TFVoice::BuildMenus() {
 
   auto* listMenu = new QMenu(this);
   listMenu->addAction(QStringLiteral("&Добавить"), this, [this] {
-    if (host_.book && AddSubscriber(*host_.book, host_.prompts, this)) FillSubscriberList();
+    if (host_.book) AddSubscriber(*host_.book, host_.prompts, this, [this] { FillSubscriberList(); });
   });
   listMenu->addAction(QStringLiteral("&Изменить"), this, [this] {
-    if (host_.book && ChangeSubscriber(*host_.book, SelectedSubscriber(), host_.prompts, this)) FillSubscriberList();
+    if (host_.book)
+      ChangeSubscriber(*host_.book, SelectedSubscriber(), host_.prompts, this, [this] { FillSubscriberList(); });
   });
   listMenu->addAction(QStringLiteral("&Удалить"), this, [this] {
-    if (host_.book && DeleteSubscriber(*host_.book, SelectedSubscriber(), host_.prompts, this)) FillSubscriberList();
+    if (host_.book)
+      DeleteSubscriber(*host_.book, SelectedSubscriber(), host_.prompts, this, [this] { FillSubscriberList(); });
   });
   listMenu->addSeparator();
   listMenu->addAction(QStringLiteral("И&мпорт из ..."));

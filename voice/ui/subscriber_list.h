@@ -15,39 +15,48 @@ class TPhoneBook;
 
 namespace vertamo::ui {
 
+// Each question opens modal to the voice window only and returns at once:
+// a ring meanwhile is answered as ever. The answer comes to a continuation,
+// which a question left unanswered (the window closing) never calls.
 struct TVoicePrompts {
-  // A line of text: false when not confirmed; `text` comes proposed.
-  std::function<bool(QWidget* parent, const QString& title, const QString& label, QString& text)> askText;
-  // A file to save to: empty when not confirmed.
-  std::function<QString(QWidget* parent, const QString& title, const QString& folder, const QString& fileName,
-                        const QString& filter)>
+  // A line of text, `text` proposed; `accepted` only when confirmed.
+  std::function<void(QWidget* parent, const QString& title, const QString& label, const QString& text,
+                     std::function<void(const QString& text)> accepted)>
+      askText;
+  // A file to save to; `chosen` only when confirmed.
+  std::function<void(QWidget* parent, const QString& title, const QString& folder, const QString& fileName,
+                     const QString& filter, std::function<void(const QString& path)> chosen)>
       askSaveFile;
-  // A question answered Yes or No: true for Yes.
-  std::function<bool(QWidget* parent, const QString& title, const QString& question)> askYesNo;
-  // Something the dispatcher must read before going on.
+  // A question answered Yes or No ("Нет" the default); `yes` only for Yes.
+  std::function<void(QWidget* parent, const QString& title, const QString& question, std::function<void()> yes)>
+      askYesNo;
+  // Something the dispatcher must read.
   std::function<void(QWidget* parent, const QString& title, const QString& text)> tell;
 };
 
-// QInputDialog and QFileDialog.
+// The desktop's dialogs.
 TVoicePrompts DefaultVoicePrompts();
 
 // The proposal for a new subscriber's name.
 inline const QString kSampleSubscriberName = QStringLiteral("Иванов И.И.");
 
-// Asks the name, then the address, under `title`; false unless both are confirmed.
-bool AskSubscriber(const TVoicePrompts& prompts, QWidget* parent, const QString& title, QString& name,
-                   QString& address);
-// Each saves the book when it changed it; false when nothing changed. An
-// address the phone program cannot dial is refused, and the dispatcher told why.
-bool AddSubscriber(TPhoneBook& book, const TVoicePrompts& prompts, QWidget* parent);
-bool ChangeSubscriber(TPhoneBook& book, int position, const TVoicePrompts& prompts, QWidget* parent);
+// Asks the name, then the address, under `title`; `confirmed` once both are.
+void AskSubscriber(const TVoicePrompts& prompts, QWidget* parent, const QString& title, const QString& name,
+                   const QString& address, std::function<void(const QString& name, const QString& address)> confirmed);
+// Each saves the book when the dispatcher changed it, then calls `changed`.
+// An address the phone program cannot dial is refused, and the dispatcher
+// told why. `book` outlives the questions.
+void AddSubscriber(TPhoneBook& book, const TVoicePrompts& prompts, QWidget* parent, std::function<void()> changed);
+void ChangeSubscriber(TPhoneBook& book, int position, const TVoicePrompts& prompts, QWidget* parent,
+                      std::function<void()> changed);
 // Asks first.
-bool DeleteSubscriber(TPhoneBook& book, int position, const TVoicePrompts& prompts, QWidget* parent);
+void DeleteSubscriber(TPhoneBook& book, int position, const TVoicePrompts& prompts, QWidget* parent,
+                      std::function<void()> changed);
 // Why the address (code page 1251) cannot be dialled, for the dispatcher;
 // empty when it can.
 QString AddressRefusal(const std::string& address);
 // Asks for the file ("Ip.dat" in `folder` proposed) and exports the book to it.
-bool ExportSubscribers(const TPhoneBook& book, const TVoicePrompts& prompts, QWidget* parent,
+void ExportSubscribers(const TPhoneBook& book, const TVoicePrompts& prompts, QWidget* parent,
                        const QString& folder);
 
 }  // namespace vertamo::ui
