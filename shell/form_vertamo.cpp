@@ -756,8 +756,9 @@ void TFormVertamo::MapObjectMouseDown(int index, Qt::MouseButton) {
                                  [this, generation = maps_->Generation(), index,
                                   click = clickRequester_.get()](const TRequestAnswer& answer) {
                                    MapObjectAnswer(generation, index, answer);
-                                   // Done with this click, unless a newer one came meanwhile.
-                                   if (clickRequester_.get() == click) clickRequester_.reset();
+                                   // Done with this click, unless a newer one came meanwhile
+                                   // or the selector still asks.
+                                   if (clickRequester_.get() == click && !selector_) clickRequester_.reset();
                                  });
   if (!asked) {
     clickRequester_.reset();
@@ -803,21 +804,25 @@ void TFormVertamo::MapObjectAnswer(int generation, int index, const TRequestAnsw
   // Both units answer: the dispatcher chooses, and the reply is read again
   // with the choice once the selector closes.
   std::optional<std::pair<std::string, std::string>> offered;
-  const TMapCallResult result = MapCallFromReply(reply, called, [&](const std::string& cabin, const std::string& room) {
-    offered.emplace(cabin, room);
-    return TCallUnit::Cancelled;
-  });
+  const TMapCallResult result =
+      MapCallFromReply(reply, called, [&](const std::string& cabin, const std::string& room) {
+        offered.emplace(cabin, room);
+        return TCallUnit::Cancelled;
+      });
   if (!offered) {
     PlaceMapCall(result, generation, clickedArea);
     return;
   }
   const auto& [cabin, room] = *offered;
-  OpenCallUnitChoice(this, settings_.MainIni.get(), cabin, room, SelectorTitle(called.name, cabin, room),
-                     [this, reply, called, generation, clickedArea](TCallUnit unit) {
-                       if (unit == TCallUnit::Cancelled || closed_) return;
-                       const auto choice = [unit](const std::string&, const std::string&) { return unit; };
-                       PlaceMapCall(MapCallFromReply(reply, called, choice), generation, clickedArea);
-                     });
+  const auto chosen = [this, reply, called, generation, clickedArea, click = clickRequester_.get()](TCallUnit unit) {
+    // The click is done once the dispatcher has chosen.
+    if (clickRequester_.get() == click) clickRequester_.reset();
+    if (unit == TCallUnit::Cancelled || closed_) return;
+    const auto choice = [unit](const std::string&, const std::string&) { return unit; };
+    PlaceMapCall(MapCallFromReply(reply, called, choice), generation, clickedArea);
+  };
+  selector_ = OpenCallUnitChoice(this, settings_.MainIni.get(), cabin, room, SelectorTitle(called.name, cabin, room),
+                                 chosen);
 }
 
 void TFormVertamo::PlaceMapCall(const TMapCallResult& result, int generation, const QRect& clickedArea) {

@@ -46,6 +46,7 @@
 #include "shell/call_desk.h"
 
 class QAction;
+class QDialog;
 class QLabel;
 class QMenu;
 class QProgressBar;
@@ -63,6 +64,7 @@ namespace vertamo::ui {
 
 class TBigSpk;
 class TCallNotice;
+class TFormSelLiftMp;
 class TFormView;
 class TLogLast;
 class TValInd;
@@ -265,8 +267,8 @@ class TFormVertamo : public QMainWindow {
   TFormOptions options_;
   SERVERINFO profile_{};
   bool closed_ = false;
-  bool closeConfirmed_ = false;      // the dispatcher said "Да" to the exit question
-  QPointer<class QDialog> exitQuestion_;
+  bool closeConfirmed_ = false;  // the dispatcher said "Да" to the exit question
+  QPointer<QDialog> exitQuestion_;
   bool changingTabs_ = false;
 
   TMapModel model_;
@@ -289,6 +291,7 @@ class TFormVertamo : public QMainWindow {
   // the newest click's answer counts; the voice calls' and the reports'
   // requests live as long as this window (a report window guards itself).
   std::shared_ptr<const void> clickRequester_;
+  QPointer<TFormSelLiftMp> selector_;  // open while the dispatcher chooses whom to call
   std::shared_ptr<const void> windowRequester_ = std::make_shared<int>(0);
   bool journalShown_ = false;
 };

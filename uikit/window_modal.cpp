@@ -15,16 +15,18 @@ void OpenWindowModal(QDialog* dialog) {
 }
 
 QDialog* AskYesNo(QWidget* parent, const QString& title, const QString& question, bool yesByDefault,
-              std::function<void(bool yes)> answered) {
-  auto* box = new QMessageBox(QMessageBox::Question, title, question, QMessageBox::Yes | QMessageBox::No, parent);
+                  std::function<void(bool yes)> answered) {
+  auto* box =
+      new QMessageBox(QMessageBox::Question, title, question, QMessageBox::Yes | QMessageBox::No, parent);
   QAbstractButton* yes = box->button(QMessageBox::Yes);
   yes->setText(QStringLiteral("Да"));
   box->button(QMessageBox::No)->setText(QStringLiteral("Нет"));
   box->setDefaultButton(yesByDefault ? QMessageBox::Yes : QMessageBox::No);
   box->setEscapeButton(QMessageBox::No);
   // finished comes only from an answer, never from a box freed with its window.
-  QObject::connect(box, &QMessageBox::finished, box,
-                   [box, yes, answered = std::move(answered)](int) { answered(box->clickedButton() == yes); });
+  QObject::connect(box, &QMessageBox::finished, box, [box, yes, answered = std::move(answered)](int) {
+    answered(box->clickedButton() == yes);
+  });
   OpenWindowModal(box);
   return box;
 }
@@ -36,7 +38,7 @@ QDialog* Tell(QWidget* parent, const QString& title, const QString& text) {
 }
 
 QDialog* AskText(QWidget* parent, const QString& title, const QString& label, const QString& proposed,
-             std::function<void(const QString& text)> accepted) {
+                 std::function<void(const QString& text)> accepted) {
   auto* dialog = new QInputDialog(parent);
   dialog->setWindowTitle(title);
   dialog->setLabelText(label);
@@ -47,7 +49,7 @@ QDialog* AskText(QWidget* parent, const QString& title, const QString& label, co
 }
 
 QDialog* AskSaveFile(QWidget* parent, const QString& title, const QString& proposed, const QString& filter,
-                 std::function<void(const QString& path)> chosen) {
+                     std::function<void(const QString& path)> chosen) {
   auto* dialog = new QFileDialog(parent, title, QString(), filter);
   dialog->setAcceptMode(QFileDialog::AcceptSave);
   dialog->setFileMode(QFileDialog::AnyFile);
@@ -58,13 +60,14 @@ QDialog* AskSaveFile(QWidget* parent, const QString& title, const QString& propo
 }
 
 QDialog* AskFont(QWidget* parent, const QString& title, const QFont& font,
-             std::function<void(bool chosen, const QFont& font)> closed) {
+                 std::function<void(bool chosen, const QFont& font)> closed) {
   auto* dialog = new QFontDialog(font, parent);
   if (!title.isEmpty()) dialog->setWindowTitle(title);
-  QObject::connect(dialog, &QDialog::finished, dialog, [dialog, font, closed = std::move(closed)](int result) {
-    const bool chosen = result == QDialog::Accepted;
-    closed(chosen, chosen ? dialog->selectedFont() : font);
-  });
+  QObject::connect(dialog, &QDialog::finished, dialog,
+                   [dialog, font, closed = std::move(closed)](int result) {
+                     const bool chosen = result == QDialog::Accepted;
+                     closed(chosen, chosen ? dialog->selectedFont() : font);
+                   });
   OpenWindowModal(dialog);
   return dialog;
 }

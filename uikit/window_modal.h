@@ -21,17 +21,17 @@ void OpenWindowModal(QDialog* dialog);
 
 // A question with "Да" and "Нет"; `answered` gets true for "Да" (Esc is "Нет").
 QDialog* AskYesNo(QWidget* parent, const QString& title, const QString& question, bool yesByDefault,
-              std::function<void(bool yes)> answered);
+                  std::function<void(bool yes)> answered);
 // Something to read, with "OK".
 QDialog* Tell(QWidget* parent, const QString& title, const QString& text);
 // A line of text, `proposed` filled in; `accepted` only on OK.
 QDialog* AskText(QWidget* parent, const QString& title, const QString& label, const QString& proposed,
-             std::function<void(const QString& text)> accepted);
+                 std::function<void(const QString& text)> accepted);
 // A file to write, `proposed` (a path) filled in; `chosen` only on OK.
 QDialog* AskSaveFile(QWidget* parent, const QString& title, const QString& proposed, const QString& filter,
-                 std::function<void(const QString& path)> chosen);
+                     std::function<void(const QString& path)> chosen);
 // A font; `closed` gets the font chosen, or `font` itself when cancelled.
 QDialog* AskFont(QWidget* parent, const QString& title, const QFont& font,
-             std::function<void(bool chosen, const QFont& font)> closed);
+                 std::function<void(bool chosen, const QFont& font)> closed);
 
 }  // namespace vertamo::ui

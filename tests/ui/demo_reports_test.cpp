@@ -89,7 +89,8 @@ class DemoReportsTest : public QObject {
     if (model.ObjectList.Count() != now.ObjectCount()) return false;
     for (int i = 0; i < now.ObjectCount(); ++i)
       if (model.ObjectList.Get(i)->Idx != now.Object(i).idx) return false;
-    return w_->form->Overlays().LiftB->Value() == counts.liftBreak && w_->form->Overlays().OhrAlr->Value() == counts.ohrAlr &&
+    return w_->form->Overlays().LiftB->Value() == counts.liftBreak &&
+           w_->form->Overlays().OhrAlr->Value() == counts.ohrAlr &&
            w_->form->Overlays().PuErr->Value() == counts.puErr;
   }
 
@@ -260,16 +261,20 @@ class DemoReportsTest : public QObject {
     TPrintOutcome outcome;
     QStringList pageQuestions;
     int prints = 0;
-    view->Dialogs.print = [&](TFormView& v) {
+    view->Dialogs.print = [&](TFormView& v, std::function<void()> done) {
       ++prints;
       TPrintDialogs dialogs;
-      dialogs.run = [](TFormPrint&) { return true; };
-      dialogs.confirm = [&](const QString& q) {
+      dialogs.run = [](TFormPrint&, std::function<void(bool)> closed) { closed(true); };
+      dialogs.confirm = [&](const QString& q, std::function<void(bool)> answered) {
         pageQuestions << q;
-        return true;
+        answered(true);
       };
       dialogs.stop = [](const QString& text, const QString&) { qWarning("stop: %s", qPrintable(text)); };
-      outcome = PrintGrid(&v, v.windowTitle(), v.PrintData(), w_->settings->MainIni.get(), printer, dialogs);
+      PrintGrid(&v, v.windowTitle(), v.PrintData(), w_->settings->MainIni.get(), printer, dialogs,
+                [&outcome, done](const TPrintOutcome& result) {
+                  outcome = result;
+                  done();
+                });
     };
     view->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(view));
@@ -319,13 +324,13 @@ class DemoReportsTest : public QObject {
     std::vector<TExportFormat> asked;
     QStringList questions;
     QStringList opened;
-    view->Dialogs.chooseExportFile = [&](TExportFormat f) {
+    view->Dialogs.chooseExportFile = [&](TExportFormat f, std::function<void(const QString&)> chosen) {
       asked.push_back(f);
-      return csv;
+      chosen(csv);
     };
-    view->Dialogs.askOpen = [&](const QString& q) {
+    view->Dialogs.askOpen = [&](const QString& q, std::function<void(bool)> answered) {
       questions << q;
-      return false;
+      answered(false);
     };
     view->Dialogs.openFile = [&](const QString& p) { opened << p; };
     view->activateWindow();
@@ -378,16 +383,19 @@ class DemoReportsTest : public QObject {
     // text export (TAB), which closes the window.
     QPointer<TFormView> alive = second;
     int prints = 0;
-    second->Dialogs.print = [&](TFormView&) { ++prints; };
+    second->Dialogs.print = [&](TFormView&, std::function<void()> done) {
+      ++prints;
+      done();
+    };
     QVERIFY(second->PopupMenu1->actions().contains(second->pmPrint));
     second->pmPrint->trigger();
     QCOMPARE(prints, 1);
     const QString txt = QString::fromStdString(w_->dir.file("OhrAlr.txt"));
     QFile::remove(txt);
-    second->Dialogs.chooseExportFile = [&](TExportFormat f) {
-      return f == TExportFormat::Text ? txt : QString();
+    second->Dialogs.chooseExportFile = [&](TExportFormat f, std::function<void(const QString&)> chosen) {
+      if (f == TExportFormat::Text) chosen(txt);
     };
-    second->Dialogs.askOpen = [](const QString&) { return false; };
+    second->Dialogs.askOpen = [](const QString&, std::function<void(bool)> answered) { answered(false); };
     QVERIFY(second->PopupMenu1->actions().contains(second->pmText));
     second->pmText->trigger();
     QTRY_VERIFY(!alive);

@@ -15,16 +15,20 @@ TVoicePrompts DefaultVoicePrompts() {
                        std::function<void(const QString&)> accepted) {
     AskText(parent, title, label, text, std::move(accepted));
   };
-  prompts.askSaveFile = [](QWidget* parent, const QString& title, const QString& folder, const QString& fileName,
-                           const QString& filter, std::function<void(const QString&)> chosen) {
+  prompts.askSaveFile = [](QWidget* parent, const QString& title, const QString& folder,
+                           const QString& fileName, const QString& filter,
+                           std::function<void(const QString&)> chosen) {
     AskSaveFile(parent, title, QDir(folder).filePath(fileName), filter, std::move(chosen));
   };
-  prompts.askYesNo = [](QWidget* parent, const QString& title, const QString& question, std::function<void()> yes) {
+  prompts.askYesNo = [](QWidget* parent, const QString& title, const QString& question,
+                        std::function<void()> yes) {
     AskYesNo(parent, title, question, false, [yes = std::move(yes)](bool answer) {
       if (answer) yes();
     });
   };
-  prompts.tell = [](QWidget* parent, const QString& title, const QString& text) { Tell(parent, title, text); };
+  prompts.tell = [](QWidget* parent, const QString& title, const QString& text) {
+    Tell(parent, title, text);
+  };
   return prompts;
 }
 
@@ -48,18 +52,22 @@ bool Diallable(const TVoicePrompts& prompts, QWidget* parent, const QString& tit
 }  // namespace
 
 void AskSubscriber(const TVoicePrompts& prompts, QWidget* parent, const QString& title, const QString& name,
-                   const QString& address, std::function<void(const QString& name, const QString& address)> confirmed) {
-  prompts.askText(parent, title, QStringLiteral("Введите имя абонента"), name,
-                  [prompts, parent, title, address, confirmed = std::move(confirmed)](const QString& newName) {
-                    prompts.askText(parent, title, QStringLiteral("Введите IP адрес"), address,
-                                    [newName, confirmed](const QString& newAddress) { confirmed(newName, newAddress); });
-                  });
+                   const QString& address,
+                   std::function<void(const QString& name, const QString& address)> confirmed) {
+  prompts.askText(
+      parent, title, QStringLiteral("Введите имя абонента"), name,
+      [prompts, parent, title, address, confirmed = std::move(confirmed)](const QString& newName) {
+        prompts.askText(parent, title, QStringLiteral("Введите IP адрес"), address,
+                        [newName, confirmed](const QString& newAddress) { confirmed(newName, newAddress); });
+      });
 }
 
-void AddSubscriber(TPhoneBook& book, const TVoicePrompts& prompts, QWidget* parent, std::function<void()> changed) {
+void AddSubscriber(TPhoneBook& book, const TVoicePrompts& prompts, QWidget* parent,
+                   std::function<void()> changed) {
   const QString title = QStringLiteral("Добавление");
   AskSubscriber(prompts, parent, title, kSampleSubscriberName, QStringLiteral("ipadr"),
-                [&book, prompts, parent, title, changed = std::move(changed)](const QString& name, const QString& address) {
+                [&book, prompts, parent, title, changed = std::move(changed)](const QString& name,
+                                                                              const QString& address) {
                   if (!Diallable(prompts, parent, title, address)) return;
                   book.Add(ToCp1251(name), ToCp1251(address));
                   book.SavePhoneBook();
@@ -73,8 +81,8 @@ void ChangeSubscriber(TPhoneBook& book, int position, const TVoicePrompts& promp
   if (!entry) return;
   const QString title = QStringLiteral("Изменение");
   AskSubscriber(prompts, parent, title, FromCp1251(entry->Name), FromCp1251(entry->Adr),
-                [&book, position, prompts, parent, title, changed = std::move(changed)](const QString& name,
-                                                                                        const QString& address) {
+                [&book, position, prompts, parent, title, changed = std::move(changed)](
+                    const QString& name, const QString& address) {
                   if (!Diallable(prompts, parent, title, address) || !book.At(position)) return;
                   book.Replace(position, ToCp1251(name), ToCp1251(address));
                   book.SavePhoneBook();
@@ -88,12 +96,13 @@ void DeleteSubscriber(TPhoneBook& book, int position, const TVoicePrompts& promp
   if (!entry) return;
   const QString question =
       QStringLiteral("Удалить абонента \"") + FromCp1251(entry->Name) + QStringLiteral("\"?");
-  prompts.askYesNo(parent, QStringLiteral("Удаление"), question, [&book, position, changed = std::move(changed)] {
-    if (!book.At(position)) return;
-    book.Delete(position);
-    book.SavePhoneBook();
-    changed();
-  });
+  prompts.askYesNo(parent, QStringLiteral("Удаление"), question,
+                   [&book, position, changed = std::move(changed)] {
+                     if (!book.At(position)) return;
+                     book.Delete(position);
+                     book.SavePhoneBook();
+                     changed();
+                   });
 }
 
 void ExportSubscribers(const TPhoneBook& book, const TVoicePrompts& prompts, QWidget* parent,

@@ -28,7 +28,8 @@ struct TVoicePrompts {
                      const QString& filter, std::function<void(const QString& path)> chosen)>
       askSaveFile;
   // A question answered Yes or No ("Нет" the default); `yes` only for Yes.
-  std::function<void(QWidget* parent, const QString& title, const QString& question, std::function<void()> yes)>
+  std::function<void(QWidget* parent, const QString& title, const QString& question,
+                     std::function<void()> yes)>
       askYesNo;
   // Something the dispatcher must read.
   std::function<void(QWidget* parent, const QString& title, const QString& text)> tell;
@@ -42,11 +43,13 @@ inline const QString kSampleSubscriberName = QStringLiteral("Иванов И.И.
 
 // Asks the name, then the address, under `title`; `confirmed` once both are.
 void AskSubscriber(const TVoicePrompts& prompts, QWidget* parent, const QString& title, const QString& name,
-                   const QString& address, std::function<void(const QString& name, const QString& address)> confirmed);
+                   const QString& address,
+                   std::function<void(const QString& name, const QString& address)> confirmed);
 // Each saves the book when the dispatcher changed it, then calls `changed`.
 // An address the phone program cannot dial is refused, and the dispatcher
 // told why. `book` outlives the questions.
-void AddSubscriber(TPhoneBook& book, const TVoicePrompts& prompts, QWidget* parent, std::function<void()> changed);
+void AddSubscriber(TPhoneBook& book, const TVoicePrompts& prompts, QWidget* parent,
+                   std::function<void()> changed);
 void ChangeSubscriber(TPhoneBook& book, int position, const TVoicePrompts& prompts, QWidget* parent,
                       std::function<void()> changed);
 // Asks first.
