@@ -1,6 +1,7 @@
 #include "shell/form_setup.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QStyle>
 
 #include "platform/cp1251.h"
@@ -172,10 +173,29 @@ bool ApplySetupProfile(SERVERINFO& active, const SERVERINFO& edited) {
   return active.Modified;
 }
 
+QString FirstStartNote() {
+  return QStringLiteral("Укажите сервер диспетчерской, к которому подключаться (адрес даст администратор).\n"
+                        "Учебный район без сервера: vertamo --demo");
+}
+
+void TFormSetup::ShowNote(const QString& note) {
+  if (LabelNote || note.isEmpty()) return;
+  // The fields move down to make room for the note.
+  constexpr int kNoteHeight = 44;
+  for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+    child->move(child->x(), child->y() + kNoteHeight);
+  LabelNote = new QLabel(note, this);
+  LabelNote->setObjectName(QStringLiteral("LabelNote"));
+  LabelNote->setGeometry(12, 6, width() - 24, kNoteHeight - 6);
+  LabelNote->setWordWrap(true);
+  setFixedSize(width(), height() + kNoteHeight);
+}
+
 TSetupResult RunSetupDialog(QWidget* owner, TFastIni* ini, SERVERINFO& active,
-                            const std::function<bool(TFormSetup&)>& exec) {
+                            const std::function<bool(TFormSetup&)>& exec, const QString& note) {
   TSetupResult result;
   TFormSetup dialog(ini, owner);
+  dialog.ShowNote(note);
   dialog.ShowProfile(active);
   result.accepted = exec ? exec(dialog) : dialog.exec() == QDialog::Accepted;
   if (!result.accepted) return result;

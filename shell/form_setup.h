@@ -23,6 +23,7 @@
 #include "settings/server_profile.h"
 
 class QCheckBox;
+class QLabel;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
@@ -52,6 +53,10 @@ class TFormSetup : public QDialog {
   // read as a settings number (no number gives 0), both check boxes.
   SERVERINFO GetProfile();
 
+  // A line above the fields that says what the dialog is for (a first start:
+  // the newcomer has not chosen any of the values shown).
+  void ShowNote(const QString& note);
+
   // The saved profiles, in their one-line form and in the order of the names
   // in ComboBoxServers.
   const std::vector<std::string>& SavedServers() const { return servers_; }
@@ -73,6 +78,7 @@ class TFormSetup : public QDialog {
   QToolButton* BitBtnDel = nullptr;
   QPushButton* ButtonOK = nullptr;
   QPushButton* ButtonCancel = nullptr;
+  QLabel* LabelNote = nullptr;  // only with a note
 
  public slots:
   void done(int result) override;
@@ -105,8 +111,12 @@ struct TSetupResult {
 
 // The dialog's part of the menu command "Настройки": creates the dialog,
 // shows the active profile, runs it modally (through `exec` when given, for
-// tests) and, on OK, applies the edited profile to `active`.
+// tests) and, on OK, applies the edited profile to `active`. A `note` goes
+// above the fields.
 TSetupResult RunSetupDialog(QWidget* owner, TFastIni* ini, SERVERINFO& active,
-                            const std::function<bool(TFormSetup&)>& exec = {});
+                            const std::function<bool(TFormSetup&)>& exec = {}, const QString& note = {});
+
+// The note of a first start.
+QString FirstStartNote();
 
 }  // namespace vertamo::ui

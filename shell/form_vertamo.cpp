@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFile>
 #include <QGridLayout>
 #include <QLabel>
@@ -9,6 +10,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
+#include <QProcess>
 #include <QProgressBar>
 #include <QShortcut>
 #include <QSignalBlocker>
@@ -256,6 +258,14 @@ void TFormVertamo::BuildWindow() {
   connect(mJournal, &QAction::triggered, this, &TFormVertamo::mJournalClick);
   connect(mClose, &QAction::triggered, this, &TFormVertamo::mCloseClick);
   ZoomMenu = new TMapZoomMenu(menuBar(), PageControl1, settings_);
+  ZoomMenu->mView->addSeparator();
+  mShowJournal = ZoomMenu->mView->addAction(QStringLiteral("Оперативный журнал"));
+  mShowJournal->setObjectName(QStringLiteral("mShowJournal"));
+  mShowJournal->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_J));
+  connect(mShowJournal, &QAction::triggered, this, &TFormVertamo::ShowJournal);
+  mDefaultPlaces = ZoomMenu->mView->addAction(QStringLiteral("Расположение окон по умолчанию"));
+  mDefaultPlaces->setObjectName(QStringLiteral("mDefaultPlaces"));
+  connect(mDefaultPlaces, &QAction::triggered, this, &TFormVertamo::DefaultWindowPlaces);
   mCall = menuBar()->addMenu(QStringLiteral("&Связь"));
   mCall->setObjectName(QStringLiteral("mCall"));
   mPhoneBook = mCall->addAction(QStringLiteral("Телефонная книга"));
@@ -307,8 +317,12 @@ void TFormVertamo::FormCreate() {
   // missing.
   StartSounds();
   // The connection; a workstation that names no server asks for one first.
-  if (options_.startClient && options_.setupWhenUnconfigured &&
-      !ProfileNamesServer(*settings_.MainIni, kProfileSection))
+  firstStart_ = options_.setupWhenUnconfigured && !ProfileNamesServer(*settings_.MainIni, kProfileSection);
+  // A link that never came up offers the settings, and on a first start the
+  // training district.
+  stale_->SetOffers([this] { mSetupClick(); }, firstStart_ ? std::function<void()>([this] { StartDemo(); })
+                                                           : std::function<void()>());
+  if (options_.startClient && firstStart_)
     QMetaObject::invokeMethod(this, &TFormVertamo::FirstStartSetup, Qt::QueuedConnection);
   else if (options_.startClient)
     StartClient();
@@ -321,8 +335,7 @@ void TFormVertamo::FormCreate() {
   StartVoice();
   // The journal window, owned by the main window.
   logLast_ = new TLogLast(settings_.MainIni.get(), this);
-  PlaceFirstStart(this, logLast_, settings_.MainIni.get());
-  KeepJournalInSight(this, logLast_);
+  ArrangeDeskWindows(this, logLast_, settings_.MainIni.get());
   logLast_->AddEarlierEntries(journalFile_->TodayNewest(TLogModel::kRows));
   connect(logLast_, &TLogLast::ReconnectRequested, this, &TFormVertamo::Reconnect);
   connect(logLast_, &TLogLast::ActivateMainWindowRequested, this, [this] {
@@ -382,6 +395,17 @@ void TFormVertamo::FormClose() {
 }
 
 TLogLast* TFormVertamo::LogLast() const { return logLast_; }
+
+void TFormVertamo::ShowJournal() {
+  if (!logLast_) return;
+  logLast_->show();
+  logLast_->raise();
+}
+
+void TFormVertamo::DefaultWindowPlaces() {
+  DefaultDeskWindows(this, logLast_);
+  ShowJournal();
+}
 
 void TFormVertamo::StartVoice() {
   TVoiceHost host;
@@ -692,7 +716,12 @@ void TFormVertamo::SetCounterLayout(TCounterKind kind, const TCounterLayout& lay
 }
 
 void TFormVertamo::SetCounterValue(TCounterKind kind, int value) {
-  if (TValInd* counter = overlays_.Counter(kind)) counter->SetValue(value);
+  TValInd* counter = overlays_.Counter(kind);
+  if (!counter) return;
+  const bool changed = counter->Value() != value;
+  counter->SetValue(value);
+  // An open report of this counter follows it.
+  if (changed && FormView && FormView->Kind() == counter->objectName().toStdString()) FormView->Refresh();
 }
 
 void TFormVertamo::SetClockLayout(const TClockLayout& layout) { overlays_.SetClockLayout(layout); }
@@ -709,7 +738,7 @@ void TFormVertamo::ClearJournal() {
 }
 
 void TFormVertamo::AddLogEntry(const TLogEntry& entry) {
-  // Every entry is kept on disk; the window drops one once the desktop closed it.
+  // Every entry is kept on disk, and reaches the journal also while it is hidden.
   journalFile_->Append(entry);
   if (logLast_) logLast_->AddLogEntry(entry);
 }
@@ -764,11 +793,20 @@ void TFormVertamo::Timer1Timer() {
 // --- menu -------------------------------------------------------------------------
 
 void TFormVertamo::mSetupClick() {
-  const TSetupResult result = RunSetupDialog(this, settings_.MainIni.get(), profile_);
+  const TSetupResult result =
+      RunSetupDialog(this, settings_.MainIni.get(), profile_, {}, firstStart_ ? FirstStartNote() : QString());
   if (!result.accepted) return;
   ShowServerCaption();
   if (settings_.MainIni) settings_.MainIni->Save();
-  if (result.reconnect) Reconnect();
+  if (!result.reconnect) return;
+  stale_->NewServer();
+  Reconnect();
+}
+
+void TFormVertamo::StartDemo() {
+  // The demo keeps a work folder of its own, so it runs beside this one.
+  if (!QProcess::startDetached(QCoreApplication::applicationFilePath(), {QStringLiteral("--demo")}))
+    SetStatusText(1, QStringLiteral("Учебный район не запустился"));
 }
 
 void TFormVertamo::mJournalClick() {
@@ -941,8 +979,10 @@ void TFormVertamo::ValIndDblClick(QObject* sender) {
     if (!asked) answer(false, {});
   };
   const TReportMapLink link{[this](int object) { ShowObjectOnMap(object); }, [this] { Shape->hide(); }};
-  OpenCounterReport(FormView, sender->objectName().toStdString(), this, settings_.MainIni.get(), request,
-                    link);
+  const QString source = FromCp1251(profile_.Name).trimmed() + QStringLiteral(" (") + FromCp1251(profile_.Ip) +
+                         QStringLiteral(":") + QString::number(profile_.Port) + QStringLiteral(")");
+  OpenCounterReport(FormView, sender->objectName().toStdString(), this, settings_.MainIni.get(), request, link,
+                    source);
 }
 
 }  // namespace vertamo::ui

@@ -217,8 +217,13 @@ class TFormVertamo : public QMainWindow {
   // The counters, the clock and the speaker symbol; those whose layout
   // arrived since the last ClearMaps sit on the active tab.
   TMapOverlays& Overlays() { return overlays_; }
-  // The journal window (gone once the desktop closed it).
+  // The journal window; closing it only hides it.
   TLogLast* LogLast() const;
+  // "Вид → Оперативный журнал": the journal shown and in front.
+  void ShowJournal();
+  // "Вид → Расположение окон по умолчанию": the main window and the journal
+  // as on a first start.
+  void DefaultWindowPlaces();
   // The report window of the counters, while open.
   QPointer<TFormView> FormView;
 
@@ -239,6 +244,8 @@ class TFormVertamo : public QMainWindow {
   // Why a click placed no call.
   TCallNotice* CallNotice = nullptr;
   TMapZoomMenu* ZoomMenu = nullptr;  // menu "Вид": the zoom of the active map
+  QAction* mShowJournal = nullptr;    // "Вид → Оперативный журнал"
+  QAction* mDefaultPlaces = nullptr;  // "Вид → Расположение окон по умолчанию"
   QTimer* Timer1 = nullptr;
 
  protected:
@@ -267,6 +274,8 @@ class TFormVertamo : public QMainWindow {
   void mSetupClick();
   void mJournalClick();
   void FirstStartSetup();
+  // The training district (vertamo --demo), beside this workstation.
+  void StartDemo();
   void mCloseClick();
   // False when a conversation is going on and the dispatcher keeps it.
   bool CallMayEnd();
@@ -279,6 +288,7 @@ class TFormVertamo : public QMainWindow {
   TFormOptions options_;
   SERVERINFO profile_{};
   bool closed_ = false;
+  bool firstStart_ = false;  // the settings named no server at start
   bool changingTabs_ = false;
 
   TMapModel model_;

@@ -11,7 +11,6 @@
 #include <memory>
 #include <string>
 
-#include "journal/ui/log_last.h"
 #include "platform/work_folder_lock.h"
 #include "settings/app_settings.h"
 #include "shell/demo/demo_phone.h"
@@ -259,7 +258,7 @@ int main(int argc, char** argv) {
   raiseService.onRaise = [&form] {
     std::fprintf(stderr, "vertamo: started again on this work folder: the window comes forward\n");
     if (form.isMinimized()) form.showNormal();
-    if (vertamo::ui::TLogLast* journal = form.LogLast()) journal->raise();
+    form.ShowJournal();  // also when the dispatcher had closed it
     form.raise();
     form.activateWindow();
   };

@@ -127,12 +127,21 @@ struct VoiceRig {
       asked.push_back(current + "|" + next);
       return askForReal ? AskSwitchCall(parent, current, next) : switchCalls;
     };
-    host.prompts.askText = [this](QWidget*, const QString& title, const QString& label, QString& text) {
-      asked.push_back(title + "|" + label + "|" + text);
-      if (answers.empty()) return false;
-      text = answers.front();
-      answers.pop_front();
-      return true;
+    // The form: each name and address answered in turn; a refused address
+    // keeps it open for the next pair.
+    host.prompts.askSubscriber = [this](QWidget*, const QString& title, QString& name, QString& address,
+                                        const TVoicePrompts::TRefusal& refusal) {
+      asked.push_back(title + "|" + name + "|" + address);
+      while (answers.size() >= 2) {
+        name = answers[0];
+        address = answers[1];
+        answers.erase(answers.begin(), answers.begin() + 2);
+        const QString why = refusal(address);
+        if (why.isEmpty()) return true;
+        told.push_back(title + "|" + why);
+      }
+      answers.clear();
+      return false;
     };
     host.prompts.askSaveFile = [this](QWidget*, const QString& title, const QString&, const QString& name,
                                       const QString&) {
@@ -860,23 +869,19 @@ class VoiceWindowTest : public QObject {
     TPhoneBook& book = rig.station->Telephony().Book();
     rig.answers = {QStringLiteral("Пост"), QStringLiteral("10.0.0.7")};
     window.mAdd->trigger();
-    QCOMPARE(rig.asked, (std::vector<QString>{"Добавление|Введите имя абонента|Иванов И.И.",
-                                               "Добавление|Введите IP адрес|ipadr"}));
+    QCOMPARE(rig.asked, (std::vector<QString>{"Добавление||"}));  // a new entry starts empty
     QCOMPARE(window.ListBox1->count(), 3);
     QCOMPARE(window.ListBox1->item(2)->text(), QStringLiteral("Пост"));
     window.ListBox1->setCurrentRow(0);
-    rig.asked.clear();
-    rig.answers = {QStringLiteral("Gate 2")};  // the address question is cancelled
-    window.mChange->trigger();
-    QCOMPARE(rig.asked.back(), QStringLiteral("Изменение|Введите IP адрес|10.0.0.5"));
+    window.mChange->trigger();  // cancelled
+    QCOMPARE(rig.asked.back(), QStringLiteral("Изменение|Gate|10.0.0.5"));
     QCOMPARE(book.At(0)->Name, std::string("Gate"));
-    rig.answers = {QStringLiteral("Gate 2"), QStringLiteral("10.0.0.8")};
+    // An address that cannot be dialled keeps the form open with the reason;
+    // the mended address is taken.
+    rig.answers = {QStringLiteral("Gate 2"), QStringLiteral("10.0.0.300"), QStringLiteral("Gate 2"),
+                   QStringLiteral("10.0.0.8")};
     window.mChange->trigger();
-    QCOMPARE(book.At(0)->Adr, std::string("10.0.0.8"));
-    // An address that cannot be dialled is refused with the reason.
-    rig.answers = {QStringLiteral("Gate 3"), QStringLiteral("10.0.0.300")};
-    window.ListBox1->setCurrentRow(0);
-    window.mChange->trigger();
+    QCOMPARE(book.At(0)->Name, std::string("Gate 2"));
     QCOMPARE(book.At(0)->Adr, std::string("10.0.0.8"));
     QCOMPARE(rig.told.size(), size_t(1));
     QVERIFY2(rig.told[0].startsWith(QStringLiteral("Изменение|Адрес \"10.0.0.300\" не набрать: Неверный IP адрес")),
