@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QMessageBox>
 #include <QPainter>
 #include <QProcess>
@@ -35,6 +36,7 @@
 #include "protocol/txtfunc.h"
 #include "shell/call_notice.h"
 #include "shell/form_setup.h"
+#include "shell/menu_keys.h"
 #include "shell/sliced_work.h"
 #include "shell/window_places.h"
 #include "uikit/qt_text.h"
@@ -211,6 +213,7 @@ void TFormVertamo::BuildWindow() {
   PageControl1->hide();
   layout->addWidget(PageControl1, 1, 0);
   stale_ = new TStaleView(layout, PageControl1);  // row 0: why the link is down
+  TabMarks = new TTabMarks(PageControl1);
   connect(PageControl1, &QTabWidget::currentChanged, this, [this] {
     if (!changingTabs_) PageControl1Change();
   });
@@ -273,6 +276,9 @@ void TFormVertamo::BuildWindow() {
   mPhoneBook->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
   connect(mPhoneBook, &QAction::triggered, this, &TFormVertamo::mPhoneBookClick);
 
+  // F10 and the Latin letters of the menus, whatever the keyboard layout.
+  AddMenuKeys(this, menuBar(), {{mFile, Qt::Key_F}, {ZoomMenu->mView, Qt::Key_V}, {mCall, Qt::Key_C}});
+
   // F5 reconnects whichever control of the window has the focus.
   auto* f5 = new QShortcut(QKeySequence(Qt::Key_F5), this);
   f5->setObjectName(QStringLiteral("F5"));
@@ -296,6 +302,9 @@ void TFormVertamo::BuildWindow() {
 }
 
 void TFormVertamo::ConnectOverlays() {
+  // A click on the speaker shows the object that calls.
+  overlays_.BigSpk->installEventFilter(this);
+  overlays_.BigSpk->setCursor(Qt::PointingHandCursor);
   for (TValInd* counter : {overlays_.LiftB, overlays_.OhrAlr, overlays_.PuErr})
     connect(counter, &TValInd::DblClick, this, [this, counter] { ValIndDblClick(counter); });
 }
@@ -471,6 +480,9 @@ void TFormVertamo::closeEvent(QCloseEvent* event) {
 bool TFormVertamo::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::MouseMove && (watched == PageControl1 || watched == PageControl1->tabBar()))
     PageControl1MouseMove();
+  if (watched == overlays_.BigSpk && event->type() == QEvent::MouseButtonPress &&
+      static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+    ShowCallingObject();
   return QMainWindow::eventFilter(watched, event);
 }
 
@@ -554,6 +566,8 @@ void TFormVertamo::ClearMaps() {
   PageControl1->setUpdatesEnabled(true);
   pictures_.Clear();
   stale_->Thaw();
+  TabMarks->Reset();
+  speakerCall_.Reset();
   // The caption.
   setWindowTitle(QStringLiteral("Подключение..."));
 }
@@ -639,6 +653,7 @@ bool TFormVertamo::BuildMaps() {
     LoadProgress->hide();
     progressStage_ = -1;
     ShowMap(0);
+    TabMarks->Reset();
   });
   return true;
 }
@@ -695,7 +710,13 @@ void TFormVertamo::ShowObjectOnMap(int object) {
 
 // --- the change feed -------------------------------------------------------------
 
-void TFormVertamo::SetObjectState(int object, int state) { updates_.SetState(object, state); }
+void TFormVertamo::SetObjectState(int object, int state) {
+  const MAPOBJECT* record = model_.ObjectList.Get(object);
+  const int before = record ? record->Idx : 0;
+  updates_.SetState(object, state);
+  // A change on a map behind the one in front marks its tab.
+  if (record && record->Idx != before) TabMarks->StateChange(record->MapIndex);
+}
 
 void TFormVertamo::SetObjectHint(int object, const std::string& hint) { updates_.SetHint(object, hint); }
 
@@ -728,7 +749,17 @@ void TFormVertamo::SetClockLayout(const TClockLayout& layout) { overlays_.SetClo
 
 void TFormVertamo::SetSpeakerLayout(const TSpeakerLayout& layout) { overlays_.SetSpeakerLayout(layout); }
 
-void TFormVertamo::SetSpeakerCall(int call) { overlays_.BigSpk->SetCallState(call); }
+void TFormVertamo::SetSpeakerCall(int call) {
+  overlays_.BigSpk->SetCallState(call);
+  speakerCall_.Speaker(call);
+}
+
+bool TFormVertamo::ShowCallingObject() {
+  const int object = speakerCall_.Calling();
+  if (object < 0 || !updates_.WidgetOf(object)) return false;
+  ShowObjectOnMap(object);
+  return true;
+}
 
 void TFormVertamo::ClearJournal() {
   if (!logLast_) return;
@@ -740,6 +771,9 @@ void TFormVertamo::ClearJournal() {
 void TFormVertamo::AddLogEntry(const TLogEntry& entry) {
   // Every entry is kept on disk, and reaches the journal also while it is hidden.
   journalFile_->Append(entry);
+  if (const MAPOBJECT* record = model_.ObjectList.Get(entry.object))
+    TabMarks->JournalLine(record->MapIndex, entry.color, entry.fontColor);
+  speakerCall_.JournalLine(entry.object);
   if (logLast_) logLast_->AddLogEntry(entry);
 }
 

@@ -42,6 +42,8 @@
 #include "shell/object_updates.h"
 #include "shell/phone_station.h"
 #include "shell/stale_banner.h"
+#include "shell/tab_marks.h"
+#include "map/speaker_call.h"
 #include "shell/voice_station.h"
 
 class QAction;
@@ -162,6 +164,10 @@ class TFormVertamo : public QMainWindow {
   // Shows the object's map and the marker around its picture; the marker is
   // hidden first, and stays hidden for an object without picture or map.
   void ShowObjectOnMap(int object);
+  // The object the blinking speaker stands for, shown on its map (a click on
+  // the speaker); false when no call is on or its object is not known.
+  bool ShowCallingObject();
+  int CallingObject() const { return speakerCall_.Calling(); }
   // Requests through the connection thread; they return at once, and `done`
   // gets the answer later on this thread (answered false after about 1 s / 2 s
   // without one) unless `requester` has gone. False (and `done` never runs)
@@ -243,6 +249,7 @@ class TFormVertamo : public QMainWindow {
   QAction* mPhoneBook = nullptr;
   // Why a click placed no call.
   TCallNotice* CallNotice = nullptr;
+  TTabMarks* TabMarks = nullptr;     // the tabs' marks of unseen events
   TMapZoomMenu* ZoomMenu = nullptr;  // menu "Вид": the zoom of the active map
   QAction* mShowJournal = nullptr;    // "Вид → Оперативный журнал"
   QAction* mDefaultPlaces = nullptr;  // "Вид → Расположение окон по умолчанию"
@@ -309,6 +316,7 @@ class TFormVertamo : public QMainWindow {
   TStaleView* stale_ = nullptr;
   QPointer<TLogLast> logLast_;
   MAPTEXT* hotText_ = nullptr;
+  TSpeakerCall speakerCall_;
   int progressStage_ = -1;
   // Tokens of the requests: a click replaces clickRequester_, so that only
   // the newest click's answer counts; the voice calls' and the reports'

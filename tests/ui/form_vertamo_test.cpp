@@ -67,6 +67,19 @@ class FormVertamoTest : public QObject {
     form.mDefaultPlaces->trigger();
     QTRY_COMPARE(form.frameGeometry(), QRect(0, 0, 800, 600));
     QCOMPARE(form.LogLast()->frameGeometry(), QRect(0, 600, 800, 200));
+    // F10 opens the menu bar; Alt with a Latin letter the menu of its name.
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    const std::pair<QKeyCombination, QMenu*> keys[] = {{Qt::Key_F10, form.mFile},
+                                                      {Qt::ALT | Qt::Key_F, form.mFile},
+                                                      {Qt::ALT | Qt::Key_V, form.ZoomMenu->mView},
+                                                      {Qt::ALT | Qt::Key_C, form.mCall}};
+    for (const auto& [key, menu] : keys) {
+      QTest::keySequence(&form, QKeySequence(key));
+      QTRY_VERIFY(menu->isVisible());
+      menu->close();
+      form.menuBar()->setActiveAction(nullptr);
+    }
     QCOMPARE(form.palette().color(QPalette::Window), QColor(0xC0, 0xC0, 0xC0));
     QCOMPARE(form.font().family(), QStringLiteral("Tahoma"));
     QCOMPARE(form.font().pixelSize(), 12);

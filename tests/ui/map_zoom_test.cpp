@@ -12,7 +12,7 @@
 #include "map/ui/map_view.h"
 #include "map/ui/map_zoom.h"
 #include "shell/map_zoom_menu.h"
-#include "shell/window_places.h"
+#include "settings/window_places.h"
 #include "journal/ui/log_last.h"
 #include "uikit/qt_text.h"
 #include "uikit/widget_bounds.h"
@@ -24,6 +24,9 @@ using namespace vertamo::ui;
 using vertamo::test::Workstation;
 
 namespace {
+
+// The journal's strip beside the main window: 200 pixels on either screen.
+const int kSharedJournalHeight = vertamo::SharedJournalHeight(800);
 
 const QRect kSmallScreen(0, 0, 1280, 800);
 const QRect kLargeScreen(1280, 0, 1920, 1080);
