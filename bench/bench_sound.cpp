@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "support/private_sound_server.h"
-#include "voice/sound_thread.h"
+#include "sounds/sound_thread.h"
 
 using namespace vertamo;
 using Clock = std::chrono::steady_clock;

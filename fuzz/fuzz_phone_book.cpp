@@ -10,7 +10,7 @@
 #include <string>
 
 #include "iptel/dial_address.h"
-#include "iptel/phone_book.h"
+#include "voice/phone_book.h"
 #include "support/temp_folder.h"
 
 namespace {

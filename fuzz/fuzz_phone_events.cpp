@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "iptel/phone_book.h"
+#include "voice/phone_book.h"
 #include "iptel/phone_events.h"
 #include "iptel/phone_link.h"
 #include "iptel/phone_log.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "voice/sound_thread.h"
+#include "sounds/sound_thread.h"
 
 namespace {
 

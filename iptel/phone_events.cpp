@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "iptel/phone_book.h"
+#include "voice/phone_book.h"
 #include "iptel/phone_log.h"
 #include "platform/cp1251.h"
 

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "iptel/iptel_thread.h"
-#include "iptel/phone_book.h"
+#include "voice/phone_book.h"
 #include "iptel/phone_events.h"
 #include "iptel/phone_log.h"
 #include "iptel/phone_settings.h"

@@ -21,7 +21,7 @@
 #include <string_view>
 #include <vector>
 
-#include "protocol/log_entry.h"
+#include "journal/log_entry.h"
 
 namespace vertamo {
 

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "protocol/log_entry.h"
+#include "journal/log_entry.h"
 #include "serverlink/client_events.h"
 #include "serverlink/load_limits.h"
 

@@ -14,7 +14,7 @@
 #include <utility>
 
 #include "map/map_model.h"
-#include "protocol/log_entry.h"
+#include "journal/log_entry.h"
 #include "serverlink/link_fault.h"
 #include "serverlink/main_thread_executor.h"
 

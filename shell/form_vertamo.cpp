@@ -43,9 +43,9 @@
 #include "uikit/widget_bounds.h"
 #include "uikit/win_color.h"
 #include "voice/map_call.h"
-#include "voice/sound_file_player.h"
+#include "sounds/sound_file_player.h"
 #include "voice/ui/form_sel_lift_mp.h"
-#include "voice/sound_thread.h"
+#include "sounds/sound_thread.h"
 
 namespace vertamo::ui {
 namespace {

@@ -16,7 +16,7 @@
 #include "journal/journal_file.h"
 #include "journal/ui/journal_day_view.h"
 #include "platform/cp1251.h"
-#include "protocol/log_entry.h"
+#include "journal/log_entry.h"
 #include "support/temp_folder.h"
 #include "window_bench.h"
 

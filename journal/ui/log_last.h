@@ -13,7 +13,7 @@
 #include <optional>
 
 #include "journal/journal_file.h"
-#include "protocol/log_entry.h"
+#include "journal/log_entry.h"
 #include "journal/ui/log_grid.h"
 
 namespace vertamo {

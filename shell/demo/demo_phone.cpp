@@ -7,7 +7,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "iptel/phone_book.h"
+#include "voice/phone_book.h"
 #include "phone/baresip_engine.h"
 #include "phone/sip_settings.h"
 #include "platform/child_process.h"

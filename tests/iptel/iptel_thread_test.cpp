@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "iptel/phone_book.h"
+#include "voice/phone_book.h"
 #include "iptel/phone_log.h"
 #include "iptel/telephony.h"
 #include "phone_test_support.h"
@@ -13,8 +13,6 @@
 
 namespace vertamo::testing {
 namespace {
-
-constexpr int kBoundMs = 5000;  // for anything that should happen at once
 
 // The phone program "ohphone" in `folder`, commanded on `port`.
 TPhoneConfig ConfigIn(const std::string& folder, uint16_t port) {

@@ -4,7 +4,7 @@
 
 #include <thread>
 
-#include "iptel/phone_book.h"
+#include "voice/phone_book.h"
 #include "iptel/phone_link.h"
 #include "iptel/phone_log.h"
 #include "platform/folders.h"

@@ -22,7 +22,6 @@ namespace vertamo::testing {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr int kBoundMs = 5000;  // anything that should happen "at once", and the return of a lost link
 
 // The window side: call states (a repeat of the same state once), link
 // losses and returns; and how many lines were of no known kind.

@@ -20,6 +20,10 @@
 
 namespace vertamo::testing {
 
+// The bound of anything that should happen at once, and of the return of a
+// lost link.
+inline constexpr int kBoundMs = 5000;
+
 // Telephony with its program and its files in `folder`, the link on `port`,
 // the phone program's processes played by `processes` (none: the system's).
 inline TTelephonyOptions TelephonyIn(const std::string& folder, int port,

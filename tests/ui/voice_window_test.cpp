@@ -42,8 +42,8 @@
 #include "voice/call_history.h"
 #include "voice/pending_call.h"
 #include "voice/map_call.h"
-#include "voice/sound_file_player.h"
-#include "voice/sound_thread.h"
+#include "sounds/sound_file_player.h"
+#include "sounds/sound_thread.h"
 #include "voice/ui/level_meters.h"
 #include "widget_shots.h"
 

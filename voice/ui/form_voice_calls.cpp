@@ -18,8 +18,8 @@
 #include "uikit/win_color.h"
 #include "voice/map_call.h"
 #include "voice/mulaw.h"
-#include "voice/sound_file_player.h"
-#include "voice/sound_thread.h"
+#include "sounds/sound_file_player.h"
+#include "sounds/sound_thread.h"
 #include "voice/ui/form_voice.h"
 #include "voice/ui/level_meters.h"
 

@@ -5,7 +5,7 @@
 #include <QMessageBox>
 
 #include "iptel/dial_address.h"
-#include "iptel/phone_book.h"
+#include "voice/phone_book.h"
 #include "uikit/qt_text.h"
 #include "voice/ui/subscriber_form.h"
 

@@ -1,4 +1,4 @@
-#include "voice/sound_thread.h"
+#include "sounds/sound_thread.h"
 
 #include <climits>
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "support/temp_folder.h"
-#include "voice/sound_thread.h"
+#include "sounds/sound_thread.h"
 
 namespace vertamo {
 namespace {

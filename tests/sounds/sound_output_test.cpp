@@ -9,8 +9,8 @@
 
 #include "support/private_sound_server.h"
 #include "support/temp_folder.h"
-#include "voice/sound_file_player.h"
-#include "voice/sound_thread.h"
+#include "sounds/sound_file_player.h"
+#include "sounds/sound_thread.h"
 
 namespace vertamo {
 namespace {

@@ -1,4 +1,4 @@
-#include "iptel/phone_book.h"
+#include "voice/phone_book.h"
 
 #include <algorithm>
 #include <unordered_map>

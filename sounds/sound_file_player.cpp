@@ -1,4 +1,4 @@
-#include "voice/sound_file_player.h"
+#include "sounds/sound_file_player.h"
 
 namespace vertamo {
 

@@ -1,4 +1,4 @@
-#include "iptel/phone_book.h"
+#include "voice/phone_book.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <numeric>
 
-#include "call_recorder.h"
 #include "platform/folders.h"
+#include "support/cp1251_text.h"
 #include "support/temp_folder.h"
 
 namespace vertamo::testing {
@@ -156,7 +156,7 @@ TEST_F(PhoneBookTest, ExportMatchesTheHandWrittenFileByteForByte) {
   const std::string out = dir.file("Ip.dat");
   WriteWholeFile(out, "old content that is longer than the export will be, to see it replaced whole ......");
   ASSERT_TRUE(book.ExportPhoneBook(out));
-  EXPECT_EQ(ReadWholeFile(out), ReadWholeFile(std::string(IPTEL_TEST_DATA) + "/export.dat"));
+  EXPECT_EQ(ReadWholeFile(out), ReadWholeFile(std::string(VOICE_TEST_DATA) + "/export.dat"));
   EXPECT_FALSE(book.ExportPhoneBook(dir.file("missing/Ip.dat")));
 }
 
