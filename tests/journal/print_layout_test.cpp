@@ -230,8 +230,11 @@ TEST(PrintPages, TheHeadingHasALineOfItsOwnOnEveryPage) {
     // The rules and the column titles move down under it.
     EXPECT_EQ(Lines(page, 3).front().y1, 2 * kL);
     EXPECT_EQ(FindText(page, "T2")->y1, 2 * kL + 4);
-    for (const TPrintOp& op : Lines(page, 1))
-      if (op.x1 == op.x2) EXPECT_EQ(op.y1, 2 * kL);
+    for (const TPrintOp& op : Lines(page, 1)) {
+      if (op.x1 == op.x2) {
+        EXPECT_EQ(op.y1, 2 * kL);
+      }
+    }
   }
 }
 
