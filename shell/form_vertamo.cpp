@@ -286,6 +286,12 @@ void TFormVertamo::BuildWindow() {
   connect(f5, &QShortcut::activated, this, &TFormVertamo::Reconnect);
 
   Shape = new TMarkerShape();
+  // The ring shows where the object is, then leaves the map clear again.
+  MarkerTimer = new QTimer(this);
+  MarkerTimer->setObjectName(QStringLiteral("MarkerTimer"));
+  MarkerTimer->setSingleShot(true);
+  MarkerTimer->setInterval(kMarkerMs);
+  connect(MarkerTimer, &QTimer::timeout, Shape, &QWidget::hide);
 
   Timer1 = new QTimer(this);
   Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -705,6 +711,7 @@ void TFormVertamo::ShowObjectOnMap(int object) {
   if (Shape->parentWidget() != tab) Shape->setParent(tab);
   Shape->show();
   Shape->raise();
+  MarkerTimer->start();
   if (TMapZoom* zoom = ZoomOf(tab)) zoom->EnsureVisible(r);
 }
 
@@ -948,7 +955,7 @@ void TFormVertamo::MapObjectAnswer(const QPointer<TMapPict>& sender, int index, 
   const auto ask = [this, name = object->Name.str()](const std::string& cabin, const std::string& room) {
     return AskCallUnit(this, settings_.MainIni.get(), cabin, room, SelectorTitle(name, cabin, room));
   };
-  const TMapCallResult result = MapCallFromReply(reply, {index, object->Name.str(), profile_.Ip}, ask);
+  const TMapCallResult result = MapCallFromReply(reply, {index, object->Name.str(), profile_.Ip, object->Hint.str()}, ask);
   if (!result.call) {
     if (!result.reason.empty()) {
       const QString reason = FromCp1251(result.reason);

@@ -113,6 +113,9 @@ class TFormVertamo : public QMainWindow {
   static constexpr int kInitialWidth = 909;
   static constexpr int kInitialHeight = 596;
   static constexpr int kTimerMs = 500;
+  // How long the ring around an object shown from the journal, a report or
+  // the speaker stays on the map.
+  static constexpr int kMarkerMs = 6000;
   static constexpr const char* kMainIniName = "Vertamo.ini";
   static constexpr const char* kProfileSection = "ServerInfo";
 
@@ -254,6 +257,7 @@ class TFormVertamo : public QMainWindow {
   QAction* mShowJournal = nullptr;    // "Вид → Оперативный журнал"
   QAction* mDefaultPlaces = nullptr;  // "Вид → Расположение окон по умолчанию"
   QTimer* Timer1 = nullptr;
+  QTimer* MarkerTimer = nullptr;  // takes the ring off the map
 
  protected:
   void closeEvent(QCloseEvent* event) override;

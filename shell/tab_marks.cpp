@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QTabBar>
 #include <QTabWidget>
+#include <algorithm>
 
 #include "uikit/win_color.h"
 
@@ -69,7 +70,6 @@ void TTabMarks::Draw(int map) {
     badge = new QLabel(bar);
     badge->setObjectName(QLatin1String(kBadgeName));
     badge->setAlignment(Qt::AlignCenter);
-    badge->setMargin(2);
     QFont bold = badge->font();
     bold.setBold(true);
     badge->setFont(bold);
@@ -78,9 +78,13 @@ void TTabMarks::Draw(int map) {
   QColor background, text;
   BadgeColours(mark, background, text);
   badge->setText(QString::number(mark.count));
+  // Large enough to read at a glance, whatever the tab bar's own metrics.
+  const QFontMetrics metrics(badge->font());
+  const int height = metrics.height() + 4;
+  badge->setFixedSize(std::max(height + 4, metrics.horizontalAdvance(badge->text()) + 12), height);
   badge->setToolTip(QStringLiteral("Непросмотренных событий: %1").arg(mark.count));
   badge->setStyleSheet(QStringLiteral("QLabel { background: %1; color: %2; border: 1px solid #404040; "
-                                      "border-radius: 3px; padding: 0 4px; }")
+                                      "border-radius: 4px; }")
                            .arg(background.name(), text.name()));
 }
 

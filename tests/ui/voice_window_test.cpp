@@ -895,8 +895,11 @@ class VoiceWindowTest : public QObject {
     window.mDelete->trigger();
     QCOMPARE(rig.asked.back(), QStringLiteral("Удаление|Удалить абонента \"Lobby\"?"));
     QCOMPARE(window.ListBox1->count(), 3);
+    // The Delete key on the list asks the same.
     rig.yes = true;
-    window.mDelete->trigger();
+    window.show();
+    window.ListBox1->setFocus();
+    QTest::keyClick(window.ListBox1, Qt::Key_Delete);
     QCOMPARE(window.ListBox1->count(), 2);
     QVERIFY(ReadWholeFile(rig.dir.file("IpAbonents.ini")).find("Name=Gate 2\r\nAdr=10.0.0.8") != std::string::npos);
     QVERIFY(ReadWholeFile(rig.dir.file("IpAbonents.ini")).find("Lobby") == std::string::npos);
@@ -914,6 +917,13 @@ class VoiceWindowTest : public QObject {
     QVERIFY(ReadWholeFile(rig.dir.file("export.dat")).find("10.0.0.8") != std::string::npos);
     QTest::qWait(100);
     QVERIFY(rig.phone.sim.Received().empty());
+    // A book with a gap in its numbering says so in the book itself.
+    WriteWholeFile(rig.dir.file("IpAbonents.ini"),
+                   "[ABONENT0]\r\nName=A\r\nAdr=10.0.0.1\r\n[ABONENT2]\r\nName=C\r\nAdr=10.0.0.3\r\n");
+    book.LoadPhoneBook();
+    window.FillSubscriberList();
+    QVERIFY(window.BookNotice->isVisibleTo(&window));
+    QVERIFY2(window.BookNotice->text().contains(QStringLiteral("показано 1 из 2")), qPrintable(window.BookNotice->text()));
   }
 };
 

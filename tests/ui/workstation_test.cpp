@@ -314,6 +314,11 @@ class WorkstationTest : public QObject {
     QTest::mouseClick(w.form->Overlays().BigSpk, Qt::LeftButton);
     QCOMPARE(w.form->PageControl1->currentIndex(), 2);
     QVERIFY(w.form->Shape->isVisible());
+    // The ring is brief: it goes once its time is up.
+    QVERIFY(w.form->MarkerTimer->isActive());
+    QCOMPARE(w.form->MarkerTimer->interval(), TFormVertamo::kMarkerMs);
+    emit w.form->MarkerTimer->timeout();
+    QVERIFY(!w.form->Shape->isVisible());
   }
 
   void textLinksAndHighlighting() {

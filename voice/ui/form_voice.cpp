@@ -279,7 +279,33 @@ void TFVoice::BuildPages() {
   ListBox1->setResizeMode(QListView::Adjust);
   ListBox1->setUniformItemSizes(true);
   ListBox1->setContextMenuPolicy(Qt::CustomContextMenu);
-  PageControl1->addTab(ListBox1, QStringLiteral("Абоненты"));
+  // The subscribers' page: a book not read whole says so above the list, and
+  // the book is edited with the buttons below it as well as its menu.
+  auto* subscribers = new QWidget;
+  auto* page = new QVBoxLayout(subscribers);
+  page->setContentsMargins(0, 0, 0, 0);
+  page->setSpacing(2);
+  BookNotice = new QLabel(subscribers);
+  BookNotice->setObjectName(QStringLiteral("BookNotice"));
+  BookNotice->setWordWrap(true);
+  BookNotice->setStyleSheet(QStringLiteral("QLabel { background: #FFE0E0; color: #A00000; padding: 3px; }"));
+  BookNotice->hide();
+  page->addWidget(BookNotice);
+  page->addWidget(ListBox1, 1);
+  auto* buttons = new QHBoxLayout;
+  for (auto [button, text] : {std::pair{&ButtonAdd, "Добавить..."}, std::pair{&ButtonChange, "Изменить..."},
+                              std::pair{&ButtonDelete, "Удалить"}}) {
+    *button = new QPushButton(QString::fromUtf8(text), subscribers);
+    (*button)->setFocusPolicy(Qt::TabFocus);
+    (*button)->setAutoDefault(false);
+    buttons->addWidget(*button);
+  }
+  ButtonAdd->setObjectName(QStringLiteral("ButtonAdd"));
+  ButtonChange->setObjectName(QStringLiteral("ButtonChange"));
+  ButtonDelete->setObjectName(QStringLiteral("ButtonDelete"));
+  buttons->addStretch(1);
+  page->addLayout(buttons);
+  PageControl1->addTab(subscribers, QStringLiteral("Абоненты"));
   StringGrid1 = new QTableWidget(100, kHistoryColumns);
   StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
   StringGrid1->setHorizontalHeaderLabels({QStringLiteral("Время"), QStringLiteral("Звонок"),
@@ -350,6 +376,16 @@ void TFVoice::BuildMenus() {
     if (host_.telephony && DeleteSubscriber(host_.telephony->Book(), SelectedSubscriber(), host_.prompts, this))
       FillSubscriberList();
   });
+  // The keys of the list: Delete removes (asking first), F2 changes.
+  mDelete->setShortcut(QKeySequence(Qt::Key_Delete));
+  mChange->setShortcut(QKeySequence(Qt::Key_F2));
+  for (QAction* item : {mDelete, mChange}) {
+    item->setShortcutContext(Qt::WidgetShortcut);
+    ListBox1->addAction(item);
+  }
+  connect(ButtonAdd, &QPushButton::clicked, mAdd, &QAction::trigger);
+  connect(ButtonChange, &QPushButton::clicked, mChange, &QAction::trigger);
+  connect(ButtonDelete, &QPushButton::clicked, mDelete, &QAction::trigger);
   PopupMenuList->addSeparator();
   mImport = PopupMenuList->addAction(QStringLiteral("И&мпорт из ..."));
   mExport = PopupMenuList->addAction(QStringLiteral("Экспорт в ..."), this, [this] {
@@ -481,6 +517,8 @@ void TFVoice::FillSubscriberList() {
   // A book the file holds more of than is shown says so, on the list and in
   // the status bar: a save keeps the rest, but the dispatcher must know.
   ListBox1->setToolTip(FromCp1251(book.NotReadWholeText()));
+  BookNotice->setText(FromCp1251(book.NotReadWholeText()));
+  BookNotice->setVisible(!book.ReadWhole());
   if (!book.ReadWhole()) StatusPanels[1]->setText(FromCp1251(book.NotReadWholeText()));
 }
 

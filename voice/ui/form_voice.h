@@ -207,6 +207,12 @@ class TFVoice final : public QWidget {
   TGauge* CGauge1 = nullptr;
   QTabWidget* PageControl1 = nullptr;
   QListWidget* ListBox1 = nullptr;
+  // Above the list: why the book shows fewer entries than its file holds.
+  QLabel* BookNotice = nullptr;
+  // Below the list: the book's edits without the menu.
+  QPushButton* ButtonAdd = nullptr;
+  QPushButton* ButtonChange = nullptr;
+  QPushButton* ButtonDelete = nullptr;
   QTableWidget* StringGrid1 = nullptr;
   QWidget* Panel2 = nullptr;
   QPushButton* Button1 = nullptr;

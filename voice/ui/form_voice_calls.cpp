@@ -128,7 +128,10 @@ void TFVoice::ShowCallState(TCallState from, TCallState to) {
       SetCallButtonText(QStringLiteral("     Прервать звонок"));
       SetInfoText(QStringLiteral("Идет набор номера..."), kDialColor);
       if (party.lift) {
-        StatusPanels[1]->setText(QStringLiteral("Звонок на адрес: ") + FromCp1251(party.command));
+        // The dispatcher reads whom the call is to; the dial string stays in
+        // the tip (and the telephony log) for whoever must check it.
+        StatusPanels[1]->setText(QStringLiteral("Вызов: ") + FromCp1251(party.title));
+        StatusPanels[1]->setToolTip(QStringLiteral("Звонок на адрес: ") + FromCp1251(party.command));
       } else {
         StatusPanels[0]->setText(QStringLiteral("Звонок на адрес: ") + FromCp1251(party.address));
         StatusPanels[1]->setText(FromCp1251(party.title));
