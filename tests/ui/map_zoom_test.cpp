@@ -316,7 +316,13 @@ class MapZoomTest : public QObject {
                             "[FormVertamo]\r\nLeft=-10\r\nTop=0\r\nWidth=1920\r\nHeight=1080\r\n");
     test::OfflineWindow window(dir.path());
     window.form->show();
-    QTRY_COMPARE(window.form->frameGeometry(), kSmallScreen);
+    // Whole on this screen, and off the journal, which takes the bottom.
+    QTRY_COMPARE(window.form->frameGeometry().topLeft(), kSmallScreen.topLeft());
+    QCOMPARE(window.form->frameGeometry().width(), kSmallScreen.width());
+    const QRect journal = window.form->LogLast()->frameGeometry();
+    QVERIFY(kSmallScreen.contains(journal));
+    QVERIFY(!window.form->frameGeometry().intersects(journal));
+    QCOMPARE(window.form->frameGeometry().bottom() + 1, journal.top());
   }
 
   void aFirstStartShowsTheMainWindowAndTheJournalSideBySide() {

@@ -898,6 +898,9 @@ class VoiceWindowTest : public QObject {
     // The Delete key on the list asks the same.
     rig.yes = true;
     window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    window.PageControl1->setCurrentIndex(0);
     window.ListBox1->setFocus();
     QTest::keyClick(window.ListBox1, Qt::Key_Delete);
     QCOMPARE(window.ListBox1->count(), 2);
