@@ -43,7 +43,8 @@ constexpr Keyword kKeywords[] = {
     {"BUSY", TPhoneEventKind::Busy}, {"CALL", TPhoneEventKind::Call},
     {"ERROR", TPhoneEventKind::Error}, {"OK", TPhoneEventKind::Ok},
     {"END", TPhoneEventKind::End},   {"FORWARDED", TPhoneEventKind::Forwarded},
-    {"APP", TPhoneEventKind::App},
+    {"APP", TPhoneEventKind::App},   {"REC", TPhoneEventKind::Record},
+    {"NOREC", TPhoneEventKind::NoRecord},
 };
 
 // The line from its n-th character (counted from 1); empty when shorter.
@@ -145,6 +146,15 @@ TPhoneEvent InterpretPhoneEvent(std::string_view line) {
       event.status = std::string(From(line, 5));
       std::replace(event.status.begin(), event.status.end(), '\t', ' ');
       break;
+    case TPhoneEventKind::Record:
+      event.record = std::string(From(line, 5));
+      event.keepsStatus = true;
+      break;
+    case TPhoneEventKind::NoRecord:
+      event.record = std::string(From(line, 7));
+      event.status = event.record;
+      event.keepsStatus = event.record.empty();
+      break;
     case TPhoneEventKind::Unknown:
       break;
   }
@@ -180,7 +190,7 @@ void ApplyPhoneEvent(std::string_view line, const TPhoneBook& book, TPhoneLog& l
   }
   if (event.kind == TPhoneEventKind::Ok) window.PhoneAnswered();
   if (!event.logText.empty()) log.Write(event.logText);
-  window.ShowCallStatus(event.status);
+  if (!event.keepsStatus) window.ShowCallStatus(event.status);
 }
 
 }  // namespace vertamo

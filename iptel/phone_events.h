@@ -22,7 +22,7 @@ namespace vertamo {
 class TPhoneBook;
 class TPhoneLog;
 
-enum class TPhoneEventKind { Ring, Stat, Busy, Call, Error, Ok, End, Forwarded, App, Unknown };
+enum class TPhoneEventKind { Ring, Stat, Busy, Call, Error, Ok, End, Forwarded, App, Record, NoRecord, Unknown };
 
 // What one event line means.
 struct TPhoneEvent {
@@ -35,6 +35,11 @@ struct TPhoneEvent {
   std::string callerName;  // RING: first word of the caller text (at most 63 bytes)
   std::string callerAddress;  // RING: the text between "[" and "]" (at most 63 bytes)
   std::string caller;         // RING: the whole caller text
+  // REC: the conversation's record, as the phone program names it (a path
+  // in the work folder); NOREC: why the conversation is not recorded, when
+  // the dispatcher is to be told (empty: recording is off, or was told).
+  std::string record;
+  bool keepsStatus = false;  // status panel 0 keeps what it shows
 };
 
 // The matching rule of event lines.

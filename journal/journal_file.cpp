@@ -28,13 +28,48 @@ constexpr size_t kPrefixSize = kArrivedShape.size() + 2;
 // Six texts of at most 255 bytes, the separators and the prefix fit well.
 constexpr size_t kLongestLine = 4096;
 
-std::string TextsLine(std::string line, const std::array<std::string, 6>& texts) {
+// A new event's TABs become blanks too; a record read back keeps what it
+// had, so that it reads back the same.
+std::string TextsLine(std::string line, const std::array<std::string, 6>& texts, bool blankTabs) {
   for (size_t i = 0; i < texts.size(); ++i) {
     if (i > 0) line += kSeparator;
-    for (const char c : texts[i]) line += c == '\r' || c == '\n' ? ' ' : c;
+    for (const char c : texts[i]) line += c == '\r' || c == '\n' || (blankTabs && c == '\t') ? ' ' : c;
   }
-  line += "\r\n";
   return line;
+}
+
+std::string KindPart(int object, int color, int fontColor) {
+  return "\t" + std::to_string(object) + " " + std::to_string(color) + " " + std::to_string(fontColor) + "\r\n";
+}
+
+// "object color fontColor": three whole numbers, each may be negative.
+bool ParseKind(std::string_view text, TJournalRecord& record) {
+  long long values[3];
+  for (long long& value : values) {
+    const size_t end = std::min(text.find(' '), text.size());
+    std::string_view number = text.substr(0, end);
+    text.remove_prefix(end);
+    if (&value != &values[2]) {
+      if (text.empty()) return false;
+      text.remove_prefix(1);
+    }
+    const bool negative = !number.empty() && number[0] == '-';
+    if (negative) number.remove_prefix(1);
+    if (number.empty() || number.size() > 10) return false;
+    value = 0;
+    for (const char c : number) {
+      if (c < '0' || c > '9') return false;
+      value = value * 10 + (c - '0');
+    }
+    if (negative) value = -value;
+    if (value < INT32_MIN || value > INT32_MAX) return false;
+  }
+  if (!text.empty()) return false;
+  record.kindKept = true;
+  record.object = static_cast<int>(values[0]);
+  record.color = static_cast<int>(values[1]);
+  record.fontColor = static_cast<int>(values[2]);
+  return true;
 }
 
 bool IsArrived(std::string_view text) {
@@ -66,11 +101,12 @@ std::string DayName(const std::tm& local) {
 }  // namespace
 
 std::string JournalLine(const std::tm& local, const TLogEntry& entry) {
-  return TextsLine(LogLinePrefix(local), entry.texts);
+  return TextsLine(LogLinePrefix(local), entry.texts, true) + KindPart(entry.object, entry.color, entry.fontColor);
 }
 
 std::string JournalRecordLine(const TJournalRecord& record) {
-  return TextsLine(record.arrived + "  ", record.texts);
+  return TextsLine(record.arrived + "  ", record.texts, false) +
+         (record.kindKept ? KindPart(record.object, record.color, record.fontColor) : std::string("\r\n"));
 }
 
 bool ParseJournalLine(std::string_view line, TJournalRecord& record) {
@@ -82,6 +118,10 @@ bool ParseJournalLine(std::string_view line, TJournalRecord& record) {
   TJournalRecord read;
   read.arrived = std::string(line.substr(0, kArrivedShape.size()));
   std::string_view rest = line.substr(kPrefixSize);
+  // The texts hold no TAB: one ends them and begins the object and colours
+  // (a line of an older file may have one of the server's inside a text).
+  if (const size_t tab = rest.rfind('\t'); tab != std::string_view::npos && ParseKind(rest.substr(tab + 1), read))
+    rest = rest.substr(0, tab);
   for (size_t i = 0; i + 1 < read.texts.size(); ++i) {
     const size_t at = rest.find(kSeparator);
     if (at == std::string_view::npos) return false;

@@ -4,8 +4,10 @@
 //
 // A line: "dd.mm hh:mm:ss  " of the local time of arrival, as in the other
 // logs, then the six texts of the event (date, time, object, location,
-// event, note as the server sent them) separated by " | ", CR LF; code page
-// 1251. Files are only ever appended to, one write per line, so a crash
+// event, note as the server sent them) separated by " | ", then a TAB and
+// the object's number, the row's background and text colours (decimal, as
+// the server sent them), CR LF; code page 1251. TABs and line breaks inside
+// the texts become blanks. Lines of older files lack the TAB part. Files are only ever appended to, one write per line, so a crash
 // loses at most the line being written; a line a crash left unfinished is
 // ended before the next one is added. Nothing here empties the journal
 // window's rows: F5, a reconnect and "Очистить журнал" leave the files be.
@@ -33,11 +35,15 @@ std::tm LocalTimeNow();
 // inside a text become blanks, so that every event stays one line.
 std::string JournalLine(const std::tm& local, const TLogEntry& entry);
 
-// A line of a day file read back: when the event arrived ("dd.mm hh:mm:ss")
-// and its six texts. The server's colours and the object are not kept.
+// A line of a day file read back: when the event arrived ("dd.mm hh:mm:ss"),
+// its six texts, and the object and colours when the line keeps them.
 struct TJournalRecord {
   std::string arrived;
   std::array<std::string, 6> texts;
+  bool kindKept = false;  // the line had object and colours
+  int object = -1;
+  int color = 0;
+  int fontColor = 0;
 
   bool operator==(const TJournalRecord&) const = default;
 };

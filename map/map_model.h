@@ -84,7 +84,7 @@ class TMapModel {
   IMAGELIST_LIST PictureSets;
   MAPTEXT_LIST TextList;
 
-  // Empties the lists in the order maps (with their pictures and tabs), objects,
+  // Empties the lists in the order maps (with their pictures), objects,
   // picture sets, texts.
   void Clear();
 };

@@ -48,16 +48,4 @@ void MAPOBJECT::SetCapColor(int value) { SetField(CapColor, value, Changed); }
 void MAPOBJECT::SetCapTransparent(bool value) { SetField(CapTransparent, value, Changed); }
 void MAPOBJECT::SetPCount(int value) { SetField(PCount, value, Changed); }
 
-void MAPTEXT::HighlightText() {
-  if (Highlighted) return;
-  if (Label) Label->SwapColours();
-  Highlighted = true;
-}
-
-void MAPTEXT::UnhighlightText() {
-  if (!Highlighted) return;
-  if (Label) Label->SwapColours();
-  Highlighted = false;
-}
-
 }  // namespace vertamo

@@ -2,9 +2,8 @@
 //
 // Maps, objects and texts are numbered by their position in their list, from 0,
 // on the wire and everywhere in the program. The records are plain data with
-// fixed-capacity texts (see FixedText); the links to the user interface (a map's
-// tab, an object's widget, a text's label) are small interfaces that the window
-// code implements, so the model itself knows nothing of the window toolkit.
+// fixed-capacity texts (see FixedText); whoever draws them finds them by their
+// number, and the records know nothing of how they are drawn.
 #pragma once
 
 #include <cstdint>
@@ -28,29 +27,6 @@ struct TBitmap {
   bool Empty() const;
 };
 
-// The window side of a map: its tab page. The map owns it; destroying it must
-// free every control on the tab (the background image, the object widgets, the
-// text labels).
-class IMapTab {
- public:
-  virtual ~IMapTab() = default;
-};
-
-// The window side of a map object (its picture widget). The map's tab owns it;
-// the object only links to it.
-class IObjectView {
- public:
-  virtual ~IObjectView() = default;
-};
-
-// The window side of a free text (its label). The map's tab owns it.
-class ITextLabel {
- public:
-  virtual ~ITextLabel() = default;
-  // Swaps the label's background colour and font colour.
-  virtual void SwapColours() = 0;
-};
-
 // System colours: top byte 0xFF, the colour's index in the low byte.
 inline constexpr int kColorBtnFace = -16777201;     // 0xFF00000F
 inline constexpr int kColorWindowText = -16777208;  // 0xFF000008
@@ -60,7 +36,6 @@ struct MAP {
   FixedText<64> Name;                // tab caption; names the background's cache file
   int Index = 0;                     // position in MapList
   std::unique_ptr<TBitmap> Picture;  // only when the server said the map has a background
-  std::unique_ptr<IMapTab> Tab;      // set by the window code when it builds the maps
 };
 
 struct MAPOBJECT {
@@ -79,7 +54,6 @@ struct MAPOBJECT {
   bool Changed = false;             // set by every setter that changed a value
   TPictureSet* Pictures = nullptr;  // shared with every object of the same ImlName
   int PCount = 0;                   // number of pictures the set must hold
-  IObjectView* Widget = nullptr;    // owned by the map's tab
 
   // Each setter stores the value and sets Changed only when the value differs
   // from the stored one. Texts are cut to their field's capacity first, so
@@ -131,18 +105,17 @@ struct MAPTEXT {
   uint8_t Pitch = 0;
   int Action = 0;
   int AParam = 0;
-  ITextLabel* Label = nullptr;  // owned by the map's tab
-  bool Highlighted = false;
+  bool Highlighted = false;  // lit under the mouse: background and font colours swapped
 
   bool HasFlag(MapTextFlag flag) const { return (Flags & flag) != 0; }
   void SetFlag(MapTextFlag flag, bool on) {
     Flags = static_cast<uint8_t>(on ? (Flags | flag) : (Flags & ~flag));
   }
 
-  // Swap the label's background and font colours while the mouse points at an
-  // action text; each does nothing when already in its state.
-  void HighlightText();
-  void UnhighlightText();
+  // Lit while the mouse points at an action text (its background and font
+  // colours swap where it is drawn).
+  void HighlightText() { Highlighted = true; }
+  void UnhighlightText() { Highlighted = false; }
 };
 
 }  // namespace vertamo

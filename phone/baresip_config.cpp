@@ -140,6 +140,12 @@ std::string BaresipConfigText(const TBaresipSetup& s) {
     loaded.push_back(m);
     c += "module\t\t\t" + m + ".so\n";
   }
+  if (!s.soundFolder.empty()) {
+    c += "module\t\t\tsndfile.so\n";
+    std::string folder = s.soundFolder;
+    if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    c += "snd_path\t\t" + folder + "\n";
+  }
   c += "module_tmp\t\taccount.so\n";
   c += "module_app\t\tmenu.so\n";
   c += "module_app\t\tctrl_tcp.so\n";
@@ -179,9 +185,20 @@ void RemoveOrphanFolders(const std::string& base) {
   }
 }
 
+bool WriteOwnerOnly(const std::string& path, const std::string& text, std::string* error) {
+  std::FILE* file = nullptr;
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd >= 0) file = ::fdopen(fd, "w");
+  if (file == nullptr || std::fwrite(text.data(), 1, text.size(), file) != text.size() || std::fclose(file) != 0) {
+    if (error) *error = "cannot write " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
-std::string WriteBaresipFolder(const TBaresipSetup& setup, std::string* error) {
+std::string MakePrivateFolder(std::string* error) {
   std::string base = EnvironmentValue("XDG_RUNTIME_DIR");
   if (base.empty() || !FolderExists(base)) base = EnvironmentValue("TMPDIR");
   if (base.empty() || !FolderExists(base)) base = "/tmp";
@@ -192,14 +209,19 @@ std::string WriteBaresipFolder(const TBaresipSetup& setup, std::string* error) {
     return {};
   }
   const std::string folder = WithTrailingSlash(pattern);
-  for (const auto& [name, text] : {std::pair<std::string, std::string>{"owner", std::to_string(::getpid()) + "\n"},
-                                   {"config", BaresipConfigText(setup)},
+  if (!WriteOwnerOnly(folder + "owner", std::to_string(::getpid()) + "\n", error)) {
+    RemoveBaresipFolder(folder);
+    return {};
+  }
+  return folder;
+}
+
+std::string WriteBaresipFolder(const TBaresipSetup& setup, std::string* error) {
+  const std::string folder = MakePrivateFolder(error);
+  if (folder.empty()) return {};
+  for (const auto& [name, text] : {std::pair<std::string, std::string>{"config", BaresipConfigText(setup)},
                                    {"accounts", BaresipAccountsText(setup)}}) {
-    std::FILE* file = nullptr;
-    const int fd = ::open((folder + name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd >= 0) file = ::fdopen(fd, "w");
-    if (file == nullptr || std::fwrite(text.data(), 1, text.size(), file) != text.size() || std::fclose(file) != 0) {
-      if (error) *error = "cannot write " + folder + name + ": " + std::strerror(errno);
+    if (!WriteOwnerOnly(folder + name, text, error)) {
       RemoveBaresipFolder(folder);
       return {};
     }

@@ -25,6 +25,9 @@ struct TBaresipSetup {
   std::vector<std::string> codecs;       // baresip names: PCMU, PCMA, opus, G722
   int jitterMinFrames = 0, jitterMaxFrames = 0;  // 0: baresip's own
   bool answerAtOnce = false;
+  // Where baresip writes both directions of each conversation (its sndfile
+  // module); empty: it writes nothing.
+  std::string soundFolder;
 };
 
 // Everything the start needs, from the command line and the settings; the
@@ -37,6 +40,11 @@ std::string BaresipAccountsText(const TBaresipSetup& setup);
 // The address of the account calls are dialled from ("sip:user@host").
 std::string MainAccountAor(const TBaresipSetup& setup);
 
+// Creates a fresh folder only the owner may enter (in $XDG_RUNTIME_DIR, else
+// the temporary folder), marked with this process so that a later start
+// removes it when this one died without doing so. Its path ending in "/", or
+// empty with `error`.
+std::string MakePrivateFolder(std::string* error);
 // Creates a fresh owner-only folder for the engine (in $XDG_RUNTIME_DIR, else
 // the temporary folder) and writes both files into it, owner-only. The
 // folder's path, or empty with `error`.

@@ -7,9 +7,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 #include "phone/dial_string.h"
 #include "platform/cp1251.h"
+#include "platform/folders.h"
 #include "platform/tcp_listener.h"
 
 namespace vertamo::phone {
@@ -28,12 +30,33 @@ std::string StatLine(const TBaresipMessage& m) {
   return text;
 }
 
+// A phone that answers every call by itself is an intercom or a test peer,
+// not a dispatcher's: it records nothing.
+TRecordSettings RecordingOf(const TSipSettings& settings) {
+  TRecordSettings records = settings.records;
+  if (settings.answerAtOnce) records.enabled = false;
+  return records;
+}
+
+// How a conversation's record names the far end: the dial string as the
+// workstation gave it, or who rang in as "user@host".
+std::string RecordPeer(bool incoming, const std::string& dialString, const std::string& peerUri) {
+  if (!incoming) return dialString;
+  const TSipPeer peer = SipPeerFromUri(peerUri);
+  return peer.user.empty() ? peer.host : peer.user + "@" + peer.host;
+}
+
+// How long the phone sleeps at most: it looks at the day's records then.
+constexpr int kWakeMs = 3600 * 1000;
+
 }  // namespace
 
 TPhoneProgram::TPhoneProgram(TPhoneOptions options, TSipSettings settings, const TPhoneLog& log)
-    : options_(std::move(options)), settings_(std::move(settings)), log_(log) {
-  engine_ = std::make_unique<TBaresipEngine>(SetupFrom(options_, settings_), settings_.baresip,
-                                             "vertamo-phone.baresip.log", log_);
+    : options_(std::move(options)), settings_(std::move(settings)), log_(log),
+      recording_(RecordingOf(settings_), CurrentFolder(), log_) {
+  TBaresipSetup setup = SetupFrom(options_, settings_);
+  setup.soundFolder = recording_.SoundFolder();
+  engine_ = std::make_unique<TBaresipEngine>(setup, settings_.baresip, "vertamo-phone.baresip.log", log_);
 }
 
 TPhoneProgram::~TPhoneProgram() {
@@ -57,7 +80,8 @@ int TPhoneProgram::Run(int stopFd) {
   std::string why;
   if (!engine_->Start(&why)) log_.Line("baresip not started: " + why);
   while (!quit_) {
-    pollfd fds[5];
+    recording_.KeepDays(std::time(nullptr));
+    pollfd fds[6];
     int n = 0;
     fds[n++] = {listenFd_, POLLIN, 0};
     const int controlAt = control_ >= 0 ? n : -1;
@@ -68,7 +92,9 @@ int TPhoneProgram::Run(int stopFd) {
     if (processAt >= 0) fds[n++] = {engine_->ProcessFd(), POLLIN, 0};
     const int stopAt = stopFd >= 0 ? n : -1;
     if (stopFd >= 0) fds[n++] = {stopFd, POLLIN, 0};
-    if (::poll(fds, static_cast<nfds_t>(n), -1) < 0) {
+    const int noticeAt = recording_.NoticeFd() >= 0 ? n : -1;
+    if (noticeAt >= 0) fds[n++] = {recording_.NoticeFd(), POLLIN, 0};
+    if (::poll(fds, static_cast<nfds_t>(n), kWakeMs) < 0) {
       if (errno == EINTR) continue;
       log_.Line(std::string("poll: ") + std::strerror(errno));
       break;
@@ -90,6 +116,8 @@ int TPhoneProgram::Run(int stopFd) {
       Shutdown();
       break;
     }
+    if (noticeAt >= 0 && fds[noticeAt].revents)
+      for (const std::string& line : recording_.TakeNotices()) Send(line);
     if (fds[0].revents) Accept();
   }
   return 0;
@@ -207,6 +235,7 @@ void TPhoneProgram::HangUp(bool refuse) {
 }
 
 void TPhoneProgram::CallGone() {
+  if (call_->history.established) recording_.End();
   call_.reset();
   if (!heldDial_) return;
   const std::string address = std::move(*heldDial_);
@@ -298,6 +327,7 @@ void TPhoneProgram::EngineMessage(const TBaresipMessage& m) {
     call_->history.established = true;
     log_.Line("talking with " + m.peerUri);
     Send("CALL " + (call_->history.incoming ? Utf8ToCp1251(call_->peerText) : call_->dialString));
+    Send(recording_.Begin(std::time(nullptr), RecordPeer(call_->history.incoming, call_->dialString, m.peerUri)));
     if (!engine_->AudioProblem().empty())
       Send(Utf8ToCp1251("APP Разговор без звука: нет звукового сервера (" + engine_->AudioProblem() + ")"));
   } else if (m.type == "CALL_CLOSED") {
@@ -337,6 +367,8 @@ void TPhoneProgram::Send(const std::string& cp1251) {
 
 void TPhoneProgram::Shutdown() {
   engine_->Stop(1000);
+  // A conversation the quit cut short keeps what was said until then.
+  if (call_ && call_->history.established) recording_.End();
   log_.Line("baresip stopped");
 }
 

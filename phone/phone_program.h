@@ -17,6 +17,7 @@
 
 #include "phone/baresip_engine.h"
 #include "phone/call_outcome.h"
+#include "phone/call_recording.h"
 #include "phone/phone_log.h"
 #include "phone/phone_options.h"
 #include "phone/sip_settings.h"
@@ -69,6 +70,7 @@ class TPhoneProgram {
   TPhoneOptions options_;
   TSipSettings settings_;
   const TPhoneLog& log_;
+  TCallRecording recording_;  // before the engine, which writes into its folder
   std::unique_ptr<TBaresipEngine> engine_;
   int listenFd_ = -1;
   int controlPort_ = 0;

@@ -87,6 +87,12 @@ TSipSettings ReadSipSettings(const std::string& path) {
   if (const auto it = keys.find("codecs"); it != keys.end()) s.codecs = CommaList(it->second);
   if (const auto it = keys.find("answeratonce"); it != keys.end()) s.answerAtOnce = it->second == "1";
   if (const auto it = keys.find("extrausers"); it != keys.end()) s.extraUsers = CommaList(it->second);
+  const auto records = ReadSection(path, "Records");
+  auto value = [&](const char* key) {
+    const auto it = records.find(key);
+    return it == records.end() ? std::string() : it->second;
+  };
+  s.records = RecordSettingsFrom(value("enabled"), value("keepdays"));
   return s;
 }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "records/record_days.h"
+
 namespace vertamo::phone {
 
 struct TSipSettings {
@@ -27,9 +29,10 @@ struct TSipSettings {
   bool answerAtOnce = false;        // answer every incoming call (a lift intercom, a test peer)
   std::vector<std::string> extraUsers;  // more SIP users this phone answers to
   std::string baresip = "baresip";      // the engine's program
+  TRecordSettings records;              // section "Records"
 };
 
-// Reads section "SipPhone" of the INI file `path` (code page 1251; names of
+// Reads sections "SipPhone" and "Records" of the INI file `path` (code page 1251; names of
 // sections and keys ignore the case of A-Z). A missing file or section gives
 // the defaults; a value that does not parse keeps its default.
 TSipSettings ReadSipSettings(const std::string& path);

@@ -101,6 +101,9 @@ class IClientEvents {
   // The server accepted the login; the load follows. Does nothing unless
   // overridden.
   virtual void LinkUp() {}
+  // The connection went on to another stage (TOrvexClientThread::StageText).
+  // Does nothing unless overridden.
+  virtual void StageChanged(int stage) {}
 };
 
 // Sound output fed by the connection thread ("PLAY"). Called ON THE CONNECTION

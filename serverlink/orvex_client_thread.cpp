@@ -125,6 +125,10 @@ void TOrvexClientThread::StoreStatusText(const std::string& text) {
   statusText_ = text;
 }
 
+void TOrvexClientThread::SetStage(int stage) {
+  if (stage_.exchange(stage, std::memory_order_acq_rel) != stage) notifier_.Call<&IClientEvents::StageChanged>(stage);
+}
+
 bool TOrvexClientThread::ShowStatusText(const std::string& text) {
   StoreStatusText(text);
   return notifier_.Call<&IClientEvents::ShowStatusText>(text);
@@ -137,14 +141,14 @@ void TOrvexClientThread::Execute() {
   }
   const int stage = stage_.load(std::memory_order_relaxed);
   if (stage != kStageBadServer && stage != kStageRefused)
-    stage_.store(kStageStopped, std::memory_order_release);
+    SetStage(kStageStopped);
   channel_.Link().Close();
   log_.Close();  // kept open while the thread ran
   finished_.store(true, std::memory_order_release);
 }
 
 bool TOrvexClientThread::Cycle() {
-  stage_.store(kStageCycle, std::memory_order_release);
+  SetStage(kStageCycle);
   if (channel_.Link().Connected()) channel_.Link().Close();
   if (Stopping()) return false;
 
@@ -155,13 +159,13 @@ bool TOrvexClientThread::Cycle() {
     if (stop_.WaitFor(timings_.pauseMs)) return false;
   }
 
-  stage_.store(kStageConnecting, std::memory_order_release);
+  SetStage(kStageConnecting);
   if (!ShowStatusText("")) return false;
   log_.Debug("Подключение...");
 
   TTCPClient& link = channel_.Link();
   if (!link.ConnectAsync(ProfileText(profile_.Ip), profile_.Port)) {
-    stage_.store(kStageBadServer, std::memory_order_release);
+    SetStage(kStageBadServer);
     log_.Debug("Ошибка инициализации подключения");
     LinkLost(LinkFaultOfError(link.LastError()), link.LastError());
     return false;
@@ -179,7 +183,7 @@ bool TOrvexClientThread::Cycle() {
 
   channel_.SendLine("REMOTE");
   attempts_.fetch_add(1, std::memory_order_acq_rel);
-  stage_.store(kStageLogin, std::memory_order_release);
+  SetStage(kStageLogin);
 
   if (!Login()) {
     if (Stopping()) return false;
@@ -233,7 +237,7 @@ bool TOrvexClientThread::Login() {
   }
   log_.Debug("Получено: Login:");
   channel_.SendLine(ProfileText(profile_.Login));
-  stage_.store(kStagePassword, std::memory_order_release);
+  SetStage(kStagePassword);
 
   if (!channel_.ExpectPrompt("Password:")) {
     log_.Debug("Не получена строка Password:...");
@@ -241,7 +245,7 @@ bool TOrvexClientThread::Login() {
   }
   log_.Debug("Получено: Password:");
   channel_.SendSecretLine(ProfileText(profile_.Password));
-  stage_.store(kStageAuthorising, std::memory_order_release);
+  SetStage(kStageAuthorising);
 
   if (!channel_.ReadLine()) {
     log_.Debug("Не получена строка OK...");
@@ -249,7 +253,7 @@ bool TOrvexClientThread::Login() {
   }
   const std::string_view reply = channel_.Line();
   if (StartsWithText(reply, "Wrong login")) {
-    stage_.store(kStageRefused, std::memory_order_release);
+    SetStage(kStageRefused);
     log_.Debug("Не прошёл авторизацию...");
     return false;
   }
@@ -269,23 +273,23 @@ bool TOrvexClientThread::LoadCatalogue(TMapModel& model) {
                        cacheWriter_.get(),
                        limits_};
 
-  stage_.store(kStageMaps, std::memory_order_release);
+  SetStage(kStageMaps);
   if (!LoadMaps(context)) return false;
-  stage_.store(kStageObjects, std::memory_order_release);
+  SetStage(kStageObjects);
   if (!LoadMapObjects(context)) return false;
-  stage_.store(kStageBackgrounds, std::memory_order_release);
+  SetStage(kStageBackgrounds);
   if (!LoadMapPictures(context)) return false;
-  stage_.store(kStagePictures, std::memory_order_release);
+  SetStage(kStagePictures);
   if (!LoadPictureSets(context)) return false;
   channel_.DiscardInput();
-  stage_.store(kStageTexts, std::memory_order_release);
+  SetStage(kStageTexts);
   if (!LoadTexts(context)) return false;
   return !Stopping();
 }
 
 bool TOrvexClientThread::PollChanges() {
   while (!Stopping()) {
-    stage_.store(kStagePolling, std::memory_order_release);
+    SetStage(kStagePolling);
     const auto deadline = Clock::now() + std::chrono::milliseconds(timings_.pollPeriodMs);
     for (;;) {
       while (!Stopping() && ServeRequest()) {

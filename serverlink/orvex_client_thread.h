@@ -11,8 +11,9 @@
 // The main window (main thread):
 //   construct with the profile (copied), the work folder and its own
 //   IClientEvents / IMainThreadExecutor / ISoundOutput; Start();
-//   read Stage() every 500 ms; SendCommand / SendListCommand for requests,
-//   which return at once and answer later; Stop() (or destroy) to end it.
+//   hear of every new stage (IClientEvents::StageChanged); SendCommand /
+//   SendListCommand for requests, which return at once and answer later;
+//   Stop() (or destroy) to end it.
 //
 // Neither thread ever waits for the other. The thread loads the catalogue
 // into a model of its own and hands the whole model over once (BuildMaps);
@@ -170,6 +171,8 @@ class TOrvexClientThread {
   // At a stop while polling: sends every request still in time, without
   // reading answers (the window that closes still tells the server).
   void SendQueuedRequests();
+  // The stage, told to the main thread when it changes.
+  void SetStage(int stage);
   // Stores the status text and posts it to the main thread.
   bool ShowStatusText(const std::string& text);
   // Stores the status text only (the feed posts it with its batch).

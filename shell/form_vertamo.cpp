@@ -10,7 +10,6 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QMessageBox>
-#include <QPainter>
 #include <QProcess>
 #include <QProgressBar>
 #include <QShortcut>
@@ -27,8 +26,10 @@
 #include "journal/report.h"
 #include "journal/ui/form_view.h"
 #include "journal/ui/journal_day_view.h"
+#include "summary/ui/form_day_summary.h"
 #include "journal/ui/log_last.h"
 #include "map/ui/bigspk.h"
+#include "map/ui/map_items.h"
 #include "map/ui/map_view.h"
 #include "map/ui/valind.h"
 #include "platform/audio_output.h"
@@ -37,7 +38,6 @@
 #include "shell/call_notice.h"
 #include "shell/form_setup.h"
 #include "shell/menu_keys.h"
-#include "shell/sliced_work.h"
 #include "shell/window_places.h"
 #include "uikit/qt_text.h"
 #include "uikit/widget_bounds.h"
@@ -103,23 +103,6 @@ class TFormVertamo::TEvents final : public IClientEvents {
   TFormVertamo& form_;
 };
 
-// A routine of the connection thread reaches the main thread as a queued call
-// on the window, a request's time-out as a timer of the window; either is
-// dropped when the window goes first.
-class TFormVertamo::TExecutor final : public IMainThreadExecutor {
- public:
-  explicit TExecutor(QObject* context) : context_(context) {}
-  void Post(std::function<void()> task) override {
-    QMetaObject::invokeMethod(context_, std::move(task), Qt::QueuedConnection);
-  }
-  void PostDelayed(std::function<void()> task, std::chrono::milliseconds delay) override {
-    QTimer::singleShot(delay, context_, std::move(task));
-  }
-
- private:
-  QObject* context_;
-};
-
 // The server's "PLAY", on the connection thread: only queued, never played
 // there.
 class TFormVertamo::TSoundFeed final : public ISoundOutput {
@@ -131,26 +114,6 @@ class TFormVertamo::TSoundFeed final : public ISoundOutput {
   SoundThread& sounds_;
 };
 
-// --- the marker ---------------------------------------------------------------
-
-TMarkerShape::TMarkerShape(QWidget* parent) : QWidget(parent) {
-  setObjectName(QStringLiteral("Shape"));
-  setAttribute(Qt::WA_TransparentForMouseEvents);
-  hide();
-}
-
-void TMarkerShape::paintEvent(QPaintEvent*) {
-  QPainter painter(this);
-  painter.setRenderHint(QPainter::Antialiasing);
-  QPen pen(QColor(255, 0, 0));
-  pen.setWidth(kPenWidth);
-  painter.setPen(pen);
-  painter.setBrush(Qt::NoBrush);
-  // The pen lies inside the bounds, as a shape control draws it.
-  const qreal inset = kPenWidth / 2.0;
-  painter.drawEllipse(QRectF(rect()).adjusted(inset, inset, -inset, -inset));
-}
-
 // --- construction ----------------------------------------------------------------
 
 TFormVertamo::TFormVertamo(TAppSettings& settings, QWidget* parent)
@@ -161,8 +124,7 @@ TFormVertamo::TFormVertamo(TAppSettings& settings, const TFormOptions& options, 
       settings_(settings),
       options_(options),
       events_(std::make_unique<TEvents>(*this)),
-      executor_(std::make_unique<TExecutor>(this)),
-      build_(std::make_unique<TSlicedWork>(this)) {
+      link_(new TLinkController(*events_, this)) {
   // The work folder becomes the current folder and gets its "Wave" folder.
   if (settings_.WorkFolder.empty()) settings_.ChooseWorkFolder("Vertamo");
   SetCurrentFolder(settings_.WorkFolder);
@@ -177,8 +139,6 @@ TFormVertamo::~TFormVertamo() {
   // A window destroyed without being closed keeps its settings all the same,
   // and never leaves a connection thread behind.
   if (!closed_) FormClose();
-  // The overlays and the marker have no parent once the maps are cleared.
-  delete Shape;
 }
 
 void TFormVertamo::BuildWindow() {
@@ -212,6 +172,10 @@ void TFormVertamo::BuildWindow() {
   PageControl1->tabBar()->installEventFilter(this);
   PageControl1->hide();
   layout->addWidget(PageControl1, 1, 0);
+  maps_ = new TMapBoard(PageControl1);
+  updates_ = std::make_unique<TObjectUpdates>(model_, *maps_);
+  connect(maps_, &TMapBoard::ObjectPressed, this, &TFormVertamo::MapObjectMouseDown);
+  connect(maps_, &TMapBoard::TextPressed, this, &TFormVertamo::MapTextMouseDown);
   stale_ = new TStaleView(layout, PageControl1);  // row 0: why the link is down
   TabMarks = new TTabMarks(PageControl1);
   connect(PageControl1, &QTabWidget::currentChanged, this, [this] {
@@ -254,11 +218,14 @@ void TFormVertamo::BuildWindow() {
   mSetup->setObjectName(QStringLiteral("mSetup"));
   mJournal = mFile->addAction(QStringLiteral("Журнал за сегодня"));
   mJournal->setObjectName(QStringLiteral("mJournal"));
+  mSummary = mFile->addAction(QStringLiteral("Сводка за день"));
+  mSummary->setObjectName(QStringLiteral("mSummary"));
   mFile->addSeparator();
   mClose = mFile->addAction(QStringLiteral("Выход"));
   mClose->setObjectName(QStringLiteral("mClose"));
   connect(mSetup, &QAction::triggered, this, &TFormVertamo::mSetupClick);
   connect(mJournal, &QAction::triggered, this, &TFormVertamo::mJournalClick);
+  connect(mSummary, &QAction::triggered, this, &TFormVertamo::mSummaryClick);
   connect(mClose, &QAction::triggered, this, &TFormVertamo::mCloseClick);
   ZoomMenu = new TMapZoomMenu(menuBar(), PageControl1, settings_);
   ZoomMenu->mView->addSeparator();
@@ -285,19 +252,24 @@ void TFormVertamo::BuildWindow() {
   f5->setContext(Qt::WindowShortcut);
   connect(f5, &QShortcut::activated, this, &TFormVertamo::Reconnect);
 
-  Shape = new TMarkerShape();
   // The ring shows where the object is, then leaves the map clear again.
   MarkerTimer = new QTimer(this);
   MarkerTimer->setObjectName(QStringLiteral("MarkerTimer"));
   MarkerTimer->setSingleShot(true);
   MarkerTimer->setInterval(kMarkerMs);
-  connect(MarkerTimer, &QTimer::timeout, Shape, &QWidget::hide);
+  connect(MarkerTimer, &QTimer::timeout, maps_, &TMapBoard::HideMarker);
 
   Timer1 = new QTimer(this);
   Timer1->setObjectName(QStringLiteral("Timer1"));
   Timer1->setInterval(kTimerMs);
   connect(Timer1, &QTimer::timeout, this, &TFormVertamo::Timer1Timer);
   Timer1->start();
+  // The connection state, as the link tells it.
+  connect(link_, &TLinkController::StageChanged, this, [this](int stage) {
+    if (closed_) return;
+    StatusPanels[0]->setText(FromCp1251(TOrvexClientThread::StageText(stage)));
+    UpdateProgressVisibility(stage);
+  });
 
   // Outer size 909 x 596 at 0,0 until the settings say otherwise.
   TWidgetBounds bounds(this, TWidgetBounds::kAsGiven);
@@ -358,7 +330,7 @@ void TFormVertamo::FormCreate() {
     activateWindow();
   });
   connect(logLast_, &TLogLast::ShowObjectOnMapRequested, this, &TFormVertamo::ShowObjectOnMap);
-  connect(logLast_, &TLogLast::HideMapMarkerRequested, this, [this] { Shape->hide(); });
+  connect(logLast_, &TLogLast::HideMapMarkerRequested, maps_, &TMapBoard::HideMarker);
   // Shown together with the main window (showEvent): a tool window shown
   // before its owner would give the owner its frame before it has a place.
 }
@@ -433,14 +405,11 @@ void TFormVertamo::StartVoice() {
   // The map on screen, which the voice window keeps clear of: its background
   // and objects as far as the tab shows them.
   host.mapArea = [this] {
-    QWidget* tab = PageControl1->isVisible() ? PageControl1->currentWidget() : nullptr;
-    if (!tab) return QRect();
-    QRect shown(QPoint(0, 0), tab->size());
-    if (TMapZoom* zoom = ZoomOf(tab)) {
-      const QSize extent = zoom->Extent();
-      shown &= QRect(zoom->ToPage(QPoint(0, 0)), zoom->ToPage(QPoint(extent.width(), extent.height())));
-    }
-    return shown.translated(tab->mapToGlobal(QPoint(0, 0)));
+    auto* view = PageControl1->isVisible() ? qobject_cast<TMapView*>(PageControl1->currentWidget()) : nullptr;
+    if (!view) return QRect();
+    const QRect shown =
+        view->viewport()->rect() & view->ToView(QRectF(QPointF(0, 0), view->Extent()));
+    return shown.translated(view->viewport()->mapToGlobal(QPoint(0, 0)));
   };
   // The request is queued at once and the window goes on; `settled` runs when
   // the server answered or its wait ran out. The server keeps who talks to
@@ -448,15 +417,16 @@ void TFormVertamo::StartVoice() {
   // send it within its second; queued while the window closes, it still goes
   // out before the connection ends.
   host.sendCommand = [this](const std::string& request, std::function<void()> settled) {
-    if (!client_) {
+    TOrvexClientThread* client = link_->Client();
+    if (!client) {
       if (settled) QMetaObject::invokeMethod(this, std::move(settled), Qt::QueuedConnection);
       return;
     }
     if (!settled) {
-      client_->TellServer(request);
+      client->TellServer(request);
       return;
     }
-    client_->TellServer(request, windowRequester_, [settled](const TRequestAnswer&) { settled(); });
+    client->TellServer(request, windowRequester_, [settled](const TRequestAnswer&) { settled(); });
   };
   host.tellDispatcher = [this](const QString& text) { CallNotice->Tell(text); };
   voice_ = std::make_unique<TVoiceStation>(this, *phone_, std::move(host));
@@ -485,7 +455,7 @@ void TFormVertamo::closeEvent(QCloseEvent* event) {
 
 bool TFormVertamo::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::MouseMove && (watched == PageControl1 || watched == PageControl1->tabBar()))
-    PageControl1MouseMove();
+    maps_->Unhighlight();
   if (watched == overlays_.BigSpk && event->type() == QEvent::MouseButtonPress &&
       static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
     ShowCallingObject();
@@ -497,9 +467,7 @@ bool TFormVertamo::eventFilter(QObject* watched, QEvent* event) {
 void TFormVertamo::StartClient() {
   StopClient();
   ISoundOutput* sound = options_.sound ? options_.sound : soundFeed_.get();
-  client_ = std::make_unique<TOrvexClientThread>(profile_, settings_.WorkFolder, *events_, *executor_, sound);
-  client_->SetTimings(options_.timings);
-  client_->Start();
+  link_->Start(profile_, settings_.WorkFolder, sound, options_.timings);
 }
 
 void TFormVertamo::StartSounds() {
@@ -524,13 +492,7 @@ void TFormVertamo::StopSounds() {
   audio_.reset();
 }
 
-void TFormVertamo::StopClient() {
-  if (!client_) return;
-  // The thread never waits for this one, so the stop ends within moments;
-  // whatever it posted and this thread has not run yet does nothing now.
-  client_->Stop();
-  client_.reset();
-}
+void TFormVertamo::StopClient() { link_->Stop(); }
 
 void TFormVertamo::Reconnect() {
   StopClient();
@@ -540,14 +502,16 @@ void TFormVertamo::Reconnect() {
 }
 
 bool TFormVertamo::SendCommand(std::string_view request, TRequesterToken requester, TAnswerHandler done) {
-  if (!client_) return false;
-  client_->SendCommand(request, std::move(requester), std::move(done));
+  TOrvexClientThread* client = link_->Client();
+  if (!client) return false;
+  client->SendCommand(request, std::move(requester), std::move(done));
   return true;
 }
 
 bool TFormVertamo::SendListCommand(std::string_view request, TRequesterToken requester, TAnswerHandler done) {
-  if (!client_) return false;
-  client_->SendListCommand(request, std::move(requester), std::move(done));
+  TOrvexClientThread* client = link_->Client();
+  if (!client) return false;
+  client->SendListCommand(request, std::move(requester), std::move(done));
   return true;
 }
 
@@ -558,19 +522,11 @@ void TFormVertamo::ClearMaps() {
   ClearJournal();
   // The overlays and the marker leave the tabs before the tabs go.
   PlaceOverlays(false);
-  // The model with every tab, picture, caption and label; the lit text
-  // goes with the texts. A build still under way ends here.
-  build_->Cancel();
-  hotText_ = nullptr;
-  PageControl1->setUpdatesEnabled(false);
-  {
-    const QSignalBlocker blocker(PageControl1);
-    changingTabs_ = true;
-    model_.Clear();
-    changingTabs_ = false;
-  }
-  PageControl1->setUpdatesEnabled(true);
-  pictures_.Clear();
+  // Every tab with its scene, then the model they were drawn from.
+  changingTabs_ = true;
+  maps_->Clear();
+  changingTabs_ = false;
+  model_.Clear();
   stale_->Thaw();
   TabMarks->Reset();
   speakerCall_.Reset();
@@ -598,6 +554,12 @@ void TFormVertamo::NewLoad(TMapModel& model) {
     for (auto& call : overlays) call();
   }
   stale_->Reset();
+  // The tabs of the model that goes are gone before it; the overlays that
+  // came with the new load wait off them.
+  overlays_.Lift();
+  changingTabs_ = true;
+  maps_->Clear();
+  changingTabs_ = false;
   std::swap(model_, loaded);
   BuildMaps();
 }
@@ -608,63 +570,16 @@ void TFormVertamo::LinkUp() { stale_->LinkUp(); }
 
 bool TFormVertamo::BuildMaps() {
   if (model_.MapList.Count() == 0) return false;
-  pictures_.Clear();
-  // The objects of each map in list order, found in one pass over the list.
-  std::vector<std::vector<MAPOBJECT*>> onMap(static_cast<size_t>(model_.MapList.Count()));
-  for (int i = 0; i < model_.ObjectList.Count(); ++i) {
-    MAPOBJECT* object = model_.ObjectList.Get(i);
-    if (object->MapIndex >= 0 && object->MapIndex < model_.MapList.Count())
-      onMap[static_cast<size_t>(object->MapIndex)].push_back(object);
-  }
-  // The tabs; the mouse over one and its background takes the highlight
-  // off the lit text.
-  std::vector<TMapPage*> pages;
   changingTabs_ = true;
-  {
-    const QSignalBlocker blocker(PageControl1);
-    for (int m = 0; m < model_.MapList.Count(); ++m) {
-      pages.push_back(CreateMapPage(*model_.MapList.Get(m), PageControl1));
-      ZoomMenu->Attach(pages.back(), model_.MapList.Get(m)->Name.str(), m);
-      pages.back()->OnMouseMove = [this] { PageControl1MouseMove(); };
-    }
-  }
+  maps_->Build(model_);
   changingTabs_ = false;
-  // The object pictures, one a step: a large catalogue is built in slices
-  // between which a close or F5 takes effect (ClearMaps cancels the rest).
-  size_t map = 0, next = 0;
-  auto picture = [this, onMap = std::move(onMap), pages = std::move(pages), map, next]() mutable {
-    while (map < onMap.size() && next >= onMap[map].size()) ++map, next = 0;
-    if (map == onMap.size()) return false;
-    TMapPict* pict = CreateMapPict(*onMap[map][next++], pages[map], &pictures_);
-    pict->Show(pages[map]);
-    pict->OnMouseDown = [this](TMapPict* sender, Qt::MouseButton button) {
-      MapObjectMouseDown(sender, button);
-    };
-    return true;
-  };
-  // The texts, then the first map.
-  build_->Start(std::move(picture), [this] {
-    changingTabs_ = true;
-    {
-      const QSignalBlocker blocker(PageControl1);
-      TTextLabelHandlers handlers;
-      handlers.mouseDown = [this](TMapTextLabel* sender, Qt::MouseButton button,
-                                  Qt::KeyboardModifiers modifiers) {
-        LabelMouseDown(sender, button, modifiers);
-      };
-      handlers.mouseMove = [this](TMapTextLabel* sender) { LabelMouseMove(sender); };
-      CreateTextLabels(model_.TextList, PageControl1, handlers);
-    }
-    changingTabs_ = false;
-    LoadProgress->hide();
-    progressStage_ = -1;
-    ShowMap(0);
-    TabMarks->Reset();
-  });
+  for (int m = 0; m < maps_->Count(); ++m) ZoomMenu->Attach(maps_->View(m), model_.MapList.Get(m)->Name.str(), m);
+  LoadProgress->hide();
+  progressStage_ = -1;
+  ShowMap(0);
+  TabMarks->Reset();
   return true;
 }
-
-bool TFormVertamo::Building() const { return build_->Running(); }
 
 bool TFormVertamo::ShowMap(int index) {
   if (index < 0 || index >= PageControl1->count()) return false;
@@ -691,28 +606,18 @@ void TFormVertamo::PlaceOverlays(bool show) {
     if (QWidget* tab = PageControl1->currentWidget()) overlays_.PlaceOn(tab);
     return;
   }
-  Shape->hide();
-  if (Shape->parentWidget()) Shape->setParent(nullptr);
+  maps_->HideMarker();
   overlays_.Clear();
   PageControl1->hide();
 }
 
 void TFormVertamo::ShowObjectOnMap(int object) {
   // The marker goes; it comes back only around a picture on a map.
-  Shape->hide();
-  TMapPict* widget = updates_.WidgetOf(object);
-  if (!widget) return;
-  if (!ShowMap(widget->GetMapObject()->MapIndex)) return;
-  // Twice the picture's size, centred on it (in map pixels, as it was placed).
-  const QRect r = MapGeometry(widget);
-  Shape->setGeometry(r.left() - r.width() / 2, r.top() - r.height() / 2, 2 * r.width(), 2 * r.height());
-  // On the active tab, in front.
-  QWidget* tab = PageControl1->currentWidget();
-  if (Shape->parentWidget() != tab) Shape->setParent(tab);
-  Shape->show();
-  Shape->raise();
+  maps_->HideMarker();
+  const TObjectItem* item = maps_->ObjectItem(object);
+  if (!item || !ShowMap(item->Record().MapIndex)) return;
+  maps_->ShowMarker(object);
   MarkerTimer->start();
-  if (TMapZoom* zoom = ZoomOf(tab)) zoom->EnsureVisible(r);
 }
 
 // --- the change feed -------------------------------------------------------------
@@ -720,18 +625,18 @@ void TFormVertamo::ShowObjectOnMap(int object) {
 void TFormVertamo::SetObjectState(int object, int state) {
   const MAPOBJECT* record = model_.ObjectList.Get(object);
   const int before = record ? record->Idx : 0;
-  updates_.SetState(object, state);
+  updates_->SetState(object, state);
   // A change on a map behind the one in front marks its tab.
   if (record && record->Idx != before) TabMarks->StateChange(record->MapIndex);
 }
 
-void TFormVertamo::SetObjectHint(int object, const std::string& hint) { updates_.SetHint(object, hint); }
+void TFormVertamo::SetObjectHint(int object, const std::string& hint) { updates_->SetHint(object, hint); }
 
 void TFormVertamo::SetObjectCaption(int object, const std::string& caption) {
-  updates_.SetCaption(object, caption);
+  updates_->SetCaption(object, caption);
 }
 
-void TFormVertamo::SetObjectCapColor(int object, int color) { updates_.SetCapColor(object, color); }
+void TFormVertamo::SetObjectCapColor(int object, int color) { updates_->SetCapColor(object, color); }
 
 void TFormVertamo::ShowStatusText(const std::string& text) {
   StatusPanels[1]->setText(FromCp1251(text));
@@ -763,7 +668,7 @@ void TFormVertamo::SetSpeakerCall(int call) {
 
 bool TFormVertamo::ShowCallingObject() {
   const int object = speakerCall_.Calling();
-  if (object < 0 || !updates_.WidgetOf(object)) return false;
+  if (object < 0 || !maps_->ObjectItem(object)) return false;
   ShowObjectOnMap(object);
   return true;
 }
@@ -804,7 +709,7 @@ void TFormVertamo::UpdateProgressVisibility(int stage) {
 // of the load; each step starts it anew, and while a step's total is not known
 // the bar is a busy one.
 void TFormVertamo::ShowProgress(int done, int total) {
-  const int stage = client_ ? client_->Stage() : -1;
+  const int stage = link_->Stage();
   if (IsLoadStage(stage)) {
     if (stage != progressStage_) {
       progressStage_ = stage;
@@ -821,12 +726,6 @@ void TFormVertamo::ShowProgress(int done, int total) {
 void TFormVertamo::Timer1Timer() {
   // Nothing once the window is closing.
   if (closed_) return;
-  // The connection state.
-  if (client_) {
-    const int stage = client_->Stage();
-    StatusPanels[0]->setText(FromCp1251(TOrvexClientThread::StageText(stage)));
-    UpdateProgressVisibility(stage);
-  }
   // The clock, once its layout has put it on a map.
   overlays_.ShowTime(QTime::currentTime().toString(QStringLiteral("hh:mm")));
 }
@@ -862,11 +761,26 @@ void TFormVertamo::mJournalClick() {
   view->activateWindow();
 }
 
+void TFormVertamo::mSummaryClick() {
+  // One summary window: a second click brings it forward on today, afresh.
+  TFormDaySummary* view = findChild<TFormDaySummary*>(QString(), Qt::FindDirectChildrenOnly);
+  if (view) {
+    view->ShowDay(journalFile_->TodayName());
+  } else {
+    view = new TFormDaySummary(*journalFile_, settings_.WorkFolder, FromCp1251(profile_.Name),
+                               settings_.MainIni.get(), this);
+    connect(view, &TFormDaySummary::ShowObjectOnMapRequested, this, &TFormVertamo::ShowObjectOnMap);
+  }
+  view->show();
+  view->raise();
+  view->activateWindow();
+}
+
 void TFormVertamo::FirstStartSetup() {
   if (closed_) return;
   mSetupClick();
   // OK with a changed profile has connected already.
-  if (!client_ && !closed_) StartClient();
+  if (!link_->Client() && !closed_) StartClient();
 }
 
 void TFormVertamo::mCloseClick() {
@@ -894,20 +808,16 @@ void TFormVertamo::mPhoneBookClick() {
 
 // --- the mouse on the map ------------------------------------------------------------
 
-void TFormVertamo::MapObjectMouseDown(TMapPict* sender, Qt::MouseButton) {
-  // The object of the picture, by its position in the list.
-  if (!sender) return;
-  MAPOBJECT* object = sender->GetMapObject();
-  const int index = model_.ObjectList.IndexOf(object);
-  if (index < 0) return;
+void TFormVertamo::MapObjectMouseDown(int index, Qt::MouseButton) {
+  if (!model_.ObjectList.Get(index)) return;
   // The server is told of the click (any button); the rest follows its
   // answer. A newer click takes the place of this one: its token goes, and
   // with it this answer.
   clickRequester_ = std::make_shared<int>(index);
-  const QPointer<TMapPict> clicked(sender);
   const bool asked = SendCommand("MOUSEDOWN OBJ=" + std::to_string(index), clickRequester_,
-                                 [this, clicked, index, click = clickRequester_.get()](const TRequestAnswer& answer) {
-                                   MapObjectAnswer(clicked, index, answer);
+                                 [this, generation = maps_->Generation(), index,
+                                  click = clickRequester_.get()](const TRequestAnswer& answer) {
+                                   MapObjectAnswer(generation, index, answer);
                                    // Done with this click, unless a newer one came meanwhile.
                                    if (clickRequester_.get() == click) clickRequester_.reset();
                                  });
@@ -917,7 +827,7 @@ void TFormVertamo::MapObjectMouseDown(TMapPict* sender, Qt::MouseButton) {
   }
 }
 
-void TFormVertamo::MapObjectAnswer(const QPointer<TMapPict>& sender, int index, const TRequestAnswer& answer) {
+void TFormVertamo::MapObjectAnswer(int generation, int index, const TRequestAnswer& answer) {
   if (!answer.answered) {
     CallNotice->Tell(kNoServerReply);
     return;
@@ -929,8 +839,8 @@ void TFormVertamo::MapObjectAnswer(const QPointer<TMapPict>& sender, int index, 
                                        [&](const char* key) { return reply.find(key) != std::string::npos; });
   // The maps were loaded anew while the server answered: the object number
   // may name another object now.
-  MAPOBJECT* object = sender ? sender->GetMapObject() : nullptr;
-  if (!object || model_.ObjectList.IndexOf(object) != index) {
+  MAPOBJECT* object = maps_->Generation() == generation ? model_.ObjectList.Get(index) : nullptr;
+  if (!object) {
     if (voiceObject) CallNotice->Tell(kMapsReloaded);
     return;
   }
@@ -950,8 +860,7 @@ void TFormVertamo::MapObjectAnswer(const QPointer<TMapPict>& sender, int index, 
   }
   // The selector runs an event loop in which a new load (ClearMaps) may free
   // the picture and its object: what the call needs of them is taken now.
-  const QPointer<TMapPict> clicked(sender);
-  const QRect clickedArea(sender->mapToGlobal(QPoint(0, 0)), sender->size());
+  const QRect clickedArea = maps_->ScreenArea(index);
   const auto ask = [this, name = object->Name.str()](const std::string& cabin, const std::string& room) {
     return AskCallUnit(this, settings_.MainIni.get(), cabin, room, SelectorTitle(name, cabin, room));
   };
@@ -967,7 +876,7 @@ void TFormVertamo::MapObjectAnswer(const QPointer<TMapPict>& sender, int index, 
   }
   // The maps were loaded anew while the dispatcher chose: the object number
   // may name another object now.
-  if (!clicked) {
+  if (maps_->Generation() != generation) {
     CallNotice->Tell(kMapsReloaded);
     return;
   }
@@ -979,35 +888,13 @@ void TFormVertamo::MapObjectAnswer(const QPointer<TMapPict>& sender, int index, 
   voice->TakeMapCall(*result.call);
 }
 
-void TFormVertamo::LabelMouseDown(TMapTextLabel* sender, Qt::MouseButton button,
-                                  Qt::KeyboardModifiers modifiers) {
+void TFormVertamo::MapTextMouseDown(int index, Qt::MouseButton button, Qt::KeyboardModifiers modifiers) {
   // Left and middle buttons, without Shift or Ctrl.
-  if (!sender || button == Qt::RightButton) return;
+  if (button == Qt::RightButton) return;
   if (modifiers & (Qt::ShiftModifier | Qt::ControlModifier)) return;
-  // The text of the label.
-  MAPTEXT* text = FindByLabel(model_.TextList, sender);
-  if (!text) return;
   // A link to another map.
-  if (text->Action == 1 && text->AParam >= 0) ShowMap(text->AParam);
-}
-
-void TFormVertamo::LabelMouseMove(TMapTextLabel* sender) {
-  MAPTEXT* text = FindByLabel(model_.TextList, sender);
-  if (!text) return;
-  if (text->Action != 0) {
-    if (text == hotText_) return;
-    if (hotText_) hotText_->UnhighlightText();
-    text->HighlightText();
-    hotText_ = text;
-    return;
-  }
-  PageControl1MouseMove();
-}
-
-void TFormVertamo::PageControl1MouseMove() {
-  if (!hotText_) return;
-  hotText_->UnhighlightText();
-  hotText_ = nullptr;
+  const MAPTEXT* text = model_.TextList.Get(index);
+  if (text && text->Action == 1 && text->AParam >= 0) ShowMap(text->AParam);
 }
 
 void TFormVertamo::ValIndDblClick(QObject* sender) {
@@ -1019,7 +906,7 @@ void TFormVertamo::ValIndDblClick(QObject* sender) {
     });
     if (!asked) answer(false, {});
   };
-  const TReportMapLink link{[this](int object) { ShowObjectOnMap(object); }, [this] { Shape->hide(); }};
+  const TReportMapLink link{[this](int object) { ShowObjectOnMap(object); }, [this] { maps_->HideMarker(); }};
   const QString source = FromCp1251(profile_.Name).trimmed() + QStringLiteral(" (") + FromCp1251(profile_.Ip) +
                          QStringLiteral(":") + QString::number(profile_.Port) + QStringLiteral(")");
   OpenCounterReport(FormView, sender->objectName().toStdString(), this, settings_.MainIni.get(), request, link,

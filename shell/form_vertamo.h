@@ -32,11 +32,12 @@
 
 #include "journal/journal_file.h"
 #include "map/map_model.h"
-#include "map/ui/map_pict.h"
+#include "map/ui/map_board.h"
 #include "serverlink/client_events.h"
 #include "serverlink/orvex_client_thread.h"
 #include "settings/app_settings.h"
 #include "settings/server_profile.h"
+#include "shell/link_controller.h"
 #include "shell/map_overlays.h"
 #include "shell/map_zoom_menu.h"
 #include "shell/object_updates.h"
@@ -64,25 +65,9 @@ namespace vertamo::ui {
 
 class TBigSpk;
 class TCallNotice;
-class TSlicedWork;
 class TFormView;
 class TLogLast;
-class TMapPict;
-class TMapTextLabel;
 class TValInd;
-
-// The ellipse that marks an object found from the journal or a report: no
-// fill, a red pen 5 pixels wide. Clicks go through it to the map below.
-class TMarkerShape : public QWidget {
-  Q_OBJECT
-
- public:
-  static constexpr int kPenWidth = 5;
-  explicit TMarkerShape(QWidget* parent = nullptr);
-
- protected:
-  void paintEvent(QPaintEvent* event) override;
-};
 
 // How the start-up code (and the tests) start the window.
 struct TFormOptions {
@@ -128,8 +113,9 @@ class TFormVertamo : public QMainWindow {
   const SERVERINFO& Profile() const { return profile_; }
   TAppSettings& Settings() { return settings_; }
   TMapModel& Model() { return model_; }
-  TOrvexClientThread* Client() const { return client_.get(); }
-  TPictureCache& Pictures() { return pictures_; }
+  TOrvexClientThread* Client() const { return link_->Client(); }
+  // The maps on screen: a tab and a scene per map.
+  TMapBoard& Maps() { return *maps_; }
   // The notification sounds: the queue of the server's and the windows'
   // sounds, and the sound played at once (PlaySoundFile). Gone once closed.
   SoundThread* Sounds() const { return soundThread_.get(); }
@@ -155,11 +141,9 @@ class TFormVertamo : public QMainWindow {
   // Journal cleared, overlays hidden and detached, the model and every tab
   // freed, caption "Подключение...".
   void ClearMaps();
-  // One tab per map with its pictures and texts, then the first map: false
-  // (and nothing done) without maps. A large catalogue goes on building in
-  // slices after this returns (Building); ClearMaps ends such a build.
+  // One tab per map, then the first map: false (and nothing done) without
+  // maps. A map's scene is filled when its tab is first shown.
   bool BuildMaps();
-  bool Building() const;
   // Activates the tab, captions the window with it, puts the overlays on it;
   // false for an index that names no tab.
   bool ShowMap(int index);
@@ -208,10 +192,8 @@ class TFormVertamo : public QMainWindow {
 
   void Timer1Timer();
   void PageControl1Change();
-  void MapObjectMouseDown(TMapPict* sender, Qt::MouseButton button);
-  void LabelMouseDown(TMapTextLabel* sender, Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
-  void LabelMouseMove(TMapTextLabel* sender);
-  void PageControl1MouseMove();
+  void MapObjectMouseDown(int object, Qt::MouseButton button);
+  void MapTextMouseDown(int text, Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
   void ValIndDblClick(QObject* sender);
   // A click on an object waits for the server's answer, or is still being
   // handled after it (the selector may be up).
@@ -222,7 +204,7 @@ class TFormVertamo : public QMainWindow {
   QString StatusText(int panel) const;
 
   // The text under the mouse that is lit up, if any.
-  MAPTEXT* HotText() const { return hotText_; }
+  MAPTEXT* HotText() { return model_.TextList.Get(maps_->HotText()); }
   // The counters, the clock and the speaker symbol; those whose layout
   // arrived since the last ClearMaps sit on the active tab.
   TMapOverlays& Overlays() { return overlays_; }
@@ -242,10 +224,10 @@ class TFormVertamo : public QMainWindow {
   QStatusBar* StatusBar1 = nullptr;
   QLabel* StatusPanels[2] = {nullptr, nullptr};
   QProgressBar* LoadProgress = nullptr;  // in the status bar while the catalogue loads
-  TMarkerShape* Shape = nullptr;
   QMenu* mFile = nullptr;
   QAction* mSetup = nullptr;
   QAction* mJournal = nullptr;
+  QAction* mSummary = nullptr;
   QAction* mClose = nullptr;
   // "Связь" with "Телефонная книга": the voice window, idle.
   QMenu* mCall = nullptr;
@@ -268,7 +250,6 @@ class TFormVertamo : public QMainWindow {
 
  private:
   class TEvents;
-  class TExecutor;
   class TSoundFeed;
 
   void BuildWindow();
@@ -284,6 +265,7 @@ class TFormVertamo : public QMainWindow {
   void ShowServerCaption();
   void mSetupClick();
   void mJournalClick();
+  void mSummaryClick();
   void FirstStartSetup();
   // The training district (vertamo --demo), beside this workstation.
   void StartDemo();
@@ -293,7 +275,7 @@ class TFormVertamo : public QMainWindow {
   void mPhoneBookClick();
   void UpdateProgressVisibility(int stage);
   // The rest of a click on an object, once the server answered "MOUSEDOWN".
-  void MapObjectAnswer(const QPointer<TMapPict>& sender, int index, const TRequestAnswer& answer);
+  void MapObjectAnswer(int generation, int index, const TRequestAnswer& answer);
 
   TAppSettings& settings_;
   TFormOptions options_;
@@ -303,23 +285,20 @@ class TFormVertamo : public QMainWindow {
   bool changingTabs_ = false;
 
   TMapModel model_;
-  TPictureCache pictures_;
-  TObjectUpdates updates_{model_};
+  TMapBoard* maps_ = nullptr;
+  std::unique_ptr<TObjectUpdates> updates_;
   TMapOverlays overlays_;
   std::unique_ptr<TEvents> events_;
-  std::unique_ptr<TExecutor> executor_;
   std::unique_ptr<IAudioOutput> audio_;
   std::unique_ptr<SoundThread> soundThread_;
   std::unique_ptr<TSoundFilePlayer> soundFiles_;
   std::unique_ptr<TSoundFeed> soundFeed_;
-  std::unique_ptr<TOrvexClientThread> client_;
+  TLinkController* link_;
   std::unique_ptr<TPhoneStation> phone_;
   std::unique_ptr<TVoiceStation> voice_;  // after phone_: goes first
-  std::unique_ptr<TSlicedWork> build_;
   std::unique_ptr<TJournalFile> journalFile_;
   TStaleView* stale_ = nullptr;
   QPointer<TLogLast> logLast_;
-  MAPTEXT* hotText_ = nullptr;
   TSpeakerCall speakerCall_;
   int progressStage_ = -1;
   // Tokens of the requests: a click replaces clickRequester_, so that only

@@ -129,11 +129,13 @@ void TMapOverlays::PlaceOn(QWidget* tab) {
   }
 }
 
+void TMapOverlays::Lift() {
+  for (int i = 0; i < kOverlays; ++i) Detach(i);
+}
+
 void TMapOverlays::Clear() {
-  for (int i = 0; i < kOverlays; ++i) {
-    Detach(i);
-    visible_[static_cast<size_t>(i)] = false;
-  }
+  Lift();
+  visible_.fill(false);
 }
 
 }  // namespace vertamo::ui

@@ -1,8 +1,10 @@
 // What the server places over the maps: the three counters, the clock and the
 // speaker symbol. They are created once with the main window and moved onto
-// whichever tab is active; an overlay has no parent until it is placed (a
-// parentless widget that is shown becomes a window of its own), and only the
-// overlays whose layout arrived since the last clear are placed.
+// whichever map view is active, where they keep their place in the view and
+// their size while the map below zooms and scrolls; an overlay has no parent
+// until it is placed (a parentless widget that is shown becomes a window of
+// its own), and only the overlays whose layout arrived since the last clear
+// are placed.
 #pragma once
 
 #include <QLabel>
@@ -34,7 +36,10 @@ class TMapOverlays {
 
   // The overlays with a layout onto `tab`, in front of its pictures.
   void PlaceOn(QWidget* tab);
-  // Every overlay hidden, without a parent, and without its layout.
+  // Every overlay hidden and without a parent, its layout kept (the tab it
+  // was on is about to go).
+  void Lift();
+  // Lift, and every layout forgotten.
   void Clear();
 
   // Under their component names.

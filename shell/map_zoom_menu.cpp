@@ -21,22 +21,22 @@ TMapZoomMenu::TMapZoomMenu(QMenuBar* menuBar, QTabWidget* pageControl, TAppSetti
     action->setObjectName(QString::fromLatin1(name));
     action->setShortcuts(keys);
     connect(action, &QAction::triggered, this, [this, command] {
-      if (TMapZoom* zoom = Current()) command(*zoom);
+      if (TMapView* view = Current()) command(*view);
     });
     return action;
   };
   mZoomFit = add("mZoomFit", QStringLiteral("По размеру окна"), {QKeySequence(Qt::CTRL | Qt::Key_0)},
-                 [](TMapZoom& zoom) { zoom.FitToWindow(); });
+                 [](TMapView& view) { view.FitToWindow(); });
   mZoom100 = add("mZoom100", QStringLiteral("100 %"), {QKeySequence(Qt::CTRL | Qt::Key_1)},
-                 [](TMapZoom& zoom) { zoom.SetZoom(1.0); });
+                 [](TMapView& view) { view.SetZoom(1.0); });
   mZoomIn = add("mZoomIn", QStringLiteral("Увеличить"),
                 {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)},
-                [](TMapZoom& zoom) { zoom.ZoomIn(); });
+                [](TMapView& view) { view.ZoomIn(); });
   mZoomOut = add("mZoomOut", QStringLiteral("Уменьшить"), {QKeySequence(Qt::CTRL | Qt::Key_Minus)},
-                 [](TMapZoom& zoom) { zoom.ZoomOut(); });
+                 [](TMapView& view) { view.ZoomOut(); });
 }
 
-TMapZoom* TMapZoomMenu::Current() const { return ZoomOf(pageControl_->currentWidget()); }
+TMapView* TMapZoomMenu::Current() const { return qobject_cast<TMapView*>(pageControl_->currentWidget()); }
 
 std::string TMapZoomMenu::Key(const std::string& name, int index) {
   // A key ends at its first "=", and a blank name is no key.
@@ -47,27 +47,26 @@ std::string TMapZoomMenu::Key(const std::string& name, int index) {
   return key;
 }
 
-void TMapZoomMenu::Attach(TMapPage* page, const std::string& name, int index) {
-  TMapZoom* zoom = page ? page->Zoom() : nullptr;
-  if (!zoom) return;
+void TMapZoomMenu::Attach(TMapView* view, const std::string& name, int index) {
+  if (!view) return;
   const std::string key = Key(name, index);
-  const QSignalBlocker quiet(zoom);
+  const QSignalBlocker quiet(view);
   if (const TFastIni* ini = settings_.MainIni.get(); ini && ini->ValueExists(kSection, key)) {
     const int percent = ini->ReadInteger(kSection, key, 100);
     if (percent == 0)
-      zoom->FitToWindow();
+      view->FitToWindow();
     else
-      zoom->SetZoom(percent / 100.0);
+      view->SetZoom(percent / 100.0);
   } else {
     // A map seen for the first time shows whole, and at most as designed.
-    zoom->FitIfLarger();
+    view->FitIfLarger();
   }
-  connect(zoom, &TMapZoom::Zoomed, this, [this, zoom, key] { Remember(*zoom, key); });
+  connect(view, &TMapView::Zoomed, this, [this, view, key] { Remember(*view, key); });
 }
 
-void TMapZoomMenu::Remember(const TMapZoom& zoom, const std::string& key) {
+void TMapZoomMenu::Remember(const TMapView& view, const std::string& key) {
   if (TFastIni* ini = settings_.MainIni.get())
-    ini->WriteInteger(kSection, key, zoom.Fitting() ? 0 : static_cast<int>(std::lround(zoom.Zoom() * 100)));
+    ini->WriteInteger(kSection, key, view.Fitting() ? 0 : static_cast<int>(std::lround(view.Zoom() * 100)));
 }
 
 }  // namespace vertamo::ui

@@ -20,8 +20,7 @@ class TAppSettings;
 
 namespace vertamo::ui {
 
-class TMapPage;
-class TMapZoom;
+class TMapView;
 
 class TMapZoomMenu : public QObject {
   Q_OBJECT
@@ -33,9 +32,9 @@ class TMapZoomMenu : public QObject {
   // `pageControl`. `settings` outlives the menu.
   TMapZoomMenu(QMenuBar* menuBar, QTabWidget* pageControl, TAppSettings& settings);
 
-  // A map's new page: the zoom it had last, and every later choice kept.
+  // A map's new view: the zoom it had last, and every later choice kept.
   // `name` is the map's name (code page 1251), `index` its number.
-  void Attach(TMapPage* page, const std::string& name, int index);
+  void Attach(TMapView* view, const std::string& name, int index);
 
   // The settings key of a map.
   static std::string Key(const std::string& name, int index);
@@ -47,8 +46,8 @@ class TMapZoomMenu : public QObject {
   QAction* mZoomOut = nullptr;
 
  private:
-  TMapZoom* Current() const;
-  void Remember(const TMapZoom& zoom, const std::string& key);
+  TMapView* Current() const;
+  void Remember(const TMapView& view, const std::string& key);
 
   QTabWidget* pageControl_;
   TAppSettings& settings_;

@@ -1,47 +1,31 @@
 #include "shell/object_updates.h"
 
-#include "map/ui/map_view.h"
-
 namespace vertamo::ui {
 
-TMapPict* TObjectUpdates::WidgetOf(int object) const {
-  const MAPOBJECT* record = model_.ObjectList.Get(object);
-  return record ? dynamic_cast<TMapPict*>(record->Widget) : nullptr;
-}
-
 template <class Set>
-TMapPict* TObjectUpdates::Change(int object, Set set) {
+bool TObjectUpdates::Change(int object, Set set) {
   MAPOBJECT* record = model_.ObjectList.Get(object);
-  if (!record) return nullptr;
+  if (!record) return false;
   record->Changed = false;
   set(*record);
-  return record->Changed ? WidgetOf(object) : nullptr;
+  return record->Changed;
 }
 
 void TObjectUpdates::SetState(int object, int state) {
-  TMapPict* widget = Change(object, [state](MAPOBJECT& r) { r.SetIdx(state); });
-  if (!widget) return;
-  widget->setToolTip(HintToolTip(widget->GetMapObject()->Hint.str()));
-  widget->update();  // its own rectangle only
+  if (Change(object, [state](MAPOBJECT& r) { r.SetIdx(state); })) maps_.PictureChanged(object);
 }
 
+// The hint is read from the record whenever it shows: nothing to repaint.
 void TObjectUpdates::SetHint(int object, const std::string& hint) {
-  TMapPict* widget = Change(object, [&hint](MAPOBJECT& r) { r.SetHint(hint); });
-  if (!widget) return;
-  widget->setToolTip(HintToolTip(widget->GetMapObject()->Hint.str()));
-  widget->update();
+  if (MAPOBJECT* record = model_.ObjectList.Get(object)) record->SetHint(hint);
 }
 
 void TObjectUpdates::SetCaption(int object, const std::string& caption) {
-  TMapPict* widget = Change(object, [&caption](MAPOBJECT& r) { r.SetCaption(caption); });
-  if (!widget) return;
-  widget->UpdateLabel();
-  widget->update();
+  if (Change(object, [&caption](MAPOBJECT& r) { r.SetCaption(caption); })) maps_.CaptionChanged(object);
 }
 
 void TObjectUpdates::SetCapColor(int object, int color) {
-  if (TMapPict* widget = Change(object, [color](MAPOBJECT& r) { r.SetCapColor(color); }))
-    widget->UpdateLabel();
+  if (Change(object, [color](MAPOBJECT& r) { r.SetCapColor(color); })) maps_.CaptionChanged(object);
 }
 
 }  // namespace vertamo::ui

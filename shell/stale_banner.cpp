@@ -100,16 +100,15 @@ bool TStaleCurtain::event(QEvent* event) {
       return true;
     }
     case QEvent::ToolTip: {
-      // The hint of the picture below, as without the curtain.
+      // The hint of what is below (a picture of the map, the speaker), as
+      // without the curtain.
       const auto* help = static_cast<QHelpEvent*>(event);
-      QWidget* page = maps_->currentWidget();
-      QWidget* below = Below(help->globalPos());
-      while (below && below != page && below->toolTip().isEmpty()) below = below->parentWidget();
-      if (below && below != page)
-        QToolTip::showText(help->globalPos(), below->toolTip(), this,
-                           QRect(mapFromGlobal(below->mapToGlobal(QPoint(0, 0))), below->size()));
-      else
+      if (QWidget* below = Below(help->globalPos())) {
+        QHelpEvent copy(QEvent::ToolTip, below->mapFromGlobal(help->globalPos()), help->globalPos());
+        QApplication::sendEvent(below, &copy);
+      } else {
         QToolTip::hideText();
+      }
       return true;
     }
     default:

@@ -52,8 +52,8 @@ class TStaleCurtain : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  // The widget of the active page under a point of the screen (the page itself
-  // where no picture is).
+  // The widget of the active map under a point of the screen: the map itself
+  // (its view's viewport), a scroll bar or an overlay.
   QWidget* Below(const QPoint& global) const;
   // Hands a mouse event on to the scroll bar being used.
   void PassOn(const QMouseEvent& mouse);

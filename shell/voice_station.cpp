@@ -92,6 +92,15 @@ void TVoiceStation::PhoneEvent(const TPhoneEvent& event) {
     case TPhoneEventKind::Error:
       session_.Failed();
       break;
+    case TPhoneEventKind::Record:
+      session_.Recorded(event.record);
+      break;
+    case TPhoneEventKind::NoRecord:
+      session_.Recorded({});
+      // Told once where the dispatcher looks, as the history's own trouble:
+      // the phone program gives the reason only the first time.
+      if (!event.record.empty() && host_.tellDispatcher) host_.tellDispatcher(FromCp1251(event.record));
+      break;
     default:
       break;
   }

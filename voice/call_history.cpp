@@ -76,6 +76,10 @@ std::string CallHistoryLine(const TCallRecord& record) {
   if (record.answered != 0) {
     line += kSeparator;
     line += LocalTimeText(record.answered);
+    if (!record.record.empty()) {
+      line += kSeparator;
+      AppendField(line, record.record);
+    }
   }
   line += "\r\n";
   return line;
@@ -91,11 +95,16 @@ bool ParseCallHistoryLine(std::string_view line, TCallRecord& record) {
     field = line.substr(0, tab);
     line.remove_prefix(tab + 1);
   }
-  // Lines of calls never answered end with who; answered ones add the moment.
-  std::string_view answered;
+  // Lines of calls never answered end with who; answered ones add the
+  // moment, and the record when the line has one.
+  std::string_view answered, recordField;
   if (const std::size_t tab = line.find(kSeparator); tab != std::string_view::npos) {
     answered = line.substr(tab + 1);
     line = line.substr(0, tab);
+    if (const std::size_t next = answered.find(kSeparator); next != std::string_view::npos) {
+      recordField = answered.substr(next + 1);
+      answered = answered.substr(0, next);
+    }
   }
   // Nine digits at most keep the talk time within an int.
   if (!IsDigits(fields[1]) || fields[1].size() > 9 || fields[2].empty()) return false;
@@ -105,8 +114,22 @@ bool ParseCallHistoryLine(std::string_view line, TCallRecord& record) {
   parsed.seconds = Number(fields[1]);
   parsed.outcome.assign(fields[2]);
   parsed.who.assign(line);
+  // A record belongs to an answered call, and holds no TAB of its own.
+  if (recordField.find(kSeparator) != std::string_view::npos || (answered.empty() && !recordField.empty()))
+    return false;
+  parsed.record.assign(recordField);
   record = std::move(parsed);
   return true;
+}
+
+std::string RecordNoteText(TRecordNote note) {
+  switch (note) {
+    case TRecordNote::NotRecorded:
+      return Utf8ToCp1251("не записан");
+    case TRecordNote::PhoneDoesNotRecord:
+      return Utf8ToCp1251("не записан: программа телефона не записывает разговоры");
+  }
+  return {};
 }
 
 std::string CallOutcomeText(TCallOutcome outcome) {
@@ -130,7 +153,7 @@ std::string CallOutcomeText(TCallOutcome outcome) {
 TCallHistory::TCallHistory(std::string workFolder) : path_(WithTrailingSlash(workFolder) + kFileName) {}
 
 TCallHistory::~TCallHistory() {
-  if (repeats_ > 0 && last_) Write({last_->start, last_->who, 0, TLogLimiter::RepeatLine(last_->outcome, repeats_)});
+  if (repeats_ > 0 && last_) Write({last_->start, last_->who, 0, TLogLimiter::RepeatLine(last_->outcome, repeats_), 0, {}});
 }
 
 std::string TCallHistory::NotRecordingText() {
@@ -145,7 +168,7 @@ bool TCallHistory::Append(const TCallRecord& record) {
     return true;
   }
   if (repeats_ > 0 && last_)
-    Write({last_->start, last_->who, 0, TLogLimiter::RepeatLine(last_->outcome, std::exchange(repeats_, 0))});
+    Write({last_->start, last_->who, 0, TLogLimiter::RepeatLine(last_->outcome, std::exchange(repeats_, 0)), 0, {}});
   const bool written = Write(record);
   last_ = record;
   return written;

@@ -6,7 +6,8 @@
 // A line: the local start time "YYYY-MM-DD hh:mm:ss" (when the dialling began
 // or the ring came), the talk time in seconds, how the call ended, who was
 // called or called and, for a call that was answered, the local time of the
-// answer; separated by TAB and ended by CR LF. TAB and line breaks inside the texts become blanks.
+// answer, then for a conversation its record (the file's path in the work
+// folder, or why there is none); separated by TAB and ended by CR LF. TAB and line breaks inside the texts become blanks.
 // Lines the reader cannot take (a crash cut them short, someone edited the
 // file) are passed over.
 #pragma once
@@ -28,9 +29,20 @@ struct TCallRecord {
   int seconds = 0;      // talk time; 0 when no conversation took place
   std::string outcome;  // how it ended: one of the texts of TCallOutcome
   std::time_t answered = 0;  // when the conversation began; 0: never
+  // A conversation's record: the path of its file in the work folder
+  // ("Records/…", as the phone program named it), or why there is none
+  // (RecordNoteText). Empty for a call never answered.
+  std::string record;
 
   bool operator==(const TCallRecord&) const = default;
 };
+
+// Why a conversation has no record, as its history line says (code page 1251).
+enum class TRecordNote {
+  NotRecorded,        // "не записан": recording is off, or failed (the dispatcher was told)
+  PhoneDoesNotRecord, // the phone program said nothing of recording: not ours
+};
+std::string RecordNoteText(TRecordNote note);
 
 // The line of a record, CR LF included.
 std::string CallHistoryLine(const TCallRecord& record);

@@ -89,7 +89,7 @@ void TCallSession::Ring(const std::string& caller) {
       // Nobody can take it while this call goes on (the phone program has
       // already refused it): it is missed, and the dispatcher is told who it
       // was.
-      peers_.Record(TCallRecord{Now(), caller, 0, CallOutcomeText(TCallOutcome::NotAnswered), 0});
+      peers_.Record(TCallRecord{Now(), caller, 0, CallOutcomeText(TCallOutcome::NotAnswered), 0, {}});
       ++missed_;
       peers_.SecondRing(caller);
       break;
@@ -106,8 +106,15 @@ void TCallSession::Connected(const std::string& party) {
   }
   answered_ = Now();
   answering_ = false;
+  record_ = RecordNoteText(TRecordNote::PhoneDoesNotRecord);
   KeepPending();
   Enter(TCallState::Talking);
+}
+
+void TCallSession::Recorded(const std::string& path) {
+  if (state_ != TCallState::Talking) return;
+  record_ = path.empty() ? RecordNoteText(TRecordNote::NotRecorded) : path;
+  KeepPending();
 }
 
 void TCallSession::Busy() {
@@ -190,7 +197,8 @@ void TCallSession::Enter(TCallState state) {
 
 TPendingCall TCallSession::Pending(TCallOutcome outcome) const {
   const int seconds = answered_ != 0 ? static_cast<int>(std::max<std::time_t>(Now() - answered_, 0)) : 0;
-  return TPendingCall{TCallRecord{started_, party_.title, seconds, CallOutcomeText(outcome), answered_},
+  return TPendingCall{TCallRecord{started_, party_.title, seconds, CallOutcomeText(outcome), answered_,
+                                  answered_ != 0 ? record_ : std::string()},
                       party_.lift ? EndSpeakRequest(*party_.lift) : std::string()};
 }
 

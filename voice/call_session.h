@@ -95,6 +95,10 @@ class TCallSession {
   void Connected(const std::string& party);
   void Busy();
   void Failed();  // "ERROR": the call is over, whoever ended it
+  // The phone program names the conversation's record ("REC"), or says it
+  // is not recorded (`path` empty, "NOREC"). A phone program that says
+  // neither records nothing, and the history says so.
+  void Recorded(const std::string& path);
   // The phone link went down: the call breaks off, nothing reaches the phone.
   void LinkLost();
   // The phone link is up again (or for the first time); `adopted`: the phone
@@ -125,6 +129,7 @@ class TCallSession {
   bool answering_ = false;
   std::time_t started_ = 0;
   std::time_t answered_ = 0;
+  std::string record_;  // the record of the conversation, or why there is none
   int missed_ = 0;
   TCallOutcome lastOutcome_ = TCallOutcome::Finished;
   bool refusalEcho_ = false;  // an "n" went out; its "ERROR" is still to come

@@ -6,11 +6,9 @@
 #include <QWidget>
 #include <array>
 
-#include "map/ui/map_zoom.h"
-
 namespace vertamo::ui {
 
-class TBigSpk : public QWidget, public IMapZoomable {
+class TBigSpk : public QWidget {
   Q_OBJECT
 
  public:
@@ -29,8 +27,6 @@ class TBigSpk : public QWidget, public IMapZoomable {
   void SetCallState(int call);
   int CallState() const { return callState_; }
 
-  // On a zoomed map the pictures are drawn at the zoom.
-  void SetZoom(double zoom) override;
 
   const QImage& Picture(int index) const { return pictures_.at(static_cast<size_t>(index)); }
   QTimer& Timer() { return timer_; }
@@ -47,7 +43,6 @@ class TBigSpk : public QWidget, public IMapZoomable {
   int current_ = -1;
   int callState_ = 0;
   int ticks_ = 0;
-  double zoom_ = 1.0;
   QTimer timer_;
 };
 

@@ -1,275 +1,290 @@
 #include "map/ui/map_view.h"
 
+#include <QHelpEvent>
 #include <QMouseEvent>
-#include <QPaintEvent>
 #include <QPainter>
-#include <vector>
+#include <QScrollBar>
+#include <QToolTip>
+#include <QWheelEvent>
+#include <algorithm>
+#include <array>
+#include <cmath>
 
-#include "uikit/qt_text.h"
-#include "uikit/win_color.h"
+#include "map/ui/map_items.h"
+#include "map/ui/picture_cache.h"
 
 namespace vertamo::ui {
 namespace {
 
-constexpr int kLabelTopShift = 4;  // a text label sits 4 pixels above the server's Y
-
-Qt::Alignment HorizontalAlignment(uint8_t alignment) {
-  switch (alignment) {
-    case 1:
-      return Qt::AlignRight;
-    case 2:
-      return Qt::AlignHCenter;
-    default:
-      // 0, and every value the label controls do not know (the stored default
-      // 3 among them): the label's own default, left.
-      return Qt::AlignLeft;
-  }
-}
-
-Qt::Alignment VerticalAlignment(uint8_t layout) {
-  switch (layout) {
-    case 1:
-      return Qt::AlignVCenter;
-    case 2:
-      return Qt::AlignBottom;
-    default:
-      return Qt::AlignTop;
-  }
-}
+constexpr std::array<double, 16> kSteps = {0.1, 0.25, 0.33, 0.5, 0.67, 0.75, 0.9, 1.0,
+                                           1.1, 1.25, 1.5, 1.75, 2.0, 2.5, 3.0, 4.0};
+constexpr double kStepSlack = 1e-3;
+constexpr int kWheelPixels = 60;  // one notch of the wheel scrolls this far
 
 }  // namespace
 
-// --- TMapImage -------------------------------------------------------------
-
-TMapImage::TMapImage(const TBitmap* picture, QWidget* tab) : QWidget(tab), source_(picture) {
-  setObjectName(QStringLiteral("Image"));
-  // The tab sees the mouse wherever the background is.
-  setAttribute(Qt::WA_TransparentForMouseEvents);
-  if (tab) setGeometry(tab->rect());
+double NextZoomStep(double zoom, bool up) {
+  if (up) {
+    for (double step : kSteps)
+      if (step > zoom + kStepSlack) return step;
+    return kSteps.back();
+  }
+  for (auto it = kSteps.rbegin(); it != kSteps.rend(); ++it)
+    if (*it < zoom - kStepSlack) return *it;
+  return kSteps.front();
 }
 
-const QImage& TMapImage::Picture() {
-  if (made_) return picture_;
-  made_ = true;
-  if (!source_ || source_->Empty()) return picture_;
-  const Image& pixels = source_->Pixels;
-  if (source_->Transparent) {
+// --- the scene -------------------------------------------------------------------
+
+TMapScene::TMapScene(const TBitmap* picture, QObject* parent) : QGraphicsScene(parent) {
+  // Items are found through the index by position: a click, a hint and a
+  // repaint after one object's change look at the few items there.
+  setItemIndexMethod(QGraphicsScene::BspTreeIndex);
+  if (!picture || picture->Empty()) return;
+  const Image& pixels = picture->Pixels;
+  if (picture->Transparent) {
     picture_ = ToQImage(pixels, true).convertToFormat(QImage::Format_ARGB32_Premultiplied);
   } else {
-    // The model's pixels as they are; the alpha byte of an opaque picture is
-    // not looked at.
+    // The model's pixels as they are, no copy; the alpha byte of an opaque
+    // picture is not looked at.
     picture_ = QImage(reinterpret_cast<const uchar*>(pixels.argb.data()), pixels.width, pixels.height,
                       static_cast<qsizetype>(pixels.width) * 4, QImage::Format_RGB32);
   }
-  return picture_;
 }
 
-QSize TMapImage::PictureSize() const {
-  if (!source_ || source_->Empty()) return {};
-  return QSize(source_->Pixels.width, source_->Pixels.height);
-}
-
-void TMapImage::paintEvent(QPaintEvent* event) {
-  const QImage& picture = Picture();
-  if (picture.isNull()) return;
-  QPainter painter(this);
-  // On a scaled desktop even 100 % is a scaling of the picture.
-  painter.setRenderHint(QPainter::SmoothPixmapTransform);
-  const auto* page = qobject_cast<const TMapPage*>(parentWidget());
-  const TMapZoom* zoom = page ? page->Zoom() : nullptr;
-  const double scale = zoom ? zoom->Zoom() : 1.0;
-  const QPoint offset = zoom ? zoom->Offset() : QPoint();
-  // Only what was invalidated: a changed object repaints the background below
-  // its own rectangle, not the whole map.
-  if (scale == 1.0) {
-    const QRect area = event->rect().translated(offset) & picture.rect();
-    if (!area.isEmpty()) painter.drawImage(area.translated(-offset), picture, area);
-    return;
-  }
-  const QRectF exposed = event->rect();
-  const QRectF source = QRectF((exposed.x() + offset.x()) / scale - 1, (exposed.y() + offset.y()) / scale - 1,
-                               exposed.width() / scale + 2, exposed.height() / scale + 2) &
-                        QRectF(picture.rect());
-  if (source.isEmpty()) return;
-  painter.translate(-offset);
-  painter.scale(scale, scale);
-  painter.drawImage(source, picture, source);
-}
-
-// --- TMapPage --------------------------------------------------------------
-
-TMapPage::TMapPage(QWidget* parent) : QWidget(parent), zoom_(new TMapZoom(this)) {
-  setObjectName(QStringLiteral("Tab"));
-  setMouseTracking(true);
+void TMapScene::drawBackground(QPainter* painter, const QRectF& rect) {
   // Where the map ends, the window's own silver rather than a white band
   // that looks like part of the map not loaded.
-  setAutoFillBackground(true);
-  QPalette pal = palette();
-  pal.setColor(QPalette::Window, QColor(kBeyondMapColor));
-  setPalette(pal);
+  painter->fillRect(rect, QColor(kBeyondMapColor));
+  if (picture_.isNull()) return;
+  const QRectF area = rect & QRectF(picture_.rect());
+  if (area.isEmpty()) return;
+  // Whole source pixels around what is exposed, so that a zoomed map shows no
+  // seams between the parts painted at different times.
+  const QRect source = area.toAlignedRect() & picture_.rect();
+  painter->drawImage(QRectF(source), picture_, source);
 }
 
-void TMapPage::SetImage(TMapImage* image) {
-  image_ = image;
-  zoom_->SetBackground(image, image ? image->PictureSize() : QSize());
+// --- the view --------------------------------------------------------------------
+
+TMapView::TMapView(const TBitmap* picture, std::function<void(TMapScene&)> fill, QWidget* parent)
+    : QGraphicsView(parent), scene_(new TMapScene(picture, this)), fill_(std::move(fill)) {
+  setObjectName(QStringLiteral("MapView"));
+  setScene(scene_);
+  scene_->setSceneRect(QRectF(QPointF(0, 0), QSizeF(scene_->Picture().size())));
+  setFrameShape(QFrame::NoFrame);
+  setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  setTransformationAnchor(QGraphicsView::NoAnchor);
+  setResizeAnchor(QGraphicsView::NoAnchor);
+  // On a zoomed map and on a scaled desktop alike, pictures are smoothed.
+  setRenderHint(QPainter::SmoothPixmapTransform);
+  setOptimizationFlags(QGraphicsView::DontSavePainterState | QGraphicsView::DontAdjustForAntialiasing);
+  setMouseTracking(true);
+  viewport()->setMouseTracking(true);
+  // The keyboard stays with the window's keys (the talk key among them).
+  setFocusPolicy(Qt::NoFocus);
 }
 
-void TMapPage::mouseMoveEvent(QMouseEvent* event) {
+void TMapView::EnsureFilled() {
+  if (filled_) return;
+  filled_ = true;
+  if (fill_) fill_(*scene_);
+  // The map reaches as far as its background and whatever is placed on it.
+  const QRectF items = scene_->itemsBoundingRect();
+  const QRectF extent = QRectF(QPointF(0, 0), QSizeF(scene_->Picture().size())) | items;
+  scene_->setSceneRect(QRectF(0, 0, std::max(0.0, extent.right()), std::max(0.0, extent.bottom())));
+  if (fitting_) ChangeZoom(FitZoom(), QPoint());
+}
+
+void TMapView::Empty() {
+  if (!filled_) return;
+  filled_ = false;
+  scene_->clear();
+}
+
+QSizeF TMapView::Extent() const { return scene_->sceneRect().size(); }
+
+// --- zoom ------------------------------------------------------------------------
+
+double TMapView::FitZoom() const {
+  const QSizeF extent = Extent();
+  const QSize view = size();
+  if (extent.isEmpty() || view.isEmpty()) return zoom_;
+  double zoom = std::min(view.width() / extent.width(), view.height() / extent.height());
+  if (fitAt100AtMost_) zoom = std::min(zoom, 1.0);
+  // A hair below the exact fit, so that rounding never brings up a scroll bar.
+  zoom = std::floor(zoom * 1000.0) / 1000.0;
+  return std::clamp(zoom, kMinZoom, kMaxZoom);
+}
+
+void TMapView::ChangeZoom(double zoom, QPoint anchor) {
+  zoom = std::clamp(zoom, kMinZoom, kMaxZoom);
+  const QPointF mapPoint = mapToScene(anchor);
+  zoom_ = zoom;
+  setTransform(QTransform::fromScale(zoom, zoom));
+  if (fitting_) return;
+  const QPoint moved = mapFromScene(mapPoint) - anchor;
+  horizontalScrollBar()->setValue(horizontalScrollBar()->value() + moved.x());
+  verticalScrollBar()->setValue(verticalScrollBar()->value() + moved.y());
+}
+
+void TMapView::SetZoom(double zoom) {
+  fitting_ = fitAt100AtMost_ = false;
+  ChangeZoom(zoom, QPoint());
+  emit Zoomed();
+}
+
+void TMapView::FitToWindow() {
+  fitting_ = true;
+  fitAt100AtMost_ = false;
+  ChangeZoom(FitZoom(), QPoint());
+  emit Zoomed();
+}
+
+void TMapView::FitIfLarger() {
+  fitting_ = fitAt100AtMost_ = true;
+  ChangeZoom(FitZoom(), QPoint());
+}
+
+void TMapView::ZoomIn() { SetZoom(NextZoomStep(zoom_, true)); }
+void TMapView::ZoomOut() { SetZoom(NextZoomStep(zoom_, false)); }
+
+void TMapView::ZoomAround(double zoom, QPoint anchor) {
+  fitting_ = fitAt100AtMost_ = false;
+  ChangeZoom(zoom, anchor);
+  emit Zoomed();
+}
+
+void TMapView::resizeEvent(QResizeEvent* event) {
+  QGraphicsView::resizeEvent(event);
+  if (fitting_) ChangeZoom(FitZoom(), QPoint());
+}
+
+void TMapView::showEvent(QShowEvent* event) {
+  EnsureFilled();
+  QGraphicsView::showEvent(event);
+}
+
+void TMapView::wheelEvent(QWheelEvent* event) {
+  const QPoint delta = event->angleDelta();
+  if (event->modifiers() & Qt::ControlModifier) {
+    const int notches = delta.y() != 0 ? delta.y() : delta.x();
+    if (notches != 0) ZoomAround(NextZoomStep(zoom_, notches > 0), event->position().toPoint());
+    event->accept();
+    return;
+  }
+  const bool across = (event->modifiers() & Qt::ShiftModifier) || delta.y() == 0;
+  QScrollBar* bar = across ? horizontalScrollBar() : verticalScrollBar();
+  if (bar->maximum() == bar->minimum()) {
+    event->ignore();  // nothing to scroll: the window may use it
+    return;
+  }
+  const int amount = across ? (delta.y() != 0 ? delta.y() : delta.x()) : delta.y();
+  bar->setValue(bar->value() - amount * kWheelPixels / 120);
   event->accept();
-  if (OnMouseMove) OnMouseMove();
 }
 
-void TMapPage::resizeEvent(QResizeEvent* event) {
-  QWidget::resizeEvent(event);
-  if (image_) image_->setGeometry(rect());  // the image fills the tab
+// --- places ----------------------------------------------------------------------
+
+void TMapView::EnsureVisible(const QRectF& mapRect) { ensureVisible(mapRect, 0, 0); }
+
+QRect TMapView::ToView(const QRectF& mapRect) const {
+  return viewportTransform().mapRect(mapRect).toAlignedRect();
 }
 
-TMapTab::~TMapTab() { delete page_.data(); }
+QPointF TMapView::ToMap(QPoint viewPoint) const { return mapToScene(viewPoint); }
 
-// --- TMapTextLabel -----------------------------------------------------------
+QGraphicsItem* TMapView::ItemAt(QPoint viewPoint) const { return itemAt(viewPoint); }
 
-TMapTextLabel::TMapTextLabel(QWidget* owner) : QLabel(owner) {
-  setObjectName(QStringLiteral("TextLabel"));
-  setTextFormat(Qt::PlainText);
-  // A label without handlers keeps the mouse to itself, as the tab below must
-  // not see it.
-  setAttribute(Qt::WA_NoMousePropagation);
+TObjectItem* TMapView::ObjectAt(QPoint viewPoint) const {
+  QGraphicsItem* item = ItemAt(viewPoint);
+  return item && item->type() == TObjectItem::Type ? static_cast<TObjectItem*>(item) : nullptr;
 }
 
-void TMapTextLabel::SwapColours() {
-  QPalette pal = palette();
-  const QColor background = pal.color(QPalette::Window);
-  pal.setColor(QPalette::Window, pal.color(QPalette::WindowText));
-  pal.setColor(QPalette::WindowText, background);
-  setPalette(pal);
+TTextItem* TMapView::TextAt(QPoint viewPoint) const {
+  QGraphicsItem* item = ItemAt(viewPoint);
+  return item && item->type() == TTextItem::Type ? static_cast<TTextItem*>(item) : nullptr;
 }
 
-void TMapTextLabel::mousePressEvent(QMouseEvent* event) {
+// --- the mouse -------------------------------------------------------------------
+
+void TMapView::Press(QMouseEvent* event) {
   event->accept();
-  if (const auto handler = OnMouseDown) handler(this, event->button(), event->modifiers());  // see TMapPict
+  const QPoint at = event->position().toPoint();
+  if (TObjectItem* object = ObjectAt(at)) {
+    emit ObjectPressed(object->Number(), event->button());
+    return;
+  }
+  if (TTextItem* text = TextAt(at); text && text->Bound())
+    emit TextPressed(text->Number(), event->button(), event->modifiers());
+  // A caption, a text without an action and the bare map do nothing.
 }
 
-void TMapTextLabel::mouseMoveEvent(QMouseEvent* event) {
+void TMapView::mousePressEvent(QMouseEvent* event) { Press(event); }
+
+// The second press of a double click is a press like the first, as on a
+// picture of its own.
+void TMapView::mouseDoubleClickEvent(QMouseEvent* event) { Press(event); }
+
+void TMapView::mouseReleaseEvent(QMouseEvent* event) { event->accept(); }
+
+void TMapView::mouseMoveEvent(QMouseEvent* event) {
   event->accept();
-  if (const auto handler = OnMouseMove) handler(this);
-}
-
-// --- creation ----------------------------------------------------------------
-
-TMapPage* PageOf(const MAP& map) {
-  const auto* tab = dynamic_cast<const TMapTab*>(map.Tab.get());
-  return tab ? tab->Page() : nullptr;
-}
-
-TMapPage* CreateMapPage(MAP& map, QTabWidget* pageControl) {
-  // The tab page, the last tab, captioned with the map's name.
-  auto* page = new TMapPage();
-  pageControl->addTab(page, FromCp1251(map.Name.str()));
-  map.Tab = std::make_unique<TMapTab>(page);
-  // A map without a background has an empty tab.
-  if (!map.Picture || map.Picture->Empty()) return page;
-  // The background, unscaled from the top-left corner, below everything.
-  auto* background = new TMapImage(map.Picture.get(), page);
-  background->lower();
-  page->SetImage(background);
-  return page;
-}
-
-QString HintToolTip(std::string_view hint) {
-  if (hint.empty()) return {};
-  // Rich text on purpose: a hint is shown exactly as sent (a "<" is a "<"), its
-  // line feeds break the lines and nothing else does.
-  return QStringLiteral("<p style='white-space:pre'>") + FromCp1251(hint).toHtmlEscaped() +
-         QStringLiteral("</p>");
-}
-
-TMapPict* CreateMapPict(MAPOBJECT& object, QWidget* tab, TPictureCache* cache) {
-  auto* pict = new TMapPict(tab, cache);
-  object.Widget = pict;
-  pict->SetMapObject(&object);
-  pict->setToolTip(HintToolTip(object.Hint.str()));
-  return pict;
-}
-
-bool TextLabelIsBound(const MAPTEXT& text) { return text.Action != 0; }
-
-void CreateTextLabels(MAPTEXT_LIST& texts, QTabWidget* pageControl, const TTextLabelHandlers& handlers) {
-  const int pages = pageControl->count();
-  // The texts of each page in list order, found in one pass over the list.
-  std::vector<std::vector<MAPTEXT*>> byPage(static_cast<std::size_t>(pages > 0 ? pages : 0));
-  for (int i = 0; i < texts.Count(); ++i) {
-    MAPTEXT* text = texts.Get(i);
-    if (text->MapIndex >= 0 && text->MapIndex < pages)
-      byPage[static_cast<std::size_t>(text->MapIndex)].push_back(text);
+  QGraphicsItem* item = ItemAt(event->position().toPoint());
+  if (!item) {
+    emit Hovered(-1);
+    return;
   }
-  for (int p = 0; p < pages; ++p)
-    for (MAPTEXT* text : byPage[static_cast<std::size_t>(p)])
-      CreateTextLabel(*text, pageControl->widget(p), handlers);
+  if (item->type() == TTextItem::Type && static_cast<TTextItem*>(item)->Bound())
+    emit Hovered(static_cast<TTextItem*>(item)->Number());
 }
 
-TMapTextLabel* CreateTextLabel(MAPTEXT& text, QWidget* tab, const TTextLabelHandlers& handlers) {
-  // A text that is not visible gets no label at all.
-  if (!text.HasFlag(kTextVisible)) return nullptr;
-  // The label, owned by the tab; it appears once complete.
-  auto* label = new TMapTextLabel(tab);
-  label->hide();
-  text.Label = label;
-  // Bounds: four pixels above the server's Y.
-  label->setGeometry(text.X, text.Y - kLabelTopShift, text.W, text.H);
-  // Caption, alignment, layout, transparency, word wrap.
-  label->setText(FromCp1251(text.Caption.str()));
-  label->setAlignment(HorizontalAlignment(text.Alignment) | VerticalAlignment(text.Layout));
-  label->setAutoFillBackground(!text.HasFlag(kTextTransparent));
-  label->setWordWrap(text.HasFlag(kTextWordWrap));
-  // Colours and font; the styles of the flags are added to the font's own.
-  QPalette pal = label->palette();
-  pal.setColor(QPalette::Window, WinColorToQColor(text.Color, pal));
-  pal.setColor(QPalette::WindowText, WinColorToQColor(text.FontColor, pal));
-  label->setPalette(pal);
-  QFont font = label->font();
-  font.setFamily(FromCp1251(text.FontName.str()));
-  if (text.FontSize > 0)
-    font.setPointSize(text.FontSize);
-  else if (text.FontSize < 0)
-    font.setPixelSize(-text.FontSize);  // a negative size is a height in pixels
-  if (text.HasFlag(kTextBold)) font.setBold(true);
-  if (text.HasFlag(kTextItalic)) font.setItalic(true);
-  if (text.HasFlag(kTextUnderline)) font.setUnderline(true);
-  if (text.HasFlag(kTextStrikeOut)) font.setStrikeOut(true);
-  // The character set needs nothing here: the text is already Unicode.
-  if (text.Pitch == 1) font.setFixedPitch(false);
-  if (text.Pitch == 2) {
-    font.setFixedPitch(true);
-    font.setStyleHint(QFont::TypeWriter);
-  }
-  label->setFont(font);
-  // Auto size: the label fits its text; with word wrap it keeps its width.
-  if (text.HasFlag(kTextAutoSize)) {
-    if (text.HasFlag(kTextWordWrap) && text.W > 0)
-      label->resize(text.W, label->heightForWidth(text.W));
-    else
-      label->resize(label->sizeHint());
-  }
-  // The mouse handlers of the main window.
-  if (TextLabelIsBound(text)) {
-    label->OnMouseDown = handlers.mouseDown;
-    label->OnMouseMove = handlers.mouseMove;
-    label->setMouseTracking(true);
-  }
-  // Complete: shown on the tab.
-  label->show();
-  return label;
+bool TMapView::viewportEvent(QEvent* event) {
+  if (event->type() != QEvent::ToolTip) return QGraphicsView::viewportEvent(event);
+  // The hint of the object under the mouse, as its record has it now.
+  const auto* help = static_cast<QHelpEvent*>(event);
+  TObjectItem* object = ObjectAt(help->pos());
+  const QString tip = object ? HintToolTip(object->Record().Hint.str()) : QString();
+  if (tip.isEmpty())
+    QToolTip::hideText();
+  else
+    QToolTip::showText(help->globalPos(), tip, viewport(), ToView(object->sceneBoundingRect()));
+  return true;
 }
 
-MAPTEXT* FindByLabel(MAPTEXT_LIST& texts, const QObject* label) {
-  const auto* mapLabel = qobject_cast<const TMapTextLabel*>(label);
-  if (!mapLabel) return nullptr;
-  const ITextLabel* wanted = mapLabel;
-  for (int i = 0; i < texts.Count(); ++i) {
-    MAPTEXT* text = texts.Get(i);
-    if (text->Label == wanted) return text;
-  }
-  return nullptr;
+// --- the marker ------------------------------------------------------------------
+
+QRectF TMapView::MarkerArea() const {
+  // The pen lies inside the bounds, as a shape control draws it.
+  const qreal inset = kMarkerPen / 2.0 / zoom_;
+  return marker_.adjusted(inset, inset, -inset, -inset);
+}
+
+void TMapView::ShowMarker(const QRectF& mapRect) {
+  HideMarker();
+  marker_ = mapRect;
+  EnsureVisible(mapRect);
+  viewport()->update(ToView(marker_).adjusted(-kMarkerPen, -kMarkerPen, kMarkerPen, kMarkerPen));
+}
+
+void TMapView::HideMarker() {
+  if (marker_.isNull()) return;
+  const QRect old = ToView(marker_).adjusted(-kMarkerPen, -kMarkerPen, kMarkerPen, kMarkerPen);
+  marker_ = QRectF();
+  viewport()->update(old);
+}
+
+void TMapView::drawForeground(QPainter* painter, const QRectF& rect) {
+  if (marker_.isNull() || !rect.intersects(marker_)) return;
+  painter->save();
+  painter->setRenderHint(QPainter::Antialiasing);
+  QPen pen(QColor(255, 0, 0));
+  pen.setWidth(kMarkerPen);
+  pen.setCosmetic(true);
+  painter->setPen(pen);
+  painter->setBrush(Qt::NoBrush);
+  painter->drawEllipse(MarkerArea());
+  painter->restore();
 }
 
 }  // namespace vertamo::ui

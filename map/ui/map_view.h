@@ -1,148 +1,133 @@
-// The map view: one tab page per map with its background picture, a picture
-// widget (TMapPict) per map object, and a label per map text. Everything is
-// placed in absolute pixels of the background; the page's TMapZoom shows it
-// zoomed and scrolled.
+// One map on screen: its scene (the background picture and the items of its
+// objects and texts, in pixels of the background) in a view whose transform is
+// the zoom. The view scrolls when the map is larger than it; "fit" keeps the
+// whole map in view as the view changes size. Ctrl and the wheel zoom around
+// the mouse, the wheel alone scrolls (Shift and the wheel across).
 //
-// The main window builds it after every complete download (BuildMaps) and
-// frees it with the model (ClearMaps): a map's tab owns every control on it,
-// and freeing the map frees the tab.
+// The scene is filled on first need (the view shown, or an item asked for), so
+// that a district of a hundred thousand objects is never built at once.
 #pragma once
 
+#include <QGraphicsScene>
+#include <QGraphicsView>
 #include <QImage>
-#include <QLabel>
-#include <QPixmap>
-#include <QPointer>
-#include <QTabWidget>
-#include <QWidget>
 #include <functional>
-#include <string_view>
 
-#include "map/map_model.h"
-#include "map/ui/map_pict.h"
-#include "map/ui/map_zoom.h"
+#include "map/map_records.h"
 
 namespace vertamo::ui {
 
-// The background image of a map: the picture from the tab's top-left corner at
-// the tab's zoom and scroll position, below everything else on the tab. The mouse passes through it to the
-// tab.
-//
-// It shows the map's own bitmap: an opaque picture is drawn straight from the
-// model's pixels (no copy), a transparent one is converted once, when the tab
-// is first painted. The map frees its tab before its picture, so the pixels
-// outlive the image.
-class TMapImage : public QWidget {
-  Q_OBJECT
+class TObjectItem;
+class TTextItem;
 
+// The scene of a map: draws the map's background picture below its items, the
+// window's silver where the map ends.
+class TMapScene final : public QGraphicsScene {
  public:
-  TMapImage(const TBitmap* picture, QWidget* tab);
-  // What the image shows (made on first use).
-  const QImage& Picture();
-  // The picture's size in map pixels (empty without a picture).
-  QSize PictureSize() const;
-
- protected:
-  void paintEvent(QPaintEvent* event) override;
-
- private:
-  const TBitmap* source_;
-  QImage picture_;
-  bool made_ = false;
-};
-
-// The tab page of a map.
-class TMapPage : public QWidget {
-  Q_OBJECT
-
- public:
-  // The page beyond the map's edges.
   static constexpr QRgb kBeyondMapColor = 0xFFC0C0C0;
 
-  explicit TMapPage(QWidget* parent = nullptr);
-  TMapImage* Image() const { return image_; }
-  void SetImage(TMapImage* image);
-  // The zoom and scroll position of the map.
-  TMapZoom* Zoom() const { return zoom_; }
-
-  // Bound by the main window: the mouse moved over the tab or its background.
-  std::function<void()> OnMouseMove;
+  // `picture` (may be null) outlives the scene; an opaque picture is drawn
+  // straight from its pixels, a transparent one converted once here.
+  TMapScene(const TBitmap* picture, QObject* parent);
+  const QImage& Picture() const { return picture_; }
 
  protected:
-  void mouseMoveEvent(QMouseEvent* event) override;
-  void resizeEvent(QResizeEvent* event) override;
+  void drawBackground(QPainter* painter, const QRectF& rect) override;
 
  private:
-  QPointer<TMapImage> image_;
-  TMapZoom* zoom_;
+  QImage picture_;
 };
 
-// The map's side of its tab: freeing it frees the page and everything on it.
-class TMapTab final : public IMapTab {
- public:
-  explicit TMapTab(TMapPage* page) : page_(page) {}
-  ~TMapTab() override;
-  TMapPage* Page() const { return page_; }
-
- private:
-  QPointer<TMapPage> page_;
-};
-
-// The label of a map text. Highlighting swaps its background and font colours.
-class TMapTextLabel : public QLabel, public ITextLabel {
+class TMapView final : public QGraphicsView {
   Q_OBJECT
 
  public:
-  explicit TMapTextLabel(QWidget* owner);
-  void SwapColours() override;
+  static constexpr double kMinZoom = 0.1;
+  static constexpr double kMaxZoom = 4.0;
 
-  QColor BackgroundColor() const { return palette().color(QPalette::Window); }
-  QColor FontColor() const { return palette().color(QPalette::WindowText); }
+  // `fill` puts the map's items into its scene, once.
+  TMapView(const TBitmap* picture, std::function<void(TMapScene&)> fill, QWidget* parent = nullptr);
 
-  // Bound (or not) by CreateTextLabel: a mouse button pressed on the text, and
-  // the mouse moved over it.
-  std::function<void(TMapTextLabel* sender, Qt::MouseButton button, Qt::KeyboardModifiers modifiers)>
-      OnMouseDown;
-  std::function<void(TMapTextLabel* sender)> OnMouseMove;
+  TMapScene& Scene() const { return *scene_; }
+  // Fills the scene now, when it has not been filled yet.
+  void EnsureFilled();
+  bool Filled() const { return filled_; }
+  // Frees the scene's items; it is filled again when next needed.
+  void Empty();
+
+  double Zoom() const { return zoom_; }
+  bool Fitting() const { return fitting_; }
+  // The dispatcher's commands; each reports Zoomed.
+  void SetZoom(double zoom);  // a fixed zoom (1 = 100 %), fit ends
+  void FitToWindow();         // the whole map in view, kept so as the view resizes
+  void ZoomIn();
+  void ZoomOut();
+  // Zooms keeping the map point under `anchor` (view pixels) where it is.
+  void ZoomAround(double zoom, QPoint anchor);
+  // A map that has no zoom of the dispatcher's yet: fitted while it does not
+  // fit at 100 %, at 100 % otherwise, as the view resizes; not reported as a
+  // choice (no Zoomed), and ended by any command.
+  void FitIfLarger();
+
+  // Scrolls so that `mapRect` is in view, when it is not already.
+  void EnsureVisible(const QRectF& mapRect);
+  // Map pixels and view pixels.
+  QRect ToView(const QRectF& mapRect) const;
+  QPointF ToMap(QPoint viewPoint) const;
+  // The size of the map: its background and what is placed on it.
+  QSizeF Extent() const;
+
+  // The marker around an object found from the journal or a report: a red
+  // ellipse, 5 pixels wide, over everything; clicks go through it.
+  static constexpr int kMarkerPen = 5;
+  void ShowMarker(const QRectF& mapRect);
+  void HideMarker();
+  bool MarkerShown() const { return !marker_.isNull(); }
+  QRectF Marker() const { return marker_; }
+
+  // The topmost object or text under a point of the view, if any.
+  TObjectItem* ObjectAt(QPoint viewPoint) const;
+  TTextItem* TextAt(QPoint viewPoint) const;
+
+ signals:
+  // The zoom or the fit was chosen (by a command or the wheel).
+  void Zoomed();
+  // A mouse button pressed on an object's picture (a double click presses twice).
+  void ObjectPressed(int object, Qt::MouseButton button);
+  // A mouse button pressed on a text with an action.
+  void TextPressed(int text, Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
+  // The mouse moved over a text with an action (its number), or over the bare
+  // map (-1); over anything else nothing is said.
+  void Hovered(int text);
 
  protected:
+  bool viewportEvent(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
+  void drawForeground(QPainter* painter, const QRectF& rect) override;
+
+ private:
+  QGraphicsItem* ItemAt(QPoint viewPoint) const;
+  void Press(QMouseEvent* event);
+  void ChangeZoom(double zoom, QPoint anchor);
+  double FitZoom() const;
+  QRectF MarkerArea() const;
+
+  TMapScene* scene_;
+  std::function<void(TMapScene&)> fill_;
+  bool filled_ = false;
+  double zoom_ = 1.0;
+  bool fitting_ = false;
+  bool fitAt100AtMost_ = false;  // the fit of FitIfLarger
+  QRectF marker_;
 };
 
-// The mouse handlers of the main window that the map texts are bound to.
-struct TTextLabelHandlers {
-  std::function<void(TMapTextLabel*, Qt::MouseButton, Qt::KeyboardModifiers)> mouseDown;
-  std::function<void(TMapTextLabel*)> mouseMove;
-};
-
-// The page of a map (nullptr before CreateMapPage, or when it is gone).
-TMapPage* PageOf(const MAP& map);
-
-// Creates the map's tab page as the last tab of `pageControl`, caption = the
-// map's name, and, when the map has a background picture, its image.
-TMapPage* CreateMapPage(MAP& map, QTabWidget* pageControl);
-
-// Creates the object's picture widget owned by `tab`, links it to the object
-// (the object's Widget) and gives it the object's hint. The caller shows it.
-TMapPict* CreateMapPict(MAPOBJECT& object, QWidget* tab, TPictureCache* cache);
-
-// The tool-tip text of a hint (code page 1251, line feeds kept as line breaks;
-// never read as markup). Empty for an empty hint.
-QString HintToolTip(std::string_view hint);
-
-// Whether a map text's label gets the mouse handlers. The handlers act on
-// Action (highlight for any action, a map switch for action 1), so the labels
-// of texts with an action are bound, whatever their AParam (0 links to the
-// first map).
-bool TextLabelIsBound(const MAPTEXT& text);
-
-// For every tab page p of `pageControl` in page order, the labels of the texts
-// of `texts` whose MapIndex is p, in list order.
-void CreateTextLabels(MAPTEXT_LIST& texts, QTabWidget* pageControl, const TTextLabelHandlers& handlers);
-// The label of one text on `tab` (nothing for a text that is not visible).
-TMapTextLabel* CreateTextLabel(MAPTEXT& text, QWidget* tab, const TTextLabelHandlers& handlers);
-
-// The first text of the list whose label is `label`; nullptr otherwise.
-MAPTEXT* FindByLabel(MAPTEXT_LIST& texts, const QObject* label);
+// The zoom one step up or down from `zoom` (10 % … 400 %).
+double NextZoomStep(double zoom, bool up);
 
 }  // namespace vertamo::ui

@@ -7,11 +7,9 @@
 #include <QString>
 #include <QWidget>
 
-#include "map/ui/map_zoom.h"
-
 namespace vertamo::ui {
 
-class TValInd : public QWidget, public IMapZoomable {
+class TValInd : public QWidget {
   Q_OBJECT
 
  public:
@@ -43,9 +41,6 @@ class TValInd : public QWidget, public IMapZoomable {
     int numberSize = 0;     // points
   };
   TLayout ComputeLayout() const;
-
-  // On a zoomed map the base size follows the zoom.
-  void SetZoom(double zoom) override;
 
   int BackgroundColor() const { return background_; }  // 0x00BBGGRR
   int NumberColor() const;                             // for the current value

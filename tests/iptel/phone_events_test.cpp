@@ -67,6 +67,29 @@ TEST(PhoneEvents, EveryLineOfTheTable) {
   EXPECT_EQ(InterpretPhoneEvent("OK").status, "\xCE\xCA");
 }
 
+TEST(PhoneEvents, RecordingLinesNameTheRecordOrSayWhyNotWithoutTouchingTheCall) {
+  const struct {
+    const char* line;
+    TPhoneEventKind kind;
+    const char* record;
+    bool keepsStatus;
+  } cases[] = {
+      {"REC Records/2026-12-08/14-02-11 1@h.opus", TPhoneEventKind::Record, "Records/2026-12-08/14-02-11 1@h.opus",
+       true},
+      {"NOREC Разговор не записывается: на диске нет места", TPhoneEventKind::NoRecord,
+       "Разговор не записывается: на диске нет места", false},
+      {"NOREC", TPhoneEventKind::NoRecord, "", true},
+      {"RECORD x", TPhoneEventKind::Unknown, "", false},
+  };
+  for (const auto& c : cases) {
+    const TPhoneEvent e = InterpretPhoneEvent(Cp(c.line));
+    EXPECT_EQ(e.kind, c.kind) << c.line;
+    EXPECT_EQ(e.record, Cp(c.record)) << c.line;
+    EXPECT_EQ(e.keepsStatus, c.keepsStatus) << c.line;
+    EXPECT_EQ(e.callState, -1) << c.line;
+  }
+}
+
 TEST(PhoneEvents, RingFindsTheSubscriberByNameThenByAddress) {
   TempFolder dir;
   TPhoneBook book(dir.folder());

@@ -57,14 +57,14 @@ TEST(JournalFile, OneFilePerDayEveryLineAsItArrives) {
   const std::string day2 = dir.file("Journal/2026-12-08.log");
   ASSERT_TRUE(journal.Append(Event("Лифт 1 п.2", "Неисправность")));
   const std::string first =
-      Cp("07.12 23:59:58  07.12.2026 | 23:59:58 | Лифт 1 п.2 | ул. Лесная, 3 | Неисправность | \r\n");
+      Cp("07.12 23:59:58  07.12.2026 | 23:59:58 | Лифт 1 п.2 | ул. Лесная, 3 | Неисправность | \t4 8421631 0\r\n");
   EXPECT_EQ(ReadWholeFile(day1), first) << "written at once";
   ASSERT_TRUE(journal.Append(Event("ПУ 12", "Вызов\r\nдиспетчера")));
   ASSERT_TRUE(journal.Append(Event("Лифт 1 п.2", "Норма")));
   EXPECT_EQ(ReadWholeFile(day1),
-            first + Cp("07.12 23:59:59  07.12.2026 | 23:59:58 | ПУ 12 | ул. Лесная, 3 | Вызов  диспетчера | \r\n"));
+            first + Cp("07.12 23:59:59  07.12.2026 | 23:59:58 | ПУ 12 | ул. Лесная, 3 | Вызов  диспетчера | \t4 8421631 0\r\n"));
   EXPECT_EQ(ReadWholeFile(day2),
-            Cp("08.12 00:00:01  07.12.2026 | 23:59:58 | Лифт 1 п.2 | ул. Лесная, 3 | Норма | \r\n"));
+            Cp("08.12 00:00:01  07.12.2026 | 23:59:58 | Лифт 1 п.2 | ул. Лесная, 3 | Норма | \t4 8421631 0\r\n"));
   EXPECT_EQ(FileMode(day1), 0600);
   EXPECT_EQ(FileMode(dir.file("Journal")), 0700);
 }
@@ -103,6 +103,9 @@ TEST(JournalFile, ReadsTheDayBackPassingOverDamagedLines) {
   for (const char* n : {"1", "2", "3", "4"}) ASSERT_TRUE(journal.Append(Event("Лифт", n)));
   TLogEntry piped = Event("ПУ 12", "5");
   piped.texts[5] = Cp("дверь | шахта");  // a " | " in the note stays in the note
+  piped.object = 12;
+  piped.color = 0x0000FF;
+  piped.fontColor = -16777201;  // a system colour
   ASSERT_TRUE(journal.Append(piped));
   const std::string whole = ReadWholeFile(path);
   // Someone's own line in the middle, a foreign prefix, and a last line a
@@ -117,6 +120,13 @@ TEST(JournalFile, ReadsTheDayBackPassingOverDamagedLines) {
   EXPECT_EQ(all[0].arrived, "07.12 12:00:00");
   EXPECT_EQ(all[4].texts[5], Cp("дверь | шахта"));
   EXPECT_EQ(JournalRecordLine(all[4]), JournalLine(noon, piped)) << "read back as written";
+  EXPECT_EQ(std::tuple(all[4].kindKept, all[4].object, all[4].color, all[4].fontColor),
+            std::tuple(true, 12, 0x0000FF, -16777201));
+  // A line of an older file: no object or colours, and a TAB of the server's stays in its text.
+  TJournalRecord old;
+  ASSERT_TRUE(ParseJournalLine(Cp("07.12 12:00:00  a | b | c | d | e\tx | f 1 2 3"), old));
+  EXPECT_FALSE(old.kindKept);
+  EXPECT_EQ(old.texts[4], "e\tx");
 
   const std::vector<TJournalRecord> newest = ReadJournalDay(path, 2);
   ASSERT_EQ(newest.size(), 2u);

@@ -64,7 +64,6 @@ TEST(MapObject, DefaultsAreZeroExceptCapTransparent) {
   EXPECT_FALSE(o.Changed);
   EXPECT_EQ(o.Pictures, nullptr);
   EXPECT_EQ(o.PCount, 0);
-  EXPECT_EQ(o.Widget, nullptr);
 }
 
 struct SetterCase {
@@ -236,7 +235,6 @@ TEST(MapText, Defaults) {
   EXPECT_EQ(t.Pitch, 0);
   EXPECT_EQ(t.Action, 0);
   EXPECT_EQ(t.AParam, 0);
-  EXPECT_EQ(t.Label, nullptr);
   EXPECT_FALSE(t.Highlighted);
 }
 
@@ -254,32 +252,6 @@ TEST(MapText, CapacitiesAndFlags) {
   EXPECT_EQ(t.Flags, kTextTransparent | kTextAutoSize | kTextStrikeOut);
 }
 
-class FakeLabel : public ITextLabel {
- public:
-  void SwapColours() override { ++swaps; }
-  int swaps = 0;
-};
-
-TEST(MapText, HighlightSwapsTheLabelColoursOnceEachWay) {
-  FakeLabel label;
-  MAPTEXT t;
-  t.Label = &label;
-  t.UnhighlightText();
-  EXPECT_EQ(label.swaps, 0);
-  t.HighlightText();
-  t.HighlightText();
-  EXPECT_EQ(label.swaps, 1);
-  EXPECT_TRUE(t.Highlighted);
-  t.UnhighlightText();
-  t.UnhighlightText();
-  EXPECT_EQ(label.swaps, 2);
-  EXPECT_FALSE(t.Highlighted);
-
-  MAPTEXT withoutLabel;
-  withoutLabel.HighlightText();
-  EXPECT_TRUE(withoutLabel.Highlighted);
-}
-
 // ---------------------------------------------------------------- lists
 
 TEST(MapList, AddNumbersMapsAndCreatesAPictureOnlyWhenAsked) {
@@ -294,7 +266,6 @@ TEST(MapList, AddNumbersMapsAndCreatesAPictureOnlyWhenAsked) {
   ASSERT_NE(first->Picture, nullptr);
   EXPECT_TRUE(first->Picture->Empty());
   EXPECT_EQ(second->Picture, nullptr);
-  EXPECT_EQ(first->Tab, nullptr);
 }
 
 TEST(Lists, GetOutsideTheListGivesNoneAndIndexOfFindsRecords) {
@@ -327,33 +298,15 @@ TEST(Lists, AddStoresACopyOfTheCallersRecord) {
   EXPECT_NE(stored, &t);
 }
 
-class CountingTab : public IMapTab {
- public:
-  CountingTab(int& destroyed, const TMapModel& model, int& objectsSeen)
-      : destroyed_(destroyed), model_(model), objectsSeen_(objectsSeen) {}
-  ~CountingTab() override {
-    ++destroyed_;
-    objectsSeen_ = model_.ObjectList.Count();
-  }
-
- private:
-  int& destroyed_;
-  const TMapModel& model_;
-  int& objectsSeen_;
-};
-
-TEST(MapModel, ClearFreesMapsWithTheirTabsBeforeTheObjects) {
+TEST(MapModel, ClearEmptiesEveryList) {
   TMapModel model;
-  int destroyed = 0, objectsSeen = -1;
-  model.MapList.Add("a", true)->Tab = std::make_unique<CountingTab>(destroyed, model, objectsSeen);
-  model.MapList.Add("b", false)->Tab = std::make_unique<CountingTab>(destroyed, model, objectsSeen);
+  model.MapList.Add("a", true);
+  model.MapList.Add("b", false);
   model.ObjectList.Add(MAPOBJECT{});
   model.PictureSets.FindOrCreateSet("lift", 1, 1);
   model.TextList.Add(MAPTEXT{});
 
   model.Clear();
-  EXPECT_EQ(destroyed, 2);
-  EXPECT_EQ(objectsSeen, 1) << "the tabs (and the widgets on them) go while the objects still exist";
   EXPECT_EQ(model.MapList.Count(), 0);
   EXPECT_EQ(model.ObjectList.Count(), 0);
   EXPECT_EQ(model.PictureSets.Count(), 0);

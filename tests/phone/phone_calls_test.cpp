@@ -158,7 +158,8 @@ TEST_F(RealPhone, EveryEndOfACallReachesTheWorkstationAsItsEventLine) {
   dispatcher.Send("q");
   EXPECT_EQ(dispatcher.NextEvent(kEventMs), "OK");
   EXPECT_TRUE(ProcessGone(engine, 100)) << "baresip still runs after OK";
-  EXPECT_TRUE(dispatcher.WaitExit(3000));
+  // The phone makes the record of its last conversation before it ends.
+  EXPECT_TRUE(dispatcher.WaitExit(10000));
 }
 
 // Someone calls the dispatcher during a call with a lift (here on the user
@@ -282,6 +283,26 @@ TEST_F(RealPhone, WithoutASoundServerACallConnectsAndSaysItHasNoSound) {
   lift.Send("y");
   EXPECT_EQ(dispatcher.NextEvent(kEventMs), "CALL " + LiftAddress());
   EXPECT_EQ(dispatcher.NextEvent(kEventMs).value_or("").rfind("APP Разговор без звука", 0), 0u);
+}
+
+TEST_F(RealPhone, ACallThatCannotBeRecordedGoesOnAndIsToldOnce) {
+  PhoneUnderTest dispatcher;
+  ASSERT_TRUE(dispatcher.Start(Silent(FreeSipPort())));
+  // A file where the records' folder should be.
+  WriteWholeFile(dispatcher.Folder().file("Records"), "");
+  for (int call = 0; call < 2; ++call) {
+    dispatcher.Send("c " + LiftAddress());
+    ASSERT_TRUE(lift.NextEvent(kEventMs));
+    lift.Send("y");
+    ASSERT_EQ(dispatcher.NextEvent(kEventMs), "CALL " + LiftAddress()) << dispatcher.Log();
+    dispatcher.Send("h");
+    EXPECT_EQ(dispatcher.NextEvent(kEventMs), "END");
+    lift.NextEvent(kEventMs);  // the lift's CALL
+    lift.NextEvent(kEventMs);  // and its end
+  }
+  EXPECT_EQ(dispatcher.RecordLines(),
+            (std::vector<std::string>{"NOREC Разговор не записывается: нельзя создать папку Records", "NOREC"}));
+  EXPECT_NE(dispatcher.Log().find("not recorded: cannot create"), std::string::npos);
 }
 
 TEST(RealPhoneFaults, WithoutBaresipACallEndsWithAReasonAndThePhoneStaysUp) {

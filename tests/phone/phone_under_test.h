@@ -151,9 +151,15 @@ class PhoneUnderTest {
     for (;;) {
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
       auto line = Next(static_cast<int>(std::max<long long>(left.count(), 0)));
+      if (line && (line->rfind("REC", 0) == 0 || line->rfind("NOREC", 0) == 0)) {
+        recordLines_.push_back(*line);
+        continue;
+      }
       if (!line || line->rfind("STAT", 0) != 0) return line;
     }
   }
+  // What NextEvent passed over of the recording lines, REC and NOREC.
+  const std::vector<std::string>& RecordLines() const { return recordLines_; }
 
   // The baresip this phone started; 0 when none runs.
   int BaresipPid() const {
@@ -194,6 +200,7 @@ class PhoneUnderTest {
 
  private:
   TempFolder folder_;
+  std::vector<std::string> recordLines_;
   pid_t pid_ = -1;
   int port_ = 0;
   int control_ = -1;

@@ -5,6 +5,7 @@
 // played into it, and the server's recorder hears the phone's speaker.
 #include <gtest/gtest.h>
 #include <pulse/simple.h>
+#include <sndfile.h>
 
 #include <algorithm>
 #include <atomic>
@@ -56,8 +57,8 @@ class ToneIntoMicrophone {
 };
 
 // The share of the samples' energy at `hertz` (Goertzel over the whole block).
-double ShareAt(const std::vector<int16_t>& x, double hertz) {
-  const double w = 2 * M_PI * hertz / kRate, coeff = 2 * std::cos(w);
+double ShareAt(const std::vector<int16_t>& x, double hertz, int rate = kRate) {
+  const double w = 2 * M_PI * hertz / rate, coeff = 2 * std::cos(w);
   double s1 = 0, s2 = 0, total = 0;
   for (int16_t v : x) {
     const double s0 = v + coeff * s1 - s2;
@@ -120,6 +121,41 @@ TEST(RealPhoneVoice, TonesFlowBothWaysInOneCall) {
   EXPECT_GE(atDispatcher, 0.9) << atDispatcher << ": the lift's 440 Hz at the dispatcher's speaker";
   dispatcher.Send("h");
   EXPECT_EQ(dispatcher.NextEvent(kVoiceEventMs), "END");
+
+  // The dispatcher's phone recorded the conversation: its 1 kHz on the left
+  // channel, the lift's 440 Hz on the right, once the record is made (within
+  // a few seconds of the end).
+  ASSERT_FALSE(dispatcher.RecordLines().empty());
+  const std::string rec = dispatcher.RecordLines().front();
+  ASSERT_EQ(rec.rfind("REC Records/", 0), 0u) << rec;
+  const std::string file = dispatcher.Folder().file(rec.substr(4));
+  SF_INFO info{};
+  SNDFILE* record = nullptr;
+  for (int i = 0; i < 100 && record == nullptr; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    record = sf_open(file.c_str(), SFM_READ, &info);
+  }
+  ASSERT_NE(record, nullptr) << file << "\n" << dispatcher.Log();
+  ASSERT_EQ(info.channels, 2);
+  const size_t second = static_cast<size_t>(info.samplerate);
+  std::vector<int16_t> frames(static_cast<size_t>(info.frames) * 2);
+  sf_readf_short(record, frames.data(), info.frames);
+  sf_close(record);
+  // The best half second of each channel, as above (the first second rings
+  // and fills the jitter buffer; a loaded machine drops a packet now and then).
+  double left = 0, right = 0;
+  const size_t half = second / 2;
+  for (size_t from = 0; from + half <= frames.size() / 2; from += half / 2) {
+    std::vector<int16_t> l(half), r(half);
+    for (size_t i = 0; i < half; ++i) {
+      l[i] = frames[2 * (from + i)];
+      r[i] = frames[2 * (from + i) + 1];
+    }
+    left = std::max(left, ShareAt(l, 1000, info.samplerate));
+    right = std::max(right, ShareAt(r, 440, info.samplerate));
+  }
+  EXPECT_GE(left, 0.9) << "the dispatcher's 1 kHz on the record's left channel";
+  EXPECT_GE(right, 0.9) << "the lift's 440 Hz on the record's right channel";
 }
 
 }  // namespace

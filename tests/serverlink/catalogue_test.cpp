@@ -203,7 +203,6 @@ TEST_F(Catalogue, ObjectWithEveryKey) {
   EXPECT_FALSE(o.CapTransparent);
   EXPECT_EQ(o.CapColor, 255);
   EXPECT_EQ(o.Pictures, nullptr);
-  EXPECT_EQ(o.Widget, nullptr);
   EXPECT_EQ(events.statuses, (Strings{"Запрос объектов карты", "Получение объекта 1 из 1"}));
   EXPECT_TRUE(Logged("Создание объекта карты 0: Имя=Лифт 1 Индекс=3 ")) << LogText();
 }

@@ -233,26 +233,22 @@ class DemoReportsTest : public QObject {
     QVERIFY(expected.size() >= 2);
     for (size_t k = 1; k <= expected.size(); ++k) {
       const size_t i = k % expected.size();
-      form.Shape->hide();
+      form.Maps().HideMarker();
       ClickRow(*view, int(i));
       const MAPOBJECT* object = form.Model().ObjectList.Get(expected[i].object);
       QVERIFY(object);
-      QWidget* tab = form.PageControl1->widget(object->MapIndex);
-      QVERIFY(tab);
       QCOMPARE(form.PageControl1->currentIndex(), object->MapIndex);
-      QCOMPARE(form.Shape->parentWidget(), tab);
-      QVERIFY2(form.Shape->isVisible(), qPrintable(QStringLiteral("row %1").arg(i + 1)));
-      const QWidget* pict = dynamic_cast<QWidget*>(object->Widget);
-      QVERIFY(pict);
-      // A map shown fitted rounds the marker and the picture apart by a pixel at most.
-      const QPoint apart = form.Shape->geometry().center() - pict->geometry().center();
-      QVERIFY2(apart.manhattanLength() <= 1, qPrintable(QStringLiteral("row %1").arg(i + 1)));
+      QCOMPARE(form.Maps().Marked(), form.Maps().View(object->MapIndex));
+      // Centred on the picture.
+      const QPointF apart = form.Maps().Marked()->Marker().center() -
+                            form.Maps().ObjectItem(expected[i].object)->sceneBoundingRect().center();
+      QVERIFY2(apart.manhattanLength() < 0.01, qPrintable(QStringLiteral("row %1").arg(i + 1)));
     }
     // Switched off again: a click hides the marker.
     view->pmShowOnMap->trigger();
     QVERIFY(!view->pmShowOnMap->isChecked());
     ClickRow(*view, 1);
-    QVERIFY(!form.Shape->isVisible());
+    QVERIFY(!form.Maps().Marked());
 
     // Alt+P: the real printing of the grid, to a PDF file.
     const QString pdf = QString::fromStdString(w_->dir.file((counter + ".pdf").toStdString()));

@@ -9,7 +9,6 @@
 #include <algorithm>
 
 #include "demo_fixture.h"
-#include "map/ui/map_pict.h"
 #include "phone/phone_under_test.h"
 #include "platform/folders.h"
 #include "shell/demo/demo_phone.h"
@@ -21,7 +20,7 @@
 
 using namespace vertamo;
 using namespace vertamo::ui;
-using vertamo::test::PictOf;
+using vertamo::test::ClickObject;
 
 namespace {
 
@@ -65,7 +64,7 @@ class DemoSipCallTest : public QObject {
                                    [](const auto& o) { return o.call && o.call->pul && !o.call->pu; });
     QVERIFY(lift != district.objects.end());
     const int object = static_cast<int>(lift - district.objects.begin());
-    QTest::mouseClick(PictOf(form, object), Qt::LeftButton, {}, QPoint(3, 3));
+    ClickObject(form, object, Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(!form.ClickPending(), kWaitMs);  // the server's answer is in
     TFVoice* voice = form.VoiceWindow(false);
     QVERIFY(voice);

@@ -17,7 +17,6 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "map/ui/map_pict.h"
 #include "shell/call_notice.h"
 #include "support/private_x_server.h"
 #include "support/sim_phone.h"
@@ -44,17 +43,15 @@ bool HasKeyboard(QWidget* window) {
   return window && window->windowHandle() && QGuiApplication::focusWindow() == window->windowHandle();
 }
 
-QRect GlobalRect(QWidget* widget) { return QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size()); }
-
-TMapPict* PictOf(TFormVertamo& form, int object) {
-  MAPOBJECT* o = form.Model().ObjectList.Get(object);
-  form.ShowMap(o->MapIndex);
-  return dynamic_cast<TMapPict*>(o->Widget);
+// Where the picture of `object` is on the screen, its map shown.
+QRect PictOf(TFormVertamo& form, int object) {
+  test::SpotOf(form, object);
+  return form.Maps().ScreenArea(object);
 }
 
 // A click through the X server, as the dispatcher's mouse gives it.
-bool ClickOn(QWidget* widget) {
-  const QPoint at = widget->mapToGlobal(widget->rect().center());
+bool ClickOn(const QRect& area) {
+  const QPoint at = area.center();
   // No --sync: it would wait for a motion that never comes when the pointer
   // is there already; the server takes the move before the click anyway.
   return Xdo({"mousemove", QString::number(at.x()), QString::number(at.y()), "click", "1"}) == 0;
@@ -145,9 +142,9 @@ class DesktopKeysTest : public QObject {
     Desk desk;
     QVERIFY(desk.Ready());
     QVERIFY(desk.MainWindowActive());
-    TMapPict* lift = PictOf(*desk.w->form, 0);
-    QVERIFY(lift);
-    const QRect clicked = GlobalRect(lift);
+    const QRect lift = PictOf(*desk.w->form, 0);
+    QVERIFY(!lift.isEmpty());
+    const QRect clicked = lift;
     // "Район": a 400 x 300 background from the tab's corner, at 100 %.
     const QRect map(desk.w->form->PageControl1->currentWidget()->mapToGlobal(QPoint(0, 0)), QSize(400, 300));
     QVERIFY(ClickOn(lift));
@@ -191,8 +188,8 @@ class DesktopKeysTest : public QObject {
     Desk desk;
     QVERIFY(desk.Ready());
     QVERIFY(desk.MainWindowActive());
-    TMapPict* lift = PictOf(*desk.w->form, 0);
-    const QRect clicked = GlobalRect(lift);
+    const QRect lift = PictOf(*desk.w->form, 0);
+    const QRect clicked = lift;
     QVERIFY(ClickOn(lift));
     QTRY_VERIFY_WITH_TIMEOUT(
         desk.w->form->VoiceWindow(false) && desk.w->form->VoiceWindow(false)->CallState() == TCallState::Talking, kWaitMs);

@@ -119,14 +119,15 @@ class FormVertamoTest : public QObject {
                                      "Уменьшить Ctrl+-", " ", "Оперативный журнал Ctrl+J",
                                      "Расположение окон по умолчанию "}));
     const QList<QAction*> items = top[0]->menu()->actions();
-    QCOMPARE(items.size(), 4);
+    QCOMPARE(items.size(), 5);
     QCOMPARE(items[0]->text(), QStringLiteral("Настройки"));
     QCOMPARE(items[0]->objectName(), QStringLiteral("mSetup"));
     QCOMPARE(items[1]->text(), QStringLiteral("Журнал за сегодня"));
     QCOMPARE(items[1]->objectName(), QStringLiteral("mJournal"));
-    QVERIFY(items[2]->isSeparator());
-    QCOMPARE(items[3]->text(), QStringLiteral("Выход"));
-    QCOMPARE(items[3]->objectName(), QStringLiteral("mClose"));
+    QCOMPARE(items[2]->text(), QStringLiteral("Сводка за день"));
+    QVERIFY(items[3]->isSeparator());
+    QCOMPARE(items[4]->text(), QStringLiteral("Выход"));
+    QCOMPARE(items[4]->objectName(), QStringLiteral("mClose"));
 
     vertamo::test::SaveShot(form.grab().toImage(), "form_vertamo_first_start");
     QVERIFY(form.isVisible());
@@ -223,7 +224,7 @@ class FormVertamoTest : public QObject {
     QCOMPARE(form.LogLast()->Row(1).texts[0], QString());
     const std::string path = form.JournalFile().TodayPath();
     const QString text = QString::fromStdString(ReadWholeFile(path));
-    QCOMPARE(text.count(QStringLiteral("  07.12.2026 | 10:00:00 | Lift 1 | Street 5 | Fault | \r\n")), 2);
+    QCOMPARE(text.count(QStringLiteral("  07.12.2026 | 10:00:00 | Lift 1 | Street 5 | Fault | \t-1 0 0\r\n")), 2);
     // The menu opens the day in a window of the workstation, once.
     form.mJournal->trigger();
     form.mJournal->trigger();

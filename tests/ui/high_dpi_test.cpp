@@ -59,14 +59,12 @@ class HighDpiTest : public QObject {
     bitmap.Pixels.width = bitmap.Pixels.height = 16;
     for (int y = 0; y < 16; ++y)
       for (int x = 0; x < 16; ++x) bitmap.Pixels.argb.push_back((x + y) % 2 ? 0xFF000000u : 0xFFFFFFFFu);
-    QWidget tab;
-    tab.resize(16, 16);
-    TMapImage picture(&bitmap, &tab);
-    picture.setGeometry(0, 0, 16, 16);
+    TMapView picture(&bitmap, {});
+    picture.resize(16, 16);
     QImage shown(24, 24, QImage::Format_RGB32);
     shown.setDevicePixelRatio(1.5);
     shown.fill(Qt::red);
-    picture.render(&shown);
+    static_cast<QWidget&>(picture).render(&shown);
     QSet<QRgb> colours;
     for (int y = 0; y < shown.height(); ++y)
       for (int x = 0; x < shown.width(); ++x) colours.insert(shown.pixel(x, y));

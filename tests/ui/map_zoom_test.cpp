@@ -1,4 +1,4 @@
-// Zoom and scrolling of the map tabs, and the places of the windows, on two
+// Zoom and scrolling of the maps, and the places of the windows, on two
 // screens: a 1280 x 800 one (primary) and a 1920 x 1080 one to its right.
 #include <QGuiApplication>
 #include <QLabel>
@@ -7,10 +7,12 @@
 #include <QScrollBar>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QToolTip>
 #include <QWheelEvent>
 
+#include "map/ui/map_board.h"
+#include "map/ui/map_items.h"
 #include "map/ui/map_view.h"
-#include "map/ui/map_zoom.h"
 #include "shell/map_zoom_menu.h"
 #include "settings/window_places.h"
 #include "journal/ui/log_last.h"
@@ -31,17 +33,11 @@ const int kSharedJournalHeight = vertamo::SharedJournalHeight(800);
 const QRect kSmallScreen(0, 0, 1280, 800);
 const QRect kLargeScreen(1280, 0, 1920, 1080);
 
-TMapPage* Page(Workstation& w, int map) { return PageOf(*w.form->Model().MapList.Get(map)); }
+TMapView* Page(Workstation& w, int map) { return w.form->Maps().View(map); }
 
-// Every placed child of the page inside its view.
-bool AllInView(TMapPage* page) {
-  const QSize view = page->Zoom()->ViewSize();
-  for (QWidget* child : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-    if (child->isHidden() || child == page->Image() || qobject_cast<QScrollBar*>(child)) continue;
-    const QRect g = child->geometry();
-    if (g.left() < 0 || g.top() < 0 || g.right() >= view.width() || g.bottom() >= view.height()) return false;
-  }
-  return true;
+// The whole map inside its view.
+bool AllInView(TMapView* view) {
+  return view->viewport()->rect().contains(view->ToView(QRectF(QPointF(0, 0), view->Extent())));
 }
 
 // The windows as the screen shows them: the main window and the journal.
@@ -71,7 +67,6 @@ class MapZoomTest : public QObject {
   void theDemoMapScrollsAt100AndFitsTheTab() {
     Workstation w(std::make_shared<orvexsim::Scenario>(orvexsim::BuildDemoScenario()));
     QVERIFY(w.WaitForMaps());
-    QTRY_VERIFY(!w.form->Building());
     // A first start on the small screen: the main window above the journal.
     QTRY_VERIFY(w.form->LogLast() && w.form->LogLast()->isVisible());
     QTRY_COMPARE(w.form->frameGeometry(), QRect(0, 0, 1280, 800 - kSharedJournalHeight));
@@ -87,14 +82,14 @@ class MapZoomTest : public QObject {
       const QRect area = QByteArray(screen) == "1280x800" ? kSmallScreen : kLargeScreen;
       for (int map = 0; map < w.form->PageControl1->count(); ++map) {
         w.form->ShowMap(map);
-        TMapPage* page = Page(w, map);
-        TMapZoom* zoom = page->Zoom();
+        TMapView* page = Page(w, map);
+        TMapView* zoom = page;
         if (area == kSmallScreen) {
           // A first start: the map larger than its tab shows whole.
           QVERIFY(zoom->Fitting());
           if (map == 0) QVERIFY(zoom->Zoom() < 1.0);
           QVERIFY(AllInView(page));
-          QVERIFY(!zoom->HorizontalBar()->isVisible() && !zoom->VerticalBar()->isVisible());
+          QTRY_VERIFY(!zoom->horizontalScrollBar()->isVisible() && !zoom->verticalScrollBar()->isVisible());
         }
         if (area == kLargeScreen) {
           // Fitted on the small screen, and still fitted on the large one.
@@ -105,13 +100,14 @@ class MapZoomTest : public QObject {
         w.form->ZoomMenu->mZoom100->trigger();
         QCOMPARE(zoom->Zoom(), 1.0);
         // The whole map is reachable: the bars span what the tab does not show.
-        const QSize extent = zoom->Extent();
-        QScrollBar* hbar = zoom->HorizontalBar();
-        QScrollBar* vbar = zoom->VerticalBar();
-        QVERIFY(extent.width() <= page->width() || hbar->isVisible());
-        QVERIFY(extent.height() <= page->height() || vbar->isVisible());
-        QCOMPARE(hbar->maximum() + zoom->ViewSize().width(), std::max(extent.width(), zoom->ViewSize().width()));
-        QCOMPARE(vbar->maximum() + zoom->ViewSize().height(), std::max(extent.height(), zoom->ViewSize().height()));
+        const QSize extent = zoom->Extent().toSize();
+        QScrollBar* hbar = zoom->horizontalScrollBar();
+        QScrollBar* vbar = zoom->verticalScrollBar();
+        QTRY_VERIFY(extent.width() <= page->width() || hbar->isVisible());
+        QTRY_VERIFY(extent.height() <= page->height() || vbar->isVisible());
+        const QSize view = zoom->viewport()->size();
+        QCOMPARE(hbar->maximum() + view.width(), std::max(extent.width(), view.width()));
+        QCOMPARE(vbar->maximum() + view.height(), std::max(extent.height(), view.height()));
         if (map == 0) {
           if (area == kSmallScreen) QVERIFY(hbar->isVisible() && vbar->isVisible());  // 1280 x 800 map
           test::SaveShot(Screen(w, area), QStringLiteral("map_zoom_%1_100").arg(screen));
@@ -119,7 +115,7 @@ class MapZoomTest : public QObject {
         w.form->ZoomMenu->mZoomFit->trigger();
         QVERIFY(zoom->Fitting());
         if (map == 0 && area == kSmallScreen) QVERIFY(zoom->Zoom() < 1.0);
-        QVERIFY(!zoom->HorizontalBar()->isVisible() && !zoom->VerticalBar()->isVisible());
+        QTRY_VERIFY(!zoom->horizontalScrollBar()->isVisible() && !zoom->verticalScrollBar()->isVisible());
         QVERIFY2(AllInView(page), screen);
         fitted.resize(static_cast<size_t>(w.form->PageControl1->count()));
         fitted[static_cast<size_t>(map)] = zoom->Zoom();
@@ -131,73 +127,72 @@ class MapZoomTest : public QObject {
   void clicksHintsAndLinksReachTheirObjectAtAnyZoom() {
     Workstation w(std::make_shared<orvexsim::Scenario>(orvexsim::BuildDemoScenario()));
     QVERIFY(w.WaitForMaps());
-    QTRY_VERIFY(!w.form->Building());
     TMapModel& model = w.form->Model();
-    TMapPage* page = Page(w, 0);
-    TMapZoom* zoom = page->Zoom();
+    TMapView* view = Page(w, 0);
     // Objects of the first map with a picture; a text there linking to another map.
     std::vector<int> objects;
     for (int i = 0; i < model.ObjectList.Count() && objects.size() < 4; ++i)
       if (model.ObjectList.Get(i)->MapIndex == 0 && model.ObjectList.Get(i)->Pictures) objects.push_back(i);
     QVERIFY(objects.size() == 4);
-    MAPTEXT* link = nullptr;
-    for (int i = 0; i < model.TextList.Count() && !link; ++i) {
-      MAPTEXT* text = model.TextList.Get(i);
-      if (text->MapIndex == 0 && text->Action == 1 && text->AParam > 0 && text->Label) link = text;
+    int link = -1;
+    for (int i = 0; i < model.TextList.Count() && link < 0; ++i) {
+      const MAPTEXT* text = model.TextList.Get(i);
+      if (text->MapIndex == 0 && text->Action == 1 && text->AParam > 0 && w.form->Maps().TextItem(i)) link = i;
     }
-    QVERIFY(link);
+    QVERIFY(link >= 0);
     for (double scale : {0.5, 2.0, 1.0}) {
       w.form->ShowMap(0);
-      zoom->SetZoom(scale);
-      test::SaveShot(page->grab().toImage(), QStringLiteral("map_zoom_%1").arg(scale * 100));
+      view->SetZoom(scale);
+      test::SaveShot(view->grab().toImage(), QStringLiteral("map_zoom_%1").arg(scale * 100));
       for (int index : objects) {
         const MAPOBJECT* object = model.ObjectList.Get(index);
         // The middle of the picture, from the object's map place.
-        const QRect mapRect(object->X, object->Y - TMapPict::kTopShift, object->Pictures->Width(),
-                            object->Pictures->Height());
-        zoom->EnsureVisible(mapRect);
-        const QPoint at = zoom->ToPage(mapRect.center());
-        auto* hit = qobject_cast<TMapPict*>(page->childAt(at));
-        QVERIFY2(hit && hit->GetMapObject() == object, qPrintable(QString::number(scale)));
-        QCOMPARE(hit->toolTip(), HintToolTip(object->Hint.str()));
+        const QRectF mapRect(object->X, object->Y - TObjectItem::kTopShift, object->Pictures->Width(),
+                             object->Pictures->Height());
+        view->EnsureVisible(mapRect);
+        const QPoint at = view->ToView(mapRect).center();
+        const TObjectItem* hit = view->ObjectAt(at);
+        QVERIFY2(hit && hit->Number() == index, qPrintable(QString::number(scale)));
+        QHelpEvent help(QEvent::ToolTip, at, view->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(view->viewport(), &help);
+        QTRY_COMPARE(QToolTip::text(), HintToolTip(object->Hint.str()));
         const std::string request = "MOUSEDOWN OBJ=" + std::to_string(index);
         const int before = w.Requests(request);
-        QTest::mouseClick(hit, Qt::LeftButton, {}, hit->mapFrom(page, at));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
         QTRY_COMPARE_WITH_TIMEOUT(w.Requests(request), before + 1, 5000);
       }
       // The link, clicked where its text shows.
-      const QRect textRect(link->X, link->Y - 4, 4, 4);
-      zoom->EnsureVisible(textRect);
-      const QPoint at = zoom->ToPage(textRect.center());
-      QWidget* label = page->childAt(at);
-      QCOMPARE(FindByLabel(model.TextList, label), link);
-      QTest::mouseClick(label, Qt::LeftButton, {}, label->mapFrom(page, at));
-      QCOMPARE(w.form->PageControl1->currentIndex(), link->AParam);
+      const MAPTEXT* text = model.TextList.Get(link);
+      const QRectF textRect(text->X, text->Y - 4, 4, 4);
+      view->EnsureVisible(textRect);
+      const QPoint at = view->ToView(textRect).center();
+      QCOMPARE(view->TextAt(at), w.form->Maps().TextItem(link));
+      QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+      QCOMPARE(w.form->PageControl1->currentIndex(), text->AParam);
     }
   }
 
   void ctrlWheelZoomsAroundTheMouseAndEachMapKeepsItsZoom() {
     auto w = std::make_unique<Workstation>();
     QVERIFY(w->WaitForMaps());
-    QTRY_VERIFY(!w->form->Building());
-    TMapPage* page = Page(*w, 0);
-    TMapZoom* zoom = page->Zoom();
+    TMapView* page = Page(*w, 0);
+    TMapView* zoom = page;
     zoom->SetZoom(3.0);  // larger than the tab both ways
     const QPoint at(120, 90);
     const QPointF mapPoint = zoom->ToMap(at);
-    QWheelEvent wheel(at, page->mapToGlobal(at), {}, QPoint(0, 120), Qt::NoButton, Qt::ControlModifier,
-                      Qt::NoScrollPhase, false);
-    QApplication::sendEvent(page, &wheel);
+    QWheelEvent wheel(at, page->viewport()->mapToGlobal(at), {}, QPoint(0, 120), Qt::NoButton,
+                      Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(page->viewport(), &wheel);
     QCOMPARE(zoom->Zoom(), NextZoomStep(3.0, true));
     QVERIFY((zoom->ToMap(at) - mapPoint).manhattanLength() < 1.0);
     // Map 0 at 50 %, map 2 fitted, map 1 untouched.
     zoom->SetZoom(0.5);
     w->form->ShowMap(2);
     w->form->ZoomMenu->mZoomFit->trigger();
-    const double fitted = Page(*w, 2)->Zoom()->Zoom();
+    const double fitted = Page(*w, 2)->Zoom();
     QVERIFY(fitted > 1.0);  // the small cellar map grows to the tab
-    const QRect lift = Pict(*w, 0)->geometry();
-    QCOMPARE(lift, QRect(5, 9, 16, 12));  // 10,18 32 x 24 at 50 %
+    w->form->ShowMap(0);
+    QCOMPARE(LiftOnView(*w), QRect(5, 9, 16, 12));  // 10,18 32 x 24 at 50 %
 
     // A restart in the same work folder.
     const std::string folder = w->settings->WorkFolder;
@@ -211,18 +206,17 @@ class MapZoomTest : public QObject {
     w->form = std::make_unique<TFormVertamo>(*settings, options);
     w->form->show();
     QVERIFY(w->WaitForMaps());
-    QTRY_VERIFY(!w->form->Building());
-    QCOMPARE(Page(*w, 0)->Zoom()->Zoom(), 0.5);
-    QVERIFY(!Page(*w, 0)->Zoom()->Fitting());
-    QCOMPARE(Page(*w, 1)->Zoom()->Zoom(), 1.0);
-    QVERIFY(Page(*w, 2)->Zoom()->Fitting());
-    QTRY_COMPARE(Pict(*w, 0)->geometry(), QRect(5, 9, 16, 12));
+    QCOMPARE(Page(*w, 0)->Zoom(), 0.5);
+    QVERIFY(!Page(*w, 0)->Fitting());
+    QCOMPARE(Page(*w, 1)->Zoom(), 1.0);
+    QVERIFY(Page(*w, 2)->Fitting());
+    QTRY_COMPARE(LiftOnView(*w), QRect(5, 9, 16, 12));
     w->form.reset();
     settings.reset();
     w.reset();
   }
 
-  // A fitted page shown for the first time gets its size while the tab widget
+  // A fitted map shown for the first time gets its size while the tab widget
   // holds its updates off; it must paint once the switch is over, not keep
   // showing what the screen had before.
   void aMapTabOpenedForTheFirstTimePaintsItsOwnMap() {
@@ -230,60 +224,16 @@ class MapZoomTest : public QObject {
     pageControl.resize(400, 300);
     TMapModel model;
     const QRgb colours[] = {0xFF2040A0, 0xFFA04020};
-    std::vector<TMapPage*> pages;
-    for (QRgb colour : colours) {
-      MAP* map = model.MapList.Add("Map", true);
-      map->Picture->Pixels = testing::SolidImage(800, 600, colour);
-      pages.push_back(CreateMapPage(*map, &pageControl));
-      pages.back()->Zoom()->FitIfLarger();
-    }
+    for (QRgb colour : colours) model.MapList.Add("Map", true)->Picture->Pixels = testing::SolidImage(800, 600, colour);
+    TMapBoard board(&pageControl);
+    board.Build(model);
+    for (int m = 0; m < 2; ++m) board.View(m)->FitIfLarger();
     pageControl.show();
     QVERIFY(QTest::qWaitForWindowExposed(&pageControl));
     for (int tab : {1, 0, 1}) {
       pageControl.tabBar()->setCurrentIndex(tab);
-      QTRY_COMPARE(pages[static_cast<size_t>(tab)]->grab().toImage().pixel(10, 10),
-                   colours[static_cast<size_t>(tab)]);
+      QTRY_COMPARE(board.View(tab)->viewport()->grab().toImage().pixel(10, 10), colours[static_cast<size_t>(tab)]);
     }
-  }
-
-  void aZoomIsExactAndReversible() {
-    QTabWidget pageControl;
-    pageControl.resize(400, 300);
-    TMapModel model;
-    MAP* map = model.MapList.Add("Map", true);
-    map->Picture->Pixels = testing::SolidImage(200, 100, 0xFF102030);
-    TMapPage* page = CreateMapPage(*map, &pageControl);
-    pageControl.show();
-    auto* label = new QLabel(QStringLiteral("Котельная"), page);
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSize(10);
-    label->setFont(font);
-    label->setGeometry(30, 40, 80, 16);
-    label->show();
-    auto* notice = new QLabel(QStringLiteral("Нет связи"), page);
-    notice->setProperty(TMapZoom::kOverMap, true);
-    notice->setGeometry(5, 5, 60, 20);
-    notice->show();
-    TMapZoom* zoom = page->Zoom();
-    zoom->SetZoom(2.0);
-    QCOMPARE(label->geometry().size(), QSize(160, 32));
-    QCOMPARE(label->font().pointSizeF(), 20.0);
-    QCOMPARE(zoom->MapGeometry(label), QRect(30, 40, 80, 16));
-    QCOMPARE(notice->geometry(), QRect(5, 5, 60, 20));  // over the map, not on it
-    QCOMPARE(zoom->Extent(), QSize(200, 100));
-    // Placed anew while zoomed: in map pixels, as ever.
-    label->move(50, 20);
-    QCOMPARE(zoom->MapGeometry(label), QRect(50, 20, 80, 16));
-    QCOMPARE(label->geometry().topLeft(), zoom->ToPage(QPoint(50, 20)));
-    zoom->SetZoom(1.0);
-    QCOMPARE(label->geometry(), QRect(50, 20, 80, 16));
-    QCOMPARE(label->font().pointSizeF(), 10.0);
-    // Taken off the tab at 50 %: its map place and font go with it.
-    zoom->SetZoom(0.5);
-    label->setParent(nullptr);
-    QCOMPARE(label->geometry(), QRect(50, 20, 80, 16));
-    QCOMPARE(label->font().pointSizeF(), 10.0);
-    delete label;
   }
 
   void savedPlacesOpenInsideTheirScreen() {
@@ -339,8 +289,9 @@ class MapZoomTest : public QObject {
   }
 
  private:
-  static TMapPict* Pict(Workstation& w, int object) {
-    return dynamic_cast<TMapPict*>(w.Object(object)->Widget);
+  // The first lift's picture as its view shows it.
+  static QRect LiftOnView(Workstation& w) {
+    return Page(w, 0)->ToView(w.form->Maps().ObjectItem(0)->sceneBoundingRect());
   }
 };
 

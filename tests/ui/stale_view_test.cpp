@@ -8,8 +8,8 @@
 #include <QToolTip>
 #include <QtTest>
 
+#include "map/ui/map_items.h"
 #include "map/ui/map_view.h"
-#include "map/ui/map_zoom.h"
 #include "map/ui/valind.h"
 #include "shell/map_zoom_menu.h"
 #include "ui/widget_shots.h"
@@ -90,29 +90,27 @@ class StaleViewTest : public QObject {
     QCOMPARE(form.PageControl1->currentWidget(), page.data());
     QVERIFY(form.Overlays().LiftB->isVisible());
     QVERIFY(curtain->isVisible());
-    QWidget* lift = dynamic_cast<QWidget*>(w.Object(0)->Widget);
-    QVERIFY(lift);
-    const QPoint onLift = form.PageControl1->mapFromGlobal(lift->mapToGlobal(lift->rect().center()));
+    TMapView* map = qobject_cast<TMapView*>(form.PageControl1->currentWidget());
+    QVERIFY(map);
+    const QPoint onLift = form.PageControl1->mapFromGlobal(form.Maps().ScreenArea(0).center());
     QCOMPARE(form.PageControl1->childAt(onLift), curtain);
     // ... while the hints of the pictures below still show.
     const QPoint global = form.PageControl1->mapToGlobal(onLift);
     QHelpEvent help(QEvent::ToolTip, curtain->mapFromGlobal(global), global);
     QApplication::sendEvent(curtain, &help);
     QTRY_VERIFY(QToolTip::isVisible());
-    QCOMPARE(QToolTip::text(), lift->toolTip());
+    QCOMPARE(QToolTip::text(), HintToolTip(w.Object(0)->Hint.str()));
     QToolTip::hideText();
     // ... and the wheel still reaches the map.
     TWheelCounter wheels;
-    lift->installEventFilter(&wheels);
+    map->viewport()->installEventFilter(&wheels);
     QWheelEvent wheel(curtain->mapFromGlobal(QPointF(global)), QPointF(global), QPoint(), QPoint(0, 120),
                       Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(curtain, &wheel);
     QCOMPARE(wheels.count, 1);
     // ... and so do the scroll bars of a map larger than its tab.
-    auto* map = qobject_cast<TMapPage*>(form.PageControl1->currentWidget());
-    QVERIFY(map);
     for (int step = 0; step < 4; ++step) form.ZoomMenu->mZoomIn->trigger();
-    QScrollBar* bar = map->Zoom()->VerticalBar();
+    QScrollBar* bar = map->verticalScrollBar();
     QTRY_VERIFY(bar->isVisible());
     bar->setValue(0);
     // Below the handle, above the arrow at the end.

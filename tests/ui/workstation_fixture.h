@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QApplication>
-#include <QScrollArea>
 #include <QTabWidget>
 #include <QTest>
 #include <functional>
@@ -11,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "map/ui/map_pict.h"
+#include "map/ui/map_items.h"
+#include "map/ui/map_view.h"
 #include "platform/cp1251.h"
 #include "settings/app_settings.h"
 #include "settings/fast_ini.h"
@@ -177,15 +177,28 @@ inline TClientTimings QuickTimings() {
   return timings;
 }
 
-// The picture of `object` on its map: the map shown and the picture
-// scrolled into view, with a margin, so that a click reaches it.
-inline ui::TMapPict* PictOf(ui::TFormVertamo& form, int object) {
-  MAPOBJECT* o = form.Model().ObjectList.Get(object);
-  form.ShowMap(o->MapIndex);
-  auto* pict = dynamic_cast<ui::TMapPict*>(o->Widget);
-  for (QWidget* up = pict; up; up = up->parentWidget())
-    if (auto* area = qobject_cast<QScrollArea*>(up)) area->ensureWidgetVisible(pict, 120, 120);
-  return pict;
+// A point on the picture of `object` (3, 3 in from its corner): its map
+// shown and the picture scrolled into view, with a margin, so that a click
+// reaches it.
+struct TObjectSpot {
+  QWidget* map = nullptr;  // the viewport of the map's view
+  QPoint at;
+};
+inline TObjectSpot SpotOf(ui::TFormVertamo& form, int object) {
+  const MAPOBJECT* o = form.Model().ObjectList.Get(object);
+  if (!o || !form.ShowMap(o->MapIndex)) return {};
+  ui::TMapView* view = form.Maps().View(o->MapIndex);
+  const ui::TObjectItem* item = form.Maps().ObjectItem(object);
+  view->ensureVisible(item, 120, 120);
+  return {view->viewport(), view->ToView(item->sceneBoundingRect()).topLeft() + QPoint(3, 3)};
+}
+inline void ClickObject(ui::TFormVertamo& form, int object, Qt::MouseButton button = Qt::LeftButton) {
+  const TObjectSpot spot = SpotOf(form, object);
+  QTest::mouseClick(spot.map, button, {}, spot.at);
+}
+inline void PressObject(ui::TFormVertamo& form, int object, Qt::MouseButton button = Qt::LeftButton) {
+  const TObjectSpot spot = SpotOf(form, object);
+  QTest::mousePress(spot.map, button, {}, spot.at);
 }
 
 // The main window working in `folder`, without a connection.

@@ -14,6 +14,8 @@
 #include "journal/ui/log_grid.h"
 #include "journal/ui/log_last.h"
 #include "map/ui/bigspk.h"
+#include "map/ui/map_board.h"
+#include "map/ui/map_items.h"
 #include "map/ui/map_view.h"
 #include "map/ui/valind.h"
 #include "uikit/win_color.h"
@@ -26,8 +28,15 @@ using vertamo::test::Workstation;
 
 namespace {
 
-TMapPict* Pict(Workstation& w, int object) { return dynamic_cast<TMapPict*>(w.Object(object)->Widget); }
-TMapTextLabel* LabelOf(Workstation& w, int text) { return dynamic_cast<TMapTextLabel*>(w.Text(text)->Label); }
+TObjectItem* Pict(Workstation& w, int object) { return w.form->Maps().ObjectItem(object); }
+TTextItem* LabelOf(Workstation& w, int text) { return w.form->Maps().TextItem(text); }
+
+// The colour of the middle of an object's picture as its map shows it now.
+QRgb ShownAt(Workstation& w, int object) {
+  const vertamo::test::TObjectSpot spot = vertamo::test::SpotOf(*w.form, object);
+  const QRect area = w.form->Maps().View(w.Object(object)->MapIndex)->ToView(Pict(w, object)->sceneBoundingRect());
+  return spot.map->grab().toImage().pixel(area.center()) & 0xFFFFFFu;
+}
 
 std::string LogLine(int object, int color, int fontColor, const std::string& event) {
   return "LOG OBJ=" + std::to_string(object) + " COLOR=" + std::to_string(color) +
@@ -73,8 +82,8 @@ class WorkstationTest : public QObject {
     QVERIFY(!w.form->LoadProgress->isVisible());  // gone with the maps
 
     // The backgrounds: map 1 has none.
-    QVERIFY(PageOf(*w.form->Model().MapList.Get(0))->Image() != nullptr);
-    QVERIFY(PageOf(*w.form->Model().MapList.Get(1))->Image() == nullptr);
+    QVERIFY(!w.form->Maps().View(0)->Scene().Picture().isNull());
+    QVERIFY(w.form->Maps().View(1)->Scene().Picture().isNull());
 
     // A tab chosen by the dispatcher captions the window.
     tabs->setCurrentIndex(2);
@@ -86,25 +95,21 @@ class WorkstationTest : public QObject {
     Workstation w;
     QVERIFY(w.WaitForMaps());
     // The object at 10,20 with 32 x 24 pictures, caption at CX 0, CY 2.
-    TMapPict* lift1 = Pict(w, 0);
+    TObjectItem* lift1 = Pict(w, 0);
     QVERIFY(lift1);
-    QCOMPARE(lift1->geometry(), QRect(QPoint(10, 18), QPoint(41, 41)));
-    QCOMPARE(lift1->CaptionLabel()->pos(), QPoint(10, 44));
-    QCOMPARE(lift1->CaptionLabel()->text(), QStringLiteral("Л1"));
-    QVERIFY(!lift1->CaptionLabel()->autoFillBackground());  // CAPCOLOR absent: transparent
-    QCOMPARE(lift1->parentWidget(), w.form->PageControl1->widget(0));
-    QCOMPARE(lift1->toolTip(), HintToolTip(Utf8ToCp1251("Лифт 1\nул. Лесная, 12")));
+    QCOMPARE(lift1->sceneBoundingRect(), QRectF(10, 18, 32, 24));
+    QCOMPARE(lift1->Caption()->scenePos(), QPointF(10, 44));
+    QCOMPARE(lift1->Caption()->Text(), QStringLiteral("Л1"));
+    QVERIFY(!lift1->Caption()->Fill().isValid());  // CAPCOLOR absent: transparent
+    QCOMPARE(lift1->scene(), &w.form->Maps().View(0)->Scene());
 
     // Type 1: a bordered box in the caption colour.
-    TMapPict* lift2 = Pict(w, 1);
-    QVERIFY(lift2->CaptionBox() && !lift2->CaptionLabel());
-    QCOMPARE(lift2->CaptionBox()->frameShape(), QFrame::Box);
-    QVERIFY(lift2->CaptionBox()->autoFillBackground());
-    QCOMPARE(lift2->CaptionBox()->palette().color(QPalette::Window), QColor(255, 0, 0));
+    QVERIFY(Pict(w, 1)->Caption()->Boxed());
+    QCOMPARE(Pict(w, 1)->Caption()->Fill(), QColor(255, 0, 0));
     // An empty caption shows the name.
-    QCOMPARE(Pict(w, 2)->CaptionLabel()->text(), QStringLiteral("Лифт 3"));
-    // No caption shown: no caption control.
-    QVERIFY(!Pict(w, 3)->CaptionLabel() && !Pict(w, 3)->CaptionBox());
+    QCOMPARE(Pict(w, 2)->Caption()->Text(), QStringLiteral("Лифт 3"));
+    // No caption shown: no caption at all.
+    QVERIFY(!Pict(w, 3)->Caption());
 
     // The hints use the application's tool-tip font.
     QCOMPARE(QToolTip::font().family(), QStringLiteral("Arial"));
@@ -114,37 +119,23 @@ class WorkstationTest : public QObject {
   void updatesOfTheFeed() {
     Workstation w;
     QVERIFY(w.WaitForMaps());
-    TMapPict* lift1 = Pict(w, 0);
-    TMapPict* lift3 = Pict(w, 2);
-    // The maps built to the end and shown, the first poll applied.
-    QTRY_VERIFY(lift1->PaintCount() > 0 && lift3->PaintCount() > 0 && !w.form->Building());
+    // The first poll applied.
     QTRY_VERIFY(w.form->StatusText(1).startsWith(QStringLiteral("Обновление")));
-    QCoreApplication::processEvents();
-    const long long otherPaints = lift3->PaintCount();
-
-    // A new state repaints the picture with it.
+    // A new state shows the picture of it.
     QVERIFY(w.Feed({"UPDATE OBJ=0 IDX=1"}, [&] { return w.Object(0)->Idx == 1; }));
-    QTRY_COMPARE(vertamo::test::CountColor(vertamo::test::Rendered(*lift1), qRgb(0xD0, 0, 0)), 32 * 24);
-    QCOMPARE(lift3->PaintCount(), otherPaints);  // only the changed one
-    // The same state again repaints nothing.
-    QCoreApplication::processEvents();
-    const long long paints = lift1->PaintCount();
-    QVERIFY(w.Feed({"UPDATE OBJ=0 IDX=1", "UPDATE OBJ=1 IDX=2"}, [&] { return w.Object(1)->Idx == 2; }));
-    QCoreApplication::processEvents();
-    QCOMPARE(lift1->PaintCount(), paints);
+    QTRY_COMPARE(ShownAt(w, 0), qRgb(0xD0, 0, 0) & 0xFFFFFFu);
 
     // Hint, caption and caption colour.
     QVERIFY(w.Feed({"UPDATE OBJ=0 HINT=\"Неисправен$Заявка\""},
-                   [&] { return lift1->toolTip().contains(QStringLiteral("Неисправен\nЗаявка")); }));
+                   [&] { return HintToolTip(w.Object(0)->Hint.str()).contains(QStringLiteral("Неисправен\nЗаявка")); }));
     QVERIFY(w.Feed({"UPDATE OBJ=2 CAPTION=\"Авария\""},
-                   [&] { return lift3->CaptionLabel()->text() == QStringLiteral("Авария"); }));
+                   [&] { return Pict(w, 2)->Caption()->Text() == QStringLiteral("Авария"); }));
     QVERIFY(w.Feed({"UPDATE OBJ=2 CAPTION=\"\""},
-                   [&] { return lift3->CaptionLabel()->text() == QStringLiteral("Лифт 3"); }));
+                   [&] { return Pict(w, 2)->Caption()->Text() == QStringLiteral("Лифт 3"); }));
     // A colour on a transparent caption changes the colour, not the transparency;
     // -1 changes nothing.
     QVERIFY(w.Feed({"UPDATE OBJ=0 CAPCOLOR=65280"}, [&] { return w.Object(0)->CapColor == 0x00FF00; }));
-    QCOMPARE(lift1->CaptionLabel()->palette().color(QPalette::Window), QColor(0, 255, 0));
-    QVERIFY(!lift1->CaptionLabel()->autoFillBackground());
+    QVERIFY(!Pict(w, 0)->Caption()->Fill().isValid());
     QVERIFY(
         w.Feed({"UPDATE OBJ=0 CAPCOLOR=-1", "UPDATE OBJ=1 IDX=3"}, [&] { return w.Object(1)->Idx == 3; }));
     QCOMPARE(w.Object(0)->CapColor, 0x00FF00);
@@ -216,30 +207,29 @@ class WorkstationTest : public QObject {
   void markerAroundAnObject() {
     Workstation w;
     QVERIFY(w.WaitForMaps());
-    TMarkerShape* shape = w.form->Shape;
+    TMapBoard& maps = w.form->Maps();
     // Object 3 lies on map 2: the map comes up, the marker around its picture.
     w.form->ShowObjectOnMap(3);
     QCOMPARE(w.form->PageControl1->currentIndex(), 2);
     QCOMPARE(w.form->windowTitle(), QStringLiteral("Подвал"));
-    const QRect pict = Pict(w, 3)->geometry();  // 40,48 12 x 12
-    QCOMPARE(shape->geometry(), QRect(pict.left() - 6, pict.top() - 6, 24, 24));
-    QCOMPARE(shape->parentWidget(), w.form->PageControl1->widget(2));
-    QVERIFY(shape->isVisible());
-    QCOMPARE(w.form->PageControl1->widget(2)->children().last(), shape);  // in front
+    QCOMPARE(maps.Marked(), maps.View(2));
+    QCOMPARE(maps.View(2)->Marker(), QRectF(40 - 6, 48 - 6, 24, 24));  // around 40,48 12 x 12
 
     // An object without picture, or a number outside the list: hidden, the
     // map stays.
     for (int object : {99, -1}) {
       w.form->ShowObjectOnMap(3);
-      QVERIFY(shape->isVisible());
+      QVERIFY(maps.View(2)->MarkerShown());
       w.form->ShowObjectOnMap(object);
-      QVERIFY(!shape->isVisible());
+      QVERIFY(!maps.View(2)->MarkerShown());
       QCOMPARE(w.form->PageControl1->currentIndex(), 2);
     }
-    // Odd sizes: halves rounded toward zero.
     w.form->ShowObjectOnMap(0);
-    QCOMPARE(shape->geometry(), QRect(10 - 16, 18 - 12, 64, 48));
-    QVERIFY(shape->testAttribute(Qt::WA_TransparentForMouseEvents));
+    QCOMPARE(maps.View(0)->Marker(), QRectF(10 - 16, 18 - 12, 64, 48));
+    // Clicks go through it to the lift.
+    QSignalSpy pressed(&maps, &TMapBoard::ObjectPressed);
+    vertamo::test::ClickObject(*w.form, 0);
+    QCOMPARE(pressed.count(), 1);
   }
 
   void journalRowsAndColours() {
@@ -269,9 +259,9 @@ class WorkstationTest : public QObject {
     // The journal's row click shows the object on the map (when switched on).
     emit journal->ShowObjectOnMapRequested(3);
     QCOMPARE(w.form->PageControl1->currentIndex(), 2);
-    QVERIFY(w.form->Shape->isVisible());
+    QVERIFY(w.form->Maps().View(2)->MarkerShown());
     emit journal->HideMapMarkerRequested();
-    QVERIFY(!w.form->Shape->isVisible());
+    QVERIFY(!w.form->Maps().View(2)->MarkerShown());
 
     // A new connection cycle empties the journal of the server's entries;
     // the day so far comes back from its file, pale.
@@ -303,80 +293,68 @@ class WorkstationTest : public QObject {
     const QRect row = grid->visualRect(grid->model()->index(0, 3));
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, row.center());
     QCOMPARE(w.form->PageControl1->currentIndex(), 2);
-    QVERIFY(w.form->Shape->isVisible());
+    QVERIFY(w.form->Maps().View(2)->MarkerShown());
     QCOMPARE(marks.Marks().Mark(2).count, 0);
     QVERIFY(!marks.Badge(2));
     // The speaker calls: a click on it shows the calling object.
     w.form->ShowMap(0);
-    w.form->Shape->hide();
+    w.form->Maps().HideMarker();
     QVERIFY(w.Feed({"SPEAKER CALL=1"}, [&] { return w.form->Overlays().BigSpk->CallState() == 1; }));
     QCOMPARE(w.form->CallingObject(), 3);
     QTest::mouseClick(w.form->Overlays().BigSpk, Qt::LeftButton);
     QCOMPARE(w.form->PageControl1->currentIndex(), 2);
-    QVERIFY(w.form->Shape->isVisible());
+    QVERIFY(w.form->Maps().View(2)->MarkerShown());
     // The ring is brief: it goes once its time is up.
     QVERIFY(w.form->MarkerTimer->isActive());
     QCOMPARE(w.form->MarkerTimer->interval(), TFormVertamo::kMarkerMs);
     w.form->MarkerTimer->start(1);
-    QTRY_VERIFY(!w.form->Shape->isVisible());
+    QTRY_VERIFY(!w.form->Maps().View(2)->MarkerShown());
   }
 
   void textLinksAndHighlighting() {
     Workstation w;
     QVERIFY(w.WaitForMaps());
-    TMapTextLabel* toCellar = LabelOf(w, 0);
-    TMapTextLabel* toDistrict = LabelOf(w, 1);
-    TMapTextLabel* plain = LabelOf(w, 2);
-    TMapTextLabel* toHall = LabelOf(w, 4);
-    QVERIFY(toCellar && toDistrict && plain && toHall);
-    QVERIFY(w.Text(3)->Label == nullptr);  // invisible: no label at all
-    QCOMPARE(toCellar->parentWidget(), w.form->PageControl1->widget(0));
-    QCOMPARE(toDistrict->parentWidget(), w.form->PageControl1->widget(1));
+    TTextItem* toCellar = LabelOf(w, 0);
+    TTextItem* toDistrict = LabelOf(w, 1);
+    TTextItem* toHall = LabelOf(w, 4);
+    QVERIFY(toCellar && toDistrict && LabelOf(w, 2) && toHall);
+    QVERIFY(LabelOf(w, 3) == nullptr);  // invisible: not drawn at all
+    TMapView* district = w.form->Maps().View(0);
+    const auto click = [&](TMapView* view, TTextItem* text, Qt::MouseButton button, Qt::KeyboardModifiers keys) {
+      QTest::mouseClick(view->viewport(), button, keys, view->ToView(text->sceneBoundingRect()).topLeft() + QPoint(3, 3));
+    };
 
     // Not on the right button, not with Ctrl or Shift; the left and middle
     // buttons switch.
-    QTest::mouseClick(toCellar, Qt::RightButton, {}, QPoint(3, 3));
-    QTest::mouseClick(toCellar, Qt::LeftButton, Qt::ControlModifier, QPoint(3, 3));
-    QTest::mouseClick(toCellar, Qt::LeftButton, Qt::ShiftModifier, QPoint(3, 3));
+    click(district, toCellar, Qt::RightButton, {});
+    click(district, toCellar, Qt::LeftButton, Qt::ControlModifier);
+    click(district, toCellar, Qt::LeftButton, Qt::ShiftModifier);
     QCOMPARE(w.form->PageControl1->currentIndex(), 0);
-    QTest::mouseClick(toCellar, Qt::MiddleButton, {}, QPoint(3, 3));
+    click(district, toCellar, Qt::MiddleButton, {});
     QCOMPARE(w.form->PageControl1->currentIndex(), 2);
     QCOMPARE(w.form->windowTitle(), QStringLiteral("Подвал"));
     // A link to the first map (APARAM=0).
     w.form->ShowMap(1);
-    QTest::mouseClick(toDistrict, Qt::LeftButton, {}, QPoint(3, 3));
+    click(w.form->Maps().View(1), toDistrict, Qt::LeftButton, {});
     QCOMPARE(w.form->PageControl1->currentIndex(), 0);
 
-    // Highlighting: one text at a time, swapped colours.
+    // Highlighting: one text at a time, swapped colours; the tab bar takes
+    // the light off (the map's own cases are the scene's tests).
     const QColor background = toCellar->BackgroundColor(), font = toCellar->FontColor();
-    w.form->LabelMouseMove(toCellar);
-    QCOMPARE(w.form->HotText(), w.Text(0));
+    QTest::mouseMove(district->viewport(), district->ToView(toCellar->sceneBoundingRect()).center());
+    QTRY_COMPARE(w.form->HotText(), w.Text(0));
     QCOMPARE(toCellar->BackgroundColor(), font);
     QCOMPARE(toCellar->FontColor(), background);
-    w.form->LabelMouseMove(toCellar);  // again: nothing more
-    QCOMPARE(toCellar->BackgroundColor(), font);
-    // Straight onto another link: the first goes out, the second lights up.
-    w.form->LabelMouseMove(toHall);
-    QCOMPARE(w.form->HotText(), w.Text(4));
+    QTest::mouseMove(district->viewport(), district->ToView(toHall->sceneBoundingRect()).center());
+    QTRY_COMPARE(w.form->HotText(), w.Text(4));
     QCOMPARE(toCellar->BackgroundColor(), background);
     QCOMPARE(toHall->FontColor(), QColor(255, 255, 255));
-    // Over a picture: the text stays lit; over the tab: it goes out.
-    QTest::mouseMove(Pict(w, 0), QPoint(2, 2));
-    QCoreApplication::processEvents();
-    QCOMPARE(w.form->HotText(), w.Text(4));
-    QTest::mouseMove(w.form->PageControl1->widget(0), QPoint(380, 5));
+    QTest::mouseMove(w.form->PageControl1->tabBar(), QPoint(5, 5));
     QTRY_VERIFY(w.form->HotText() == nullptr);
     QCOMPARE(toHall->FontColor(), QColor(0, 0, 0));
-    // A text without action has no handlers: moving over it changes nothing.
-    QVERIFY(!plain->OnMouseMove);
-    w.form->LabelMouseMove(toCellar);
-    QTest::mouseMove(plain, QPoint(2, 2));
-    QCoreApplication::processEvents();
-    QCOMPARE(w.form->HotText(), w.Text(0));
-    // A real mouse move onto a link lights it.
-    QTest::mouseMove(toHall, QPoint(2, 2));
-    QTRY_COMPARE(w.form->HotText(), w.Text(4));
     // A new load forgets the lit text.
+    QTest::mouseMove(district->viewport(), district->ToView(toHall->sceneBoundingRect()).center());
+    QTRY_COMPARE(w.form->HotText(), w.Text(4));
     QTest::keyClick(w.form.get(), Qt::Key_F5);
     QVERIFY(w.form->HotText() == nullptr);
   }
@@ -384,8 +362,8 @@ class WorkstationTest : public QObject {
   void clickOnAnObjectTellsTheServer() {
     Workstation w;
     QVERIFY(w.WaitForMaps());
-    QTest::mouseClick(Pict(w, 2), Qt::RightButton, {}, QPoint(3, 3));
-    QTest::mouseClick(Pict(w, 0), Qt::LeftButton, {}, QPoint(3, 3));
+    vertamo::test::ClickObject(*w.form, 2, Qt::RightButton);
+    vertamo::test::ClickObject(*w.form, 0, Qt::LeftButton);
     QTRY_VERIFY([&] {
       int found = 0;
       for (const auto& entry : w.server.Record())
@@ -425,17 +403,17 @@ class WorkstationTest : public QObject {
     QVERIFY(form.BuildMaps());
     QCOMPARE(form.PageControl1->count(), 2);
     QCOMPARE(form.windowTitle(), QStringLiteral("A"));
-    // Objects whose map does not exist get no picture, nor texts a label.
-    QVERIFY(model.ObjectList.Get(0)->Widget && model.ObjectList.Get(3)->Widget);
-    QVERIFY(!model.ObjectList.Get(1)->Widget && !model.ObjectList.Get(2)->Widget);
-    QVERIFY(!model.TextList.Get(0)->Label);
-    QCOMPARE(dynamic_cast<QWidget*>(model.ObjectList.Get(0)->Widget)->parentWidget(),
-             form.PageControl1->widget(1));
+    // Objects whose map does not exist are not drawn, nor are such texts.
+    TMapBoard& maps = form.Maps();
+    QVERIFY(maps.ObjectItem(0) && maps.ObjectItem(3));
+    QVERIFY(!maps.ObjectItem(1) && !maps.ObjectItem(2));
+    QVERIFY(!maps.TextItem(0));
+    QCOMPARE(maps.ObjectItem(0)->scene(), &maps.View(1)->Scene());
     // The marker: not for an object without picture.
     form.ShowObjectOnMap(0);
-    QVERIFY(form.Shape->isVisibleTo(form.PageControl1->widget(1)));
+    QVERIFY(maps.View(1)->MarkerShown());
     form.ShowObjectOnMap(1);
-    QVERIFY(!form.Shape->isVisibleTo(form.PageControl1->widget(1)));
+    QVERIFY(!maps.View(1)->MarkerShown());
     QCOMPARE(form.PageControl1->currentIndex(), 1);
     // Updates of objects without picture change the model only.
     form.SetObjectState(1, 3);
@@ -452,7 +430,7 @@ class WorkstationTest : public QObject {
     QCOMPARE(form.PageControl1->count(), 0);
     QCOMPARE(model.ObjectList.Count(), 0);
     QCOMPARE(form.windowTitle(), QStringLiteral("Подключение..."));
-    QVERIFY(form.Shape->parentWidget() == nullptr);
+    QCOMPARE(maps.Count(), 0);
     // Requests without a connection fail at once.
     QVERIFY(!form.SendCommand("MOUSEDOWN OBJ=0"));
     QVERIFY(!form.SendListCommand("MOUSEDOWN LIFTBREAK"));
@@ -524,7 +502,7 @@ class WorkstationTest : public QObject {
     QVERIFY(w.WaitForMaps());
     QCOMPARE(w.Requests("GETPICTIML ") + w.Requests("GETPICTMAP "), downloads);
     QVERIFY(w.Requests("GETPICTIMLCS ") > checks);
-    QTRY_COMPARE(vertamo::test::CountColor(vertamo::test::Rendered(*Pict(w, 0)), qRgb(0, 0xA0, 0)), 32 * 24);
+    QTRY_COMPARE(ShownAt(w, 0), qRgb(0, 0xA0, 0) & 0xFFFFFFu);
   }
 
   void settingsConfirmedWithoutChange() {

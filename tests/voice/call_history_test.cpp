@@ -18,7 +18,7 @@ using testing::TempFolder;
 using testing::WriteWholeFile;
 
 TCallRecord Call(std::time_t start, const char* who, int seconds, const char* outcome) {
-  return {start, Utf8ToCp1251(who), seconds, Utf8ToCp1251(outcome)};
+  return {start, Utf8ToCp1251(who), seconds, Utf8ToCp1251(outcome), 0, {}};
 }
 
 TEST(CallHistory, RoundTripNewestFirstOwnerOnly) {
@@ -29,12 +29,14 @@ TEST(CallHistory, RoundTripNewestFirstOwnerOnly) {
       Call(t0, "Лифт 4 (Разговор с КАБИНОЙ ЛИФТА)", 95, "ответ, отбой"),
       Call(t0 + 3600, "Иванов И.И.", 0, "занято"),
       Call(t0 + 7200, "", 0, "нет ответа"),
-      {t0 + 9000, "Lift", 30, "x", t0 + 9012},  // answered 12 s after the ring
+      {t0 + 9000, "Lift", 30, "x", t0 + 9012, {}},  // answered 12 s after the ring
+      {t0 + 9100, "Lift", 30, "x", t0 + 9112, "Records/2026-12-08/10-00-00 1@h.opus"},
+      {t0 + 9200, "Lift", 30, "x", t0 + 9212, RecordNoteText(TRecordNote::PhoneDoesNotRecord)},
   };
   for (const TCallRecord& c : calls) ASSERT_TRUE(history.Append(c));
   EXPECT_EQ(FileMode(history.Path()), 0600);
-  EXPECT_EQ(history.Newest(10), (std::vector<TCallRecord>{calls[3], calls[2], calls[1], calls[0]}));
-  EXPECT_EQ(history.Newest(2), (std::vector<TCallRecord>{calls[3], calls[2]}));
+  EXPECT_EQ(history.Newest(10), (std::vector<TCallRecord>{calls[5], calls[4], calls[3], calls[2], calls[1], calls[0]}));
+  EXPECT_EQ(history.Newest(2), (std::vector<TCallRecord>{calls[5], calls[4]}));
   EXPECT_TRUE(history.Newest(0).empty());
   EXPECT_TRUE(TCallHistory(dir.file("missing")).Newest(5).empty());
 

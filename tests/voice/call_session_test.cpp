@@ -38,6 +38,24 @@ class Peers final : public ICallPeers {
   std::optional<TPendingCall> pending;
 };
 
+// The records themselves, as the history gets them.
+class CapturingPeers final : public ICallPeers {
+ public:
+  void ToServer(const std::string&) override {}
+  void ToPhone(const std::string&) override {}
+  void CloseGateway() override {}
+  void Record(const TCallRecord& call) override { calls.push_back(call); }
+  void Log(const std::string&) override {}
+  void KeepPending(const std::optional<TPendingCall>& call) override {
+    if (call) pending = call;
+  }
+  void StateChanged(TCallState, TCallState) override {}
+  void SecondRing(const std::string&) override {}
+
+  std::vector<TCallRecord> calls;
+  std::optional<TPendingCall> pending;
+};
+
 TMapCall Lift(int object, const char* title) {
   TMapCall call;
   call.command = "c 3*0*1@10.1.1.1";
@@ -147,6 +165,38 @@ TEST(CallSession, EveryTurnSendsWhatItOwesInOrder) {
     // The marker lasts exactly as long as a call.
     EXPECT_EQ(peers.pending.has_value(), row.end != TCallState::Idle) << row.name;
   }
+}
+
+TEST(CallSession, TheHistoryNamesTheRecordOrWhyThereIsNone) {
+  const std::string path = "Records/2026-12-08/10-00-00 3-0-1@10.1.1.1.opus";
+  const struct {
+    const char* name;
+    std::function<void(S&)> said;  // by the phone program during the conversation
+    std::string record;
+  } rows[] = {
+      {"recorded", [&](S& s) { s.Recorded(path); }, path},
+      {"not recorded (off, or failed and told)", [](S& s) { s.Recorded({}); }, RecordNoteText(TRecordNote::NotRecorded)},
+      {"a phone program that says nothing of recording", [](S&) {}, RecordNoteText(TRecordNote::PhoneDoesNotRecord)},
+  };
+  for (const auto& row : rows) {
+    CapturingPeers peers;
+    std::time_t now = kT0;
+    S session(peers, [&] { return now; });
+    kLift5(session);
+    kConnected(session);
+    row.said(session);
+    EXPECT_EQ(peers.pending->record.record, row.record) << row.name;  // a crash keeps it too
+    session.HangUp();
+    session.Recorded(path);  // late: no call to name
+    ASSERT_EQ(peers.calls.size(), 1u);
+    EXPECT_EQ(peers.calls[0].record, row.record) << row.name;
+  }
+  // A call never answered has no record to speak of.
+  CapturingPeers peers;
+  S session(peers);
+  kRing(session);
+  session.HangUp();
+  EXPECT_EQ(peers.calls.at(0).record, "");
 }
 
 // A workstation killed in a conversation with a lift: the next run records
