@@ -19,6 +19,7 @@
 #include "shell/form_vertamo.h"
 #include "shell/qt_translations.h"
 #include "shell/raise_service.h"
+#include "records/record_player.h"
 #include "shell/talk_key_service.h"
 #include "shell/termination_notifier.h"
 
@@ -45,6 +46,10 @@ struct Options {
                           "Send the talk key to the workstation running on this session bus and exit: "
                           "press, release, none or f2.",
                           "KEY"};
+  QCommandLineOption playRecord{"play-record",
+                                 "Play a conversation's record (a file of the work folder's Records) through the "
+                                 "sound server and exit: 0 played, 1 not a readable record, 2 no sound server.",
+                                 "FILE"};
   QCommandLineOption talkFocus{"talk-focus",
                                "Ask the workstation running on this session bus to give its voice window the "
                                "keyboard focus, and exit."};
@@ -72,6 +77,7 @@ void Describe(QCoreApplication& app, QCommandLineParser& parser, const Options& 
   parser.addOption(options.phonePort);
   parser.addOption(options.talk);
   parser.addOption(options.talkFocus);
+  parser.addOption(options.playRecord);
   parser.process(app);  // --help, --version and errors end the program here
 }
 
@@ -94,6 +100,22 @@ bool SendsARequestOnly(int argc, char** argv) {
       return true;
   }
   return false;
+}
+
+// --play-record plays a file and ends: no display, no window.
+bool PlaysARecordOnly(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--") == 0) break;
+    if (std::strcmp(argv[i], "--play-record") == 0 || std::strncmp(argv[i], "--play-record=", 14) == 0) return true;
+  }
+  return false;
+}
+
+int PlayRecord(const QCommandLineParser& parser, const Options& options) {
+  std::string error;
+  const int result = vertamo::PlayRecordToEnd(parser.value(options.playRecord).toStdString(), {}, &error);
+  if (result != 0) std::fprintf(stderr, "vertamo: --play-record: %s\n", error.c_str());
+  return result;
 }
 
 // Exit codes: 0 delivered, 1 a bad command line, 2 no session bus, 3 no
@@ -146,6 +168,12 @@ int main(int argc, char** argv) {
     QCommandLineParser parser;
     Describe(app, parser, options);
     return 0;
+  }
+  if (PlaysARecordOnly(argc, argv)) {
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    Describe(app, parser, options);
+    return PlayRecord(parser, options);
   }
   if (SendsARequestOnly(argc, argv)) {
     QCoreApplication app(argc, argv);

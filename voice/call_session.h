@@ -99,6 +99,8 @@ class TCallSession {
   // is not recorded (`path` empty, "NOREC"). A phone program that says
   // neither records nothing, and the history says so.
   void Recorded(const std::string& path);
+  // The conversation's record as the phone program named it, or why there is none.
+  const std::string& Record() const { return record_; }
   // The phone link went down: the call breaks off, nothing reaches the phone.
   void LinkLost();
   // The phone link is up again (or for the first time); `adopted`: the phone

@@ -2,12 +2,14 @@
 
 #include <QBarCategoryAxis>
 #include <QBarSet>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QHorizontalBarSeries>
 #include <QLineSeries>
 #include <QStackedBarSeries>
 #include <QValueAxis>
 #include <algorithm>
+#include <cmath>
 
 #include "uikit/qt_text.h"
 #include "uikit/win_color.h"
@@ -15,10 +17,11 @@
 namespace vertamo::ui {
 namespace {
 
-QStringList Hours() {
-  QStringList hours;
-  for (int h = 0; h < 24; ++h) hours << QString::number(h);
-  return hours;
+// Small print for the 24 hours and the legends, so that they fit a chart a
+// quarter of the window wide.
+QFont SmallFont(QFont font) {
+  font.setPointSizeF(std::max(6.0, font.pointSizeF() * 0.8));
+  return font;
 }
 
 QChart* NewChart(const QString& title) {
@@ -26,22 +29,38 @@ QChart* NewChart(const QString& title) {
   chart->setTitle(title);
   chart->setAnimationOptions(QChart::NoAnimation);
   chart->legend()->setAlignment(Qt::AlignBottom);
+  chart->legend()->setFont(SmallFont(chart->legend()->font()));
   chart->setMargins(QMargins(4, 4, 4, 4));
   return chart;
 }
 
-// A count axis that shows whole numbers.
+// A count axis of whole numbers in steps of 1, 2 or 5 times a power of ten.
 QValueAxis* CountAxis(double most) {
+  double step = 1;
+  while (most / step > 5) {
+    for (const double factor : {2.0, 2.5, 2.0}) {
+      step *= factor;
+      if (most / step <= 5) break;
+    }
+  }
+  const int ticks = static_cast<int>(std::ceil(std::max(most, 1.0) / step));
   auto* axis = new QValueAxis;
-  axis->setRange(0, std::max(most, 1.0));
+  axis->setRange(0, ticks * step);
+  axis->setTickCount(ticks + 1);
   axis->setLabelFormat(QStringLiteral("%d"));
-  axis->applyNiceNumbers();
+  axis->setLabelsFont(SmallFont(axis->labelsFont()));
   return axis;
 }
 
+// The 24 hours under bars: a label every third hour, where a category axis
+// would cut two digits of each of 24 narrow bars to "…".
 void AttachHours(QChart* chart, QAbstractSeries* series, double most) {
-  auto* hours = new QBarCategoryAxis;
-  hours->append(Hours());
+  auto* hours = new QCategoryAxis;
+  hours->setRange(-0.5, 23.5);
+  hours->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+  hours->setLabelsFont(SmallFont(hours->labelsFont()));
+  for (int h = 0; h < 24; h += 3) hours->append(QString::number(h), h);
+  hours->setGridLineVisible(false);
   chart->addAxis(hours, Qt::AlignBottom);
   series->attachAxis(hours);
   QValueAxis* counts = CountAxis(most);
@@ -117,9 +136,10 @@ QChart* WaitPerHourChart(const TDaySummary& day) {
   median->setColor(QColor(0x20, 0x60, 0xC0));
   longest->setColor(QColor(0xD0, 0x30, 0x30));
   auto* hours = new QValueAxis;
-  hours->setRange(0, 23);
-  hours->setTickCount(13);
+  hours->setRange(0, 24);
+  hours->setTickCount(9);  // every third hour
   hours->setLabelFormat(QStringLiteral("%d"));
+  hours->setLabelsFont(SmallFont(hours->labelsFont()));
   chart->addAxis(hours, Qt::AlignBottom);
   QValueAxis* seconds = CountAxis(most);
   chart->addAxis(seconds, Qt::AlignLeft);

@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QFileDialog>
 #include <QGridLayout>
+#include <QImage>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
@@ -79,8 +80,10 @@ TFormDaySummary::TFormDaySummary(const TJournalFile& files, std::string workFold
   LabelTotals->setWordWrap(true);
   sheet->addWidget(LabelHeading);
   sheet->addWidget(LabelTotals);
-  charts_ = new QGridLayout;
-  sheet->addLayout(charts_, 1);
+  chartsArea_ = new QWidget(Sheet);
+  charts_ = new QGridLayout(chartsArea_);
+  charts_->setContentsMargins(0, 0, 0, 0);
+  sheet->addWidget(chartsArea_, 1);
   layout->addWidget(Sheet, 1);
 
   connect(ComboBoxDay, &QComboBox::activated, this,
@@ -150,12 +153,30 @@ bool TFormDaySummary::ExportPdf(const QString& path) {
 void TFormDaySummary::PaintSheet(QPagedPaintDevice& device) {
   QPainter painter;
   if (!painter.begin(&device)) return;
-  // The sheet as it stands on screen, scaled to the page, drawn in vectors.
+  // The heading and totals as text, the charts as they stand on screen at
+  // twice their pixels (drawn onto a printer directly, they lose legend
+  // entries), all scaled to the page's width.
   const QRect page = painter.viewport();
   const double scale = std::min(static_cast<double>(page.width()) / Sheet->width(),
                                 static_cast<double>(page.height()) / Sheet->height());
   painter.scale(scale, scale);
-  Sheet->render(&painter, QPoint(), QRegion(), QWidget::DrawChildren);
+  // Fonts in pixels of the sheet: in points they would grow with the printer's resolution.
+  const auto pixelFont = [](const QLabel* label) {
+    QFont font = label->font();
+    font.setPixelSize(QFontInfo(label->font()).pixelSize());
+    return font;
+  };
+  painter.setFont(pixelFont(LabelHeading));
+  painter.drawText(LabelHeading->geometry(), Qt::AlignLeft | Qt::AlignVCenter, LabelHeading->text());
+  painter.setFont(pixelFont(LabelTotals));
+  painter.drawText(LabelTotals->geometry(), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, LabelTotals->text());
+  constexpr int kSharpness = 2;
+  QImage charts(chartsArea_->size() * kSharpness, QImage::Format_RGB32);
+  charts.setDevicePixelRatio(kSharpness);
+  charts.fill(Qt::white);
+  chartsArea_->render(&charts);
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  painter.drawImage(chartsArea_->geometry(), charts);
   painter.end();
 }
 

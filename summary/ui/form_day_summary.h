@@ -73,6 +73,7 @@ class TFormDaySummary : public QWidget {
   TFastIni* ini_;
   std::string day_;
   QString made_;  // when the sheet shown was made
+  QWidget* chartsArea_ = nullptr;
   QGridLayout* charts_ = nullptr;
 };
 

@@ -1,6 +1,8 @@
 // The voice window's controls, settings and window events.
 #include "voice/ui/form_voice.h"
 
+#include "voice/ui/history_records.h"
+
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -248,6 +250,8 @@ void TFVoice::BuildPanelRecord() {
   LabelTime->setFont(PixelFont(QStringLiteral("Arial"), 23));
   LabelTime->setAlignment(Qt::AlignCenter);
   LabelTime->setGeometry(8, 34, 184, 40);
+  LabelRecording = NewRecordingMark(PanelRecord);
+  LabelRecording->setGeometry(176, 10, 20, 20);
   LabelTime->setContextMenuPolicy(Qt::CustomContextMenu);
   SetBackground(LabelTime, QColor(kOliveColor));
   Title(QStringLiteral("Уровень"), PanelRecord, 0, 150, 200);
@@ -310,7 +314,7 @@ void TFVoice::BuildPages() {
   StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
   StringGrid1->setHorizontalHeaderLabels({QStringLiteral("Время"), QStringLiteral("Звонок"),
                                           QStringLiteral("Абонент"), QStringLiteral("Длит."),
-                                          QStringLiteral("Итог")});
+                                          QStringLiteral("Итог"), QStringLiteral("Запись")});
   StringGrid1->verticalHeader()->hide();
   StringGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   // The times, the talk time and the outcome as wide as their texts; who
@@ -318,7 +322,8 @@ void TFVoice::BuildPages() {
   StringGrid1->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
   StringGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
   StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  PageControl1->addTab(StringGrid1, QStringLiteral("История разговоров"));
+  historyRecords_ = new THistoryRecords(StringGrid1, host_.workFolder, this);
+  PageControl1->addTab(historyRecords_->Page(), QStringLiteral("История разговоров"));
   // In the window's font, which the grid has once it is on the tab.
   const QFontMetrics metrics(StringGrid1->font());
   const int pad = 2 * metrics.averageCharWidth();
@@ -544,6 +549,7 @@ void TFVoice::FillCallHistory() {
     cell(row, 3, call.answered != 0 ? QStringLiteral("%1:%2").arg(call.seconds / 60).arg(call.seconds % 60, 2, 10, QLatin1Char('0')) : QString(),
          call.answered != 0 ? CallClockText(call.seconds) : QString());
     cell(row, 4, FromCp1251(call.outcome));
+    historyRecords_->SetRecordCell(static_cast<int>(row), call);
   }
 }
 
@@ -578,6 +584,7 @@ void TFVoice::hideEvent(QHideEvent* event) {
   QWidget::hideEvent(event);
   if (event->spontaneous()) return;
   GatewayLink->ShowLink(true);
+  historyRecords_->StopPlaying();  // a hidden window plays nothing
   StoreSettings();
   StorePlacement();
   PanelVideo->hide();

@@ -60,6 +60,7 @@ namespace vertamo::ui {
 
 class TAudioIndicator;
 class TGauge;
+class THistoryRecords;
 class TIndicator;
 
 // What the voice window uses of the workstation. Everything may be empty.
@@ -103,7 +104,7 @@ class TFVoice final : public QWidget {
   static constexpr int kTimer1Ms = 1000;
   static constexpr int kTimer2Ms = 100;
   static constexpr int kMeterKinds = 5;
-  static constexpr int kHistoryColumns = 5;
+  static constexpr int kHistoryColumns = 6;
 
   // Info-line colours, 0xRRGGBB.
   static constexpr QRgb kTalkColor = 0x95FFAF;
@@ -201,6 +202,7 @@ class TFVoice final : public QWidget {
   TGauge* CGaugeMic = nullptr;
   QWidget* PanelRecord = nullptr;
   QLabel* LabelTime = nullptr;
+  QLabel* LabelRecording = nullptr;  // the red mark of a conversation being recorded
   TIndicator* Indicator = nullptr;
   TAudioIndicator* PaintBoxInd = nullptr;
   QLabel* LabelInd = nullptr;
@@ -276,6 +278,8 @@ class TFVoice final : public QWidget {
   void ShowIdleTexts();
   void ShowMissed();
   void HistorySeen();
+  // The red mark beside the call clock: on while the conversation is recorded.
+  void ShowRecordingMark();
   void GatewayResult(std::uint64_t conversation, const TGatewayResult& result);
   void ShowLevel(const TGatewayResult& result);
   void RestMeters();
@@ -302,6 +306,7 @@ class TFVoice final : public QWidget {
   bool listenAnnounce_ = false;   // the next listening switch that succeeds says "Слушайте..."
   bool settingsToStatus_ = false; // the next settings read goes to status panel 0
   std::uint64_t conversation_ = 0;  // the gateway worker's generation
+  THistoryRecords* historyRecords_ = nullptr;
   std::unique_ptr<TGatewayHandOver> results_;
   std::unique_ptr<TGatewayWorker> gateway_;
 };

@@ -21,6 +21,9 @@
 #include "sounds/sound_file_player.h"
 #include "sounds/sound_thread.h"
 #include "voice/ui/form_voice.h"
+
+#include "records/record_place.h"
+#include "voice/ui/history_records.h"
 #include "voice/ui/level_meters.h"
 
 namespace vertamo::ui {
@@ -94,6 +97,9 @@ void TFVoice::ShowCallState(TCallState from, TCallState to) {
     Label1->setToolTip({});  // the conversation's statistics
   }
   if (from == TCallState::Idle && to != TCallState::Idle) ClearForNewCall();
+  // A ring or a call stops a record playing: the dispatcher hears the call.
+  if (to != TCallState::Idle) historyRecords_->StopPlaying();
+  ShowRecordingMark();
   const TCallParty party = host_.session ? host_.session->Party() : TCallParty{};
   switch (to) {
     case TCallState::Idle:
@@ -312,7 +318,11 @@ bool TFVoice::HandleKey(QKeyEvent* key, bool pressed) {
       return pressed;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-      if (pressed && !key->isAutoRepeat()) Button1Click();
+      if (!pressed || key->isAutoRepeat()) return true;
+      // On a history row with a record, at rest, Enter plays it.
+      if (CallState() == TCallState::Idle && PageControl1->currentIndex() == 1 && historyRecords_->PlaySelected())
+        return true;
+      Button1Click();
       return true;
     case Qt::Key_Escape:
       if (pressed && !key->isAutoRepeat()) EscapeKey();
@@ -457,7 +467,12 @@ void TFVoice::Timer1Timer() {
     LabelTime->setText(CallClockText(std::time(nullptr) - host_.session->AnsweredAt()));
     SetBackground(LabelTime, QColor(kTalkColor));
   }
+  ShowRecordingMark();
   if (ring_.Tick(CallState() == TCallState::Ringing) && host_.sounds) host_.sounds->PlayByName(kCallSound);
+}
+
+void TFVoice::ShowRecordingMark() {
+  LabelRecording->setVisible(TalkActive && host_.session && IsRecordPath(host_.session->Record()));
 }
 
 void TFVoice::Timer2Timer() {
