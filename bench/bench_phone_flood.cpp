@@ -38,7 +38,7 @@ double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(
 // bounded by the batch, not by this.
 class LabelWindow : public ICallWindow {
  public:
-  void SetCallState(int state) override { this->state = state; }
+  void PhoneEvent(const TPhoneEvent& event) override { state = static_cast<int>(event.kind); }
   void ShowCallInfo(const std::string& text) override { info = text; }
   void SelectSubscriber(int) override {}
   void ShowCallStatus(const std::string& text) override { status = text; }

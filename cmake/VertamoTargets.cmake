@@ -95,6 +95,8 @@ function(vertamo_fuzzer name source)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  # No Qt classes: skip the moc scan the window build switches on.
+  set_target_properties(${name} PROPERTIES AUTOMOC OFF AUTOUIC OFF AUTORCC OFF)
   set(corpus ${CMAKE_CURRENT_SOURCE_DIR}/corpus/${name})
   set(work ${CMAKE_CURRENT_BINARY_DIR}/corpus-${name})
   if(NOT DEFINED VERTAMO_FUZZ_SECONDS)

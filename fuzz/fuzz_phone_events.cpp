@@ -19,7 +19,6 @@ void Check(bool condition) {
 
 class NullWindow : public vertamo::ICallWindow {
  public:
-  void SetCallState(int state) override { Check(state == 0 || state == 1 || state == 3); }
   void ShowCallInfo(const std::string&) override {}
   void SelectSubscriber(int position) override { Check(position >= 0 && position < 2); }
   void ShowCallStatus(const std::string&) override {}

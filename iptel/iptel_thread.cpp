@@ -27,7 +27,15 @@ int MsLeft(Clock::time_point deadline) {
 
 // --- the operating system's side -------------------------------------------
 
-int TLinuxPhoneProcesses::FindPhoneProcess() { return FindProcessByExecutable(programPath_); }
+int TLinuxPhoneProcesses::FindPhoneProcess() {
+  if (child_ > 0 && ProcessAlive(child_)) return child_;
+  const std::string folder = ResolvedPath(workFolder_);
+  for (const int pid : OwnProcesses())
+    if (SameExecutable(ProcessExecutable(pid), programPath_) && ProcessFolder(pid) == folder &&
+        ProcessListensOnLoopback(pid, port_))
+      return pid;
+  return 0;
+}
 
 IPhoneProcesses::TEndResult TLinuxPhoneProcesses::EndPhoneProcess(int pid) {
   const int handle = OpenProcessHandle(pid);
@@ -45,7 +53,7 @@ bool TLinuxPhoneProcesses::ProgramExists(const std::string& path) { return FileE
 
 bool TLinuxPhoneProcesses::StartPhoneProcess(const std::string& path, const std::vector<std::string>& args) {
   ReleasePhoneProcess();
-  child_ = SpawnDetached(path, args);
+  child_ = SpawnDetached(path, args, nullptr, workFolder_);
   return child_ > 0;
 }
 
@@ -191,10 +199,8 @@ void TIPTELThread::Run() {
     out_.clear();
     connected_.store(true, std::memory_order_release);
     SetStage(kLinkUp);
-    if (recovering_) {
-      log_.PhoneLog("Связь с Ohphone восстановлена...");
-      Post({TPhoneQueued::TKind::LinkRestored, {}, adopted_.load()});
-    }
+    if (recovering_) log_.PhoneLog("Связь с Ohphone восстановлена...");
+    Post({recovering_ ? TPhoneQueued::TKind::LinkRestored : TPhoneQueued::TKind::LinkUp, {}, adopted_.load()});
     const Clock::time_point upSince = Clock::now();
     const bool lost = Serve();
     connected_.store(false, std::memory_order_release);

@@ -65,7 +65,9 @@ class IPhoneProcesses {
  public:
   enum class TEndResult { Ended, OpenFailed, TerminateFailed };
   virtual ~IPhoneProcesses() = default;
-  // The id of a running phone program; 0 when none.
+  // The id of a running phone program of this workstation (its control port,
+  // its work folder); 0 when none. Another workstation's phone, or one that
+  // runs on its own, is never named.
   virtual int FindPhoneProcess() = 0;
   virtual TEndResult EndPhoneProcess(int pid) = 0;
   virtual bool ProgramExists(const std::string& path) = 0;
@@ -79,11 +81,14 @@ class IPhoneProcesses {
   virtual bool GetHostName(std::string& name) = 0;
 };
 
-// The real thing: the program is the executable at `programPath`; only this
-// user's processes running that executable are found and ended.
+// The real thing: the program is the executable at `programPath`, started in
+// `workFolder`. Ours is the one this object started, or a process of this
+// user running that executable in `workFolder` that listens on the control
+// port `port`.
 class TLinuxPhoneProcesses final : public IPhoneProcesses {
  public:
-  explicit TLinuxPhoneProcesses(std::string programPath) : programPath_(std::move(programPath)) {}
+  TLinuxPhoneProcesses(std::string programPath, int port, std::string workFolder)
+      : programPath_(std::move(programPath)), port_(port), workFolder_(std::move(workFolder)) {}
   ~TLinuxPhoneProcesses() override { ReleasePhoneProcess(); }
   int FindPhoneProcess() override;
   TEndResult EndPhoneProcess(int pid) override;
@@ -95,6 +100,8 @@ class TLinuxPhoneProcesses final : public IPhoneProcesses {
 
  private:
   std::string programPath_;
+  int port_;
+  std::string workFolder_;
   int child_ = 0;
 };
 

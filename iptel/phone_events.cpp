@@ -6,6 +6,7 @@
 #include "voice/phone_book.h"
 #include "iptel/phone_log.h"
 #include "platform/cp1251.h"
+#include "protocol/txtfunc.h"
 
 namespace vertamo {
 
@@ -98,7 +99,6 @@ TPhoneEvent InterpretPhoneEvent(std::string_view line) {
   switch (event.kind) {
     case TPhoneEventKind::Ring: {
       const std::string_view caller = From(line, 6);
-      event.callState = 3;
       if (line.size() > 5) event.status = std::string(caller);
       event.logText = Quoted("Звонок от", caller);
       event.caller = std::string(caller);
@@ -116,20 +116,21 @@ TPhoneEvent InterpretPhoneEvent(std::string_view line) {
       event.status = Cp("ОК");
       break;
     case TPhoneEventKind::Busy:
-      event.callState = 0;
       event.hasInfo = true;
       event.info = event.status = event.logText = Cp("Занято...");
       break;
     case TPhoneEventKind::Call:
-      event.callState = 1;
       event.status = line.size() > 5 ? std::string(From(line, 6)) : Cp("ОК");
       event.logText = Quoted("Разговор с", event.status);
       break;
     case TPhoneEventKind::Error: {
-      event.callState = 0;
       int code = -1;
-      if (line.size() > 6 && ParseCode(From(line, 7), code) && !PhoneErrorText(code).empty())
+      if (line.size() > 6 && ParseCode(From(line, 7), code) && !PhoneErrorText(code).empty()) {
         event.status = PhoneErrorText(code);
+        event.errorCode = code;
+        int silent = 0;
+        if (GetIntParam(line, " SILENT=", silent) && silent > 0) event.silentSeconds = silent;
+      }
       event.logText = Quoted("Ошибка", event.status);
       break;
     }
@@ -168,6 +169,9 @@ bool HandlePhoneEvent(TPhoneEventQueue& events, const TPhoneBook& book, TPhoneLo
     case TPhoneQueued::TKind::Line:
       ApplyPhoneEvent(item.line, book, log, window);
       break;
+    case TPhoneQueued::TKind::LinkUp:
+      window.PhoneLinkUp(item.adopted);
+      break;
     case TPhoneQueued::TKind::LinkLost:
       window.PhoneLinkLost();
       break;
@@ -181,7 +185,6 @@ bool HandlePhoneEvent(TPhoneEventQueue& events, const TPhoneBook& book, TPhoneLo
 void ApplyPhoneEvent(std::string_view line, const TPhoneBook& book, TPhoneLog& log, ICallWindow& window) {
   const TPhoneEvent event = InterpretPhoneEvent(line);
   window.PhoneEvent(event);
-  if (event.callState >= 0) window.SetCallState(event.callState);
   if (event.hasInfo) window.ShowCallInfo(event.info);
   if (event.kind == TPhoneEventKind::Ring) {
     int position = book.FindByName(event.callerName);

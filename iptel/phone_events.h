@@ -28,13 +28,14 @@ enum class TPhoneEventKind { Ring, Stat, Busy, Call, Error, Ok, End, Forwarded, 
 struct TPhoneEvent {
   TPhoneEventKind kind = TPhoneEventKind::Unknown;
   std::string status;      // for status panel 0 of the voice window
-  int callState = -1;      // the new call state (0 idle, 1 talking, 3 ringing); -1 unchanged
   bool hasInfo = false;    // the information line changes (on the hint background)
   std::string info;
   std::string logText;     // empty: nothing logged
   std::string callerName;  // RING: first word of the caller text (at most 63 bytes)
   std::string callerAddress;  // RING: the text between "[" and "]" (at most 63 bytes)
   std::string caller;         // RING: the whole caller text
+  int errorCode = -1;         // ERROR: the reason code; -1 without one
+  int silentSeconds = 0;      // ERROR: how long the end of a broken conversation was silent (" SILENT=")
   // REC: the conversation's record, as the phone program names it (a path
   // in the work folder); NOREC: why the conversation is not recorded, when
   // the dispatcher is to be told (empty: recording is off, or was told).
@@ -54,9 +55,8 @@ TPhoneEvent InterpretPhoneEvent(std::string_view line);
 class ICallWindow {
  public:
   virtual ~ICallWindow() = default;
-  // What the phone program said, before the state it brings is set.
+  // What the phone program said (a ring, a connection, its end).
   virtual void PhoneEvent(const TPhoneEvent& event) { (void)event; }
-  virtual void SetCallState(int state) = 0;
   // The information line, on the hint background.
   virtual void ShowCallInfo(const std::string& text) = 0;
   // Selects the subscriber at this position of the address book.
@@ -69,6 +69,10 @@ class ICallWindow {
   // every line read before the loss has been applied. The telephony thread
   // brings the link back on its own.
   virtual void PhoneLinkLost() {}
+  // The link is up for the first time: a program that was already running
+  // was taken over (`adopted`, and it may still hold a call), or a fresh one
+  // was started.
+  virtual void PhoneLinkUp(bool adopted) { (void)adopted; }
   // The link is back: a program that was still running was taken over
   // (`adopted`), or a fresh one was started.
   virtual void PhoneLinkRestored(bool adopted) { (void)adopted; }

@@ -50,12 +50,12 @@ class TCommandQueue {
 };
 
 // One thing the telephony thread has for the main thread: an event line, or
-// word that the link to the phone program was lost or has come back.
+// word that the link to the phone program came up, was lost or has come back.
 struct TPhoneQueued {
-  enum class TKind { Line, LinkLost, LinkRestored };
+  enum class TKind { Line, LinkUp, LinkLost, LinkRestored };
   TKind kind = TKind::Line;
   std::string line;      // Line: the event line
-  bool adopted = false;  // LinkRestored: a running program was taken over
+  bool adopted = false;  // LinkUp, LinkRestored: a running program was taken over
 
   bool operator==(const TPhoneQueued&) const = default;
 };

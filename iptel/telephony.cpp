@@ -34,7 +34,8 @@ void TTelephony::Start() {
   if (!book_.ReadWhole()) log_.Write(book_.NotReadWholeText());
   IPhoneProcesses* processes = options_.processes;
   if (!processes) {
-    ownProcesses_ = std::make_unique<TLinuxPhoneProcesses>(options_.programPath);
+    ownProcesses_ =
+        std::make_unique<TLinuxPhoneProcesses>(options_.programPath, options_.port, options_.workFolder);
     processes = ownProcesses_.get();
   }
   TPhoneConfig config;

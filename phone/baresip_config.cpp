@@ -1,15 +1,19 @@
 #include "phone/baresip_config.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cerrno>
 #include <cstring>
 
+#include "phone/call_outcome.h"
 #include "phone/dial_string.h"
 #include "platform/folder_entries.h"
 #include "platform/folders.h"
 #include "platform/process.h"
+#include "protocol/host_address.h"
+#include "protocol/txtfunc.h"
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -18,7 +22,6 @@ namespace vertamo::phone {
 namespace {
 
 constexpr int kPacketMs = 20;  // baresip's packet time
-constexpr int kRtpTimeoutSeconds = 10;
 
 // The module an audio device needs ("pulse,x" needs pulse.so); empty when the
 // name is not a plain module name.
@@ -49,12 +52,46 @@ std::string CodecParameter(const std::string& codec) {
   return {};
 }
 
-// A display name goes between double quotes: those and backslashes are left out.
+// A display name goes between double quotes, which baresip reads without
+// escapes: quotes, backslashes and control characters are left out.
 std::string Quoted(const std::string& text) {
   std::string out = "\"";
-  for (char c : text)
-    if (c != '"' && c != '\\' && c != '\n' && c != '\r') out += c;
+  for (const char c : text)
+    if (c != '"' && c != '\\' && (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F)) out += c;
   return out + "\"";
+}
+
+// The characters of a SIP user (RFC 3261's unreserved and user-unreserved)
+// that baresip's account line carries as they are: ";" would begin the
+// URI's parameters, and escapes are not undone.
+bool IsSipUser(const std::string& user) {
+  if (user.empty() || user.size() > 63) return false;
+  for (const char c : user) {
+    const auto u = static_cast<unsigned char>(c);
+    if (!(u < 0x80 && std::isalnum(u)) && std::string_view("-_.!~*'()&=+$,?/").find(c) == std::string_view::npos)
+      return false;
+  }
+  return true;
+}
+
+// host[:port] of a registrar.
+bool IsRegistrar(const std::string& text) {
+  const size_t colon = text.rfind(':');
+  const std::string host = text.substr(0, colon);
+  if (!IsIpv4Address(host) && !IsHostName(host)) return false;
+  if (colon == std::string::npos) return true;
+  int port = 0;
+  return ParseWholeNumber(std::string_view(text).substr(colon + 1), port) && port > 0 && port < 65536;
+}
+
+// baresip takes auth_pass up to the first ";" or blank, and a double quote
+// spoils the whole account line; there is no escape for any of them.
+bool IsAccountPassword(const std::string& password) {
+  for (const char c : password) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x21 || u == 0x7F || c == ';' || c == '"') return false;
+  }
+  return true;
 }
 
 std::string AccountAor(const TBaresipSetup& s, const std::string& user, bool withRegistrar) {
@@ -83,16 +120,38 @@ std::string AccountLine(const TBaresipSetup& s, const std::string& user, bool wi
 
 }  // namespace
 
-TBaresipSetup SetupFrom(const TPhoneOptions& options, const TSipSettings& settings) {
+TBaresipSetup SetupFrom(const TPhoneOptions& options, const TSipSettings& settings, std::vector<std::string>* refused) {
+  auto refuse = [&](const std::string& why) {
+    if (refused) refused->push_back(why);
+  };
   TBaresipSetup s;
   s.sipAddress = settings.localAddress.empty() ? "0.0.0.0" : settings.localAddress;
   s.sipPort = settings.sipPort;
-  const std::string alias = options.alias.empty() ? "vertamo" : options.alias;
-  s.user = settings.user.empty() ? alias : settings.user;
+  const std::string alias = IsSipUser(options.alias) ? options.alias : std::string(kAnyPhoneUser);
+  s.user = alias;
+  if (!settings.user.empty()) {
+    if (IsSipUser(settings.user))
+      s.user = settings.user;
+    else
+      refuse("User \"" + settings.user + "\" не годится для SIP (допустимы латинские буквы, цифры и -_.!~*'()&=+$,?/): "
+             "взят " + alias);
+  }
   s.displayName = settings.displayName.empty() ? alias : settings.displayName;
-  s.extraUsers = settings.extraUsers;
-  s.registrar = settings.registrar;
-  s.password = settings.password;
+  for (const std::string& user : settings.extraUsers) {
+    if (IsSipUser(user))
+      s.extraUsers.push_back(user);
+    else
+      refuse("ExtraUsers: \"" + user + "\" не годится для SIP и пропущен");
+  }
+  if (!settings.registrar.empty() && !IsRegistrar(settings.registrar)) {
+    refuse("Registrar \"" + settings.registrar + "\" не вида узел[:порт]: регистрации не будет");
+  } else if (!IsAccountPassword(settings.password)) {
+    refuse(std::string("Password: пароль с \";\", кавычкой, пробелом или управляющим символом baresip принять не может") +
+           (settings.registrar.empty() ? "" : ": регистрации не будет"));
+  } else {
+    s.registrar = settings.registrar;
+    s.password = settings.password;
+  }
   s.audioSource = AudioDevice(settings.audioSource);
   s.audioPlayer = AudioDevice(settings.audioPlayer);
   s.codecs = settings.codecs;
@@ -127,7 +186,7 @@ std::string BaresipConfigText(const TBaresipSetup& s) {
   c += "rtcp_mux\t\tno\n";
   // A far side that vanishes (its engine killed, its network gone) ends the
   // call after this many seconds without media, instead of never.
-  c += "rtp_timeout\t\t" + std::to_string(kRtpTimeoutSeconds) + "\n";
+  c += "rtp_timeout\t\t" + std::to_string(kMediaTimeoutSeconds) + "\n";
   c += "module_path\t\t/usr/lib/baresip/modules\n";
   std::vector<std::string> modules;
   for (const std::string& codec : s.codecs)
@@ -169,20 +228,11 @@ std::string BaresipAccountsText(const TBaresipSetup& s) {
 
 namespace {
 
-// The folder of a phone that was killed outright stays behind (its account
-// file may hold the registrar's password): one whose owner no longer runs is
-// removed at the next start.
-void RemoveOrphanFolders(const std::string& base) {
-  for (const std::string& name : FolderEntries(base, TEntryKind::Folders)) {
-    if (name.rfind("vertamo-phone.", 0) != 0) continue;
-    const std::string folder = WithTrailingSlash(base) + name + "/";
-    std::FILE* file = std::fopen((folder + "owner").c_str(), "r");
-    if (file == nullptr) continue;
-    int pid = 0;
-    const bool read = std::fscanf(file, "%d", &pid) == 1;
-    std::fclose(file);
-    if (read && pid > 0 && !ProcessAlive(pid)) RemoveBaresipFolder(folder);
-  }
+std::string EngineFolderBase() {
+  std::string base = EnvironmentValue("XDG_RUNTIME_DIR");
+  if (base.empty() || !FolderExists(base)) base = EnvironmentValue("TMPDIR");
+  if (base.empty() || !FolderExists(base)) base = "/tmp";
+  return base;
 }
 
 bool WriteOwnerOnly(const std::string& path, const std::string& text, std::string* error) {
@@ -198,11 +248,32 @@ bool WriteOwnerOnly(const std::string& path, const std::string& text, std::strin
 
 }  // namespace
 
+void RemoveOrphanEngines() {
+  const std::string base = EngineFolderBase();
+  for (const std::string& name : FolderEntries(base, TEntryKind::Folders)) {
+    if (name.rfind("vertamo-phone.", 0) != 0) continue;
+    const std::string folder = WithTrailingSlash(base) + name + "/";
+    std::FILE* file = std::fopen((folder + "owner").c_str(), "r");
+    if (file == nullptr) continue;
+    int pid = 0;
+    const bool read = std::fscanf(file, "%d", &pid) == 1;
+    std::fclose(file);
+    if (!read || pid <= 0 || ProcessAlive(pid)) continue;
+    // Its engine, still hanging up its calls with a far end that does not
+    // answer, would hold the SIP port for half a minute more.
+    for (const int engine : OwnProcesses()) {
+      const std::vector<std::string> args = ProcessArguments(engine);
+      if (std::find(args.begin(), args.end(), folder) == args.end()) continue;
+      const int handle = OpenProcessHandle(engine);
+      if (handle >= 0) TerminateProcessHandle(handle);
+      CloseProcessHandle(handle);
+    }
+    RemoveBaresipFolder(folder);
+  }
+}
+
 std::string MakePrivateFolder(std::string* error) {
-  std::string base = EnvironmentValue("XDG_RUNTIME_DIR");
-  if (base.empty() || !FolderExists(base)) base = EnvironmentValue("TMPDIR");
-  if (base.empty() || !FolderExists(base)) base = "/tmp";
-  RemoveOrphanFolders(base);
+  const std::string base = EngineFolderBase();
   std::string pattern = WithTrailingSlash(base) + "vertamo-phone.XXXXXX";
   if (::mkdtemp(pattern.data()) == nullptr) {  // mode 0700
     if (error) *error = "cannot create a folder in " + base + ": " + std::strerror(errno);

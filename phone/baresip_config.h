@@ -31,8 +31,15 @@ struct TBaresipSetup {
 };
 
 // Everything the start needs, from the command line and the settings; the
-// ports are left for the caller to pick.
-TBaresipSetup SetupFrom(const TPhoneOptions& options, const TSipSettings& settings);
+// ports are left for the caller to pick. What baresip's account syntax
+// cannot carry is refused, never passed on (it would let a setting add
+// parameters of its own, or make baresip refuse the whole account file):
+// a user with other than a SIP user's characters, a registrar that is not
+// host[:port], a password with ";", '"', a blank or a control character.
+// Each refusal leaves its default in place (the alias; no registrar) and
+// adds a sentence for the dispatcher (UTF-8) to `refused`.
+TBaresipSetup SetupFrom(const TPhoneOptions& options, const TSipSettings& settings,
+                        std::vector<std::string>* refused = nullptr);
 
 // The text of "config" and of "accounts".
 std::string BaresipConfigText(const TBaresipSetup& setup);
@@ -49,6 +56,10 @@ std::string MakePrivateFolder(std::string* error);
 // the temporary folder) and writes both files into it, owner-only. The
 // folder's path, or empty with `error`.
 std::string WriteBaresipFolder(const TBaresipSetup& setup, std::string* error);
+// The folders (and the engines) of phones that no longer run: a phone killed
+// outright leaves its folder behind (the account file may hold the
+// registrar's password), and its engine, told to end, may still be hanging up.
+void RemoveOrphanEngines();
 // Removes the folder and what the engine left in it.
 void RemoveBaresipFolder(const std::string& folder);
 

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <chrono>
 #include <cstring>
@@ -65,6 +66,21 @@ std::string ReadOutput(const std::string& path) {
   return text;
 }
 
+// Why SIP cannot listen on `address` at all (whatever the port); empty when
+// it can.
+std::string AddressProblem(const std::string& address) {
+  in_addr parsed{};
+  if (::inet_pton(AF_INET, address.c_str(), &parsed) != 1) return "LocalAddress " + address + " is not an IPv4 address";
+  const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return {};
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_addr = parsed;
+  const bool foreign = ::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 && errno == EADDRNOTAVAIL;
+  ::close(fd);
+  return foreign ? "LocalAddress " + address + " is not an address of this machine" : std::string();
+}
+
 }  // namespace
 
 bool SipPortFree(const std::string& address, int port) {
@@ -78,11 +94,19 @@ TBaresipEngine::TBaresipEngine(TBaresipSetup setup, std::string program, std::st
       wantedSipPort_(setup_.sipPort),
       program_(std::move(program)),
       outputLog_(std::move(outputLog)),
-      log_(log) {}
+      log_(log) {
+  // A phone killed outright leaves baresip to end by itself: on SIGTERM it
+  // hangs up its calls (a BYE to each far end) before it quits.
+  child_.SetParentDeathSignal(SIGTERM);
+}
 
 TBaresipEngine::~TBaresipEngine() { Stop(0); }
 
 bool TBaresipEngine::PickPorts(std::string* error) {
+  if (const std::string problem = AddressProblem(setup_.sipAddress); !problem.empty()) {
+    if (error) *error = problem;
+    return false;
+  }
   setup_.controlPort = FreeLoopbackPort();
   if (setup_.controlPort == 0) {
     if (error) *error = "no free loopback port for baresip's control link";
@@ -90,6 +114,7 @@ bool TBaresipEngine::PickPorts(std::string* error) {
   }
   // The wanted SIP port, or any free one when something else holds it (a
   // lift intercom or another phone on this machine).
+  portNotice_.clear();
   if (SipPortFree(setup_.sipAddress, wantedSipPort_)) {
     setup_.sipPort = wantedSipPort_;
     return true;
@@ -99,6 +124,9 @@ bool TBaresipEngine::PickPorts(std::string* error) {
     if (port > 0 && SipPortFree(setup_.sipAddress, port)) {
       log_.Line("SIP port " + std::to_string(wantedSipPort_) + " on " + setup_.sipAddress + " is taken; using " +
                 std::to_string(port));
+      portNotice_ = "SIP слушает порт " + std::to_string(port) + " вместо " + std::to_string(wantedSipPort_) +
+                    " (тот занят другой программой): звонящие на " + std::to_string(wantedSipPort_) +
+                    " не дозвонятся";
       setup_.sipPort = port;
       return true;
     }
@@ -109,6 +137,7 @@ bool TBaresipEngine::PickPorts(std::string* error) {
 
 bool TBaresipEngine::Start(std::string* error) {
   Stop(0);
+  RemoveOrphanEngines();
   if (!PickPorts(error)) return false;
   folder_ = WriteBaresipFolder(setup_, error);
   if (folder_.empty()) return false;

@@ -31,6 +31,9 @@ class TBaresipEngine {
   int LinkFd() const { return link_; }
   int ProcessFd() const { return child_.Fd(); }
   int SipPort() const { return setup_.sipPort; }
+  // For the dispatcher (UTF-8) when SIP listens elsewhere than the settings
+  // say (the port was taken); empty when it listens where asked.
+  const std::string& PortNotice() const { return portNotice_; }
   std::string MainAor() const { return MainAccountAor(setup_); }
   int Pid() const { return child_.Pid(); }
   // Why the sound devices' module did not load (no sound server in the
@@ -60,6 +63,7 @@ class TBaresipEngine {
   int link_ = -1;
   TNetstringReader reader_;
   std::string audioProblem_;
+  std::string portNotice_;
 };
 
 // Whether SIP can listen on `address`:`port` (UDP and TCP) with TLS on the

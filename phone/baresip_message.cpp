@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/cp1251.h"
+
 namespace vertamo::phone {
 
 namespace {
@@ -25,6 +27,32 @@ bool Flag(const json& object, const char* key) {
   if (it == object.end()) return false;
   if (it->is_boolean()) return it->get<bool>();
   return it->is_string() && it->get<std::string>() == "true";
+}
+
+// baresip passes on what the far end sent: a display name in code page 1251
+// (what gateways here send) is not UTF-8, and a JSON parser refuses the whole
+// event for it. Each run of bytes above ASCII that is not UTF-8 is taken as
+// code page 1251; bytes that page leaves undefined become "?".
+std::string RepairedUtf8(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    if (static_cast<unsigned char>(text[i]) < 0x80) {
+      out += text[i++];
+      continue;
+    }
+    size_t end = i;
+    while (end < text.size() && static_cast<unsigned char>(text[end]) >= 0x80) ++end;
+    const std::string_view run = text.substr(i, end - i);
+    if (IsUtf8(run)) {
+      out += run;
+    } else {
+      for (const char c : run) out += c == '\x98' ? std::string("?") : Cp1251ToUtf8(std::string_view(&c, 1));
+    }
+    i = end;
+  }
+  return out;
 }
 
 }  // namespace
@@ -73,8 +101,13 @@ std::string EncodeBaresipCommand(std::string_view command, std::string_view para
 
 TBaresipMessage ParseBaresipMessage(std::string_view text) {
   TBaresipMessage message;
-  const json object = json::parse(text.begin(), text.end(), nullptr, false);
-  if (object.is_discarded() || !object.is_object()) return message;
+  const std::string repaired = IsUtf8(text) ? std::string() : RepairedUtf8(text);
+  const std::string_view source = repaired.empty() ? text : std::string_view(repaired);
+  const json object = json::parse(source.begin(), source.end(), nullptr, false);
+  if (object.is_discarded() || !object.is_object()) {
+    message.data = std::string(source.substr(0, 200));
+    return message;
+  }
   if (Flag(object, "response")) {
     message.kind = TBaresipMessage::TKind::Response;
     message.ok = Flag(object, "ok");

@@ -43,11 +43,20 @@ int LeadingStatus(std::string_view reason) {
 
 std::string ErrorLine(int code) { return "ERROR " + std::to_string(code); }
 
+std::string RefusedDialLine(std::string_view why) {
+  for (const TTextOutcome& o : kTextOutcomes)
+    if (why.substr(0, std::string_view(o.start).size()) == o.start) return ErrorLine(o.code);
+  return ErrorLine(kWrongAddress);
+}
+
 std::string ClosedCallLine(std::string_view reason, const TCallHistory& call) {
   if (call.weRefused) return ErrorLine(kWeRefused);
   if (call.weHungUp) return "END";
+  if (call.dialTimedOut) return ErrorLine(call.rang ? kNoAnswer : kUnreachable);
   // No media for a while: the far side vanished without a word.
-  if (call.established) return ErrorLine(reason == "rtp stream error" ? kLinkFailed : kRemoteHungUp);
+  if (call.established)
+    return reason == "rtp stream error" ? ErrorLine(kLinkFailed) + " SILENT=" + std::to_string(kMediaTimeoutSeconds)
+                                        : ErrorLine(kRemoteHungUp);
   if (call.incoming) return ErrorLine(kRemoteCancelled);  // the caller gave up before "y"
   if (const int status = LeadingStatus(reason); status != 0) {
     for (const TSipOutcome& o : kSipOutcomes)

@@ -8,6 +8,9 @@
 
 namespace vertamo::phone {
 
+// A conversation without media for this long is over: the far side vanished.
+constexpr int kMediaTimeoutSeconds = 10;
+
 // The reason codes of "ERROR n" this phone gives.
 enum TErrorCode : int {
   kWrongAddress = 0,    // "Неверно указан адресат !"
@@ -30,13 +33,22 @@ struct TCallHistory {
   bool rang = false;         // the far side said it rings (outgoing)
   bool weHungUp = false;     // "h"
   bool weRefused = false;    // "n"
+  bool dialTimedOut = false; // given up after the dial time-out
 };
 
 // The event line for a closed call; `reason` is the "param" of CALL_CLOSED
-// ("486 Busy Here", "Connection timed out", ...).
+// ("486 Busy Here", "Connection timed out", ...). A conversation that broke
+// off for want of media says how long its end was silent: "ERROR 6
+// SILENT=10", so that the talk is counted to the last voice heard.
 std::string ClosedCallLine(std::string_view reason, const TCallHistory& call);
 
 // "ERROR n".
 std::string ErrorLine(int code);
+
+// The event line for a dial that baresip would not even start, `why` as it
+// says it: a transport failure ("Cannot assign requested address": no
+// network at all) is an unreachable far end; anything else, an address that
+// cannot be dialled.
+std::string RefusedDialLine(std::string_view why);
 
 }  // namespace vertamo::phone

@@ -4,10 +4,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <utility>
 
 #include "phone/dial_string.h"
 #include "platform/cp1251.h"
@@ -54,9 +56,10 @@ constexpr int kWakeMs = 3600 * 1000;
 TPhoneProgram::TPhoneProgram(TPhoneOptions options, TSipSettings settings, const TPhoneLog& log)
     : options_(std::move(options)), settings_(std::move(settings)), log_(log),
       recording_(RecordingOf(settings_), CurrentFolder(), log_) {
-  TBaresipSetup setup = SetupFrom(options_, settings_);
+  TBaresipSetup setup = SetupFrom(options_, settings_, &refused_);
   setup.soundFolder = recording_.SoundFolder();
   engine_ = std::make_unique<TBaresipEngine>(setup, settings_.baresip, "vertamo-phone.baresip.log", log_);
+  for (const std::string& why : refused_) log_.Line("settings refused: " + why);
 }
 
 TPhoneProgram::~TPhoneProgram() {
@@ -78,9 +81,18 @@ bool TPhoneProgram::Listen(std::string* error) {
 
 int TPhoneProgram::Run(int stopFd) {
   std::string why;
-  if (!engine_->Start(&why)) log_.Line("baresip not started: " + why);
+  if (engine_->Start(&why)) {
+    engineStarted_ = std::chrono::steady_clock::now();
+  } else {
+    log_.Line("baresip not started: " + why);
+    restartAt_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(restartMs_);
+  }
   while (!quit_) {
     recording_.KeepDays(std::time(nullptr));
+    // The timers first: a restart among them changes what there is to wait on.
+    int waitMs = kWakeMs;
+    for (const int ms : {CheckDialTimeout(), CheckRestart(), CheckNotices()})
+      if (ms >= 0 && ms < waitMs) waitMs = ms;
     pollfd fds[6];
     int n = 0;
     fds[n++] = {listenFd_, POLLIN, 0};
@@ -94,7 +106,7 @@ int TPhoneProgram::Run(int stopFd) {
     if (stopFd >= 0) fds[n++] = {stopFd, POLLIN, 0};
     const int noticeAt = recording_.NoticeFd() >= 0 ? n : -1;
     if (noticeAt >= 0) fds[n++] = {recording_.NoticeFd(), POLLIN, 0};
-    if (::poll(fds, static_cast<nfds_t>(n), kWakeMs) < 0) {
+    if (::poll(fds, static_cast<nfds_t>(n), waitMs) < 0) {
       if (errno == EINTR) continue;
       log_.Line(std::string("poll: ") + std::strerror(errno));
       break;
@@ -135,6 +147,8 @@ void TPhoneProgram::Accept() {
   partial_.clear();
   log_.Line("control connection accepted");
   Send("OK");
+  if (!refused_.empty() || !engine_->PortNotice().empty())
+    noticeAt_ = std::chrono::steady_clock::now() + std::chrono::seconds(1);
 }
 
 bool TPhoneProgram::ReadControl() {
@@ -176,7 +190,10 @@ void TPhoneProgram::Command(const std::string& message) {
 bool TPhoneProgram::EnsureEngine() {
   if (engine_->Running()) return true;
   std::string why;
-  if (engine_->Start(&why)) return true;
+  if (engine_->Start(&why)) {
+    EngineBack();
+    return true;
+  }
   log_.Line("baresip not started: " + why);
   Send(ErrorLine(kCallFailed));
   Send(Utf8ToCp1251("APP Телефон не работает: " + why));
@@ -211,6 +228,7 @@ void TPhoneProgram::Dial(const std::string& address) {
   // account is made current first.
   call_->account = engine_->MainAor();
   call_->dialSent = true;
+  call_->dialDeadline = std::chrono::steady_clock::now() + std::chrono::seconds(settings_.dialTimeoutSeconds);
   log_.Line("dialling " + *uri);
   if (!engine_->Send("uafind", call_->account, "uafind") || !engine_->Send("dial", *uri, "dial"))
     EngineLost(engine_->Collapse());
@@ -302,9 +320,13 @@ void TPhoneProgram::EngineMessage(const TBaresipMessage& m) {
     // A dial baresip would not even start, or a hang-up of a call it no
     // longer has: the call is over for the workstation.
     if (call_ && !call_->history.established && (m.token == "dial" || m.token == "hangup")) {
-      Send(m.token == "dial" ? ErrorLine(kWrongAddress) : ClosedCallLine({}, call_->history));
+      Send(m.token == "dial" ? RefusedDialLine(m.data) : ClosedCallLine({}, call_->history));
       CallGone();
     }
+    return;
+  }
+  if (m.kind == K::Invalid) {
+    log_.Line("baresip said what does not parse: " + m.data);
     return;
   }
   if (m.kind != K::Event) return;
@@ -325,6 +347,7 @@ void TPhoneProgram::EngineMessage(const TBaresipMessage& m) {
   } else if (m.type == "CALL_ESTABLISHED") {
     if (call_->history.established) return;
     call_->history.established = true;
+    call_->dialDeadline.reset();
     log_.Line("talking with " + m.peerUri);
     Send("CALL " + (call_->history.incoming ? Utf8ToCp1251(call_->peerText) : call_->dialString));
     Send(recording_.Begin(std::time(nullptr), RecordPeer(call_->history.incoming, call_->dialString, m.peerUri)));
@@ -341,12 +364,75 @@ void TPhoneProgram::EngineMessage(const TBaresipMessage& m) {
   }
 }
 
+int TPhoneProgram::CheckDialTimeout() {
+  if (!call_ || !call_->dialDeadline) return -1;
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(*call_->dialDeadline - std::chrono::steady_clock::now());
+  if (left.count() > 0) return static_cast<int>(left.count());
+  call_->dialDeadline.reset();
+  if (call_->history.weHungUp || call_->history.weRefused) return -1;
+  log_.Line("no answer within " + std::to_string(settings_.dialTimeoutSeconds) + " s: the dial is given up");
+  call_->history.dialTimedOut = true;
+  MakeCurrent();
+  if (!engine_->Running() || !engine_->Send("hangup", "", "hangup")) {
+    Send(ClosedCallLine({}, call_->history));
+    CallGone();
+  }
+  return -1;
+}
+
+int TPhoneProgram::CheckRestart() {
+  if (!restartAt_ || quit_) return -1;
+  const auto now = std::chrono::steady_clock::now();
+  if (now < *restartAt_) return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(*restartAt_ - now).count());
+  std::string why;
+  if (engine_->Start(&why)) {
+    EngineBack();
+    return -1;
+  }
+  restartMs_ = std::min(restartMs_ * 2, kMaxRestartMs);
+  log_.Line("baresip not started: " + why + "; next attempt in " + std::to_string(restartMs_) + " ms");
+  restartAt_ = now + std::chrono::milliseconds(restartMs_);
+  return restartMs_;
+}
+
+int TPhoneProgram::CheckNotices() {
+  if (!noticeAt_) return -1;
+  const auto now = std::chrono::steady_clock::now();
+  if (now < *noticeAt_) return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(*noticeAt_ - now).count());
+  noticeAt_.reset();
+  for (const std::string& why : refused_) Send(Utf8ToCp1251("APP Настройки телефона: " + why));
+  if (!engine_->PortNotice().empty()) Send(Utf8ToCp1251("APP " + engine_->PortNotice()));
+  return -1;
+}
+
+void TPhoneProgram::EngineBack() {
+  engineStarted_ = std::chrono::steady_clock::now();
+  if (!engine_->PortNotice().empty() && control_ >= 0 && !noticeAt_) Send(Utf8ToCp1251("APP " + engine_->PortNotice()));
+  restartAt_.reset();
+  if (std::exchange(toldDown_, false)) {
+    log_.Line("baresip runs again; calls can come in");
+    Send(Utf8ToCp1251("APP Телефон снова принимает звонки"));
+  }
+}
+
 void TPhoneProgram::EngineLost(const std::string& why) {
   log_.Line("baresip ended: " + why);
-  if (!call_) return;
-  Send(ErrorLine(call_->history.established ? kLinkFailed : kCallFailed));
-  Send(Utf8ToCp1251("APP Программа звонков baresip завершилась (" + why + ")"));
-  CallGone();
+  if (call_) {
+    Send(ErrorLine(call_->history.established ? kLinkFailed : kCallFailed));
+    Send(Utf8ToCp1251("APP Программа звонков baresip завершилась (" + why + ")"));
+    CallGone();
+  }
+  if (quit_ || engine_->Running()) return;
+  // Calls must be able to come in again without waiting for a dial; an
+  // engine that dies soon after its start is not started again at once.
+  const auto now = std::chrono::steady_clock::now();
+  restartMs_ = now - engineStarted_ < std::chrono::minutes(1) ? std::min(restartMs_ * 2, kMaxRestartMs)
+                                                               : kFirstRestartMs;
+  restartAt_ = now + std::chrono::milliseconds(restartMs_);
+  log_.Line("baresip is started again in " + std::to_string(restartMs_) + " ms");
+  if (!std::exchange(toldDown_, true))
+    Send(Utf8ToCp1251("APP Телефон не принимает звонки: программа звонков baresip завершилась (" + why +
+                      "), перезапуск..."));
 }
 
 void TPhoneProgram::Send(const std::string& cp1251) {

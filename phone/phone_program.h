@@ -7,10 +7,13 @@
 //
 // The program ends on "q" and when its control link closes; baresip ends
 // with it. When baresip is missing, cannot start or dies, the program stays
-// up, ends the call with an ERROR and an APP line that says why, and the
-// next "c" tries again.
+// up, ends the call with an ERROR and an APP line that says why, and starts
+// baresip again at once (then after 1, 2, 4... up to 30 s while it keeps
+// failing); the workstation hears "APP Телефон не принимает звонки…" until
+// baresip runs again, and the next "c" tries at once too.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -44,6 +47,8 @@ class TPhoneProgram {
     bool dialSent = false;
     std::string id;          // baresip's id of the call, once an event named it
     std::string account;     // and the account it is on
+    // When an unanswered dial is given up (outgoing calls).
+    std::optional<std::chrono::steady_clock::time_point> dialDeadline;
   };
 
   void Accept();
@@ -63,6 +68,17 @@ class TPhoneProgram {
   // A call that rings in while ours goes on is refused (busy for the caller).
   void RefuseSecondCall(const TBaresipMessage& message);
   void EngineLost(const std::string& why);
+  // Milliseconds until the dial's time-out, -1 when none runs; gives the
+  // dial up when it has passed.
+  int CheckDialTimeout();
+  // Milliseconds until the engine is to be started again, -1 when it runs;
+  // starts it when the time has come.
+  int CheckRestart();
+  // The engine started: what its death or failure set up is undone.
+  void EngineBack();
+  // Milliseconds until the settings' refusals are told, -1 when nothing is
+  // waiting; tells them when the time has come.
+  int CheckNotices();
   bool EnsureEngine();
   void Send(const std::string& cp1251);
   void Shutdown();
@@ -82,6 +98,19 @@ class TPhoneProgram {
   // way: it is placed once that call has closed.
   std::optional<std::string> heldDial_;
   bool quit_ = false;
+  // A dead engine is started again at restartAt_; the pause doubles while
+  // the engine keeps failing (or dies again within a minute).
+  static constexpr int kFirstRestartMs = 500, kMaxRestartMs = 30000;
+  std::optional<std::chrono::steady_clock::time_point> restartAt_;
+  int restartMs_ = kFirstRestartMs;
+  std::chrono::steady_clock::time_point engineStarted_{};
+  bool toldDown_ = false;  // the workstation heard that calls cannot come in
+  // What the settings asked and baresip cannot take (UTF-8), told to each
+  // workstation that connects: after a second, since a workstation that
+  // adopts the phone takes the last message of its first half second for
+  // the greeting.
+  std::vector<std::string> refused_;
+  std::optional<std::chrono::steady_clock::time_point> noticeAt_;
 };
 
 }  // namespace vertamo::phone

@@ -75,6 +75,11 @@ TSipSettings ReadSipSettings(const std::string& path) {
     int port = 0;
     if (ParseWholeNumber(std::string_view(it->second), port) && port > 0 && port < 65536) s.peerPort = port;
   }
+  if (const auto it = keys.find("dialtimeout"); it != keys.end()) {
+    int seconds = 0;
+    if (ParseWholeNumber(std::string_view(it->second), seconds) && seconds > 0 && seconds <= 3600)
+      s.dialTimeoutSeconds = seconds;
+  }
   text("localaddress", s.localAddress);
   text("registrar", s.registrar);
   text("user", s.user);

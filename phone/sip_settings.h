@@ -26,6 +26,10 @@ struct TSipSettings {
   std::string audioSource;
   std::string audioPlayer;
   std::vector<std::string> codecs;  // baresip codec names in order; empty: G.711 as the command line says
+  // How long a dial may go unanswered (seconds) before it is given up as
+  // "no answer": a far end that says it rings and never picks up.
+  static constexpr int kDefaultDialTimeout = 60;
+  int dialTimeoutSeconds = kDefaultDialTimeout;
   bool answerAtOnce = false;        // answer every incoming call (a lift intercom, a test peer)
   std::vector<std::string> extraUsers;  // more SIP users this phone answers to
   std::string baresip = "baresip";      // the engine's program

@@ -45,6 +45,7 @@ bool TChildProcess::Start(const std::string& program, const std::vector<std::str
   cargv.push_back(nullptr);
   const std::string log = logPath.empty() ? "/dev/null" : logPath;
   const pid_t parent = ::getpid();
+  const int deathSignal = parentDeathSignal_;
   const pid_t pid = ::fork();
   if (pid < 0) {
     if (error) *error = std::string("fork: ") + std::strerror(errno);
@@ -54,7 +55,7 @@ bool TChildProcess::Start(const std::string& program, const std::vector<std::str
   }
   if (pid == 0) {
     // Only async-signal-safe calls from here on.
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    ::prctl(PR_SET_PDEATHSIG, deathSignal);
     if (::getppid() != parent) ::_exit(127);  // the parent ended before prctl
     ::setpgid(0, 0);  // a Ctrl+C in the parent's terminal is the parent's to handle
     const int in = ::open("/dev/null", O_RDONLY);

@@ -1,10 +1,12 @@
 // A child process that lives no longer than its parent: the engine a program
-// drives (the phone program's baresip). The child gets the kill signal when
-// the parent ends, however it ends, and the parent watches it through a
+// drives (the phone program's baresip). The child gets a signal when the
+// parent ends, however it ends (the kill signal unless told otherwise), and
+// the parent watches it through a
 // process descriptor (pidfd), which a poll can wait on and which never hits a
 // process number reused meanwhile.
 #pragma once
 
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -25,6 +27,10 @@ class TChildProcess {
   bool Start(const std::string& program, const std::vector<std::string>& args, const std::string& logPath,
              std::string* error);
 
+  // The signal the child gets when the parent ends, for the next Start: one
+  // it can end on in good order (SIGTERM), where ending so matters to others.
+  void SetParentDeathSignal(int signal) { parentDeathSignal_ = signal; }
+
   bool Running() const { return pid_ > 0; }
   int Pid() const { return pid_; }
   // Readable once the child has ended; -1 when none runs.
@@ -42,6 +48,7 @@ class TChildProcess {
   void Forget();
   int pid_ = 0;
   int pidfd_ = -1;
+  int parentDeathSignal_ = SIGKILL;
 };
 
 }  // namespace vertamo

@@ -84,6 +84,36 @@ std::string Cp1251ToUtf8(std::string_view cp1251) {
   return out;
 }
 
+bool IsUtf8(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    int extra = 0;
+    char32_t u = 0, least = 0;
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    } else if ((lead & 0xE0) == 0xC0) {
+      extra = 1, u = lead & 0x1F, least = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+      extra = 2, u = lead & 0x0F, least = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+      extra = 3, u = lead & 0x07, least = 0x10000;
+    } else {
+      return false;
+    }
+    if (i + extra >= text.size()) return false;
+    for (int k = 1; k <= extra; ++k) {
+      const auto c = static_cast<unsigned char>(text[i + k]);
+      if ((c & 0xC0) != 0x80) return false;
+      u = (u << 6) | (c & 0x3F);
+    }
+    if (u < least || u > 0x10FFFF || (u >= 0xD800 && u <= 0xDFFF)) return false;
+    i += extra + 1;
+  }
+  return true;
+}
+
 std::string Utf8ToCp1251(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());

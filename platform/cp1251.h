@@ -18,6 +18,9 @@ std::string Cp1251ToUtf8(std::string_view cp1251);
 // Characters the code page cannot hold, and malformed UTF-8, become '?'.
 std::string Utf8ToCp1251(std::string_view utf8);
 
+// Whether `text` is well-formed UTF-8 (no overlong forms, no surrogates).
+bool IsUtf8(std::string_view text);
+
 // Upper / lower case of one code page 1251 byte: Latin and Cyrillic letters
 // (Ё, the Ukrainian and Serbian letters included); every other byte unchanged.
 unsigned char UpperCp1251(unsigned char c);

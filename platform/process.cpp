@@ -1,5 +1,7 @@
 #include "platform/process.h"
 
+#include "platform/folders.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -9,7 +11,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <sstream>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -31,17 +36,10 @@ std::string ReadLink(const std::string& path) {
   return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
 }
 
-std::string Canonical(const std::string& path) {
-  char* resolved = realpath(path.c_str(), nullptr);
-  if (!resolved) return path;
-  std::string result = resolved;
-  std::free(resolved);
-  return result;
-}
-
 }  // namespace
 
-int SpawnDetached(const std::string& path, const std::vector<std::string>& args, int* error) {
+int SpawnDetached(const std::string& path, const std::vector<std::string>& args, int* error,
+                  const std::string& folder) {
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(path.c_str()));
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
@@ -57,6 +55,7 @@ int SpawnDetached(const std::string& path, const std::vector<std::string>& args,
   // Every descriptor above the standard three is closed in the child, those
   // without close-on-exec too.
   posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+  if (!folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
   // Its own session and the default signal handling and mask.
   sigset_t none, all;
   sigemptyset(&none);
@@ -76,27 +75,78 @@ int SpawnDetached(const std::string& path, const std::vector<std::string>& args,
   return pid;
 }
 
-int FindProcessByExecutable(const std::string& path) {
-  const std::string expected = Canonical(path);
-  const std::string replaced = expected + " (deleted)";
+std::vector<int> OwnProcesses() {
+  std::vector<int> pids;
   const uid_t uid = getuid();
   const pid_t self = getpid();
   DIR* proc = opendir("/proc");
-  if (!proc) return 0;
-  int found = 0;
+  if (!proc) return pids;
   while (dirent* entry = readdir(proc)) {
     char* end = nullptr;
     const long pid = std::strtol(entry->d_name, &end, 10);
     if (pid <= 0 || *end != '\0' || pid == self) continue;
-    const std::string dir = std::string("/proc/") + entry->d_name;
     struct stat info{};
-    if (stat(dir.c_str(), &info) != 0 || info.st_uid != uid) continue;
-    const std::string exe = ReadLink(dir + "/exe");
-    if (exe != expected && exe != replaced) continue;
-    if (found == 0 || pid < found) found = static_cast<int>(pid);
+    if (stat((std::string("/proc/") + entry->d_name).c_str(), &info) != 0 || info.st_uid != uid) continue;
+    pids.push_back(static_cast<int>(pid));
   }
   closedir(proc);
+  std::sort(pids.begin(), pids.end());
+  return pids;
+}
+
+std::string ProcessExecutable(int pid) { return ReadLink("/proc/" + std::to_string(pid) + "/exe"); }
+
+std::vector<std::string> ProcessArguments(int pid) {
+  std::ifstream file("/proc/" + std::to_string(pid) + "/cmdline", std::ios::binary);
+  std::vector<std::string> args;
+  for (std::string arg; std::getline(file, arg, '\0');) args.push_back(arg);
+  return args;
+}
+
+std::string ProcessFolder(int pid) { return ReadLink("/proc/" + std::to_string(pid) + "/cwd"); }
+
+bool ProcessListensOnLoopback(int pid, int port) {
+  // The listening sockets at the port, by inode, then whether the process
+  // holds one of them.
+  char loopback[32], any[32];
+  std::snprintf(loopback, sizeof loopback, "0100007F:%04X", port);
+  std::snprintf(any, sizeof any, "00000000:%04X", port);
+  std::vector<std::string> inodes;
+  std::ifstream table("/proc/net/tcp");
+  std::string line;
+  std::getline(table, line);  // the heading
+  while (std::getline(table, line)) {
+    std::istringstream fields(line);
+    std::string slot, local, remote, state, queues, timer, retransmits, uid, timeout, inode;
+    fields >> slot >> local >> remote >> state >> queues >> timer >> retransmits >> uid >> timeout >> inode;
+    if (state == "0A" && (local == loopback || local == any)) inodes.push_back("socket:[" + inode + "]");
+  }
+  if (inodes.empty()) return false;
+  const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
+  DIR* dir = opendir(fds.c_str());
+  if (!dir) return false;
+  bool found = false;
+  while (dirent* entry = readdir(dir)) {
+    if (entry->d_name[0] == '.') continue;
+    const std::string target = ReadLink(fds + "/" + entry->d_name);
+    if (std::find(inodes.begin(), inodes.end(), target) != inodes.end()) {
+      found = true;
+      break;
+    }
+  }
+  closedir(dir);
   return found;
+}
+
+bool SameExecutable(const std::string& executable, const std::string& path) {
+  const std::string expected = ResolvedPath(path);
+  return !executable.empty() && (executable == expected || executable == expected + " (deleted)");
+}
+
+int FindProcessByExecutable(const std::string& path) {
+  for (const int pid : OwnProcesses())
+    if (SameExecutable(ProcessExecutable(pid), path)) return pid;
+  return 0;
 }
 
 int OpenProcessHandle(int pid, int* error) {

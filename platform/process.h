@@ -13,14 +13,31 @@
 
 namespace vertamo {
 
-// Starts `path` with `args` (argv[1]...) and the caller's environment and
-// current folder. The process id, or 0 with `error` (errno) set.
-int SpawnDetached(const std::string& path, const std::vector<std::string>& args, int* error = nullptr);
+// Starts `path` with `args` (argv[1]...) and the caller's environment, in
+// `folder` (empty: the caller's current folder). The process id, or 0 with
+// `error` (errno) set.
+int SpawnDetached(const std::string& path, const std::vector<std::string>& args, int* error = nullptr,
+                  const std::string& folder = {});
 
 // The first process (lowest id) other than this one that belongs to this
 // user and runs the executable `path` (compared after resolving links; an
 // executable replaced on the disk still counts). 0 when none.
 int FindProcessByExecutable(const std::string& path);
+
+// This user's processes other than this one, in rising order of id.
+std::vector<int> OwnProcesses();
+// A process's executable (links resolved; " (deleted)" after it when the
+// file was replaced), its arguments (argv[0] first) and its current folder
+// (links resolved); empty when they cannot be read (gone, not ours).
+std::string ProcessExecutable(int pid);
+std::vector<std::string> ProcessArguments(int pid);
+std::string ProcessFolder(int pid);
+// Whether the process holds a TCP socket listening on `port` of 127.0.0.1 or
+// of every address.
+bool ProcessListensOnLoopback(int pid, int port);
+// Whether `path` names the same executable as `executable` does (after
+// resolving links; a file replaced since it started still counts).
+bool SameExecutable(const std::string& executable, const std::string& path);
 
 // A descriptor that stands for the process; -1 with `error` set when it
 // cannot be had (the process is gone).

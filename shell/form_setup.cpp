@@ -191,16 +191,21 @@ void TFormSetup::ShowNote(const QString& note) {
   setFixedSize(width(), height() + kNoteHeight);
 }
 
-TSetupResult RunSetupDialog(QWidget* owner, TFastIni* ini, SERVERINFO& active,
-                            const std::function<bool(TFormSetup&)>& exec, const QString& note) {
-  TSetupResult result;
-  TFormSetup dialog(ini, owner);
-  dialog.ShowNote(note);
-  dialog.ShowProfile(active);
-  result.accepted = exec ? exec(dialog) : dialog.exec() == QDialog::Accepted;
-  if (!result.accepted) return result;
-  result.reconnect = ApplySetupProfile(active, dialog.GetProfile());
-  return result;
+TFormSetup* OpenSetupDialog(QWidget* owner, TFastIni* ini, SERVERINFO& active,
+                            std::function<void(const TSetupResult&)> done, const QString& note) {
+  auto* dialog = new TFormSetup(ini, owner);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->setWindowModality(Qt::WindowModal);
+  dialog->ShowNote(note);
+  dialog->ShowProfile(active);
+  QObject::connect(dialog, &QDialog::finished, dialog, [dialog, &active, done = std::move(done)](int code) {
+    TSetupResult result;
+    result.accepted = code == QDialog::Accepted;
+    if (result.accepted) result.reconnect = ApplySetupProfile(active, dialog->GetProfile());
+    if (done) done(result);
+  });
+  dialog->open();
+  return dialog;
 }
 
 }  // namespace vertamo::ui

@@ -2,9 +2,9 @@
 // the server connection profile and keeps the saved profiles of section
 // "Servers" (Srv0, Srv1, ... in the one-line form) to choose from.
 //
-// The main window's menu command "Настройки" runs it through RunSetupDialog:
+// The main window's menu command "Настройки" opens it through OpenSetupDialog:
 //
-//   const TSetupResult r = RunSetupDialog(this, ini, profile_);
+//   OpenSetupDialog(this, ini, profile_, [](const TSetupResult& r) { ... });
 //   if (r.accepted) { rewrite LabelSrv; ini->Save(); if (r.reconnect) Reconnect(); }
 //
 // With Cancel nothing but the window bounds is stored: deletions and edits
@@ -110,11 +110,14 @@ struct TSetupResult {
 };
 
 // The dialog's part of the menu command "Настройки": creates the dialog,
-// shows the active profile, runs it modally (through `exec` when given, for
-// tests) and, on OK, applies the edited profile to `active`. A `note` goes
-// above the fields.
-TSetupResult RunSetupDialog(QWidget* owner, TFastIni* ini, SERVERINFO& active,
-                            const std::function<bool(TFormSetup&)>& exec = {}, const QString& note = {});
+// shows the active profile (a `note` above the fields) and opens it, modal to
+// `owner` only and without an event loop of its own, so that a ring meanwhile
+// is answered as ever. Once it closes with OK or Cancel, the edited profile is
+// applied to `active` (which outlives the dialog) on OK, and `done` gets the
+// result; a dialog that is only hidden (the workstation closing) reports
+// nothing. The dialog goes by itself once closed.
+TFormSetup* OpenSetupDialog(QWidget* owner, TFastIni* ini, SERVERINFO& active,
+                            std::function<void(const TSetupResult&)> done, const QString& note = {});
 
 // The note of a first start.
 QString FirstStartNote();

@@ -208,7 +208,7 @@ void TFormVertamo::BuildWindow() {
     if (phone_) phone_->Telephony().Log().Write(text);
     // The voice window stays on top and may sit over this status bar: an
     // open one says it too, where the dispatcher is looking.
-    if (TFVoice* voice = VoiceWindow(false); voice && voice->isVisible()) voice->ShowCallStatus(text);
+    if (voice_) voice_->TellOnWindow(FromCp1251(text));
   });
 
   menuBar()->setObjectName(QStringLiteral("MainMenu1"));
@@ -374,9 +374,9 @@ void TFormVertamo::FormClose() {
     settings_.SaveFormPos(TWidgetBounds(logLast_));
     logLast_->close();
   }
-  // A settings dialog still open goes without storing anything (hiding ends
-  // its modal loop): the settings it writes to are closed here.
-  for (TFormSetup* dialog : findChildren<TFormSetup*>()) dialog->hide();
+  // A settings dialog still open goes without storing anything: the
+  // settings it writes to are closed here.
+  for (TFormSetup* dialog : findChildren<TFormSetup*>()) delete dialog;
   // The main settings reach the disk.
   settings_.CloseMainIni();
 }
@@ -395,16 +395,17 @@ void TFormVertamo::DefaultWindowPlaces() {
 }
 
 void TFormVertamo::StartVoice() {
-  TVoiceHost host;
+  TCallDeskHost host;
   host.ini = settings_.MainIni.get();
   host.sounds = soundThread_.get();
-  host.soundFiles = soundFiles_.get();
-  host.programFolder = settings_.ProgramFolder;
-  host.workFolder = settings_.WorkFolder;
+  host.window.ini = settings_.MainIni.get();
+  host.window.soundFiles = soundFiles_.get();
+  host.window.programFolder = settings_.ProgramFolder;
+  host.window.workFolder = settings_.WorkFolder;
   host.gatewayPort = options_.gatewayPort;
   // The map on screen, which the voice window keeps clear of: its background
   // and objects as far as the tab shows them.
-  host.mapArea = [this] {
+  host.window.mapArea = [this] {
     auto* view = PageControl1->isVisible() ? qobject_cast<TMapView*>(PageControl1->currentWidget()) : nullptr;
     if (!view) return QRect();
     const QRect shown =
@@ -429,14 +430,10 @@ void TFormVertamo::StartVoice() {
     client->TellServer(request, windowRequester_, [settled](const TRequestAnswer&) { settled(); });
   };
   host.tellDispatcher = [this](const QString& text) { CallNotice->Tell(text); };
-  voice_ = std::make_unique<TVoiceStation>(this, *phone_, std::move(host));
+  voice_ = std::make_unique<TCallDesk>(this, *phone_, std::move(host));
 }
 
 TFVoice* TFormVertamo::VoiceWindow(bool create) { return voice_ ? voice_->VoiceWindow(create) : nullptr; }
-
-void TFormVertamo::ShowVoiceWindow() {
-  if (voice_) voice_->ShowVoiceWindow();
-}
 
 void TFormVertamo::ShowServerCaption() {
   LabelSrv->setText(QStringLiteral("Подключение к серверу ") + FromCp1251(profile_.Name));
@@ -603,7 +600,7 @@ void TFormVertamo::PlaceOverlays(bool show) {
     // Over the server label, which stays below for the connecting state.
     PageControl1->show();
     PageControl1->raise();
-    if (QWidget* tab = PageControl1->currentWidget()) overlays_.PlaceOn(tab);
+    if (auto* view = qobject_cast<TMapView*>(PageControl1->currentWidget())) overlays_.PlaceOn(view);
     return;
   }
   maps_->HideMarker();
@@ -732,15 +729,30 @@ void TFormVertamo::Timer1Timer() {
 
 // --- menu -------------------------------------------------------------------------
 
-void TFormVertamo::mSetupClick() {
-  const TSetupResult result =
-      RunSetupDialog(this, settings_.MainIni.get(), profile_, {}, firstStart_ ? FirstStartNote() : QString());
-  if (!result.accepted) return;
-  ShowServerCaption();
-  if (settings_.MainIni) settings_.MainIni->Save();
-  if (!result.reconnect) return;
-  stale_->NewServer();
-  Reconnect();
+void TFormVertamo::mSetupClick() { OpenSettings({}); }
+
+void TFormVertamo::OpenSettings(std::function<void()> then) {
+  // One settings dialog at a time: a second request brings it forward.
+  for (TFormSetup* open : findChildren<TFormSetup*>(QString(), Qt::FindDirectChildrenOnly))
+    if (open->isVisible()) {
+      open->raise();
+      open->activateWindow();
+      return;
+    }
+  OpenSetupDialog(
+      this, settings_.MainIni.get(), profile_,
+      [this, then = std::move(then)](const TSetupResult& result) {
+        if (result.accepted) {
+          ShowServerCaption();
+          if (settings_.MainIni) settings_.MainIni->Save();
+          if (result.reconnect) {
+            stale_->NewServer();
+            Reconnect();
+          }
+        }
+        if (then) then();
+      },
+      firstStart_ ? FirstStartNote() : QString());
 }
 
 void TFormVertamo::StartDemo() {
@@ -778,9 +790,10 @@ void TFormVertamo::mSummaryClick() {
 
 void TFormVertamo::FirstStartSetup() {
   if (closed_) return;
-  mSetupClick();
-  // OK with a changed profile has connected already.
-  if (!link_->Client() && !closed_) StartClient();
+  OpenSettings([this] {
+    // OK with a changed profile has connected already.
+    if (!link_->Client() && !closed_) StartClient();
+  });
 }
 
 void TFormVertamo::mCloseClick() {
@@ -789,21 +802,14 @@ void TFormVertamo::mCloseClick() {
 
 // A conversation going on is not ended by a slip of the mouse.
 bool TFormVertamo::CallMayEnd() {
-  const TFVoice* voice = VoiceWindow(false);
-  return !voice || voice->CallState() == TCallState::Idle ||
+  return !voice_ || voice_->Session().State() == TCallState::Idle ||
          QMessageBox::question(this, QStringLiteral("Выход"),
                                QStringLiteral("Идёт разговор. Завершить его и выйти из программы?"),
                                QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
 void TFormVertamo::mPhoneBookClick() {
-  TFVoice* voice = VoiceWindow(true);
-  if (!voice) {
-    CallNotice->Tell(kNoPhoneBook);
-    return;
-  }
-  // Idle, it opens on the subscribers; during a call it only comes forward.
-  voice->OpenIdle();
+  if (!voice_ || !voice_->OpenBook()) CallNotice->Tell(kNoPhoneBook);
 }
 
 // --- the mouse on the map ------------------------------------------------------------
@@ -882,10 +888,7 @@ void TFormVertamo::MapObjectAnswer(int generation, int index, const TRequestAnsw
   }
   // The call session tells the server ("STARTSPEAK") and dials; a call
   // already on is ended first if the dispatcher says so.
-  TFVoice* voice = VoiceWindow(true);
-  if (!voice) return;
-  voice->KeepClear(clickedArea);
-  voice->TakeMapCall(*result.call);
+  if (voice_) voice_->MapCall(*result.call, clickedArea);
 }
 
 void TFormVertamo::MapTextMouseDown(int index, Qt::MouseButton button, Qt::KeyboardModifiers modifiers) {

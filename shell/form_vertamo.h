@@ -45,7 +45,7 @@
 #include "shell/stale_banner.h"
 #include "shell/tab_marks.h"
 #include "map/speaker_call.h"
-#include "shell/voice_station.h"
+#include "shell/call_desk.h"
 
 class QAction;
 class QLabel;
@@ -122,11 +122,10 @@ class TFormVertamo : public QMainWindow {
   TSoundFilePlayer* SoundFiles() const { return soundFiles_.get(); }
   // The telephony (settings, address book, telephony thread).
   TPhoneStation* Phone() const { return phone_.get(); }
+  // The call: its controller, the voice window, the call's keys.
+  TCallDesk* Calls() const { return voice_.get(); }
   // The voice window; created when `create` and the telephony link is up.
   TFVoice* VoiceWindow(bool create);
-  // Creates the voice window when needed and shows it (nothing while the
-  // telephony link is down).
-  void ShowVoiceWindow();
   // The journal of the shift on disk, a file per day.
   TJournalFile& JournalFile() { return *journalFile_; }
 
@@ -264,6 +263,9 @@ class TFormVertamo : public QMainWindow {
   void ClearJournal();
   void ShowServerCaption();
   void mSetupClick();
+  // The settings dialog, modal to this window only; `then` runs once it is
+  // closed with OK or Cancel.
+  void OpenSettings(std::function<void()> then);
   void mJournalClick();
   void mSummaryClick();
   void FirstStartSetup();
@@ -295,7 +297,7 @@ class TFormVertamo : public QMainWindow {
   std::unique_ptr<TSoundFeed> soundFeed_;
   TLinkController* link_;
   std::unique_ptr<TPhoneStation> phone_;
-  std::unique_ptr<TVoiceStation> voice_;  // after phone_: goes first
+  std::unique_ptr<TCallDesk> voice_;  // after phone_: goes first
   std::unique_ptr<TJournalFile> journalFile_;
   TStaleView* stale_ = nullptr;
   QPointer<TLogLast> logLast_;

@@ -300,7 +300,7 @@ int main(int argc, char** argv) {
   // Talk-key and focus requests of other programs go to the voice window;
   // before it exists they do nothing.
   vertamo::ui::TTalkKeyService talkKeys;
-  vertamo::ui::RouteTalkKeys(talkKeys, [&form] { return form.VoiceWindow(false); });
+  vertamo::ui::RouteTalkKeys(talkKeys, [&form] { return form.Calls(); });
   QString busProblem;
   if (!talkKeys.Register(QDBusConnection::sessionBus(), &busProblem))
     std::fprintf(stderr, "vertamo: talk-key requests of other programs are not taken: %s\n", qPrintable(busProblem));

@@ -1,5 +1,8 @@
 #include "shell/map_overlays.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "uikit/qt_text.h"
 #include "uikit/win_color.h"
 
@@ -79,18 +82,19 @@ void TMapOverlays::Detach(int index) {
 void TMapOverlays::SetCounterLayout(TCounterKind kind, const TCounterLayout& layout) {
   TValInd* counter = Counter(kind);
   if (!counter) return;
-  counter->setGeometry(layout.x, layout.y, layout.w, layout.h);
   counter->SetFontName(FromCp1251(layout.fontName));
   const int index = kind == TCounterKind::LiftBreak ? kLiftB
                     : kind == TCounterKind::OhrAlr  ? kOhrAlr
                                                     : kPuErr;
   visible_[static_cast<size_t>(index)] = true;
+  layout_[static_cast<size_t>(index)] = QRect(layout.x, layout.y, layout.w, layout.h);
+  Follow();
   if (counter->parentWidget()) counter->show();
 }
 
 void TMapOverlays::SetClockLayout(const TClockLayout& layout) {
   Detach(kClk);
-  Clk->setGeometry(layout.x, layout.y, layout.w, layout.h);
+  layout_[kClk] = QRect(layout.x, layout.y, layout.w, layout.h);
   QFont font = Clk->font();
   font.setFamily(FromCp1251(layout.fontName));
   if (layout.fontSize > 0)
@@ -99,6 +103,7 @@ void TMapOverlays::SetClockLayout(const TClockLayout& layout) {
     font.setPixelSize(-layout.fontSize);
   font.setBold(layout.bold);
   font.setItalic(layout.italic);
+  clockFont_ = font;
   Clk->setFont(font);
   QPalette pal = Clk->palette();
   pal.setColor(QPalette::Window, WinColorToQColor(layout.color, pal));
@@ -110,7 +115,7 @@ void TMapOverlays::SetClockLayout(const TClockLayout& layout) {
 
 void TMapOverlays::SetSpeakerLayout(const TSpeakerLayout& layout) {
   Detach(kBigSpk);
-  BigSpk->setGeometry(layout.x, layout.y, layout.w, layout.h);
+  layout_[kBigSpk] = QRect(layout.x, layout.y, layout.w, layout.h);
   BigSpk->SetCallState(layout.call);
   visible_[kBigSpk] = true;
 }
@@ -119,17 +124,67 @@ void TMapOverlays::ShowTime(const QString& time) {
   if (visible_[kClk] && Clk->parentWidget()) Clk->setText(time);
 }
 
-void TMapOverlays::PlaceOn(QWidget* tab) {
+void TMapOverlays::PlaceOn(TMapView* view) {
+  if (view != view_) {
+    QObject::disconnect(following_);
+    view_ = view;
+    if (view) following_ = QObject::connect(view, &TMapView::Moved, view, [this] { Follow(); });
+  }
+  Follow();
   for (int i = 0; i < kOverlays; ++i) {
     if (!visible_[static_cast<size_t>(i)]) continue;  // hidden ones keep no parent
     QWidget* overlay = Overlay(i);
-    if (overlay->parentWidget() != tab) overlay->setParent(tab);
+    if (overlay->parentWidget() != view) overlay->setParent(view);
     overlay->show();
     overlay->raise();
   }
 }
 
+void TMapOverlays::Follow() {
+  // Shrunk with the map, never grown past the designed size.
+  const double scale = view_ ? std::min(1.0, view_->Zoom()) : 1.0;
+  // As the server arranged them, at that scale, from where the map puts the
+  // corner of their group.
+  QRect designed;
+  for (int i = 0; i < kOverlays; ++i)
+    if (visible_[static_cast<size_t>(i)]) designed |= layout_[static_cast<size_t>(i)];
+  const QPoint corner = view_ && !designed.isEmpty() ? view_->ToView(QRectF(designed)).topLeft() : designed.topLeft();
+  std::array<QRect, kOverlays> placed;
+  QRect group;
+  for (int i = 0; i < kOverlays; ++i) {
+    const QRect& map = layout_[static_cast<size_t>(i)];
+    const QPoint offset = map.topLeft() - designed.topLeft();
+    const QPoint at = corner + QPoint(int(std::lround(offset.x() * scale)), int(std::lround(offset.y() * scale)));
+    const QSize size(std::max(1, int(std::lround(map.width() * scale))),
+                     std::max(1, int(std::lround(map.height() * scale))));
+    placed[static_cast<size_t>(i)] = QRect(at, size);
+    if (visible_[static_cast<size_t>(i)]) group |= placed[static_cast<size_t>(i)];
+  }
+  // Moved together into the view when the map takes them out of it, so that
+  // they stay in sight as the server arranged them.
+  QPoint shift;
+  if (view_ && !group.isEmpty()) {
+    const QRect area = view_->viewport()->rect();
+    if (group.right() > area.right()) shift.rx() = area.right() - group.right();
+    if (group.left() + shift.x() < area.left()) shift.rx() = area.left() - group.left();
+    if (group.bottom() > area.bottom()) shift.ry() = area.bottom() - group.bottom();
+    if (group.top() + shift.y() < area.top()) shift.ry() = area.top() - group.top();
+  }
+  const QPoint origin = view_ ? view_->viewport()->geometry().topLeft() : QPoint();
+  for (int i = 0; i < kOverlays; ++i) Overlay(i)->setGeometry(placed[static_cast<size_t>(i)].translated(origin + shift));
+  for (TValInd* counter : {LiftB, OhrAlr, PuErr}) counter->SetZoom(scale);
+  BigSpk->SetZoom(scale);
+  QFont font = clockFont_;
+  if (font.pixelSize() > 0)
+    font.setPixelSize(std::max(1, int(std::lround(font.pixelSize() * scale))));
+  else if (font.pointSizeF() > 0)
+    font.setPointSizeF(std::max(1.0, font.pointSizeF() * scale));
+  Clk->setFont(font);
+}
+
 void TMapOverlays::Lift() {
+  QObject::disconnect(following_);
+  view_ = nullptr;
   for (int i = 0; i < kOverlays; ++i) Detach(i);
 }
 

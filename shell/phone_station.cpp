@@ -28,7 +28,9 @@ TTelephonyOptions TelephonyOptions(const std::string& programFolder, const std::
 
 }  // namespace
 
-void TLoggingCallWindow::SetCallState(int state) { qCInfo(lcPhone, "call state %d", state); }
+void TLoggingCallWindow::PhoneEvent(const TPhoneEvent& event) {
+  qCInfo(lcPhone, "phone event %d", static_cast<int>(event.kind));
+}
 
 void TLoggingCallWindow::ShowCallInfo(const std::string& text) {
   qCInfo(lcPhone) << "call information:" << FromCp1251(text);

@@ -26,7 +26,7 @@ namespace vertamo::ui {
 // The window side of the call events that only logs them.
 class TLoggingCallWindow final : public ICallWindow {
  public:
-  void SetCallState(int state) override;
+  void PhoneEvent(const TPhoneEvent& event) override;
   void ShowCallInfo(const std::string& text) override;
   void SelectSubscriber(int position) override;
   void ShowCallStatus(const std::string& text) override;

@@ -86,10 +86,10 @@ void TCallSession::Ring(const std::string& caller) {
       [[fallthrough]];
     case TCallState::Dialling:
     case TCallState::Talking:
-      // Nobody can take it while this call goes on (the phone program has
-      // already refused it): it is missed, and the dispatcher is told who it
-      // was.
-      peers_.Record(TCallRecord{Now(), caller, 0, CallOutcomeText(TCallOutcome::NotAnswered), 0, {}});
+      // Nobody can take it while this call goes on: the phone program has
+      // already refused it, and the caller heard busy. It is missed, and the
+      // dispatcher is told who it was.
+      peers_.Record(TCallRecord{Now(), caller, 0, CallOutcomeText(TCallOutcome::Busy), 0, {}});
       ++missed_;
       peers_.SecondRing(caller);
       break;
@@ -122,7 +122,7 @@ void TCallSession::Busy() {
   Failed();
 }
 
-void TCallSession::Failed() {
+void TCallSession::Failed(int code, int silentSeconds) {
   // The phone program answers a refusal with an "ERROR" of its own; when the
   // dispatcher refused a ring to call a lift, that is not the lift's.
   if (std::exchange(refusalEcho_, false)) return;
@@ -138,7 +138,10 @@ void TCallSession::Failed() {
       Finish(TCallOutcome::NotAnswered, nullptr);
       break;
     case TCallState::Talking:
-      Finish(TCallOutcome::Finished, nullptr);
+      if (code != kConnectionFailed) return Finish(TCallOutcome::Finished, nullptr);
+      peers_.Log(Quoted("Сбой соединения, разговор прерван:", party_.title));
+      silentEnd_ = silentSeconds;
+      Finish(TCallOutcome::Interrupted, nullptr);
       break;
   }
 }
@@ -196,7 +199,7 @@ void TCallSession::Enter(TCallState state) {
 }
 
 TPendingCall TCallSession::Pending(TCallOutcome outcome) const {
-  const int seconds = answered_ != 0 ? static_cast<int>(std::max<std::time_t>(Now() - answered_, 0)) : 0;
+  const int seconds = answered_ != 0 ? static_cast<int>(std::max<std::time_t>(Now() - answered_ - silentEnd_, 0)) : 0;
   return TPendingCall{TCallRecord{started_, party_.title, seconds, CallOutcomeText(outcome), answered_,
                                   answered_ != 0 ? record_ : std::string()},
                       party_.lift ? EndSpeakRequest(*party_.lift) : std::string()};
@@ -211,6 +214,7 @@ void TCallSession::Finish(TCallOutcome outcome, const char* command) {
     if (talked) peers_.CloseGateway();
   }
   peers_.Record(Pending(outcome).record);
+  silentEnd_ = 0;
   lastOutcome_ = outcome;
   peers_.KeepPending(std::nullopt);
   party_ = TCallParty{};

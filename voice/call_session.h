@@ -94,7 +94,11 @@ class TCallSession {
   void Ring(const std::string& caller);
   void Connected(const std::string& party);
   void Busy();
-  void Failed();  // "ERROR": the call is over, whoever ended it
+  // "ERROR n": the call is over, whoever ended it. A conversation that broke
+  // off (6, "Сбой соединения !") is recorded as broken off, its talk counted
+  // to the last voice heard: `silentSeconds` before now.
+  static constexpr int kConnectionFailed = 6;
+  void Failed(int code = -1, int silentSeconds = 0);
   // The phone program names the conversation's record ("REC"), or says it
   // is not recorded (`path` empty, "NOREC"). A phone program that says
   // neither records nothing, and the history says so.
@@ -135,6 +139,7 @@ class TCallSession {
   int missed_ = 0;
   TCallOutcome lastOutcome_ = TCallOutcome::Finished;
   bool refusalEcho_ = false;  // an "n" went out; its "ERROR" is still to come
+  int silentEnd_ = 0;  // seconds at the end of the conversation that are not talk
   std::time_t pendingKept_ = 0;  // when the marker was last written
 };
 

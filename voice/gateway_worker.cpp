@@ -90,9 +90,7 @@ void TGatewayWorker::Connect() {
   client_.Open(host_, port_, connectMs_);
   if (stop_.IsRequested()) return;
   const bool up = client_.Ready();
-  if (up) {
-    retryMs_ = kFirstRetryMs;
-  } else {
+  if (!up) {
     retryAt_ = TClock::now() + std::chrono::milliseconds(retryMs_);
     retryMs_ = std::min(2 * retryMs_, kLongestRetryMs);
   }
@@ -121,6 +119,8 @@ void TGatewayWorker::Lost() {
   Deliver(TGatewayResult{});  // Opened, not ok
 }
 
+void TGatewayWorker::ResetRetries() { retryMs_ = kFirstRetryMs; }
+
 void TGatewayWorker::Execute(const TCommand& command) {
   using TKind = TGatewayResult::TKind;
   if (command.kind == TKind::Opened) return;
@@ -137,12 +137,15 @@ void TGatewayWorker::Execute(const TCommand& command) {
   TGatewayResult result;
   result.kind = command.kind;
   result.line = command.line;
-  if (up_) {
-    client_.DropWaiting();
+  bool lost = false;
+  if (up_ && client_.Waiting()) {
+    lost = true;  // the last reply went on past its line
+  } else if (up_) {
     if (command.kind == TKind::Settings)
       result.ok = client_.GetSwitchSettings(result.settingsText);
     else
       result.ok = client_.GetLineState(command.line, result.mode, result.level);
+    lost = !client_.Answered();
   }
   if (stop_.IsRequested()) return;
   result.ready = client_.Ready();
@@ -150,7 +153,7 @@ void TGatewayWorker::Execute(const TCommand& command) {
     std::lock_guard lock(mutex_);
     pollPending_ = false;
   }
-  const bool lost = up_ && !client_.Answered();
+  if (up_ && !lost) ResetRetries();
   Deliver(std::move(result));
   if (lost) Lost();
 }
@@ -163,11 +166,14 @@ void TGatewayWorker::SendDirection() {
     result.line = wantedLine_;
     result.talk = wantedTalk_;
   }
-  client_.DropWaiting();
-  result.ok = client_.SetDirection(result.line, result.talk);
+  bool lost = true;
+  if (!client_.Waiting()) {
+    result.ok = client_.SetDirection(result.line, result.talk);
+    lost = !client_.Answered();
+  }
   if (stop_.IsRequested()) return;
   result.ready = client_.Ready();
-  const bool lost = !client_.Answered();
+  if (!lost) ResetRetries();
   Deliver(std::move(result));
   if (lost) Lost();
 }

@@ -16,10 +16,16 @@
 // traffic. Every loss and every return is reported (an Opened result whose
 // `ok` tells which), so the window can say that the gateway is unreachable.
 //
-// Replies belong to their command: whatever is waiting before a command is
-// sent is dropped unread, a reply is read as one whole line, and a command
-// whose reply did not come in time ends the connection, so no late reply can
-// ever be read as the answer to a later command.
+// Replies belong to their command: a reply is read as one whole line, and a
+// command whose reply did not come in time ends the connection, so no late
+// reply can ever be read as the answer to a later command. A reply that never
+// completes is a fault as well: bytes waiting before a command mean that the
+// last reply (or the greeting) went on past its line, as from a gateway that
+// streams "220" lines without end, and the connection is lost in the same way
+// instead of each command taking one of those lines for its answer. The
+// pauses before reconnecting start again from the shortest only once a
+// command has been answered on the new connection, so a gateway that greets
+// and then fails at once is tried less and less often.
 //
 // The level poll runs ten times a second while the gateway may take up to
 // 2 s per reply, so a poll is never queued behind one still waiting: while a
@@ -112,6 +118,8 @@ class TGatewayWorker {
   void Run();
   void Connect();
   void Lost();
+  // A command was answered on the connection: the next loss is retried soon.
+  void ResetRetries();
   void Execute(const TCommand& command);
   void SendDirection();
   void Deliver(TGatewayResult result);

@@ -111,9 +111,7 @@ bool TKelmoClient::ReadReply(int milliseconds) {
   }
 }
 
-void TKelmoClient::DropWaiting() {
-  if (connection_.Connected()) connection_.Drain();
-}
+bool TKelmoClient::Waiting() { return connection_.Connected() && connection_.Available() > 0; }
 
 bool TKelmoClient::Transact(int milliseconds) {
   if (!connection_.Send(buffer_, std::strlen(buffer_))) {

@@ -80,9 +80,9 @@ class TKelmoClient {
   // Whether the last command was sent and its reply line arrived in time
   // (whatever its code). False after a time-out or when the peer closed.
   bool Answered() const { return answered_; }
-  // Reads and drops whatever is waiting: nothing that arrived before a
-  // command can be its reply.
-  void DropWaiting();
+  // Whether bytes the gateway sent are waiting unread. Between commands
+  // nothing should be: the gateway speaks once, when asked.
+  bool Waiting();
 
   // "getsdp": true on "200"; `text` gets the reply from its fifth character
   // on, at most 31 characters (a trailing CR LF stays when it fits).

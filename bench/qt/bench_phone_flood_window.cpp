@@ -17,7 +17,7 @@
 #include "../bench_support.h"
 #include "settings/fast_ini.h"
 #include "shell/phone_station.h"
-#include "shell/voice_station.h"
+#include "shell/call_desk.h"
 #include "support/sim_phone.h"
 #include "support/temp_folder.h"
 #include "window_bench.h"
@@ -43,10 +43,11 @@ int main(int argc, char** argv) {
   TPhoneStation station(nullptr, dir.folder(), dir.folder(), options);
   station.ReadSettings(ini);
   station.Start();
-  TVoiceHost host;
+  TCallDeskHost host;
   host.ini = &ini;
-  host.workFolder = dir.folder();
-  TVoiceStation voice(nullptr, station, host);
+  host.window.ini = &ini;
+  host.window.workFolder = dir.folder();
+  TCallDesk voice(nullptr, station, host);
   station.SetCallWindow(&voice);
   voice.VoiceWindow(true);
   if (!Spin([&] { return station.Telephony().PhoneLinkUp() && phone.Serving(); }, 5000)) {

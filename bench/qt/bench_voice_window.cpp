@@ -5,6 +5,7 @@
 // state (goal under 20 ms), the first ring (which creates the window) apart.
 //
 //   bench_voice_window [SECONDS]     length of the conversation (10)
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -20,7 +21,7 @@
 #include "iptel/telephony.h"
 #include "settings/fast_ini.h"
 #include "shell/phone_station.h"
-#include "shell/voice_station.h"
+#include "shell/call_desk.h"
 #include "support/sim_phone.h"
 #include "support/temp_folder.h"
 #include "tools/kelmo-sim/kelmo_sim.h"
@@ -50,20 +51,18 @@ double Median(std::vector<double> values) {
   return values.empty() ? 0 : values[values.size() / 2];
 }
 
-// The voice window's side of the call events, timed.
+// The call desk's side of the call events, timed: a ring's event is shown
+// (the window made, drawn and put in front) before the desk returns.
 class TTimedCallWindow final : public ICallWindow {
  public:
   explicit TTimedCallWindow(ICallWindow& inner) : inner_(inner) {}
-  // A ring is timed from its event on: the window is made there.
   void PhoneEvent(const TPhoneEvent& event) override {
+    const bool ring = event.kind == TPhoneEventKind::Ring;
     clock_.start();
-    if (event.callState == 3 && since) arrivedMs.push_back(since->nsecsElapsed() / 1e6);
+    if (ring && since) arrivedMs.push_back(since->nsecsElapsed() / 1e6);
     inner_.PhoneEvent(event);
-  }
-  void SetCallState(int state) override {
-    inner_.SetCallState(state);
-    if (state == 3) ringMs.push_back(clock_.nsecsElapsed() / 1e6);
-    if (state == 3 && onRing) onRing();
+    if (ring) ringMs.push_back(clock_.nsecsElapsed() / 1e6);
+    if (ring && onRing) onRing();
   }
   void ShowCallInfo(const std::string& text) override { inner_.ShowCallInfo(text); }
   void SelectSubscriber(int position) override { inner_.SelectSubscriber(position); }
@@ -107,10 +106,12 @@ int main(int argc, char** argv) {
   TPhoneStation station(nullptr, dir.folder(), dir.folder(), options);
   station.ReadSettings(ini);
   station.Start();
-  TVoiceHost host;
+  TCallDeskHost host;
   host.ini = &ini;
+  host.window.ini = &ini;
   host.gatewayPort = gateway.Port();
-  TVoiceStation voice(nullptr, station, host);
+  TCallDesk voice(nullptr, station, host);
+  TCallController& calls = voice.Controller();
   TTimedCallWindow timed(voice);
   station.SetCallWindow(&timed);
   if (!Spin([&] { return station.Telephony().PhoneLinkUp() && phone.Serving(); }, 5000)) {
@@ -146,17 +147,17 @@ int main(int argc, char** argv) {
       timed.onRing = nullptr;
       timed.since = nullptr;
       TFVoice* shown = voice.VoiceWindow(false);
-      if (shownMs < 0 || !shown || !shown->isVisible() || shown->CallState() != TCallState::Ringing) {
+      if (shownMs < 0 || !shown || !shown->isVisible() || calls.Session().State() != TCallState::Ringing) {
         std::fprintf(stderr, "ring %d was not shown\n", i);
         return 1;
       }
       (first.empty() ? first : rings).push_back(shownMs);
-      shown->Button1Click();  // "y": the call is connected
-      if (!Spin([&] { return shown->CallState() == TCallState::Talking; }, 5000)) {
+      calls.Answer();  // "y": the call is connected
+      if (!Spin([&] { return calls.Session().State() == TCallState::Talking; }, 5000)) {
         std::fprintf(stderr, "ring %d was not answered\n", i);
         return 1;
       }
-      shown->Button1Click();  // "h"
+      calls.Escape();  // "h"
       Run(pause);
     }
     if (pause == pauses[0])
@@ -175,13 +176,17 @@ int main(int argc, char** argv) {
   call.title = "Lift 5";
   call.gatewayHost = "127.0.0.1";
   call.gatewayLine = 3;
-  window.TakeMapCall(call);
-  if (!Spin([&] { return window.CallState() == TCallState::Talking && Polls(gateway) > 0; }, 5000)) {
+  voice.MapCall(call, {});
+  if (!Spin([&] { return calls.Session().State() == TCallState::Talking && Polls(gateway) > 0; }, 5000)) {
       std::fprintf(stderr, "step %d did not happen\n", 3);
       return 1;
     }
+  const char* meters[] = {"Индикатор уровня", "Аудиоиндикатор", "Горизонтальная шкала уровня",
+                          "Вертикальная шкала уровня", "Полукруглая шкала уровня"};
   for (int kind = 0; kind < TFVoice::kMeterKinds; ++kind) {
-    window.SetIndKind(kind);
+    // The dispatcher's choice in the recording panel's menu.
+    for (QAction* item : window.findChildren<QAction*>())
+      if (item->text() == QString::fromUtf8(meters[kind])) item->trigger();
     const int polls0 = Polls(gateway);
     const double cpu0 = ThreadCpuMs();
     Run(seconds * 1000 / TFVoice::kMeterKinds);
@@ -190,7 +195,7 @@ int main(int argc, char** argv) {
     std::printf("meter kind %d: %d ticks, main-thread CPU %.3f ms per tick (goal < 1 ms)\n", kind, ticks,
                 ticks > 0 ? cpu / ticks : 0.0);
   }
-  window.Button1Click();
+  calls.Escape();
   station.SetCallWindow(&voice);
   return 0;
 }

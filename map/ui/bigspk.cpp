@@ -41,12 +41,19 @@ void TBigSpk::TimerTick() {
   }
 }
 
+void TBigSpk::SetZoom(double zoom) {
+  if (zoom_ == zoom) return;
+  zoom_ = zoom;
+  update();
+}
+
 void TBigSpk::paintEvent(QPaintEvent*) {
   if (current_ < 0) return;
   const QImage& picture = pictures_[static_cast<size_t>(current_)];
   if (picture.isNull()) return;
   QPainter p(this);
-  p.setRenderHint(QPainter::SmoothPixmapTransform);  // on a scaled desktop
+  p.setRenderHint(QPainter::SmoothPixmapTransform);  // scaled, or on a scaled desktop
+  if (zoom_ != 1.0) p.scale(zoom_, zoom_);
   p.drawImage(0, 0, picture);
 }
 

@@ -26,6 +26,8 @@ class TBigSpk : public QWidget {
   // The tip says which of the two it shows.
   void SetCallState(int call);
   int CallState() const { return callState_; }
+  // On a map shown smaller than designed the pictures are drawn at its scale.
+  void SetZoom(double zoom);
 
 
   const QImage& Picture(int index) const { return pictures_.at(static_cast<size_t>(index)); }
@@ -43,6 +45,7 @@ class TBigSpk : public QWidget {
   int current_ = -1;
   int callState_ = 0;
   int ticks_ = 0;
+  double zoom_ = 1.0;
   QTimer timer_;
 };
 

@@ -122,10 +122,12 @@ void TMapView::ChangeZoom(double zoom, QPoint anchor) {
   const QPointF mapPoint = mapToScene(anchor);
   zoom_ = zoom;
   setTransform(QTransform::fromScale(zoom, zoom));
-  if (fitting_) return;
-  const QPoint moved = mapFromScene(mapPoint) - anchor;
-  horizontalScrollBar()->setValue(horizontalScrollBar()->value() + moved.x());
-  verticalScrollBar()->setValue(verticalScrollBar()->value() + moved.y());
+  if (!fitting_) {
+    const QPoint moved = mapFromScene(mapPoint) - anchor;
+    horizontalScrollBar()->setValue(horizontalScrollBar()->value() + moved.x());
+    verticalScrollBar()->setValue(verticalScrollBar()->value() + moved.y());
+  }
+  emit Moved();
 }
 
 void TMapView::SetZoom(double zoom) {
@@ -158,6 +160,12 @@ void TMapView::ZoomAround(double zoom, QPoint anchor) {
 void TMapView::resizeEvent(QResizeEvent* event) {
   QGraphicsView::resizeEvent(event);
   if (fitting_) ChangeZoom(FitZoom(), QPoint());
+  emit Moved();
+}
+
+void TMapView::scrollContentsBy(int dx, int dy) {
+  QGraphicsView::scrollContentsBy(dx, dy);
+  emit Moved();
 }
 
 void TMapView::showEvent(QShowEvent* event) {

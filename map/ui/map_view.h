@@ -92,6 +92,8 @@ class TMapView final : public QGraphicsView {
  signals:
   // The zoom or the fit was chosen (by a command or the wheel).
   void Zoomed();
+  // The map moved in the view: zoomed, scrolled, or the view resized.
+  void Moved();
   // A mouse button pressed on an object's picture (a double click presses twice).
   void ObjectPressed(int object, Qt::MouseButton button);
   // A mouse button pressed on a text with an action.
@@ -110,6 +112,7 @@ class TMapView final : public QGraphicsView {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void drawForeground(QPainter* painter, const QRectF& rect) override;
+  void scrollContentsBy(int dx, int dy) override;
 
  private:
   QGraphicsItem* ItemAt(QPoint viewPoint) const;

@@ -59,6 +59,13 @@ void TValInd::SetType(int type) {
   update();
 }
 
+void TValInd::SetZoom(double zoom) {
+  const int size = std::max(1, static_cast<int>(std::lround(kBaseFontSize * zoom)));
+  if (font_.pointSize() == size) return;
+  font_.setPointSize(size);
+  update();
+}
+
 void TValInd::SetCaptionText(const QString& caption) { caption_ = caption.left(kCaptionCapacity); }
 
 void TValInd::SetFontName(const QString& name) {

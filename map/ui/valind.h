@@ -42,6 +42,9 @@ class TValInd : public QWidget {
   };
   TLayout ComputeLayout() const;
 
+  // On a map shown smaller than designed the base size follows its scale.
+  void SetZoom(double zoom);
+
   int BackgroundColor() const { return background_; }  // 0x00BBGGRR
   int NumberColor() const;                             // for the current value
   QString NumberText() const;

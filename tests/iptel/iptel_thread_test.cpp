@@ -350,7 +350,10 @@ TEST(Telephony, StartAndCloseAsTheMainWindowDoes) {
   processes.started->Ring("Someone [10.0.0.5]");
   ASSERT_TRUE(host.WaitPosted(1));
   RecordingWindow window;
-  EXPECT_TRUE(telephony.HandlePhoneEvent(window));
+  EXPECT_TRUE(telephony.HandlePhoneEvent(window));  // the link came up
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBoundMs);
+  while (!telephony.HandlePhoneEvent(window) && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   EXPECT_EQ(window.calls, (std::vector<std::string>{"state 3", "select 0", "status Someone [10.0.0.5]"}));
   {
     TFastIni ini(dir.file("Vertamo.ini"));

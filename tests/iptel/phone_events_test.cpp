@@ -18,51 +18,54 @@ struct EventCase {
   std::string line;
   TPhoneEventKind kind;
   std::string status;  // UTF-8
-  int state;
   std::string info;  // UTF-8; "-": unchanged
   std::string log;   // UTF-8; empty: nothing logged
 };
 
 TEST(PhoneEvents, EveryLineOfTheTable) {
   const EventCase cases[] = {
-      {"RING Post [10.0.0.5]", TPhoneEventKind::Ring, "Post [10.0.0.5]", 3, "-", "Звонок от \"Post [10.0.0.5]\""},
-      {"RING ", TPhoneEventKind::Ring, "Ошибка !", 3, "-", "Звонок от \"\""},
-      {"STAT jitter=20ms", TPhoneEventKind::Stat, "ОК", -1, "jitter=20ms", ""},
-      {"STAT", TPhoneEventKind::Stat, "ОК", -1, "Статистика недоступна...", ""},
-      {"BUSY", TPhoneEventKind::Busy, "Занято...", 0, "Занято...", "Занято..."},
-      {"CALL 1*2*3@gw", TPhoneEventKind::Call, "1*2*3@gw", 1, "-", "Разговор с \"1*2*3@gw\""},
-      {"CALL", TPhoneEventKind::Call, "ОК", 1, "-", "Разговор с \"ОК\""},
-      {"ERROR 1", TPhoneEventKind::Error, "Удаленный абонент повесил трубку...", 0, "-",
+      {"RING Post [10.0.0.5]", TPhoneEventKind::Ring, "Post [10.0.0.5]", "-", "Звонок от \"Post [10.0.0.5]\""},
+      {"RING ", TPhoneEventKind::Ring, "Ошибка !", "-", "Звонок от \"\""},
+      {"STAT jitter=20ms", TPhoneEventKind::Stat, "ОК", "jitter=20ms", ""},
+      {"STAT", TPhoneEventKind::Stat, "ОК", "Статистика недоступна...", ""},
+      {"BUSY", TPhoneEventKind::Busy, "Занято...", "Занято...", "Занято..."},
+      {"CALL 1*2*3@gw", TPhoneEventKind::Call, "1*2*3@gw", "-", "Разговор с \"1*2*3@gw\""},
+      {"CALL", TPhoneEventKind::Call, "ОК", "-", "Разговор с \"ОК\""},
+      {"ERROR 1", TPhoneEventKind::Error, "Удаленный абонент повесил трубку...", "-",
        "Ошибка \"Удаленный абонент повесил трубку...\""},
-      {"ERROR 15", TPhoneEventKind::Error, "Ошибка звонка !", 0, "-", "Ошибка \"Ошибка звонка !\""},
-      {"ERROR 0", TPhoneEventKind::Error, "Неверно указан адресат !", 0, "-", "Ошибка \"Неверно указан адресат !\""},
-      {"ERROR 99", TPhoneEventKind::Error, "Ошибка !", 0, "-", "Ошибка \"Ошибка !\""},
-      {"ERROR x", TPhoneEventKind::Error, "Ошибка !", 0, "-", "Ошибка \"Ошибка !\""},
-      {"ERROR", TPhoneEventKind::Error, "Ошибка !", 0, "-", "Ошибка \"Ошибка !\""},
-      {"error\t6", TPhoneEventKind::Error, "Сбой соединения !", 0, "-", "Ошибка \"Сбой соединения !\""},
-      {"OK", TPhoneEventKind::Ok, "ОК", -1, "-", ""},
+      {"ERROR 15", TPhoneEventKind::Error, "Ошибка звонка !", "-", "Ошибка \"Ошибка звонка !\""},
+      {"ERROR 0", TPhoneEventKind::Error, "Неверно указан адресат !", "-", "Ошибка \"Неверно указан адресат !\""},
+      {"ERROR 99", TPhoneEventKind::Error, "Ошибка !", "-", "Ошибка \"Ошибка !\""},
+      {"ERROR x", TPhoneEventKind::Error, "Ошибка !", "-", "Ошибка \"Ошибка !\""},
+      {"ERROR", TPhoneEventKind::Error, "Ошибка !", "-", "Ошибка \"Ошибка !\""},
+      {"error\t6", TPhoneEventKind::Error, "Сбой соединения !", "-", "Ошибка \"Сбой соединения !\""},
+      {"OK", TPhoneEventKind::Ok, "ОК", "-", ""},
       // Keywords are whole words: noise that merely begins like one is no event.
-      {"E", TPhoneEventKind::Unknown, "Ошибка !", -1, "-", ""},
-      {"okay", TPhoneEventKind::Unknown, "Ошибка !", -1, "-", ""},
-      {"RINGX a", TPhoneEventKind::Unknown, "Ошибка !", -1, "-", ""},
-      {"CALL1", TPhoneEventKind::Unknown, "Ошибка !", -1, "-", ""},
-      {"END", TPhoneEventKind::End, "Разговор завершен...", -1, "-", ""},
-      {"FORWARDED", TPhoneEventKind::Forwarded, "Выполнена переадресация...", -1, "-", ""},
-      {"APP a\tb\tc", TPhoneEventKind::App, "a b c", -1, "-", ""},
-      {"HELLO", TPhoneEventKind::Unknown, "Ошибка !", -1, "-", ""},
-      {"", TPhoneEventKind::Unknown, "Ошибка !", -1, "-", ""},  // never a phantom call
+      {"E", TPhoneEventKind::Unknown, "Ошибка !", "-", ""},
+      {"okay", TPhoneEventKind::Unknown, "Ошибка !", "-", ""},
+      {"RINGX a", TPhoneEventKind::Unknown, "Ошибка !", "-", ""},
+      {"CALL1", TPhoneEventKind::Unknown, "Ошибка !", "-", ""},
+      {"END", TPhoneEventKind::End, "Разговор завершен...", "-", ""},
+      {"FORWARDED", TPhoneEventKind::Forwarded, "Выполнена переадресация...", "-", ""},
+      {"APP a\tb\tc", TPhoneEventKind::App, "a b c", "-", ""},
+      {"HELLO", TPhoneEventKind::Unknown, "Ошибка !", "-", ""},
+      {"", TPhoneEventKind::Unknown, "Ошибка !", "-", ""},  // never a phantom call
   };
   for (const EventCase& c : cases) {
     const TPhoneEvent e = InterpretPhoneEvent(c.line);
     EXPECT_EQ(e.kind, c.kind) << c.line;
     EXPECT_EQ(e.status, Cp(c.status)) << c.line;
-    EXPECT_EQ(e.callState, c.state) << c.line;
     EXPECT_EQ(e.hasInfo, c.info != "-") << c.line;
     if (c.info != "-") {
       EXPECT_EQ(e.info, Cp(c.info)) << c.line;
     }
     EXPECT_EQ(e.logText, Cp(c.log)) << c.line;
   }
+  // A broken conversation says how long its end was silent.
+  EXPECT_EQ(InterpretPhoneEvent("ERROR 6 SILENT=10").errorCode, 6);
+  EXPECT_EQ(InterpretPhoneEvent("ERROR 6 SILENT=10").silentSeconds, 10);
+  EXPECT_EQ(InterpretPhoneEvent("ERROR 6").silentSeconds, 0);
+  EXPECT_EQ(InterpretPhoneEvent("ERROR 99").errorCode, -1);
   // "ОК" is written with Cyrillic letters.
   EXPECT_EQ(InterpretPhoneEvent("OK").status, "\xCE\xCA");
 }
@@ -86,7 +89,6 @@ TEST(PhoneEvents, RecordingLinesNameTheRecordOrSayWhyNotWithoutTouchingTheCall) 
     EXPECT_EQ(e.kind, c.kind) << c.line;
     EXPECT_EQ(e.record, Cp(c.record)) << c.line;
     EXPECT_EQ(e.keepsStatus, c.keepsStatus) << c.line;
-    EXPECT_EQ(e.callState, -1) << c.line;
   }
 }
 

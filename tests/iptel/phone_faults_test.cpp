@@ -27,7 +27,9 @@ using Clock = std::chrono::steady_clock;
 // losses and returns; and how many lines were of no known kind.
 class FaultWindow : public ICallWindow {
  public:
-  void SetCallState(int state) override { Note("state " + std::to_string(state)); }
+  void PhoneEvent(const TPhoneEvent& event) override {
+    if (const std::string state = CallStateOf(event); !state.empty()) Note(state);
+  }
   void ShowCallInfo(const std::string&) override {}
   void SelectSubscriber(int) override {}
   void ShowCallStatus(const std::string& text) override { unknown += text == Cp("Ошибка !"); }

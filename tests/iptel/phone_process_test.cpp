@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "iptel/telephony.h"
+#include "platform/folders.h"
 #include "phone_test_support.h"
 #include "platform/process.h"
 #include "support/temp_folder.h"
@@ -29,10 +30,8 @@ bool Eventually(F done, int ms = kProgramBoundMs) {
   return true;
 }
 
-// phone-sim as the phone program "ohphone" of `dir`. A copy, not a link: the
-// telephony thread takes any running process of the program's executable for
-// an old phone program and ends it, and tests running side by side must not
-// end each other's.
+// phone-sim as the phone program "ohphone" of `dir`. A copy, not a link, so
+// that what one test finds running is its own.
 void InstallPhoneSim(const TempFolder& dir) {
   std::filesystem::copy_file(PHONE_SIM_PATH, dir.file("ohphone"));
 }
@@ -68,13 +67,54 @@ TEST(PhoneProcess, StartedDetachedFoundByItsExecutableAndEnded) {
   EXPECT_EQ(FindProcessByExecutable(program), pid);
   EXPECT_EQ(FindProcessByExecutable(dir.file("other")), 0);
 
-  TLinuxPhoneProcesses processes(program);
-  EXPECT_EQ(processes.FindPhoneProcess(), pid);
+  // A process of the program that is not this workstation's (it listens on
+  // no control port of ours) is never named; the one it started is.
+  TLinuxPhoneProcesses processes(program, FreePort(), dir.folder());
+  EXPECT_EQ(processes.FindPhoneProcess(), 0);
+  ASSERT_TRUE(processes.StartPhoneProcess(program, {"30"}));
+  const int started = processes.StartedPid();
+  EXPECT_EQ(processes.FindPhoneProcess(), started);
+  EXPECT_TRUE(Eventually([&] { return ProcessFolder(started) == ResolvedPath(dir.folder()); }));
+  EXPECT_EQ(processes.EndPhoneProcess(started), IPhoneProcesses::TEndResult::Ended);
   EXPECT_EQ(processes.EndPhoneProcess(pid), IPhoneProcesses::TEndResult::Ended);
   EXPECT_TRUE(Eventually([&] { return ReapChild(pid); }));
-  EXPECT_EQ(FindProcessByExecutable(program), 0);
+  EXPECT_TRUE(Eventually([&] { return FindProcessByExecutable(program) == 0; }));
   EXPECT_EQ(processes.EndPhoneProcess(pid), IPhoneProcesses::TEndResult::OpenFailed);
   EXPECT_EQ(SpawnDetached(dir.file("missing"), {}), 0);
+}
+
+// A training workstation beside the real desk, and phones that run on their
+// own (the demo's SIP peers): a workstation that finds no phone to adopt
+// starts its own, and ends none of theirs.
+TEST(PhoneProcess, AWorkstationEndsOnlyItsOwnPhone) {
+  TempFolder dir, desk, standalone, training;
+  InstallPhoneSim(dir);
+  const std::string program = dir.file("ohphone");
+  const uint16_t deskPort = FreePort(), standalonePort = FreePort(), ourPort = FreePort();
+  const int deskPhone = SpawnDetached(program, {"--sim-quiet", "--sim-port", std::to_string(deskPort)}, nullptr,
+                                      desk.folder());
+  const int standalonePhone = SpawnDetached(
+      program, {"--sim-quiet", "--sim-port", std::to_string(standalonePort)}, nullptr, standalone.folder());
+  ASSERT_TRUE(Eventually([&] {
+    return ProcessListensOnLoopback(deskPhone, deskPort) && ProcessListensOnLoopback(standalonePhone, standalonePort);
+  }));
+
+  setenv("PHONE_SIM_OPTIONS", ("--sim-quiet --sim-port " + std::to_string(ourPort)).c_str(), 1);
+  RecordingHost host;
+  TTelephonyOptions ours = TelephonyIn(training.folder(), ourPort);
+  ours.programPath = program;
+  TTelephony telephony(ours, host);
+  telephony.Start();
+  EXPECT_TRUE(telephony.Thread()->WaitForStage(TIPTELThread::kLinkUp, kProgramBoundMs));
+  unsetenv("PHONE_SIM_OPTIONS");
+
+  EXPECT_TRUE(ProcessAlive(deskPhone));
+  EXPECT_TRUE(ProcessAlive(standalonePhone));
+  EXPECT_TRUE(telephony.Close());
+  for (const int pid : {deskPhone, standalonePhone}) {
+    ::kill(pid, SIGKILL);
+    EXPECT_TRUE(Eventually([&] { return ReapChild(pid); }));
+  }
 }
 
 TEST(PhoneProcess, PhoneSimStartedAsThePhoneProgramQuitsOnQ) {

@@ -158,6 +158,7 @@ inline std::vector<std::string> Drain(TIPTELThread& thread) {
   for (TPhoneQueued item; thread.PhoneEvents().TryPop(item);) {
     switch (item.kind) {
       case TPhoneQueued::TKind::Line: items.push_back(item.line); break;
+      case TPhoneQueued::TKind::LinkUp: break;  // the first link is no return
       case TPhoneQueued::TKind::LinkLost: items.push_back("<lost>"); break;
       case TPhoneQueued::TKind::LinkRestored: items.push_back(item.adopted ? "<adopted>" : "<restored>"); break;
     }

@@ -64,7 +64,7 @@ TEST_F(RealPhone, TheWorkstationsThreadAdoptsItDialsHangsUpAndQuits) {
   config.programPath = VERTAMO_PHONE_PATH;
   config.workFolder = work.folder();
   config.port = dispatcher.ControlPort();
-  TLinuxPhoneProcesses processes(config.programPath);
+  TLinuxPhoneProcesses processes(config.programPath, config.port, config.workFolder);
   CountingHost host;
   vertamo::TPhoneLog log(work.folder(), false);
   TIPTELThread thread(config, processes, host, log);
@@ -135,7 +135,7 @@ TEST_F(RealPhone, EveryEndOfACallReachesTheWorkstationAsItsEventLine) {
   EXPECT_EQ(dispatcher.NextEvent(kEventMs), "ERROR 0");
 
   // baresip killed mid-call: the call ends with an error and a reason, the
-  // phone stays, and the next call starts baresip again.
+  // phone stays and starts baresip again.
   dispatcher.Send("c " + LiftAddress());
   ASSERT_TRUE(lift.NextEvent(kEventMs));
   lift.Send("y");
@@ -144,8 +144,10 @@ TEST_F(RealPhone, EveryEndOfACallReachesTheWorkstationAsItsEventLine) {
   ::kill(dispatcher.BaresipPid(), SIGKILL);
   EXPECT_EQ(dispatcher.NextEvent(kEventMs), "ERROR 6");
   EXPECT_EQ(dispatcher.NextEvent(kEventMs).value_or("").rfind("APP ", 0), 0u);
+  EXPECT_EQ(dispatcher.NextEvent(kEventMs).value_or("").rfind("APP Телефон не принимает звонки", 0), 0u);
+  EXPECT_EQ(dispatcher.NextEvent(kEventMs), "APP Телефон снова принимает звонки");
   // The lift hears nothing more and ends the call on its own.
-  EXPECT_EQ(lift.NextEvent(kSipTimeoutMs), "ERROR 6");
+  EXPECT_EQ(lift.NextEvent(kSipTimeoutMs), "ERROR 6 SILENT=10");
   dispatcher.Send("c " + LiftAddress());
   ASSERT_TRUE(lift.NextEvent(kEventMs));
   lift.Send("y");

@@ -18,6 +18,7 @@ namespace {
 TEST(PhoneOutcomes, EachWayACallEndsHasItsEventLine) {
   const TCallHistory out{}, rang{false, false, true}, talking{false, true};
   const TCallHistory incoming{true}, hungUp{false, true, false, true}, refused{true, false, false, false, true};
+  const TCallHistory rangOut{false, false, true, false, false, true}, silentOut{false, false, false, false, false, true};
   const struct {
     const char* reason;
     TCallHistory call;
@@ -29,11 +30,16 @@ TEST(PhoneOutcomes, EachWayACallEndsHasItsEventLine) {
       {"480 Temporarily Unavailable", out, "ERROR 5"}, {"488 Not Acceptable Here", out, "ERROR 7"},
       {"500 Server Error", out, "ERROR 15"},    {"Connection timed out", out, "ERROR 12"},
       {"Connection timed out", rang, "ERROR 5"}, {"Connection refused", out, "ERROR 12"},
-      {"Connection reset by peer", talking, "ERROR 1"}, {"rtp stream error", talking, "ERROR 6"},
+      {"Connection reset by peer", talking, "ERROR 1"}, {"rtp stream error", talking, "ERROR 6 SILENT=10"},
       {"Connection reset by user", hungUp, "END"}, {"", refused, "ERROR 9"},
       {"Connection reset by peer", incoming, "ERROR 2"}, {"whatever", out, "ERROR 15"},
+      {"Connection reset by user", rangOut, "ERROR 5"}, {"Connection reset by user", silentOut, "ERROR 12"},
   };
   for (const auto& c : cases) EXPECT_EQ(ClosedCallLine(c.reason, c.call), c.line) << c.reason;
+  // A dial baresip would not start: no network at all is unreachable, not a wrong address.
+  EXPECT_EQ(RefusedDialLine("Cannot assign requested address"), "ERROR 12");
+  EXPECT_EQ(RefusedDialLine("Network is unreachable"), "ERROR 12");
+  EXPECT_EQ(RefusedDialLine("Invalid argument"), "ERROR 0");
 }
 
 TEST(PhoneDialStrings, MapAndBookAddressesBecomeSipUris) {

@@ -159,11 +159,22 @@ TEST_F(RecordPlayerTest, APlayedRecordReachesTheSoundServer) {
   ASSERT_EQ(PlayRecordToEnd(record, server.Address(), &error), 0) << error;
   std::vector<int16_t> heard = server.Recorded();
   ASSERT_GT(heard.size(), static_cast<size_t>(testing::PrivateSoundServer::kRate / 2));
-  // The sink's mono at 16 kHz taken at 8 kHz, as two channels of the same for Share's sake.
+  // The sink's mono at 16 kHz taken at 8 kHz, as two channels of the same
+  // for Share's sake; the best quarter second (the sink also heard the
+  // silence around the record, and a slow machine may leave gaps in it).
   std::vector<int16_t> pairs;
   for (size_t i = 0; i + 1 < heard.size(); i += 2) pairs.insert(pairs.end(), {heard[i], heard[i]});
-  EXPECT_GT(Share(pairs, 0, 1000) + Share(pairs, 0, 440), 0.8) << "both sides heard";
-  EXPECT_GT(Share(pairs, 0, 440), 0.2);
+  double both = 0, farEnd = 0;
+  for (size_t from = 0; from + 4000 <= pairs.size(); from += 1000) {
+    const std::vector<int16_t> window(pairs.begin() + static_cast<std::ptrdiff_t>(from),
+                                      pairs.begin() + static_cast<std::ptrdiff_t>(from + 4000));
+    if (const double sum = Share(window, 0, 1000) + Share(window, 0, 440); sum > both) {
+      both = sum;
+      farEnd = Share(window, 0, 440);
+    }
+  }
+  EXPECT_GT(both, 0.8) << "both sides heard";
+  EXPECT_GT(farEnd, 0.2);
 
   EXPECT_EQ(PlayRecordToEnd(work.file("none.opus"), server.Address(), &error), 1);
   EXPECT_EQ(PlayRecordToEnd(record, "unix:" + work.file("no-server"), &error), 2);

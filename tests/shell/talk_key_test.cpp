@@ -36,7 +36,7 @@ class TalkKeyTest : public QObject {
   }
 
   void Record(int code) {
-    if (QThread::currentThread() != qApp->thread()) offMainThread_ = true;
+    if (QThread::currentThread() != QCoreApplication::instance()->thread()) offMainThread_ = true;
     codes_.push_back(code);
   }
 

@@ -69,13 +69,13 @@ class DemoSipCallTest : public QObject {
     TFVoice* voice = form.VoiceWindow(false);
     QVERIFY(voice);
     // Answered by the intercom at once: the conversation runs.
-    QTRY_COMPARE_WITH_TIMEOUT(voice->CallState(), TCallState::Talking, kWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(form.Calls()->Session().State(), TCallState::Talking, kWaitMs);
     const std::string log = ReadWholeFileText(settings.WorkFolder + "vertamo-phone.log");
     QVERIFY2(log.find("dialling sip:") != std::string::npos, log.c_str());
 
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QApplication::sendEvent(voice, &escape);
-    QTRY_COMPARE_WITH_TIMEOUT(voice->CallState(), TCallState::Idle, kWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(form.Calls()->Session().State(), TCallState::Idle, kWaitMs);
     auto endSpoken = [&demo] {
       const std::vector<std::string> requests = demo.Requests();
       return std::any_of(requests.begin(), requests.end(),

@@ -27,7 +27,7 @@ using vertamo::TFastIni;
 using vertamo::Utf8ToCp1251;
 using vertamo::testing::TempFolder;
 using vertamo::ui::ApplySetupProfile;
-using vertamo::ui::RunSetupDialog;
+using vertamo::ui::OpenSetupDialog;
 using vertamo::ui::TFormSetup;
 using vertamo::ui::TSetupResult;
 
@@ -57,10 +57,15 @@ std::vector<std::pair<std::string, std::string>> Servers(const TFastIni& ini) {
 // Runs the dialog the way the main window does; `act` plays the dispatcher
 // and ends by clicking OK or Cancel.
 TSetupResult Run(TFastIni& ini, SERVERINFO& active, const std::function<void(TFormSetup&)>& act) {
-  return RunSetupDialog(nullptr, &ini, active, [&](TFormSetup& dialog) {
-    act(dialog);
-    return dialog.result() == QDialog::Accepted;
+  TSetupResult result;
+  bool closed = false;
+  TFormSetup* dialog = OpenSetupDialog(nullptr, &ini, active, [&](const TSetupResult& r) {
+    result = r;
+    closed = true;
   });
+  act(*dialog);
+  if (!closed) dialog->close();
+  return result;
 }
 
 void Choose(TFormSetup& dialog, int index) {

@@ -4,6 +4,7 @@
 // the demo end to end: its own district, phone and gateway.
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
@@ -190,14 +191,14 @@ class MapCallWindowTest : public QObject {
         if (!row.notice.isEmpty()) QVERIFY(log.find(ToCp1251(row.notice)) != std::string::npos);
         continue;
       }
-      QVERIFY(voice && voice->isVisible() && voice->BitBtnTest->isHidden());
-      QCOMPARE(voice->CallState(), TCallState::Dialling);
+      QVERIFY(voice && voice->isVisible());
+      QCOMPARE(w.form->Calls()->Session().State(), TCallState::Dialling);
       const std::string dial = "c 3*17*" + std::to_string(row.unit) + "@127.0.0.1";
       QVERIFY2(QTest::qWaitFor([&] { return Has(phone.sim.Received(), dial); }, kWaitMs), dial.c_str());
       // The dispatcher reads whom the call is to; the dial string is the tip.
-      QVERIFY2(voice->StatusPanels[1]->text().startsWith(QStringLiteral("Вызов: Лифт 1")),
-               qPrintable(voice->StatusPanels[1]->text()));
-      QCOMPARE(voice->StatusPanels[1]->toolTip(), QStringLiteral("Звонок на адрес: ") + QString::fromStdString(dial));
+      const QLabel* status = voice->findChild<QLabel*>(QStringLiteral("StatusPanel1"));
+      QVERIFY2(status->text().startsWith(QStringLiteral("Вызов: Лифт 1")), qPrintable(status->text()));
+      QCOMPARE(status->toolTip(), QStringLiteral("Звонок на адрес: ") + QString::fromStdString(dial));
       // By the time the phone has the dial, the server has "STARTSPEAK".
       QCOMPARE(w.Requests("STARTSPEAK OBJ=0 PU=" + std::to_string(row.unit)), 1);
       // Closing the workstation mid-call ends the call first: the phone hangs
@@ -280,24 +281,29 @@ class MapCallWindowTest : public QObject {
         QCOMPARE(w.form->CallNotice->text(), kNoPhoneBook);
         continue;
       }
+      const auto info = [voice] { return voice->findChild<QLabel*>(QStringLiteral("Label1"))->text(); };
+      const auto status = [voice] { return voice->findChild<QLabel*>(QStringLiteral("StatusPanel0"))->text(); };
       QVERIFY(voice->isVisible());
-      QCOMPARE(voice->CallState(), TCallState::Idle);
-      QCOMPARE(voice->PageControl1->currentIndex(), 0);
-      QCOMPARE(voice->ListBox1->count(), w.form->Phone()->Telephony().Book().Count());
+      QCOMPARE(w.form->Calls()->Session().State(), TCallState::Idle);
+      QCOMPARE(voice->findChild<QTabWidget*>(QStringLiteral("PageControl1"))->currentIndex(), 0);
+      QCOMPARE(voice->findChild<QListWidget*>(QStringLiteral("ListBox1"))->count(),
+               w.form->Phone()->Telephony().Book().Count());
       QVERIFY(phone.sim.Received().empty());
       // Closed after a call the phone program ended with its word, and opened
       // again: nothing of that call is left on show.
-      voice->ShowCallInfo(Utf8ToCp1251("Занято..."));
-      voice->StatusPanels[0]->setText(QStringLiteral("Звонок на адрес: c 1*1*1@10.0.0.1"));
-      voice->close();
+      w.form->Calls()->ShowCallInfo(Utf8ToCp1251("Занято..."));
+      w.form->Calls()->Controller().ShowStatus(0, Utf8ToCp1251("Звонок на адрес: c 1*1*1@10.0.0.1"));
+      QCOMPARE(info(), QStringLiteral("Занято..."));
+      w.form->Calls()->Controller().WindowClosed();
+      QVERIFY(!voice->isVisible());
       QTest::keyClick(w.form.get(), Qt::Key_T, Qt::ControlModifier);
       QVERIFY(voice->isVisible());
-      QCOMPARE(voice->Label1->text(), QStringLiteral("Выберите абонента и нажмите ВЫЗОВ..."));
-      QVERIFY(voice->StatusPanels[0]->text().isEmpty());
+      QCOMPARE(info(), QStringLiteral("Выберите абонента и нажмите ВЫЗОВ..."));
+      QVERIFY(status().isEmpty());
       // The open window stays on top, over the main window's status bar: why
       // a click called nobody is said on it too.
       w.form->CallNotice->Tell(kNoGateway);
-      QCOMPARE(voice->StatusPanels[0]->text(), kNoGateway);
+      QCOMPARE(status(), kNoGateway);
     }
   }
 
@@ -339,20 +345,23 @@ class MapCallWindowTest : public QObject {
     // Answered after the demo phone's delay: the conversation runs.
     TFVoice* voice = form.VoiceWindow(false);
     QVERIFY(voice);
-    QTRY_COMPARE_WITH_TIMEOUT(voice->CallState(), TCallState::Talking, TDemoPhone::kAnswerDelayMs + kWaitMs);
-    QTRY_COMPARE_WITH_TIMEOUT(voice->Label1->text(),
+    const auto child = [voice](const char* name) { return voice->findChild<QWidget*>(QString::fromLatin1(name)); };
+    QTRY_COMPARE_WITH_TIMEOUT(form.Calls()->Session().State(), TCallState::Talking,
+                              TDemoPhone::kAnswerDelayMs + kWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(static_cast<QLabel*>(child("Label1"))->text(),
                               QStringLiteral("Для завершения нажмите на кнопку ESC..."), kWaitMs);
     // The clock ticks once a second; the meters follow the gateway's levels.
-    QTRY_VERIFY_WITH_TIMEOUT(voice->LabelTime->text() != QStringLiteral("00 мин 00 сек"), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(static_cast<QLabel*>(child("LabelTime"))->text() != QStringLiteral("00 мин 00 сек"), 3000);
     std::set<int> levels;
-    QTRY_VERIFY_WITH_TIMEOUT((levels.insert(voice->Indicator->Position()), levels.size() >= 3), kWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT((levels.insert(static_cast<TIndicator*>(child("Indicator"))->Position()), levels.size() >= 3),
+                             kWaitMs);
     test::SaveShot(voice->grab().toImage(), "map_call_demo_voice_talking");
 
     // Space held: the dispatcher talks; released: the lift does.
     Key(voice, Qt::Key_Space, true);
-    QTRY_VERIFY_WITH_TIMEOUT(voice->ImageMic->isVisible() && !voice->ImageSpeaker->isVisible(), kWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(child("ImageMic")->isVisible() && !child("ImageSpeaker")->isVisible(), kWaitMs);
     Key(voice, Qt::Key_Space, false);
-    QTRY_VERIFY_WITH_TIMEOUT(voice->ImageSpeaker->isVisible() && !voice->ImageMic->isVisible(), kWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(child("ImageSpeaker")->isVisible() && !child("ImageMic")->isVisible(), kWaitMs);
 
     Key(voice, Qt::Key_Escape, true);
     const std::string endSpeak = "END" + startSpeak.substr(5);

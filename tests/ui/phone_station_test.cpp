@@ -94,8 +94,8 @@ class PhoneStationTest : public QObject {
     TMapCall call;
     call.command = "c 10.0.0.5";
     call.title = "Lift 5";
-    form.VoiceWindow(true)->TakeMapCall(call);
-    QTRY_COMPARE_WITH_TIMEOUT(form.VoiceWindow(false)->CallState(), TCallState::Talking, 5000);
+    form.Calls()->MapCall(call, {});
+    QTRY_COMPARE_WITH_TIMEOUT(form.Calls()->Session().State(), TCallState::Talking, 5000);
     // "Выход" and the title bar's close button (a close by the window
     // system) ask; No keeps the window and the conversation, Yes closes.
     const auto byTheWindowSystem = [&] {
@@ -107,17 +107,16 @@ class PhoneStationTest : public QObject {
         {byTheWindowSystem, QMessageBox::No}, {byExit, QMessageBox::No}, {byExit, QMessageBox::Yes}};
     for (const auto& [closeIt, answer] : steps) {
       QString asked;
-      QTimer::singleShot(0, &form, [&asked, answer] {
+      QTimer::singleShot(0, &form, [&asked, button = answer] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box) return;
         asked = box->text();
-        box->button(answer)->click();
+        box->button(button)->click();
       });
       closeIt();
       QCOMPARE(asked, QStringLiteral("Идёт разговор. Завершить его и выйти из программы?"));
       QCOMPARE(form.isVisible(), answer == QMessageBox::No);
-      QCOMPARE(form.VoiceWindow(false) && form.VoiceWindow(false)->CallState() == TCallState::Talking,
-               answer == QMessageBox::No);
+      QCOMPARE(form.Calls() && form.Calls()->Session().State() == TCallState::Talking, answer == QMessageBox::No);
     }
   }
 

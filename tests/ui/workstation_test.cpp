@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTime>
 #include <QToolTip>
@@ -169,6 +170,18 @@ class WorkstationTest : public QObject {
     }
     QCOMPARE(w.form->Overlays().LiftB->geometry(), QRect(200, 10, 80, 50));  // same place on the new tab
     QVERIFY(w.form->Overlays().PuErr->parentWidget() == nullptr);
+
+    // On a map shown at half its size they shrink with it; zoomed in and
+    // scrolled away, they keep their size and stay in the view.
+    TMapView* cellar = w.form->Maps().View(2);
+    cellar->SetZoom(0.5);
+    QCOMPARE(w.form->Overlays().LiftB->geometry(), QRect(100, 5, 40, 25));
+    cellar->SetZoom(4.0);
+    QTRY_VERIFY(cellar->verticalScrollBar()->maximum() > 0);
+    cellar->verticalScrollBar()->setValue(cellar->verticalScrollBar()->maximum());
+    QCOMPARE(w.form->Overlays().LiftB->geometry().size(), QSize(80, 50));
+    QVERIFY(cellar->viewport()->geometry().contains(w.form->Overlays().LiftB->geometry()));
+    cellar->SetZoom(1.0);
 
     // The feed's counter values and the speaker's call state.
     QVERIFY(
@@ -511,13 +524,13 @@ class WorkstationTest : public QObject {
     const int connections = w.server.ConnectionsAccepted();
     const int maps = w.form->PageControl1->count();
     testing::WriteWholeFile(w.dir.file("Vertamo.ini"), "old");
-    QTimer::singleShot(200, [] {
-      if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) dialog->accept();
-    });
     w.form->mSetup->trigger();
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    QVERIFY(dialog);
+    dialog->accept();
     // Saved, the label rewritten, no new connection: a reconnect would have
-    // cleared the tabs before the menu command returned, and the thread polls
-    // on over the connection it had.
+    // cleared the tabs as OK was handled, and the thread polls on over the
+    // connection it had.
     QVERIFY(testing::ReadWholeFile(w.dir.file("Vertamo.ini")).find("[ServerInfo]") != std::string::npos);
     QCOMPARE(w.form->LabelSrv->text(), QStringLiteral("Подключение к серверу Тестовый сервер"));
     QCOMPARE(w.form->PageControl1->count(), maps);

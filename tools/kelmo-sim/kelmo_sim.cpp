@@ -33,6 +33,8 @@ using Clock = std::chrono::steady_clock;
 
 constexpr char kGreeting[] = "220 Kelmo voice gateway ready";
 constexpr size_t kOverlongPad = 300;
+// Fault::Stream: the time between two of its lines.
+constexpr auto kStreamGap = std::chrono::milliseconds(20);
 
 // A repeatable number in [0, 1) for the given coordinates.
 double Noise(uint32_t seed, uint32_t a, uint32_t b) {
@@ -94,6 +96,7 @@ std::optional<Fault> ParseFault(std::string_view name) {
   if (name == "close_after") return Fault::CloseAfter;
   if (name == "close_once") return Fault::CloseOnce;
   if (name == "stall") return Fault::Stall;
+  if (name == "stream") return Fault::Stream;
   return std::nullopt;
 }
 
@@ -125,6 +128,7 @@ struct Server::Impl {
     std::string partial;
     int answered = 0;
     bool closeWhenSent = false;
+    bool streaming = false;  // Fault::Stream: answers nothing, sends greetings without end
     std::vector<int> lines;  // lines this connection brought into a conversation
     std::deque<Piece> outgoing;
   };
@@ -232,7 +236,13 @@ struct Server::Impl {
       Close(c, "quit");
       return;
     }
-    if (Has(Fault::Silent) || c.closeWhenSent) return;
+    if (Has(Fault::Silent) || c.closeWhenSent || c.streaming) return;
+    if (Has(Fault::Stream) && answeredTotal == options.streamAfter) {
+      c.streaming = true;
+      ++answeredTotal;  // the stream takes the place of this reply, once
+      Log("connection " + std::to_string(c.index) + " streams greetings");
+      return;
+    }
     if (Has(Fault::Stall) && !stallEnd && answeredTotal >= options.stallAfter) {
       stallEnd = Clock::now() + std::chrono::milliseconds(options.stallMs);
       Log("stalled for " + std::to_string(options.stallMs) + " ms");
@@ -320,7 +330,9 @@ struct Server::Impl {
     while (!stop.IsRequested()) {
       Clock::time_point next = Clock::time_point::max();
       std::vector<pollfd> fds = {{stop.Fd(), POLLIN, 0}, {listenFd, POLLIN, 0}};
-      for (const Connection& c : connections) {
+      for (Connection& c : connections) {
+        if (c.streaming && c.outgoing.empty())
+          c.outgoing.push_back({Clock::now() + kStreamGap, std::string(kGreeting) + "\r\n", kGreeting});
         fds.push_back({c.fd, POLLIN, 0});
         if (!c.outgoing.empty()) next = std::min(next, c.outgoing.front().due);
       }

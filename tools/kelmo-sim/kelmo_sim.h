@@ -35,6 +35,7 @@ enum class Fault {
   CloseAfter,     // closes the connection after answering closeAfter commands
   CloseOnce,      // the same, for the first connection only: later ones are served
   Stall,          // after stallAfter commands, holds every reply and greeting for stallMs
+  Stream,         // after streamAfter commands, that connection sends "220" lines without end
 };
 
 // Switching settings in force from `atMs` after the start on.
@@ -52,6 +53,7 @@ struct Options {
   int slowMs = 2500;      // Fault::Slow
   int stallAfter = 0;     // Fault::Stall: commands answered (over all connections) before it
   int stallMs = 3000;     // Fault::Stall: how long it lasts
+  int streamAfter = 1;    // Fault::Stream: commands answered (over all connections) before it
   int splitGapMs = 100;   // Fault::Split
   uint32_t seed = 1;      // of the speech-like levels
   std::string recordFile; // JSON lines of every entry; empty: none

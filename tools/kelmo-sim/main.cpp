@@ -18,7 +18,7 @@ using vertamo::ParseWholeNumber;
 const char kUsage[] =
     "usage: kelmo-sim [--bind ADDR] [--port N] [--settings [MS:]T,S,L]... [--fault FAULT]...\n"
     "                 [--close-after N] [--slow MS] [--split-gap MS] [--stall-after N] [--stall MS]\n"
-    "                 [--seed N]\n"
+    "                 [--stream-after N] [--seed N]\n"
     "                 [--record FILE] [--quiet]\n"
     "\n"
     "  --bind ADDR          address to listen on (127.0.0.1)\n"
@@ -26,12 +26,13 @@ const char kUsage[] =
     "  --settings [MS:]T,S,L  switching settings (threshold, signal, silence) in force\n"
     "                       from MS after the start on (repeatable; 20,300,1500 until then)\n"
     "  --fault FAULT        silent, greeting_221, greeting_short, split, overlong, slow,\n"
-    "                       unknown_code, close_after, close_once, stall (repeatable)\n"
+    "                       unknown_code, close_after, close_once, stall, stream (repeatable)\n"
     "  --close-after N      close_after, close_once: commands answered before the close (1)\n"
     "  --slow MS            slow: delay of every reply (2500)\n"
     "  --split-gap MS       split: time between a reply's two segments (100)\n"
     "  --stall-after N      stall: commands answered before the stall (0)\n"
     "  --stall MS           stall: how long it lasts (3000)\n"
+    "  --stream-after N     stream: commands answered before the stream (1)\n"
     "  --seed N             of the speech-like levels (1)\n"
     "  --record FILE        every command and reply as JSON lines\n"
     "  --quiet              log nothing\n";
@@ -76,6 +77,8 @@ int main(int argc, char** argv) {
       options.faults.push_back(*fault);
     } else if (arg == "--close-after") {
       if (!ParseWholeNumber(value, options.closeAfter)) return Fail("--close-after: not a number: " + value);
+    } else if (arg == "--stream-after") {
+      if (!ParseWholeNumber(value, options.streamAfter)) return Fail("--stream-after: not a number: " + value);
     } else if (arg == "--stall-after") {
       if (!ParseWholeNumber(value, options.stallAfter)) return Fail("--stall-after: not a number: " + value);
     } else if (arg == "--stall") {

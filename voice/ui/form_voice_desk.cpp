@@ -1,5 +1,5 @@
 // The voice window on the desktop: how it comes up (in front, active, away
-// from the map) and the space bar's holds.
+// from the map) and where it stays.
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -55,7 +55,6 @@ void TFVoice::PlaceAwayFromMap() {
 
 void TFVoice::LoadPlacement() {
   if (host_.ini) placedByHand_ = host_.ini->ReadBool(TVoiceSettings::kSection, kPlacedByHandKey, false);
-  space_ = new TTalkKeyDebounce([this] { SpaceDown(); }, [this] { SpaceUp(); }, this);
 }
 
 void TFVoice::StorePlacement() {

@@ -1,13 +1,14 @@
-// The voice window's once-a-second work: the conversation clock and the ring
-// sound's rhythm.
+// The call's once-a-second work: the talk time as the dispatcher reads it and
+// the ring sound's rhythm.
 #pragma once
 
-#include <QString>
+#include <string>
 
-namespace vertamo::ui {
+namespace vertamo {
 
-// "%02d мин %02d сек": whole minutes (hours included) and seconds.
-QString CallClockText(long long seconds);
+// "%02d мин %02d сек" (code page 1251): whole minutes (hours included) and
+// seconds; a negative time reads as none.
+std::string CallClockText(long long seconds);
 
 // The ring sound starts with the first tick of a ringing call and comes again
 // every fifth tick while it rings; any tick that is not ringing starts over.
@@ -30,4 +31,4 @@ class TRingCountdown {
   int ticks_ = 0;
 };
 
-}  // namespace vertamo::ui
+}  // namespace vertamo

@@ -1,0 +1,209 @@
+// The real phone against far ends that misbehave: a caller whose name is not
+// UTF-8, a far end that rings for ever, the phone ending mid-call.
+#include <gtest/gtest.h>
+
+#include "phone_under_test.h"
+#include "raw_sip_peer.h"
+
+namespace vertamo::testing {
+namespace {
+
+constexpr int kFaultMs = 8000;
+
+std::vector<std::string> Quiet(int sipPort, std::vector<std::string> more = {}) {
+  std::vector<std::string> s = {"LocalAddress=127.0.0.1", "SipPort=" + std::to_string(sipPort),
+                                "AudioSource=alsa,null", "AudioPlayer=alsa,null"};
+  s.insert(s.end(), more.begin(), more.end());
+  return s;
+}
+
+class PhoneFaults : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (const std::string missing = BaresipMissing(); !missing.empty()) GTEST_SKIP() << missing;
+  }
+};
+
+// Gateways send their names in code page 1251. Such a caller must ring (its
+// name readable), and once refused must not hold one of baresip's call
+// slots: three of them in a row all ring.
+TEST_F(PhoneFaults, ACallerWhoseNameIsNotUtf8Rings) {
+  PhoneUnderTest dispatcher;
+  const int port = FreeSipPort();
+  ASSERT_TRUE(dispatcher.Start(Quiet(port)));
+  RawSipPeer lift;
+  const struct {
+    std::string wire;
+    std::string shown;
+  } names[] = {
+      {"\xCB\xE8\xF4\xF2 2", "Лифт 2"},           // code page 1251
+      {"\xCF\xEE\xF1\xF2 \xB9" "5", "Пост №5"},   // 1251 again, with its number sign
+      {"Caf\xE9 \x98", "Cafй ?"},                 // what 1251 cannot say becomes "?"
+  };
+  int n = 0;
+  for (const auto& name : names) {
+    const std::string id = "cp" + std::to_string(++n);
+    lift.Invite(port, "dispatch1", name.wire, id);
+    ASSERT_EQ(dispatcher.NextEvent(kFaultMs), "RING " + name.shown + " [127.0.0.1]") << dispatcher.Log();
+    dispatcher.Send("n");
+    EXPECT_EQ(dispatcher.NextEvent(kFaultMs), "ERROR 9");
+    int from = 0;
+    const auto final = lift.Await("SIP/2.0 4", kFaultMs, &from);
+    ASSERT_TRUE(final) << "the caller was never refused";
+    lift.SendTo(from, "ACK sip:dispatch1@127.0.0.1 SIP/2.0\r\n" + RawSipPeer::Header(*final, "Via:") + "\r\n" +
+                          RawSipPeer::Header(*final, "From:") + "\r\n" + RawSipPeer::Header(*final, "To:") +
+                          "\r\n" + RawSipPeer::Header(*final, "Call-ID:") + "\r\nCSeq: 1 ACK\r\n\r\n");
+  }
+}
+
+// A far end that says it rings and never answers: the dial ends after the
+// phone's DialTimeout as unanswered, and the far end gets a CANCEL.
+TEST_F(PhoneFaults, ADialThatOnlyRingsEndsAfterTheDialTimeOut) {
+  PhoneUnderTest dispatcher;
+  ASSERT_TRUE(dispatcher.Start(Quiet(FreeSipPort(), {"DialTimeout=2"})));
+  RawSipPeer lift;
+  dispatcher.Send("c 1*2*3@127.0.0.1:" + std::to_string(lift.Port()));
+  int from = 0;
+  const auto invite = lift.Await("INVITE", kFaultMs, &from);
+  ASSERT_TRUE(invite);
+  lift.Respond(from, *invite, "180 Ringing");
+  // Bound: the two seconds of the setting and a second more.
+  EXPECT_EQ(dispatcher.NextEvent(3000), "ERROR 5") << dispatcher.Log();
+  EXPECT_TRUE(lift.Await("CANCEL", kFaultMs));
+}
+
+// However the phone ends mid-call, even killed outright, the lift is told (a
+// BYE, or a CANCEL of a call still ringing there) before baresip stops,
+// instead of talking to nobody until its own media time-out or ringing on.
+TEST_F(PhoneFaults, ThePhoneEndingMidCallHangsUpTheLift) {
+  PhoneUnderTest lift;
+  const int liftPort = FreeSipPort();
+  ASSERT_TRUE(lift.Start(Quiet(liftPort, {"ExtraUsers=1*2*3"}), {}, true, "lift"));
+  enum TWay { kDialled, kRangIn, kRinging };
+  for (const TWay way : {kDialled, kRangIn, kRinging}) {
+    for (const int signal : {0, SIGTERM, SIGKILL}) {
+      SCOPED_TRACE(std::string(signal == 0 ? "the workstation's link closed, " : strsignal(signal)) + ", " +
+                   (way == kDialled ? "dialled" : way == kRangIn ? "rang in" : "still ringing at the lift"));
+      PhoneUnderTest dispatcher;
+      const int port = FreeSipPort();
+      ASSERT_TRUE(dispatcher.Start(Quiet(port)));
+      if (way == kRangIn) {
+        lift.Send("c 127.0.0.1:" + std::to_string(port));
+        ASSERT_EQ(dispatcher.NextEvent(kFaultMs).value_or("").rfind("RING", 0), 0u);
+        dispatcher.Send("y");
+      } else {
+        dispatcher.Send("c 1*2*3@127.0.0.1:" + std::to_string(liftPort));
+        ASSERT_EQ(lift.NextEvent(kFaultMs).value_or("").rfind("RING", 0), 0u);
+        if (way == kDialled) lift.Send("y");
+      }
+      if (way != kRinging) {
+        ASSERT_EQ(dispatcher.NextEvent(kFaultMs).value_or("").rfind("CALL", 0), 0u);
+        ASSERT_EQ(lift.NextEvent(kFaultMs).value_or("").rfind("CALL", 0), 0u);
+      }
+      const int engine = dispatcher.BaresipPid();
+      if (signal)
+        ::kill(dispatcher.Pid(), signal);
+      else
+        dispatcher.CloseControl();
+      // Bound: well inside the lift's own ten seconds without media.
+      EXPECT_EQ(lift.NextEvent(3000), way == kRinging ? "ERROR 2" : "ERROR 1") << dispatcher.Log();
+      EXPECT_TRUE(dispatcher.WaitExit(3000));
+      EXPECT_TRUE(ProcessGone(engine, 3000));
+    }
+  }
+}
+
+// Settings that would add parameters of their own to baresip's account, or
+// spoil its whole account file: refused and told, and the phone still takes
+// calls (the file spoilt, every caller got 404).
+TEST_F(PhoneFaults, HostileSettingsAreRefusedAndThePhoneStillRings) {
+  RawSipPeer registrar, proxy, lift;
+  const std::string injected = "pw;regint=5;outbound=sip:127.0.0.1:" + std::to_string(proxy.Port());
+  PhoneUnderTest dispatcher;
+  const int port = FreeSipPort();
+  ASSERT_TRUE(dispatcher.Start(Quiet(port, {"Registrar=127.0.0.1:" + std::to_string(registrar.Port()),
+                                            "Password=" + injected, "User=disp>1", std::string("DisplayName=a\0\"b", 16),
+                                            "ExtraUsers=ok,\">;x"})));
+  std::vector<std::string> notices;
+  for (auto line = dispatcher.Next(3000); line && line->rfind("APP", 0) == 0; line = dispatcher.Next(1500))
+    notices.push_back(*line);
+  ASSERT_EQ(notices.size(), 3u) << dispatcher.Log();
+  EXPECT_EQ(notices[0].rfind("APP Настройки телефона: User \"disp>1\"", 0), 0u) << notices[0];
+  EXPECT_EQ(notices[1].rfind("APP Настройки телефона: ExtraUsers", 0), 0u) << notices[1];
+  EXPECT_EQ(notices[2].rfind("APP Настройки телефона: Password", 0), 0u) << notices[2];
+  EXPECT_EQ(dispatcher.Log().find("pw;regint"), std::string::npos) << "the password reached the log";
+  lift.Invite(port, "ok", "Lift", "h1");
+  EXPECT_EQ(dispatcher.NextEvent(kFaultMs), "RING Lift [127.0.0.1]") << dispatcher.Log();
+  EXPECT_FALSE(proxy.Receive(100)) << "a setting chose an outbound proxy";
+  EXPECT_FALSE(registrar.Receive(100)) << "registered with a password cut short";
+}
+
+// A LocalAddress that cannot be this machine's is said as such, not as a
+// want of free SIP ports.
+TEST(PhoneSettingsFaults, ALocalAddressNotOfThisMachineIsSaidSo) {
+  for (const auto& [address, why] : {std::pair<std::string, std::string>{"999.1.1.1", "is not an IPv4 address"},
+                                     {"192.0.2.77", "is not an address of this machine"}}) {
+    PhoneUnderTest phone;
+    ASSERT_TRUE(phone.Start({"LocalAddress=" + address}));
+    phone.Send("c 1*2*3@127.0.0.1");
+    EXPECT_EQ(phone.NextEvent(kFaultMs), "ERROR 15");
+    EXPECT_NE(phone.NextEvent(kFaultMs).value_or("").find("LocalAddress " + address + " " + why), std::string::npos)
+        << phone.Log();
+  }
+}
+
+// Lifts that call the settings' port would be lost without a word: the
+// dispatcher hears where SIP listens instead.
+TEST_F(PhoneFaults, ASipPortTakenIsToldToTheDispatcher) {
+  RawSipPeer holder;  // holds the port on 127.0.0.1
+  PhoneUnderTest dispatcher;
+  ASSERT_TRUE(dispatcher.Start(Quiet(holder.Port())));
+  const std::string notice = dispatcher.Next(3000).value_or("");
+  EXPECT_EQ(notice.rfind("APP SIP слушает порт ", 0), 0u) << notice;
+  EXPECT_NE(notice.find("вместо " + std::to_string(holder.Port())), std::string::npos) << notice;
+}
+
+// baresip dying while the phone is idle: it is started again at once, and
+// until then the workstation hears that calls cannot come in.
+TEST_F(PhoneFaults, ADeadEngineIsStartedAgainWithoutWaitingForADial) {
+  PhoneUnderTest lift;
+  ASSERT_TRUE(lift.Start(Quiet(FreeSipPort()), {}, true, "lift"));
+  PhoneUnderTest dispatcher;
+  const int port = FreeSipPort();
+  ASSERT_TRUE(dispatcher.Start(Quiet(port)));
+  const int engine = dispatcher.BaresipPid();
+  ::kill(engine, SIGKILL);
+  EXPECT_EQ(dispatcher.NextEvent(kFaultMs).value_or("").rfind("APP Телефон не принимает звонки", 0), 0u) << dispatcher.Log();
+  // Bound: the first restart comes half a second after the death.
+  EXPECT_EQ(dispatcher.NextEvent(3000), "APP Телефон снова принимает звонки") << dispatcher.Log();
+  EXPECT_NE(dispatcher.BaresipPid(), engine);
+  lift.Send("c 127.0.0.1:" + std::to_string(port));
+  EXPECT_EQ(dispatcher.NextEvent(kFaultMs), "RING lift [127.0.0.1]") << dispatcher.Log() << lift.Log();
+}
+
+// A phone killed outright while the far end does not answer its BYE leaves
+// baresip retrying for half a minute, holding the SIP port: the next phone
+// started (this one, or one of a test running alongside) ends it.
+TEST_F(PhoneFaults, TheNextPhoneEndsAnEngineLeftHangingUp) {
+  PhoneUnderTest lift;
+  const int liftPort = FreeSipPort();
+  ASSERT_TRUE(lift.Start(Quiet(liftPort, {"ExtraUsers=1*2*3"}), {}, true, "lift"));
+  PhoneUnderTest dispatcher;
+  const int port = FreeSipPort();
+  ASSERT_TRUE(dispatcher.Start(Quiet(port)));
+  dispatcher.Send("c 1*2*3@127.0.0.1:" + std::to_string(liftPort));
+  ASSERT_EQ(lift.NextEvent(kFaultMs).value_or("").rfind("RING", 0), 0u);
+  lift.Send("y");
+  ASSERT_EQ(dispatcher.NextEvent(kFaultMs).value_or("").rfind("CALL", 0), 0u);
+  const int liftEngine = lift.BaresipPid(), engine = dispatcher.BaresipPid();
+  ::kill(liftEngine, SIGSTOP);
+  dispatcher.Kill();
+  PhoneUnderTest next;
+  ASSERT_TRUE(next.Start(Quiet(port)));
+  EXPECT_TRUE(ProcessGone(engine, 1000));
+  EXPECT_NE(next.Log().find("SIP on 127.0.0.1:" + std::to_string(port) + " "), std::string::npos) << next.Log();
+  ::kill(liftEngine, SIGCONT);
+}
+
+}  // namespace
+}  // namespace vertamo::testing

@@ -1,0 +1,1 @@
+#include "support/pulse_tsan_suppressions.h"
