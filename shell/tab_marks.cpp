@@ -62,6 +62,7 @@ void TTabMarks::Draw(int map) {
     if (QLabel* badge = Badge(map)) {
       bar->setTabButton(map, QTabBar::RightSide, nullptr);
       badge->deleteLater();
+      Relayout();
     }
     return;
   }
@@ -73,7 +74,6 @@ void TTabMarks::Draw(int map) {
     QFont bold = badge->font();
     bold.setBold(true);
     badge->setFont(bold);
-    bar->setTabButton(map, QTabBar::RightSide, badge);
   }
   QColor background, text;
   BadgeColours(mark, background, text);
@@ -81,11 +81,29 @@ void TTabMarks::Draw(int map) {
   // Large enough to read at a glance, whatever the tab bar's own metrics.
   const QFontMetrics metrics(badge->font());
   const int height = metrics.height() + 4;
-  badge->setFixedSize(std::max(height + 4, metrics.horizontalAdvance(badge->text()) + 12), height);
+  const QSize size(std::max(height + 4, metrics.horizontalAdvance(badge->text()) + 12), height);
   badge->setToolTip(QStringLiteral("Непросмотренных событий: %1").arg(mark.count));
   badge->setStyleSheet(QStringLiteral("QLabel { background: %1; color: %2; border: 1px solid #404040; "
                                       "border-radius: 4px; }")
                            .arg(background.name(), text.name()));
+  // Set once its size is known, so that the tab makes room for it; a badge
+  // that changed size is taken off first (setting the same one again would
+  // hide it).
+  if (bar->tabButton(map, QTabBar::RightSide) == badge) {
+    if (badge->size() == size) return;
+    bar->setTabButton(map, QTabBar::RightSide, nullptr);
+  }
+  badge->setFixedSize(size);
+  bar->setTabButton(map, QTabBar::RightSide, badge);
+  Relayout();
+}
+
+void TTabMarks::Relayout() {
+  // The tab widget gives its bar the width the bar asked for before: a tab
+  // that grew by its badge would squeeze the others behind scroll buttons
+  // until the next resize. A changed text makes the bar ask again.
+  QTabBar* bar = tabs_->tabBar();
+  bar->updateGeometry();
 }
 
 }  // namespace vertamo::ui

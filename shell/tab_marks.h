@@ -32,6 +32,7 @@ class TTabMarks : public QObject {
  private:
   void Show(int map);
   void Draw(int map);
+  void Relayout();
 
   QTabWidget* tabs_;
   TUnseenMarks marks_;

@@ -7,6 +7,7 @@
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTime>
 #include <QToolTip>
 #include <QtTest>
@@ -300,6 +301,9 @@ class WorkstationTest : public QObject {
     QCOMPARE(badge->text(), QStringLiteral("2"));
     QVERIFY2(badge->styleSheet().contains(QStringLiteral("#ffff00")), qPrintable(badge->styleSheet()));
     QVERIFY(!marks.Badge(0) && !marks.Badge(1));
+    // The tab bar makes room for the badge rather than hiding tabs.
+    QTabBar* bar = w.form->PageControl1->tabBar();
+    QTRY_VERIFY(bar->width() >= bar->sizeHint().width());
     vertamo::test::SaveShot(w.form->grab().toImage(), "unseen_event_tab");
     // The journal line's click brings its map forward, the object marked.
     TLogGrid* grid = journal->Grid();
