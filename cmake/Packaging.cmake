@@ -1,7 +1,7 @@
 # Installation and the Debian package.
 #
 # An installed workstation keeps its program folder private: the program and
-# its companions (the simulators, the "Wave" sounds) live in /usr/lib/vertamo/,
+# its companions (the demo program, the simulators, the "Wave" sounds) live in /usr/lib/vertamo/,
 # and /usr/bin/vertamo is a link to the program, which finds its folder through
 # the resolved link. The desktop menu gets two entries (the workstation and
 # its demo district), the icon at the usual sizes and a man page.
@@ -27,8 +27,9 @@ foreach(dir ${sim_dirs})
     list(APPEND VERTAMO_INSTALLED_PROGRAMS ${name})
   endif()
 endforeach()
-# The phone program, which the workstation starts as "ohphone".
-list(APPEND VERTAMO_INSTALLED_PROGRAMS vertamo-phone)
+# The phone program, which the workstation starts as "ohphone", and the demo's
+# servers, which `vertamo --demo` starts.
+list(APPEND VERTAMO_INSTALLED_PROGRAMS vertamo-phone vertamo-demo)
 foreach(program ${VERTAMO_INSTALLED_PROGRAMS})
   # Relocations read-only after start-up, as Debian builds its programs.
   target_link_options(${program} PRIVATE -Wl,-z,relro -Wl,-z,now)

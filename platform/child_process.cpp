@@ -46,6 +46,7 @@ bool TChildProcess::Start(const std::string& program, const std::vector<std::str
   const std::string log = logPath.empty() ? "/dev/null" : logPath;
   const pid_t parent = ::getpid();
   const int deathSignal = parentDeathSignal_;
+  const int givenIn = in_, givenOut = out_;
   const pid_t pid = ::fork();
   if (pid < 0) {
     if (error) *error = std::string("fork: ") + std::strerror(errno);
@@ -58,8 +59,9 @@ bool TChildProcess::Start(const std::string& program, const std::vector<std::str
     ::prctl(PR_SET_PDEATHSIG, deathSignal);
     if (::getppid() != parent) ::_exit(127);  // the parent ended before prctl
     ::setpgid(0, 0);  // a Ctrl+C in the parent's terminal is the parent's to handle
-    const int in = ::open("/dev/null", O_RDONLY);
-    const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+    const bool talks = givenIn >= 0 && givenOut >= 0;
+    const int in = talks ? givenIn : ::open("/dev/null", O_RDONLY);
+    const int out = talks ? givenOut : ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
     if (in < 0 || out < 0) {
       const int e = errno;
       (void)!::write(report[1], &e, sizeof e);
@@ -67,7 +69,7 @@ bool TChildProcess::Start(const std::string& program, const std::vector<std::str
     }
     ::dup2(in, 0);
     ::dup2(out, 1);
-    ::dup2(out, 2);
+    if (!talks) ::dup2(out, 2);
     ::dup2(report[1], 3);
     ::fcntl(3, F_SETFD, FD_CLOEXEC);
     CloseFrom(4);

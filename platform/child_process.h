@@ -30,6 +30,13 @@ class TChildProcess {
   // The signal the child gets when the parent ends, for the next Start: one
   // it can end on in good order (SIGTERM), where ending so matters to others.
   void SetParentDeathSignal(int signal) { parentDeathSignal_ = signal; }
+  // For the next Start: the child reads `in` and writes `out` (the parent's
+  // ends of two pipes, say) in place of /dev/null and the log, and writes its
+  // errors where the parent does, for a child that talks with its parent.
+  void SetStandardStreams(int in, int out) {
+    in_ = in;
+    out_ = out;
+  }
 
   bool Running() const { return pid_ > 0; }
   int Pid() const { return pid_; }
@@ -49,6 +56,7 @@ class TChildProcess {
   int pid_ = 0;
   int pidfd_ = -1;
   int parentDeathSignal_ = SIGKILL;
+  int in_ = -1, out_ = -1;
 };
 
 }  // namespace vertamo

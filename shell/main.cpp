@@ -11,11 +11,11 @@
 #include <memory>
 #include <string>
 
-#include "journal/ui/log_last.h"
+#include "platform/desktop_session.h"
 #include "platform/work_folder_lock.h"
 #include "settings/app_settings.h"
-#include "shell/demo/demo_phone.h"
-#include "shell/demo/demo_server.h"
+#include "shell/demo/demo_process.h"
+#include "shell/demo/demo_settings.h"
 #include "shell/form_vertamo.h"
 #include "shell/qt_translations.h"
 #include "shell/raise_service.h"
@@ -31,8 +31,8 @@ struct Options {
       "Keep settings, cache and logs in DIR (created when missing) instead of ~/.local/share/Vertamo.",
       "DIR"};
   QCommandLineOption demo{"demo",
-                          "Connect to the built-in demo dispatch server (a district served by orvex-sim "
-                          "inside the program), with a work folder of its own: ~/.local/share/Vertamo-demo "
+                          "Connect to the demo dispatch server (a district served by orvex-sim "
+                          "in vertamo-demo, a program beside this one that ends with it), with a work folder of its own: ~/.local/share/Vertamo-demo "
                           "unless --workdir says otherwise. kelmo-sim plays its voice gateway (port 4000 on "
                           "127.0.0.2, or the next loopback address where it is free). With baresip installed the calls are "
                           "real SIP calls to the demo's lift intercoms and subscribers; without it phone-sim "
@@ -182,6 +182,9 @@ int main(int argc, char** argv) {
     return SendRequest(parser, options);
   }
 
+  // On Wayland the voice window could not be placed, kept above or given the
+  // keyboard: XWayland, unless the environment names a platform.
+  vertamo::ChooseXWaylandOnWayland();
   // Qt's own scaling stays on: on a desktop scaled to 150 % or 200 % the
   // windows, texts and maps are drawn at the screen's density (maps and
   // pictures smoothed), rather than stretched afterwards by the compositor.
@@ -223,24 +226,22 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "vertamo: a second start on this work folder will not bring this one forward: %s\n",
                  qPrintable(raiseProblem));
 
-  // The demo server lives longer than the window, which stops its connection
-  // before it goes.
-  std::unique_ptr<vertamo::ui::TDemoServer> demo;
-  std::unique_ptr<vertamo::ui::TDemoPhone> demoPhone;
+  // The demo's servers run in a process of their own, which lives longer
+  // than the window (the window stops its connection before it goes) and
+  // ends with this one however it ends.
+  std::unique_ptr<vertamo::ui::TDemoProcess> demo;
   if (parser.isSet(options.demo)) {
-    demo = std::make_unique<vertamo::ui::TDemoServer>();
-    demoPhone = std::make_unique<vertamo::ui::TDemoPhone>();
-    std::string error;
-    if (!demo->Start(&error)) {
-      std::fprintf(stderr, "vertamo: the demo server cannot start: %s\n", error.c_str());
-      return 1;
-    }
     // The demo's phone is the one the workstation would start, when it can run.
-    const std::string phoneProgram =
-        parser.isSet(options.phoneProgram) ? QFile::encodeName(parser.value(options.phoneProgram)).toStdString()
-                                           : vertamo::TAppSettings().ProgramFolder + "ohphone";
-    if (!demoPhone->Start(*demo, phoneProgram, &error)) {
-      std::fprintf(stderr, "vertamo: the demo phone cannot start: %s\n", error.c_str());
+    vertamo::ui::TDemoProcess::TOptions demoOptions;
+    demoOptions.program = settings.ProgramFolder + vertamo::ui::TDemoProcess::kProgramName;
+    demoOptions.phoneProgram = parser.isSet(options.phoneProgram)
+                                   ? QFile::encodeName(parser.value(options.phoneProgram)).toStdString()
+                                   : settings.ProgramFolder + "ohphone";
+    demoOptions.workFolder = settings.WorkFolder;
+    demo = std::make_unique<vertamo::ui::TDemoProcess>();
+    std::string error;
+    if (!demo->Start(demoOptions, &error)) {
+      std::fprintf(stderr, "vertamo: the demo cannot start: %s\n", error.c_str());
       return 1;
     }
   }
@@ -258,9 +259,9 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  if (demoPhone) {
-    formOptions.phone.port = demoPhone->Port();
-    formOptions.phone.processes = demoPhone.get();
+  if (demo) {
+    formOptions.phone.port = demo->PhonePort();
+    formOptions.phone.processes = demo.get();
   }
 
   vertamo::ui::TScreenArea screen;
@@ -268,14 +269,14 @@ int main(int argc, char** argv) {
     const QRect area = primary->availableGeometry();
     screen = {area.x(), area.y(), area.width(), area.height()};
   }
-  if (demo && (!vertamo::ui::PrepareDemoSettings(settings.WorkFolder, *demo, screen) ||
-               !vertamo::ui::PrepareDemoPhoneBook(settings.WorkFolder))) {
+  if (demo && (!vertamo::ui::PrepareDemoSettings(settings.WorkFolder, demo->Port(), screen) ||
+               !vertamo::ui::PrepareDemoPhoneBook(settings.WorkFolder, demo->Subscribers()))) {
     std::fprintf(stderr, "vertamo: cannot write the demo settings in %s\n", settings.WorkFolder.c_str());
     return 1;
   }
   if (demo) {
     std::fprintf(stderr, "vertamo: demo district served on 127.0.0.1:%u, %s, work folder %s\n",
-                 static_cast<unsigned>(demo->Port()), demoPhone->Describe().c_str(), settings.WorkFolder.c_str());
+                 static_cast<unsigned>(demo->Port()), demo->PhoneDescription().c_str(), settings.WorkFolder.c_str());
     if (demo->GatewayHost().empty())
       std::fprintf(stderr, "vertamo: the demo runs without a voice gateway: %s\n", demo->GatewayProblem().c_str());
     else
@@ -287,7 +288,7 @@ int main(int argc, char** argv) {
   raiseService.onRaise = [&form] {
     std::fprintf(stderr, "vertamo: started again on this work folder: the window comes forward\n");
     if (form.isMinimized()) form.showNormal();
-    if (vertamo::ui::TLogLast* journal = form.LogLast()) journal->raise();
+    form.ShowJournal();  // also when the dispatcher had closed it
     form.raise();
     form.activateWindow();
   };

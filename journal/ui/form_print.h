@@ -23,46 +23,36 @@ class QPushButton;
 
 namespace vertamo::ui {
 
-// The print dialog ("FormPrint"): fills nothing in by itself; PrintGrid puts
-// the office name and the print font in and takes them out again.
-class TFormPrint : public QDialog {
+// What the report adds to the system's print dialog, as a tab of its own
+// ("Отчет", "FormPrint"): the dispatch office named in the page header and
+// the print font. It fills nothing in by itself; PrintGrid puts the office
+// name and the print font in and takes them out again. Printer, paper and
+// orientation are the print dialog's own.
+class TFormPrint : public QWidget {
   Q_OBJECT
  public:
-  TFormPrint(QPrinter& printer, QWidget* owner);
+  TFormPrint();
 
   QGroupBox* GroupBox1 = nullptr;
   QLineEdit* Edit1 = nullptr;
   QPushButton* ButtonFont = nullptr;
-  QPushButton* ButtonSetup = nullptr;
-  QPushButton* BitBtnPrint = nullptr;
-  QPushButton* BitBtn1 = nullptr;
 
   // The print font being edited.
   TUiFont PrintFont;
 
-  // The font dialog, started with the print font; `closed` gets whether the
-  // user chose and the font. Tests replace it.
-  std::function<void(const QFont& font, std::function<void(bool chosen, const QFont& font)> closed)> ChooseFont;
-  // The printer set-up dialog (printer, paper, orientation), which sets the
-  // printer on OK.
-  std::function<void(QPrinter& printer)> SetupPrinter;
+  // The font dialog, started with a copy of the print font; true and the
+  // chosen font on OK. Tests replace it.
+  std::function<bool(QFont& font)> ChooseFont;
 
  private:
   void ButtonFontClick();
-  void ButtonSetupClick();
-
-  QPrinter& printer_;
 };
 
-// The dialogs PrintGrid shows; each left empty uses the real one. None
-// waits: each hands its answer on when the user gives it, and the real ones
-// are modal to the window that prints only.
+// The dialogs PrintGrid shows; each left empty uses the real one.
 struct TPrintDialogs {
-  // Shows the print dialog; `closed` gets true for "Печать".
-  std::function<void(TFormPrint& dialog, std::function<void(bool print)> closed)> run;
-  // The page-count question (caption "Внимание", Yes / No); `answered` gets
-  // true for Yes.
-  std::function<void(const QString& question, std::function<void(bool yes)> answered)> confirm;
+  // Shows the system's print dialog for `printer` with the report's tab;
+  // true for "Печать".
+  std::function<bool(TFormPrint& report, QPrinter& printer)> run;
   // "Слишком много столбцов" (or "Принтер недоступен" when the printer
   // cannot take the job), caption "Печать невозможна...".
   std::function<void(const QString& text, const QString& caption)> stop;
@@ -71,7 +61,6 @@ struct TPrintDialogs {
 enum class TPrintResult {
   Cancelled,       // the print dialog was cancelled: nothing printed, nothing stored
   TooManyColumns,  // more than 20 columns: settings stored, nothing printed
-  Declined,        // No to the page count: the composed pages are dropped
   Printed,         // the pages went to the printer
   Failed,          // the printer could not take the job: said so, nothing printed
 };
@@ -82,12 +71,11 @@ struct TPrintOutcome {
 };
 
 // Prints `grid` (its cells, column widths in screen pixels and the reference
-// width they relate to) with `title` on every page. The office name and the
-// font come from the dialog; `ini` (may be null) keeps section "Printer".
-// `done` gets the outcome once the dialogs are answered; dialogs freed with
-// `owner` unanswered end it without a word. `printer` and `ini` outlive it.
-void PrintGrid(QWidget* owner, const QString& title, TPrintGrid grid, TFastIni* ini, QPrinter& printer,
-               const TPrintDialogs& dialogs = {}, std::function<void(const TPrintOutcome&)> done = {});
+// width they relate to, its heading) with `title` on every page, after one
+// dialog: the system's print dialog. The office name and the font come from
+// its report tab; `ini` (may be null) keeps section "Printer".
+TPrintOutcome PrintGrid(QWidget* owner, const QString& title, TPrintGrid grid, TFastIni* ini,
+                        QPrinter& printer, const TPrintDialogs& dialogs = {});
 
 // Sizes of code page 1251 texts in a font on a paint device.
 class TQtTextMetrics : public ITextMetrics {

@@ -2,10 +2,12 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QFontDialog>
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <cstdlib>
 
@@ -14,7 +16,6 @@
 #include "uikit/qt_text.h"
 #include "uikit/widget_bounds.h"
 #include "uikit/win_color.h"
-#include "uikit/window_modal.h"
 
 namespace vertamo::ui {
 namespace {
@@ -63,6 +64,12 @@ QVariant TReportModel::headerData(int section, Qt::Orientation orientation, int 
 Qt::ItemFlags TReportModel::flags(const QModelIndex& index) const {
   if (!index.isValid() || table_.Cell(index.row() + 1, 0).empty()) return Qt::ItemIsEnabled;
   return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+}
+
+void TReportModel::Reset() {
+  beginResetModel();
+  table_ = TReportTable();
+  endResetModel();
 }
 
 void TReportModel::SetReportHeader(const std::string& t1, const std::string& t2, const std::string& t3) {
@@ -171,6 +178,14 @@ TReportGrid::TReportGrid(QWidget* parent) : QTableView(parent), delegate_(this) 
           });
 }
 
+void TReportGrid::Restart() {
+  // No row of the new table was clicked: the first is current, as at creation.
+  const QSignalBlocker blocker(selectionModel());
+  model_.Reset();
+  selectionModel()->setCurrentIndex(model_.index(0, 0),
+                                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
 void TReportGrid::SelectFirstLine() {
   const QModelIndex first = model_.index(0, 0);
   if (currentIndex() == first && !selectionModel()->hasSelection())
@@ -260,12 +275,14 @@ TFormView::TFormView(TFastIni* ini, TReportMapLink link, QWidget* owner, std::st
   connect(StringGrid1, &TReportGrid::RowClicked, this, &TFormView::StringGrid1RowClicked);
 
   UseDesktopExportDialogs(Dialogs, this, QStringLiteral("Экспорт отчета"));
-  Dialogs.chooseFont = [this](const QFont& font, std::function<void(bool, const QFont&)> closed) {
-    AskFont(this, QString(), font, std::move(closed));
+  Dialogs.chooseFont = [this](QFont& font) {
+    bool ok = false;
+    const QFont chosen = QFontDialog::getFont(&ok, font, this);
+    if (ok) font = chosen;
+    return ok;
   };
-  Dialogs.print = [](TFormView& view, std::function<void()> done) {
-    PrintGrid(&view, view.windowTitle(), view.PrintData(), view.ini_, WorkstationPrinter(), {},
-              [done = std::move(done)](const TPrintOutcome&) { done(); });
+  Dialogs.print = [](TFormView& view) {
+    PrintGrid(&view, view.windowTitle(), view.PrintData(), view.ini_, WorkstationPrinter());
   };
 
   // Creation: bounds, font, "ShowOnMap", column widths; the row heights
@@ -296,10 +313,12 @@ void TFormView::AddReportRow(const std::string& t1, const std::string& t2, const
   StringGrid1->SelectFirstLine();
 }
 
-void TFormView::Export(TExportFormat format) {
-  ExportThroughDialogs(
-      Dialogs, format, [this, format](const std::string& path) { return ExportReportFile(Table(), format, path); },
-      [this] { close(); });
+bool TFormView::Export(TExportFormat format) {
+  if (!ExportThroughDialogs(Dialogs, format,
+                            [&](const std::string& path) { return ExportReportFile(Table(), format, path); }))
+    return false;
+  close();
+  return true;
 }
 
 void TFormView::SetFontSize(int points) {
@@ -320,22 +339,20 @@ void TFormView::FontDown() {
 }
 
 void TFormView::ChooseFont() {
-  if (!Dialogs.chooseFont) return;
   SetStayOnTop(false);
-  Dialogs.chooseFont(font_.font, [this](bool chosen, const QFont& font) {
-    if (chosen) {
-      font_.font = font;
-      ApplyGridFont();
-    }
-    ApplyRowHeight();
-    SetStayOnTop(true);
-  });
+  QFont font = font_.font;
+  if (Dialogs.chooseFont && Dialogs.chooseFont(font)) {
+    font_.font = font;
+    ApplyGridFont();
+  }
+  ApplyRowHeight();
+  SetStayOnTop(true);
 }
 
 void TFormView::Print() {
-  if (!Dialogs.print) return;
   SetStayOnTop(false);
-  Dialogs.print(*this, [this] { SetStayOnTop(true); });
+  if (Dialogs.print) Dialogs.print(*this);
+  SetStayOnTop(true);
 }
 
 void TFormView::ApplyGridFont() {
@@ -384,8 +401,24 @@ void TFormView::WriteColumnWidths() {
   ini_->WriteGridColWidths(&columns);
 }
 
+void TFormView::Refresh() {
+  if (refresh_) refresh_();
+}
+
+void TFormView::Refill() {
+  StringGrid1->Restart();
+  made_ = QDateTime::currentDateTime();
+}
+
+QString TFormView::Heading() const {
+  QString heading;
+  if (!source_.isEmpty()) heading = QStringLiteral("Сервер: ") + source_ + QStringLiteral(". ");
+  return heading + QStringLiteral("Составлен: ") + made_.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss"));
+}
+
 TPrintGrid TFormView::PrintData() const {
   TPrintGrid grid;
+  grid.heading = ToCp1251(Heading());
   const TReportTable& table = Table();
   for (int row = 0; row < table.RowCount(); ++row) {
     std::vector<std::string> cells;
@@ -429,7 +462,8 @@ void TFormView::closeEvent(QCloseEvent* event) {
 // ---------------------------------------------------------------- the counters
 
 TFormView* OpenCounterReport(QPointer<TFormView>& formView, std::string_view counterName, QWidget* owner,
-                             TFastIni* ini, const TListRequest& request, const TReportMapLink& link) {
+                             TFastIni* ini, const TListRequest& request, const TReportMapLink& link,
+                             const QString& source) {
   if (formView) {
     formView->close();
     delete formView.data();
@@ -438,10 +472,19 @@ TFormView* OpenCounterReport(QPointer<TFormView>& formView, std::string_view cou
   if (counter == nullptr) return nullptr;
   auto* view = new TFormView(ini, link, owner, counter->name);
   view->setWindowTitle(QString::fromUtf8(counter->caption));
+  view->SetSource(source);
   view->show();
   formView = view;
   const QPointer<TFormView> target(view);
-  RequestReport(*counter, request, [target]() -> IReportSink* { return target.data(); });
+  // Each answer replaces the table: the first one, and each refresh's.
+  view->SetRefresh([counter, request, target] {
+    RequestReport(*counter, request, [target]() -> IReportSink* {
+      if (!target) return nullptr;
+      target->Refill();
+      return target.data();
+    });
+  });
+  view->Refresh();
   return view;
 }
 

@@ -89,8 +89,7 @@ class DemoReportsTest : public QObject {
     if (model.ObjectList.Count() != now.ObjectCount()) return false;
     for (int i = 0; i < now.ObjectCount(); ++i)
       if (model.ObjectList.Get(i)->Idx != now.Object(i).idx) return false;
-    return w_->form->Overlays().LiftB->Value() == counts.liftBreak &&
-           w_->form->Overlays().OhrAlr->Value() == counts.ohrAlr &&
+    return w_->form->Overlays().LiftB->Value() == counts.liftBreak && w_->form->Overlays().OhrAlr->Value() == counts.ohrAlr &&
            w_->form->Overlays().PuErr->Value() == counts.puErr;
   }
 
@@ -259,22 +258,13 @@ class DemoReportsTest : public QObject {
     printer.setOutputFileName(pdf);
     printer.setPageSize(QPageSize(QPageSize::A4));
     TPrintOutcome outcome;
-    QStringList pageQuestions;
     int prints = 0;
-    view->Dialogs.print = [&](TFormView& v, std::function<void()> done) {
+    view->Dialogs.print = [&](TFormView& v) {
       ++prints;
       TPrintDialogs dialogs;
-      dialogs.run = [](TFormPrint&, std::function<void(bool)> closed) { closed(true); };
-      dialogs.confirm = [&](const QString& q, std::function<void(bool)> answered) {
-        pageQuestions << q;
-        answered(true);
-      };
+      dialogs.run = [](TFormPrint&, QPrinter&) { return true; };
       dialogs.stop = [](const QString& text, const QString&) { qWarning("stop: %s", qPrintable(text)); };
-      PrintGrid(&v, v.windowTitle(), v.PrintData(), w_->settings->MainIni.get(), printer, dialogs,
-                [&outcome, done](const TPrintOutcome& result) {
-                  outcome = result;
-                  done();
-                });
+      outcome = PrintGrid(&v, v.windowTitle(), v.PrintData(), w_->settings->MainIni.get(), printer, dialogs);
     };
     view->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(view));
@@ -282,7 +272,6 @@ class DemoReportsTest : public QObject {
     QCOMPARE(prints, 1);
     QCOMPARE(outcome.result, TPrintResult::Printed);
     QVERIFY(outcome.pages >= 1);
-    QCOMPARE(pageQuestions.size(), 1);
     QVERIFY(QFileInfo(pdf).size() > 0);
     QFile pdfFile(pdf);
     QVERIFY(pdfFile.open(QIODevice::ReadOnly));
@@ -299,6 +288,10 @@ class DemoReportsTest : public QObject {
       QVERIFY(text.waitForFinished(30000));
       const QString printed = QString::fromUtf8(text.readAllStandardOutput()).simplified();
       QVERIFY2(printed.contains(title), qPrintable(printed));
+      // The heading: the server and when the report was made.
+      QVERIFY2(printed.contains(QStringLiteral("Сервер: ")) &&
+                   printed.contains(QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy"))),
+               qPrintable(printed));
       for (const ExpectedRow& row : expected)
         QVERIFY2(printed.contains(QString::fromStdString(Cp1251ToUtf8(row.t1))), qPrintable(printed));
     }
@@ -324,15 +317,18 @@ class DemoReportsTest : public QObject {
     std::vector<TExportFormat> asked;
     QStringList questions;
     QStringList opened;
-    view->Dialogs.chooseExportFile = [&](TExportFormat f, std::function<void(const QString&)> chosen) {
+    view->Dialogs.chooseExportFile = [&](TExportFormat f) {
       asked.push_back(f);
-      chosen(csv);
+      return csv;
     };
-    view->Dialogs.askOpen = [&](const QString& q, std::function<void(bool)> answered) {
+    view->Dialogs.askOpen = [&](const QString& q) {
       questions << q;
-      answered(false);
+      return false;
     };
-    view->Dialogs.openFile = [&](const QString& p) { opened << p; };
+    view->Dialogs.openFile = [&](const QString& p) {
+      opened << p;
+      return true;
+    };
     view->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(view));
     QTest::keyClick(view->StringGrid1, Qt::Key_E, Qt::AltModifier);
@@ -383,19 +379,16 @@ class DemoReportsTest : public QObject {
     // text export (TAB), which closes the window.
     QPointer<TFormView> alive = second;
     int prints = 0;
-    second->Dialogs.print = [&](TFormView&, std::function<void()> done) {
-      ++prints;
-      done();
-    };
+    second->Dialogs.print = [&](TFormView&) { ++prints; };
     QVERIFY(second->PopupMenu1->actions().contains(second->pmPrint));
     second->pmPrint->trigger();
     QCOMPARE(prints, 1);
     const QString txt = QString::fromStdString(w_->dir.file("OhrAlr.txt"));
     QFile::remove(txt);
-    second->Dialogs.chooseExportFile = [&](TExportFormat f, std::function<void(const QString&)> chosen) {
-      if (f == TExportFormat::Text) chosen(txt);
+    second->Dialogs.chooseExportFile = [&](TExportFormat f) {
+      return f == TExportFormat::Text ? txt : QString();
     };
-    second->Dialogs.askOpen = [](const QString&, std::function<void(bool)> answered) { answered(false); };
+    second->Dialogs.askOpen = [](const QString&) { return false; };
     QVERIFY(second->PopupMenu1->actions().contains(second->pmText));
     second->pmText->trigger();
     QTRY_VERIFY(!alive);

@@ -11,8 +11,6 @@
 #include "demo_fixture.h"
 #include "phone/phone_under_test.h"
 #include "platform/folders.h"
-#include "shell/demo/demo_phone.h"
-#include "shell/demo/demo_server.h"
 #include "tools/orvex-sim/scenario.h"
 #include "voice/ui/form_sel_lift_mp.h"
 #include "voice/ui/form_voice.h"
@@ -34,19 +32,18 @@ class DemoSipCallTest : public QObject {
  private slots:
   void aClickOnALiftTalksToTheDemosSipIntercom() {
     if (const std::string missing = testing::BaresipMissing(); !missing.empty()) QSKIP(missing.c_str());
-    TDemoServer demo;
-    TDemoPhone demoPhone;
-    std::string error;
-    QVERIFY2(demo.Start(&error, 0) && !demo.GatewayHost().empty(), error.c_str());
-    QVERIFY2(demoPhone.Start(demo, VERTAMO_PHONE_PATH, &error), error.c_str());
-    QVERIFY(demoPhone.Real());
     testing::TempFolder dir;
     TAppSettings settings("/opt/vertamo/", "vertamo");
     settings.ChooseWorkFolder(kDemoFolderName, dir.path());
     QVERIFY(SetCurrentFolder(settings.WorkFolder));  // the phone's folder, as the program's is
-    QVERIFY(PrepareDemoSettings(settings.WorkFolder, demo, TScreenArea{0, 0, 1280, 1024}));
-    QVERIFY(PrepareDemoPhoneBook(settings.WorkFolder));
-    TFormOptions options = test::DemoFormOptions(demo, demoPhone);
+    TDemoProcess demo;
+    std::string error;
+    QVERIFY2(test::StartDemo(demo, &error, VERTAMO_PHONE_PATH, settings.WorkFolder) && !demo.GatewayHost().empty(),
+             error.c_str());
+    QVERIFY(demo.RealPhone());
+    QVERIFY(PrepareDemoSettings(settings.WorkFolder, demo.Port(), TScreenArea{0, 0, 1280, 1024}));
+    QVERIFY(PrepareDemoPhoneBook(settings.WorkFolder, demo.Subscribers()));
+    TFormOptions options = test::DemoFormOptions(demo);
     options.phone.programPath = VERTAMO_PHONE_PATH;
     TFormVertamo form(settings, options);
     form.show();

@@ -105,6 +105,24 @@ class FormViewTest : public QObject {
     QCOMPARE(view->Table().Object(3), 7);
   }
 
+  void aRefreshReplacesTheTableInTheSameWindow() {
+    MapLinkRecorder map;
+    QPointer<TFormView> view = OpenCounterReport(view_, "LiftB", nullptr, ini_.get(), server_.Request(),
+                                                 map.Link(), QStringLiteral("Центральная (10.0.0.5:9900)"));
+    QCOMPARE(view->StringGrid1->model()->rowCount(), 3);
+    const QRect place = view->geometry();
+    server_.reply = {Cp(R"(VIEWHEADER T1="Лифт" T2="Адрес" T3="Время")"), Cp(R"(VIEW T1="Лифт 9" T2="ул. Лесная, 12" T3="06:10" OBJ=9)")};
+    view->Refresh();
+    QCOMPARE(server_.requests, (std::vector<std::string>{"MOUSEDOWN LIFTBREAK", "MOUSEDOWN LIFTBREAK"}));
+    QCOMPARE(view_.data(), view.data());
+    QCOMPARE(view->StringGrid1->model()->rowCount(), 1);
+    QCOMPARE(view->Table().Object(1), 9);
+    QCOMPARE(view->geometry(), place);
+    QVERIFY2(view->Heading().startsWith(QStringLiteral("Сервер: Центральная (10.0.0.5:9900). Составлен: ")),
+             qPrintable(view->Heading()));
+    QCOMPARE(view->PrintData().heading, vertamo::ui::ToCp1251(view->Heading()));
+  }
+
   void anotherCounterReplacesTheOpenReport() {
     MapLinkRecorder map;
     QPointer<TFormView> first =
@@ -204,18 +222,15 @@ class FormViewTest : public QObject {
     QCOMPARE(view->StringGrid1->RowHeight(), expected());
     QVERIFY(view->StringGrid1->RowHeight() >= 8);
     // The font dialog.
-    view->Dialogs.chooseFont = [](const QFont& f, std::function<void(bool, const QFont&)> closed) {
-      QFont chosen = f;
-      chosen.setPointSize(20);
-      closed(true, chosen);
+    view->Dialogs.chooseFont = [](QFont& f) {
+      f.setPointSize(20);
+      return true;
     };
     view->pmFont->trigger();
     QCOMPARE(view->GridFont().font.pointSize(), 20);
     QCOMPARE(view->StringGrid1->RowHeight(), expected());
     QVERIFY(view->windowFlags().testFlag(Qt::WindowStaysOnTopHint));  // on top afterwards
-    view->Dialogs.chooseFont = [](const QFont& f, std::function<void(bool, const QFont&)> closed) {
-      closed(false, f);
-    };
+    view->Dialogs.chooseFont = [](QFont&) { return false; };
     view->pmFont->trigger();
     QCOMPARE(view->GridFont().font.pointSize(), 20);
   }
@@ -335,15 +350,21 @@ class FormViewTest : public QObject {
     std::vector<TExportFormat> asked;
     QStringList questions;
     QStringList opened;
-    view->Dialogs.chooseExportFile = [&](TExportFormat f, std::function<void(const QString&)> chosen) {
+    view->Dialogs.chooseExportFile = [&](TExportFormat f) {
       asked.push_back(f);
-      chosen(path);
+      return path;
     };
-    view->Dialogs.askOpen = [&](const QString& q, std::function<void(bool)> answered) {
+    view->Dialogs.askOpen = [&](const QString& q) {
       questions << q;
-      answered(yes);
+      return yes;
     };
-    view->Dialogs.openFile = [&](const QString& p) { opened << p; };
+    // No program takes the file: the dispatcher is told.
+    QStringList told;
+    view->Dialogs.openFile = [&](const QString& p) {
+      opened << p;
+      return false;
+    };
+    view->Dialogs.tell = [&](const QString& text) { told << text; };
     view->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(view));
     QTest::keyClick(view->StringGrid1, Qt::Key(key), Qt::AltModifier);
@@ -352,21 +373,22 @@ class FormViewTest : public QObject {
     QCOMPARE(QByteArray::fromStdString(ReadWholeFile(path.toStdString())), expected);
     QCOMPARE(questions, QStringList{question});
     QCOMPARE(opened, yes ? QStringList{path} : QStringList{});
+    QCOMPARE(told, yes ? QStringList{vertamo::ui::NotOpenedText(path)} : QStringList{});
     QTRY_VERIFY(!alive);  // closed, whatever the answer
   }
 
   void exportCancelledOrFailedKeepsTheWindow() {
     TFormView* view = Open();
     int questions = 0;
-    view->Dialogs.askOpen = [&](const QString&, std::function<void(bool)> answered) {
+    view->Dialogs.askOpen = [&](const QString&) {
       ++questions;
-      answered(false);
+      return false;
     };
-    view->Dialogs.chooseExportFile = [](TExportFormat, std::function<void(const QString&)>) {};  // cancelled
-    view->Export(TExportFormat::Csv);
+    view->Dialogs.chooseExportFile = [](TExportFormat) { return QString(); };
+    QVERIFY(!view->Export(TExportFormat::Csv));
     const QString bad = QString::fromStdString(folder_->file("no/such/folder/r.csv"));
-    view->Dialogs.chooseExportFile = [&](TExportFormat, std::function<void(const QString&)> chosen) { chosen(bad); };
-    view->Export(TExportFormat::Text);
+    view->Dialogs.chooseExportFile = [&](TExportFormat) { return bad; };
+    QVERIFY(!view->Export(TExportFormat::Text));
     QCOMPARE(questions, 0);
     QCoreApplication::processEvents();
     QVERIFY(view_);
@@ -378,10 +400,9 @@ class FormViewTest : public QObject {
     QPointer<TFormView> alive = view;
     int prints = 0;
     bool onTopWhilePrinting = true;
-    view->Dialogs.print = [&](TFormView& v, std::function<void()> done) {
+    view->Dialogs.print = [&](TFormView& v) {
       ++prints;
       onTopWhilePrinting = v.windowFlags().testFlag(Qt::WindowStaysOnTopHint);
-      done();
     };
     view->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(view));

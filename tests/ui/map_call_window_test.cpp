@@ -18,8 +18,6 @@
 
 #include "demo_fixture.h"
 #include "shell/call_notice.h"
-#include "shell/demo/demo_phone.h"
-#include "shell/demo/demo_server.h"
 #include "support/sim_phone.h"
 #include "tools/kelmo-sim/kelmo_sim.h"
 #include "uikit/indicator.h"
@@ -195,6 +193,10 @@ class MapCallWindowTest : public QObject {
       QCOMPARE(w.form->Calls()->Session().State(), TCallState::Dialling);
       const std::string dial = "c 3*17*" + std::to_string(row.unit) + "@127.0.0.1";
       QVERIFY2(QTest::qWaitFor([&] { return Has(phone.sim.Received(), dial); }, kWaitMs), dial.c_str());
+      // The dispatcher reads whom the call is to; the dial string is the tip.
+      const QLabel* status = voice->findChild<QLabel*>(QStringLiteral("StatusPanel1"));
+      QVERIFY2(status->text().startsWith(QStringLiteral("Вызов: Лифт 1")), qPrintable(status->text()));
+      QCOMPARE(status->toolTip(), QStringLiteral("Звонок на адрес: ") + QString::fromStdString(dial));
       // By the time the phone has the dial, the server has "STARTSPEAK".
       QCOMPARE(w.Requests("STARTSPEAK OBJ=0 PU=" + std::to_string(row.unit)), 1);
       // Closing the workstation mid-call ends the call first: the phone hangs
@@ -304,17 +306,15 @@ class MapCallWindowTest : public QObject {
   }
 
   void theDemoCallsACabinFromTheMap() {
-    TDemoServer demo;
-    TDemoPhone demoPhone;
+    TDemoProcess demo;
     std::string error;
-    QVERIFY2(demo.Start(&error, 0) && !demo.GatewayHost().empty(), error.c_str());
-    QVERIFY2(demoPhone.Start(&error), error.c_str());
+    QVERIFY2(test::StartDemo(demo, &error) && !demo.GatewayHost().empty(), error.c_str());
     testing::TempFolder dir;
     TAppSettings settings("/opt/vertamo/", "vertamo");
     settings.ChooseWorkFolder(kDemoFolderName, dir.path());
-    QVERIFY(PrepareDemoSettings(settings.WorkFolder, demo, TScreenArea{0, 0, 1280, 1024}));
-    QVERIFY(PrepareDemoPhoneBook(settings.WorkFolder));
-    TFormVertamo form(settings, test::DemoFormOptions(demo, demoPhone));
+    QVERIFY(PrepareDemoSettings(settings.WorkFolder, demo.Port(), TScreenArea{0, 0, 1280, 1024}));
+    QVERIFY(PrepareDemoPhoneBook(settings.WorkFolder, demo.Subscribers()));
+    TFormVertamo form(settings, test::DemoFormOptions(demo));
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QTRY_VERIFY_WITH_TIMEOUT(form.PageControl1->isVisible() && form.Client() &&
@@ -338,12 +338,12 @@ class MapCallWindowTest : public QObject {
     QCOMPARE(selector.shown, 1);
     QTRY_VERIFY_WITH_TIMEOUT(Has(demo.Requests(), startSpeak), kWaitMs);
 
-    // Answered after the demo phone's delay: the conversation runs.
+    // Answered after the demo phone's delay (1.5 s): the conversation runs.
     TFVoice* voice = form.VoiceWindow(false);
     QVERIFY(voice);
     const auto child = [voice](const char* name) { return voice->findChild<QWidget*>(QString::fromLatin1(name)); };
     QTRY_COMPARE_WITH_TIMEOUT(form.Calls()->Session().State(), TCallState::Talking,
-                              TDemoPhone::kAnswerDelayMs + kWaitMs);
+                              1500 + kWaitMs);
     QTRY_COMPARE_WITH_TIMEOUT(static_cast<QLabel*>(child("Label1"))->text(),
                               QStringLiteral("Для завершения нажмите на кнопку ESC..."), kWaitMs);
     // The clock ticks once a second; the meters follow the gateway's levels.

@@ -16,7 +16,7 @@
 #include <utility>
 
 #include "iptel/call_recorder.h"
-#include "shell/demo/demo_phone.h"
+#include "demo_fixture.h"
 #include "shell/form_vertamo.h"
 #include "shell/termination_notifier.h"
 #include "support/sim_phone.h"
@@ -197,22 +197,23 @@ class PhoneStationTest : public QObject {
   }
 
   void theDemoStartsPhoneSimAsItsPhoneProgram() {
+    TDemoProcess demo;
+    std::string error;
+    QVERIFY2(test::StartDemo(demo, &error), error.c_str());
+    QVERIFY(!demo.RealPhone());
     TempFolder dir;
-    QVERIFY(PrepareDemoPhoneBook(dir.folder()));
+    QVERIFY(PrepareDemoPhoneBook(dir.folder(), demo.Subscribers()));
     QVERIFY(ReadWholeFile(dir.file("IpAbonents.ini")).find(Cp("Name=Пост охраны\r\nAdr=127.0.0.10\r\n")) !=
             std::string::npos);
     WriteWholeFile(dir.file("IpAbonents.ini"), "[ABONENT0]\r\nName=Own\r\n");
-    QVERIFY(PrepareDemoPhoneBook(dir.folder()));  // the dispatcher's own book stays
+    QVERIFY(PrepareDemoPhoneBook(dir.folder(), demo.Subscribers()));  // the dispatcher's own book stays
     QCOMPARE(ReadWholeFile(dir.file("IpAbonents.ini")), std::string("[ABONENT0]\r\nName=Own\r\n"));
 
-    TDemoPhone demo;
-    std::string error;
-    QVERIFY2(demo.Start(&error), error.c_str());
     auto settings = SettingsIn(dir);
     TFormOptions options;
     options.startClient = false;
     options.phone.start = true;
-    options.phone.port = demo.Port();
+    options.phone.port = demo.PhonePort();
     options.phone.processes = &demo;
     TFormVertamo form(*settings, options);
     TTelephony& telephony = form.Phone()->Telephony();

@@ -18,7 +18,6 @@
 #include "support/temp_folder.h"
 #include "uikit/qt_text.h"
 
-using vertamo::PageCountQuestion;
 using vertamo::TFastIni;
 using vertamo::TPrintGrid;
 using vertamo::TReportTable;
@@ -55,19 +54,6 @@ TPrintGrid SampleGrid(int rows) {
   grid.colWidths = {64, 278, 166, 111};  // the report window at 620 pixels
   grid.referenceWidth = 620;
   return grid;
-}
-
-// PrintGrid with dialogs that answer at once: its outcome.
-TPrintOutcome PrintNow(const QString& title, TPrintGrid grid, TFastIni* ini, QPrinter& printer,
-                       const TPrintDialogs& dialogs) {
-  TPrintOutcome outcome;
-  bool done = false;
-  PrintGrid(nullptr, title, std::move(grid), ini, printer, dialogs, [&](const TPrintOutcome& result) {
-    outcome = result;
-    done = true;
-  });
-  [&] { QVERIFY2(done, "the outcome comes once the dialogs are answered"); }();
-  return outcome;
 }
 
 void PdfPrinter(QPrinter& printer, const QString& file) {
@@ -134,44 +120,30 @@ class PrintGridTest : public QObject {
   }
 
   void dialogControls() {
-    QPrinter printer;
-    TFormPrint dialog(printer, nullptr);
+    TFormPrint dialog;
     QCOMPARE(dialog.objectName(), QStringLiteral("FormPrint"));
-    QCOMPARE(dialog.windowTitle(), QStringLiteral("Печать"));
-    QCOMPARE(dialog.size(), QSize(381, 285));
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Отчет"));
     QCOMPARE(dialog.GroupBox1->title(), QStringLiteral("Диспетчерская"));
     QCOMPARE(dialog.Edit1->parentWidget(), dialog.GroupBox1);
-    QCOMPARE(dialog.ButtonFont->text(), QStringLiteral("Шрифт печати"));
-    QCOMPARE(dialog.ButtonSetup->text(), QStringLiteral("Принтер"));
-    QCOMPARE(dialog.BitBtnPrint->text(), QStringLiteral("    Печать"));
-    QVERIFY(dialog.BitBtnPrint->isDefault());
-    QCOMPARE(dialog.BitBtn1->text(), QStringLiteral("    Отмена"));
 
-    // The font button starts the dialog with a copy; only OK takes the choice.
     dialog.PrintFont.font = QFont(QStringLiteral("Arial"), 9);
     QFont offered;
-    dialog.ChooseFont = [&](const QFont& f, std::function<void(bool, const QFont&)> closed) {
+    dialog.ChooseFont = [&](QFont& f) {
       offered = f;
-      QFont changed = f;
-      changed.setPointSize(14);
-      closed(false, changed);
+      f.setPointSize(14);
+      return false;
     };
     dialog.ButtonFont->click();
     QCOMPARE(offered.pointSize(), 9);
     QCOMPARE(dialog.PrintFont.font.pointSize(), 9);
-    dialog.ChooseFont = [](const QFont& f, std::function<void(bool, const QFont&)> closed) {
-      QFont chosen = f;
-      chosen.setPointSize(14);
-      chosen.setBold(true);
-      closed(true, chosen);
+    dialog.ChooseFont = [](QFont& f) {
+      f.setPointSize(14);
+      f.setBold(true);
+      return true;
     };
     dialog.ButtonFont->click();
     QCOMPARE(dialog.PrintFont.font.pointSize(), 14);
     QVERIFY(dialog.PrintFont.font.bold());
-    QPrinter* configured = nullptr;
-    dialog.SetupPrinter = [&](QPrinter& p) { configured = &p; };
-    dialog.ButtonSetup->click();
-    QCOMPARE(configured, &printer);
   }
 
   // A sample report printed to a PDF file: the job, the question, the
@@ -180,27 +152,21 @@ class PrintGridTest : public QObject {
     const QString pdf = QString::fromStdString(folder_->file("report.pdf"));
     QPrinter printer(QPrinter::HighResolution);
     PdfPrinter(printer, pdf);
-    QStringList questions;
     QString shownOffice;
     TPrintDialogs dialogs;
-    dialogs.run = [&](TFormPrint& d, std::function<void(bool)> closed) {
+    dialogs.run = [&](TFormPrint& d, QPrinter&) {
       shownOffice = d.Edit1->text();
       d.Edit1->setText(QStringLiteral("Район:ОДС-5"));
       d.PrintFont.font = QFont(QStringLiteral("Arial"), 10);
       d.PrintFont.color = 0x0000FF;  // red, as stored; the page stays black
-      closed(true);
-    };
-    dialogs.confirm = [&](const QString& q, std::function<void(bool)> answered) {
-      questions << q;
-      answered(true);
+      return true;
     };
     dialogs.stop = [](const QString&, const QString&) { QFAIL("no stop expected"); };
-    const TPrintOutcome outcome = PrintNow(QStringLiteral("Неисправные лифты..."), SampleGrid(70),
+    const TPrintOutcome outcome = PrintGrid(nullptr, QStringLiteral("Неисправные лифты..."), SampleGrid(70),
                                             ini_.get(), printer, dialogs);
     QCOMPARE(outcome.result, TPrintResult::Printed);
     QVERIFY(outcome.pages >= 2);
     QCOMPARE(shownOffice, QString());
-    QCOMPARE(questions, QStringList{FromCp1251(PageCountQuestion(outcome.pages))});
     QVERIFY(QFileInfo(pdf).size() > 1000);
 
     // The settings of the job.
@@ -232,33 +198,26 @@ class PrintGridTest : public QObject {
     }
   }
 
-  void portraitFromTheSettingsAndDeclinedJob() {
+  void portraitFromTheSettings() {
     ini_->WriteBool("Printer", "Orientation", false);
     ini_->WriteString("Printer", "Disp", Cp("C:\\ОДС\\Северная"));
-    const QString pdf = QString::fromStdString(folder_->file("declined.pdf"));
+    const QString pdf = QString::fromStdString(folder_->file("portrait.pdf"));
     QPrinter printer(QPrinter::HighResolution);
     PdfPrinter(printer, pdf);
     QString shownOffice;
     QPageLayout::Orientation during = QPageLayout::Landscape;
     TPrintDialogs dialogs;
-    dialogs.run = [&](TFormPrint& d, std::function<void(bool)> closed) {
+    dialogs.run = [&](TFormPrint& d, QPrinter&) {
       shownOffice = d.Edit1->text();
       during = printer.pageLayout().orientation();
-      closed(true);
+      return true;
     };
-    int asked = 0;
-    dialogs.confirm = [&](const QString&, std::function<void(bool)> answered) {
-      ++asked;
-      answered(false);
-    };
-    const TPrintOutcome outcome = PrintNow(QString(), SampleGrid(3), ini_.get(), printer, dialogs);
-    QCOMPARE(outcome.result, TPrintResult::Declined);
+    const TPrintOutcome outcome = PrintGrid(nullptr, QString(), SampleGrid(3), ini_.get(), printer, dialogs);
+    QCOMPARE(outcome.result, TPrintResult::Printed);
     QCOMPARE(outcome.pages, 1);
-    QCOMPARE(asked, 1);
     QCOMPARE(shownOffice, QStringLiteral("C:\\ОДС\\Северная"));
     QCOMPARE(during, QPageLayout::Portrait);
     QCOMPARE(ini_->ReadBool("Printer", "Orientation", true), false);
-    QVERIFY(!QFileInfo::exists(pdf) || QFileInfo(pdf).size() == 0);  // nothing printed
   }
 
   void cancelStoresNothing() {
@@ -266,16 +225,12 @@ class PrintGridTest : public QObject {
     QPrinter printer(QPrinter::HighResolution);
     PdfPrinter(printer, pdf);
     TPrintDialogs dialogs;
-    dialogs.run = [](TFormPrint& d, std::function<void(bool)> closed) {
+    dialogs.run = [](TFormPrint& d, QPrinter&) {
       d.Edit1->setText(QStringLiteral("Новая"));
-      closed(false);
-    };
-    dialogs.confirm = [](const QString&, std::function<void(bool)> answered) {
-      [] { QFAIL("no question after cancel"); }();
-      answered(true);
+      return false;
     };
     const TPrintOutcome outcome =
-        PrintNow(QStringLiteral("t"), SampleGrid(3), ini_.get(), printer, dialogs);
+        PrintGrid(nullptr, QStringLiteral("t"), SampleGrid(3), ini_.get(), printer, dialogs);
     QCOMPARE(outcome.result, TPrintResult::Cancelled);
     QVERIFY(!ini_->SectionExists("Printer"));
     QVERIFY(!QFileInfo::exists(pdf));
@@ -291,10 +246,9 @@ class PrintGridTest : public QObject {
     PdfPrinter(printer, pdf);
     QStringList stops;
     TPrintDialogs dialogs;
-    dialogs.run = [](TFormPrint&, std::function<void(bool)> closed) { closed(true); };
-    dialogs.confirm = [](const QString&, std::function<void(bool)> answered) { answered(true); };
+    dialogs.run = [](TFormPrint&, QPrinter&) { return true; };
     dialogs.stop = [&](const QString& text, const QString& caption) { stops << text << caption; };
-    const TPrintOutcome outcome = PrintNow(QStringLiteral("t"), grid, ini_.get(), printer, dialogs);
+    const TPrintOutcome outcome = PrintGrid(nullptr, QStringLiteral("t"), grid, ini_.get(), printer, dialogs);
     QCOMPARE(outcome.result, TPrintResult::TooManyColumns);
     QCOMPARE(stops,
              (QStringList{QStringLiteral("Слишком много столбцов"), QStringLiteral("Печать невозможна...")}));
@@ -305,7 +259,7 @@ class PrintGridTest : public QObject {
     // Twenty columns print.
     grid.cells = {std::vector<std::string>(20, "h"), std::vector<std::string>(20, "c")};
     grid.colWidths.assign(20, 30);
-    QCOMPARE(PrintNow(QStringLiteral("t"), grid, ini_.get(), printer, dialogs).result,
+    QCOMPARE(PrintGrid(nullptr, QStringLiteral("t"), grid, ini_.get(), printer, dialogs).result,
              TPrintResult::Printed);
   }
 
@@ -314,11 +268,10 @@ class PrintGridTest : public QObject {
     PdfPrinter(printer, QString::fromStdString(folder_->file("no/such/folder/x.pdf")));
     QStringList stops;
     TPrintDialogs dialogs;
-    dialogs.run = [](TFormPrint&, std::function<void(bool)> closed) { closed(true); };
-    dialogs.confirm = [](const QString&, std::function<void(bool)> answered) { answered(true); };
+    dialogs.run = [](TFormPrint&, QPrinter&) { return true; };
     dialogs.stop = [&](const QString& text, const QString& caption) { stops << text << caption; };
     const TPrintOutcome outcome =
-        PrintNow(QStringLiteral("t"), SampleGrid(3), ini_.get(), printer, dialogs);
+        PrintGrid(nullptr, QStringLiteral("t"), SampleGrid(3), ini_.get(), printer, dialogs);
     QCOMPARE(outcome.result, TPrintResult::Failed);
     QCOMPARE(stops,
              (QStringList{QStringLiteral("Принтер недоступен"), QStringLiteral("Печать невозможна...")}));
@@ -341,13 +294,12 @@ class PrintGridTest : public QObject {
     QPrinter printer(QPrinter::HighResolution);
     PdfPrinter(printer, pdf);
     TPrintDialogs dialogs;
-    dialogs.run = [](TFormPrint& d, std::function<void(bool)> closed) {
+    dialogs.run = [](TFormPrint& d, QPrinter&) {
       d.PrintFont.font = QFont(QStringLiteral("Arial"), 28);
-      closed(true);
+      return true;
     };
-    dialogs.confirm = [](const QString&, std::function<void(bool)> answered) { answered(true); };
     const TPrintOutcome outcome =
-        PrintNow(QStringLiteral("Высокая строка"), grid, ini_.get(), printer, dialogs);
+        PrintGrid(nullptr, QStringLiteral("Высокая строка"), grid, ini_.get(), printer, dialogs);
     QCOMPARE(outcome.result, TPrintResult::Printed);
     QCOMPARE(outcome.pages, 3);  // row 1; the tall row 2, cut; rows 3 and 4
     if (!HasTool("pdfinfo")) QSKIP("poppler-utils not installed");

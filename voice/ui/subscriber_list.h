@@ -15,51 +15,40 @@ class TPhoneBook;
 
 namespace vertamo::ui {
 
-// Each question opens modal to the voice window only and returns at once:
-// a ring meanwhile is answered as ever. The answer comes to a continuation,
-// which a question left unanswered (the window closing) never calls.
 struct TVoicePrompts {
-  // A line of text, `text` proposed; `accepted` only when confirmed.
-  std::function<void(QWidget* parent, const QString& title, const QString& label, const QString& text,
-                     std::function<void(const QString& text)> accepted)>
-      askText;
-  // A file to save to; `chosen` only when confirmed.
-  std::function<void(QWidget* parent, const QString& title, const QString& folder, const QString& fileName,
-                     const QString& filter, std::function<void(const QString& path)> chosen)>
+  // Why an address cannot be dialled; empty when it can.
+  using TRefusal = std::function<QString(const QString& address)>;
+  // A subscriber's name and address in one form, `name` and `address`
+  // proposed: false when cancelled. The form is confirmed only with an
+  // address that `refusal` accepts; meanwhile it stays open and says why.
+  std::function<bool(QWidget* parent, const QString& title, QString& name, QString& address,
+                     const TRefusal& refusal)>
+      askSubscriber;
+  // A file to save to: empty when not confirmed.
+  std::function<QString(QWidget* parent, const QString& title, const QString& folder, const QString& fileName,
+                        const QString& filter)>
       askSaveFile;
-  // A question answered Yes or No ("Нет" the default); `yes` only for Yes.
-  std::function<void(QWidget* parent, const QString& title, const QString& question,
-                     std::function<void()> yes)>
-      askYesNo;
-  // Something the dispatcher must read.
+  // A question answered Yes or No: true for Yes.
+  std::function<bool(QWidget* parent, const QString& title, const QString& question)> askYesNo;
+  // Something the dispatcher must read before going on.
   std::function<void(QWidget* parent, const QString& title, const QString& text)> tell;
 };
 
-// The desktop's dialogs.
+// The subscriber form, QFileDialog and QMessageBox.
 TVoicePrompts DefaultVoicePrompts();
 
-// The proposal for a new subscriber's name.
-inline const QString kSampleSubscriberName = QStringLiteral("Иванов И.И.");
-
-// Asks the name, then the address, under `title`; `confirmed` once both are.
-void AskSubscriber(const TVoicePrompts& prompts, QWidget* parent, const QString& title, const QString& name,
-                   const QString& address,
-                   std::function<void(const QString& name, const QString& address)> confirmed);
-// Each saves the book when the dispatcher changed it, then calls `changed`.
-// An address the phone program cannot dial is refused, and the dispatcher
-// told why. `book` outlives the questions.
-void AddSubscriber(TPhoneBook& book, const TVoicePrompts& prompts, QWidget* parent,
-                   std::function<void()> changed);
-void ChangeSubscriber(TPhoneBook& book, int position, const TVoicePrompts& prompts, QWidget* parent,
-                      std::function<void()> changed);
+// Each saves the book when it changed it; false when nothing changed. A new
+// subscriber starts empty; an address the phone program cannot dial keeps the
+// form open with the reason.
+bool AddSubscriber(TPhoneBook& book, const TVoicePrompts& prompts, QWidget* parent);
+bool ChangeSubscriber(TPhoneBook& book, int position, const TVoicePrompts& prompts, QWidget* parent);
 // Asks first.
-void DeleteSubscriber(TPhoneBook& book, int position, const TVoicePrompts& prompts, QWidget* parent,
-                      std::function<void()> changed);
+bool DeleteSubscriber(TPhoneBook& book, int position, const TVoicePrompts& prompts, QWidget* parent);
 // Why the address (code page 1251) cannot be dialled, for the dispatcher;
 // empty when it can.
 QString AddressRefusal(const std::string& address);
 // Asks for the file ("Ip.dat" in `folder` proposed) and exports the book to it.
-void ExportSubscribers(const TPhoneBook& book, const TVoicePrompts& prompts, QWidget* parent,
+bool ExportSubscribers(const TPhoneBook& book, const TVoicePrompts& prompts, QWidget* parent,
                        const QString& folder);
 
 }  // namespace vertamo::ui

@@ -1,4 +1,4 @@
-#include "shell/demo/demo_sip_peers.h"
+#include "tools/demo/demo_sip_peers.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -18,7 +18,7 @@
 #include "platform/folders.h"
 #include "platform/tcp_listener.h"
 
-namespace vertamo::ui {
+namespace vertamo::demo {
 
 namespace {
 
@@ -190,4 +190,4 @@ void TDemoSipPeers::Stop() {
   }
 }
 
-}  // namespace vertamo::ui
+}  // namespace vertamo::demo

@@ -1,20 +1,18 @@
-#include "shell/demo/demo_server.h"
+#include "tools/demo/demo_district.h"
 
 #include <algorithm>
 
-#include "platform/cp1251.h"
-#include "settings/fast_ini.h"
 #include "tools/kelmo-sim/kelmo_sim.h"
 #include "tools/orvex-sim/scenario.h"
 #include "tools/orvex-sim/server.h"
 
-namespace vertamo::ui {
+namespace vertamo::demo {
 
-TDemoServer::TDemoServer() = default;
+TDemoDistrict::TDemoDistrict() = default;
 
-TDemoServer::~TDemoServer() { Stop(); }
+TDemoDistrict::~TDemoDistrict() { Stop(); }
 
-bool TDemoServer::StartGateway(uint16_t port) {
+bool TDemoDistrict::StartGateway(uint16_t port) {
   for (int i = 0; i < kGatewayAddresses; ++i) {
     kelmosim::Options options;
     options.bind = "127.0.0." + std::to_string(2 + i);
@@ -33,7 +31,7 @@ bool TDemoServer::StartGateway(uint16_t port) {
   return false;
 }
 
-bool TDemoServer::Start(std::string* error, uint16_t gatewayPort) {
+bool TDemoDistrict::Start(std::string* error, uint16_t gatewayPort) {
   Stop();
   orvexsim::Scenario district = orvexsim::BuildDemoScenario();
   if (StartGateway(gatewayPort))
@@ -65,18 +63,18 @@ bool TDemoServer::Start(std::string* error, uint16_t gatewayPort) {
   return true;
 }
 
-uint16_t TDemoServer::Port() const { return server_ ? server_->Port() : 0; }
+uint16_t TDemoDistrict::Port() const { return server_ ? server_->Port() : 0; }
 
-std::vector<std::string> TDemoServer::Requests() const {
+std::vector<std::string> TDemoDistrict::Requests() const {
   std::vector<std::string> lines;
   if (server_)
     for (const orvexsim::RecordEntry& entry : server_->Record()) lines.push_back(entry.line);
   return lines;
 }
 
-uint16_t TDemoServer::GatewayPort() const { return gateway_ ? gateway_->Port() : 0; }
+uint16_t TDemoDistrict::GatewayPort() const { return gateway_ ? gateway_->Port() : 0; }
 
-void TDemoServer::Stop() {
+void TDemoDistrict::Stop() {
   if (server_) server_->Stop();
   server_.reset();
   if (gateway_) gateway_->Stop();
@@ -84,35 +82,4 @@ void TDemoServer::Stop() {
   gatewayHost_.clear();
 }
 
-SERVERINFO TDemoServer::Profile(const SERVERINFO& base) const {
-  SERVERINFO profile = base;
-  SetProfileText(profile.Name, Utf8ToCp1251("Демонстрационный район (orvex-sim)"));
-  SetProfileText(profile.Ip, "127.0.0.1");
-  SetProfileText(profile.Login, "demo");
-  SetProfileText(profile.Password, "demo");
-  profile.Port = Port();
-  profile.Modified = false;
-  return profile;
-}
-
-bool PrepareDemoSettings(const std::string& workFolder, const TDemoServer& server,
-                         const TScreenArea& screen) {
-  TFastIni ini(workFolder + "Vertamo.ini");
-  const SERVERINFO present = LoadProfile(ini, "ServerInfo");
-  SaveProfile(ini, "ServerInfo", server.Profile(present));
-  constexpr int kJournalHeight = 200;
-  if (screen.width > 0 && screen.height > 2 * kJournalHeight) {
-    auto place = [&ini](const char* window, int left, int top, int width, int height) {
-      if (ini.SectionExists(window)) return;  // the dispatcher's own choice stays
-      ini.WriteInteger(window, "Left", left);
-      ini.WriteInteger(window, "Top", top);
-      ini.WriteInteger(window, "Width", width);
-      ini.WriteInteger(window, "Height", height);
-    };
-    place("FormVertamo", screen.x, screen.y, screen.width, screen.height - kJournalHeight);
-    place("LogLast", screen.x, screen.y + screen.height - kJournalHeight, screen.width, kJournalHeight);
-  }
-  return ini.Save();
-}
-
-}  // namespace vertamo::ui
+}  // namespace vertamo::demo

@@ -2,10 +2,9 @@
 // vertamo-phone ("ohphone" beside the workstation), on a private control
 // port, with SIP peers on loopback: a lift intercom at the gateway's address
 // that answers and speaks, and the address book's subscribers. Without
-// baresip it is phone-sim inside the workstation (said once on standard
-// error): its port listens from the start, and the telephony thread "starts
-// the program" through IPhoneProcesses, which lets phone-sim accept the
-// control connection and records the command line. Either way calls are
+// baresip it is phone-sim (said once on standard error): its port listens
+// from the start, and the workstation's "start of the program" lets phone-sim
+// accept the control connection and records the command line. Either way calls are
 // answered, and a subscriber of the demo's address book rings a minute after
 // the start, and every few minutes after that one of them rings again.
 #pragma once
@@ -15,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "iptel/iptel_thread.h"
 
 namespace phonesim {
 class Server;
@@ -24,12 +22,18 @@ namespace vertamo {
 class TChildProcess;
 }
 
-namespace vertamo::ui {
+namespace vertamo::demo {
 
-class TDemoServer;
+class TDemoDistrict;
 class TDemoSipPeers;
 
-class TDemoPhone final : public IPhoneProcesses {
+// A subscriber of the demo's address book, who also rings the dispatcher.
+struct TDemoSubscriber {
+  std::string name;  // UTF-8
+  std::string address;
+};
+
+class TDemoPhone {
  public:
   static constexpr int kAnswerDelayMs = 1500;
   static constexpr int kStatEveryMs = 2000;
@@ -37,7 +41,7 @@ class TDemoPhone final : public IPhoneProcesses {
   static constexpr int kRingEveryMs = 240000;
 
   TDemoPhone();
-  ~TDemoPhone() override;  // Stop()
+  ~TDemoPhone();  // Stop()
 
   // The settings file of the real phone in the work folder.
   static constexpr const char* kSettingsFile = "DemoSipPhone.ini";
@@ -45,7 +49,7 @@ class TDemoPhone final : public IPhoneProcesses {
   // Chooses the phone (the real one needs baresip and `phoneProgram`) and
   // prepares it on 127.0.0.1, any free control port. False with the reason
   // in `error`.
-  bool Start(const TDemoServer& district, const std::string& phoneProgram, std::string* error);
+  bool Start(const TDemoDistrict& district, const std::string& phoneProgram, std::string* error);
   // phone-sim, whatever is installed.
   bool Start(std::string* error) { return Stop(), StartSim(error); }
   uint16_t Port() const;
@@ -54,17 +58,18 @@ class TDemoPhone final : public IPhoneProcesses {
   std::string Describe() const;
   void Stop();
 
-  // The demo never ends another phone program of this user.
-  int FindPhoneProcess() override { return 0; }
-  TEndResult EndPhoneProcess(int) override { return TEndResult::Ended; }
-  bool ProgramExists(const std::string& path) override;
-  bool StartPhoneProcess(const std::string& path, const std::vector<std::string>& args) override;
-  void ReleasePhoneProcess() override {}
-  bool GetHostName(std::string& name) override;
+  // The demo's address book.
+  static std::vector<TDemoSubscriber> Subscribers();
+
+  // What the workstation asks when it starts its phone program `path` with
+  // `args`: phone-sim takes the control connection from then on; the real
+  // phone starts here, in the current folder, on the demo's ports. False with
+  // the reason in `error`.
+  bool StartPhoneProgram(const std::string& path, const std::vector<std::string>& args, std::string* error);
 
  private:
   bool StartSim(std::string* error);
-  void StartPeers(const TDemoServer& district);
+  void StartPeers(const TDemoDistrict& district);
 
   std::unique_ptr<phonesim::Server> server_;
   // The real phone.
@@ -75,8 +80,4 @@ class TDemoPhone final : public IPhoneProcesses {
   std::unique_ptr<TDemoSipPeers> peers_;
 };
 
-// A few subscribers in the work folder's address book, unless it has one.
-// False when the book cannot be written.
-bool PrepareDemoPhoneBook(const std::string& workFolder);
-
-}  // namespace vertamo::ui
+}  // namespace vertamo::demo

@@ -1,5 +1,6 @@
-// The built-in demo: its server, and the settings it leaves in its own work
-// folder.
+// The demo: its servers in the program beside the workstation, which ends
+// with the workstation however it ends, and the settings it leaves in its own
+// work folder.
 #include <QtTest>
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -11,7 +12,9 @@
 #include "protocol/txtfunc.h"
 #include "settings/fast_ini.h"
 #include "settings/server_profile.h"
-#include "shell/demo/demo_server.h"
+#include "demo_fixture.h"
+#include "platform/child_process.h"
+#include "platform/process.h"
 #include "sim/raw_client.h"
 #include "support/temp_folder.h"
 #include "tools/orvex-sim/scenario.h"
@@ -78,14 +81,27 @@ int DemoLift(bool machineRoom) {
   return -1;
 }
 
+// A child of `parent` whose program is named `name`, still running; 0 when none.
+int ChildRunning(int parent, const std::string& name) {
+  for (const int pid : OwnProcesses()) {
+    const std::string stat = ReadWholeFile("/proc/" + std::to_string(pid) + "/stat");
+    const size_t close = stat.rfind(')');
+    int ppid = 0;
+    if (close != std::string::npos && std::sscanf(stat.c_str() + close + 1, " %*c %d", &ppid) == 1 && ppid == parent &&
+        ProcessExecutable(pid).ends_with("/" + name))
+      return pid;
+  }
+  return 0;
+}
+
 }  // namespace
 
-class DemoServerTest : public QObject {
+class DemoProcessTest : public QObject {
   Q_OBJECT
 
   // Clicks on a lift with both units and on one with a cabin unit only; each
   // reply names the demo's gateway, which greets there.
-  static void CheckCalls(TDemoServer& demo) {
+  static void CheckCalls(TDemoProcess& demo) {
     simtest::RawClient client;
     QVERIFY(client.Connect(demo.Port()));
     QCOMPARE(client.Login("demo", "demo").value_or(""), std::string("OK Full"));
@@ -116,9 +132,9 @@ class DemoServerTest : public QObject {
 
  private slots:
   void aClickOnALiftNamesTheDemoGateway() {
-    TDemoServer demo;
+    TDemoProcess demo;
     std::string error;
-    QVERIFY2(demo.Start(&error, 0), error.c_str());
+    QVERIFY2(test::StartDemo(demo, &error), error.c_str());
     QCOMPARE(demo.GatewayHost(), std::string("127.0.0.2"));
     CheckCalls(demo);
   }
@@ -129,18 +145,20 @@ class DemoServerTest : public QObject {
     const int taken = Listen("127.0.0.2", 0);
     QVERIFY(taken >= 0);
     const uint16_t port = PortOf(taken);
-    TDemoServer demo;
+    TDemoProcess::TOptions options;
+    options.program = VERTAMO_DEMO_PATH;
+    options.gatewayPort = port;
+    TDemoProcess demo;
     std::string error;
-    QVERIFY2(demo.Start(&error, port), error.c_str());
+    QVERIFY2(demo.Start(options, &error), error.c_str());
     QVERIFY(demo.GatewayHost() != "127.0.0.2" && demo.GatewayHost().rfind("127.0.0.", 0) == 0);
     QCOMPARE(demo.GatewayPort(), port);
     CheckCalls(demo);
     // Every address taken: the demo starts all the same, without a gateway.
     demo.Stop();
     std::vector<int> others;
-    for (int i = 3; i < 2 + TDemoServer::kGatewayAddresses; ++i)
-      others.push_back(Listen("127.0.0." + std::to_string(i), port));  // -1: taken already
-    QVERIFY2(demo.Start(&error, port), error.c_str());
+    for (int i = 3; i < 10; ++i) others.push_back(Listen("127.0.0." + std::to_string(i), port));  // -1: taken already
+    QVERIFY2(demo.Start(options, &error), error.c_str());
     QVERIFY(demo.GatewayHost().empty());
     QVERIFY2(demo.GatewayProblem().find("no free address") != std::string::npos, demo.GatewayProblem().c_str());
     for (int fd : others)
@@ -149,26 +167,47 @@ class DemoServerTest : public QObject {
   }
 
   void servesOnAFreeLoopbackPort() {
-    TDemoServer a, b;
+    TDemoProcess a, b;
     std::string error;
-    QVERIFY2(a.Start(&error), error.c_str());
-    QVERIFY2(b.Start(&error), error.c_str());
+    QVERIFY2(test::StartDemo(a, &error), error.c_str());
+    QVERIFY2(test::StartDemo(b, &error), error.c_str());
     QVERIFY(a.Port() != 0 && b.Port() != 0);
     QVERIFY(a.Port() != b.Port());  // two demos side by side
+    const int pid = a.Pid();
     a.Stop();
+    QVERIFY(!ProcessAlive(pid));
     QCOMPARE(a.Port(), uint16_t(0));
   }
 
+  // `vertamo --demo` ended by a SIGTERM (which closes its window the ordinary
+  // way) and killed outright: either way its demo program ends within 5 s.
+  void theDemoEndsWithTheWorkstation() {
+    for (const int signal : {SIGTERM, SIGKILL}) {
+      TempFolder dir;
+      TChildProcess workstation;
+      std::string error;
+      QVERIFY2(workstation.Start(VERTAMO_PROGRAM_PATH,
+                                 {"--demo", "--mute", "--workdir", dir.folder(), "--phone-program", "/nowhere/ohphone"},
+                                 dir.file("vertamo.out"), &error),
+               error.c_str());
+      int demo = 0;
+      QTRY_VERIFY_WITH_TIMEOUT((demo = ChildRunning(workstation.Pid(), "vertamo-demo")) != 0, 20000);
+      QTRY_VERIFY_WITH_TIMEOUT(ReadWholeFile(dir.file("vertamo.out")).find("demo district served on") !=
+                                   std::string::npos,
+                               20000);
+      ::kill(workstation.Pid(), signal);
+      QVERIFY(workstation.WaitEnded(10000));
+      QTRY_VERIFY_WITH_TIMEOUT(!ProcessAlive(demo), 5000);
+    }
+  }
+
   void theProfileReachesTheDemo() {
-    TDemoServer demo;
-    std::string error;
-    QVERIFY(demo.Start(&error));
     SERVERINFO base = DefaultProfile();
     base.Debug = true;
     base.CacheEnable = false;
-    const SERVERINFO profile = demo.Profile(base);
+    const SERVERINFO profile = DemoProfile(base, 47001);
     QCOMPARE(std::string(profile.Ip), std::string("127.0.0.1"));
-    QCOMPARE(profile.Port, demo.Port());
+    QCOMPARE(profile.Port, 47001);
     QVERIFY(profile.Debug);  // the dispatcher's switches stay
     QVERIFY(!profile.CacheEnable);
     QVERIFY(IsValidProfile(profile));
@@ -177,13 +216,10 @@ class DemoServerTest : public QObject {
 
   void firstStartPlacesTheWindows() {
     TempFolder dir;
-    TDemoServer demo;
-    std::string error;
-    QVERIFY(demo.Start(&error));
-    QVERIFY(PrepareDemoSettings(dir.folder(), demo, {0, 0, 1280, 800}));
+    QVERIFY(PrepareDemoSettings(dir.folder(), 47001, {0, 0, 1280, 800}));
     TFastIni ini(dir.file("Vertamo.ini"));
     const SERVERINFO profile = LoadProfile(ini, "ServerInfo");
-    QCOMPARE(profile.Port, demo.Port());
+    QCOMPARE(profile.Port, 47001);
     QCOMPARE(ini.ReadInteger("FormVertamo", "Width", 0), 1280);
     QCOMPARE(ini.ReadInteger("FormVertamo", "Height", 0), 600);
     QCOMPARE(ini.ReadInteger("LogLast", "Top", 0), 600);
@@ -195,33 +231,27 @@ class DemoServerTest : public QObject {
     WriteWholeFile(dir.file("Vertamo.ini"),
                    "[FormVertamo]\r\nLeft=5\r\nTop=6\r\nWidth=700\r\nHeight=500\r\n"
                    "[ServerInfo]\r\nPort=9900\r\nDebug=1\r\n[Other]\r\nKey=Value\r\n");
-    TDemoServer demo;
-    std::string error;
-    QVERIFY(demo.Start(&error));
-    QVERIFY(PrepareDemoSettings(dir.folder(), demo, {0, 0, 1920, 1080}));
+    QVERIFY(PrepareDemoSettings(dir.folder(), 47001, {0, 0, 1920, 1080}));
     TFastIni ini(dir.file("Vertamo.ini"));
     QCOMPARE(ini.ReadInteger("FormVertamo", "Width", 0), 700);
     QCOMPARE(ini.ReadString("Other", "Key", ""), std::string("Value"));
     const SERVERINFO profile = LoadProfile(ini, "ServerInfo");
-    QCOMPARE(profile.Port, demo.Port());
+    QCOMPARE(profile.Port, 47001);
     QVERIFY(profile.Debug);
     // The journal had no place yet: it gets one.
     QCOMPARE(ini.ReadInteger("LogLast", "Top", 0), 880);
     // A screen too small to share, or unknown: no bounds at all.
     TempFolder other;
-    QVERIFY(PrepareDemoSettings(other.folder(), demo, {}));
+    QVERIFY(PrepareDemoSettings(other.folder(), 47001, {}));
     QVERIFY(ReadWholeFile(other.file("Vertamo.ini")).find("[FormVertamo]") == std::string::npos);
   }
 
   void unwritableFolder() {
     TempFolder dir;
     QVERIFY(QDir().mkpath(QString::fromStdString(dir.file("Vertamo.ini/inside"))));
-    TDemoServer demo;
-    std::string error;
-    QVERIFY(demo.Start(&error));
-    QVERIFY(!PrepareDemoSettings(dir.folder(), demo, {0, 0, 1280, 800}));
+    QVERIFY(!PrepareDemoSettings(dir.folder(), 47001, {0, 0, 1280, 800}));
   }
 };
 
-QTEST_MAIN(DemoServerTest)
-#include "demo_server_test.moc"
+QTEST_MAIN(DemoProcessTest)
+#include "demo_process_test.moc"

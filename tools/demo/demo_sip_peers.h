@@ -17,7 +17,7 @@ namespace vertamo {
 class TChildProcess;
 }
 
-namespace vertamo::ui {
+namespace vertamo::demo {
 
 struct TDemoSipPeer {
   std::string address;             // 127.0.0.x; SIP listens there on port 5060
@@ -62,4 +62,4 @@ class TDemoSipPeers {
   std::thread thread_;
 };
 
-}  // namespace vertamo::ui
+}  // namespace vertamo::demo

@@ -1,16 +1,11 @@
-// The built-in demo: orvex-sim's demo district served inside the workstation
-// on a free loopback port, kelmo-sim as the voice gateway its lifts are called
-// through, and a work folder of its own (so the dispatcher's real settings are
-// never touched).
+// The demo's district: orvex-sim's demo scenario served on a free loopback
+// port, with kelmo-sim as the voice gateway its lifts are called through.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include "settings/app_settings.h"
-#include "settings/server_profile.h"
 
 namespace orvexsim {
 class Server;
@@ -19,12 +14,9 @@ namespace kelmosim {
 class Server;
 }
 
-namespace vertamo::ui {
+namespace vertamo::demo {
 
-// The name of the demo's work folder in the data folder.
-inline constexpr const char* kDemoFolderName = "Vertamo-demo";
-
-class TDemoServer {
+class TDemoDistrict {
  public:
   // A district that has been running for a while: some lifts are out of
   // order when the workstation logs in.
@@ -39,14 +31,14 @@ class TDemoServer {
   static constexpr uint16_t kGatewayPort = 4000;
   static constexpr int kGatewayAddresses = 8;
 
-  TDemoServer();
-  ~TDemoServer();  // Stop()
-  TDemoServer(const TDemoServer&) = delete;
-  TDemoServer& operator=(const TDemoServer&) = delete;
+  TDemoDistrict();
+  ~TDemoDistrict();  // Stop()
+  TDemoDistrict(const TDemoDistrict&) = delete;
+  TDemoDistrict& operator=(const TDemoDistrict&) = delete;
 
   // Starts the gateway on `gatewayPort` (0: any free port) and serves the
-  // demo district on 127.0.0.1, any free port; the district's reply to a click
-  // on a lift names the gateway. False with the reason in `error` when the
+  // district on 127.0.0.1, any free port; the district's reply to a click on
+  // a lift names the gateway. False with the reason in `error` when the
   // district cannot be served; a gateway that cannot start leaves the demo
   // without one (GatewayProblem says why).
   bool Start(std::string* error, uint16_t gatewayPort = kGatewayPort);
@@ -65,10 +57,6 @@ class TDemoServer {
   // reads "***").
   std::vector<std::string> Requests() const;
 
-  // The profile that reaches the demo server: its name, 127.0.0.1 and the
-  // port; Debug and CacheEnable as `base` has them.
-  SERVERINFO Profile(const SERVERINFO& base) const;
-
  private:
   bool StartGateway(uint16_t port);
 
@@ -79,16 +67,4 @@ class TDemoServer {
   std::vector<std::string> intercomUsers_;
 };
 
-// The part of the screen the windows may take.
-struct TScreenArea {
-  int x = 0, y = 0, width = 0, height = 0;
-};
-
-// Points section "ServerInfo" of the settings file in `workFolder` at the demo
-// server (the rest of the file is kept). On the demo's first start the main
-// window takes the screen above the journal, and the journal the strip below
-// it (the demo's maps are larger than the window's design size). False when
-// the file cannot be written.
-bool PrepareDemoSettings(const std::string& workFolder, const TDemoServer& server, const TScreenArea& screen);
-
-}  // namespace vertamo::ui
+}  // namespace vertamo::demo

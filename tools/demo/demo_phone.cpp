@@ -1,4 +1,4 @@
-#include "shell/demo/demo_phone.h"
+#include "tools/demo/demo_phone.h"
 
 #include <unistd.h>
 
@@ -7,7 +7,6 @@
 #include <fstream>
 #include <iterator>
 
-#include "voice/phone_book.h"
 #include "phone/baresip_engine.h"
 #include "phone/sip_settings.h"
 #include "platform/child_process.h"
@@ -15,11 +14,11 @@
 #include "platform/folders.h"
 #include "platform/process.h"
 #include "platform/tcp_listener.h"
-#include "shell/demo/demo_server.h"
-#include "shell/demo/demo_sip_peers.h"
+#include "tools/demo/demo_district.h"
+#include "tools/demo/demo_sip_peers.h"
 #include "tools/phone-sim/phone_sim.h"
 
-namespace vertamo::ui {
+namespace vertamo::demo {
 
 namespace {
 
@@ -66,7 +65,7 @@ TDemoPhone::TDemoPhone() = default;
 
 TDemoPhone::~TDemoPhone() { Stop(); }
 
-bool TDemoPhone::Start(const TDemoServer& district, const std::string& phoneProgram, std::string* error) {
+bool TDemoPhone::Start(const TDemoDistrict& district, const std::string& phoneProgram, std::string* error) {
   Stop();
   std::string why;
   if (!BaresipInstalled())
@@ -74,7 +73,7 @@ bool TDemoPhone::Start(const TDemoServer& district, const std::string& phoneProg
   else if (!FileExists(phoneProgram))
     why = "there is no " + phoneProgram;
   if (!why.empty()) {
-    std::fprintf(stderr, "vertamo: the demo's phone is phone-sim, without voice: %s\n", why.c_str());
+    std::fprintf(stderr, "vertamo-demo: the demo's phone is phone-sim, without voice: %s\n", why.c_str());
     return StartSim(error);
   }
   const TTcpListener listener = ListenTcp("127.0.0.1", 0, 1);
@@ -112,7 +111,7 @@ bool TDemoPhone::StartSim(std::string* error) {
   return true;
 }
 
-void TDemoPhone::StartPeers(const TDemoServer& district) {
+void TDemoPhone::StartPeers(const TDemoDistrict& district) {
   // The passenger's voice lies beside the phone program the link names.
   const std::string resolved = ResolvedPath(phoneProgram_);
   const std::string folder = resolved.substr(0, resolved.rfind('/') + 1);
@@ -121,7 +120,7 @@ void TDemoPhone::StartPeers(const TDemoServer& district) {
   size_t firstSubscriber = 0;
   if (!district.GatewayHost().empty()) {
     if (!FileExists(voice))
-      std::fprintf(stderr, "vertamo: the demo's lift intercom stays silent: there is no %s\n", voice.c_str());
+      std::fprintf(stderr, "vertamo-demo: the demo's lift intercom stays silent: there is no %s\n", voice.c_str());
     peers.push_back({district.GatewayHost(), "Лифт", district.IntercomUsers(),
                      FileExists(voice) ? "aufile," + voice : "alsa,null"});
     firstSubscriber = 1;
@@ -137,7 +136,7 @@ void TDemoPhone::StartPeers(const TDemoServer& district) {
   std::vector<std::string> problems;
   peers_->Start(phoneProgram_, peers, rings, &problems);
   for (const std::string& problem : problems)
-    std::fprintf(stderr, "vertamo: a SIP peer of the demo did not start: %s\n", problem.c_str());
+    std::fprintf(stderr, "vertamo-demo: a SIP peer of the demo did not start: %s\n", problem.c_str());
 }
 
 uint16_t TDemoPhone::Port() const { return Real() ? controlPort_ : server_ ? server_->Port() : 0; }
@@ -157,11 +156,18 @@ void TDemoPhone::Stop() {
   phoneProgram_.clear();
 }
 
-bool TDemoPhone::ProgramExists(const std::string& path) { return Real() ? FileExists(path) : server_ != nullptr; }
+std::vector<TDemoSubscriber> TDemoPhone::Subscribers() {
+  std::vector<TDemoSubscriber> all;
+  for (const Subscriber& s : kSubscribers) all.push_back({s.name, s.address});
+  return all;
+}
 
-bool TDemoPhone::StartPhoneProcess(const std::string& path, const std::vector<std::string>& args) {
+bool TDemoPhone::StartPhoneProgram(const std::string& path, const std::vector<std::string>& args, std::string* error) {
   if (!Real()) {
-    if (!server_) return false;
+    if (!server_) {
+      if (error) *error = "phone-sim is not running";
+      return false;
+    }
     std::vector<std::string> commandLine{path};
     commandLine.insert(commandLine.end(), args.begin(), args.end());
     server_->Resume(commandLine);
@@ -174,22 +180,9 @@ bool TDemoPhone::StartPhoneProcess(const std::string& path, const std::vector<st
   std::vector<std::string> all = args;
   all.insert(all.end(), {"--control-port", std::to_string(controlPort_), "--settings", kSettingsFile});
   phone_ = std::make_unique<TChildProcess>();
-  std::string why;
-  if (!phone_->Start(path, all, {}, &why)) {
-    std::fprintf(stderr, "vertamo: the demo's phone did not start: %s\n", why.c_str());
-    return false;
-  }
-  return true;
+  // It ends with the demo, which ends with the workstation.
+  phone_->SetParentDeathSignal(SIGTERM);
+  return phone_->Start(path, all, {}, error);
 }
 
-bool TDemoPhone::GetHostName(std::string& name) { return vertamo::GetHostName(name); }
-
-bool PrepareDemoPhoneBook(const std::string& workFolder) {
-  TPhoneBook book(workFolder);
-  if (book.LoadPhoneBook()) return true;  // the dispatcher's own book stays
-  for (const Subscriber& s : kSubscribers) book.Add(Utf8ToCp1251(s.name), s.address);
-  book.SavePhoneBook();
-  return FileExists(WithTrailingSlash(workFolder) + TPhoneBook::kFileName);
-}
-
-}  // namespace vertamo::ui
+}  // namespace vertamo::demo
