@@ -33,6 +33,13 @@ namespace {
 TObjectItem* Pict(Workstation& w, int object) { return w.form->Maps().ObjectItem(object); }
 TTextItem* LabelOf(Workstation& w, int text) { return w.form->Maps().TextItem(text); }
 
+// Where an overlay is from the top left corner of the map in front (a map
+// smaller than its tab is centred in it).
+QRect OnMap(Workstation& w, const QWidget* overlay) {
+  const TMapView* view = w.form->Maps().View(w.form->PageControl1->currentIndex());
+  return overlay->geometry().translated(-view->ToView(QRectF(0, 0, 1, 1)).topLeft());
+}
+
 // The colour of the middle of an object's picture as its map shows it now.
 QRgb ShownAt(Workstation& w, int object) {
   const vertamo::test::TObjectSpot spot = vertamo::test::SpotOf(*w.form, object);
@@ -155,10 +162,10 @@ class WorkstationTest : public QObject {
       QCOMPARE(overlay->parentWidget(), tab0);
       QVERIFY(overlay->isVisible());
     }
-    QCOMPARE(w.form->Overlays().LiftB->geometry(), QRect(200, 10, 80, 50));
+    QCOMPARE(OnMap(w, w.form->Overlays().LiftB), QRect(200, 10, 80, 50));
     QCOMPARE(w.form->Overlays().LiftB->Value(), 1);
     QCOMPARE(w.form->Overlays().OhrAlr->FontName(), QStringLiteral("Arial"));
-    QCOMPARE(w.form->Overlays().BigSpk->geometry(), QRect(300, 120, 64, 64));
+    QCOMPARE(OnMap(w, w.form->Overlays().BigSpk), QRect(300, 120, 64, 64));
     // No layout for the faulty intercom units: hidden and without a parent.
     QVERIFY(w.form->Overlays().PuErr->parentWidget() == nullptr);
     QVERIFY(!w.form->Overlays().PuErr->isVisible());
@@ -169,14 +176,14 @@ class WorkstationTest : public QObject {
       QCOMPARE(overlay->parentWidget(), tab2);
       QVERIFY(overlay->isVisible());
     }
-    QCOMPARE(w.form->Overlays().LiftB->geometry(), QRect(200, 10, 80, 50));  // same place on the new tab
+    QCOMPARE(OnMap(w, w.form->Overlays().LiftB), QRect(200, 10, 80, 50));  // same place on the new tab
     QVERIFY(w.form->Overlays().PuErr->parentWidget() == nullptr);
 
     // On a map shown at half its size they shrink with it; zoomed in and
     // scrolled away, they keep their size and stay in the view.
     TMapView* cellar = w.form->Maps().View(2);
     cellar->SetZoom(0.5);
-    QCOMPARE(w.form->Overlays().LiftB->geometry(), QRect(100, 5, 40, 25));
+    QCOMPARE(OnMap(w, w.form->Overlays().LiftB), QRect(100, 5, 40, 25));
     cellar->SetZoom(4.0);
     QTRY_VERIFY(cellar->verticalScrollBar()->maximum() > 0);
     cellar->verticalScrollBar()->setValue(cellar->verticalScrollBar()->maximum());
@@ -203,7 +210,7 @@ class WorkstationTest : public QObject {
     Workstation w;
     QVERIFY(w.WaitForMaps());
     QLabel* clock = w.form->Overlays().Clk;
-    QCOMPARE(clock->geometry(), QRect(200, 70, 90, 30));
+    QCOMPARE(OnMap(w, clock), QRect(200, 70, 90, 30));
     QCOMPARE(clock->font().family(), QStringLiteral("Arial"));
     QCOMPARE(clock->font().pointSize(), 14);
     QVERIFY(clock->font().bold());
