@@ -63,7 +63,11 @@ TCallDesk::~TCallDesk() {
 
 TFVoice* TCallDesk::VoiceWindow(bool create) {
   if (!window_ && create && PhoneLinkUp()) {
-    window_ = new TFVoice(host_.window, owner_);
+    // A window of its own, not the main window's child: a dialog modal to
+    // the main window (the settings, the selector, the exit question) would
+    // block it too, and a ring must be answered over any of them. This desk
+    // frees it.
+    window_ = new TFVoice(host_.window);
     ConnectWindow(window_);
     window_->Show(controller_->View());
   }

@@ -10,6 +10,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
+#include <csignal>
 #include <functional>
 #include <utility>
 
@@ -17,6 +19,7 @@
 #include "demo_fixture.h"
 #include "shell/call_notice.h"
 #include "shell/form_vertamo.h"
+#include "shell/termination_notifier.h"
 #include "support/sim_phone.h"
 #include "support/temp_folder.h"
 #include "tools/phone-sim/phone_sim.h"
@@ -108,18 +111,63 @@ class PhoneStationTest : public QObject {
     const std::pair<std::function<void()>, QMessageBox::StandardButton> steps[] = {
         {byTheWindowSystem, QMessageBox::No}, {byExit, QMessageBox::No}, {byExit, QMessageBox::Yes}};
     for (const auto& [closeIt, answer] : steps) {
-      QString asked;
-      QTimer::singleShot(0, &form, [&asked, button = answer] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box) return;
-        asked = box->text();
-        box->button(button)->click();
-      });
       closeIt();
-      QCOMPARE(asked, QStringLiteral("Идёт разговор. Завершить его и выйти из программы?"));
+      // Asked without an event loop of its own: the call goes on meanwhile.
+      QMessageBox* box = nullptr;
+      QTRY_VERIFY((box = form.findChild<QMessageBox*>()) && box->isVisible());
+      QCOMPARE(box->text(), QStringLiteral("Идёт разговор. Завершить его и выйти из программы?"));
+      QCOMPARE(form.Calls()->Session().State(), TCallState::Talking);
+      box->button(answer)->click();
+      QTRY_VERIFY(!form.findChild<QMessageBox*>());
       QCOMPARE(form.isVisible(), answer == QMessageBox::No);
       QCOMPARE(form.Calls() && form.Calls()->Session().State() == TCallState::Talking, answer == QMessageBox::No);
     }
+  }
+
+  // A logout (SIGTERM) while the question of another lift is open, during a
+  // conversation and during a ring: the workstation ends the call and quits
+  // the phone program, and does not crash on the question freed with it.
+  void aSignalOverTheSwitchQuestionEndsCleanly_data() {
+    QTest::addColumn<bool>("ringing");
+    QTest::addColumn<std::string>("ending");
+    QTest::newRow("talking") << false << std::string("h");
+    QTest::newRow("ringing") << true << std::string("n");
+  }
+  void aSignalOverTheSwitchQuestionEndsCleanly() {
+    QFETCH(bool, ringing);
+    QFETCH(std::string, ending);
+    TempFolder dir;
+    SimPhone phone;
+    QVERIFY(phone.started);
+    auto settings = SettingsIn(dir);
+    auto form = std::make_unique<TFormVertamo>(*settings, Options(phone));
+    TTerminationNotifier termination;
+    connect(&termination, &TTerminationNotifier::terminationRequested, form.get(), &QWidget::close);
+    form->show();
+    QTRY_VERIFY_WITH_TIMEOUT(form->Phone()->Telephony().PhoneLinkUp() && phone.Serving(), 5000);
+    TMapCall call;
+    call.command = "c 10.0.0.5";
+    call.title = "Lift 5";
+    call.object = 5;
+    if (ringing)
+      phone.sim.Ring("Gate [10.0.0.9]");
+    else
+      form->Calls()->MapCall(call, {});
+    const TCallState state = ringing ? TCallState::Ringing : TCallState::Talking;
+    QTRY_COMPARE_WITH_TIMEOUT(form->Calls()->Session().State(), state, 5000);
+    call.command = "c 10.0.0.7";
+    call.title = "Lift 7";
+    call.object = 7;
+    form->Calls()->MapCall(call, {});
+    QTRY_VERIFY(form->VoiceWindow(false)->findChild<QMessageBox*>());
+    std::raise(SIGTERM);
+    QTRY_VERIFY_WITH_TIMEOUT(!form->isVisible(), 5000);
+    form.reset();
+    const std::vector<std::string> got = phone.sim.Received();
+    QVERIFY(std::find(got.begin(), got.end(), ending) != got.end());
+    QCOMPARE(got.back(), std::string("q"));
+    std::signal(SIGTERM, SIG_DFL);
+    std::signal(SIGINT, SIG_DFL);
   }
 
   // What the phone says while no call is on screen (its settings it cannot
