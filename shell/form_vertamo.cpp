@@ -432,7 +432,7 @@ void TFormVertamo::StartVoice() {
     }
     client->TellServer(request, windowRequester_, [settled](const TRequestAnswer&) { settled(); });
   };
-  host.tellDispatcher = [this](const QString& text) { CallNotice->Tell(text); };
+  host.tellDispatcher = [this](const QString& text, bool standing) { CallNotice->Tell(text, standing); };
   voice_ = std::make_unique<TCallDesk>(this, *phone_, std::move(host));
 }
 

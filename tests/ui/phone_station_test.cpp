@@ -17,11 +17,13 @@
 
 #include "iptel/call_recorder.h"
 #include "demo_fixture.h"
+#include "shell/call_notice.h"
 #include "shell/form_vertamo.h"
 #include "shell/termination_notifier.h"
 #include "support/sim_phone.h"
 #include "support/temp_folder.h"
 #include "tools/phone-sim/phone_sim.h"
+#include "uikit/qt_text.h"
 #include "voice/map_call.h"
 
 using namespace vertamo;
@@ -166,6 +168,30 @@ class PhoneStationTest : public QObject {
     QCOMPARE(got.back(), std::string("q"));
     std::signal(SIGTERM, SIG_DFL);
     std::signal(SIGINT, SIG_DFL);
+  }
+
+  // What the phone says while no call is on screen (its settings it cannot
+  // take, SIP not where they ask) would reach only the hidden voice window:
+  // it shows in the main window's status bar, the notices of its start all
+  // together, and stays until the dispatcher has clicked it.
+  void thePhonesNoticesStayInTheMainWindowUntilClicked() {
+    TempFolder dir;
+    SimPhone phone;
+    QVERIFY(phone.started);
+    auto settings = SettingsIn(dir);
+    TFormVertamo form(*settings, Options(phone));
+    form.show();
+    QTRY_VERIFY_WITH_TIMEOUT(form.Phone()->Telephony().PhoneLinkUp() && phone.Serving(), 5000);
+    const QString password = QStringLiteral("Настройки телефона: Password: пароль с \";\" baresip принять не может");
+    const QString port = QStringLiteral("SIP слушает порт 5072 вместо 5060");
+    phone.sim.Send(ToCp1251(QStringLiteral("APP ") + password));
+    phone.sim.Send(ToCp1251(QStringLiteral("APP ") + port));
+    QTRY_COMPARE_WITH_TIMEOUT(form.CallNotice->text(), password + QStringLiteral("  •  ") + port, 5000);
+    QVERIFY(form.CallNotice->isVisible());
+    QVERIFY(form.CallNotice->toolTip().contains(password + QLatin1Char('\n') + port));
+    QTest::mouseClick(form.CallNotice, Qt::LeftButton);
+    QVERIFY(!form.CallNotice->isVisible());
+    form.close();
   }
 
   void aMissingProgramShowsItsBoxAndTheWindowStillCloses() {
