@@ -91,10 +91,6 @@ std::string OfficeHeaderText(std::string_view officeName) {
   return Utf8ToCp1251("Диспетчерская: ") + std::string(shown);
 }
 
-std::string PageCountQuestion(int pages) {
-  const char* ending = pages == 1 ? " страницу?" : (pages >= 2 && pages <= 4 ? " страницы?" : " страниц?");
-  return Utf8ToCp1251("Действительно напечатать ") + std::to_string(pages) + Utf8ToCp1251(ending);
-}
 
 TPrintLayout ComposePrintPages(const TPrintGrid& grid, int pageWidth, int pageHeight,
                                const ITextMetrics& metrics) {
@@ -131,6 +127,7 @@ TPrintLayout ComposePrintPages(const TPrintGrid& grid, int pageWidth, int pageHe
   const std::string office = OfficeHeaderText(grid.officeName);
   int y = 0;
   int rowsOnPage = 0;
+  int rulesTop = L;  // where the column rules start: the first thick rule
 
   auto startPage = [&] {
     layout.pages.emplace_back();
@@ -142,6 +139,11 @@ TPrintLayout ComposePrintPages(const TPrintGrid& grid, int pageWidth, int pageHe
     AddText(page, W - 5 - metrics.TextWidth(number), y, number);
     if (!grid.title.empty()) AddText(page, (W - metrics.TextWidth(grid.title)) / 2, y, grid.title);
     y += L;
+    if (!grid.heading.empty()) {
+      AddText(page, 5, y, grid.heading);
+      y += L;
+    }
+    rulesTop = y;
     AddLine(page, 0, y, W, y, 3);
     y += 4;
     for (int i = 0; i < n; ++i) {
@@ -155,7 +157,7 @@ TPrintLayout ComposePrintPages(const TPrintGrid& grid, int pageWidth, int pageHe
   };
   auto finishPage = [&] {
     TPrintPage& page = layout.pages.back();
-    for (int i = 1; i < n; ++i) AddLine(page, x[static_cast<size_t>(i)], L, x[static_cast<size_t>(i)], y, 1);
+    for (int i = 1; i < n; ++i) AddLine(page, x[static_cast<size_t>(i)], rulesTop, x[static_cast<size_t>(i)], y, 1);
   };
 
   startPage();

@@ -5,6 +5,8 @@
 // A page, y counted from 0 at its top:
 //   header line   "Диспетчерская: <name>" at x 5, the title centred,
 //                 "Страница N" ending 5 pixels before the right edge;
+//   heading       what the report is of and when it was made, at x 5,
+//                 when the grid has one;
 //   thick rule    (pen 3) across the page; the column titles, centred in
 //                 their columns; another thick rule;
 //   rows          each cell wrapped into its column (4 pixels of margin on
@@ -55,6 +57,7 @@ struct TPrintGrid {
   std::vector<int> colWidths;
   int referenceWidth = 0;
   std::string title;       // centred on the header line when not empty
+  std::string heading;     // a line of its own under the header line when not empty
   std::string officeName;  // the dispatch office; empty for none
 };
 
@@ -81,10 +84,6 @@ std::vector<std::string> WrapCell(std::string_view text, int width, const ITextM
 // "Диспетчерская: " + the part of the name after its last "\" or ":" (the
 // whole name without either); empty for an empty name.
 std::string OfficeHeaderText(std::string_view officeName);
-
-// "Действительно напечатать N страницу?" with the ending " страницу?" for 1
-// page, " страницы?" for 2 to 4 pages and " страниц?" otherwise.
-std::string PageCountQuestion(int pages);
 
 struct TPrintLayout {
   int lineHeight = 0;             // height of "№NA09ЩДЦ" + 4

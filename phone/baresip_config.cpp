@@ -125,7 +125,8 @@ TBaresipSetup SetupFrom(const TPhoneOptions& options, const TSipSettings& settin
     if (refused) refused->push_back(why);
   };
   TBaresipSetup s;
-  s.sipAddress = settings.localAddress.empty() ? "0.0.0.0" : settings.localAddress;
+  s.sipAddresses = settings.localAddresses;
+  s.sipAddress = s.sipAddresses.empty() ? "0.0.0.0" : s.sipAddresses.front();
   s.sipPort = settings.sipPort;
   const std::string alias = IsSipUser(options.alias) ? options.alias : std::string(kAnyPhoneUser);
   s.user = alias;

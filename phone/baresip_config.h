@@ -13,7 +13,8 @@
 namespace vertamo::phone {
 
 struct TBaresipSetup {
-  std::string sipAddress;   // the address SIP listens on ("0.0.0.0": every one)
+  std::vector<std::string> sipAddresses;  // as the settings name them; empty: every one
+  std::string sipAddress;   // the one SIP listens on, once chosen ("0.0.0.0": baresip's choice)
   int sipPort = 0;
   int controlPort = 0;      // ctrl_tcp on 127.0.0.1
   std::string user;         // SIP user of the account

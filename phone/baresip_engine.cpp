@@ -13,7 +13,9 @@
 #include <cstring>
 #include <thread>
 
+#include "phone/sip_place.h"
 #include "platform/folders.h"
+#include "platform/local_addresses.h"
 #include "platform/tcp_listener.h"
 
 namespace vertamo::phone {
@@ -103,36 +105,31 @@ TBaresipEngine::TBaresipEngine(TBaresipSetup setup, std::string program, std::st
 TBaresipEngine::~TBaresipEngine() { Stop(0); }
 
 bool TBaresipEngine::PickPorts(std::string* error) {
-  if (const std::string problem = AddressProblem(setup_.sipAddress); !problem.empty()) {
-    if (error) *error = problem;
-    return false;
-  }
   setup_.controlPort = FreeLoopbackPort();
   if (setup_.controlPort == 0) {
     if (error) *error = "no free loopback port for baresip's control link";
     return false;
   }
-  // The wanted SIP port, or any free one when something else holds it (a
-  // lift intercom or another phone on this machine).
-  portNotice_.clear();
-  if (SipPortFree(setup_.sipAddress, wantedSipPort_)) {
+  notices_.clear();
+  const std::vector<TLocalAddress> local = LocalIpv4Addresses();
+  const std::vector<std::string> candidates = SipCandidates(setup_.sipAddresses, local, DefaultRouteInterface());
+  if (candidates.empty()) {
+    // No address at all (not even loopback up): baresip looks for itself.
+    setup_.sipAddress = "0.0.0.0";
     setup_.sipPort = wantedSipPort_;
     return true;
   }
-  for (int attempt = 0; attempt < 50; ++attempt) {
-    const int port = FreeLoopbackPort();
-    if (port > 0 && SipPortFree(setup_.sipAddress, port)) {
-      log_.Line("SIP port " + std::to_string(wantedSipPort_) + " on " + setup_.sipAddress + " is taken; using " +
-                std::to_string(port));
-      portNotice_ = "SIP слушает порт " + std::to_string(port) + " вместо " + std::to_string(wantedSipPort_) +
-                    " (тот занят другой программой): звонящие на " + std::to_string(wantedSipPort_) +
-                    " не дозвонятся";
-      setup_.sipPort = port;
-      return true;
-    }
+  const TSipPorts ports{SipPortFree, AddressProblem, [](const std::string&) { return FreeLoopbackPort(); }};
+  const TSipPlace place = ChooseSipPlace(candidates, wantedSipPort_, ports);
+  if (place.address.empty()) {
+    if (error) *error = place.error;
+    return false;
   }
-  if (error) *error = "no free SIP port on " + setup_.sipAddress;
-  return false;
+  setup_.sipAddress = place.address;
+  setup_.sipPort = place.port;
+  notices_ = place.notices;
+  for (const std::string& notice : notices_) log_.Line("SIP: " + notice);
+  return true;
 }
 
 bool TBaresipEngine::Start(std::string* error) {

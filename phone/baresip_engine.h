@@ -31,9 +31,11 @@ class TBaresipEngine {
   int LinkFd() const { return link_; }
   int ProcessFd() const { return child_.Fd(); }
   int SipPort() const { return setup_.sipPort; }
-  // For the dispatcher (UTF-8) when SIP listens elsewhere than the settings
-  // say (the port was taken); empty when it listens where asked.
-  const std::string& PortNotice() const { return portNotice_; }
+  // For the dispatcher (UTF-8), one sentence each, when SIP listens
+  // elsewhere than the settings say: another port (theirs was taken), not
+  // every address they name (baresip serves one); empty when it listens
+  // where asked.
+  const std::vector<std::string>& Notices() const { return notices_; }
   std::string MainAor() const { return MainAccountAor(setup_); }
   int Pid() const { return child_.Pid(); }
   // Why the sound devices' module did not load (no sound server in the
@@ -63,7 +65,7 @@ class TBaresipEngine {
   int link_ = -1;
   TNetstringReader reader_;
   std::string audioProblem_;
-  std::string portNotice_;
+  std::vector<std::string> notices_;
 };
 
 // Whether SIP can listen on `address`:`port` (UDP and TCP) with TLS on the

@@ -147,7 +147,7 @@ void TPhoneProgram::Accept() {
   partial_.clear();
   log_.Line("control connection accepted");
   Send("OK");
-  if (!refused_.empty() || !engine_->PortNotice().empty())
+  if (!refused_.empty() || !engine_->Notices().empty())
     noticeAt_ = std::chrono::steady_clock::now() + std::chrono::seconds(1);
 }
 
@@ -401,13 +401,14 @@ int TPhoneProgram::CheckNotices() {
   if (now < *noticeAt_) return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(*noticeAt_ - now).count());
   noticeAt_.reset();
   for (const std::string& why : refused_) Send(Utf8ToCp1251("APP Настройки телефона: " + why));
-  if (!engine_->PortNotice().empty()) Send(Utf8ToCp1251("APP " + engine_->PortNotice()));
+  for (const std::string& notice : engine_->Notices()) Send(Utf8ToCp1251("APP " + notice));
   return -1;
 }
 
 void TPhoneProgram::EngineBack() {
   engineStarted_ = std::chrono::steady_clock::now();
-  if (!engine_->PortNotice().empty() && control_ >= 0 && !noticeAt_) Send(Utf8ToCp1251("APP " + engine_->PortNotice()));
+  if (control_ >= 0 && !noticeAt_)
+    for (const std::string& notice : engine_->Notices()) Send(Utf8ToCp1251("APP " + notice));
   restartAt_.reset();
   if (std::exchange(toldDown_, false)) {
     log_.Line("baresip runs again; calls can come in");

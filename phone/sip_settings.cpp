@@ -80,7 +80,7 @@ TSipSettings ReadSipSettings(const std::string& path) {
     if (ParseWholeNumber(std::string_view(it->second), seconds) && seconds > 0 && seconds <= 3600)
       s.dialTimeoutSeconds = seconds;
   }
-  text("localaddress", s.localAddress);
+  if (const auto it = keys.find("localaddress"); it != keys.end()) s.localAddresses = CommaList(it->second);
   text("registrar", s.registrar);
   text("user", s.user);
   text("password", s.password);

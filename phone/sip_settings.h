@@ -15,7 +15,9 @@ struct TSipSettings {
   static constexpr int kDefaultSipPort = 5060;
   int sipPort = kDefaultSipPort;    // where this phone listens
   int peerPort = kDefaultSipPort;   // where a dial string without a port (or with 1720) goes
-  std::string localAddress;   // empty: every address, baresip picks the one it announces
+  // The addresses SIP is to listen on, in order ("a, b"); empty: every
+  // address of the machine. baresip serves one of them (sip_place.h).
+  std::vector<std::string> localAddresses;
   std::string registrar;      // host[:port]; empty: no registration
   std::string user;           // SIP user; empty: the alias of the command line
   std::string password;       // only ever written to the owner-only account file

@@ -1,6 +1,7 @@
 #include "shell/form_setup.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QStyle>
 
 #include "platform/cp1251.h"
@@ -172,11 +173,30 @@ bool ApplySetupProfile(SERVERINFO& active, const SERVERINFO& edited) {
   return active.Modified;
 }
 
+QString FirstStartNote() {
+  return QStringLiteral("Укажите сервер диспетчерской, к которому подключаться (адрес даст администратор).\n"
+                        "Учебный район без сервера: vertamo --demo");
+}
+
+void TFormSetup::ShowNote(const QString& note) {
+  if (LabelNote || note.isEmpty()) return;
+  // The fields move down to make room for the note.
+  constexpr int kNoteHeight = 44;
+  for (QWidget* child : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+    child->move(child->x(), child->y() + kNoteHeight);
+  LabelNote = new QLabel(note, this);
+  LabelNote->setObjectName(QStringLiteral("LabelNote"));
+  LabelNote->setGeometry(12, 6, width() - 24, kNoteHeight - 6);
+  LabelNote->setWordWrap(true);
+  setFixedSize(width(), height() + kNoteHeight);
+}
+
 TFormSetup* OpenSetupDialog(QWidget* owner, TFastIni* ini, SERVERINFO& active,
-                            std::function<void(const TSetupResult&)> done) {
+                            std::function<void(const TSetupResult&)> done, const QString& note) {
   auto* dialog = new TFormSetup(ini, owner);
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   dialog->setWindowModality(Qt::WindowModal);
+  dialog->ShowNote(note);
   dialog->ShowProfile(active);
   QObject::connect(dialog, &QDialog::finished, dialog, [dialog, &active, done = std::move(done)](int code) {
     TSetupResult result;

@@ -23,6 +23,7 @@
 #include "settings/server_profile.h"
 
 class QCheckBox;
+class QLabel;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
@@ -52,6 +53,10 @@ class TFormSetup : public QDialog {
   // read as a settings number (no number gives 0), both check boxes.
   SERVERINFO GetProfile();
 
+  // A line above the fields that says what the dialog is for (a first start:
+  // the newcomer has not chosen any of the values shown).
+  void ShowNote(const QString& note);
+
   // The saved profiles, in their one-line form and in the order of the names
   // in ComboBoxServers.
   const std::vector<std::string>& SavedServers() const { return servers_; }
@@ -73,6 +78,7 @@ class TFormSetup : public QDialog {
   QToolButton* BitBtnDel = nullptr;
   QPushButton* ButtonOK = nullptr;
   QPushButton* ButtonCancel = nullptr;
+  QLabel* LabelNote = nullptr;  // only with a note
 
  public slots:
   void done(int result) override;
@@ -104,13 +110,16 @@ struct TSetupResult {
 };
 
 // The dialog's part of the menu command "Настройки": creates the dialog,
-// shows the active profile and opens it, modal to `owner` only and without an
-// event loop of its own, so that a ring meanwhile is answered as ever. Once
-// it closes with OK or Cancel, the edited profile is applied to `active`
-// (which outlives the dialog) on OK, and `done` gets the result; a dialog
-// that is only hidden (the workstation closing) reports nothing. The dialog
-// goes by itself once closed.
+// shows the active profile (a `note` above the fields) and opens it, modal to
+// `owner` only and without an event loop of its own, so that a ring meanwhile
+// is answered as ever. Once it closes with OK or Cancel, the edited profile is
+// applied to `active` (which outlives the dialog) on OK, and `done` gets the
+// result; a dialog that is only hidden (the workstation closing) reports
+// nothing. The dialog goes by itself once closed.
 TFormSetup* OpenSetupDialog(QWidget* owner, TFastIni* ini, SERVERINFO& active,
-                            std::function<void(const TSetupResult&)> done);
+                            std::function<void(const TSetupResult&)> done, const QString& note = {});
+
+// The note of a first start.
+QString FirstStartNote();
 
 }  // namespace vertamo::ui

@@ -2,12 +2,15 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFile>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QMessageBox>
+#include <QProcess>
 #include <QProgressBar>
 #include <QShortcut>
 #include <QSignalBlocker>
@@ -34,6 +37,7 @@
 #include "protocol/txtfunc.h"
 #include "shell/call_notice.h"
 #include "shell/form_setup.h"
+#include "shell/menu_keys.h"
 #include "shell/window_places.h"
 #include "uikit/qt_text.h"
 #include "uikit/widget_bounds.h"
@@ -173,6 +177,7 @@ void TFormVertamo::BuildWindow() {
   connect(maps_, &TMapBoard::ObjectPressed, this, &TFormVertamo::MapObjectMouseDown);
   connect(maps_, &TMapBoard::TextPressed, this, &TFormVertamo::MapTextMouseDown);
   stale_ = new TStaleView(layout, PageControl1);  // row 0: why the link is down
+  TabMarks = new TTabMarks(PageControl1);
   connect(PageControl1, &QTabWidget::currentChanged, this, [this] {
     if (!changingTabs_) PageControl1Change();
   });
@@ -223,6 +228,14 @@ void TFormVertamo::BuildWindow() {
   connect(mSummary, &QAction::triggered, this, &TFormVertamo::mSummaryClick);
   connect(mClose, &QAction::triggered, this, &TFormVertamo::mCloseClick);
   ZoomMenu = new TMapZoomMenu(menuBar(), PageControl1, settings_);
+  ZoomMenu->mView->addSeparator();
+  mShowJournal = ZoomMenu->mView->addAction(QStringLiteral("Оперативный журнал"));
+  mShowJournal->setObjectName(QStringLiteral("mShowJournal"));
+  mShowJournal->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_J));
+  connect(mShowJournal, &QAction::triggered, this, &TFormVertamo::ShowJournal);
+  mDefaultPlaces = ZoomMenu->mView->addAction(QStringLiteral("Расположение окон по умолчанию"));
+  mDefaultPlaces->setObjectName(QStringLiteral("mDefaultPlaces"));
+  connect(mDefaultPlaces, &QAction::triggered, this, &TFormVertamo::DefaultWindowPlaces);
   mCall = menuBar()->addMenu(QStringLiteral("&Связь"));
   mCall->setObjectName(QStringLiteral("mCall"));
   mPhoneBook = mCall->addAction(QStringLiteral("Телефонная книга"));
@@ -230,11 +243,21 @@ void TFormVertamo::BuildWindow() {
   mPhoneBook->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
   connect(mPhoneBook, &QAction::triggered, this, &TFormVertamo::mPhoneBookClick);
 
+  // F10 and the Latin letters of the menus, whatever the keyboard layout.
+  AddMenuKeys(this, menuBar(), {{mFile, Qt::Key_F}, {ZoomMenu->mView, Qt::Key_V}, {mCall, Qt::Key_C}});
+
   // F5 reconnects whichever control of the window has the focus.
   auto* f5 = new QShortcut(QKeySequence(Qt::Key_F5), this);
   f5->setObjectName(QStringLiteral("F5"));
   f5->setContext(Qt::WindowShortcut);
   connect(f5, &QShortcut::activated, this, &TFormVertamo::Reconnect);
+
+  // The ring shows where the object is, then leaves the map clear again.
+  MarkerTimer = new QTimer(this);
+  MarkerTimer->setObjectName(QStringLiteral("MarkerTimer"));
+  MarkerTimer->setSingleShot(true);
+  MarkerTimer->setInterval(kMarkerMs);
+  connect(MarkerTimer, &QTimer::timeout, maps_, &TMapBoard::HideMarker);
 
   Timer1 = new QTimer(this);
   Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -257,6 +280,9 @@ void TFormVertamo::BuildWindow() {
 }
 
 void TFormVertamo::ConnectOverlays() {
+  // A click on the speaker shows the object that calls.
+  overlays_.BigSpk->installEventFilter(this);
+  overlays_.BigSpk->setCursor(Qt::PointingHandCursor);
   for (TValInd* counter : {overlays_.LiftB, overlays_.OhrAlr, overlays_.PuErr})
     connect(counter, &TValInd::DblClick, this, [this, counter] { ValIndDblClick(counter); });
 }
@@ -278,8 +304,12 @@ void TFormVertamo::FormCreate() {
   // missing.
   StartSounds();
   // The connection; a workstation that names no server asks for one first.
-  if (options_.startClient && options_.setupWhenUnconfigured &&
-      !ProfileNamesServer(*settings_.MainIni, kProfileSection))
+  firstStart_ = options_.setupWhenUnconfigured && !ProfileNamesServer(*settings_.MainIni, kProfileSection);
+  // A link that never came up offers the settings, and on a first start the
+  // training district.
+  stale_->SetOffers([this] { mSetupClick(); }, firstStart_ ? std::function<void()>([this] { StartDemo(); })
+                                                           : std::function<void()>());
+  if (options_.startClient && firstStart_)
     QMetaObject::invokeMethod(this, &TFormVertamo::FirstStartSetup, Qt::QueuedConnection);
   else if (options_.startClient)
     StartClient();
@@ -292,8 +322,7 @@ void TFormVertamo::FormCreate() {
   StartVoice();
   // The journal window, owned by the main window.
   logLast_ = new TLogLast(settings_.MainIni.get(), this);
-  PlaceFirstStart(this, logLast_, settings_.MainIni.get());
-  KeepJournalInSight(this, logLast_);
+  ArrangeDeskWindows(this, logLast_, settings_.MainIni.get());
   logLast_->AddEarlierEntries(journalFile_->TodayNewest(TLogModel::kRows));
   connect(logLast_, &TLogLast::ReconnectRequested, this, &TFormVertamo::Reconnect);
   connect(logLast_, &TLogLast::ActivateMainWindowRequested, this, [this] {
@@ -354,6 +383,17 @@ void TFormVertamo::FormClose() {
 
 TLogLast* TFormVertamo::LogLast() const { return logLast_; }
 
+void TFormVertamo::ShowJournal() {
+  if (!logLast_) return;
+  logLast_->show();
+  logLast_->raise();
+}
+
+void TFormVertamo::DefaultWindowPlaces() {
+  DefaultDeskWindows(this, logLast_);
+  ShowJournal();
+}
+
 void TFormVertamo::StartVoice() {
   TCallDeskHost host;
   host.ini = settings_.MainIni.get();
@@ -413,6 +453,9 @@ void TFormVertamo::closeEvent(QCloseEvent* event) {
 bool TFormVertamo::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::MouseMove && (watched == PageControl1 || watched == PageControl1->tabBar()))
     maps_->Unhighlight();
+  if (watched == overlays_.BigSpk && event->type() == QEvent::MouseButtonPress &&
+      static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+    ShowCallingObject();
   return QMainWindow::eventFilter(watched, event);
 }
 
@@ -482,6 +525,8 @@ void TFormVertamo::ClearMaps() {
   changingTabs_ = false;
   model_.Clear();
   stale_->Thaw();
+  TabMarks->Reset();
+  speakerCall_.Reset();
   // The caption.
   setWindowTitle(QStringLiteral("Подключение..."));
 }
@@ -529,6 +574,7 @@ bool TFormVertamo::BuildMaps() {
   LoadProgress->hide();
   progressStage_ = -1;
   ShowMap(0);
+  TabMarks->Reset();
   return true;
 }
 
@@ -568,11 +614,18 @@ void TFormVertamo::ShowObjectOnMap(int object) {
   const TObjectItem* item = maps_->ObjectItem(object);
   if (!item || !ShowMap(item->Record().MapIndex)) return;
   maps_->ShowMarker(object);
+  MarkerTimer->start();
 }
 
 // --- the change feed -------------------------------------------------------------
 
-void TFormVertamo::SetObjectState(int object, int state) { updates_->SetState(object, state); }
+void TFormVertamo::SetObjectState(int object, int state) {
+  const MAPOBJECT* record = model_.ObjectList.Get(object);
+  const int before = record ? record->Idx : 0;
+  updates_->SetState(object, state);
+  // A change on a map behind the one in front marks its tab.
+  if (record && record->Idx != before) TabMarks->StateChange(record->MapIndex);
+}
 
 void TFormVertamo::SetObjectHint(int object, const std::string& hint) { updates_->SetHint(object, hint); }
 
@@ -593,14 +646,29 @@ void TFormVertamo::SetCounterLayout(TCounterKind kind, const TCounterLayout& lay
 }
 
 void TFormVertamo::SetCounterValue(TCounterKind kind, int value) {
-  if (TValInd* counter = overlays_.Counter(kind)) counter->SetValue(value);
+  TValInd* counter = overlays_.Counter(kind);
+  if (!counter) return;
+  const bool changed = counter->Value() != value;
+  counter->SetValue(value);
+  // An open report of this counter follows it.
+  if (changed && FormView && FormView->Kind() == counter->objectName().toStdString()) FormView->Refresh();
 }
 
 void TFormVertamo::SetClockLayout(const TClockLayout& layout) { overlays_.SetClockLayout(layout); }
 
 void TFormVertamo::SetSpeakerLayout(const TSpeakerLayout& layout) { overlays_.SetSpeakerLayout(layout); }
 
-void TFormVertamo::SetSpeakerCall(int call) { overlays_.BigSpk->SetCallState(call); }
+void TFormVertamo::SetSpeakerCall(int call) {
+  overlays_.BigSpk->SetCallState(call);
+  speakerCall_.Speaker(call);
+}
+
+bool TFormVertamo::ShowCallingObject() {
+  const int object = speakerCall_.Calling();
+  if (object < 0 || !maps_->ObjectItem(object)) return false;
+  ShowObjectOnMap(object);
+  return true;
+}
 
 void TFormVertamo::ClearJournal() {
   if (!logLast_) return;
@@ -610,8 +678,11 @@ void TFormVertamo::ClearJournal() {
 }
 
 void TFormVertamo::AddLogEntry(const TLogEntry& entry) {
-  // Every entry is kept on disk; the window drops one once the desktop closed it.
+  // Every entry is kept on disk, and reaches the journal also while it is hidden.
   journalFile_->Append(entry);
+  if (const MAPOBJECT* record = model_.ObjectList.Get(entry.object))
+    TabMarks->JournalLine(record->MapIndex, entry.color, entry.fontColor);
+  speakerCall_.JournalLine(entry.object);
   if (logLast_) logLast_->AddLogEntry(entry);
 }
 
@@ -668,14 +739,26 @@ void TFormVertamo::OpenSettings(std::function<void()> then) {
       open->activateWindow();
       return;
     }
-  OpenSetupDialog(this, settings_.MainIni.get(), profile_, [this, then = std::move(then)](const TSetupResult& result) {
-    if (result.accepted) {
-      ShowServerCaption();
-      if (settings_.MainIni) settings_.MainIni->Save();
-      if (result.reconnect) Reconnect();
-    }
-    if (then) then();
-  });
+  OpenSetupDialog(
+      this, settings_.MainIni.get(), profile_,
+      [this, then = std::move(then)](const TSetupResult& result) {
+        if (result.accepted) {
+          ShowServerCaption();
+          if (settings_.MainIni) settings_.MainIni->Save();
+          if (result.reconnect) {
+            stale_->NewServer();
+            Reconnect();
+          }
+        }
+        if (then) then();
+      },
+      firstStart_ ? FirstStartNote() : QString());
+}
+
+void TFormVertamo::StartDemo() {
+  // The demo keeps a work folder of its own, so it runs beside this one.
+  if (!QProcess::startDetached(QCoreApplication::applicationFilePath(), {QStringLiteral("--demo")}))
+    SetStatusText(1, QStringLiteral("Учебный район не запустился"));
 }
 
 void TFormVertamo::mJournalClick() {
@@ -787,7 +870,7 @@ void TFormVertamo::MapObjectAnswer(int generation, int index, const TRequestAnsw
   const auto ask = [this, name = object->Name.str()](const std::string& cabin, const std::string& room) {
     return AskCallUnit(this, settings_.MainIni.get(), cabin, room, SelectorTitle(name, cabin, room));
   };
-  const TMapCallResult result = MapCallFromReply(reply, {index, object->Name.str(), profile_.Ip}, ask);
+  const TMapCallResult result = MapCallFromReply(reply, {index, object->Name.str(), profile_.Ip, object->Hint.str()}, ask);
   if (!result.call) {
     if (!result.reason.empty()) {
       const QString reason = FromCp1251(result.reason);
@@ -827,8 +910,10 @@ void TFormVertamo::ValIndDblClick(QObject* sender) {
     if (!asked) answer(false, {});
   };
   const TReportMapLink link{[this](int object) { ShowObjectOnMap(object); }, [this] { maps_->HideMarker(); }};
-  OpenCounterReport(FormView, sender->objectName().toStdString(), this, settings_.MainIni.get(), request,
-                    link);
+  const QString source = FromCp1251(profile_.Name).trimmed() + QStringLiteral(" (") + FromCp1251(profile_.Ip) +
+                         QStringLiteral(":") + QString::number(profile_.Port) + QStringLiteral(")");
+  OpenCounterReport(FormView, sender->objectName().toStdString(), this, settings_.MainIni.get(), request, link,
+                    source);
 }
 
 }  // namespace vertamo::ui

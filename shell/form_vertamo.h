@@ -43,6 +43,8 @@
 #include "shell/object_updates.h"
 #include "shell/phone_station.h"
 #include "shell/stale_banner.h"
+#include "shell/tab_marks.h"
+#include "map/speaker_call.h"
 #include "shell/call_desk.h"
 
 class QAction;
@@ -96,6 +98,9 @@ class TFormVertamo : public QMainWindow {
   static constexpr int kInitialWidth = 909;
   static constexpr int kInitialHeight = 596;
   static constexpr int kTimerMs = 500;
+  // How long the ring around an object shown from the journal, a report or
+  // the speaker stays on the map.
+  static constexpr int kMarkerMs = 6000;
   static constexpr const char* kMainIniName = "Vertamo.ini";
   static constexpr const char* kProfileSection = "ServerInfo";
 
@@ -145,6 +150,10 @@ class TFormVertamo : public QMainWindow {
   // Shows the object's map and the marker around its picture; the marker is
   // hidden first, and stays hidden for an object without picture or map.
   void ShowObjectOnMap(int object);
+  // The object the blinking speaker stands for, shown on its map (a click on
+  // the speaker); false when no call is on or its object is not known.
+  bool ShowCallingObject();
+  int CallingObject() const { return speakerCall_.Calling(); }
   // Requests through the connection thread; they return at once, and `done`
   // gets the answer later on this thread (answered false after about 1 s / 2 s
   // without one) unless `requester` has gone. False (and `done` never runs)
@@ -198,8 +207,13 @@ class TFormVertamo : public QMainWindow {
   // The counters, the clock and the speaker symbol; those whose layout
   // arrived since the last ClearMaps sit on the active tab.
   TMapOverlays& Overlays() { return overlays_; }
-  // The journal window (gone once the desktop closed it).
+  // The journal window; closing it only hides it.
   TLogLast* LogLast() const;
+  // "Вид → Оперативный журнал": the journal shown and in front.
+  void ShowJournal();
+  // "Вид → Расположение окон по умолчанию": the main window and the journal
+  // as on a first start.
+  void DefaultWindowPlaces();
   // The report window of the counters, while open.
   QPointer<TFormView> FormView;
 
@@ -219,8 +233,12 @@ class TFormVertamo : public QMainWindow {
   QAction* mPhoneBook = nullptr;
   // Why a click placed no call.
   TCallNotice* CallNotice = nullptr;
+  TTabMarks* TabMarks = nullptr;     // the tabs' marks of unseen events
   TMapZoomMenu* ZoomMenu = nullptr;  // menu "Вид": the zoom of the active map
+  QAction* mShowJournal = nullptr;    // "Вид → Оперативный журнал"
+  QAction* mDefaultPlaces = nullptr;  // "Вид → Расположение окон по умолчанию"
   QTimer* Timer1 = nullptr;
+  QTimer* MarkerTimer = nullptr;  // takes the ring off the map
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -251,6 +269,8 @@ class TFormVertamo : public QMainWindow {
   void mJournalClick();
   void mSummaryClick();
   void FirstStartSetup();
+  // The training district (vertamo --demo), beside this workstation.
+  void StartDemo();
   void mCloseClick();
   // False when a conversation is going on and the dispatcher keeps it.
   bool CallMayEnd();
@@ -263,6 +283,7 @@ class TFormVertamo : public QMainWindow {
   TFormOptions options_;
   SERVERINFO profile_{};
   bool closed_ = false;
+  bool firstStart_ = false;  // the settings named no server at start
   bool changingTabs_ = false;
 
   TMapModel model_;
@@ -280,6 +301,7 @@ class TFormVertamo : public QMainWindow {
   std::unique_ptr<TJournalFile> journalFile_;
   TStaleView* stale_ = nullptr;
   QPointer<TLogLast> logLast_;
+  TSpeakerCall speakerCall_;
   int progressStage_ = -1;
   // Tokens of the requests: a click replaces clickRequester_, so that only
   // the newest click's answer counts; the voice calls' and the reports'

@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "journal/ui/log_last.h"
+#include "platform/desktop_session.h"
 #include "platform/work_folder_lock.h"
 #include "settings/app_settings.h"
 #include "shell/demo/demo_process.h"
@@ -182,6 +182,9 @@ int main(int argc, char** argv) {
     return SendRequest(parser, options);
   }
 
+  // On Wayland the voice window could not be placed, kept above or given the
+  // keyboard: XWayland, unless the environment names a platform.
+  vertamo::ChooseXWaylandOnWayland();
   // Qt's own scaling stays on: on a desktop scaled to 150 % or 200 % the
   // windows, texts and maps are drawn at the screen's density (maps and
   // pictures smoothed), rather than stretched afterwards by the compositor.
@@ -285,7 +288,7 @@ int main(int argc, char** argv) {
   raiseService.onRaise = [&form] {
     std::fprintf(stderr, "vertamo: started again on this work folder: the window comes forward\n");
     if (form.isMinimized()) form.showNormal();
-    if (vertamo::ui::TLogLast* journal = form.LogLast()) journal->raise();
+    form.ShowJournal();  // also when the dispatcher had closed it
     form.raise();
     form.activateWindow();
   };

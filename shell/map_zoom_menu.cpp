@@ -58,8 +58,8 @@ void TMapZoomMenu::Attach(TMapView* view, const std::string& name, int index) {
     else
       view->SetZoom(percent / 100.0);
   } else {
-    // A map seen for the first time shows whole, and at most as designed.
-    view->FitIfLarger();
+    // A map seen for the first time shows whole, enlarged by half at most.
+    view->ZoomByDefault();
   }
   connect(view, &TMapView::Zoomed, this, [this, view, key] { Remember(*view, key); });
 }

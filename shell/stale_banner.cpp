@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QEvent>
 #include <QGridLayout>
+#include <QHBoxLayout>
+#include <QPushButton>
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -130,7 +132,15 @@ void TStaleCurtain::paintEvent(QPaintEvent*) {
 // --- the stale view ------------------------------------------------------------------
 
 TStaleView::TStaleView(QGridLayout* layout, QTabWidget* maps) : QObject(maps), maps_(maps) {
-  Banner = new QLabel(layout->parentWidget());
+  // The banner's row: the text, and right of it the way on from a link that
+  // never came up.
+  row_ = new QWidget(layout->parentWidget());
+  row_->setObjectName(QStringLiteral("StaleBannerRow"));
+  row_->setAutoFillBackground(true);
+  row_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);  // never widens the window
+  auto* rowLayout = new QHBoxLayout(row_);
+  rowLayout->setContentsMargins(0, 0, 6, 0);
+  Banner = new QLabel(row_);
   Banner->setObjectName(QStringLiteral("StaleBanner"));
   QFont font(QStringLiteral("Tahoma"));
   font.setPixelSize(16);
@@ -139,21 +149,50 @@ TStaleView::TStaleView(QGridLayout* layout, QTabWidget* maps) : QObject(maps), m
   Banner->setAlignment(Qt::AlignCenter);
   Banner->setWordWrap(true);
   Banner->setMargin(6);
-  Banner->setAutoFillBackground(true);
-  Banner->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);  // never widens the window
-  Banner->hide();
-  layout->addWidget(Banner, 0, 0);
+  Banner->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  rowLayout->addWidget(Banner, 1);
+  QFont buttonFont = font;
+  buttonFont.setBold(false);
+  buttonFont.setPixelSize(13);
+  DemoButton = new QPushButton(QStringLiteral("Учебный район"), row_);
+  DemoButton->setObjectName(QStringLiteral("BannerDemo"));
+  DemoButton->setToolTip(QStringLiteral("Запустить учебный район без сервера (vertamo --demo)"));
+  SettingsButton = new QPushButton(QStringLiteral("Настройки…"), row_);
+  SettingsButton->setObjectName(QStringLiteral("BannerSettings"));
+  for (QPushButton* button : {DemoButton, SettingsButton}) {
+    button->setFont(buttonFont);
+    button->hide();
+    rowLayout->addWidget(button);
+  }
+  row_->hide();
+  layout->addWidget(row_, 0, 0);
   layout->setRowStretch(1, 1);
   Curtain = new TStaleCurtain(maps);
 }
 
+void TStaleView::SetOffers(std::function<void()> settings, std::function<void()> demo) {
+  QObject::disconnect(SettingsButton, nullptr, nullptr, nullptr);
+  QObject::disconnect(DemoButton, nullptr, nullptr, nullptr);
+  if (settings) connect(SettingsButton, &QPushButton::clicked, this, std::move(settings));
+  demoOffered_ = static_cast<bool>(demo);
+  if (demo) connect(DemoButton, &QPushButton::clicked, this, std::move(demo));
+}
+
 void TStaleView::ShowBanner(const QString& text, bool down) {
-  QPalette palette = Banner->palette();
+  QPalette palette = row_->palette();
   palette.setColor(QPalette::Window, down ? QColor(0xB0, 0x20, 0x20) : QColor(0xF0, 0xD0, 0x60));
   palette.setColor(QPalette::WindowText, down ? Qt::white : Qt::black);
+  row_->setPalette(palette);
   Banner->setPalette(palette);
   Banner->setText(text);
-  Banner->show();
+  SettingsButton->setVisible(down && !linkEverUp_);
+  DemoButton->setVisible(down && !linkEverUp_ && demoOffered_);
+  SetBannerShown(true);
+}
+
+void TStaleView::SetBannerShown(bool shown) {
+  Banner->setVisible(shown);
+  row_->setVisible(shown);
 }
 
 void TStaleView::LinkDown(const TLinkDown& event, bool mapsShown) {
@@ -164,11 +203,12 @@ void TStaleView::LinkDown(const TLinkDown& event, bool mapsShown) {
 }
 
 void TStaleView::LinkUp() {
+  linkEverUp_ = true;
   if (frozen_)
     ShowBanner(QStringLiteral("Связь с сервером ") + server_ + QStringLiteral(" восстановлена, загрузка карт..."),
                false);
   else
-    Banner->hide();
+    SetBannerShown(false);
 }
 
 void TStaleView::Freeze() {
@@ -198,7 +238,7 @@ void TStaleView::Thaw() {
 
 void TStaleView::Reset() {
   Thaw();
-  Banner->hide();
+  SetBannerShown(false);
 }
 
 bool TStaleView::eventFilter(QObject* watched, QEvent* event) {

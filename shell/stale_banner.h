@@ -30,6 +30,7 @@
 
 class QGridLayout;
 class QMouseEvent;
+class QPushButton;
 class QTabWidget;
 
 namespace vertamo::ui {
@@ -67,6 +68,12 @@ class TStaleView : public QObject {
   // row 1); the curtain lies over the pages of `maps`.
   TStaleView(QGridLayout* layout, QTabWidget* maps);
 
+  // What a banner of a link that never came up offers: "Настройки…" always,
+  // the demo only when `demo` is given (a first start).
+  void SetOffers(std::function<void()> settings, std::function<void()> demo);
+  // A new server (a changed profile): its link has not come up yet.
+  void NewServer() { linkEverUp_ = false; }
+
   // The link is down: the banner says why; maps on screen become stale.
   void LinkDown(const TLinkDown& event, bool mapsShown);
   // The server accepted the login: stale maps say that a new load is on its
@@ -87,16 +94,23 @@ class TStaleView : public QObject {
 
   QLabel* Banner = nullptr;
   TStaleCurtain* Curtain = nullptr;
+  // On the banner of a link that never came up.
+  QPushButton* SettingsButton = nullptr;
+  QPushButton* DemoButton = nullptr;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void ShowBanner(const QString& text, bool down);
+  void SetBannerShown(bool shown);
 
   QTabWidget* maps_;
+  QWidget* row_ = nullptr;  // the banner with its buttons
   QString server_;  // as the last banner named it
   bool frozen_ = false;
+  bool linkEverUp_ = false;
+  bool demoOffered_ = false;
   std::vector<std::function<void()>> later_;
 };
 

@@ -1,4 +1,6 @@
-// Where the main window and the journal open on a first start.
+// Where the main window and the journal open (the rules are
+// settings/window_places.h; this applies them to the windows on the screens
+// Qt knows).
 #pragma once
 
 class QWidget;
@@ -9,19 +11,15 @@ class TFastIni;
 
 namespace vertamo::ui {
 
-// The journal's outer height when it shares the screen with the main window.
-inline constexpr int kSharedJournalHeight = 200;
+// At start, once both windows have their saved places (each already whole on
+// its screen): when `ini` keeps a place for neither (a first start), the
+// first-start layout of the screen the main window opens on; otherwise the
+// saved places, with the journal moved off the main window where the two
+// overlap and the screen has room for both.
+void ArrangeDeskWindows(QWidget* main, QWidget* journal, const TFastIni* ini);
 
-// When `ini` keeps a place for neither window (a first start) and the screen
-// the main window opens on has room for both at their present heights, the
-// main window takes the screen's free width above the journal and the journal
-// the strip below it, so that neither covers the other.
-void PlaceFirstStart(QWidget* main, QWidget* journal, const TFastIni* ini);
-
-// A journal whose frame lies more than half behind the main window's frame
-// (a place saved under another screen layout, a main window grown since) is
-// moved just below the main window, else just above it, when the screen has
-// room there, else to the bottom of the screen. True when it was moved.
-bool KeepJournalInSight(QWidget* main, QWidget* journal);
+// "Расположение окон по умолчанию": the first-start layout of the screen the
+// main window is on.
+void DefaultDeskWindows(QWidget* main, QWidget* journal);
 
 }  // namespace vertamo::ui

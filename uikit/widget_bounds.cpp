@@ -5,7 +5,9 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <algorithm>
+#include <vector>
 
+#include "settings/window_places.h"
 #include "uikit/qt_text.h"
 
 namespace vertamo::ui {
@@ -56,23 +58,20 @@ int TWidgetBounds::width() const { return window_ ? window_->frameGeometry().wid
 int TWidgetBounds::height() const { return window_ ? window_->frameGeometry().height() : 0; }
 
 QRect KeepOnScreen(const QRect& place, const QWidget* window) {
-  const QScreen* screen = QGuiApplication::screenAt(place.center());
-  if (!screen) {
-    long long best = 0;
-    for (const QScreen* candidate : QGuiApplication::screens()) {
-      const QRect common = candidate->availableGeometry() & place;
-      const long long area = static_cast<long long>(common.width()) * common.height();
-      if (area > best) best = area, screen = candidate;
-    }
+  const QList<QScreen*> screens = QGuiApplication::screens();
+  if (screens.isEmpty()) return place;
+  const QScreen* own = window ? window->screen() : nullptr;
+  if (!own) own = QGuiApplication::primaryScreen();
+  std::vector<TPlace> areas;
+  size_t fallback = 0;
+  for (const QScreen* screen : screens) {
+    if (screen == own) fallback = areas.size();
+    const QRect r = screen->availableGeometry();
+    areas.push_back({r.x(), r.y(), r.width(), r.height()});
   }
-  if (!screen && window) screen = window->screen();
-  if (!screen) screen = QGuiApplication::primaryScreen();
-  if (!screen) return place;
-  const QRect free = screen->availableGeometry();
-  QRect r(place.topLeft(), place.size().boundedTo(free.size()));
-  r.moveLeft(std::clamp(r.left(), free.left(), free.left() + free.width() - r.width()));
-  r.moveTop(std::clamp(r.top(), free.top(), free.top() + free.height() - r.height()));
-  return r;
+  const TPlace wanted{place.x(), place.y(), place.width(), place.height()};
+  const TPlace r = FitInto(wanted, areas[ScreenOf(wanted, areas, fallback)]);
+  return {r.left, r.top, r.width, r.height};
 }
 
 void TWidgetBounds::Place(const QRect& wanted, bool sizeGiven) {

@@ -216,6 +216,7 @@ void TCallController::ShowStatus(int panel, const std::string& text) {
   if (panel < 0 || panel > 1) return;
   TTurn turn(*this);
   view_.status[static_cast<std::size_t>(panel)] = text;
+  view_.statusTips[static_cast<std::size_t>(panel)].clear();
 }
 
 // --- the phone program -----------------------------------------------------------------
@@ -381,6 +382,7 @@ void TCallController::KeepPending(const std::optional<TPendingCall>& call) {
 
 void TCallController::SecondRing(const std::string& caller) {
   view_.status[1] = Cp("Второй звонок: ") + caller;
+  view_.statusTips[1].clear();
   view_.missed = session_.MissedUnseen();
 }
 
@@ -436,7 +438,10 @@ void TCallController::StateChanged(TCallState from, TCallState to) {
       view_.button = Cp("     Прервать звонок");
       SetInfo("Идет набор номера...", TCallView::kDialColor);
       if (party.lift) {
-        view_.status[1] = Cp("Звонок на адрес: ") + party.command;
+        // The dispatcher reads whom the call is to; the dial string stays in
+        // the tip (and the telephony log) for whoever must check it.
+        view_.status[1] = Cp("Вызов: ") + party.title;
+        view_.statusTips[1] = Cp("Звонок на адрес: ") + party.command;
       } else {
         view_.status[0] = Cp("Звонок на адрес: ") + party.address;
         view_.status[1] = party.title;
@@ -482,6 +487,7 @@ void TCallController::Present() {
 void TCallController::ClearForNewCall() {
   // Nothing of the call before stays on show.
   view_.status = {};
+  view_.statusTips = {};
   view_.clock = CallClockText(0);
   view_.clockRunning = false;
   view_.title.clear();

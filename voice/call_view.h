@@ -37,6 +37,7 @@ struct TCallView {
   bool answerOrRefuse = false;
   std::string title;                   // whom the call is with
   std::array<std::string, 2> status;   // the status bar's two panels
+  std::array<std::string, 2> statusTips;  // and their tips
   std::string clock;                   // the talk time
   bool clockRunning = false;           // a conversation is being timed
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <utility>
+#include <vector>
 
 #include "platform/cp1251.h"
 #include "protocol/host_address.h"
@@ -95,6 +96,42 @@ std::string Cut(std::string text) {
 
 }  // namespace
 
+namespace {
+
+std::vector<std::string> HintLines(const std::string& hint) {
+  std::vector<std::string> lines;
+  std::string line;
+  for (const char c : hint) {
+    if (c == '$' || c == '\n' || c == '\r') {
+      if (!line.empty()) lines.push_back(std::move(line));
+      line.clear();
+    } else {
+      line += c;
+    }
+  }
+  if (!line.empty()) lines.push_back(std::move(line));
+  return lines;
+}
+
+std::string HintPlace(const std::string& name, const std::string& hint) {
+  const std::vector<std::string> lines = HintLines(hint);
+  for (size_t i = 0; i + 1 < lines.size(); ++i)
+    if (!name.empty() && lines[i].rfind(name, 0) == 0) return lines[i + 1];
+  return lines.size() > 1 ? lines[1] : std::string();
+}
+
+}  // namespace
+
+std::string MapCallTitle(const std::string& name, const std::string& unitText, const std::string& hint) {
+  const std::string unit = TitleText(unitText);
+  if (unit.find(',') != std::string::npos) return name + " (" + unit + ")";
+  std::string title = name;
+  if (!unit.empty() && unit != name) title += " (" + unit + ")";
+  const std::string place = HintPlace(name, hint);
+  if (!place.empty() && place != name) title += ", " + place;
+  return title;
+}
+
 std::string CabinCallText() { return Utf8ToCp1251("Начать разговор с КАБИНОЙ ЛИФТА"); }
 std::string RoomCallText() { return Utf8ToCp1251("Начать разговор с МАШИННЫМ ПОМЕЩЕНИЕМ"); }
 
@@ -168,7 +205,7 @@ TMapCallResult MapCallFromReply(std::string_view reply, const TMapCallObject& ob
 
   TMapCall call;
   call.command = command;
-  call.title = Cut(Printable(object.name) + " (" + TitleText(chosen->text) + ")");
+  call.title = Cut(Printable(MapCallTitle(object.name, chosen->text, object.hint)));
   call.gatewayHost = host;
   call.gatewayLine = line;
   call.adr = static_cast<std::uint8_t>(adr & 0xFF);

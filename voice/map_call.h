@@ -43,7 +43,16 @@ struct TMapCallObject {
   int object = 0;          // its position in the object list
   std::string name;        // its Name
   std::string serverHost;  // Ip of the active server profile: stands in for a gateway on "localhost"
+  std::string hint;        // its Hint, lines apart ("$" or line breaks): where it is
 };
+
+// What a call is called wherever it shows (the voice window, the history):
+// the object's name and the unit with its place, "Лифт 2 (Кабина лифта 2,
+// ул. Лесная, 12)". A unit text that names no place (no comma: the object's
+// name again, "Кабина") takes the place from the object's hint: the line
+// after the one that names the object, else its second line ("ПУ машинного
+// помещения, ул. Лесная, 12, машинное помещение"). Code page 1251.
+std::string MapCallTitle(const std::string& name, const std::string& unitText, const std::string& hint);
 
 struct TMapCallResult {
   std::optional<TMapCall> call;

@@ -32,13 +32,20 @@ QString ChooseExportFile(QWidget* owner, TExportFormat format) {
   return dialog.selectedFiles().constFirst();
 }
 
+QString NotOpenedText(const QString& path) {
+  return QStringLiteral("Файл сохранен, но открыть его не удалось: на этом компьютере нет программы "
+                        "для таких файлов.\n") +
+         QDir::toNativeSeparators(path);
+}
+
 void UseDesktopExportDialogs(TExportDialogs& dialogs, QWidget* owner, const QString& questionTitle) {
   dialogs.chooseExportFile = [owner](TExportFormat format) { return ChooseExportFile(owner, format); };
   dialogs.askOpen = [owner, questionTitle](const QString& text) {
     return QMessageBox::question(owner, questionTitle, text, QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::Yes) == QMessageBox::Yes;
   };
-  dialogs.openFile = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+  dialogs.openFile = [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+  dialogs.tell = [owner, questionTitle](const QString& text) { QMessageBox::warning(owner, questionTitle, text); };
 }
 
 bool ExportThroughDialogs(const TExportDialogs& dialogs, TExportFormat format,
@@ -46,7 +53,9 @@ bool ExportThroughDialogs(const TExportDialogs& dialogs, TExportFormat format,
   const QString path = dialogs.chooseExportFile ? dialogs.chooseExportFile(format) : QString();
   if (path.isEmpty()) return false;
   if (!write(QFile::encodeName(path).toStdString())) return false;
-  if (dialogs.askOpen && dialogs.askOpen(ExportQuestion(format)) && dialogs.openFile) dialogs.openFile(path);
+  if (dialogs.askOpen && dialogs.askOpen(ExportQuestion(format)) && dialogs.openFile && !dialogs.openFile(path) &&
+      dialogs.tell)
+    dialogs.tell(NotOpenedText(path));
   return true;
 }
 

@@ -17,6 +17,8 @@ namespace vertamo::ui {
 QString ChooseExportFile(QWidget* owner, TExportFormat format);
 // The question after a written export: whether to open the file.
 QString ExportQuestion(TExportFormat format);
+// What the dispatcher is told when no program opened the exported file.
+QString NotOpenedText(const QString& path);
 
 // The dialogs of an export as a window runs them; tests replace them.
 struct TExportDialogs {
@@ -24,8 +26,10 @@ struct TExportDialogs {
   std::function<QString(TExportFormat format)> chooseExportFile;
   // The question after an export; true for Yes.
   std::function<bool(const QString& text)> askOpen;
-  // Opens a file with the desktop's program for its type.
-  std::function<void(const QString& path)> openFile;
+  // Opens a file with the desktop's program for its type; false when none took it.
+  std::function<bool(const QString& path)> openFile;
+  // Says why the file was not opened.
+  std::function<void(const QString& text)> tell;
 };
 
 // The desktop's dialogs, owned by `owner`; `questionTitle` heads the question

@@ -8,7 +8,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
-#include <QStyle>
+#include <QVBoxLayout>
 
 #include "uikit/qt_text.h"
 
@@ -17,11 +17,19 @@ namespace {
 
 constexpr const char* kSection = "Printer";
 
-bool RunDialog(TFormPrint& dialog) { return dialog.exec() == QDialog::Accepted; }
-
-bool AskPages(QWidget* owner, const QString& question) {
-  return QMessageBox::question(owner, QStringLiteral("Внимание"), question,
-                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+// The system's print dialog with the report's tab; the tab is handed back
+// before the dialog goes, since it belongs to the caller.
+bool RunDialog(TFormPrint& report, QPrinter& printer, QWidget* owner) {
+  QPrintDialog dialog(&printer, owner);
+  dialog.setWindowTitle(QStringLiteral("Печать"));
+  dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
+  dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+  dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+  dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+  dialog.setOptionTabs({&report});
+  const bool ok = dialog.exec() == QDialog::Accepted;
+  report.setParent(nullptr);
+  return ok;
 }
 
 void ShowStop(QWidget* owner, const QString& text, const QString& caption) {
@@ -36,39 +44,22 @@ bool Landscape(const QPrinter& printer) {
 
 // ---------------------------------------------------------------- TFormPrint
 
-TFormPrint::TFormPrint(QPrinter& printer, QWidget* owner) : QDialog(owner), printer_(printer) {
+TFormPrint::TFormPrint() {
   setObjectName(QStringLiteral("FormPrint"));
-  setWindowTitle(QStringLiteral("Печать"));
-  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                 Qt::WindowCloseButtonHint);
-  setFixedSize(381, 285);
-
+  setWindowTitle(QStringLiteral("Отчет"));  // the tab's title in the print dialog
+  auto* layout = new QVBoxLayout(this);
   GroupBox1 = new QGroupBox(QStringLiteral("Диспетчерская"), this);
   GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-  GroupBox1->setGeometry(16, 12, 349, 72);
+  auto* office = new QVBoxLayout(GroupBox1);
   Edit1 = new QLineEdit(GroupBox1);
   Edit1->setObjectName(QStringLiteral("Edit1"));
-  Edit1->setGeometry(16, 30, 317, 24);
-
-  ButtonFont = new QPushButton(QStringLiteral("Шрифт печати"), this);
+  office->addWidget(Edit1);
+  layout->addWidget(GroupBox1);
+  ButtonFont = new QPushButton(QStringLiteral("Шрифт печати..."), this);
   ButtonFont->setObjectName(QStringLiteral("ButtonFont"));
-  ButtonFont->setGeometry(16, 104, 165, 33);
   ButtonFont->setAutoDefault(false);
-  ButtonSetup = new QPushButton(QStringLiteral("Принтер"), this);
-  ButtonSetup->setObjectName(QStringLiteral("ButtonSetup"));
-  ButtonSetup->setGeometry(200, 104, 165, 33);
-  ButtonSetup->setAutoDefault(false);
-
-  BitBtnPrint =
-      new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("    Печать"), this);
-  BitBtnPrint->setObjectName(QStringLiteral("BitBtnPrint"));
-  BitBtnPrint->setGeometry(16, 224, 165, 45);
-  BitBtnPrint->setDefault(true);
-  BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
-                            QStringLiteral("    Отмена"), this);
-  BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-  BitBtn1->setGeometry(200, 224, 165, 45);
-  BitBtn1->setAutoDefault(false);
+  layout->addWidget(ButtonFont, 0, Qt::AlignLeft);
+  layout->addStretch(1);
 
   ChooseFont = [this](QFont& font) {
     bool ok = false;
@@ -76,34 +67,12 @@ TFormPrint::TFormPrint(QPrinter& printer, QWidget* owner) : QDialog(owner), prin
     if (ok) font = chosen;
     return ok;
   };
-  SetupPrinter = [this](QPrinter& p) {
-    QPrintDialog dialog(&p, this);
-    dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
-    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
-    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
-    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
-    return dialog.exec() == QDialog::Accepted;
-  };
-
   connect(ButtonFont, &QPushButton::clicked, this, &TFormPrint::ButtonFontClick);
-  connect(ButtonSetup, &QPushButton::clicked, this, &TFormPrint::ButtonSetupClick);
-  connect(BitBtnPrint, &QPushButton::clicked, this, &QDialog::accept);
-  connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);
-
-  // Centred on the owner window.
-  if (owner != nullptr) {
-    const QRect frame = owner->window()->frameGeometry();
-    move(frame.center() - QPoint(width() / 2, height() / 2));
-  }
 }
 
 void TFormPrint::ButtonFontClick() {
   QFont copy = PrintFont.font;
   if (ChooseFont && ChooseFont(copy)) PrintFont.font = copy;
-}
-
-void TFormPrint::ButtonSetupClick() {
-  if (SetupPrinter) SetupPrinter(printer_);
 }
 
 // ---------------------------------------------------------------- metrics
@@ -131,13 +100,13 @@ TPrintOutcome PrintGrid(QWidget* owner, const QString& title, TPrintGrid grid, T
   if (ini) LoadFont(*ini, font, kSection, 9);
 
   {
-    TFormPrint dialog(printer, owner);
-    dialog.Edit1->setText(FromCp1251(office));
-    dialog.PrintFont = font;
-    const bool ok = dialogs.run ? dialogs.run(dialog) : RunDialog(dialog);
+    TFormPrint report;
+    report.Edit1->setText(FromCp1251(office));
+    report.PrintFont = font;
+    const bool ok = dialogs.run ? dialogs.run(report, printer) : RunDialog(report, printer, owner);
     if (!ok) return outcome;
-    office = ToCp1251(dialog.Edit1->text());
-    font = dialog.PrintFont;
+    office = ToCp1251(report.Edit1->text());
+    font = report.PrintFont;
   }
   if (ini) {
     SaveFont(*ini, font, kSection);
@@ -158,18 +127,12 @@ TPrintOutcome PrintGrid(QWidget* owner, const QString& title, TPrintGrid grid, T
     return outcome;
   }
 
-  // Compose every page first; only a confirmed job reaches the printer.
+  // Every page is composed before the job starts.
   grid.title = ToCp1251(title);
   grid.officeName = office;
   const TQtTextMetrics metrics(font.font, &printer);
   const TPrintLayout layout = ComposePrintPages(grid, printer.width(), printer.height(), metrics);
   outcome.pages = static_cast<int>(layout.pages.size());
-  const QString question = FromCp1251(PageCountQuestion(outcome.pages));
-  const bool yes = dialogs.confirm ? dialogs.confirm(question) : AskPages(owner, question);
-  if (!yes) {
-    outcome.result = TPrintResult::Declined;
-    return outcome;
-  }
 
   QPainter painter;
   if (!painter.begin(&printer)) {

@@ -23,19 +23,19 @@ class QPushButton;
 
 namespace vertamo::ui {
 
-// The print dialog ("FormPrint"): fills nothing in by itself; PrintGrid puts
-// the office name and the print font in and takes them out again.
-class TFormPrint : public QDialog {
+// What the report adds to the system's print dialog, as a tab of its own
+// ("Отчет", "FormPrint"): the dispatch office named in the page header and
+// the print font. It fills nothing in by itself; PrintGrid puts the office
+// name and the print font in and takes them out again. Printer, paper and
+// orientation are the print dialog's own.
+class TFormPrint : public QWidget {
   Q_OBJECT
  public:
-  TFormPrint(QPrinter& printer, QWidget* owner);
+  TFormPrint();
 
   QGroupBox* GroupBox1 = nullptr;
   QLineEdit* Edit1 = nullptr;
   QPushButton* ButtonFont = nullptr;
-  QPushButton* ButtonSetup = nullptr;
-  QPushButton* BitBtnPrint = nullptr;
-  QPushButton* BitBtn1 = nullptr;
 
   // The print font being edited.
   TUiFont PrintFont;
@@ -43,22 +43,16 @@ class TFormPrint : public QDialog {
   // The font dialog, started with a copy of the print font; true and the
   // chosen font on OK. Tests replace it.
   std::function<bool(QFont& font)> ChooseFont;
-  // The printer set-up dialog (printer, paper, orientation); true on OK.
-  std::function<bool(QPrinter& printer)> SetupPrinter;
 
  private:
   void ButtonFontClick();
-  void ButtonSetupClick();
-
-  QPrinter& printer_;
 };
 
 // The dialogs PrintGrid shows; each left empty uses the real one.
 struct TPrintDialogs {
-  // Shows the print dialog modally; true for "Печать".
-  std::function<bool(TFormPrint& dialog)> run;
-  // The page-count question (caption "Внимание", Yes / No); true for Yes.
-  std::function<bool(const QString& question)> confirm;
+  // Shows the system's print dialog for `printer` with the report's tab;
+  // true for "Печать".
+  std::function<bool(TFormPrint& report, QPrinter& printer)> run;
   // "Слишком много столбцов" (or "Принтер недоступен" when the printer
   // cannot take the job), caption "Печать невозможна...".
   std::function<void(const QString& text, const QString& caption)> stop;
@@ -67,7 +61,6 @@ struct TPrintDialogs {
 enum class TPrintResult {
   Cancelled,       // the print dialog was cancelled: nothing printed, nothing stored
   TooManyColumns,  // more than 20 columns: settings stored, nothing printed
-  Declined,        // No to the page count: the composed pages are dropped
   Printed,         // the pages went to the printer
   Failed,          // the printer could not take the job: said so, nothing printed
 };
@@ -78,8 +71,9 @@ struct TPrintOutcome {
 };
 
 // Prints `grid` (its cells, column widths in screen pixels and the reference
-// width they relate to) with `title` on every page. The office name and the
-// font come from the dialog; `ini` (may be null) keeps section "Printer".
+// width they relate to, its heading) with `title` on every page, after one
+// dialog: the system's print dialog. The office name and the font come from
+// its report tab; `ini` (may be null) keeps section "Printer".
 TPrintOutcome PrintGrid(QWidget* owner, const QString& title, TPrintGrid grid, TFastIni* ini,
                         QPrinter& printer, const TPrintDialogs& dialogs = {});
 

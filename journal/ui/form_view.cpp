@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <cstdlib>
 
@@ -63,6 +64,12 @@ QVariant TReportModel::headerData(int section, Qt::Orientation orientation, int 
 Qt::ItemFlags TReportModel::flags(const QModelIndex& index) const {
   if (!index.isValid() || table_.Cell(index.row() + 1, 0).empty()) return Qt::ItemIsEnabled;
   return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+}
+
+void TReportModel::Reset() {
+  beginResetModel();
+  table_ = TReportTable();
+  endResetModel();
 }
 
 void TReportModel::SetReportHeader(const std::string& t1, const std::string& t2, const std::string& t3) {
@@ -169,6 +176,14 @@ TReportGrid::TReportGrid(QWidget* parent) : QTableView(parent), delegate_(this) 
           [this](const QModelIndex& current, const QModelIndex&) {
             if (current.isValid()) emit RowClicked(current.row() + 1);
           });
+}
+
+void TReportGrid::Restart() {
+  // No row of the new table was clicked: the first is current, as at creation.
+  const QSignalBlocker blocker(selectionModel());
+  model_.Reset();
+  selectionModel()->setCurrentIndex(model_.index(0, 0),
+                                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 void TReportGrid::SelectFirstLine() {
@@ -386,8 +401,24 @@ void TFormView::WriteColumnWidths() {
   ini_->WriteGridColWidths(&columns);
 }
 
+void TFormView::Refresh() {
+  if (refresh_) refresh_();
+}
+
+void TFormView::Refill() {
+  StringGrid1->Restart();
+  made_ = QDateTime::currentDateTime();
+}
+
+QString TFormView::Heading() const {
+  QString heading;
+  if (!source_.isEmpty()) heading = QStringLiteral("Сервер: ") + source_ + QStringLiteral(". ");
+  return heading + QStringLiteral("Составлен: ") + made_.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss"));
+}
+
 TPrintGrid TFormView::PrintData() const {
   TPrintGrid grid;
+  grid.heading = ToCp1251(Heading());
   const TReportTable& table = Table();
   for (int row = 0; row < table.RowCount(); ++row) {
     std::vector<std::string> cells;
@@ -431,7 +462,8 @@ void TFormView::closeEvent(QCloseEvent* event) {
 // ---------------------------------------------------------------- the counters
 
 TFormView* OpenCounterReport(QPointer<TFormView>& formView, std::string_view counterName, QWidget* owner,
-                             TFastIni* ini, const TListRequest& request, const TReportMapLink& link) {
+                             TFastIni* ini, const TListRequest& request, const TReportMapLink& link,
+                             const QString& source) {
   if (formView) {
     formView->close();
     delete formView.data();
@@ -440,10 +472,19 @@ TFormView* OpenCounterReport(QPointer<TFormView>& formView, std::string_view cou
   if (counter == nullptr) return nullptr;
   auto* view = new TFormView(ini, link, owner, counter->name);
   view->setWindowTitle(QString::fromUtf8(counter->caption));
+  view->SetSource(source);
   view->show();
   formView = view;
   const QPointer<TFormView> target(view);
-  RequestReport(*counter, request, [target]() -> IReportSink* { return target.data(); });
+  // Each answer replaces the table: the first one, and each refresh's.
+  view->SetRefresh([counter, request, target] {
+    RequestReport(*counter, request, [target]() -> IReportSink* {
+      if (!target) return nullptr;
+      target->Refill();
+      return target.data();
+    });
+  });
+  view->Refresh();
   return view;
 }
 

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QDateTime>
 #include <QHeaderView>
 #include <QPointer>
 #include <QStyledItemDelegate>
@@ -58,6 +59,8 @@ class TReportModel : public QAbstractTableModel {
   Qt::ItemFlags flags(const QModelIndex& index) const override;
 
   const TReportTable& Table() const { return table_; }
+  // Back to the empty table a new report starts with.
+  void Reset();
   void SetReportHeader(const std::string& t1, const std::string& t2, const std::string& t3);
   void AddReportRow(const std::string& t1, const std::string& t2, const std::string& t3, int object);
 
@@ -100,6 +103,8 @@ class TReportGrid : public QTableView {
   static void PaintCell(QPainter& painter, const QRect& rect, int column, const QString& text,
                         const QColor& background, const QColor& foreground);
 
+  // An empty table for a new answer, row 1 current.
+  void Restart();
   // Row 1, the current row from the start, shows as selected once it holds
   // a report line, unless the dispatcher has chosen a row already.
   void SelectFirstLine();
@@ -133,6 +138,20 @@ class TFormView : public QWidget, public IReportSink {
   void SetReportHeader(const std::string& t1, const std::string& t2, const std::string& t3) override;
   void AddReportRow(const std::string& t1, const std::string& t2, const std::string& t3, int object) override;
   const TReportTable& Table() const { return StringGrid1->Model().Table(); }
+  // The counter whose report this is ("LiftB", ...).
+  const std::string& Kind() const { return kind_; }
+
+  // Where the report comes from, for the printed heading (the server's name
+  // and address).
+  void SetSource(const QString& server) { source_ = server; }
+  // How the report is asked for again; Refresh asks, and the answer replaces
+  // the table when it arrives (the window stays where it is).
+  void SetRefresh(std::function<void()> ask) { refresh_ = std::move(ask); }
+  void Refresh();
+  // The table emptied for the server's answer, which is made now.
+  void Refill();
+  // "Сервер: <source>. Составлен: dd.MM.yyyy hh:mm:ss".
+  QString Heading() const;
 
   // Context-menu actions.
   // Export (pmText / pmExcel): the save dialog, the file, the question; the
@@ -190,6 +209,9 @@ class TFormView : public QWidget, public IReportSink {
 
   TFastIni* ini_;
   std::string kind_;
+  QString source_;
+  QDateTime made_ = QDateTime::currentDateTime();
+  std::function<void()> refresh_;
   TReportMapLink link_;
   TUiFont font_;
   int ruleWidth_ = -1;      // the width the column rule was last applied at
@@ -202,8 +224,9 @@ class TFormView : public QWidget, public IReportSink {
 // fills the window when the reply arrives (an empty window stays when nothing
 // came; a reply that finds the window gone is dropped).
 // `formView` is the one report window of the program. Nothing happens for
-// any other name (nullptr).
+// any other name (nullptr). `source` names the server for the printed heading.
 TFormView* OpenCounterReport(QPointer<TFormView>& formView, std::string_view counterName, QWidget* owner,
-                             TFastIni* ini, const TListRequest& request, const TReportMapLink& link);
+                             TFastIni* ini, const TListRequest& request, const TReportMapLink& link,
+                             const QString& source = {});
 
 }  // namespace vertamo::ui

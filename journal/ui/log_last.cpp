@@ -1,8 +1,6 @@
 #include "journal/ui/log_last.h"
 
-#include <QGuiApplication>
 #include <QKeyEvent>
-#include <QScreen>
 #include <QVBoxLayout>
 #include <string>
 
@@ -28,7 +26,8 @@ bool IsEnter(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
 TLogLast::TLogLast(TFastIni* ini, QWidget* parent) : QWidget(parent, HeaderFlags(true)), ini_(ini) {
   setObjectName(QString::fromLatin1(kSection));
   setWindowTitle(QStringLiteral("Оперативный журнал"));
-  setAttribute(Qt::WA_DeleteOnClose);  // closed by the desktop: released, the owner's reference clears
+  // Closing only hides it: the journal of the shift is never lost for the
+  // rest of the run, and "Вид → Оперативный журнал" shows it again.
   QFont f(QStringLiteral("Tahoma"));
   f.setPixelSize(13);
   setFont(f);
@@ -76,8 +75,7 @@ TLogLast::TLogLast(TFastIni* ini, QWidget* parent) : QWidget(parent, HeaderFlags
   // Design bounds: client area 1053 x 182 at 215, 448.
   resize(1053, 182);
   move(215, 448);
-  ReadSettings();
-  KeepOnScreen();
+  ReadSettings();  // a saved place comes back whole on the screen it opens on
   // A tool window of the main window stays in front of it, also with window
   // managers that do not keep it there themselves.
   if (parent) parent->installEventFilter(this);
@@ -106,16 +104,6 @@ void TLogLast::ReadSettings() {
     if (ini_->ValueExists(kSection, key))
       savedWidths_[static_cast<size_t>(c)] = ini_->ReadInteger(kSection, key, grid_->columnWidth(c));
   }
-}
-
-void TLogLast::KeepOnScreen() {
-  // The whole desktop counts, so a journal kept on a second monitor stays there.
-  const QScreen* screen = QGuiApplication::primaryScreen();
-  if (!screen) return;
-  const QRect desktop = screen->virtualGeometry();
-  TWidgetBounds bounds(this);
-  if (bounds.left() >= desktop.right() + 1) bounds.setLeft(desktop.right() + 1 - bounds.width());
-  if (bounds.top() >= desktop.bottom() + 1) bounds.setTop(desktop.bottom() + 1 - bounds.height());
 }
 
 void TLogLast::ApplyHeader() {

@@ -93,7 +93,6 @@ class TLogLast : public QWidget {
   void ShowObject(int object);
   void HideMarker();
   void OnMenuRequested(const QPoint& globalPos);
-  void KeepOnScreen();
 
   TFastIni* ini_;
   QFrame* panel_ = nullptr;

@@ -10,6 +10,7 @@
 #include <array>
 #include <cmath>
 
+#include "map/default_zoom.h"
 #include "map/ui/map_items.h"
 #include "map/ui/picture_cache.h"
 
@@ -73,7 +74,9 @@ TMapView::TMapView(const TBitmap* picture, std::function<void(TMapScene&)> fill,
   setScene(scene_);
   scene_->setSceneRect(QRectF(QPointF(0, 0), QSizeF(scene_->Picture().size())));
   setFrameShape(QFrame::NoFrame);
-  setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  // A map smaller than its tab sits in the middle of it, not in a corner
+  // with the rest of the tab empty.
+  setAlignment(Qt::AlignCenter);
   setTransformationAnchor(QGraphicsView::NoAnchor);
   setResizeAnchor(QGraphicsView::NoAnchor);
   // On a zoomed map and on a scaled desktop alike, pictures are smoothed.
@@ -109,9 +112,9 @@ QSizeF TMapView::Extent() const { return scene_->sceneRect().size(); }
 double TMapView::FitZoom() const {
   const QSizeF extent = Extent();
   const QSize view = size();
-  if (extent.isEmpty() || view.isEmpty()) return zoom_;
-  double zoom = std::min(view.width() / extent.width(), view.height() / extent.height());
-  if (fitAt100AtMost_) zoom = std::min(zoom, 1.0);
+  double zoom = WholeMapZoom(extent.width(), extent.height(), view.width(), view.height());
+  if (zoom <= 0) return zoom_;
+  if (byDefault_) zoom = DefaultMapZoom(zoom);
   // A hair below the exact fit, so that rounding never brings up a scroll bar.
   zoom = std::floor(zoom * 1000.0) / 1000.0;
   return std::clamp(zoom, kMinZoom, kMaxZoom);
@@ -131,20 +134,20 @@ void TMapView::ChangeZoom(double zoom, QPoint anchor) {
 }
 
 void TMapView::SetZoom(double zoom) {
-  fitting_ = fitAt100AtMost_ = false;
+  fitting_ = byDefault_ = false;
   ChangeZoom(zoom, QPoint());
   emit Zoomed();
 }
 
 void TMapView::FitToWindow() {
   fitting_ = true;
-  fitAt100AtMost_ = false;
+  byDefault_ = false;
   ChangeZoom(FitZoom(), QPoint());
   emit Zoomed();
 }
 
-void TMapView::FitIfLarger() {
-  fitting_ = fitAt100AtMost_ = true;
+void TMapView::ZoomByDefault() {
+  fitting_ = byDefault_ = true;
   ChangeZoom(FitZoom(), QPoint());
 }
 
@@ -152,7 +155,7 @@ void TMapView::ZoomIn() { SetZoom(NextZoomStep(zoom_, true)); }
 void TMapView::ZoomOut() { SetZoom(NextZoomStep(zoom_, false)); }
 
 void TMapView::ZoomAround(double zoom, QPoint anchor) {
-  fitting_ = fitAt100AtMost_ = false;
+  fitting_ = byDefault_ = false;
   ChangeZoom(zoom, anchor);
   emit Zoomed();
 }

@@ -1,7 +1,8 @@
 // One map on screen: its scene (the background picture and the items of its
 // objects and texts, in pixels of the background) in a view whose transform is
-// the zoom. The view scrolls when the map is larger than it; "fit" keeps the
-// whole map in view as the view changes size. Ctrl and the wheel zoom around
+// the zoom. The view scrolls when the map is larger than it and centres it
+// when it is smaller; "fit" keeps the whole map in view as the view changes
+// size. Ctrl and the wheel zoom around
 // the mouse, the wheel alone scrolls (Shift and the wheel across).
 //
 // The scene is filled on first need (the view shown, or an item asked for), so
@@ -64,10 +65,11 @@ class TMapView final : public QGraphicsView {
   void ZoomOut();
   // Zooms keeping the map point under `anchor` (view pixels) where it is.
   void ZoomAround(double zoom, QPoint anchor);
-  // A map that has no zoom of the dispatcher's yet: fitted while it does not
-  // fit at 100 %, at 100 % otherwise, as the view resizes; not reported as a
-  // choice (no Zoomed), and ended by any command.
-  void FitIfLarger();
+  // A map that has no zoom of the dispatcher's yet: the whole map in view
+  // unless that enlarges it by more than half, at 100 % then (DefaultMapZoom),
+  // as the view resizes; not reported as a choice (no Zoomed), and ended by
+  // any command.
+  void ZoomByDefault();
 
   // Scrolls so that `mapRect` is in view, when it is not already.
   void EnsureVisible(const QRectF& mapRect);
@@ -126,7 +128,7 @@ class TMapView final : public QGraphicsView {
   bool filled_ = false;
   double zoom_ = 1.0;
   bool fitting_ = false;
-  bool fitAt100AtMost_ = false;  // the fit of FitIfLarger
+  bool byDefault_ = false;  // the fit of ZoomByDefault
   QRectF marker_;
 };
 

@@ -136,20 +136,6 @@ TEST(WrapLine, PositionMovesPastEachLine) {
 
 // ---- Texts -------------------------------------------------------------------
 
-TEST(PrintTexts, PageCountQuestionEndings) {
-  struct Case {
-    int pages;
-    const char* question;
-  };
-  const Case cases[] = {
-      {1, "Действительно напечатать 1 страницу?"},  {2, "Действительно напечатать 2 страницы?"},
-      {3, "Действительно напечатать 3 страницы?"},  {4, "Действительно напечатать 4 страницы?"},
-      {5, "Действительно напечатать 5 страниц?"},   {11, "Действительно напечатать 11 страниц?"},
-      {21, "Действительно напечатать 21 страниц?"}, {22, "Действительно напечатать 22 страниц?"},
-  };
-  for (const Case& c : cases) EXPECT_EQ(PageCountQuestion(c.pages), Cp(c.question)) << c.pages;
-}
-
 TEST(PrintTexts, OfficeNameAfterItsLastColonOrBackslash) {
   EXPECT_EQ(OfficeHeaderText(""), "");
   EXPECT_EQ(OfficeHeaderText(Cp("Центральная")), Cp("Диспетчерская: Центральная"));
@@ -229,25 +215,41 @@ TEST(PrintPages, EmptyOfficeAndTitlePrintOnlyThePageNumber) {
   EXPECT_EQ(header, (std::vector<std::string>{Cp("Страница 1")}));
 }
 
-TEST(PrintPages, PageCountsAndTheirQuestions) {
+TEST(PrintPages, TheHeadingHasALineOfItsOwnOnEveryPage) {
+  FixedMetrics m;
+  TPrintGrid g = Grid(12);
+  g.title = "Report";
+  g.heading = "Made 08.12.2026 06:10";
+  const TPrintLayout layout = ComposePrintPages(g, 1000, 200, m);
+  ASSERT_EQ(layout.pages.size(), 3u);
+  for (const TPrintPage& page : layout.pages) {
+    const TPrintOp* heading = FindText(page, g.heading);
+    ASSERT_NE(heading, nullptr);
+    EXPECT_EQ(heading->x1, 5);
+    EXPECT_EQ(heading->y1, kL);
+    // The rules and the column titles move down under it.
+    EXPECT_EQ(Lines(page, 3).front().y1, 2 * kL);
+    EXPECT_EQ(FindText(page, "T2")->y1, 2 * kL + 4);
+    for (const TPrintOp& op : Lines(page, 1)) {
+      if (op.x1 == op.x2) {
+        EXPECT_EQ(op.y1, 2 * kL);
+      }
+    }
+  }
+}
+
+TEST(PrintPages, PageCounts) {
   // Rows of one line take 24 pixels from y = 48: on a page 200 pixels tall a
   // row fits while 48 + 24 j + 20 < 200, six rows a page.
   struct Case {
     int pages;
-    const char* question;
   };
-  const Case cases[] = {
-      {1, "Действительно напечатать 1 страницу?"},
-      {3, "Действительно напечатать 3 страницы?"},
-      {5, "Действительно напечатать 5 страниц?"},
-      {21, "Действительно напечатать 21 страниц?"},
-  };
+  const Case cases[] = {{1}, {3}, {5}, {21}};
   FixedMetrics m;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.pages);
     const TPrintLayout layout = ComposePrintPages(Grid(6 * c.pages), 1000, 200, m);
     ASSERT_EQ(static_cast<int>(layout.pages.size()), c.pages);
-    EXPECT_EQ(PageCountQuestion(static_cast<int>(layout.pages.size())), Cp(c.question));
     // Every page repeats the column titles and numbers itself; the row
     // numbers carry on from page to page.
     for (int p = 0; p < c.pages; ++p) {

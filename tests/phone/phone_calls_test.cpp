@@ -10,6 +10,7 @@
 #include "iptel/iptel_thread.h"
 #include "iptel/phone_log.h"
 #include "phone_under_test.h"
+#include "raw_sip_peer.h"
 
 namespace vertamo::testing {
 namespace {
@@ -19,19 +20,12 @@ namespace {
 constexpr int kEventMs = 8000;
 constexpr int kSipTimeoutMs = 40000;
 
-std::vector<std::string> Silent(int sipPort, std::vector<std::string> more = {}) {
-  std::vector<std::string> s = {"LocalAddress=127.0.0.1", "SipPort=" + std::to_string(sipPort),
-                                "AudioSource=alsa,null", "AudioPlayer=alsa,null"};
-  s.insert(s.end(), more.begin(), more.end());
-  return s;
-}
-
 class RealPhone : public ::testing::Test {
  protected:
   void SetUp() override {
     if (const std::string missing = BaresipMissing(); !missing.empty()) GTEST_SKIP() << missing;
     liftPort = FreeSipPort();
-    ASSERT_TRUE(lift.Start(Silent(liftPort, {"ExtraUsers=1*2*3"}), {}, true, "lift"));
+    ASSERT_TRUE(lift.Start(QuietPhoneSettings(liftPort, {"ExtraUsers=1*2*3"}), {}, true, "lift"));
   }
   std::string LiftAddress(const std::string& user = "1*2*3") {
     return user + "@127.0.0.1:" + std::to_string(liftPort);
@@ -58,7 +52,7 @@ std::optional<std::string> NextLine(TPhoneEventQueue& events, const std::string&
 TEST_F(RealPhone, TheWorkstationsThreadAdoptsItDialsHangsUpAndQuits) {
   PhoneUnderTest dispatcher;
   const int dispatcherSipPort = FreeSipPort();
-  ASSERT_TRUE(dispatcher.Start(Silent(dispatcherSipPort), {}, /*connect=*/false));
+  ASSERT_TRUE(dispatcher.Start(QuietPhoneSettings(dispatcherSipPort), {}, /*connect=*/false));
   TempFolder work;
   TPhoneConfig config;
   config.programPath = VERTAMO_PHONE_PATH;
@@ -102,7 +96,7 @@ TEST_F(RealPhone, TheWorkstationsThreadAdoptsItDialsHangsUpAndQuits) {
 
 TEST_F(RealPhone, EveryEndOfACallReachesTheWorkstationAsItsEventLine) {
   PhoneUnderTest dispatcher;
-  ASSERT_TRUE(dispatcher.Start(Silent(FreeSipPort())));
+  ASSERT_TRUE(dispatcher.Start(QuietPhoneSettings(FreeSipPort())));
 
   // The lift refuses: busy for the caller, "refused" for the lift.
   dispatcher.Send("c " + LiftAddress());
@@ -120,7 +114,7 @@ TEST_F(RealPhone, EveryEndOfACallReachesTheWorkstationAsItsEventLine) {
   // A third party calling the lift meanwhile gets busy and is told; the
   // call goes on.
   PhoneUnderTest third;
-  ASSERT_TRUE(third.Start(Silent(FreeSipPort()), {}, true, "third"));
+  ASSERT_TRUE(third.Start(QuietPhoneSettings(FreeSipPort()), {}, true, "third"));
   third.Send("c " + LiftAddress());
   EXPECT_EQ(third.NextEvent(kEventMs), "BUSY");
   EXPECT_EQ(lift.NextEvent(kEventMs), "RING third [127.0.0.1]");
@@ -172,7 +166,7 @@ TEST_F(RealPhone, EveryEndOfACallReachesTheWorkstationAsItsEventLine) {
 TEST_F(RealPhone, ACallComingInDuringACallIsBusyAndTheHangUpEndsTheLiftsCall) {
   PhoneUnderTest dispatcher;
   const int dispatcherPort = FreeSipPort();
-  ASSERT_TRUE(dispatcher.Start(Silent(dispatcherPort)));
+  ASSERT_TRUE(dispatcher.Start(QuietPhoneSettings(dispatcherPort)));
   dispatcher.Send("c " + LiftAddress());
   ASSERT_EQ(lift.NextEvent(kEventMs).value_or("").rfind("RING", 0), 0u);
   lift.Send("y");
@@ -180,7 +174,7 @@ TEST_F(RealPhone, ACallComingInDuringACallIsBusyAndTheHangUpEndsTheLiftsCall) {
   ASSERT_EQ(lift.NextEvent(kEventMs).value_or("").rfind("CALL", 0), 0u);
 
   PhoneUnderTest third;
-  ASSERT_TRUE(third.Start(Silent(FreeSipPort()), {}, true, "third"));
+  ASSERT_TRUE(third.Start(QuietPhoneSettings(FreeSipPort()), {}, true, "third"));
   third.Send("c 127.0.0.1:" + std::to_string(dispatcherPort));
   EXPECT_EQ(third.NextEvent(kEventMs), "BUSY") << dispatcher.Log();
   EXPECT_EQ(dispatcher.NextEvent(kEventMs), "RING third [127.0.0.1]");  // told, the call goes on
@@ -194,7 +188,7 @@ TEST_F(RealPhone, ACallComingInDuringACallIsBusyAndTheHangUpEndsTheLiftsCall) {
 TEST_F(RealPhone, ACallComingInDuringAnAnsweredCallOnTheSameAccountIsToldToo) {
   PhoneUnderTest dispatcher;
   const int dispatcherPort = FreeSipPort();
-  ASSERT_TRUE(dispatcher.Start(Silent(dispatcherPort)));
+  ASSERT_TRUE(dispatcher.Start(QuietPhoneSettings(dispatcherPort)));
   const std::string dispatcherAddress = "127.0.0.1:" + std::to_string(dispatcherPort);
   lift.Send("c " + dispatcherAddress);
   ASSERT_EQ(dispatcher.NextEvent(kEventMs), "RING lift [127.0.0.1]");
@@ -203,7 +197,7 @@ TEST_F(RealPhone, ACallComingInDuringAnAnsweredCallOnTheSameAccountIsToldToo) {
   ASSERT_EQ(lift.NextEvent(kEventMs).value_or("").rfind("CALL", 0), 0u);
 
   PhoneUnderTest third;
-  ASSERT_TRUE(third.Start(Silent(FreeSipPort()), {}, true, "third"));
+  ASSERT_TRUE(third.Start(QuietPhoneSettings(FreeSipPort()), {}, true, "third"));
   third.Send("c " + dispatcherAddress);
   EXPECT_EQ(third.NextEvent(kEventMs), "BUSY") << dispatcher.Log();
   EXPECT_EQ(dispatcher.NextEvent(kEventMs), "RING third [127.0.0.1]") << dispatcher.Log();
@@ -217,7 +211,7 @@ TEST_F(RealPhone, ACallComingInDuringAnAnsweredCallOnTheSameAccountIsToldToo) {
 // lost, or the window dials for ever.
 TEST_F(RealPhone, ADialRightAfterAHangUpIsPlacedOnceTheCallHasClosed) {
   PhoneUnderTest dispatcher;
-  ASSERT_TRUE(dispatcher.Start(Silent(FreeSipPort())));
+  ASSERT_TRUE(dispatcher.Start(QuietPhoneSettings(FreeSipPort())));
   dispatcher.Send("c " + LiftAddress());
   ASSERT_EQ(lift.NextEvent(kEventMs).value_or("").rfind("RING", 0), 0u);
   lift.Send("y");
@@ -261,7 +255,7 @@ TEST_F(RealPhone, ThePhoneEndsWithItsControlLinkAndBaresipEndsWithThePhone) {
   EXPECT_TRUE(ProcessGone(engine, 3000));
 
   PhoneUnderTest killed;
-  ASSERT_TRUE(killed.Start(Silent(FreeSipPort())));
+  ASSERT_TRUE(killed.Start(QuietPhoneSettings(FreeSipPort())));
   const int orphan = killed.BaresipPid();
   ASSERT_GT(orphan, 0);
   const std::string folder = EngineFolderOf(killed.Pid());
@@ -271,7 +265,7 @@ TEST_F(RealPhone, ThePhoneEndsWithItsControlLinkAndBaresipEndsWithThePhone) {
   // Its private folder (the account file) goes at the next phone's start
   // (or at the start of a phone of a test running alongside).
   PhoneUnderTest next;
-  ASSERT_TRUE(next.Start(Silent(FreeSipPort())));
+  ASSERT_TRUE(next.Start(QuietPhoneSettings(FreeSipPort())));
   EXPECT_FALSE(std::filesystem::exists(folder)) << folder;
 }
 
@@ -289,7 +283,7 @@ TEST_F(RealPhone, WithoutASoundServerACallConnectsAndSaysItHasNoSound) {
 
 TEST_F(RealPhone, ACallThatCannotBeRecordedGoesOnAndIsToldOnce) {
   PhoneUnderTest dispatcher;
-  ASSERT_TRUE(dispatcher.Start(Silent(FreeSipPort())));
+  ASSERT_TRUE(dispatcher.Start(QuietPhoneSettings(FreeSipPort())));
   // A file where the records' folder should be.
   WriteWholeFile(dispatcher.Folder().file("Records"), "");
   for (int call = 0; call < 2; ++call) {
@@ -309,7 +303,7 @@ TEST_F(RealPhone, ACallThatCannotBeRecordedGoesOnAndIsToldOnce) {
 
 TEST(RealPhoneFaults, WithoutBaresipACallEndsWithAReasonAndThePhoneStaysUp) {
   PhoneUnderTest phone;
-  ASSERT_TRUE(phone.Start(Silent(FreeSipPort(), {"Baresip=/nonexistent/baresip"})));
+  ASSERT_TRUE(phone.Start(QuietPhoneSettings(FreeSipPort(), {"Baresip=/nonexistent/baresip"})));
   phone.Send("c 1*2*3@127.0.0.1");
   EXPECT_EQ(phone.NextEvent(kEventMs), "ERROR 15");
   const std::string reason = phone.NextEvent(kEventMs).value_or("");
@@ -322,38 +316,17 @@ TEST(RealPhoneFaults, WithoutBaresipACallEndsWithAReasonAndThePhoneStaysUp) {
   EXPECT_EQ(phone.NextEvent(kEventMs), "OK");
 }
 
-// A port held by a socket that never reads: no phone of a test running
-// alongside can take it, and no "port unreachable" comes back either.
-class SilentPort {
- public:
-  SilentPort() {
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof sa;
-    if (::bind(fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0 &&
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&sa), &length) == 0)
-      port_ = ntohs(sa.sin_port);
-  }
-  ~SilentPort() { ::close(fd_); }
-  int Port() const { return port_; }
-
- private:
-  int fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  int port_ = 0;
-};
-
 // A newcomer refused while our dial has had no answer at all yet (baresip
 // has not named our call): "h" still ends our dial, not the newcomer. Also
 // after a call that rang in on the other account, which baresip left current.
 TEST_F(RealPhone, AHangUpEndsADialThatANewcomerInterrupted) {
   for (const bool rangInBefore : {false, true}) {
     SCOPED_TRACE(rangInBefore ? "after a call that rang in" : "first call");
-    SilentPort silent;
+    RawSipPeer silent;  // never answers
     ASSERT_GT(silent.Port(), 0);
     PhoneUnderTest dispatcher;
     const int dispatcherSipPort = FreeSipPort();
-    ASSERT_TRUE(dispatcher.Start(Silent(dispatcherSipPort)));
+    ASSERT_TRUE(dispatcher.Start(QuietPhoneSettings(dispatcherSipPort)));
     if (rangInBefore) {
       lift.Send("c 127.0.0.1:" + std::to_string(dispatcherSipPort));
       ASSERT_EQ(dispatcher.NextEvent(kEventMs), "RING lift [127.0.0.1]");
@@ -378,10 +351,10 @@ TEST_F(RealPhone, AHangUpEndsADialThatANewcomerInterrupted) {
 }
 
 TEST_F(RealPhone, AnAddressWhereNothingAnswersIsUnreachableAfterTheSipTimeOut) {
-  SilentPort silent;
+  RawSipPeer silent;  // never answers
   ASSERT_GT(silent.Port(), 0);
   PhoneUnderTest dispatcher;
-  ASSERT_TRUE(dispatcher.Start(Silent(FreeSipPort())));
+  ASSERT_TRUE(dispatcher.Start(QuietPhoneSettings(FreeSipPort())));
   dispatcher.Send("c 1*2*3@127.0.0.1:" + std::to_string(silent.Port()));
   EXPECT_EQ(dispatcher.NextEvent(kSipTimeoutMs), "ERROR 12");
 }

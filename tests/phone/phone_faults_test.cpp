@@ -4,18 +4,12 @@
 
 #include "phone_under_test.h"
 #include "raw_sip_peer.h"
+#include "support/private_network.h"
 
 namespace vertamo::testing {
 namespace {
 
 constexpr int kFaultMs = 8000;
-
-std::vector<std::string> Quiet(int sipPort, std::vector<std::string> more = {}) {
-  std::vector<std::string> s = {"LocalAddress=127.0.0.1", "SipPort=" + std::to_string(sipPort),
-                                "AudioSource=alsa,null", "AudioPlayer=alsa,null"};
-  s.insert(s.end(), more.begin(), more.end());
-  return s;
-}
 
 class PhoneFaults : public ::testing::Test {
  protected:
@@ -30,7 +24,7 @@ class PhoneFaults : public ::testing::Test {
 TEST_F(PhoneFaults, ACallerWhoseNameIsNotUtf8Rings) {
   PhoneUnderTest dispatcher;
   const int port = FreeSipPort();
-  ASSERT_TRUE(dispatcher.Start(Quiet(port)));
+  ASSERT_TRUE(dispatcher.Start(QuietPhoneSettings(port)));
   RawSipPeer lift;
   const struct {
     std::string wire;
@@ -60,7 +54,7 @@ TEST_F(PhoneFaults, ACallerWhoseNameIsNotUtf8Rings) {
 // phone's DialTimeout as unanswered, and the far end gets a CANCEL.
 TEST_F(PhoneFaults, ADialThatOnlyRingsEndsAfterTheDialTimeOut) {
   PhoneUnderTest dispatcher;
-  ASSERT_TRUE(dispatcher.Start(Quiet(FreeSipPort(), {"DialTimeout=2"})));
+  ASSERT_TRUE(dispatcher.Start(QuietPhoneSettings(FreeSipPort(), {"DialTimeout=2"})));
   RawSipPeer lift;
   dispatcher.Send("c 1*2*3@127.0.0.1:" + std::to_string(lift.Port()));
   int from = 0;
@@ -78,7 +72,7 @@ TEST_F(PhoneFaults, ADialThatOnlyRingsEndsAfterTheDialTimeOut) {
 TEST_F(PhoneFaults, ThePhoneEndingMidCallHangsUpTheLift) {
   PhoneUnderTest lift;
   const int liftPort = FreeSipPort();
-  ASSERT_TRUE(lift.Start(Quiet(liftPort, {"ExtraUsers=1*2*3"}), {}, true, "lift"));
+  ASSERT_TRUE(lift.Start(QuietPhoneSettings(liftPort, {"ExtraUsers=1*2*3"}), {}, true, "lift"));
   enum TWay { kDialled, kRangIn, kRinging };
   for (const TWay way : {kDialled, kRangIn, kRinging}) {
     for (const int signal : {0, SIGTERM, SIGKILL}) {
@@ -86,7 +80,7 @@ TEST_F(PhoneFaults, ThePhoneEndingMidCallHangsUpTheLift) {
                    (way == kDialled ? "dialled" : way == kRangIn ? "rang in" : "still ringing at the lift"));
       PhoneUnderTest dispatcher;
       const int port = FreeSipPort();
-      ASSERT_TRUE(dispatcher.Start(Quiet(port)));
+      ASSERT_TRUE(dispatcher.Start(QuietPhoneSettings(port)));
       if (way == kRangIn) {
         lift.Send("c 127.0.0.1:" + std::to_string(port));
         ASSERT_EQ(dispatcher.NextEvent(kFaultMs).value_or("").rfind("RING", 0), 0u);
@@ -121,7 +115,7 @@ TEST_F(PhoneFaults, HostileSettingsAreRefusedAndThePhoneStillRings) {
   const std::string injected = "pw;regint=5;outbound=sip:127.0.0.1:" + std::to_string(proxy.Port());
   PhoneUnderTest dispatcher;
   const int port = FreeSipPort();
-  ASSERT_TRUE(dispatcher.Start(Quiet(port, {"Registrar=127.0.0.1:" + std::to_string(registrar.Port()),
+  ASSERT_TRUE(dispatcher.Start(QuietPhoneSettings(port, {"Registrar=127.0.0.1:" + std::to_string(registrar.Port()),
                                             "Password=" + injected, "User=disp>1", std::string("DisplayName=a\0\"b", 16),
                                             "ExtraUsers=ok,\">;x"})));
   std::vector<std::string> notices;
@@ -157,20 +151,47 @@ TEST(PhoneSettingsFaults, ALocalAddressNotOfThisMachineIsSaidSo) {
 TEST_F(PhoneFaults, ASipPortTakenIsToldToTheDispatcher) {
   RawSipPeer holder;  // holds the port on 127.0.0.1
   PhoneUnderTest dispatcher;
-  ASSERT_TRUE(dispatcher.Start(Quiet(holder.Port())));
+  ASSERT_TRUE(dispatcher.Start(QuietPhoneSettings(holder.Port())));
   const std::string notice = dispatcher.Next(3000).value_or("");
   EXPECT_EQ(notice.rfind("APP SIP слушает порт ", 0), 0u) << notice;
   EXPECT_NE(notice.find("вместо " + std::to_string(holder.Port())), std::string::npos) << notice;
+}
+
+// baresip serves one address. With every address asked for (the default)
+// SIP takes 5060 on the default route's address though 127.0.0.1:5060 is
+// held, a lift calls it there, and the dispatcher hears that the machine's
+// other interface is not served. In a network of the test's own.
+TEST_F(PhoneFaults, SipTakes5060WhereItIsFreeAndSaysWhichAddressIsNotServed) {
+  const std::vector<std::string> network = {"link add v0 type veth peer name v1", "addr add 10.9.0.1/24 dev v0",
+                                            "addr add 10.9.1.1/24 dev v1",        "link set v0 up",
+                                            "link set v1 up", "route add default via 10.9.0.254 dev v0"};
+  std::string why;
+  const auto seen = InPrivateNetwork(
+      network,
+      [] {
+        RawSipPeer holder("127.0.0.1", 5060);
+        PhoneUnderTest dispatcher;
+        if (!dispatcher.Start({"AudioSource=alsa,null", "AudioPlayer=alsa,null"})) return std::string("no phone");
+        std::string lines = dispatcher.Next(3000).value_or("<no notice>");
+        RawSipPeer lift("10.9.0.1");
+        lift.Invite(5060, "dispatch1", "Lift", "n1");
+        return lines + "\n" + dispatcher.NextEvent(kFaultMs).value_or("<no ring>") + "\n" + dispatcher.Log();
+      },
+      &why);
+  if (!seen) GTEST_SKIP() << why;
+  EXPECT_EQ(seen->substr(0, seen->find('\n', seen->find('\n') + 1)),
+            "APP SIP принимает звонки только на 10.9.0.1:5060; звонки на 10.9.1.1 не дойдут\nRING Lift [10.9.0.1]")
+      << *seen;
 }
 
 // baresip dying while the phone is idle: it is started again at once, and
 // until then the workstation hears that calls cannot come in.
 TEST_F(PhoneFaults, ADeadEngineIsStartedAgainWithoutWaitingForADial) {
   PhoneUnderTest lift;
-  ASSERT_TRUE(lift.Start(Quiet(FreeSipPort()), {}, true, "lift"));
+  ASSERT_TRUE(lift.Start(QuietPhoneSettings(FreeSipPort()), {}, true, "lift"));
   PhoneUnderTest dispatcher;
   const int port = FreeSipPort();
-  ASSERT_TRUE(dispatcher.Start(Quiet(port)));
+  ASSERT_TRUE(dispatcher.Start(QuietPhoneSettings(port)));
   const int engine = dispatcher.BaresipPid();
   ::kill(engine, SIGKILL);
   EXPECT_EQ(dispatcher.NextEvent(kFaultMs).value_or("").rfind("APP Телефон не принимает звонки", 0), 0u) << dispatcher.Log();
@@ -187,10 +208,10 @@ TEST_F(PhoneFaults, ADeadEngineIsStartedAgainWithoutWaitingForADial) {
 TEST_F(PhoneFaults, TheNextPhoneEndsAnEngineLeftHangingUp) {
   PhoneUnderTest lift;
   const int liftPort = FreeSipPort();
-  ASSERT_TRUE(lift.Start(Quiet(liftPort, {"ExtraUsers=1*2*3"}), {}, true, "lift"));
+  ASSERT_TRUE(lift.Start(QuietPhoneSettings(liftPort, {"ExtraUsers=1*2*3"}), {}, true, "lift"));
   PhoneUnderTest dispatcher;
   const int port = FreeSipPort();
-  ASSERT_TRUE(dispatcher.Start(Quiet(port)));
+  ASSERT_TRUE(dispatcher.Start(QuietPhoneSettings(port)));
   dispatcher.Send("c 1*2*3@127.0.0.1:" + std::to_string(liftPort));
   ASSERT_EQ(lift.NextEvent(kFaultMs).value_or("").rfind("RING", 0), 0u);
   lift.Send("y");
@@ -199,7 +220,7 @@ TEST_F(PhoneFaults, TheNextPhoneEndsAnEngineLeftHangingUp) {
   ::kill(liftEngine, SIGSTOP);
   dispatcher.Kill();
   PhoneUnderTest next;
-  ASSERT_TRUE(next.Start(Quiet(port)));
+  ASSERT_TRUE(next.Start(QuietPhoneSettings(port)));
   EXPECT_TRUE(ProcessGone(engine, 1000));
   EXPECT_NE(next.Log().find("SIP on 127.0.0.1:" + std::to_string(port) + " "), std::string::npos) << next.Log();
   ::kill(liftEngine, SIGCONT);

@@ -1,5 +1,6 @@
 // The pieces of vertamo-phone that need no engine: the outcome table, dial
-// strings, the workstation's command line, and the engine's private files.
+// strings, the workstation's command line, where SIP listens, and the
+// engine's private files.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -9,6 +10,7 @@
 #include "phone/dial_string.h"
 #include "phone/phone_log.h"
 #include "phone/phone_options.h"
+#include "phone/sip_place.h"
 #include "phone/sip_settings.h"
 #include "support/temp_folder.h"
 
@@ -109,6 +111,55 @@ TEST(PhoneEngineFiles, ThePasswordStaysInAnOwnerOnlyFileAndNowhereElse) {
   EXPECT_NE(testing::ReadWholeFile(folder + "accounts").find("<sip:disp@pbx.example>;"), std::string::npos);
   RemoveBaresipFolder(folder);
   EXPECT_NE(::stat(folder.c_str(), &st), 0);
+}
+
+// Every address by default means the running ones, the default route's
+// first; loopback only on a machine without a network.
+TEST(SipPlace, CandidatesPutTheDefaultRouteFirstAndLoopbackLast) {
+  const std::vector<TLocalAddress> local = {{"127.0.0.1", "lo", true, true},
+                                            {"10.1.0.5", "eth1", false, true},
+                                            {"172.17.0.1", "docker0", false, false},
+                                            {"192.168.1.5", "eth0", false, true}};
+  EXPECT_EQ(SipCandidates({}, local, "eth0"), (std::vector<std::string>{"192.168.1.5", "10.1.0.5"}));
+  EXPECT_EQ(SipCandidates({"10.1.0.5", "127.0.0.1"}, local, "eth0"),
+            (std::vector<std::string>{"10.1.0.5", "127.0.0.1"}));
+  EXPECT_EQ(SipCandidates({}, {local[0], local[2]}, ""), (std::vector<std::string>{"127.0.0.1"}));
+}
+
+// 5060 wherever it is free, in the candidates' order; the dispatcher hears
+// of every address calls cannot reach and of a port other than the wanted.
+TEST(SipPlace, TheWantedPortOnTheFirstAddressWhereItIsFreeAndTheRestSaid) {
+  const struct {
+    std::vector<std::string> candidates, taken;  // taken: "address:port"
+    std::string address;
+    int port;
+    std::vector<std::string> notices;
+  } cases[] = {
+      {{"10.0.0.1"}, {"127.0.0.1:5060"}, "10.0.0.1", 5060, {}},
+      {{"10.0.0.1", "10.0.0.2"}, {}, "10.0.0.1", 5060,
+       {"SIP принимает звонки только на 10.0.0.1:5060; звонки на 10.0.0.2 не дойдут"}},
+      {{"10.0.0.1", "10.0.0.2"}, {"10.0.0.1:5060"}, "10.0.0.2", 5060,
+       {"SIP принимает звонки только на 10.0.0.2:5060; звонки на 10.0.0.1 не дойдут (на 10.0.0.1 порт 5060 "
+        "занят другой программой)"}},
+      {{"10.0.0.1"}, {"10.0.0.1:5060"}, "10.0.0.1", 7000,
+       {"SIP слушает порт 7000 вместо 5060 (тот занят другой программой): звонящие на 5060 не дозвонятся"}},
+      {{"192.0.2.9", "10.0.0.1"}, {}, "10.0.0.1", 5060,
+       {"LocalAddress 192.0.2.9 не IPv4-адрес этого компьютера: SIP его не слушает"}},
+      {{"192.0.2.9"}, {}, "", 0, {}},
+  };
+  for (const auto& c : cases) {
+    const TSipPorts ports{
+        [&](const std::string& address, int port) {
+          return std::find(c.taken.begin(), c.taken.end(), address + ":" + std::to_string(port)) == c.taken.end();
+        },
+        [](const std::string& address) { return address == "192.0.2.9" ? std::string("not ours") : std::string(); },
+        [](const std::string&) { return 7000; }};
+    const TSipPlace place = ChooseSipPlace(c.candidates, 5060, ports);
+    EXPECT_EQ(place.address, c.address) << c.candidates.front();
+    EXPECT_EQ(place.port, c.port) << c.candidates.front();
+    EXPECT_EQ(place.notices, c.notices) << c.candidates.front();
+    EXPECT_EQ(place.error.empty(), !c.address.empty()) << place.error;
+  }
 }
 
 TEST(PhoneFiles, AFifoInPlaceOfTheSettingsOrTheLogHoldsNothingUp) {

@@ -54,6 +54,15 @@ inline int FreeSipPort() {
   return 0;
 }
 
+// Section "SipPhone" of a phone on loopback whose sound goes nowhere (ALSA's
+// null devices). `more` comes first: the first of a repeated key wins.
+inline std::vector<std::string> QuietPhoneSettings(int sipPort, std::vector<std::string> more = {}) {
+  for (const char* line : {"LocalAddress=127.0.0.1", "AudioSource=alsa,null", "AudioPlayer=alsa,null"})
+    more.push_back(line);
+  more.push_back("SipPort=" + std::to_string(sipPort));
+  return more;
+}
+
 class PhoneUnderTest {
  public:
   PhoneUnderTest() = default;

@@ -1,6 +1,8 @@
-// A SIP peer written by hand on a loopback UDP port: it sends what no
-// well-behaved phone would (a display name in code page 1251) and answers as
-// a far end that rings and never picks up. Only what the phone tests need.
+// A SIP peer written by hand on a UDP port of one address (127.0.0.1 unless
+// told): it sends what no well-behaved phone would (a display name in code
+// page 1251) and answers as a far end that rings and never picks up. Left
+// alone it is a port where nothing answers, held so that no phone of a test
+// running alongside takes it. Only what the phone tests need.
 #pragma once
 
 #include <arpa/inet.h>
@@ -12,15 +14,15 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace vertamo::testing {
 
 class RawSipPeer {
  public:
-  RawSipPeer() {
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  // On `port` of `address`; 0: a free port.
+  explicit RawSipPeer(std::string address = "127.0.0.1", int port = 0) : address_(std::move(address)) {
+    sockaddr_in sa = At(port);
     socklen_t length = sizeof sa;
     if (::bind(fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0 &&
         ::getsockname(fd_, reinterpret_cast<sockaddr*>(&sa), &length) == 0)
@@ -32,17 +34,18 @@ class RawSipPeer {
 
   int Port() const { return port_; }
 
-  // An INVITE to `user` at 127.0.0.1:`toPort` from `displayName` (bytes as
-  // they go on the wire); `callId` tells the calls apart.
+  // An INVITE to `user` at `toPort` of the peer's address from
+  // `displayName` (bytes as they go on the wire); `callId` tells the calls
+  // apart.
   void Invite(int toPort, const std::string& user, const std::string& displayName, const std::string& callId) {
-    const std::string me = "127.0.0.1:" + std::to_string(port_);
+    const std::string me = address_ + ":" + std::to_string(port_);
     const std::string sdp =
-        "v=0\r\no=- 1 1 IN IP4 127.0.0.1\r\ns=-\r\nc=IN IP4 127.0.0.1\r\nt=0 0\r\n"
+        "v=0\r\no=- 1 1 IN IP4 " + address_ + "\r\ns=-\r\nc=IN IP4 " + address_ + "\r\nt=0 0\r\n" +
         "m=audio " + std::to_string(port_ + 2) + " RTP/AVP 0\r\na=rtpmap:0 PCMU/8000\r\n";
-    SendTo(toPort, "INVITE sip:" + user + "@127.0.0.1:" + std::to_string(toPort) + " SIP/2.0\r\n" +
+    SendTo(toPort, "INVITE sip:" + user + "@" + address_ + ":" + std::to_string(toPort) + " SIP/2.0\r\n" +
                        "Via: SIP/2.0/UDP " + me + ";branch=z9hG4bK" + callId + ";rport\r\n" +
                        "Max-Forwards: 70\r\n" + "From: \"" + displayName + "\" <sip:lift@" + me + ">;tag=t" +
-                       callId + "\r\n" + "To: <sip:" + user + "@127.0.0.1>\r\n" + "Call-ID: " + callId +
+                       callId + "\r\n" + "To: <sip:" + user + "@" + address_ + ">\r\n" + "Call-ID: " + callId +
                        "\r\nCSeq: 1 INVITE\r\nContact: <sip:lift@" + me +
                        ">\r\nContent-Type: application/sdp\r\nContent-Length: " + std::to_string(sdp.size()) +
                        "\r\n\r\n" + sdp);
@@ -83,7 +86,7 @@ class RawSipPeer {
       if (std::string(name) == "To:" && line.find(";tag=") == std::string::npos) line += ";tag=ring";
       out += line + "\r\n";
     }
-    out += "Contact: <sip:lift@127.0.0.1:" + std::to_string(port_) + ">\r\nContent-Length: 0\r\n\r\n";
+    out += "Contact: <sip:lift@" + address_ + ":" + std::to_string(port_) + ">\r\nContent-Length: 0\r\n\r\n";
     SendTo(toPort, out);
   }
 
@@ -96,15 +99,22 @@ class RawSipPeer {
     return {};
   }
 
+  // To `port` of the peer's address.
   void SendTo(int port, const std::string& bytes) {
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(static_cast<uint16_t>(port));
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in sa = At(port);
     (void)!::sendto(fd_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
   }
 
  private:
+  sockaddr_in At(int port) const {
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(static_cast<uint16_t>(port));
+    ::inet_pton(AF_INET, address_.c_str(), &sa.sin_addr);
+    return sa;
+  }
+
+  std::string address_;
   int fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   int port_ = 0;
 };

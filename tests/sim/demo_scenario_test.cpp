@@ -258,7 +258,7 @@ TEST(DemoScenario, LiveFeedBreaksAndRepairsAndKeepsCountersTrue) {
 
   const std::regex date(R"(\d\d\.\d\d\.\d{4})"), time(R"(\d\d:\d\d:\d\d)");
   std::map<StateRole, int> started, ended;
-  int plays = 0, logs = 0;
+  int plays = 0, logs = 0, housesInAlarm = 0;
   for (int second = 0; second < 1800; ++second) {
     sim.server.StepLive(1);
     ASSERT_TRUE(client.Send("GETCHANGES"));
@@ -296,8 +296,27 @@ TEST(DemoScenario, LiveFeedBreaksAndRepairsAndKeepsCountersTrue) {
         counters[line.substr(0, line.find(' '))] = *v;
       }
     }
-    // Every change of state is written to the journal.
+    // Every change of state is written to the journal; a house's summary of
+    // its lifts follows theirs without a line of its own.
+    std::set<int> summaries;
+    for (int obj : changed)
+      if (!s.objects.at(obj).summarises.empty()) summaries.insert(obj);
+    for (int obj : summaries) changed.erase(obj);
     EXPECT_EQ(changed, logged) << "second " << second;
+    for (size_t house = 0; house < s.objects.size(); ++house) {
+      const auto& lifts = s.objects[house].summarises;
+      if (lifts.empty()) continue;
+      bool call = false, allInService = true;
+      for (int lift : lifts) {
+        call |= role(lift, idx[lift]) == StateRole::CabinCall;
+        allInService &= role(lift, idx[lift]) == StateRole::Normal;
+      }
+      // Its picture is that of a calling cabin while one calls, that of
+      // service only while all are in service.
+      if (call) EXPECT_EQ(role(lifts[0], idx[house]), StateRole::CabinCall) << second;
+      EXPECT_EQ(idx[house] == 0, allInService) << second;
+      if (!allInService) ++housesInAlarm;
+    }
 
     std::map<StateRole, std::vector<int>> shown;
     for (size_t obj = 0; obj < idx.size(); ++obj) shown[role(obj, idx[obj])].push_back(static_cast<int>(obj));
@@ -328,6 +347,7 @@ TEST(DemoScenario, LiveFeedBreaksAndRepairsAndKeepsCountersTrue) {
     EXPECT_GT(ended[r], 0) << orvexsim::StateRoleName(r);
   }
   EXPECT_GT(plays, 10);
+  EXPECT_GT(housesInAlarm, 0);  // the hall's lifts are on the district map too
   EXPECT_GT(logs, 60);
   // Now and then the district falls quiet for a while.
   EXPECT_GT(s.feed.live.pauseChance, 0.0);

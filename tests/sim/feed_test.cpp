@@ -143,11 +143,12 @@ TEST(SimLive, AnEventChangesTheObjectWritesTheJournalAndPlaysItsSound) {
   auto lines = Poll(client);
   ASSERT_EQ(lines.size(), 4u);
   std::smatch m;
-  ASSERT_TRUE(std::regex_match(lines[0], m, std::regex("UPDATE OBJ=([04]) IDX=1 HINT=\"Неисправен!\"")))
-      << lines[0];
+  ASSERT_TRUE(std::regex_match(lines[0], m, std::regex("UPDATE OBJ=([04]) IDX=1 HINT=\"(.*)\""))) << lines[0];
   const std::string obj = m[1];
   const std::string name = obj == "0" ? "Лифт 1" : "Лифт 3";
   const std::string place = obj == "0" ? "ул. Ленина, 5" : "ул. Мира, 1";
+  // The state's hint names the object and its house first.
+  EXPECT_EQ(m[2].str(), name + "$" + place + "$Неисправен!");
   EXPECT_TRUE(std::regex_match(
       lines[1], std::regex("LOG OBJ=" + obj +
                            " COLOR=255 FONTCOLOR=16777215 T0=\"\\d\\d\\.\\d\\d\\.20\\d\\d\" "

@@ -1,5 +1,6 @@
 // The program's start: settings that name no server open the settings dialog
 // before any connection; settings that name one connect at once.
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -74,6 +75,8 @@ class FirstStartTest : public QObject {
     QVERIFY2(!start.form->Client(), "no connection before the dispatcher names the server");
     const QString port = QString::number(server_.Port());
     start.Watch([&](TFormSetup& dialog) {
+      // One line says what the dialog is for, and where the training district is.
+      QVERIFY(dialog.LabelNote && dialog.LabelNote->text().contains(QStringLiteral("vertamo --demo")));
       QCOMPARE(dialog.EditServerIp->text(), QStringLiteral("localhost"));
       dialog.EditServerName->setText(QStringLiteral("Центральная"));
       dialog.EditServerIp->setText(QStringLiteral("127.0.0.1"));
@@ -101,6 +104,11 @@ class FirstStartTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(start.form->Client() != nullptr, 10000);
     QCOMPARE(start.dialogs, 1);
     QCOMPARE(start.form->Profile().Ip[0], '\0');
+    // The link never comes up: the banner offers the settings and the demo.
+    TStaleView& stale = start.form->Stale();
+    QTRY_VERIFY_WITH_TIMEOUT(stale.Banner->isVisible(), 10000);
+    QVERIFY(stale.SettingsButton->isVisible());
+    QVERIFY(stale.DemoButton->isVisible());
   }
 
   void closingWithTheDialogOpenStoresOnlyTheWindow() {
@@ -129,6 +137,8 @@ class FirstStartTest : public QObject {
     // have come up.
     QVERIFY(start.Loaded());
     QCOMPARE(start.dialogs, 0);
+    // A link that came up offers nothing when it goes down.
+    QVERIFY(!start.form->Stale().SettingsButton->isVisible());
   }
 
  private:

@@ -54,8 +54,32 @@ class FormVertamoTest : public QObject {
 
     QCOMPARE(form.objectName(), QStringLiteral("FormVertamo"));
     QCOMPARE(form.windowTitle(), QStringLiteral("Подключение..."));
-    QCOMPARE(form.frameGeometry().topLeft(), QPoint(0, 0));
-    QCOMPARE(form.frameGeometry().size(), QSize(909, 596));
+    // The screen has room for both: the main window above, the journal below.
+    QCOMPARE(form.frameGeometry(), QRect(0, 0, 800, 600));
+    QTRY_COMPARE(form.LogLast()->frameGeometry(), QRect(0, 600, 800, 200));
+    // Closed, the journal only hides; "Вид" shows it again, and puts the
+    // windows back where a first start had them.
+    QVERIFY(form.LogLast()->close());
+    QVERIFY(form.LogLast() && !form.LogLast()->isVisible());
+    form.setGeometry(100, 100, 300, 300);
+    form.mShowJournal->trigger();
+    QVERIFY(form.LogLast()->isVisible());
+    form.mDefaultPlaces->trigger();
+    QTRY_COMPARE(form.frameGeometry(), QRect(0, 0, 800, 600));
+    QCOMPARE(form.LogLast()->frameGeometry(), QRect(0, 600, 800, 200));
+    // F10 opens the menu bar; Alt with a Latin letter the menu of its name.
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    const std::pair<QKeyCombination, QMenu*> keys[] = {{Qt::Key_F10, form.mFile},
+                                                      {Qt::ALT | Qt::Key_F, form.mFile},
+                                                      {Qt::ALT | Qt::Key_V, form.ZoomMenu->mView},
+                                                      {Qt::ALT | Qt::Key_C, form.mCall}};
+    for (const auto& [key, menu] : keys) {
+      QTest::keySequence(&form, QKeySequence(key));
+      QTRY_VERIFY(menu->isVisible());
+      menu->close();
+      form.menuBar()->setActiveAction(nullptr);
+    }
     QCOMPARE(form.palette().color(QPalette::Window), QColor(0xC0, 0xC0, 0xC0));
     QCOMPARE(form.font().family(), QStringLiteral("Tahoma"));
     QCOMPARE(form.font().pixelSize(), 12);
@@ -92,7 +116,8 @@ class FormVertamoTest : public QObject {
     for (const QAction* item : top[1]->menu()->actions())
       zoomItems << item->text() + " " + item->shortcut().toString();
     QCOMPARE(zoomItems, (QStringList{"По размеру окна Ctrl+0", "100 % Ctrl+1", "Увеличить Ctrl++",
-                                     "Уменьшить Ctrl+-"}));
+                                     "Уменьшить Ctrl+-", " ", "Оперативный журнал Ctrl+J",
+                                     "Расположение окон по умолчанию "}));
     const QList<QAction*> items = top[0]->menu()->actions();
     QCOMPARE(items.size(), 5);
     QCOMPARE(items[0]->text(), QStringLiteral("Настройки"));

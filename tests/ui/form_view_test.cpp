@@ -105,6 +105,24 @@ class FormViewTest : public QObject {
     QCOMPARE(view->Table().Object(3), 7);
   }
 
+  void aRefreshReplacesTheTableInTheSameWindow() {
+    MapLinkRecorder map;
+    QPointer<TFormView> view = OpenCounterReport(view_, "LiftB", nullptr, ini_.get(), server_.Request(),
+                                                 map.Link(), QStringLiteral("Центральная (10.0.0.5:9900)"));
+    QCOMPARE(view->StringGrid1->model()->rowCount(), 3);
+    const QRect place = view->geometry();
+    server_.reply = {Cp(R"(VIEWHEADER T1="Лифт" T2="Адрес" T3="Время")"), Cp(R"(VIEW T1="Лифт 9" T2="ул. Лесная, 12" T3="06:10" OBJ=9)")};
+    view->Refresh();
+    QCOMPARE(server_.requests, (std::vector<std::string>{"MOUSEDOWN LIFTBREAK", "MOUSEDOWN LIFTBREAK"}));
+    QCOMPARE(view_.data(), view.data());
+    QCOMPARE(view->StringGrid1->model()->rowCount(), 1);
+    QCOMPARE(view->Table().Object(1), 9);
+    QCOMPARE(view->geometry(), place);
+    QVERIFY2(view->Heading().startsWith(QStringLiteral("Сервер: Центральная (10.0.0.5:9900). Составлен: ")),
+             qPrintable(view->Heading()));
+    QCOMPARE(view->PrintData().heading, vertamo::ui::ToCp1251(view->Heading()));
+  }
+
   void anotherCounterReplacesTheOpenReport() {
     MapLinkRecorder map;
     QPointer<TFormView> first =
@@ -340,7 +358,13 @@ class FormViewTest : public QObject {
       questions << q;
       return yes;
     };
-    view->Dialogs.openFile = [&](const QString& p) { opened << p; };
+    // No program takes the file: the dispatcher is told.
+    QStringList told;
+    view->Dialogs.openFile = [&](const QString& p) {
+      opened << p;
+      return false;
+    };
+    view->Dialogs.tell = [&](const QString& text) { told << text; };
     view->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(view));
     QTest::keyClick(view->StringGrid1, Qt::Key(key), Qt::AltModifier);
@@ -349,6 +373,7 @@ class FormViewTest : public QObject {
     QCOMPARE(QByteArray::fromStdString(ReadWholeFile(path.toStdString())), expected);
     QCOMPARE(questions, QStringList{question});
     QCOMPARE(opened, yes ? QStringList{path} : QStringList{});
+    QCOMPARE(told, yes ? QStringList{vertamo::ui::NotOpenedText(path)} : QStringList{});
     QTRY_VERIFY(!alive);  // closed, whatever the answer
   }
 

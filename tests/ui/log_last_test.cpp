@@ -504,11 +504,15 @@ class LogLastTest : public QObject {
     QCOMPARE(w.log->IdleCount(), 0);
   }
 
-  void closingReleasesTheWindow() {
-    QPointer<TLogLast> log = new TLogLast(nullptr);
-    log->show();
-    log->close();
-    QTRY_VERIFY(log.isNull());
+  void closingOnlyHidesTheWindow() {
+    Window w;
+    w.log->show();
+    w.log->AddLogEntry(SampleEntries().front());
+    QVERIFY(w.log->close());
+    QCoreApplication::processEvents();
+    QVERIFY(!w.log->isVisible());
+    w.log->show();  // "Вид → Оперативный журнал"
+    QCOMPARE(w.log->Row(0).object, SampleEntries().front().object);
   }
 
   // A district's journal: newest first, every row in its entry's colours

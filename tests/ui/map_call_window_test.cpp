@@ -193,6 +193,10 @@ class MapCallWindowTest : public QObject {
       QCOMPARE(w.form->Calls()->Session().State(), TCallState::Dialling);
       const std::string dial = "c 3*17*" + std::to_string(row.unit) + "@127.0.0.1";
       QVERIFY2(QTest::qWaitFor([&] { return Has(phone.sim.Received(), dial); }, kWaitMs), dial.c_str());
+      // The dispatcher reads whom the call is to; the dial string is the tip.
+      const QLabel* status = voice->findChild<QLabel*>(QStringLiteral("StatusPanel1"));
+      QVERIFY2(status->text().startsWith(QStringLiteral("Вызов: Лифт 1")), qPrintable(status->text()));
+      QCOMPARE(status->toolTip(), QStringLiteral("Звонок на адрес: ") + QString::fromStdString(dial));
       // By the time the phone has the dial, the server has "STARTSPEAK".
       QCOMPARE(w.Requests("STARTSPEAK OBJ=0 PU=" + std::to_string(row.unit)), 1);
       // Closing the workstation mid-call ends the call first: the phone hangs

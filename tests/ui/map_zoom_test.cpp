@@ -14,7 +14,7 @@
 #include "map/ui/map_items.h"
 #include "map/ui/map_view.h"
 #include "shell/map_zoom_menu.h"
-#include "shell/window_places.h"
+#include "settings/window_places.h"
 #include "journal/ui/log_last.h"
 #include "uikit/qt_text.h"
 #include "uikit/widget_bounds.h"
@@ -26,6 +26,9 @@ using namespace vertamo::ui;
 using vertamo::test::Workstation;
 
 namespace {
+
+// The journal's strip beside the main window: 200 pixels on either screen.
+const int kSharedJournalHeight = vertamo::SharedJournalHeight(800);
 
 const QRect kSmallScreen(0, 0, 1280, 800);
 const QRect kLargeScreen(1280, 0, 1920, 1080);
@@ -224,12 +227,13 @@ class MapZoomTest : public QObject {
     for (QRgb colour : colours) model.MapList.Add("Map", true)->Picture->Pixels = testing::SolidImage(800, 600, colour);
     TMapBoard board(&pageControl);
     board.Build(model);
-    for (int m = 0; m < 2; ++m) board.View(m)->FitIfLarger();
+    for (int m = 0; m < 2; ++m) board.View(m)->ZoomByDefault();
     pageControl.show();
     QVERIFY(QTest::qWaitForWindowExposed(&pageControl));
     for (int tab : {1, 0, 1}) {
       pageControl.tabBar()->setCurrentIndex(tab);
-      QTRY_COMPARE(board.View(tab)->viewport()->grab().toImage().pixel(10, 10), colours[static_cast<size_t>(tab)]);
+      QWidget* viewport = board.View(tab)->viewport();
+      QTRY_COMPARE(viewport->grab().toImage().pixel(viewport->rect().center()), colours[static_cast<size_t>(tab)]);
     }
   }
 
@@ -263,7 +267,13 @@ class MapZoomTest : public QObject {
                             "[FormVertamo]\r\nLeft=-10\r\nTop=0\r\nWidth=1920\r\nHeight=1080\r\n");
     test::OfflineWindow window(dir.path());
     window.form->show();
-    QTRY_COMPARE(window.form->frameGeometry(), kSmallScreen);
+    // Whole on this screen, and off the journal, which takes the bottom.
+    QTRY_COMPARE(window.form->frameGeometry().topLeft(), kSmallScreen.topLeft());
+    QCOMPARE(window.form->frameGeometry().width(), kSmallScreen.width());
+    const QRect journal = window.form->LogLast()->frameGeometry();
+    QVERIFY(kSmallScreen.contains(journal));
+    QVERIFY(!window.form->frameGeometry().intersects(journal));
+    QCOMPARE(window.form->frameGeometry().bottom() + 1, journal.top());
   }
 
   void aFirstStartShowsTheMainWindowAndTheJournalSideBySide() {
@@ -281,8 +291,11 @@ class MapZoomTest : public QObject {
 
  private:
   // The first lift's picture as its view shows it.
+  // Where the first lift shows, from the map's top left corner.
   static QRect LiftOnView(Workstation& w) {
-    return Page(w, 0)->ToView(w.form->Maps().ObjectItem(0)->sceneBoundingRect());
+    const TMapView* view = Page(w, 0);
+    return view->ToView(w.form->Maps().ObjectItem(0)->sceneBoundingRect())
+        .translated(-view->ToView(QRectF(0, 0, 1, 1)).topLeft());
   }
 };
 

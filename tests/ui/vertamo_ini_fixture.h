@@ -61,7 +61,8 @@ inline std::string JournalPlace(int left, int top, int width, int height) {
 
 // After a start and a close: dropped lines gone, duplicates both kept, the
 // first match read and updated, missing keys appended to it, the telephony's
-// section added.
+// section added; the journal, which had no place, made whole on the 800 x 800
+// offscreen screen and moved off the main window, below it.
 inline std::string HandWrittenIniAfterClose() {
   return Utf8ToCp1251(
       "[ ServerInfo ]\r\n"
@@ -94,19 +95,21 @@ inline std::string HandWrittenIniAfterClose() {
       "\r\n"
       "[FormVertamo]\r\n"
       "Left=999\r\n") +
-         DefaultPhoneSection() + JournalPlace(215, 448, 1057, 186);
+         DefaultPhoneSection() + JournalPlace(0, 530, 800, 182);
 }
 
 // The label of the window started on HandWrittenIni (UTF-8).
 inline const char* HandWrittenIniLabel() { return "Подключение к серверу  Центральная диспетчерская"; }
 
-// What a first start and close leaves in an empty work folder.
+// What a first start and close leaves in an empty work folder: the offscreen
+// screen (800 x 800) has room for both windows, so the main window takes its
+// top and the journal the strip below.
 inline std::string FirstStartIni() {
   return "[FormVertamo]\r\n"
          "Left=0\r\n"
          "Top=0\r\n"
-         "Width=909\r\n"
-         "Height=596\r\n"
+         "Width=800\r\n"
+         "Height=600\r\n"
          "[ServerInfo]\r\n"
          "Name=localhost\r\n"
          "Ip=localhost\r\n"
@@ -115,7 +118,7 @@ inline std::string FirstStartIni() {
          "Port=9900\r\n"
          "Debug=0\r\n"
          "CacheEnable=1\r\n" +
-         DefaultPhoneSection() + JournalPlace(0, 596, 800, 182);
+         DefaultPhoneSection() + JournalPlace(0, 600, 800, 200);
 }
 
 // Every line ends in CR LF, and no CR or LF stands alone.

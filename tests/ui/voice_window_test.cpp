@@ -21,7 +21,6 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
-#include <deque>
 #include <filesystem>
 
 #include "iptel/telephony.h"
@@ -91,12 +90,21 @@ struct VoiceRig {
     host.window.ini = settings.get();
     host.window.programFolder = dir.folder() + "prog/";
     host.window.workFolder = dir.folder();
-    host.window.prompts.askText = [this](QWidget*, const QString& title, const QString& label, QString& text) {
-      asked.push_back(title + "|" + label + "|" + text);
-      if (answers.empty()) return false;
-      text = answers.front();
-      answers.pop_front();
-      return true;
+    // The form: each name and address answered in turn; a refused address
+    // keeps it open for the next pair.
+    host.window.prompts.askSubscriber = [this](QWidget*, const QString& title, QString& name, QString& address,
+                                               const TVoicePrompts::TRefusal& refusal) {
+      asked.push_back(title + "|" + name + "|" + address);
+      while (answers.size() >= 2) {
+        name = answers[0];
+        address = answers[1];
+        answers.erase(answers.begin(), answers.begin() + 2);
+        const QString why = refusal(address);
+        if (why.isEmpty()) return true;
+        told.push_back(title + "|" + why);
+      }
+      answers.clear();
+      return false;
     };
     host.window.prompts.askSaveFile = [this](QWidget*, const QString& title, const QString&, const QString& name,
                                              const QString&) {
@@ -158,7 +166,7 @@ struct VoiceRig {
   std::unique_ptr<TPhoneStation> station;
   std::vector<std::string> requests;
   std::vector<QString> asked;
-  std::deque<QString> answers;
+  std::vector<QString> answers;
   bool yes = false;           // the answer to a Yes / No question
   std::vector<QString> told;  // what the dispatcher was told
   std::unique_ptr<TCallDesk> desk;
@@ -487,15 +495,20 @@ class VoiceWindowTest : public QObject {
     TPhoneBook& book = rig.station->Telephony().Book();
     rig.answers = {QStringLiteral("Пост"), QStringLiteral("10.0.0.7")};
     Action(&window, QStringLiteral("&Добавить"))->trigger();
-    QCOMPARE(rig.asked, (std::vector<QString>{"Добавление|Введите имя абонента|Иванов И.И.",
-                                               "Добавление|Введите IP адрес|ipadr"}));
+    QCOMPARE(rig.asked, (std::vector<QString>{"Добавление||"}));  // a new entry starts empty
     QCOMPARE(list->count(), 3);
     QCOMPARE(list->item(2)->text(), QStringLiteral("Пост"));
-    // An address that cannot be dialled is refused with the reason.
-    rig.answers = {QStringLiteral("Gate 3"), QStringLiteral("10.0.0.300")};
     list->setCurrentRow(0);
+    Action(&window, QStringLiteral("&Изменить"))->trigger();  // cancelled
+    QCOMPARE(rig.asked.back(), QStringLiteral("Изменение|Gate|10.0.0.5"));
+    QCOMPARE(book.At(0)->Name, std::string("Gate"));
+    // An address that cannot be dialled keeps the form open with the reason;
+    // the mended address is taken.
+    rig.answers = {QStringLiteral("Gate 2"), QStringLiteral("10.0.0.300"), QStringLiteral("Gate 2"),
+                   QStringLiteral("10.0.0.8")};
     Action(&window, QStringLiteral("&Изменить"))->trigger();
-    QCOMPARE(book.At(0)->Adr, std::string("10.0.0.5"));
+    QCOMPARE(book.At(0)->Name, std::string("Gate 2"));
+    QCOMPARE(book.At(0)->Adr, std::string("10.0.0.8"));
     QCOMPARE(rig.told.size(), size_t(1));
     QVERIFY2(rig.told[0].startsWith(QStringLiteral("Изменение|Адрес \"10.0.0.300\" не набрать: Неверный IP адрес")),
              qPrintable(rig.told[0]));
@@ -504,9 +517,16 @@ class VoiceWindowTest : public QObject {
     Action(&window, QStringLiteral("&Удалить"))->trigger();
     QCOMPARE(rig.asked.back(), QStringLiteral("Удаление|Удалить абонента \"Lobby\"?"));
     QCOMPARE(list->count(), 3);
+    // The Delete key on the list asks the same.
     rig.yes = true;
-    Action(&window, QStringLiteral("&Удалить"))->trigger();
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    Child<QTabWidget>(&window, "PageControl1")->setCurrentIndex(0);
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Delete);
     QCOMPARE(list->count(), 2);
+    QVERIFY(ReadWholeFile(rig.dir.file("IpAbonents.ini")).find("Name=Gate 2\r\nAdr=10.0.0.8") != std::string::npos);
     QVERIFY(ReadWholeFile(rig.dir.file("IpAbonents.ini")).find("Lobby") == std::string::npos);
     // A book written elsewhere may hold an address that cannot be dialled:
     // the call button refuses it and says why.
@@ -521,6 +541,14 @@ class VoiceWindowTest : public QObject {
     QVERIFY(ReadWholeFile(rig.dir.file("export.dat")).find("10.0.0.7") != std::string::npos);
     QTest::qWait(100);
     QVERIFY(rig.phone.sim.Received().empty());
+    // A book with a gap in its numbering says so in the book itself.
+    WriteWholeFile(rig.dir.file("IpAbonents.ini"),
+                   "[ABONENT0]\r\nName=A\r\nAdr=10.0.0.1\r\n[ABONENT2]\r\nName=C\r\nAdr=10.0.0.3\r\n");
+    book.LoadPhoneBook();
+    window.FillSubscriberList();
+    auto* notice = Child<QLabel>(&window, "BookNotice");
+    QVERIFY(notice->isVisibleTo(&window));
+    QVERIFY2(notice->text().contains(QStringLiteral("показано 1 из 2")), qPrintable(notice->text()));
   }
 };
 

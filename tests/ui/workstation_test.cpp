@@ -7,11 +7,13 @@
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTime>
 #include <QToolTip>
 #include <QtTest>
 
 #include "journal/ui/form_view.h"
+#include "journal/ui/log_grid.h"
 #include "journal/ui/log_last.h"
 #include "map/ui/bigspk.h"
 #include "map/ui/map_board.h"
@@ -30,6 +32,13 @@ namespace {
 
 TObjectItem* Pict(Workstation& w, int object) { return w.form->Maps().ObjectItem(object); }
 TTextItem* LabelOf(Workstation& w, int text) { return w.form->Maps().TextItem(text); }
+
+// Where an overlay is from the top left corner of the map in front (a map
+// smaller than its tab is centred in it).
+QRect OnMap(Workstation& w, const QWidget* overlay) {
+  const TMapView* view = w.form->Maps().View(w.form->PageControl1->currentIndex());
+  return overlay->geometry().translated(-view->ToView(QRectF(0, 0, 1, 1)).topLeft());
+}
 
 // The colour of the middle of an object's picture as its map shows it now.
 QRgb ShownAt(Workstation& w, int object) {
@@ -153,10 +162,10 @@ class WorkstationTest : public QObject {
       QCOMPARE(overlay->parentWidget(), tab0);
       QVERIFY(overlay->isVisible());
     }
-    QCOMPARE(w.form->Overlays().LiftB->geometry(), QRect(200, 10, 80, 50));
+    QCOMPARE(OnMap(w, w.form->Overlays().LiftB), QRect(200, 10, 80, 50));
     QCOMPARE(w.form->Overlays().LiftB->Value(), 1);
     QCOMPARE(w.form->Overlays().OhrAlr->FontName(), QStringLiteral("Arial"));
-    QCOMPARE(w.form->Overlays().BigSpk->geometry(), QRect(300, 120, 64, 64));
+    QCOMPARE(OnMap(w, w.form->Overlays().BigSpk), QRect(300, 120, 64, 64));
     // No layout for the faulty intercom units: hidden and without a parent.
     QVERIFY(w.form->Overlays().PuErr->parentWidget() == nullptr);
     QVERIFY(!w.form->Overlays().PuErr->isVisible());
@@ -167,14 +176,14 @@ class WorkstationTest : public QObject {
       QCOMPARE(overlay->parentWidget(), tab2);
       QVERIFY(overlay->isVisible());
     }
-    QCOMPARE(w.form->Overlays().LiftB->geometry(), QRect(200, 10, 80, 50));  // same place on the new tab
+    QCOMPARE(OnMap(w, w.form->Overlays().LiftB), QRect(200, 10, 80, 50));  // same place on the new tab
     QVERIFY(w.form->Overlays().PuErr->parentWidget() == nullptr);
 
     // On a map shown at half its size they shrink with it; zoomed in and
     // scrolled away, they keep their size and stay in the view.
     TMapView* cellar = w.form->Maps().View(2);
     cellar->SetZoom(0.5);
-    QCOMPARE(w.form->Overlays().LiftB->geometry(), QRect(100, 5, 40, 25));
+    QCOMPARE(OnMap(w, w.form->Overlays().LiftB), QRect(100, 5, 40, 25));
     cellar->SetZoom(4.0);
     QTRY_VERIFY(cellar->verticalScrollBar()->maximum() > 0);
     cellar->verticalScrollBar()->setValue(cellar->verticalScrollBar()->maximum());
@@ -201,7 +210,7 @@ class WorkstationTest : public QObject {
     Workstation w;
     QVERIFY(w.WaitForMaps());
     QLabel* clock = w.form->Overlays().Clk;
-    QCOMPARE(clock->geometry(), QRect(200, 70, 90, 30));
+    QCOMPARE(OnMap(w, clock), QRect(200, 70, 90, 30));
     QCOMPARE(clock->font().family(), QStringLiteral("Arial"));
     QCOMPARE(clock->font().pointSize(), 14);
     QVERIFY(clock->font().bold());
@@ -280,6 +289,50 @@ class WorkstationTest : public QObject {
     QTest::keyClick(w.form.get(), Qt::Key_F5);
     QVERIFY(journal->Row(0).earlier);
     QCOMPARE(journal->Row(0).texts[4], QStringLiteral("Событие 101"));
+  }
+
+  // An event on a map behind marks its tab until the tab is shown; a click
+  // on its journal line shows its object; a click on the blinking speaker
+  // shows the object that calls.
+  void unseenEventsMarkTheirTabsAndLeadToTheirObject() {
+    Workstation w;
+    QVERIFY(w.WaitForMaps());
+    QCOMPARE(w.form->PageControl1->currentIndex(), 0);
+    TTabMarks& marks = *w.form->TabMarks;
+    TLogLast* journal = w.form->LogLast();
+    // Object 3 lies on map 2.
+    QVERIFY(w.Feed({LogLine(3, 0x00FFFF, 0x0000FF, "Вызов диспетчера из кабины"), "UPDATE OBJ=3 IDX=1"},
+                   [&] { return marks.Marks().Mark(2).count == 2; }));
+    QLabel* badge = marks.Badge(2);
+    QVERIFY(badge && badge->isVisible());
+    QCOMPARE(badge->text(), QStringLiteral("2"));
+    QVERIFY2(badge->styleSheet().contains(QStringLiteral("#ffff00")), qPrintable(badge->styleSheet()));
+    QVERIFY(!marks.Badge(0) && !marks.Badge(1));
+    // The tab bar makes room for the badge rather than hiding tabs.
+    QTabBar* bar = w.form->PageControl1->tabBar();
+    QTRY_VERIFY(bar->width() >= bar->sizeHint().width());
+    vertamo::test::SaveShot(w.form->grab().toImage(), "unseen_event_tab");
+    // The journal line's click brings its map forward, the object marked.
+    TLogGrid* grid = journal->Grid();
+    const QRect row = grid->visualRect(grid->model()->index(0, 3));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, row.center());
+    QCOMPARE(w.form->PageControl1->currentIndex(), 2);
+    QVERIFY(w.form->Maps().View(2)->MarkerShown());
+    QCOMPARE(marks.Marks().Mark(2).count, 0);
+    QVERIFY(!marks.Badge(2));
+    // The speaker calls: a click on it shows the calling object.
+    w.form->ShowMap(0);
+    w.form->Maps().HideMarker();
+    QVERIFY(w.Feed({"SPEAKER CALL=1"}, [&] { return w.form->Overlays().BigSpk->CallState() == 1; }));
+    QCOMPARE(w.form->CallingObject(), 3);
+    QTest::mouseClick(w.form->Overlays().BigSpk, Qt::LeftButton);
+    QCOMPARE(w.form->PageControl1->currentIndex(), 2);
+    QVERIFY(w.form->Maps().View(2)->MarkerShown());
+    // The ring is brief: it goes once its time is up.
+    QVERIFY(w.form->MarkerTimer->isActive());
+    QCOMPARE(w.form->MarkerTimer->interval(), TFormVertamo::kMarkerMs);
+    w.form->MarkerTimer->start(1);
+    QTRY_VERIFY(!w.form->Maps().View(2)->MarkerShown());
   }
 
   void textLinksAndHighlighting() {

@@ -173,3 +173,29 @@ TEST(MapCallFromReply, ControlBytesOfTextsNeverReachTheTitle) {
 
 }  // namespace
 }  // namespace vertamo
+
+namespace vertamo {
+namespace {
+
+TEST(MapCallTitle, EveryCallNamesItsHouse) {
+  struct Case {
+    const char* name;
+    const char* unit;
+    const char* hint;
+    const char* title;
+  } cases[] = {
+      {"Лифт 2", "Кабина лифта 2, ул. Лесная, 12", "Лифт 2$ул. Лесная, 12", "Лифт 2 (Кабина лифта 2, ул. Лесная, 12)"},
+      {"ПУ машинного помещения", "ПУ машинного помещения",
+       "Переговорное устройство\nПУ машинного помещения\nул. Лесная, 12, машинное помещение",
+       "ПУ машинного помещения, ул. Лесная, 12, машинное помещение"},
+      {"Лифт 3", "Кабина", "Лифт 3, подъезд 2$ул. Лесная, 9$На ремонте", "Лифт 3 (Кабина), ул. Лесная, 9"},
+      {"Лифт 4", "Начать разговор с КАБИНОЙ ЛИФТА", "", "Лифт 4 (Разговор с КАБИНОЙ ЛИФТА)"},
+      {"Лифт 5", "Кабина", "Лифт 5", "Лифт 5 (Кабина)"},  // a hint without a place
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(MapCallTitle(Utf8ToCp1251(c.name), Utf8ToCp1251(c.unit), Utf8ToCp1251(c.hint)), Utf8ToCp1251(c.title))
+        << c.name;
+}
+
+}  // namespace
+}  // namespace vertamo

@@ -27,6 +27,7 @@ constexpr int kMapHall = 1;
 constexpr int kMapRoom = 2;
 
 const char kLiftSmall[] = "LiftSmall";
+const char kHouseLifts[] = "HouseLifts";
 const char kLiftLarge[] = "LiftLarge";
 const char kIntercom[] = "Intercom";
 const char kSensor[] = "LoopSensor";
@@ -85,6 +86,18 @@ PictureSetDef LiftSet(const char* name, int size) {
                   {Look::Loop, "Сработал шлейф", StateRole::LoopTriggered},
                   {Look::CabinCall, "Вызов из кабины", StateRole::CabinCall},
                   {Look::NoLink, "Нет связи", StateRole::NoLink}});
+}
+
+// A house's lifts on the district map, where each of them is on a map of its
+// own: the pictures of a lift in the same order, but its states count
+// nowhere (the lifts themselves do).
+PictureSetDef HouseLiftsSet(const char* name, int size) {
+  return MakeSet(name, demo::LiftPicture, size,
+                 {{Look::InService, "Лифты в работе", StateRole::Normal},
+                  {Look::Fault, "Лифт неисправен", StateRole::Normal},
+                  {Look::Loop, "Сработал шлейф", StateRole::Normal},
+                  {Look::CabinCall, "Вызов из кабины", StateRole::Normal},
+                  {Look::NoLink, "Нет связи", StateRole::Normal}});
 }
 
 PictureSetDef IntercomSet() {
@@ -318,6 +331,7 @@ Scenario BuildDemoScenario() {
   s.pictureSets.push_back(LiftSet(kLiftLarge, demo::kHallLiftSize));
   s.pictureSets.push_back(IntercomSet());
   s.pictureSets.push_back(SensorSet());
+  s.pictureSets.push_back(HouseLiftsSet(kHouseLifts, demo::kDistrictLiftSize));
 
   const uint32_t ink = demo::palette::kInk;
   const uint32_t street_ink = Rgb(0x6B, 0x73, 0x7B);
@@ -365,7 +379,17 @@ Scenario BuildDemoScenario() {
 
   // The lift hall of the detailed house.
   const std::string hall_place = detailed_address + ", лифтовой холл";
+  ObjectDef house;  // on the district map: the most urgent of the hall's lifts
+  house.map = kMapDistrict;
+  house.x = demo::DistrictLiftX(detailed.plan, 0, 0, kLiftsPerEntrance);
+  house.y = demo::DistrictLiftY(detailed.plan) + kPictureLift;
+  house.name = "Лифты дома";
+  house.type = kTypeLift;
+  house.iml = kHouseLifts;
+  house.hint = "Лифты дома$" + detailed_address + "$в лифтовом холле";
+  house.place = detailed_address;
   for (int i = 0; i < demo::kHallLifts; ++i) {
+    house.summarises.push_back(static_cast<int>(s.objects.size()));
     const int cx = demo::HallDoorCentreX(i);
     ObjectDef lift = Lift(kMapHall, cx - demo::kHallLiftSize / 2, 330, detailed_address, i + 1, 1,
                           detailed.plan.floors, kLiftLarge, detailed.line);
@@ -377,6 +401,7 @@ Scenario BuildDemoScenario() {
     s.objects.push_back(Intercom(kMapHall, cx + 113, 352, "ПУ кабины лифта " + std::to_string(i + 1),
                                  hall_place, detailed.line, i + 1));
   }
+  s.objects.push_back(house);
   s.texts.push_back(Link(kMapHall, 20, 760, "‹  План района", kMapDistrict));
   s.texts.push_back(Link(kMapHall, 800, 760, "Машинное помещение  ›", kMapRoom));
   s.texts.push_back(Label(kMapHall, 20, 616, "Щелчок по лифту — связь с кабиной или машинным помещением", 9,

@@ -123,6 +123,12 @@ struct ObjectDef {
   std::optional<int> capColor;         // CAPCOLOR
   std::string place;                   // address, for reports (T2) and LOG (T3); not on the wire
   std::optional<CallDef> call;         // absent: "MOUSEDOWN OBJ=" is answered without KelmoGW
+  // A house drawn on an overview whose lifts are on maps of their own: the
+  // object shows the state of the most urgent of these objects (their
+  // numbers; a cabin's call first, then a fault, a loop, a lost link), by
+  // picture index, so its picture set lists the same states in the same
+  // order. Its own states count nowhere and take no live events.
+  std::vector<int> summarises;
 };
 
 // A free text on a map: every key of GETTEXT. Optional keys are sent only when set.

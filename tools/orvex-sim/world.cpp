@@ -209,6 +209,44 @@ World::World(std::shared_ptr<const Catalog> catalog, uint64_t seed, Clock clock)
     }
     eligible_.push_back(std::move(objects));
   }
+  for (int i = 0; i < catalog_->ObjectCount(); ++i)
+    for (int shown : s.objects[i].summarises) summaries_[shown].push_back(i);
+}
+
+namespace {
+
+// The most urgent first: a passenger waiting in a cabin comes before anything.
+int Urgency(StateRole role) {
+  switch (role) {
+    case StateRole::CabinCall: return 5;
+    case StateRole::LiftFault: return 4;
+    case StateRole::LoopTriggered: return 3;
+    case StateRole::IntercomFault: return 2;
+    case StateRole::NoLink: return 1;
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> World::SummaryLinesLocked(int obj) const {
+  std::vector<std::string> lines;
+  const auto it = summaries_.find(obj);
+  if (it == summaries_.end()) return lines;
+  const Scenario& s = catalog_->scenario();
+  for (int summary : it->second) {
+    int worst = -1;
+    for (int shown : s.objects[summary].summarises)
+      if (worst < 0 || Urgency(view_.RoleOf(shown)) > Urgency(view_.RoleOf(worst))) worst = shown;
+    if (worst < 0) continue;
+    const int idx = view_.Object(worst).idx;
+    if (idx == view_.Object(summary).idx) continue;
+    std::string hint = s.objects[summary].hint;
+    if (Urgency(view_.RoleOf(worst)) > 0)
+      hint += "$" + s.objects[worst].name + ": " + catalog_->StateName(worst, idx);
+    lines.push_back("UPDATE" + IntItem("OBJ", summary) + IntItem("IDX", idx) + TextItem("HINT", hint));
+  }
+  return lines;
 }
 
 void World::Subscribe(View* view, uint64_t* cursor) const {
@@ -283,11 +321,15 @@ void World::StartEventLocked(int kindIndex) {
   active_[obj] = active;
   ++eventsStarted_;
   std::string update = "UPDATE" + IntItem("OBJ", obj) + IntItem("IDX", catalog_->IndexOfRole(obj, kind.role));
-  if (kind.hint) update += TextItem("HINT", *kind.hint);
+  // The hint of a state names the object and its house first, as the
+  // object's own hint does.
+  const ObjectDef& o = catalog_->scenario().objects[obj];
+  if (kind.hint) update += TextItem("HINT", o.name + "$" + o.place + "$" + *kind.hint);
   std::vector<std::string> lines{std::move(update),
                                  LogLine(obj, kind.color, kind.fontColor, kind.eventText, kind.note)};
   if (!kind.wave.empty()) lines.push_back("PLAY" + TextItem("WAVE", kind.wave));
   AppendLocked(std::move(lines));
+  AppendLocked(SummaryLinesLocked(obj));
 }
 
 void World::EndEventLocked(int obj, const Active& active) {
@@ -298,6 +340,7 @@ void World::EndEventLocked(int obj, const Active& active) {
                                  LogLine(obj, kind.endColor, kind.endFontColor, kind.endText, kind.note)};
   if (!kind.endWave.empty()) lines.push_back("PLAY" + TextItem("WAVE", kind.endWave));
   AppendLocked(std::move(lines));
+  AppendLocked(SummaryLinesLocked(obj));
 }
 
 void World::Tick() {

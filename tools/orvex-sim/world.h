@@ -152,6 +152,9 @@ class World {
   int64_t eventsStarted_ = 0;
   std::map<int, Active> active_;
   std::vector<std::vector<int>> eligible_;  // per kind: objects that can show its role
+  std::map<int, std::vector<int>> summaries_;  // object -> the summaries that show it
+  // UPDATE lines of the summaries that show `obj`, where their state changed.
+  std::vector<std::string> SummaryLinesLocked(int obj) const;
 };
 
 // The counter and speaker lines that bring `told` to `now`, and `told` updated.

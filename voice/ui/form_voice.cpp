@@ -17,6 +17,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <tuple>
 
 #include "voice/phone_book.h"
 #include "settings/fast_ini.h"
@@ -290,7 +291,32 @@ void TFVoice::BuildPages() {
   subscribers_->setResizeMode(QListView::Adjust);
   subscribers_->setUniformItemSizes(true);
   subscribers_->setContextMenuPolicy(Qt::CustomContextMenu);
-  tabs_->addTab(subscribers_, QStringLiteral("Абоненты"));
+  // The subscribers' page: a book not read whole says so above the list, and
+  // the book is edited with the buttons below it as well as its menu.
+  auto* subscribersPage = new QWidget;
+  auto* page = new QVBoxLayout(subscribersPage);
+  page->setContentsMargins(0, 0, 0, 0);
+  page->setSpacing(2);
+  bookNotice_ = new QLabel(subscribersPage);
+  bookNotice_->setObjectName(QStringLiteral("BookNotice"));
+  bookNotice_->setWordWrap(true);
+  bookNotice_->setStyleSheet(QStringLiteral("QLabel { background: #FFE0E0; color: #A00000; padding: 3px; }"));
+  bookNotice_->hide();
+  page->addWidget(bookNotice_);
+  page->addWidget(subscribers_, 1);
+  auto* buttons = new QHBoxLayout;
+  for (auto [button, text, name] :
+       {std::tuple{&addButton_, "Добавить...", "ButtonAdd"}, std::tuple{&changeButton_, "Изменить...", "ButtonChange"},
+        std::tuple{&deleteButton_, "Удалить", "ButtonDelete"}}) {
+    *button = new QPushButton(QString::fromUtf8(text), subscribersPage);
+    (*button)->setObjectName(QString::fromLatin1(name));
+    (*button)->setFocusPolicy(Qt::TabFocus);
+    (*button)->setAutoDefault(false);
+    buttons->addWidget(*button);
+  }
+  buttons->addStretch(1);
+  page->addLayout(buttons);
+  tabs_->addTab(subscribersPage, QStringLiteral("Абоненты"));
   history_ = new QTableWidget(100, kHistoryColumns);
   history_->setObjectName(QStringLiteral("StringGrid1"));
   history_->setHorizontalHeaderLabels({QStringLiteral("Время"), QStringLiteral("Звонок"),
@@ -351,15 +377,25 @@ void TFVoice::BuildMenus() {
           [this, options](const QPoint& at) { options->popup(infoLine_->mapToGlobal(at)); });
 
   auto* listMenu = new QMenu(this);
-  listMenu->addAction(QStringLiteral("&Добавить"), this, [this] {
+  QAction* add = listMenu->addAction(QStringLiteral("&Добавить"), this, [this] {
     if (host_.book && AddSubscriber(*host_.book, host_.prompts, this)) FillSubscriberList();
   });
-  listMenu->addAction(QStringLiteral("&Изменить"), this, [this] {
+  QAction* change = listMenu->addAction(QStringLiteral("&Изменить"), this, [this] {
     if (host_.book && ChangeSubscriber(*host_.book, SelectedSubscriber(), host_.prompts, this)) FillSubscriberList();
   });
-  listMenu->addAction(QStringLiteral("&Удалить"), this, [this] {
+  QAction* remove = listMenu->addAction(QStringLiteral("&Удалить"), this, [this] {
     if (host_.book && DeleteSubscriber(*host_.book, SelectedSubscriber(), host_.prompts, this)) FillSubscriberList();
   });
+  // The keys of the list: Delete removes (asking first), F2 changes.
+  remove->setShortcut(QKeySequence(Qt::Key_Delete));
+  change->setShortcut(QKeySequence(Qt::Key_F2));
+  for (QAction* item : {remove, change}) {
+    item->setShortcutContext(Qt::WidgetShortcut);
+    subscribers_->addAction(item);
+  }
+  connect(addButton_, &QPushButton::clicked, add, &QAction::trigger);
+  connect(changeButton_, &QPushButton::clicked, change, &QAction::trigger);
+  connect(deleteButton_, &QPushButton::clicked, remove, &QAction::trigger);
   listMenu->addSeparator();
   listMenu->addAction(QStringLiteral("И&мпорт из ..."));
   listMenu->addAction(QStringLiteral("Экспорт в ..."), this, [this] {
@@ -496,6 +532,8 @@ void TFVoice::FillSubscriberList() {
   // A book the file holds more of than is shown says so, on the list and in
   // the status bar: a save keeps the rest, but the dispatcher must know.
   subscribers_->setToolTip(FromCp1251(book.NotReadWholeText()));
+  bookNotice_->setText(FromCp1251(book.NotReadWholeText()));
+  bookNotice_->setVisible(!book.ReadWhole());
   if (!book.ReadWhole()) statusPanels_[1]->setText(FromCp1251(book.NotReadWholeText()));
 }
 

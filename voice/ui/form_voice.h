@@ -168,6 +168,11 @@ class TFVoice final : public QWidget {
   // The tabs: the address book and the history.
   QTabWidget* tabs_ = nullptr;
   QListWidget* subscribers_ = nullptr;
+  QLabel* bookNotice_ = nullptr;  // above the list: why it shows fewer entries than the file holds
+  // Below the list: the book's edits without the menu.
+  QPushButton* addButton_ = nullptr;
+  QPushButton* changeButton_ = nullptr;
+  QPushButton* deleteButton_ = nullptr;
   QTableWidget* history_ = nullptr;
   THistoryRecords* historyRecords_ = nullptr;  // the history's records and their player
   // The buttons: one for the call, or answer and refuse for a ring.

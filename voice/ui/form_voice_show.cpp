@@ -52,7 +52,11 @@ void TFVoice::Show(const TCallView& view) {
   }
   if (first || view.title != was.title) ShowTitle(view.title);
   for (std::size_t panel = 0; panel < view.status.size(); ++panel)
+  {
     if (first || view.status[panel] != was.status[panel]) statusPanels_[panel]->setText(FromCp1251(view.status[panel]));
+    if (first || view.statusTips[panel] != was.statusTips[panel])
+      statusPanels_[panel]->setToolTip(FromCp1251(view.statusTips[panel]));
+  }
   if (first || view.clock != was.clock) talkTime_->setText(FromCp1251(view.clock));
   // A ring or a call stops a record playing: the dispatcher hears the call.
   if (view.state != TCallState::Idle && (first || view.state != was.state)) historyRecords_->StopPlaying();

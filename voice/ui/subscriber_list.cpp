@@ -2,22 +2,24 @@
 
 #include <QDir>
 #include <QFileDialog>
-#include <QInputDialog>
 #include <QMessageBox>
 
 #include "iptel/dial_address.h"
 #include "voice/phone_book.h"
 #include "uikit/qt_text.h"
+#include "voice/ui/subscriber_form.h"
 
 namespace vertamo::ui {
 
 TVoicePrompts DefaultVoicePrompts() {
   TVoicePrompts prompts;
-  prompts.askText = [](QWidget* parent, const QString& title, const QString& label, QString& text) {
-    bool ok = false;
-    const QString answer = QInputDialog::getText(parent, title, label, QLineEdit::Normal, text, &ok);
-    if (ok) text = answer;
-    return ok;
+  prompts.askSubscriber = [](QWidget* parent, const QString& title, QString& name, QString& address,
+                              const TVoicePrompts::TRefusal& refusal) {
+    TSubscriberForm form(title, name, address, refusal, parent);
+    if (form.exec() != QDialog::Accepted) return false;
+    name = form.Name();
+    address = form.Address();
+    return true;
   };
   prompts.askSaveFile = [](QWidget* parent, const QString& title, const QString& folder, const QString& fileName,
                            const QString& filter) {
@@ -42,26 +44,17 @@ QString AddressRefusal(const std::string& address) {
 
 namespace {
 
-// Tells why the address cannot be dialled; true when it can.
-bool Diallable(const TVoicePrompts& prompts, QWidget* parent, const QString& title, const QString& address) {
-  const QString refusal = AddressRefusal(ToCp1251(address));
-  if (refusal.isEmpty()) return true;
-  prompts.tell(parent, title, refusal);
-  return false;
+bool AskSubscriber(const TVoicePrompts& prompts, QWidget* parent, const QString& title, QString& name,
+                   QString& address) {
+  return prompts.askSubscriber(parent, title, name, address,
+                               [](const QString& typed) { return AddressRefusal(ToCp1251(typed)); });
 }
 
 }  // namespace
 
-bool AskSubscriber(const TVoicePrompts& prompts, QWidget* parent, const QString& title, QString& name,
-                   QString& address) {
-  return prompts.askText(parent, title, QStringLiteral("Введите имя абонента"), name) &&
-         prompts.askText(parent, title, QStringLiteral("Введите IP адрес"), address);
-}
-
 bool AddSubscriber(TPhoneBook& book, const TVoicePrompts& prompts, QWidget* parent) {
-  QString name = kSampleSubscriberName, address = QStringLiteral("ipadr");
+  QString name, address;
   if (!AskSubscriber(prompts, parent, QStringLiteral("Добавление"), name, address)) return false;
-  if (!Diallable(prompts, parent, QStringLiteral("Добавление"), address)) return false;
   book.Add(ToCp1251(name), ToCp1251(address));
   book.SavePhoneBook();
   return true;
@@ -72,7 +65,6 @@ bool ChangeSubscriber(TPhoneBook& book, int position, const TVoicePrompts& promp
   if (!entry) return false;
   QString name = FromCp1251(entry->Name), address = FromCp1251(entry->Adr);
   if (!AskSubscriber(prompts, parent, QStringLiteral("Изменение"), name, address)) return false;
-  if (!Diallable(prompts, parent, QStringLiteral("Изменение"), address)) return false;
   book.Replace(position, ToCp1251(name), ToCp1251(address));
   book.SavePhoneBook();
   return true;

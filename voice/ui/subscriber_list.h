@@ -16,8 +16,14 @@ class TPhoneBook;
 namespace vertamo::ui {
 
 struct TVoicePrompts {
-  // A line of text: false when not confirmed; `text` comes proposed.
-  std::function<bool(QWidget* parent, const QString& title, const QString& label, QString& text)> askText;
+  // Why an address cannot be dialled; empty when it can.
+  using TRefusal = std::function<QString(const QString& address)>;
+  // A subscriber's name and address in one form, `name` and `address`
+  // proposed: false when cancelled. The form is confirmed only with an
+  // address that `refusal` accepts; meanwhile it stays open and says why.
+  std::function<bool(QWidget* parent, const QString& title, QString& name, QString& address,
+                     const TRefusal& refusal)>
+      askSubscriber;
   // A file to save to: empty when not confirmed.
   std::function<QString(QWidget* parent, const QString& title, const QString& folder, const QString& fileName,
                         const QString& filter)>
@@ -28,17 +34,12 @@ struct TVoicePrompts {
   std::function<void(QWidget* parent, const QString& title, const QString& text)> tell;
 };
 
-// QInputDialog and QFileDialog.
+// The subscriber form, QFileDialog and QMessageBox.
 TVoicePrompts DefaultVoicePrompts();
 
-// The proposal for a new subscriber's name.
-inline const QString kSampleSubscriberName = QStringLiteral("Иванов И.И.");
-
-// Asks the name, then the address, under `title`; false unless both are confirmed.
-bool AskSubscriber(const TVoicePrompts& prompts, QWidget* parent, const QString& title, QString& name,
-                   QString& address);
-// Each saves the book when it changed it; false when nothing changed. An
-// address the phone program cannot dial is refused, and the dispatcher told why.
+// Each saves the book when it changed it; false when nothing changed. A new
+// subscriber starts empty; an address the phone program cannot dial keeps the
+// form open with the reason.
 bool AddSubscriber(TPhoneBook& book, const TVoicePrompts& prompts, QWidget* parent);
 bool ChangeSubscriber(TPhoneBook& book, int position, const TVoicePrompts& prompts, QWidget* parent);
 // Asks first.
