@@ -430,6 +430,7 @@ void TFormVertamo::StartVoice() {
     client->TellServer(request, windowRequester_, [settled](const TRequestAnswer&) { settled(); });
   };
   host.tellDispatcher = [this](const QString& text) { CallNotice->Tell(text); };
+  host.callLiftAgain = [this](int object, int unit, const std::string& who) { CallLiftAgain(object, unit, who); };
   voice_ = std::make_unique<TCallDesk>(this, *phone_, std::move(host));
 }
 
@@ -814,16 +815,30 @@ void TFormVertamo::mPhoneBookClick() {
 
 // --- the mouse on the map ------------------------------------------------------------
 
-void TFormVertamo::MapObjectMouseDown(int index, Qt::MouseButton) {
+void TFormVertamo::MapObjectMouseDown(int index, Qt::MouseButton) { ClickObject(index, -1); }
+
+void TFormVertamo::CallLiftAgain(int index, int unit, const std::string& who) {
+  // Object numbers are the server's of today: the history's may name
+  // another object, or none, since.
+  const MAPOBJECT* object = model_.ObjectList.Get(index);
+  const std::string name = object ? object->Name.str() : std::string();
+  if (name.empty() || who.compare(0, name.size(), name) != 0) {
+    CallNotice->Tell(kLiftNotOnMaps);
+    return;
+  }
+  ClickObject(index, unit);
+}
+
+void TFormVertamo::ClickObject(int index, int unit) {
   if (!model_.ObjectList.Get(index)) return;
   // The server is told of the click (any button); the rest follows its
   // answer. A newer click takes the place of this one: its token goes, and
   // with it this answer.
   clickRequester_ = std::make_shared<int>(index);
   const bool asked = SendCommand("MOUSEDOWN OBJ=" + std::to_string(index), clickRequester_,
-                                 [this, generation = maps_->Generation(), index,
+                                 [this, generation = maps_->Generation(), index, unit,
                                   click = clickRequester_.get()](const TRequestAnswer& answer) {
-                                   MapObjectAnswer(generation, index, answer);
+                                   MapObjectAnswer(generation, index, unit, answer);
                                    // Done with this click, unless a newer one came meanwhile.
                                    if (clickRequester_.get() == click) clickRequester_.reset();
                                  });
@@ -833,7 +848,7 @@ void TFormVertamo::MapObjectMouseDown(int index, Qt::MouseButton) {
   }
 }
 
-void TFormVertamo::MapObjectAnswer(int generation, int index, const TRequestAnswer& answer) {
+void TFormVertamo::MapObjectAnswer(int generation, int index, int unit, const TRequestAnswer& answer) {
   if (!answer.answered) {
     CallNotice->Tell(kNoServerReply);
     return;
@@ -870,7 +885,8 @@ void TFormVertamo::MapObjectAnswer(int generation, int index, const TRequestAnsw
   const auto ask = [this, name = object->Name.str()](const std::string& cabin, const std::string& room) {
     return AskCallUnit(this, settings_.MainIni.get(), cabin, room, SelectorTitle(name, cabin, room));
   };
-  const TMapCallResult result = MapCallFromReply(reply, {index, object->Name.str(), profile_.Ip, object->Hint.str()}, ask);
+  const TMapCallResult result =
+      MapCallFromReply(reply, {index, object->Name.str(), profile_.Ip, object->Hint.str(), unit}, ask);
   if (!result.call) {
     if (!result.reason.empty()) {
       const QString reason = FromCp1251(result.reason);
