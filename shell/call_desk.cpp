@@ -64,7 +64,11 @@ TCallDesk::~TCallDesk() {
 
 TFVoice* TCallDesk::VoiceWindow(bool create) {
   if (!window_ && create && PhoneLinkUp()) {
-    window_ = new TFVoice(host_.window, owner_);
+    // A window of its own, not the main window's child: a dialog modal to
+    // the main window (the settings, the selector, the exit question) would
+    // block it too, and a ring must be answered over any of them. This desk
+    // frees it.
+    window_ = new TFVoice(host_.window);
     ConnectWindow(window_);
     window_->Show(controller_->View());
   }
@@ -159,6 +163,12 @@ void TCallDesk::PhoneEvent(const TPhoneEvent& event) {
     case TPhoneEventKind::Record:
       controller_->Recorded(event.record);
       break;
+    case TPhoneEventKind::App:
+      // Said while no call is on screen (the phone's settings it cannot
+      // serve, SIP not where they ask, calls that cannot come in): the voice
+      // window's status bar would keep it from the dispatcher.
+      if (!controller_->View().shown) Tell(event.status, true);
+      break;
     case TPhoneEventKind::NoRecord:
       controller_->Recorded({});
       // Told once where the dispatcher looks, as the history's own trouble:
@@ -212,10 +222,10 @@ void TCallDesk::Post(std::function<void()> task) {
 
 void TCallDesk::Log(const std::string& text) { station_.Telephony().Log().Write(text); }
 
-void TCallDesk::Tell(const std::string& text) {
+void TCallDesk::Tell(const std::string& text, bool standing) {
   // The main window's notice writes the telephony log itself.
   if (host_.tellDispatcher)
-    host_.tellDispatcher(FromCp1251(text));
+    host_.tellDispatcher(FromCp1251(text), standing);
   else
     Log(text);
 }

@@ -43,8 +43,9 @@ struct TCallDeskHost {
   // has answered it or its wait has run out.
   std::function<void(const std::string& request, std::function<void()> settled)> sendCommand;
   // Something the dispatcher must see even while the voice window is hidden
-  // (the main window's status bar); none: the telephony log only.
-  std::function<void(const QString& text)> tellDispatcher;
+  // (the main window's status bar); `standing`: until the dispatcher has
+  // seen it, not for a while only. None: the telephony log only.
+  std::function<void(const QString& text, bool standing)> tellDispatcher;
   // The question of a lift clicked during a call (`answer` gets "Да" or
   // "Нет"); none: a question box on the voice window, "Да" the default.
   std::function<void(QWidget* parent, const QString& current, const QString& next, std::function<void(bool)> answer)>
@@ -102,7 +103,8 @@ class TCallDesk final : public QObject, public ICallWindow, private ICallDesk {
   bool PhoneLinkUp() const override;
   void Post(std::function<void()> task) override;
   void Log(const std::string& text) override;
-  void Tell(const std::string& text) override;
+  void Tell(const std::string& text) override { Tell(text, false); }
+  void Tell(const std::string& text, bool standing);
   void AskSwitch(const std::string& current, const std::string& next, std::function<void(bool)> answer) override;
   void RingSound() override;
 

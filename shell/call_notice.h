@@ -1,10 +1,15 @@
-// Why a call did not happen, told to the dispatcher at once without a box to
-// close: a bold line on a yellow ground at the right of the main window's
-// status bar that goes by itself after a while (or when the next notice
-// replaces it), and a line in the telephony log.
+// Why a call did not happen, or what the phone program says while no call is
+// on screen, told to the dispatcher at once without a box to close: a bold
+// line on a yellow ground at the right of the main window's status bar, and a
+// line in the telephony log. A passing notice goes by itself after a while;
+// a standing one (the phone cannot serve as its settings ask) stays until
+// the dispatcher clicks it. The next notice replaces either, unless it comes
+// with it: the phone's notices at its start are shown together.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QLabel>
+#include <QStringList>
 #include <QTimer>
 #include <functional>
 #include <string>
@@ -18,15 +23,23 @@ class TCallNotice final : public QLabel {
 
  public:
   static constexpr int kShownMs = 15000;
+  // Notices this close to the one before are shown with it.
+  static constexpr int kTogetherMs = 2000;
   // `log` gets each notice (code page 1251); it may be empty.
   TCallNotice(QStatusBar* bar, std::function<void(const std::string&)> log);
 
   // Shows and logs `text`.
-  void Tell(const QString& text);
+  void Tell(const QString& text, bool standing = false);
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
 
  private:
   std::function<void(const std::string&)> log_;
   QTimer hide_;
+  QStringList shown_;
+  bool standing_ = false;
+  QElapsedTimer lastTold_;
 };
 
 // The notices themselves.

@@ -20,6 +20,8 @@
 #include <QTimer>
 #include <QToolTip>
 #include <algorithm>
+#include <optional>
+#include <utility>
 #include <cstdio>
 #include <vector>
 
@@ -41,6 +43,7 @@
 #include "shell/window_places.h"
 #include "uikit/qt_text.h"
 #include "uikit/widget_bounds.h"
+#include "uikit/window_modal.h"
 #include "uikit/win_color.h"
 #include "voice/map_call.h"
 #include "sounds/sound_file_player.h"
@@ -429,7 +432,7 @@ void TFormVertamo::StartVoice() {
     }
     client->TellServer(request, windowRequester_, [settled](const TRequestAnswer&) { settled(); });
   };
-  host.tellDispatcher = [this](const QString& text) { CallNotice->Tell(text); };
+  host.tellDispatcher = [this](const QString& text, bool standing) { CallNotice->Tell(text, standing); };
   host.callLiftAgain = [this](int object, int unit, const std::string& who) { CallLiftAgain(object, unit, who); };
   voice_ = std::make_unique<TCallDesk>(this, *phone_, std::move(host));
 }
@@ -442,9 +445,10 @@ void TFormVertamo::ShowServerCaption() {
 
 void TFormVertamo::closeEvent(QCloseEvent* event) {
   // The title bar's close button (or Alt+F4) asks like "Выход"; a close of
-  // the program's own, such as on SIGTERM, does not.
-  if (!closed_ && event->spontaneous() && !CallMayEnd()) {
+  // the program's own, such as on SIGTERM or at the session's end, does not.
+  if (!closed_ && event->spontaneous() && !closeConfirmed_) {
     event->ignore();
+    AskToClose();
     return;
   }
   if (!closed_) FormClose();
@@ -797,16 +801,27 @@ void TFormVertamo::FirstStartSetup() {
   });
 }
 
-void TFormVertamo::mCloseClick() {
-  if (CallMayEnd()) close();
-}
+void TFormVertamo::mCloseClick() { AskToClose(); }
 
-// A conversation going on is not ended by a slip of the mouse.
-bool TFormVertamo::CallMayEnd() {
-  return !voice_ || voice_->Session().State() == TCallState::Idle ||
-         QMessageBox::question(this, QStringLiteral("Выход"),
-                               QStringLiteral("Идёт разговор. Завершить его и выйти из программы?"),
-                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+// A dispatch console closed by a slip would leave the lifts unwatched, and a
+// conversation going on would end: the dispatcher is asked, "Нет" the
+// default, and the workstation goes on serving calls meanwhile.
+void TFormVertamo::AskToClose() {
+  if (closed_) return;
+  if (exitQuestion_) {
+    exitQuestion_->raise();
+    exitQuestion_->activateWindow();
+    return;
+  }
+  const bool callOn = voice_ && voice_->Session().State() != TCallState::Idle;
+  exitQuestion_ = AskYesNo(this, QStringLiteral("Выход"),
+                           callOn ? QStringLiteral("Идёт разговор. Завершить его и выйти из программы?")
+                                  : QStringLiteral("Закрыть рабочее место диспетчера?"),
+                           false, [this](bool yes) {
+                             if (!yes || closed_) return;
+                             closeConfirmed_ = true;
+                             close();
+                           });
 }
 
 void TFormVertamo::mPhoneBookClick() {
@@ -839,8 +854,9 @@ void TFormVertamo::ClickObject(int index, int unit) {
                                  [this, generation = maps_->Generation(), index, unit,
                                   click = clickRequester_.get()](const TRequestAnswer& answer) {
                                    MapObjectAnswer(generation, index, unit, answer);
-                                   // Done with this click, unless a newer one came meanwhile.
-                                   if (clickRequester_.get() == click) clickRequester_.reset();
+                                   // Done with this click, unless a newer one came meanwhile
+                                   // or the selector still asks.
+                                   if (clickRequester_.get() == click && !selector_) clickRequester_.reset();
                                  });
   if (!asked) {
     clickRequester_.reset();
@@ -879,14 +895,35 @@ void TFormVertamo::MapObjectAnswer(int generation, int index, int unit, const TR
     CallNotice->Tell(kNoGateway);
     return;
   }
-  // The selector runs an event loop in which a new load (ClearMaps) may free
-  // the picture and its object: what the call needs of them is taken now.
+  // While the selector asks, a new load (ClearMaps) may free the object:
+  // what the call needs of it is taken now.
   const QRect clickedArea = maps_->ScreenArea(index);
-  const auto ask = [this, name = object->Name.str()](const std::string& cabin, const std::string& room) {
-    return AskCallUnit(this, settings_.MainIni.get(), cabin, room, SelectorTitle(name, cabin, room));
-  };
+  const TMapCallObject called{index, object->Name.str(), profile_.Ip, object->Hint.str(), unit};
+  // Both units answer: the dispatcher chooses, and the reply is read again
+  // with the choice once the selector closes.
+  std::optional<std::pair<std::string, std::string>> offered;
   const TMapCallResult result =
-      MapCallFromReply(reply, {index, object->Name.str(), profile_.Ip, object->Hint.str(), unit}, ask);
+      MapCallFromReply(reply, called, [&](const std::string& cabin, const std::string& room) {
+        offered.emplace(cabin, room);
+        return TCallUnit::Cancelled;
+      });
+  if (!offered) {
+    PlaceMapCall(result, generation, clickedArea);
+    return;
+  }
+  const auto& [cabin, room] = *offered;
+  const auto chosen = [this, reply, called, generation, clickedArea, click = clickRequester_.get()](TCallUnit unit) {
+    // The click is done once the dispatcher has chosen.
+    if (clickRequester_.get() == click) clickRequester_.reset();
+    if (unit == TCallUnit::Cancelled || closed_) return;
+    const auto choice = [unit](const std::string&, const std::string&) { return unit; };
+    PlaceMapCall(MapCallFromReply(reply, called, choice), generation, clickedArea);
+  };
+  selector_ = OpenCallUnitChoice(this, settings_.MainIni.get(), cabin, room, SelectorTitle(called.name, cabin, room),
+                                 chosen);
+}
+
+void TFormVertamo::PlaceMapCall(const TMapCallResult& result, int generation, const QRect& clickedArea) {
   if (!result.call) {
     if (!result.reason.empty()) {
       const QString reason = FromCp1251(result.reason);

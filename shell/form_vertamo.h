@@ -48,6 +48,7 @@
 #include "shell/call_desk.h"
 
 class QAction;
+class QDialog;
 class QLabel;
 class QMenu;
 class QProgressBar;
@@ -65,6 +66,7 @@ namespace vertamo::ui {
 
 class TBigSpk;
 class TCallNotice;
+class TFormSelLiftMp;
 class TFormView;
 class TLogLast;
 class TValInd;
@@ -275,8 +277,8 @@ class TFormVertamo : public QMainWindow {
   // The training district (vertamo --demo), beside this workstation.
   void StartDemo();
   void mCloseClick();
-  // False when a conversation is going on and the dispatcher keeps it.
-  bool CallMayEnd();
+  // Asks whether to close the workstation; closes it on "Да".
+  void AskToClose();
   void mPhoneBookClick();
   void UpdateProgressVisibility(int stage);
   // The rest of a click on an object, once the server answered "MOUSEDOWN".
@@ -284,11 +286,15 @@ class TFormVertamo : public QMainWindow {
   // Asks the server "MOUSEDOWN" of an object; `unit` (-1: none) is a unit
   // chosen already.
   void ClickObject(int index, int unit);
+  // The call the answer (and the dispatcher's choice) asks for, or why none.
+  void PlaceMapCall(const TMapCallResult& result, int generation, const QRect& clickedArea);
 
   TAppSettings& settings_;
   TFormOptions options_;
   SERVERINFO profile_{};
   bool closed_ = false;
+  bool closeConfirmed_ = false;  // the dispatcher said "Да" to the exit question
+  QPointer<QDialog> exitQuestion_;
   bool firstStart_ = false;  // the settings named no server at start
   bool changingTabs_ = false;
 
@@ -313,6 +319,7 @@ class TFormVertamo : public QMainWindow {
   // the newest click's answer counts; the voice calls' and the reports'
   // requests live as long as this window (a report window guards itself).
   std::shared_ptr<const void> clickRequester_;
+  QPointer<TFormSelLiftMp> selector_;  // open while the dispatcher chooses whom to call
   std::shared_ptr<const void> windowRequester_ = std::make_shared<int>(0);
   bool journalShown_ = false;
 };

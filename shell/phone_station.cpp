@@ -88,13 +88,14 @@ void TPhoneStation::ShowBoxAfterDialogs(const TPhoneMessageBox& box, std::functi
     QTimer::singleShot(kDialogPollMs, this, [this, box, done] { ShowBoxAfterDialogs(box, done); });
     return;
   }
-  // Modal for the application, but without an event loop of its own: the
-  // window goes on serving everything else (the close included).
+  // Modal to the main window only, without an event loop of its own: the
+  // window goes on serving everything else (the close included), and the
+  // voice window a ring.
   auto* message = new QMessageBox(box.exclamation ? QMessageBox::Warning : QMessageBox::NoIcon,
                                   FromCp1251(box.caption), FromCp1251(box.text), QMessageBox::Ok, window_);
   message->setObjectName(QStringLiteral("PhoneMessageBox"));
   message->setAttribute(Qt::WA_DeleteOnClose);
-  message->setWindowModality(Qt::ApplicationModal);
+  message->setWindowModality(window_ ? Qt::WindowModal : Qt::ApplicationModal);
   connect(message, &QMessageBox::finished, message, [done] { done(); });
   message->show();
 }

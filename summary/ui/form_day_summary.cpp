@@ -10,7 +10,6 @@
 #include <QImage>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrintDialog>
@@ -23,6 +22,7 @@
 #include "summary/day_summary.h"
 #include "summary/ui/day_charts.h"
 #include "uikit/widget_bounds.h"
+#include "uikit/window_modal.h"
 
 namespace vertamo::ui {
 namespace {
@@ -201,8 +201,7 @@ void TFormDaySummary::AskFile(const QString& title, const QString& filter, const
   dialog->selectFile(QStringLiteral("Сводка %1.%2").arg(QString::fromStdString(day_), suffix));
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   connect(dialog, &QFileDialog::fileSelected, this, [this, write](const QString& path) {
-    if (!write(path))
-      QMessageBox::warning(this, windowTitle(), QStringLiteral("Не удалось записать файл ") + path);
+    if (!write(path)) Tell(this, windowTitle(), QStringLiteral("Не удалось записать файл ") + path);
   });
   dialog->open();
 }

@@ -5,6 +5,7 @@
 // ring and the selector, and that one Space hold is one switch of the line
 // however often the X server repeats the key.
 #include <QApplication>
+#include <QDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProcess>
@@ -239,6 +240,46 @@ class DesktopKeysTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(!voice->isVisible() && desk.PhoneGot("n"), kWaitMs);
   }
 
+  // A dialog open in the main window (the settings, the selector) blocks
+  // only that window: a ring takes the keyboard over it and is answered.
+  void aRingIsAnsweredOverAnOpenDialog_data() {
+    QTest::addColumn<bool>("selector");
+    QTest::addColumn<bool>("byClick");
+    QTest::newRow("settings, Enter") << false << false;
+    QTest::newRow("settings, click") << false << true;
+    QTest::newRow("selector, click") << true << true;
+  }
+  void aRingIsAnsweredOverAnOpenDialog() {
+    QFETCH(bool, selector);
+    QFETCH(bool, byClick);
+    Desk desk(selector);
+    QVERIFY(desk.Ready());
+    QVERIFY(desk.MainWindowActive());
+    if (selector)
+      QVERIFY(ClickOn(PictOf(*desk.w->form, 0)));
+    else
+      desk.w->form->mSetup->trigger();
+    QDialog* dialog = nullptr;
+    QTRY_VERIFY_WITH_TIMEOUT((dialog = desk.w->form->findChild<QDialog*>()) && HasKeyboard(dialog), kWaitMs);
+    desk.phone.sim.Ring("Lobby [10.0.0.9]");
+    QTRY_VERIFY_WITH_TIMEOUT(desk.w->form->VoiceWindow(false) && desk.State() == TCallState::Ringing, kWaitMs);
+    TFVoice* voice = desk.w->form->VoiceWindow(false);
+    QTRY_VERIFY_WITH_TIMEOUT(HasKeyboard(voice), kWaitMs);
+    test::SaveShot(voice->screen()->grabWindow(0).toImage(),
+                   selector ? "desktop_ring_over_the_selector" : "desktop_ring_over_the_settings");
+    if (byClick) {
+      auto* answer = voice->findChild<QWidget*>(QStringLiteral("AnswerButton"));
+      QVERIFY(answer && answer->isVisible());
+      QVERIFY(ClickOn(QRect(answer->mapToGlobal(QPoint(0, 0)), answer->size())));
+    } else {
+      QCOMPARE(Xdo({"key", "Return"}), 0);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(desk.PhoneGot("y"), kWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(desk.State(), TCallState::Talking, kWaitMs);
+    // The dialog waits for the dispatcher meanwhile.
+    QVERIFY(dialog->isVisible());
+  }
+
   void theSelectorComesAboveTheVoiceWindowWithTheKeyboard() {
     Desk desk(true);
     QVERIFY(desk.Ready());
@@ -251,7 +292,7 @@ class DesktopKeysTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(HasKeyboard(voice), kWaitMs);
     QVERIFY(desk.MainWindowActive());
 
-    // The selector runs its own loop: it is looked at from a timer.
+    // The selector is looked at from a timer, as it comes after the server's answer.
     bool keyboard = false, above = false;
     QString title;
     QTimer look;

@@ -2,7 +2,9 @@
 // the keys a dispatcher uses, and its bounds under "FormSelLiftMp".
 #include <QApplication>
 #include <QPushButton>
+#include <QPointer>
 #include <QTimer>
+#include <optional>
 #include <QtTest>
 
 #include "platform/cp1251.h"
@@ -15,7 +17,7 @@ using vertamo::TCallUnit;
 using vertamo::TFastIni;
 using vertamo::Utf8ToCp1251;
 using vertamo::testing::TempFolder;
-using vertamo::ui::AskCallUnit;
+using vertamo::ui::OpenCallUnitChoice;
 using vertamo::ui::TFormSelLiftMp;
 
 namespace {
@@ -126,20 +128,19 @@ class FormSelLiftMpTest : public QObject {
 
   // The map's question: the server's texts in, the unit chosen out; the
   // bounds stay in the settings for the next time.
-  void AskCallUnitShowsTheTextsAndKeepsTheBounds() {
+  void theSelectorShowsTheTextsAndKeepsTheBounds() {
     TempFolder dir;
     TFastIni ini(dir.file("Vertamo.ini"));
-    QString cabinShown;
-    QTimer::singleShot(0, [&] {
-      auto* dialog = qobject_cast<TFormSelLiftMp*>(QApplication::activeModalWidget());
-      if (dialog == nullptr) return;
-      cabinShown = dialog->ButtonLift->text();
-      vertamo::test::SaveShot(dialog->grab().toImage(), QStringLiteral("form_sel_lift_mp"));
-      QTest::keyClick(dialog, Qt::Key_2);
-    });
-    QCOMPARE(AskCallUnit(nullptr, &ini, Utf8ToCp1251("Кабина"), Utf8ToCp1251("Крыша")),
-             TCallUnit::MachineRoom);
-    QCOMPARE(cabinShown, QStringLiteral("Кабина"));
+    std::optional<TCallUnit> chosen;
+    QPointer<TFormSelLiftMp> dialog = OpenCallUnitChoice(nullptr, &ini, Utf8ToCp1251("Кабина"), Utf8ToCp1251("Крыша"),
+                                                         {}, [&](TCallUnit unit) { chosen = unit; });
+    QVERIFY(QTest::qWaitForWindowExposed(dialog));
+    QCOMPARE(dialog->ButtonLift->text(), QStringLiteral("Кабина"));
+    vertamo::test::SaveShot(dialog->grab().toImage(), QStringLiteral("form_sel_lift_mp"));
+    QVERIFY(!chosen);  // opened without a loop of its own
+    QTest::keyClick(dialog, Qt::Key_2);
+    QCOMPARE(chosen, std::optional<TCallUnit>(TCallUnit::MachineRoom));
+    QTRY_VERIFY(!dialog);  // gone once closed
     QVERIFY(ini.ValueExists("FormSelLiftMp", "Left"));
     ini.WriteInteger("FormSelLiftMp", "Left", 123);
     ini.WriteInteger("FormSelLiftMp", "Top", 77);

@@ -1,6 +1,9 @@
 // The main window's first start and close on a fresh and on a hand-written
 // work folder.
 #include <QAction>
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QDir>
 #include <QLabel>
 #include <QMenu>
@@ -153,6 +156,18 @@ class FormVertamoTest : public QObject {
       bounds.setHeight(480);
       QTRY_COMPARE(form.frameGeometry(), QRect(25, 35, 640, 480));
       form.mClose->trigger();
+      // A slip of the mouse does not close a dispatch console: it asks, "Нет" the default.
+      auto* box = form.findChild<QMessageBox*>();
+      QVERIFY(box && box->isVisible());
+      QCOMPARE(box->text(), QStringLiteral("Закрыть рабочее место диспетчера?"));
+      QCOMPARE(box->defaultButton()->text(), QStringLiteral("Нет"));
+      QTest::keyClick(box, Qt::Key_Return);
+      QVERIFY(form.isVisible());
+      QTRY_VERIFY(!form.findChild<QMessageBox*>());
+      form.mClose->trigger();
+      box = form.findChild<QMessageBox*>();
+      QVERIFY(box);
+      box->button(QMessageBox::Yes)->click();
       QVERIFY(!form.isVisible());
       const std::string ini = ReadWholeFile(dir.file("Vertamo.ini"));
       QVERIFY(ini.find("[FormVertamo]\r\nLeft=25\r\nTop=35\r\nWidth=640\r\nHeight=480\r\n") == 0);

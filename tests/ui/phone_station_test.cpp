@@ -10,15 +10,20 @@
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
+#include <csignal>
 #include <functional>
 #include <utility>
 
 #include "iptel/call_recorder.h"
 #include "demo_fixture.h"
+#include "shell/call_notice.h"
 #include "shell/form_vertamo.h"
+#include "shell/termination_notifier.h"
 #include "support/sim_phone.h"
 #include "support/temp_folder.h"
 #include "tools/phone-sim/phone_sim.h"
+#include "uikit/qt_text.h"
 #include "voice/map_call.h"
 
 using namespace vertamo;
@@ -106,18 +111,87 @@ class PhoneStationTest : public QObject {
     const std::pair<std::function<void()>, QMessageBox::StandardButton> steps[] = {
         {byTheWindowSystem, QMessageBox::No}, {byExit, QMessageBox::No}, {byExit, QMessageBox::Yes}};
     for (const auto& [closeIt, answer] : steps) {
-      QString asked;
-      QTimer::singleShot(0, &form, [&asked, button = answer] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box) return;
-        asked = box->text();
-        box->button(button)->click();
-      });
       closeIt();
-      QCOMPARE(asked, QStringLiteral("Идёт разговор. Завершить его и выйти из программы?"));
+      // Asked without an event loop of its own: the call goes on meanwhile.
+      QMessageBox* box = nullptr;
+      QTRY_VERIFY((box = form.findChild<QMessageBox*>()) && box->isVisible());
+      QCOMPARE(box->text(), QStringLiteral("Идёт разговор. Завершить его и выйти из программы?"));
+      QCOMPARE(form.Calls()->Session().State(), TCallState::Talking);
+      box->button(answer)->click();
+      QTRY_VERIFY(!form.findChild<QMessageBox*>());
       QCOMPARE(form.isVisible(), answer == QMessageBox::No);
       QCOMPARE(form.Calls() && form.Calls()->Session().State() == TCallState::Talking, answer == QMessageBox::No);
     }
+  }
+
+  // A logout (SIGTERM) while the question of another lift is open, during a
+  // conversation and during a ring: the workstation ends the call and quits
+  // the phone program, and does not crash on the question freed with it.
+  void aSignalOverTheSwitchQuestionEndsCleanly_data() {
+    QTest::addColumn<bool>("ringing");
+    QTest::addColumn<std::string>("ending");
+    QTest::newRow("talking") << false << std::string("h");
+    QTest::newRow("ringing") << true << std::string("n");
+  }
+  void aSignalOverTheSwitchQuestionEndsCleanly() {
+    QFETCH(bool, ringing);
+    QFETCH(std::string, ending);
+    TempFolder dir;
+    SimPhone phone;
+    QVERIFY(phone.started);
+    auto settings = SettingsIn(dir);
+    auto form = std::make_unique<TFormVertamo>(*settings, Options(phone));
+    TTerminationNotifier termination;
+    connect(&termination, &TTerminationNotifier::terminationRequested, form.get(), &QWidget::close);
+    form->show();
+    QTRY_VERIFY_WITH_TIMEOUT(form->Phone()->Telephony().PhoneLinkUp() && phone.Serving(), 5000);
+    TMapCall call;
+    call.command = "c 10.0.0.5";
+    call.title = "Lift 5";
+    call.object = 5;
+    if (ringing)
+      phone.sim.Ring("Gate [10.0.0.9]");
+    else
+      form->Calls()->MapCall(call, {});
+    const TCallState state = ringing ? TCallState::Ringing : TCallState::Talking;
+    QTRY_COMPARE_WITH_TIMEOUT(form->Calls()->Session().State(), state, 5000);
+    call.command = "c 10.0.0.7";
+    call.title = "Lift 7";
+    call.object = 7;
+    form->Calls()->MapCall(call, {});
+    QTRY_VERIFY(form->VoiceWindow(false)->findChild<QMessageBox*>());
+    std::raise(SIGTERM);
+    QTRY_VERIFY_WITH_TIMEOUT(!form->isVisible(), 5000);
+    form.reset();
+    const std::vector<std::string> got = phone.sim.Received();
+    QVERIFY(std::find(got.begin(), got.end(), ending) != got.end());
+    QCOMPARE(got.back(), std::string("q"));
+    std::signal(SIGTERM, SIG_DFL);
+    std::signal(SIGINT, SIG_DFL);
+  }
+
+  // What the phone says while no call is on screen (its settings it cannot
+  // take, SIP not where they ask) would reach only the hidden voice window:
+  // it shows in the main window's status bar, the notices of its start all
+  // together, and stays until the dispatcher has clicked it.
+  void thePhonesNoticesStayInTheMainWindowUntilClicked() {
+    TempFolder dir;
+    SimPhone phone;
+    QVERIFY(phone.started);
+    auto settings = SettingsIn(dir);
+    TFormVertamo form(*settings, Options(phone));
+    form.show();
+    QTRY_VERIFY_WITH_TIMEOUT(form.Phone()->Telephony().PhoneLinkUp() && phone.Serving(), 5000);
+    const QString password = QStringLiteral("Настройки телефона: Password: пароль с \";\" baresip принять не может");
+    const QString port = QStringLiteral("SIP слушает порт 5072 вместо 5060");
+    phone.sim.Send(ToCp1251(QStringLiteral("APP ") + password));
+    phone.sim.Send(ToCp1251(QStringLiteral("APP ") + port));
+    QTRY_COMPARE_WITH_TIMEOUT(form.CallNotice->text(), password + QStringLiteral("  •  ") + port, 5000);
+    QVERIFY(form.CallNotice->isVisible());
+    QVERIFY(form.CallNotice->toolTip().contains(password + QLatin1Char('\n') + port));
+    QTest::mouseClick(form.CallNotice, Qt::LeftButton);
+    QVERIFY(!form.CallNotice->isVisible());
+    form.close();
   }
 
   void aMissingProgramShowsItsBoxAndTheWindowStillCloses() {

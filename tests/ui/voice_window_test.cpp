@@ -100,7 +100,7 @@ struct VoiceRig {
       requests.push_back(request);
       if (settled) settled();
     };
-    host.tellDispatcher = [this](const QString& text) { told.push_back("|" + text); };
+    host.tellDispatcher = [this](const QString& text, bool) { told.push_back("|" + text); };
     host.window.ini = settings.get();
     host.window.programFolder = dir.folder() + "prog/";
     host.window.workFolder = dir.folder();

@@ -7,6 +7,7 @@
 
 #include "uikit/qt_text.h"
 #include "uikit/widget_bounds.h"
+#include "uikit/window_modal.h"
 #include "voice/ui/selector_artwork.h"
 
 namespace vertamo::ui {
@@ -147,14 +148,21 @@ QString SelectorTitle(const std::string& objectName, const std::string& cabinTex
   return title;
 }
 
-TCallUnit AskCallUnit(QWidget* owner, TFastIni* ini, const std::string& cabinText,
-                      const std::string& roomText, const QString& title) {
-  TFormSelLiftMp selector(ini, owner);
-  if (!title.isEmpty()) selector.setWindowTitle(title);
-  selector.SetCabinCaption(FromCp1251(cabinText));
-  selector.SetRoomCaption(FromCp1251(roomText));
-  if (selector.exec() != QDialog::Accepted) return TCallUnit::Cancelled;
-  return selector.Choice == TFormSelLiftMp::kMachineRoom ? TCallUnit::MachineRoom : TCallUnit::Cabin;
+TFormSelLiftMp* OpenCallUnitChoice(QWidget* owner, TFastIni* ini, const std::string& cabinText,
+                                   const std::string& roomText, const QString& title,
+                                   std::function<void(TCallUnit)> chosen) {
+  auto* selector = new TFormSelLiftMp(ini, owner);
+  if (!title.isEmpty()) selector->setWindowTitle(title);
+  selector->SetCabinCaption(FromCp1251(cabinText));
+  selector->SetRoomCaption(FromCp1251(roomText));
+  QObject::connect(selector, &QDialog::finished, selector, [selector, chosen = std::move(chosen)](int result) {
+    if (result != QDialog::Accepted)
+      chosen(TCallUnit::Cancelled);
+    else
+      chosen(selector->Choice == TFormSelLiftMp::kMachineRoom ? TCallUnit::MachineRoom : TCallUnit::Cabin);
+  });
+  OpenWindowModal(selector);
+  return selector;
 }
 
 }  // namespace vertamo::ui

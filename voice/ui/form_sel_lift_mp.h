@@ -14,6 +14,7 @@
 #include <QDialog>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "settings/fast_ini.h"
@@ -68,9 +69,13 @@ class TFormSelLiftMp : public QDialog {
 // mouse what a click does). Code page 1251.
 QString SelectorTitle(const std::string& objectName, const std::string& cabinText, const std::string& roomText);
 
-// Shows the selector modally over `owner` with the two texts (code page 1251)
-// under `title` and gives what the dispatcher chose.
-TCallUnit AskCallUnit(QWidget* owner, TFastIni* ini, const std::string& cabinText,
-                      const std::string& roomText, const QString& title = {});
+// Opens the selector over `owner` with the two texts (code page 1251) under
+// `title`, modal to `owner` only and without an event loop of its own, so
+// that a ring meanwhile is answered as ever; `chosen` gets what the
+// dispatcher chose once it closes. It goes by itself once closed; a
+// selector freed unanswered (the workstation closing) says nothing.
+TFormSelLiftMp* OpenCallUnitChoice(QWidget* owner, TFastIni* ini, const std::string& cabinText,
+                                   const std::string& roomText, const QString& title,
+                                   std::function<void(TCallUnit)> chosen);
 
 }  // namespace vertamo::ui

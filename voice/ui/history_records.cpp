@@ -37,9 +37,11 @@ THistoryRecords::THistoryRecords(QTableWidget* grid, std::string workFolder, QWi
   connect(grid_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
     const QTableWidgetItem* mark = grid_->item(grid_->rowAt(at.y()), kColumn);
     if (!mark || mark->data(kPathRole).toString().isEmpty()) return;
-    QMenu menu;
-    menu.addAction(QStringLiteral("Прослушать"), this, [this] { PlaySelected(); });
-    menu.exec(grid_->viewport()->mapToGlobal(at));
+    // Popped up, not run in an event loop of its own.
+    auto* menu = new QMenu(grid_);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(QStringLiteral("Прослушать"), this, [this] { PlaySelected(); });
+    menu->popup(grid_->viewport()->mapToGlobal(at));
   });
 }
 
