@@ -20,6 +20,7 @@
 #include "protocol/txtfunc.h"
 #include "serverlink/catalogue.h"
 #include "serverlink/client_log.h"
+#include "serverlink/decode_pool.h"
 #include "serverlink/line_channel.h"
 #include "serverlink/picture_cache.h"
 #include "serverlink/pictures.h"
@@ -50,7 +51,7 @@ double Seconds(Clock::time_point since) {
 
 // The load steps as the connection thread runs them. Seconds, or -1.
 double Load(int port, const std::string& work, bool cache, size_t* pixelBytes,
-            TCacheWriter* writer = nullptr) {
+            TCacheWriter* writer = nullptr, TDecodePool* pool = nullptr) {
   TStopSignal stop;
   TClientLog log(work, false);
   TLineChannel channel(stop, {}, false);
@@ -59,6 +60,7 @@ double Load(int port, const std::string& work, bool cache, size_t* pixelBytes,
   TInlineExecutor executor;
   TClientNotifier notifier(executor, events);
   TLoadContext ctx{channel, model, notifier, log, {}, cache, CacheFolderIn(work), writer};
+  ctx.decodePool = pool;
   const auto start = Clock::now();
   if (!Login(channel, port)) return -1;
   if (!LoadMaps(ctx) || !LoadMapObjects(ctx) || !LoadMapPictures(ctx) || !LoadPictureSets(ctx)) return -1;
@@ -173,6 +175,19 @@ int main(int argc, char** argv) {
     writerTail = Seconds(start);
   }
   const double cachedAfterWriter = Load(server.Port(), work, true, nullptr);
+  // As the connection thread loads: the writer, and the pictures decoded by
+  // a pool while it reads on.
+  std::filesystem::remove_all(work + "/Cache");
+  double pooledFirst = 0, pooledTail = 0, pooledCached = 0;
+  TDecodePool pool;
+  {
+    TCacheWriter writer;
+    pooledFirst = Load(server.Port(), work, true, nullptr, &writer, &pool);
+    const auto start = Clock::now();
+    writer.WaitIdle();
+    pooledTail = Seconds(start);
+  }
+  pooledCached = Load(server.Port(), work, true, nullptr, nullptr, &pool);
   const double uncached = Load(server.Port(), work + "/none", false, nullptr);
   std::printf("floor (read + Base64 + PNG decode):     %8.3f s\n", floor);
   std::printf("first connection, cache on, empty:      %8.3f s  (%.2f x floor)\n", first, first / floor);
@@ -185,6 +200,10 @@ int main(int argc, char** argv) {
       withWriter, withWriter / floor, writerTail);
   std::printf("cached reconnection after it:           %8.3f s  (%.2f of that first)\n", cachedAfterWriter,
               cachedAfterWriter / withWriter);
+  std::printf("first connection, writer + pool of %d:   %8.3f s  (%.2f x floor; the writer needed %.3f s more)\n",
+              pool.Threads(), pooledFirst, pooledFirst / floor, pooledTail);
+  std::printf("cached reconnection, pool:              %8.3f s  (%.2f x floor)\n", pooledCached,
+              pooledCached / floor);
   std::printf("decoded pixel bytes of one load:        %8.1f MiB\n", pixels / 1048576.0);
   std::printf("peak RSS before / after the first load: %8.1f / %.1f MiB\n", rssBefore / 1024.0,
               rssAfterLoad / 1024.0);

@@ -1,6 +1,7 @@
 #include "map/picture_set.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace vertamo {
 namespace {
@@ -35,14 +36,35 @@ const TSetPicture* TPictureSet::Get(int index) const {
 
 bool TPictureSet::Add(const TBitmap& bitmap) {
   if (bitmap.Empty()) return false;
-  const Image& source = bitmap.Pixels;
   if (width_ == 1 && pictures_.empty()) {
-    width_ = source.width;
-    height_ = source.height;
+    width_ = bitmap.Pixels.width;
+    height_ = bitmap.Pixels.height;
   }
+  pictures_.push_back(Make(bitmap));
+  return true;
+}
+
+bool TPictureSet::MakeRoom(int count, int width, int height) {
+  if (count < 1 || !pictures_.empty() || width <= 0 || height <= 0) return false;
+  if (width_ == 1) {
+    width_ = width;
+    height_ = height;
+  }
+  pictures_.resize(static_cast<std::size_t>(count));
+  return true;
+}
+
+bool TPictureSet::Fill(int index, TBitmap bitmap) {
+  if (bitmap.Empty() || index < 0 || index >= Count()) return false;
+  pictures_[static_cast<std::size_t>(index)] = Make(std::move(bitmap));
+  return true;
+}
+
+TSetPicture TPictureSet::Make(TBitmap bitmap) const {
+  Image& source = bitmap.Pixels;
   TSetPicture picture;
   if (source.width == width_ && source.height == height_) {
-    picture.Pixels = source;
+    picture.Pixels = std::move(source);
     picture.Pixels.argb.resize(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_));
   } else {
     // An extension of a transparent picture takes its background colour (the
@@ -60,8 +82,7 @@ bool TPictureSet::Add(const TBitmap& bitmap) {
     for (std::size_t i = 0; i < picture.Mask.size(); ++i)
       picture.Mask[i] = (picture.Pixels.argb[i] & kRgbMask) == key ? 1 : 0;
   }
-  pictures_.push_back(std::move(picture));
-  return true;
+  return picture;
 }
 
 Image FitToSize(const Image& source, int width, int height, uint32_t fill) {

@@ -43,7 +43,19 @@ class TPictureSet {
   // empty bitmap.
   bool Add(const TBitmap& bitmap);
 
+  // Room for `count` pictures at once, for a load that fills them in any
+  // order and from several threads, each by Fill: a set still 1 pixel wide
+  // takes `width` x `height` (its first picture's size). False when the set
+  // has pictures already or count < 1.
+  bool MakeRoom(int count, int width, int height);
+  // Makes picture `index` of the room from `bitmap` as Add would. False for
+  // an empty bitmap or an index outside. Distinct indexes may be filled at
+  // once from different threads; nothing else may touch the set meanwhile.
+  bool Fill(int index, TBitmap bitmap);
+
  private:
+  TSetPicture Make(TBitmap bitmap) const;
+
   std::string name_;
   int width_, height_;
   std::vector<TSetPicture> pictures_;

@@ -15,6 +15,7 @@
 #include "map/map_model.h"
 #include "serverlink/client_events.h"
 #include "serverlink/client_log.h"
+#include "serverlink/decode_pool.h"
 #include "serverlink/line_channel.h"
 #include "serverlink/load_limits.h"
 #include "serverlink/picture_cache.h"
@@ -46,6 +47,29 @@ struct TLoadContext {
   TLoadBudget budget{};
   // The bar position last posted.
   mutable int progressShown = -1;
+  // When given, the pictures are decoded on its threads while the load reads
+  // on, each into its place in the model; the picture sets' step waits for
+  // them all before it ends. Without it they are decoded as they arrive.
+  TDecodePool* decodePool = nullptr;
+
+  // No decode outlives the load that posted it, whatever way the load ends.
+  ~TLoadContext() {
+    if (decodePool) {
+      decodePool->Drop();
+      decodePool->Wait();
+    }
+  }
+
+  // Runs `decode` (which puts one picture in its place and gives false when
+  // it cannot) on the pool, or here and now; `bytes` is the data it holds.
+  // False when it ran here and failed.
+  bool Decode(std::function<bool()> decode, std::size_t bytes) const {
+    if (!decodePool) return decode();
+    decodePool->Post(std::move(decode), bytes);
+    return true;
+  }
+  // Waits for every decode posted; false when one failed.
+  bool DecodesDone() const { return !decodePool || decodePool->Wait(); }
 
   // Text in code page 1251.
   bool ShowStatus(const std::string& text) const {
@@ -62,10 +86,11 @@ struct TLoadContext {
     progressShown = position;
     return notifier.Call<&IClientEvents::ShowProgress>(done, total);
   }
-  // Writes (or has the writer write) one received picture to the cache.
-  void CachePicture(const std::string& path, const Image& picture) const {
+  // Writes (or has the writer write) one received picture to the cache:
+  // `picture`, decoded from `png`.
+  void CachePicture(const std::string& path, const Image& picture, std::string png) const {
     if (cacheWriter)
-      cacheWriter->Post(cacheFolder, path, picture);
+      cacheWriter->PostPng(cacheFolder, path, std::move(png));
     else
       WriteCacheFile(cacheFolder, path, picture);  // a failure only costs a download next time
   }

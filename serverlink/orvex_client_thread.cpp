@@ -272,6 +272,7 @@ bool TOrvexClientThread::LoadCatalogue(TMapModel& model) {
                        CacheFolderIn(workFolder_),
                        cacheWriter_.get(),
                        limits_};
+  context.decodePool = &decodePool_;
 
   SetStage(kStageMaps);
   if (!LoadMaps(context)) return false;

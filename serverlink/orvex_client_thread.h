@@ -35,6 +35,7 @@
 #include "platform/stop_signal.h"
 #include "serverlink/client_events.h"
 #include "serverlink/client_log.h"
+#include "serverlink/decode_pool.h"
 #include "serverlink/line_channel.h"
 #include "serverlink/load_limits.h"
 #include "serverlink/server_requests.h"
@@ -200,6 +201,8 @@ class TOrvexClientThread {
   // Writes received pictures to the cache on a thread of its own (only with
   // CacheEnable), so that encoding them again does not hold up the load.
   std::unique_ptr<TCacheWriter> cacheWriter_;
+  // Decodes the catalogue's pictures while the load reads on.
+  TDecodePool decodePool_;
 
   std::atomic<int> stage_{kStageCycle};
   std::atomic<int> attempts_{0};

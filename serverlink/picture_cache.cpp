@@ -189,13 +189,21 @@ TCacheWriter::~TCacheWriter() {
 }
 
 void TCacheWriter::Post(std::string cacheFolder, std::string path, Image picture) {
-  const std::size_t bytes = picture.argb.size() * sizeof(uint32_t);
+  Queue(Job{std::move(cacheFolder), std::move(path), std::move(picture), {}});
+}
+
+void TCacheWriter::PostPng(std::string cacheFolder, std::string path, std::string png) {
+  Queue(Job{std::move(cacheFolder), std::move(path), {}, std::move(png)});
+}
+
+void TCacheWriter::Queue(Job job) {
+  const std::size_t bytes = job.Bytes();
   std::unique_lock lock(mutex_);
   // One picture larger than the bound still goes, once the queue is empty.
   changed_.wait(lock,
                 [&] { return stopping_ || queuedBytes_ == 0 || queuedBytes_ + bytes <= maxQueuedBytes_; });
   if (stopping_) return;
-  jobs_.push_back(Job{std::move(cacheFolder), std::move(path), std::move(picture)});
+  jobs_.push_back(std::move(job));
   queuedBytes_ += bytes;
   changed_.notify_all();
 }
@@ -222,11 +230,12 @@ void TCacheWriter::Run() {
     if (stopping_) return;
     Job job = std::move(jobs_.front());
     jobs_.pop_front();
-    queuedBytes_ -= job.picture.argb.size() * sizeof(uint32_t);
+    queuedBytes_ -= job.Bytes();
     busy_ = true;
     changed_.notify_all();
     lock.unlock();
-    const bool ok = WriteCacheFile(job.folder, job.path, job.picture);
+    const bool ok = (job.png.empty() || DecodePng(job.png, job.picture)) &&
+                    WriteCacheFile(job.folder, job.path, job.picture);
     job = Job{};
     lock.lock();
     busy_ = false;

@@ -71,6 +71,10 @@ class TCacheWriter {
   TCacheWriter& operator=(const TCacheWriter&) = delete;
 
   void Post(std::string cacheFolder, std::string path, Image picture);
+  // The same for a picture as received (a PNG file), which the writer decodes
+  // itself: what waits is the file, a fraction of its pixels, so that a load
+  // whose pictures come faster than they can be encoded again seldom waits.
+  void PostPng(std::string cacheFolder, std::string path, std::string png);
   // Waits until every posted picture has been written.
   void WaitIdle();
   // Pictures written, and files that could not be written.
@@ -81,7 +85,10 @@ class TCacheWriter {
   struct Job {
     std::string folder, path;
     Image picture;
+    std::string png;  // instead of the picture, when given
+    std::size_t Bytes() const { return png.empty() ? picture.argb.size() * sizeof(uint32_t) : png.size(); }
   };
+  void Queue(Job job);
   void Run();
 
   const std::size_t maxQueuedBytes_;

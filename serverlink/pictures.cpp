@@ -1,8 +1,8 @@
 #include "serverlink/pictures.h"
 
-#include <unordered_set>
-
+#include <algorithm>
 #include <cstdint>
+#include <unordered_set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -42,22 +42,36 @@ bool ChecksumMatches(TLoadContext& ctx, const std::string& serverText, uint32_t 
   return false;
 }
 
-// Received picture data (Base64 of a PNG file) → picture, within what the load
-// has left. A picture over a bound logs it and fails; undecodable data logs
-// "Не удалось преобразовать в PNG...". The picture's pixels are taken.
-bool DecodeReceivedPicture(TLoadContext& ctx, std::string_view base64, Image& picture) {
-  picture = Image{};
-  std::string png;
+// The size of received picture data (Base64 of a PNG file) from its header,
+// the only part decoded here; the rest is decoded where the pictures are.
+bool ReceivedPictureSize(std::string_view base64, int& width, int& height) {
+  constexpr std::size_t kHeaderChars = 64;  // 48 bytes: signature and IHDR
+  std::string head;
+  return base64.size() % 4 == 0 && Base64Decode(base64.substr(0, std::min(base64.size(), kHeaderChars)), head) &&
+         PngDimensions(head, width, height);
+}
+
+// Takes received picture data of the size its header gives, within what the
+// load has left: a picture over a bound logs it and fails; data without a
+// picture's header logs "Не удалось преобразовать в PNG...".
+bool TakeReceivedPicture(TLoadContext& ctx, std::string_view base64) {
   int width = 0, height = 0;
-  if (Base64Decode(base64, png) && PngDimensions(png, width, height) &&
-      !PictureFits(ctx.limits, ctx.budget, width, height, &ctx.log))
-    return false;
-  if (png.empty() || !DecodePng(png, picture)) {
+  if (!ReceivedPictureSize(base64, width, height)) {
     ctx.log.Debug("Не удалось преобразовать в PNG...");
     return false;
   }
-  ctx.budget.pixels += int64_t{picture.width} * picture.height;
+  if (!PictureFits(ctx.limits, ctx.budget, width, height, &ctx.log)) return false;
+  ctx.budget.pixels += int64_t{width} * height;
   return true;
+}
+
+// Decodes received picture data into `png` (the file) and `picture`;
+// undecodable data logs "Не удалось преобразовать в PNG...". Safe on any
+// thread (the log has a lock).
+bool DecodeReceived(const TLoadContext& ctx, std::string_view base64, std::string& png, Image& picture) {
+  if (Base64Decode(base64, png) && DecodePng(png, picture)) return true;
+  ctx.log.Debug("Не удалось преобразовать в PNG...");
+  return false;
 }
 
 // A cache file fit to be used: a PNG header within the picture bounds and
@@ -105,12 +119,18 @@ bool MapPictureFromCache(TLoadContext& ctx, int index) {
   int64_t pixels = 0;
   if (!ReadCacheFile(path, bytes) || !SaneCacheFile(ctx, bytes, pixels)) return false;
   if (!ChecksumMatches(ctx, cs, PictureChecksum(bytes))) return false;
-  Image picture;
-  if (!DecodePng(bytes, picture)) return false;
   ctx.budget.pixels += pixels;
-  map->Picture->Transparent = transparent != 0;
-  map->Picture->Pixels = std::move(picture);
-  return true;
+  TBitmap* target = map->Picture.get();
+  const std::size_t size = bytes.size();
+  return ctx.Decode(
+      [target, transparent, bytes = std::move(bytes)] {
+        Image picture;
+        if (!DecodePng(bytes, picture)) return false;
+        target->Transparent = transparent != 0;
+        target->Pixels = std::move(picture);
+        return true;
+      },
+      size);
 }
 
 bool DownloadMapPicture(TLoadContext& ctx, int index) {
@@ -131,13 +151,21 @@ bool DownloadMapPicture(TLoadContext& ctx, int index) {
     ctx.log.Debug("Не удалось получить DATA=...");
     return false;
   }
-  Image picture;
-  if (!DecodeReceivedPicture(ctx, data, picture)) return false;
-  data = std::string();
+  if (!TakeReceivedPicture(ctx, data)) return false;
   // A picture that cannot be cached is still shown.
-  if (ctx.cacheEnable) ctx.CachePicture(MapCacheFile(ctx.cacheFolder, map->Name), picture);
-  map->Picture->Pixels = std::move(picture);
-  return true;
+  std::string cachePath = ctx.cacheEnable ? MapCacheFile(ctx.cacheFolder, map->Name) : std::string();
+  TBitmap* target = map->Picture.get();
+  const std::size_t size = data.size();
+  return ctx.Decode(
+      [&ctx, target, data = std::move(data), cachePath = std::move(cachePath)] {
+        Image picture;
+        std::string png;
+        if (!DecodeReceived(ctx, data, png, picture)) return false;
+        if (!cachePath.empty()) ctx.CachePicture(cachePath, picture, std::move(png));
+        target->Pixels = std::move(picture);
+        return true;
+      },
+      size);
 }
 
 bool LoadMapPictures(TLoadContext& ctx) {
@@ -197,19 +225,37 @@ bool PictureSetFromCache(TLoadContext& ctx, int index) {
   }
   if (!ChecksumMatches(ctx, cs, sum)) return false;
 
-  // Every file is decoded before the first picture goes into the set, so a
-  // file that fails leaves the set empty for the download that follows
-  // instead of holding a first part twice.
-  std::vector<TBitmap> pictures(files.size());
-  for (std::size_t j = 0; j < files.size(); ++j) {
-    if (!DecodePng(files[j], pictures[j].Pixels)) return false;
-    pictures[j].Transparent = transparent != 0;
-    files[j] = std::string();
-  }
-  for (const TBitmap& picture : pictures) {
-    if (!ctx.model.PictureSets.AddPicture(name, picture)) {
-      ctx.log.Debug("Не удалось добавить в набор картинок %s объекта %d...", name.c_str(), index);
-      return false;
+  int width = 0, height = 0;
+  TPictureSet* set = ctx.model.PictureSets.FindSet(name);
+  if (!set || files.empty() || !PngDimensions(files[0], width, height)) return false;
+  const auto makeRoom = [&] {
+    if (set->MakeRoom(static_cast<int>(files.size()), width, height)) return true;
+    ctx.log.Debug("Не удалось добавить в набор картинок %s объекта %d...", name.c_str(), index);
+    return false;
+  };
+  if (!ctx.decodePool) {
+    // Every file is decoded before the set takes any, so a file that fails
+    // leaves the set empty for the download that follows.
+    std::vector<TBitmap> pictures(files.size());
+    for (std::size_t j = 0; j < files.size(); ++j) {
+      if (!DecodePng(files[j], pictures[j].Pixels)) return false;
+      pictures[j].Transparent = transparent != 0;
+      files[j] = std::string();
+    }
+    if (!makeRoom()) return false;
+    for (std::size_t j = 0; j < pictures.size(); ++j) set->Fill(static_cast<int>(j), std::move(pictures[j]));
+  } else {
+    // The checksum has vouched for the files: the pool decodes them.
+    if (!makeRoom()) return false;
+    for (std::size_t j = 0; j < files.size(); ++j) {
+      const std::size_t size = files[j].size();
+      ctx.Decode(
+          [set, j, transparent, bytes = std::move(files[j])] {
+            TBitmap bitmap;
+            bitmap.Transparent = transparent != 0;
+            return DecodePng(bytes, bitmap.Pixels) && set->Fill(static_cast<int>(j), std::move(bitmap));
+          },
+          size);
     }
   }
   ctx.budget.pictures += count;
@@ -236,6 +282,8 @@ bool DownloadPictureSet(TLoadContext& ctx, int index) {
       !WithinLimit(&ctx.log, "картинок в каталоге", ctx.budget.pictures + int64_t{count}, ctx.limits.maxPictures))
     return false;
 
+  TPictureSet* set = ctx.model.PictureSets.FindSet(name);
+  if (!set) return false;
   std::string data;
   for (int j = 0; j < count; ++j) {
     const std::string number_text = std::to_string(j);
@@ -246,15 +294,29 @@ bool DownloadPictureSet(TLoadContext& ctx, int index) {
       return false;
     }
     ctx.log.Always("<<< OK");
-    TBitmap bitmap;
-    bitmap.Transparent = transparent != 0;
-    if (!DecodeReceivedPicture(ctx, data, bitmap.Pixels)) return false;
+    if (!TakeReceivedPicture(ctx, data)) return false;
     ++ctx.budget.pictures;
-    if (ctx.cacheEnable) ctx.CachePicture(PictureSetCacheFile(ctx.cacheFolder, name, j), bitmap.Pixels);
-    if (!ctx.model.PictureSets.AddPicture(name, bitmap)) {
+    // The first picture's size is the set's.
+    int pictureWidth = 0, pictureHeight = 0;
+    if (j == 0 && (!ReceivedPictureSize(data, pictureWidth, pictureHeight) ||
+                   !set->MakeRoom(count, pictureWidth, pictureHeight))) {
       ctx.log.Debug("Не удалось добавить в набор картинок %s объекта %d...", name.c_str(), index);
       return false;
     }
+    std::string cachePath = ctx.cacheEnable ? PictureSetCacheFile(ctx.cacheFolder, name, j) : std::string();
+    const std::size_t size = data.size();
+    const bool decoded = ctx.Decode(
+        [&ctx, set, j, transparent, data = std::move(data), cachePath = std::move(cachePath)] {
+          TBitmap bitmap;
+          bitmap.Transparent = transparent != 0;
+          std::string png;
+          if (!DecodeReceived(ctx, data, png, bitmap.Pixels)) return false;
+          if (!cachePath.empty()) ctx.CachePicture(cachePath, bitmap.Pixels, std::move(png));
+          return set->Fill(j, std::move(bitmap));
+        },
+        size);
+    data = std::string();
+    if (!decoded) return false;
   }
   return true;
 }
@@ -304,7 +366,8 @@ bool LoadPictureSets(TLoadContext& ctx) {
     else
       ctx.log.Debug("Успешно заполнен набор картинок %s...", name.c_str());
   }
-  return true;
+  // The catalogue leaves this step with every picture in its place.
+  return ctx.DecodesDone();
 }
 
 }  // namespace vertamo

@@ -165,6 +165,8 @@ class LoadFixture : public ::testing::Test {
   TInlineExecutor executor;
   RecordingEvents events;
   std::unique_ptr<TClientNotifier> notifier;
+  // For a load that decodes as the connection thread does; it outlives ctx.
+  TDecodePool pool{3};
   std::unique_ptr<TLoadContext> ctx;
   std::thread closer;
 };

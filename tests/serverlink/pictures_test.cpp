@@ -507,5 +507,77 @@ TEST_F(Pictures, ACacheThatCannotBeWrittenDoesNotFailTheDownload) {
   EXPECT_EQ(model.PictureSets.FindSet("lift")->Count(), 1);
 }
 
+// The load as the connection thread runs it: a pool decodes while the load
+// reads on, and the model, the cache and a cached reconnection come out as
+// when each picture is decoded on arrival.
+TEST_F(Pictures, APoolFillsTheSamePlacesAsDecodingOnArrival) {
+  Image corner = SolidImage(24, 24, 0xFF00FF00);
+  corner.argb[0] = 0xFF000000;
+  const std::vector<Image> lamp = {corner, SolidImage(32, 32, 0xFFFF00FF), SolidImage(10, 10, 0xFF0000FF)};
+  const std::vector<Image> lift = {PatternImage(8, 8, 1), PatternImage(8, 8, 2)};
+  const Image floor = PatternImage(40, 30, 3);
+  const auto load = [&](bool pooled, bool cached) {
+    channel->Link().Close();
+    server = std::make_unique<ScriptedServer>();
+    Start(true, true);
+    ctx->decodePool = pooled ? &pool : nullptr;
+    model.Clear();
+    AddMap("floor", true);
+    AddObject("lamp", 3);
+    AddObject("lift", 2);
+    server->On("GETPICTMAP MAP=0", "MAP=0 W=40 H=30\rDATA=" + Data(floor) + "\r");
+    server->On("GETPICTIML OBJ=0", SetReply(0, lamp, /*transparent=*/1, 1, 1));
+    server->On("GETPICTIML OBJ=1", SetReply(1, lift));
+    if (cached) {
+      uint32_t lampSum = 0, liftSum = 0;
+      for (int j = 0; j < 3; ++j) lampSum += FileSum(PictureSetCacheFile(CacheFolder(), "lamp", j));
+      for (int j = 0; j < 2; ++j) liftSum += FileSum(PictureSetCacheFile(CacheFolder(), "lift", j));
+      server->On("GETPICTMAPCS MAP=0",
+                 "MAP=0 TRANSPARENT=0 CS=" + Hex(FileSum(MapCacheFile(CacheFolder(), "floor"))) + "\r");
+      server->On("GETPICTIMLCS OBJ=0", "OBJ=0 PCOUNT=3 TRANSPARENT=1 CS=" + Hex(lampSum) + "\r");
+      server->On("GETPICTIMLCS OBJ=1", "OBJ=1 PCOUNT=2 TRANSPARENT=0 CS=" + Hex(liftSum) + "\r");
+    } else {
+      fs::remove_all(CacheFolder());
+    }
+    Connect();
+    EXPECT_TRUE(LoadMapPictures(*ctx)) << LogText();
+    EXPECT_TRUE(LoadPictureSets(*ctx)) << LogText();
+  };
+  load(false, false);
+  const TSetPicture inlineCorner = *model.PictureSets.FindSet("lamp")->Get(0);
+  const TSetPicture inlineSmall = *model.PictureSets.FindSet("lamp")->Get(2);
+
+  for (const bool cached : {false, true}) {
+    SCOPED_TRACE(cached ? "from the cache" : "downloaded");
+    load(true, cached);
+    EXPECT_EQ(server->CountRequests("GETPICTIML "), cached ? 0 : 2);
+    EXPECT_EQ(model.MapList.Get(0)->Picture->Pixels.argb, floor.argb);
+    const TPictureSet* set = model.PictureSets.FindSet("lamp");
+    ASSERT_EQ(set->Count(), 3);
+    EXPECT_EQ(set->Width(), 24);
+    EXPECT_EQ(set->Get(0)->Pixels.argb, inlineCorner.Pixels.argb);
+    EXPECT_EQ(set->Get(0)->Mask, inlineCorner.Mask);
+    EXPECT_EQ(set->Get(2)->Pixels.argb, inlineSmall.Pixels.argb);
+    EXPECT_EQ(set->Get(2)->Mask, inlineSmall.Mask);
+    ASSERT_EQ(model.PictureSets.FindSet("lift")->Count(), 2);
+    EXPECT_EQ(model.PictureSets.FindSet("lift")->Get(1)->Pixels.argb, lift[1].argb);
+    EXPECT_EQ(ReadWholeFile(MapCacheFile(CacheFolder(), "floor")), EncodePng(floor));
+  }
+}
+
+TEST_F(Pictures, APooledPictureThatDoesNotDecodeFailsTheLoad) {
+  // A picture's header, then nothing that decodes.
+  std::string png = EncodePng(PatternImage(8, 8, 1));
+  png.resize(png.size() - 12);
+  png.append(12, 'x');
+  ctx->decodePool = &pool;
+  AddObject("lift", 2);
+  server->On("GETPICTIML OBJ=0", "OBJ=0 PCOUNT=2 W=8 H=8 TRANSPARENT=0\rDATA0=" + Data(PatternImage(8, 8, 2)) +
+                                     "\rDATA1=\"" + Base64Encode(png) + "\"\r");
+  Connect();
+  EXPECT_FALSE(LoadPictureSets(*ctx));
+  EXPECT_TRUE(Logged("Не удалось преобразовать в PNG...")) << LogText();
+}
+
 }  // namespace
 }  // namespace vertamo::testing
