@@ -3,38 +3,27 @@
 // (every one from a new source, as a scan or a flood brings them) go to the
 // dispatcher's media ports, bounded in count and time. Prints the resident
 // memory of the dispatcher's baresip before, after the flood, and after the
-// call has ended.
+// call has ended; what its private folders hold (the conversation's sides
+// baresip writes for the record; often memory too, in $XDG_RUNTIME_DIR) and
+// the phone's two logs.
 //
 // bench_rtp_junk [--packets N] [--seconds N] [--kinds rtp,sr,rr,sdes,bye|all] [--pulse]
 //   (defaults 1070000, 60 and all; ALSA's null devices unless --pulse)
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "phone/phone_under_test.h"
+#include "phone/rtp_junk.h"
 #include "support/private_sound_server.h"
 
 using namespace vertamo::testing;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-// Resident memory of a process in MB; 0 when it is gone.
-double ResidentMb(int pid) {
-  const std::string status = ReadWholeFile("/proc/" + std::to_string(pid) + "/status");
-  const size_t at = status.find("VmRSS:");
-  return at == std::string::npos ? 0 : std::atof(status.c_str() + at + 6) / 1024.0;
-}
 
 // The devices are ALSA's null ones, or those of a private PulseAudio
 // (`pulse`), as a desk has them.
@@ -43,100 +32,6 @@ std::vector<std::string> Settings(int sipPort, bool answer, bool pulse = false) 
   if (pulse) more = {"AudioSource=capture.monitor", "AudioPlayer=capture"};
   if (answer) more.push_back("AnswerAtOnce=1");
   return QuietPhoneSettings(sipPort, more);
-}
-
-// The UDP ports of the engine other than SIP's: its media ports.
-std::vector<int> MediaPorts(int engine, int sipPort) {
-  std::vector<int> ports;
-  for (const std::string& local : SocketAddresses(engine, "/proc/net/udp")) {
-    const int port = static_cast<int>(std::strtol(local.substr(local.find(':') + 1).c_str(), nullptr, 16));
-    if (port != sipPort) ports.push_back(port);
-  }
-  return ports;
-}
-
-// The kinds of junk: RTP audio (G.711 silence, a new SSRC and sequence each
-// time) and the RTCP reports a flood may bring, each from a source of its own.
-enum class TJunk { Rtp, Sr, Rr, Sdes, Bye };
-
-size_t JunkPacket(TJunk kind, std::mt19937& random, unsigned char* packet) {
-  const uint32_t ssrc = random();
-  auto word = [&](size_t at, uint32_t value) {
-    const uint32_t big = htonl(value);
-    std::memcpy(packet + at, &big, 4);
-  };
-  switch (kind) {
-    case TJunk::Rtp:
-      std::memset(packet, 0xD5, 172);
-      packet[0] = 0x80;
-      packet[1] = 0;  // PCMU
-      word(4, random());  // timestamp
-      packet[2] = static_cast<unsigned char>(random());
-      packet[3] = static_cast<unsigned char>(random());
-      word(8, ssrc);
-      return 172;
-    case TJunk::Sr:  // a sender report with one report block
-      std::memset(packet, 0, 52);
-      packet[0] = 0x81;
-      packet[1] = 200;
-      packet[3] = 12;
-      word(4, ssrc);
-      word(8, random());
-      word(28, random());
-      return 52;
-    case TJunk::Rr:
-      std::memset(packet, 0, 32);
-      packet[0] = 0x81;
-      packet[1] = 201;
-      packet[3] = 7;
-      word(4, ssrc);
-      word(8, random());
-      return 32;
-    case TJunk::Sdes: {  // one chunk with a CNAME of 16 characters
-      std::memset(packet, 0, 28);
-      packet[0] = 0x81;
-      packet[1] = 202;
-      packet[3] = 6;
-      word(4, ssrc);
-      packet[8] = 1;
-      packet[9] = 16;
-      for (int i = 0; i < 16; ++i) packet[10 + i] = static_cast<unsigned char>('a' + random() % 26);
-      return 28;
-    }
-    case TJunk::Bye:
-      std::memset(packet, 0, 8);
-      packet[0] = 0x81;
-      packet[1] = 203;
-      packet[3] = 1;
-      word(4, ssrc);
-      return 8;
-  }
-  return 0;
-}
-
-// Sends `packets` junk packets over `seconds` to the ports, the kinds in
-// turn.
-long Flood(const std::vector<int>& ports, const std::vector<TJunk>& kinds, long packets, int seconds) {
-  const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  std::mt19937 random(7);
-  const auto start = Clock::now();
-  long sent = 0;
-  unsigned char packet[256];
-  for (long i = 0; i < packets; ++i) {
-    const int port = ports[static_cast<size_t>(i) % ports.size()];
-    const size_t size = JunkPacket(kinds[static_cast<size_t>(i / static_cast<long>(ports.size())) % kinds.size()],
-                                   random, packet);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(static_cast<uint16_t>(port));
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::sendto(fd, packet, size, 0, reinterpret_cast<sockaddr*>(&sa), sizeof sa) > 0) ++sent;
-    // Evenly over the time given.
-    const auto due = start + std::chrono::microseconds(static_cast<long long>(seconds) * 1000000 * (i + 1) / packets);
-    if ((i & 255) == 0) std::this_thread::sleep_until(due);
-  }
-  ::close(fd);
-  return sent;
 }
 
 std::vector<TJunk> KindsNamed(const std::string& names) {
@@ -205,10 +100,18 @@ int main(int argc, char** argv) {
   std::printf("junk sent (%s): %ld packets to %zu media ports in %.1f s\n", kindNames.c_str(), sent, ports.size(),
               took);
   std::printf("baresip resident memory after the flood:      %6.1f MB  (goal: under 64 MB)\n", ResidentMb(engine));
+  std::printf("the phone's private folders after the flood:  %6.1f MB\n", PrivateFilesMb(dispatcher.Pid()));
+  std::printf("its logs after the flood: vertamo-phone.log %.1f MB, vertamo-phone.baresip.log %.1f MB\n",
+              static_cast<double>(ReadWholeFile(dispatcher.Folder().file("vertamo-phone.log")).size()) / 1048576.0,
+              static_cast<double>(ReadWholeFile(dispatcher.Folder().file("vertamo-phone.baresip.log")).size()) /
+                  1048576.0);
   const bool stillTalking = [&] {
-    for (auto line = dispatcher.Next(100); line; line = dispatcher.Next(100))
-      if (line->rfind("ERROR", 0) == 0) return false;
-    return true;
+    bool alive = true;
+    for (auto line = dispatcher.Next(100); line; line = dispatcher.Next(100)) {
+      if (line->rfind("ERROR", 0) == 0) alive = false;
+      if (line->rfind("NOREC", 0) == 0) std::printf("the phone said: %s\n", line->c_str());
+    }
+    return alive;
   }();
   std::printf("the call %s the flood\n", stillTalking ? "survived" : "did not survive");
   dispatcher.Send("h");

@@ -4,11 +4,13 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -225,6 +227,20 @@ void TBaresipEngine::Stop(int waitMs) {
   CloseLink();
   RemoveBaresipFolder(folder_);
   folder_.clear();
+}
+
+long long TBaresipEngine::ResidentKb() const {
+  if (!child_.Running()) return 0;
+  const std::string status = ReadOutput("/proc/" + std::to_string(child_.Pid()) + "/status");
+  const size_t at = status.find("VmRSS:");
+  return at == std::string::npos ? 0 : std::atoll(status.c_str() + at + 6);
+}
+
+void TBaresipEngine::TrimOutput(long long maxBytes) const {
+  struct stat file {};
+  if (outputLog_.empty() || ::stat(outputLog_.c_str(), &file) != 0 || file.st_size <= maxBytes) return;
+  if (::truncate(outputLog_.c_str(), 0) == 0)
+    log_.Line("baresip's output passed " + std::to_string(maxBytes) + " bytes and was emptied");
 }
 
 void TBaresipEngine::CloseLink() {

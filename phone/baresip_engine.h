@@ -50,6 +50,11 @@ class TBaresipEngine {
   std::string Collapse();
   // Asks the engine to quit, waits up to `waitMs`, then kills it.
   void Stop(int waitMs = 1000);
+  // The engine's resident memory in kB; 0 when it does not run.
+  long long ResidentKb() const;
+  // Empties the engine's output file once it has grown past `maxBytes`
+  // (it appends, so it goes on writing at the new end).
+  void TrimOutput(long long maxBytes) const;
 
  private:
   bool PickPorts(std::string* error);

@@ -1,6 +1,7 @@
 #include "phone/call_recording.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -37,9 +38,10 @@ std::string NewestDump(const std::string& folder, const std::string& direction) 
   return newest;
 }
 
+// baresip's files only: the sides of a record still being made stay.
 void RemoveDumps(const std::string& folder) {
   for (const std::string& name : FolderEntries(folder, TEntryKind::Files))
-    if (EndsWith(name, ".wav")) RemoveFile(folder + name);
+    if (name.rfind("dump-", 0) == 0 && EndsWith(name, ".wav")) RemoveFile(folder + name);
 }
 
 }  // namespace
@@ -76,6 +78,10 @@ std::string TCallRecording::Failure(const std::string& russianWhy, const std::st
 std::string TCallRecording::Begin(std::time_t now, const std::string& peer) {
   current_.clear();
   if (!settings_.enabled) return "NOREC";
+  // baresip writes the sides whether a record is made of them or not.
+  watching_ = !soundFolder_.empty();
+  flooded_ = false;
+  begun_ = std::chrono::steady_clock::now();
   if (soundFolder_.empty())
     return Failure("Разговор не записывается: нет папки для звука разговора", "no private folder for the sound");
   const std::string path = RecordPath(now, peer);
@@ -93,6 +99,7 @@ std::string TCallRecording::Begin(std::time_t now, const std::string& peer) {
 }
 
 void TCallRecording::End() {
+  watching_ = false;
   if (soundFolder_.empty()) return;
   const std::string sent = NewestDump(soundFolder_, "enc"), received = NewestDump(soundFolder_, "dec");
   if (current_.empty()) {
@@ -112,6 +119,34 @@ void TCallRecording::End() {
     jobs_.push_back(std::move(job));
   }
   wake_.notify_all();
+}
+
+std::string TCallRecording::Watch(std::chrono::steady_clock::time_point now) {
+  if (!watching_) return {};
+  const long long seconds = std::chrono::duration_cast<std::chrono::seconds>(now - begun_).count();
+  const long long allowed = kMaxBytesPerSecond * (seconds + kSlackSeconds);
+  std::string line;
+  for (const char* side : {"enc", "dec"}) {
+    const std::string name = NewestDump(soundFolder_, side);
+    if (name.empty()) continue;
+    const std::string path = soundFolder_ + name;
+    struct stat file {};
+    if (!flooded_ && (::stat(path.c_str(), &file) != 0 || file.st_size <= allowed)) continue;
+    if (!flooded_) {
+      flooded_ = true;
+      current_.clear();
+      // What this phone sends comes from the sound source: one that does not
+      // keep time (ALSA's null device) runs away just as junk does.
+      line = Failure(std::string("Разговор не записан: ") + (std::string(side) == "dec"
+                                                                 ? "на звуковой порт приходят чужие пакеты"
+                                                                 : "источник звука не держит время"),
+                     std::string(side) + " grew to " + std::to_string(file.st_size) + " bytes in " +
+                         std::to_string(seconds) + " s: junk comes in, or the source does not keep time");
+    }
+    // baresip writes on at its own offset: what lies before it takes no room.
+    if (::truncate(path.c_str(), 0) != 0) log_.Line("cannot empty " + path + ": " + std::strerror(errno));
+  }
+  return line;
 }
 
 void TCallRecording::Work() {

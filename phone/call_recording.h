@@ -47,6 +47,18 @@ class TCallRecording {
   std::string Begin(std::time_t now, const std::string& peer);
   // The conversation is over: its record is made from what baresip wrote.
   void End();
+  // Run about once a second during a conversation. Junk sent to the media
+  // port (a flood, a scan) is decoded and written like the far end's voice,
+  // many times faster than anyone speaks, into a folder that is often memory
+  // ($XDG_RUNTIME_DIR). A side whose file outgrows what real time can bring
+  // ends the conversation's record: it is not made, and its files are
+  // emptied at every run from then on. The line for the workstation when the
+  // record has just been given up ("NOREC why"), else empty.
+  std::string Watch(std::chrono::steady_clock::time_point now);
+  // Real time at its richest: 48 kHz stereo, 16 bits; and the allowance on
+  // top of it.
+  static constexpr long long kMaxBytesPerSecond = 48000 * 2 * 2;
+  static constexpr long long kSlackSeconds = 5;
   // Readable when a record could not be made; TakeNotices then gives the
   // lines for the workstation (code page 1251).
   int NoticeFd() const { return notice_[0]; }
@@ -68,6 +80,9 @@ class TCallRecording {
   const TPhoneLog& log_;
   std::string soundFolder_;
   std::string current_;  // the record of the conversation under way
+  bool watching_ = false;  // a conversation goes on (baresip writes its sides)
+  bool flooded_ = false;   // and its sides are emptied: junk came in
+  std::chrono::steady_clock::time_point begun_{};
   int jobNumber_ = 0;
   std::string keptDay_;
   int notice_[2] = {-1, -1};

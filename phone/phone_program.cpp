@@ -51,6 +51,14 @@ std::string RecordPeer(bool incoming, const std::string& dialString, const std::
 // How long the phone sleeps at most: it looks at the day's records then.
 constexpr int kWakeMs = 3600 * 1000;
 
+constexpr auto kStatEvery = std::chrono::seconds(1);
+// How often the upkeep looks during a conversation, and while idle.
+constexpr auto kUpkeepInCall = std::chrono::seconds(1);
+constexpr auto kUpkeepIdle = std::chrono::seconds(60);
+// baresip's own output is kept for what went wrong lately, not for ever:
+// a flood writes a line for every packet.
+constexpr long long kMaxEngineOutput = 1 << 20;
+
 }  // namespace
 
 TPhoneProgram::TPhoneProgram(TPhoneOptions options, TSipSettings settings, const TPhoneLog& log)
@@ -91,7 +99,7 @@ int TPhoneProgram::Run(int stopFd) {
     recording_.KeepDays(std::time(nullptr));
     // The timers first: a restart among them changes what there is to wait on.
     int waitMs = kWakeMs;
-    for (const int ms : {CheckDialTimeout(), CheckRestart(), CheckNotices()})
+    for (const int ms : {CheckDialTimeout(), CheckRestart(), CheckNotices(), CheckUpkeep()})
       if (ms >= 0 && ms < waitMs) waitMs = ms;
     pollfd fds[6];
     int n = 0;
@@ -255,6 +263,8 @@ void TPhoneProgram::HangUp(bool refuse) {
 void TPhoneProgram::CallGone() {
   if (call_->history.established) recording_.End();
   call_.reset();
+  // An engine that swelled during the call is looked at at once.
+  nextIdleLook_ = {};
   if (!heldDial_) return;
   const std::string address = std::move(*heldDial_);
   heldDial_.reset();
@@ -360,7 +370,11 @@ void TPhoneProgram::EngineMessage(const TBaresipMessage& m) {
     Send(line);
     CallGone();
   } else if (m.type == "CALL_RTCP") {
-    if (call_->history.established && m.hasRtcp) Send(StatLine(m));
+    const auto now = std::chrono::steady_clock::now();
+    if (call_->history.established && m.hasRtcp && now - lastStat_ >= kStatEvery) {
+      lastStat_ = now;
+      Send(StatLine(m));
+    }
   }
 }
 
@@ -403,6 +417,38 @@ int TPhoneProgram::CheckNotices() {
   for (const std::string& why : refused_) Send(Utf8ToCp1251("APP Настройки телефона: " + why));
   for (const std::string& notice : engine_->Notices()) Send(Utf8ToCp1251("APP " + notice));
   return -1;
+}
+
+int TPhoneProgram::CheckUpkeep() {
+  const auto now = std::chrono::steady_clock::now();
+  const bool talking = call_ && call_->history.established;
+  if (talking) {
+    if (now < nextUpkeep_) return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(nextUpkeep_ - now).count());
+    nextUpkeep_ = now + kUpkeepInCall;
+    if (const std::string line = recording_.Watch(now); !line.empty()) Send(line);
+    engine_->TrimOutput(kMaxEngineOutput);
+    return static_cast<int>(std::chrono::milliseconds(kUpkeepInCall).count());
+  }
+  if (call_ || !engine_->Running()) return -1;
+  if (now < nextIdleLook_) return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(nextIdleLook_ - now).count());
+  nextIdleLook_ = now + kUpkeepIdle;
+  engine_->TrimOutput(kMaxEngineOutput);
+  const long long residentKb = engine_->ResidentKb();
+  if (residentKb > static_cast<long long>(settings_.engineMemoryLimitMb) * 1024) {
+    // The last resort against memory baresip keeps after a flood: an idle
+    // engine is started afresh. A call that arrives in the tenth of a second
+    // this takes finds no SIP port; its caller may try again.
+    log_.Line("baresip holds " + std::to_string(residentKb / 1024) + " MB, more than " +
+              std::to_string(settings_.engineMemoryLimitMb) + " MB: started afresh");
+    engine_->Stop(1000);
+    std::string why;
+    if (engine_->Start(&why)) {
+      EngineBack();
+    } else {
+      EngineLost(why);
+    }
+  }
+  return static_cast<int>(std::chrono::milliseconds(kUpkeepIdle).count());
 }
 
 void TPhoneProgram::EngineBack() {

@@ -79,6 +79,11 @@ class TPhoneProgram {
   // Milliseconds until the settings' refusals are told, -1 when nothing is
   // waiting; tells them when the time has come.
   int CheckNotices();
+  // Milliseconds until the next look at what a flood to the media port
+  // could swell: the conversation's record (each second of a conversation),
+  // baresip's output, and an idle baresip's memory (restarted above the
+  // settings' limit). -1: nothing to look at.
+  int CheckUpkeep();
   bool EnsureEngine();
   void Send(const std::string& cp1251);
   void Shutdown();
@@ -111,6 +116,11 @@ class TPhoneProgram {
   // the greeting.
   std::vector<std::string> refused_;
   std::optional<std::chrono::steady_clock::time_point> noticeAt_;
+  // A flood of RTCP sender reports would make as many STAT lines; a far end
+  // sends one every few seconds.
+  std::chrono::steady_clock::time_point lastStat_{};
+  std::chrono::steady_clock::time_point nextUpkeep_{};
+  std::chrono::steady_clock::time_point nextIdleLook_{};
 };
 
 }  // namespace vertamo::phone

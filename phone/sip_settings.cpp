@@ -75,6 +75,10 @@ TSipSettings ReadSipSettings(const std::string& path) {
     int port = 0;
     if (ParseWholeNumber(std::string_view(it->second), port) && port > 0 && port < 65536) s.peerPort = port;
   }
+  if (const auto it = keys.find("enginememorylimit"); it != keys.end()) {
+    int megabytes = 0;
+    if (ParseWholeNumber(std::string_view(it->second), megabytes) && megabytes > 0) s.engineMemoryLimitMb = megabytes;
+  }
   if (const auto it = keys.find("dialtimeout"); it != keys.end()) {
     int seconds = 0;
     if (ParseWholeNumber(std::string_view(it->second), seconds) && seconds > 0 && seconds <= 3600)

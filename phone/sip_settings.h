@@ -35,6 +35,9 @@ struct TSipSettings {
   bool answerAtOnce = false;        // answer every incoming call (a lift intercom, a test peer)
   std::vector<std::string> extraUsers;  // more SIP users this phone answers to
   std::string baresip = "baresip";      // the engine's program
+  // An idle engine holding more memory than this (MB) is started afresh.
+  static constexpr int kDefaultEngineMemoryLimit = 64;
+  int engineMemoryLimitMb = kDefaultEngineMemoryLimit;
   TRecordSettings records;              // section "Records"
 };
 

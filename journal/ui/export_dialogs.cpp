@@ -4,8 +4,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
-#include <QMessageBox>
 #include <QUrl>
+
+#include "uikit/window_modal.h"
 
 namespace vertamo::ui {
 
@@ -17,19 +18,18 @@ QString ExportQuestion(TExportFormat format) {
              : QStringLiteral("Отчет сохранен в виде текстового файла...\nОткрыть сохраненный файл ?");
 }
 
-QString ChooseExportFile(QWidget* owner, TExportFormat format) {
+void ChooseExportFile(QWidget* owner, TExportFormat format, std::function<void(const QString& path)> chosen) {
   const bool csv = format == TExportFormat::Csv;
-  QFileDialog dialog(owner, csv ? QStringLiteral("Экспорт данных в CSV файл")
-                                : QStringLiteral("Экспорт данных в текстовый файл"));
-  dialog.setDirectory(QDir::currentPath());
-  dialog.setNameFilter(csv ? QStringLiteral("Файл экспорта (*.csv)")
-                           : QStringLiteral("Текстовый файл (*.txt)"));
-  dialog.setDefaultSuffix(csv ? QStringLiteral("csv") : QStringLiteral("txt"));
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-  return dialog.selectedFiles().constFirst();
+  auto* dialog = new QFileDialog(owner, csv ? QStringLiteral("Экспорт данных в CSV файл")
+                                            : QStringLiteral("Экспорт данных в текстовый файл"));
+  dialog->setDirectory(QDir::currentPath());
+  dialog->setNameFilter(csv ? QStringLiteral("Файл экспорта (*.csv)") : QStringLiteral("Текстовый файл (*.txt)"));
+  dialog->setDefaultSuffix(csv ? QStringLiteral("csv") : QStringLiteral("txt"));
+  dialog->setAcceptMode(QFileDialog::AcceptSave);
+  dialog->setFileMode(QFileDialog::AnyFile);
+  dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
+  QObject::connect(dialog, &QFileDialog::fileSelected, dialog, std::move(chosen));
+  OpenWindowModal(dialog);
 }
 
 QString NotOpenedText(const QString& path) {
@@ -39,24 +39,31 @@ QString NotOpenedText(const QString& path) {
 }
 
 void UseDesktopExportDialogs(TExportDialogs& dialogs, QWidget* owner, const QString& questionTitle) {
-  dialogs.chooseExportFile = [owner](TExportFormat format) { return ChooseExportFile(owner, format); };
-  dialogs.askOpen = [owner, questionTitle](const QString& text) {
-    return QMessageBox::question(owner, questionTitle, text, QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::Yes) == QMessageBox::Yes;
+  dialogs.chooseExportFile = [owner](TExportFormat format, std::function<void(const QString&)> chosen) {
+    ChooseExportFile(owner, format, std::move(chosen));
+  };
+  dialogs.askOpen = [owner, questionTitle](const QString& text, std::function<void(bool)> answered) {
+    AskYesNo(owner, questionTitle, text, true, std::move(answered));
   };
   dialogs.openFile = [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
-  dialogs.tell = [owner, questionTitle](const QString& text) { QMessageBox::warning(owner, questionTitle, text); };
+  dialogs.tell = [owner, questionTitle](const QString& text) { Tell(owner, questionTitle, text); };
 }
 
-bool ExportThroughDialogs(const TExportDialogs& dialogs, TExportFormat format,
-                          const std::function<bool(const std::string& path)>& write) {
-  const QString path = dialogs.chooseExportFile ? dialogs.chooseExportFile(format) : QString();
-  if (path.isEmpty()) return false;
-  if (!write(QFile::encodeName(path).toStdString())) return false;
-  if (dialogs.askOpen && dialogs.askOpen(ExportQuestion(format)) && dialogs.openFile && !dialogs.openFile(path) &&
-      dialogs.tell)
-    dialogs.tell(NotOpenedText(path));
-  return true;
+void ExportThroughDialogs(const TExportDialogs& dialogs, TExportFormat format,
+                          std::function<bool(const std::string& path)> write, std::function<void()> done) {
+  if (!dialogs.chooseExportFile) return;
+  dialogs.chooseExportFile(format, [dialogs, format, write = std::move(write),
+                                    done = std::move(done)](const QString& path) {
+    if (path.isEmpty() || !write(QFile::encodeName(path).toStdString())) return;
+    const auto answered = [dialogs, path, done](bool yes) {
+      if (yes && dialogs.openFile && !dialogs.openFile(path) && dialogs.tell) dialogs.tell(NotOpenedText(path));
+      if (done) done();
+    };
+    if (dialogs.askOpen)
+      dialogs.askOpen(ExportQuestion(format), answered);
+    else
+      answered(false);
+  });
 }
 
 }  // namespace vertamo::ui

@@ -1,39 +1,34 @@
 #include "journal/ui/form_print.h"
 
-#include <QFontDialog>
 #include <QGroupBox>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPainter>
+#include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include "uikit/qt_text.h"
+#include "uikit/window_modal.h"
 
 namespace vertamo::ui {
 namespace {
 
 constexpr const char* kSection = "Printer";
 
-// The system's print dialog with the report's tab; the tab is handed back
-// before the dialog goes, since it belongs to the caller.
-bool RunDialog(TFormPrint& report, QPrinter& printer, QWidget* owner) {
-  QPrintDialog dialog(&printer, owner);
-  dialog.setWindowTitle(QStringLiteral("Печать"));
-  dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
-  dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
-  dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
-  dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
-  dialog.setOptionTabs({&report});
-  const bool ok = dialog.exec() == QDialog::Accepted;
-  report.setParent(nullptr);
-  return ok;
-}
-
-void ShowStop(QWidget* owner, const QString& text, const QString& caption) {
-  QMessageBox::critical(owner, caption, text);
+// The system's print dialog with the report's tab, which goes with it.
+void RunDialog(TFormPrint& report, QPrinter& printer, QWidget* owner, std::function<void(bool)> closed) {
+  auto* dialog = new QPrintDialog(&printer, owner);
+  dialog->setWindowTitle(QStringLiteral("Печать"));
+  dialog->setOption(QAbstractPrintDialog::PrintToFile, true);
+  dialog->setOption(QAbstractPrintDialog::PrintSelection, false);
+  dialog->setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+  dialog->setOption(QAbstractPrintDialog::PrintPageRange, false);
+  dialog->setOptionTabs({&report});
+  QObject::connect(dialog, &QDialog::finished, dialog,
+                   [closed = std::move(closed)](int result) { closed(result == QDialog::Accepted); });
+  OpenWindowModal(dialog);
 }
 
 bool Landscape(const QPrinter& printer) {
@@ -61,18 +56,17 @@ TFormPrint::TFormPrint() {
   layout->addWidget(ButtonFont, 0, Qt::AlignLeft);
   layout->addStretch(1);
 
-  ChooseFont = [this](QFont& font) {
-    bool ok = false;
-    const QFont chosen = QFontDialog::getFont(&ok, font, this, QStringLiteral("Шрифт печати"));
-    if (ok) font = chosen;
-    return ok;
+  ChooseFont = [this](const QFont& font, std::function<void(bool, const QFont&)> closed) {
+    AskFont(this, QStringLiteral("Шрифт печати"), font, std::move(closed));
   };
   connect(ButtonFont, &QPushButton::clicked, this, &TFormPrint::ButtonFontClick);
 }
 
 void TFormPrint::ButtonFontClick() {
-  QFont copy = PrintFont.font;
-  if (ChooseFont && ChooseFont(copy)) PrintFont.font = copy;
+  if (!ChooseFont) return;
+  ChooseFont(PrintFont.font, [this](bool chosen, const QFont& font) {
+    if (chosen) PrintFont.font = font;
+  });
 }
 
 // ---------------------------------------------------------------- metrics
@@ -87,39 +81,18 @@ int TQtTextMetrics::TextHeight(std::string_view) const { return metrics_.height(
 
 // ---------------------------------------------------------------- PrintGrid
 
-TPrintOutcome PrintGrid(QWidget* owner, const QString& title, TPrintGrid grid, TFastIni* ini,
-                        QPrinter& printer, const TPrintDialogs& dialogs) {
+namespace {
+
+// The confirmed job: composed, then printed.
+TPrintOutcome PrintPages(QWidget* owner, const QString& title, TPrintGrid grid, const std::string& office,
+                         const TUiFont& font, QPrinter& printer, const TPrintDialogs& dialogs) {
   TPrintOutcome outcome;
-
-  // The settings of the last job: orientation, office name, print font.
-  const bool landscape = ini ? ini->ReadBool(kSection, "Orientation", true) : true;
-  printer.setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
-  std::string office = ini ? ini->ReadString(kSection, "Disp", "") : std::string();
-  TUiFont font;
-  font.font = QFont(QStringLiteral("Arial"), 9);
-  if (ini) LoadFont(*ini, font, kSection, 9);
-
-  {
-    TFormPrint report;
-    report.Edit1->setText(FromCp1251(office));
-    report.PrintFont = font;
-    const bool ok = dialogs.run ? dialogs.run(report, printer) : RunDialog(report, printer, owner);
-    if (!ok) return outcome;
-    office = ToCp1251(report.Edit1->text());
-    font = report.PrintFont;
-  }
-  if (ini) {
-    SaveFont(*ini, font, kSection);
-    ini->WriteBool(kSection, "Orientation", Landscape(printer));
-    ini->WriteString(kSection, "Disp", office);
-  }
-
   auto stop = [&](const QString& text) {
     const QString caption = QStringLiteral("Печать невозможна...");
     if (dialogs.stop)
       dialogs.stop(text, caption);
     else
-      ShowStop(owner, text, caption);
+      Tell(owner, caption, text);
   };
   if (grid.colWidths.size() > static_cast<size_t>(kMaxPrintColumns)) {
     stop(QStringLiteral("Слишком много столбцов"));
@@ -164,6 +137,45 @@ TPrintOutcome PrintGrid(QWidget* owner, const QString& title, TPrintGrid grid, T
   }
   outcome.result = painter.end() ? TPrintResult::Printed : TPrintResult::Failed;
   return outcome;
+}
+
+}  // namespace
+
+void PrintGrid(QWidget* owner, const QString& title, TPrintGrid grid, TFastIni* ini, QPrinter& printer,
+               const TPrintDialogs& dialogs, std::function<void(const TPrintOutcome&)> done) {
+  // The settings of the last job: orientation, office name, print font.
+  const bool landscape = ini ? ini->ReadBool(kSection, "Orientation", true) : true;
+  printer.setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+  const std::string office = ini ? ini->ReadString(kSection, "Disp", "") : std::string();
+  TUiFont font;
+  font.font = QFont(QStringLiteral("Arial"), 9);
+  if (ini) LoadFont(*ini, font, kSection, 9);
+
+  // The tab goes with the print dialog; one the dialog never took goes here.
+  auto* report = new TFormPrint;
+  report->Edit1->setText(FromCp1251(office));
+  report->PrintFont = font;
+  auto closed = [report = QPointer<TFormPrint>(report), owner = QPointer<QWidget>(owner), title,
+                 grid = std::move(grid), ini, &printer, dialogs, done = std::move(done)](bool print) {
+    if (!report) return;
+    if (!report->parent()) report->deleteLater();
+    TPrintOutcome outcome;
+    if (print) {
+      const std::string office = ToCp1251(report->Edit1->text());
+      const TUiFont font = report->PrintFont;
+      if (ini) {
+        SaveFont(*ini, font, kSection);
+        ini->WriteBool(kSection, "Orientation", Landscape(printer));
+        ini->WriteString(kSection, "Disp", office);
+      }
+      outcome = PrintPages(owner, title, grid, office, font, printer, dialogs);
+    }
+    if (done) done(outcome);
+  };
+  if (dialogs.run)
+    dialogs.run(*report, printer, std::move(closed));
+  else
+    RunDialog(*report, printer, owner, std::move(closed));
 }
 
 QPrinter& WorkstationPrinter() {

@@ -40,19 +40,21 @@ class TFormPrint : public QWidget {
   // The print font being edited.
   TUiFont PrintFont;
 
-  // The font dialog, started with a copy of the print font; true and the
-  // chosen font on OK. Tests replace it.
-  std::function<bool(QFont& font)> ChooseFont;
+  // The font dialog, started with the print font; `closed` gets whether the
+  // user chose and the font. Tests replace it.
+  std::function<void(const QFont& font, std::function<void(bool chosen, const QFont& font)> closed)> ChooseFont;
 
  private:
   void ButtonFontClick();
 };
 
-// The dialogs PrintGrid shows; each left empty uses the real one.
+// The dialogs PrintGrid shows; each left empty uses the real one. None
+// waits: each hands its answer on when the user gives it, and the real ones
+// are modal to the window that prints only.
 struct TPrintDialogs {
   // Shows the system's print dialog for `printer` with the report's tab;
-  // true for "Печать".
-  std::function<bool(TFormPrint& report, QPrinter& printer)> run;
+  // `closed` gets true for "Печать".
+  std::function<void(TFormPrint& report, QPrinter& printer, std::function<void(bool print)> closed)> run;
   // "Слишком много столбцов" (or "Принтер недоступен" when the printer
   // cannot take the job), caption "Печать невозможна...".
   std::function<void(const QString& text, const QString& caption)> stop;
@@ -74,8 +76,10 @@ struct TPrintOutcome {
 // width they relate to, its heading) with `title` on every page, after one
 // dialog: the system's print dialog. The office name and the font come from
 // its report tab; `ini` (may be null) keeps section "Printer".
-TPrintOutcome PrintGrid(QWidget* owner, const QString& title, TPrintGrid grid, TFastIni* ini,
-                        QPrinter& printer, const TPrintDialogs& dialogs = {});
+// `done` gets the outcome once the dialog is answered; a dialog freed with
+// `owner` unanswered ends it without a word. `printer` and `ini` outlive it.
+void PrintGrid(QWidget* owner, const QString& title, TPrintGrid grid, TFastIni* ini, QPrinter& printer,
+               const TPrintDialogs& dialogs = {}, std::function<void(const TPrintOutcome&)> done = {});
 
 // Sizes of code page 1251 texts in a font on a paint device.
 class TQtTextMetrics : public ITextMetrics {

@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QFontDialog>
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QPainter>
@@ -16,6 +15,7 @@
 #include "uikit/qt_text.h"
 #include "uikit/widget_bounds.h"
 #include "uikit/win_color.h"
+#include "uikit/window_modal.h"
 
 namespace vertamo::ui {
 namespace {
@@ -275,14 +275,12 @@ TFormView::TFormView(TFastIni* ini, TReportMapLink link, QWidget* owner, std::st
   connect(StringGrid1, &TReportGrid::RowClicked, this, &TFormView::StringGrid1RowClicked);
 
   UseDesktopExportDialogs(Dialogs, this, QStringLiteral("Экспорт отчета"));
-  Dialogs.chooseFont = [this](QFont& font) {
-    bool ok = false;
-    const QFont chosen = QFontDialog::getFont(&ok, font, this);
-    if (ok) font = chosen;
-    return ok;
+  Dialogs.chooseFont = [this](const QFont& font, std::function<void(bool, const QFont&)> closed) {
+    AskFont(this, QString(), font, std::move(closed));
   };
-  Dialogs.print = [](TFormView& view) {
-    PrintGrid(&view, view.windowTitle(), view.PrintData(), view.ini_, WorkstationPrinter());
+  Dialogs.print = [](TFormView& view, std::function<void()> done) {
+    PrintGrid(&view, view.windowTitle(), view.PrintData(), view.ini_, WorkstationPrinter(), {},
+              [done = std::move(done)](const TPrintOutcome&) { done(); });
   };
 
   // Creation: bounds, font, "ShowOnMap", column widths; the row heights
@@ -313,12 +311,10 @@ void TFormView::AddReportRow(const std::string& t1, const std::string& t2, const
   StringGrid1->SelectFirstLine();
 }
 
-bool TFormView::Export(TExportFormat format) {
-  if (!ExportThroughDialogs(Dialogs, format,
-                            [&](const std::string& path) { return ExportReportFile(Table(), format, path); }))
-    return false;
-  close();
-  return true;
+void TFormView::Export(TExportFormat format) {
+  ExportThroughDialogs(
+      Dialogs, format, [this, format](const std::string& path) { return ExportReportFile(Table(), format, path); },
+      [this] { close(); });
 }
 
 void TFormView::SetFontSize(int points) {
@@ -339,20 +335,22 @@ void TFormView::FontDown() {
 }
 
 void TFormView::ChooseFont() {
+  if (!Dialogs.chooseFont) return;
   SetStayOnTop(false);
-  QFont font = font_.font;
-  if (Dialogs.chooseFont && Dialogs.chooseFont(font)) {
-    font_.font = font;
-    ApplyGridFont();
-  }
-  ApplyRowHeight();
-  SetStayOnTop(true);
+  Dialogs.chooseFont(font_.font, [this](bool chosen, const QFont& font) {
+    if (chosen) {
+      font_.font = font;
+      ApplyGridFont();
+    }
+    ApplyRowHeight();
+    SetStayOnTop(true);
+  });
 }
 
 void TFormView::Print() {
+  if (!Dialogs.print) return;
   SetStayOnTop(false);
-  if (Dialogs.print) Dialogs.print(*this);
-  SetStayOnTop(true);
+  Dialogs.print(*this, [this] { SetStayOnTop(true); });
 }
 
 void TFormView::ApplyGridFont() {

@@ -155,8 +155,8 @@ class TFormView : public QWidget, public IReportSink {
 
   // Context-menu actions.
   // Export (pmText / pmExcel): the save dialog, the file, the question; the
-  // window closes when the file was written. True when it was.
-  bool Export(TExportFormat format);
+  // window closes once the file is written and the question answered.
+  void Export(TExportFormat format);
   void FontUp();
   void FontDown();
   void ChooseFont();
@@ -174,10 +174,11 @@ class TFormView : public QWidget, public IReportSink {
 
   // The dialogs of the window; tests replace them.
   struct TDialogs : TExportDialogs {
-    // The font dialog; true and the font on OK.
-    std::function<bool(QFont& font)> chooseFont;
-    // Printing of the grid.
-    std::function<void(TFormView& view)> print;
+    // The font dialog, started with `font`; `closed` gets whether the user
+    // chose and the font (`font` itself when not).
+    std::function<void(const QFont& font, std::function<void(bool chosen, const QFont& font)> closed)> chooseFont;
+    // Printing of the grid; `done` once the dialog is answered.
+    std::function<void(TFormView& view, std::function<void()> done)> print;
   } Dialogs;
 
   // Controls, under their component names.

@@ -196,9 +196,9 @@ TExportRows TJournalDayView::ShownRows() const {
   return rows;
 }
 
-bool TJournalDayView::Export(TExportFormat format) {
-  return ExportThroughDialogs(
-      Dialogs, format, [&](const std::string& path) { return ExportRowsFile(ShownRows(), format, path); });
+void TJournalDayView::Export(TExportFormat format) {
+  ExportThroughDialogs(Dialogs, format,
+                       [this, format](const std::string& path) { return ExportRowsFile(ShownRows(), format, path); });
 }
 
 void TJournalDayView::closeEvent(QCloseEvent* event) {

@@ -52,8 +52,8 @@ class TJournalDayView : public QWidget {
   // The search: rows holding `text` in any column, letter case aside.
   void Search(const QString& text);
   // Writes the rows shown, under the header, to a file chosen in the save
-  // dialog, then asks whether to open it. True when the file was written.
-  bool Export(TExportFormat format);
+  // dialog, then asks whether to open it.
+  void Export(TExportFormat format);
   // The rows shown, the header first, in code page 1251.
   TExportRows ShownRows() const;
   // The day shown, "YYYY-MM-DD".

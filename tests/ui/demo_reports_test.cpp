@@ -259,12 +259,16 @@ class DemoReportsTest : public QObject {
     printer.setPageSize(QPageSize(QPageSize::A4));
     TPrintOutcome outcome;
     int prints = 0;
-    view->Dialogs.print = [&](TFormView& v) {
+    view->Dialogs.print = [&](TFormView& v, std::function<void()> done) {
       ++prints;
       TPrintDialogs dialogs;
-      dialogs.run = [](TFormPrint&, QPrinter&) { return true; };
+      dialogs.run = [](TFormPrint&, QPrinter&, std::function<void(bool)> closed) { closed(true); };
       dialogs.stop = [](const QString& text, const QString&) { qWarning("stop: %s", qPrintable(text)); };
-      outcome = PrintGrid(&v, v.windowTitle(), v.PrintData(), w_->settings->MainIni.get(), printer, dialogs);
+      PrintGrid(&v, v.windowTitle(), v.PrintData(), w_->settings->MainIni.get(), printer, dialogs,
+                [&outcome, done](const TPrintOutcome& result) {
+                  outcome = result;
+                  done();
+                });
     };
     view->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(view));
@@ -317,13 +321,13 @@ class DemoReportsTest : public QObject {
     std::vector<TExportFormat> asked;
     QStringList questions;
     QStringList opened;
-    view->Dialogs.chooseExportFile = [&](TExportFormat f) {
+    view->Dialogs.chooseExportFile = [&](TExportFormat f, std::function<void(const QString&)> chosen) {
       asked.push_back(f);
-      return csv;
+      chosen(csv);
     };
-    view->Dialogs.askOpen = [&](const QString& q) {
+    view->Dialogs.askOpen = [&](const QString& q, std::function<void(bool)> answered) {
       questions << q;
-      return false;
+      answered(false);
     };
     view->Dialogs.openFile = [&](const QString& p) {
       opened << p;
@@ -379,16 +383,19 @@ class DemoReportsTest : public QObject {
     // text export (TAB), which closes the window.
     QPointer<TFormView> alive = second;
     int prints = 0;
-    second->Dialogs.print = [&](TFormView&) { ++prints; };
+    second->Dialogs.print = [&](TFormView&, std::function<void()> done) {
+      ++prints;
+      done();
+    };
     QVERIFY(second->PopupMenu1->actions().contains(second->pmPrint));
     second->pmPrint->trigger();
     QCOMPARE(prints, 1);
     const QString txt = QString::fromStdString(w_->dir.file("OhrAlr.txt"));
     QFile::remove(txt);
-    second->Dialogs.chooseExportFile = [&](TExportFormat f) {
-      return f == TExportFormat::Text ? txt : QString();
+    second->Dialogs.chooseExportFile = [&](TExportFormat f, std::function<void(const QString&)> chosen) {
+      if (f == TExportFormat::Text) chosen(txt);
     };
-    second->Dialogs.askOpen = [](const QString&) { return false; };
+    second->Dialogs.askOpen = [](const QString&, std::function<void(bool)> answered) { answered(false); };
     QVERIFY(second->PopupMenu1->actions().contains(second->pmText));
     second->pmText->trigger();
     QTRY_VERIFY(!alive);

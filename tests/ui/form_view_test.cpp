@@ -222,15 +222,18 @@ class FormViewTest : public QObject {
     QCOMPARE(view->StringGrid1->RowHeight(), expected());
     QVERIFY(view->StringGrid1->RowHeight() >= 8);
     // The font dialog.
-    view->Dialogs.chooseFont = [](QFont& f) {
-      f.setPointSize(20);
-      return true;
+    view->Dialogs.chooseFont = [](const QFont& f, std::function<void(bool, const QFont&)> closed) {
+      QFont chosen = f;
+      chosen.setPointSize(20);
+      closed(true, chosen);
     };
     view->pmFont->trigger();
     QCOMPARE(view->GridFont().font.pointSize(), 20);
     QCOMPARE(view->StringGrid1->RowHeight(), expected());
     QVERIFY(view->windowFlags().testFlag(Qt::WindowStaysOnTopHint));  // on top afterwards
-    view->Dialogs.chooseFont = [](QFont&) { return false; };
+    view->Dialogs.chooseFont = [](const QFont& f, std::function<void(bool, const QFont&)> closed) {
+      closed(false, f);
+    };
     view->pmFont->trigger();
     QCOMPARE(view->GridFont().font.pointSize(), 20);
   }
@@ -350,13 +353,13 @@ class FormViewTest : public QObject {
     std::vector<TExportFormat> asked;
     QStringList questions;
     QStringList opened;
-    view->Dialogs.chooseExportFile = [&](TExportFormat f) {
+    view->Dialogs.chooseExportFile = [&](TExportFormat f, std::function<void(const QString&)> chosen) {
       asked.push_back(f);
-      return path;
+      chosen(path);
     };
-    view->Dialogs.askOpen = [&](const QString& q) {
+    view->Dialogs.askOpen = [&](const QString& q, std::function<void(bool)> answered) {
       questions << q;
-      return yes;
+      answered(yes);
     };
     // No program takes the file: the dispatcher is told.
     QStringList told;
@@ -380,15 +383,15 @@ class FormViewTest : public QObject {
   void exportCancelledOrFailedKeepsTheWindow() {
     TFormView* view = Open();
     int questions = 0;
-    view->Dialogs.askOpen = [&](const QString&) {
+    view->Dialogs.askOpen = [&](const QString&, std::function<void(bool)> answered) {
       ++questions;
-      return false;
+      answered(false);
     };
-    view->Dialogs.chooseExportFile = [](TExportFormat) { return QString(); };
-    QVERIFY(!view->Export(TExportFormat::Csv));
+    view->Dialogs.chooseExportFile = [](TExportFormat, std::function<void(const QString&)>) {};  // cancelled
+    view->Export(TExportFormat::Csv);
     const QString bad = QString::fromStdString(folder_->file("no/such/folder/r.csv"));
-    view->Dialogs.chooseExportFile = [&](TExportFormat) { return bad; };
-    QVERIFY(!view->Export(TExportFormat::Text));
+    view->Dialogs.chooseExportFile = [&](TExportFormat, std::function<void(const QString&)> chosen) { chosen(bad); };
+    view->Export(TExportFormat::Text);
     QCOMPARE(questions, 0);
     QCoreApplication::processEvents();
     QVERIFY(view_);
@@ -400,9 +403,10 @@ class FormViewTest : public QObject {
     QPointer<TFormView> alive = view;
     int prints = 0;
     bool onTopWhilePrinting = true;
-    view->Dialogs.print = [&](TFormView& v) {
+    view->Dialogs.print = [&](TFormView& v, std::function<void()> done) {
       ++prints;
       onTopWhilePrinting = v.windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+      done();
     };
     view->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(view));

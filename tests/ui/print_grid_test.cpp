@@ -56,6 +56,19 @@ TPrintGrid SampleGrid(int rows) {
   return grid;
 }
 
+// PrintGrid with a dialog that answers at once: its outcome.
+TPrintOutcome PrintNow(const QString& title, TPrintGrid grid, TFastIni* ini, QPrinter& printer,
+                       const TPrintDialogs& dialogs) {
+  TPrintOutcome outcome;
+  bool done = false;
+  vertamo::ui::PrintGrid(nullptr, title, std::move(grid), ini, printer, dialogs, [&](const TPrintOutcome& result) {
+    outcome = result;
+    done = true;
+  });
+  [&] { QVERIFY2(done, "the outcome comes once the dialog is answered"); }();
+  return outcome;
+}
+
 void PdfPrinter(QPrinter& printer, const QString& file) {
   printer.setOutputFormat(QPrinter::PdfFormat);
   printer.setOutputFileName(file);
@@ -128,18 +141,20 @@ class PrintGridTest : public QObject {
 
     dialog.PrintFont.font = QFont(QStringLiteral("Arial"), 9);
     QFont offered;
-    dialog.ChooseFont = [&](QFont& f) {
+    dialog.ChooseFont = [&](const QFont& f, std::function<void(bool, const QFont&)> closed) {
       offered = f;
-      f.setPointSize(14);
-      return false;
+      QFont changed = f;
+      changed.setPointSize(14);
+      closed(false, changed);
     };
     dialog.ButtonFont->click();
     QCOMPARE(offered.pointSize(), 9);
     QCOMPARE(dialog.PrintFont.font.pointSize(), 9);
-    dialog.ChooseFont = [](QFont& f) {
-      f.setPointSize(14);
-      f.setBold(true);
-      return true;
+    dialog.ChooseFont = [](const QFont& f, std::function<void(bool, const QFont&)> closed) {
+      QFont chosen = f;
+      chosen.setPointSize(14);
+      chosen.setBold(true);
+      closed(true, chosen);
     };
     dialog.ButtonFont->click();
     QCOMPARE(dialog.PrintFont.font.pointSize(), 14);
@@ -154,15 +169,15 @@ class PrintGridTest : public QObject {
     PdfPrinter(printer, pdf);
     QString shownOffice;
     TPrintDialogs dialogs;
-    dialogs.run = [&](TFormPrint& d, QPrinter&) {
+    dialogs.run = [&](TFormPrint& d, QPrinter&, std::function<void(bool)> closed) {
       shownOffice = d.Edit1->text();
       d.Edit1->setText(QStringLiteral("Район:ОДС-5"));
       d.PrintFont.font = QFont(QStringLiteral("Arial"), 10);
       d.PrintFont.color = 0x0000FF;  // red, as stored; the page stays black
-      return true;
+      closed(true);
     };
     dialogs.stop = [](const QString&, const QString&) { QFAIL("no stop expected"); };
-    const TPrintOutcome outcome = PrintGrid(nullptr, QStringLiteral("Неисправные лифты..."), SampleGrid(70),
+    const TPrintOutcome outcome = PrintNow(QStringLiteral("Неисправные лифты..."), SampleGrid(70),
                                             ini_.get(), printer, dialogs);
     QCOMPARE(outcome.result, TPrintResult::Printed);
     QVERIFY(outcome.pages >= 2);
@@ -207,12 +222,12 @@ class PrintGridTest : public QObject {
     QString shownOffice;
     QPageLayout::Orientation during = QPageLayout::Landscape;
     TPrintDialogs dialogs;
-    dialogs.run = [&](TFormPrint& d, QPrinter&) {
+    dialogs.run = [&](TFormPrint& d, QPrinter&, std::function<void(bool)> closed) {
       shownOffice = d.Edit1->text();
       during = printer.pageLayout().orientation();
-      return true;
+      closed(true);
     };
-    const TPrintOutcome outcome = PrintGrid(nullptr, QString(), SampleGrid(3), ini_.get(), printer, dialogs);
+    const TPrintOutcome outcome = PrintNow(QString(), SampleGrid(3), ini_.get(), printer, dialogs);
     QCOMPARE(outcome.result, TPrintResult::Printed);
     QCOMPARE(outcome.pages, 1);
     QCOMPARE(shownOffice, QStringLiteral("C:\\ОДС\\Северная"));
@@ -225,12 +240,12 @@ class PrintGridTest : public QObject {
     QPrinter printer(QPrinter::HighResolution);
     PdfPrinter(printer, pdf);
     TPrintDialogs dialogs;
-    dialogs.run = [](TFormPrint& d, QPrinter&) {
+    dialogs.run = [](TFormPrint& d, QPrinter&, std::function<void(bool)> closed) {
       d.Edit1->setText(QStringLiteral("Новая"));
-      return false;
+      closed(false);
     };
     const TPrintOutcome outcome =
-        PrintGrid(nullptr, QStringLiteral("t"), SampleGrid(3), ini_.get(), printer, dialogs);
+        PrintNow(QStringLiteral("t"), SampleGrid(3), ini_.get(), printer, dialogs);
     QCOMPARE(outcome.result, TPrintResult::Cancelled);
     QVERIFY(!ini_->SectionExists("Printer"));
     QVERIFY(!QFileInfo::exists(pdf));
@@ -246,9 +261,9 @@ class PrintGridTest : public QObject {
     PdfPrinter(printer, pdf);
     QStringList stops;
     TPrintDialogs dialogs;
-    dialogs.run = [](TFormPrint&, QPrinter&) { return true; };
+    dialogs.run = [](TFormPrint&, QPrinter&, std::function<void(bool)> closed) { closed(true); };
     dialogs.stop = [&](const QString& text, const QString& caption) { stops << text << caption; };
-    const TPrintOutcome outcome = PrintGrid(nullptr, QStringLiteral("t"), grid, ini_.get(), printer, dialogs);
+    const TPrintOutcome outcome = PrintNow(QStringLiteral("t"), grid, ini_.get(), printer, dialogs);
     QCOMPARE(outcome.result, TPrintResult::TooManyColumns);
     QCOMPARE(stops,
              (QStringList{QStringLiteral("Слишком много столбцов"), QStringLiteral("Печать невозможна...")}));
@@ -259,7 +274,7 @@ class PrintGridTest : public QObject {
     // Twenty columns print.
     grid.cells = {std::vector<std::string>(20, "h"), std::vector<std::string>(20, "c")};
     grid.colWidths.assign(20, 30);
-    QCOMPARE(PrintGrid(nullptr, QStringLiteral("t"), grid, ini_.get(), printer, dialogs).result,
+    QCOMPARE(PrintNow(QStringLiteral("t"), grid, ini_.get(), printer, dialogs).result,
              TPrintResult::Printed);
   }
 
@@ -268,10 +283,10 @@ class PrintGridTest : public QObject {
     PdfPrinter(printer, QString::fromStdString(folder_->file("no/such/folder/x.pdf")));
     QStringList stops;
     TPrintDialogs dialogs;
-    dialogs.run = [](TFormPrint&, QPrinter&) { return true; };
+    dialogs.run = [](TFormPrint&, QPrinter&, std::function<void(bool)> closed) { closed(true); };
     dialogs.stop = [&](const QString& text, const QString& caption) { stops << text << caption; };
     const TPrintOutcome outcome =
-        PrintGrid(nullptr, QStringLiteral("t"), SampleGrid(3), ini_.get(), printer, dialogs);
+        PrintNow(QStringLiteral("t"), SampleGrid(3), ini_.get(), printer, dialogs);
     QCOMPARE(outcome.result, TPrintResult::Failed);
     QCOMPARE(stops,
              (QStringList{QStringLiteral("Принтер недоступен"), QStringLiteral("Печать невозможна...")}));
@@ -294,12 +309,12 @@ class PrintGridTest : public QObject {
     QPrinter printer(QPrinter::HighResolution);
     PdfPrinter(printer, pdf);
     TPrintDialogs dialogs;
-    dialogs.run = [](TFormPrint& d, QPrinter&) {
+    dialogs.run = [](TFormPrint& d, QPrinter&, std::function<void(bool)> closed) {
       d.PrintFont.font = QFont(QStringLiteral("Arial"), 28);
-      return true;
+      closed(true);
     };
     const TPrintOutcome outcome =
-        PrintGrid(nullptr, QStringLiteral("Высокая строка"), grid, ini_.get(), printer, dialogs);
+        PrintNow(QStringLiteral("Высокая строка"), grid, ini_.get(), printer, dialogs);
     QCOMPARE(outcome.result, TPrintResult::Printed);
     QCOMPARE(outcome.pages, 3);  // row 1; the tall row 2, cut; rows 3 and 4
     if (!HasTool("pdfinfo")) QSKIP("poppler-utils not installed");

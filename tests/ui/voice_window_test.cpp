@@ -92,28 +92,28 @@ struct VoiceRig {
     host.window.workFolder = dir.folder();
     // The form: each name and address answered in turn; a refused address
     // keeps it open for the next pair.
-    host.window.prompts.askSubscriber = [this](QWidget*, const QString& title, QString& name, QString& address,
-                                               const TVoicePrompts::TRefusal& refusal) {
+    host.window.prompts.askSubscriber = [this](QWidget*, const QString& title, const QString& name,
+                                               const QString& address, const TVoicePrompts::TRefusal& refusal,
+                                               std::function<void(const QString&, const QString&)> confirmed) {
       asked.push_back(title + "|" + name + "|" + address);
       while (answers.size() >= 2) {
-        name = answers[0];
-        address = answers[1];
+        const QString typedName = answers[0], typedAddress = answers[1];
         answers.erase(answers.begin(), answers.begin() + 2);
-        const QString why = refusal(address);
-        if (why.isEmpty()) return true;
+        const QString why = refusal(typedAddress);
+        if (why.isEmpty()) return confirmed(typedName, typedAddress);
         told.push_back(title + "|" + why);
       }
       answers.clear();
-      return false;
     };
     host.window.prompts.askSaveFile = [this](QWidget*, const QString& title, const QString&, const QString& name,
-                                             const QString&) {
+                                             const QString&, std::function<void(const QString&)> chosen) {
       asked.push_back(title + "|" + name);
-      return QString::fromStdString(dir.file("export.dat"));
+      chosen(QString::fromStdString(dir.file("export.dat")));
     };
-    host.window.prompts.askYesNo = [this](QWidget*, const QString& title, const QString& question) {
+    host.window.prompts.askYesNo = [this](QWidget*, const QString& title, const QString& question,
+                                          std::function<void()> confirmed) {
       asked.push_back(title + "|" + question);
-      return yes;
+      if (yes) confirmed();
     };
     host.window.prompts.tell = [this](QWidget*, const QString& title, const QString& text) {
       told.push_back(title + "|" + text);

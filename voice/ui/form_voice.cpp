@@ -378,13 +378,15 @@ void TFVoice::BuildMenus() {
 
   auto* listMenu = new QMenu(this);
   QAction* add = listMenu->addAction(QStringLiteral("&Добавить"), this, [this] {
-    if (host_.book && AddSubscriber(*host_.book, host_.prompts, this)) FillSubscriberList();
+    if (host_.book) AddSubscriber(*host_.book, host_.prompts, this, [this] { FillSubscriberList(); });
   });
   QAction* change = listMenu->addAction(QStringLiteral("&Изменить"), this, [this] {
-    if (host_.book && ChangeSubscriber(*host_.book, SelectedSubscriber(), host_.prompts, this)) FillSubscriberList();
+    if (host_.book)
+      ChangeSubscriber(*host_.book, SelectedSubscriber(), host_.prompts, this, [this] { FillSubscriberList(); });
   });
   QAction* remove = listMenu->addAction(QStringLiteral("&Удалить"), this, [this] {
-    if (host_.book && DeleteSubscriber(*host_.book, SelectedSubscriber(), host_.prompts, this)) FillSubscriberList();
+    if (host_.book)
+      DeleteSubscriber(*host_.book, SelectedSubscriber(), host_.prompts, this, [this] { FillSubscriberList(); });
   });
   // The keys of the list: Delete removes (asking first), F2 changes.
   remove->setShortcut(QKeySequence(Qt::Key_Delete));

@@ -1,6 +1,7 @@
 // The voice window drawing the call's view, and its own keys.
 #include <QApplication>
 #include <QDateTime>
+#include <QDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -46,6 +47,11 @@ void TFVoice::Show(const TCallView& view) {
   if (first || view.infoTip != was.infoTip) infoLine_->setToolTip(FromCp1251(view.infoTip));
   if (first || view.button != was.button) callButton_->setText(FromCp1251(view.button));
   if (first || view.answerOrRefuse != was.answerOrRefuse) {
+    // A question of this window's own (the address book's form, a font)
+    // would block "Ответить": a ring goes first, and the question goes.
+    if (view.answerOrRefuse)
+      for (QDialog* dialog : findChildren<QDialog*>(QString(), Qt::FindDirectChildrenOnly))
+        if (dialog->isVisible()) dialog->reject();
     callButton_->setVisible(!view.answerOrRefuse);
     answerButton_->setVisible(view.answerOrRefuse);
     refuseButton_->setVisible(view.answerOrRefuse);

@@ -1,36 +1,38 @@
 #include "voice/ui/subscriber_list.h"
 
 #include <QDir>
-#include <QFileDialog>
-#include <QMessageBox>
 
 #include "iptel/dial_address.h"
-#include "voice/phone_book.h"
 #include "uikit/qt_text.h"
+#include "uikit/window_modal.h"
+#include "voice/phone_book.h"
 #include "voice/ui/subscriber_form.h"
 
 namespace vertamo::ui {
 
 TVoicePrompts DefaultVoicePrompts() {
   TVoicePrompts prompts;
-  prompts.askSubscriber = [](QWidget* parent, const QString& title, QString& name, QString& address,
-                              const TVoicePrompts::TRefusal& refusal) {
-    TSubscriberForm form(title, name, address, refusal, parent);
-    if (form.exec() != QDialog::Accepted) return false;
-    name = form.Name();
-    address = form.Address();
-    return true;
+  prompts.askSubscriber = [](QWidget* parent, const QString& title, const QString& name,
+                             const QString& address, const TVoicePrompts::TRefusal& refusal,
+                             std::function<void(const QString&, const QString&)> confirmed) {
+    auto* form = new TSubscriberForm(title, name, address, refusal, parent);
+    QObject::connect(form, &QDialog::accepted, form,
+                     [form, confirmed = std::move(confirmed)] { confirmed(form->Name(), form->Address()); });
+    OpenWindowModal(form);
   };
-  prompts.askSaveFile = [](QWidget* parent, const QString& title, const QString& folder, const QString& fileName,
-                           const QString& filter) {
-    return QFileDialog::getSaveFileName(parent, title, QDir(folder).filePath(fileName), filter);
+  prompts.askSaveFile = [](QWidget* parent, const QString& title, const QString& folder,
+                           const QString& fileName, const QString& filter,
+                           std::function<void(const QString&)> chosen) {
+    AskSaveFile(parent, title, QDir(folder).filePath(fileName), filter, std::move(chosen));
   };
-  prompts.askYesNo = [](QWidget* parent, const QString& title, const QString& question) {
-    return QMessageBox::question(parent, title, question, QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::No) == QMessageBox::Yes;
+  prompts.askYesNo = [](QWidget* parent, const QString& title, const QString& question,
+                        std::function<void()> yes) {
+    AskYesNo(parent, title, question, false, [yes = std::move(yes)](bool answer) {
+      if (answer) yes();
+    });
   };
   prompts.tell = [](QWidget* parent, const QString& title, const QString& text) {
-    QMessageBox::warning(parent, title, text);
+    Tell(parent, title, text);
   };
   return prompts;
 }
@@ -44,50 +46,58 @@ QString AddressRefusal(const std::string& address) {
 
 namespace {
 
-bool AskSubscriber(const TVoicePrompts& prompts, QWidget* parent, const QString& title, QString& name,
-                   QString& address) {
-  return prompts.askSubscriber(parent, title, name, address,
-                               [](const QString& typed) { return AddressRefusal(ToCp1251(typed)); });
+void AskSubscriber(const TVoicePrompts& prompts, QWidget* parent, const QString& title, const QString& name,
+                   const QString& address, std::function<void(const QString&, const QString&)> confirmed) {
+  prompts.askSubscriber(
+      parent, title, name, address, [](const QString& typed) { return AddressRefusal(ToCp1251(typed)); },
+      std::move(confirmed));
 }
 
 }  // namespace
 
-bool AddSubscriber(TPhoneBook& book, const TVoicePrompts& prompts, QWidget* parent) {
-  QString name, address;
-  if (!AskSubscriber(prompts, parent, QStringLiteral("Добавление"), name, address)) return false;
-  book.Add(ToCp1251(name), ToCp1251(address));
-  book.SavePhoneBook();
-  return true;
+void AddSubscriber(TPhoneBook& book, const TVoicePrompts& prompts, QWidget* parent,
+                   std::function<void()> changed) {
+  AskSubscriber(prompts, parent, QStringLiteral("Добавление"), {}, {},
+                [&book, changed = std::move(changed)](const QString& name, const QString& address) {
+                  book.Add(ToCp1251(name), ToCp1251(address));
+                  book.SavePhoneBook();
+                  changed();
+                });
 }
 
-bool ChangeSubscriber(TPhoneBook& book, int position, const TVoicePrompts& prompts, QWidget* parent) {
+void ChangeSubscriber(TPhoneBook& book, int position, const TVoicePrompts& prompts, QWidget* parent,
+                      std::function<void()> changed) {
   const PhoneBookEntry* entry = book.At(position);
-  if (!entry) return false;
-  QString name = FromCp1251(entry->Name), address = FromCp1251(entry->Adr);
-  if (!AskSubscriber(prompts, parent, QStringLiteral("Изменение"), name, address)) return false;
-  book.Replace(position, ToCp1251(name), ToCp1251(address));
-  book.SavePhoneBook();
-  return true;
+  if (!entry) return;
+  AskSubscriber(prompts, parent, QStringLiteral("Изменение"), FromCp1251(entry->Name), FromCp1251(entry->Adr),
+                [&book, position, changed = std::move(changed)](const QString& name, const QString& address) {
+                  if (!book.At(position)) return;
+                  book.Replace(position, ToCp1251(name), ToCp1251(address));
+                  book.SavePhoneBook();
+                  changed();
+                });
 }
 
-bool DeleteSubscriber(TPhoneBook& book, int position, const TVoicePrompts& prompts, QWidget* parent) {
+void DeleteSubscriber(TPhoneBook& book, int position, const TVoicePrompts& prompts, QWidget* parent,
+                      std::function<void()> changed) {
   const PhoneBookEntry* entry = book.At(position);
-  if (!entry) return false;
+  if (!entry) return;
   const QString question =
       QStringLiteral("Удалить абонента \"") + FromCp1251(entry->Name) + QStringLiteral("\"?");
-  if (!prompts.askYesNo(parent, QStringLiteral("Удаление"), question)) return false;
-  book.Delete(position);
-  book.SavePhoneBook();
-  return true;
+  prompts.askYesNo(parent, QStringLiteral("Удаление"), question,
+                   [&book, position, changed = std::move(changed)] {
+                     if (!book.At(position)) return;
+                     book.Delete(position);
+                     book.SavePhoneBook();
+                     changed();
+                   });
 }
 
-bool ExportSubscribers(const TPhoneBook& book, const TVoicePrompts& prompts, QWidget* parent,
+void ExportSubscribers(const TPhoneBook& book, const TVoicePrompts& prompts, QWidget* parent,
                        const QString& folder) {
-  const QString file = prompts.askSaveFile(parent, QStringLiteral("Экспорт книжки абонентов"), folder,
-                                           QStringLiteral("Ip.dat"),
-                                           QStringLiteral("Файлы данных (*.dat);;Все файлы (*.*)"));
-  if (file.isEmpty()) return false;
-  return book.ExportPhoneBook(file.toStdString());
+  prompts.askSaveFile(parent, QStringLiteral("Экспорт книжки абонентов"), folder, QStringLiteral("Ip.dat"),
+                      QStringLiteral("Файлы данных (*.dat);;Все файлы (*.*)"),
+                      [&book](const QString& file) { book.ExportPhoneBook(file.toStdString()); });
 }
 
 }  // namespace vertamo::ui
