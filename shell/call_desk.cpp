@@ -3,6 +3,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "platform/cp1251.h"
 #include "voice/phone_book.h"
 #include "settings/fast_ini.h"
 #include "shell/call_keys.h"
@@ -83,6 +84,21 @@ void TCallDesk::ConnectWindow(TFVoice* window) {
   connect(window, &TFVoice::historyInView, this, [this] { controller_->HistorySeen(true); });
   connect(window, &TFVoice::switchSettingsWanted, this, [this] { controller_->ReadSwitchSettings(); });
   connect(window, &TFVoice::autoSoundChanged, this, [this](bool on) { controller_->SetAutoSound(on); });
+  connect(window, &TFVoice::callAgainClicked, this, &TCallDesk::CallAgain);
+}
+
+void TCallDesk::CallAgain(const std::string& who, const TCallAgain& again) {
+  if (again.Lift()) {
+    // The lift's gateway and units are the server's word of today: the map's
+    // click asks it again.
+    if (host_.callLiftAgain) host_.callLiftAgain(again.object, again.unit, who);
+    return;
+  }
+  if (again.address.empty()) {
+    Tell(Utf8ToCp1251("Вызов не сделан: у этого звонка в истории нет адреса"));
+    return;
+  }
+  controller_->CallAgain(TSubscriber{who, again.address, ToCp1251(AddressRefusal(again.address))});
 }
 
 void TCallDesk::CallButton(int subscriber, bool historyInFront) {

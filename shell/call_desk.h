@@ -50,6 +50,9 @@ struct TCallDeskHost {
   // "Нет"); none: a question box on the voice window, "Да" the default.
   std::function<void(QWidget* parent, const QString& current, const QString& next, std::function<void(bool)> answer)>
       askSwitchCall;
+  // A lift called again from the history: its object's number, the unit
+  // called and the history's name of it; the map's click does the rest.
+  std::function<void(int object, int unit, const std::string& who)> callLiftAgain;
   int gatewayPort = TKelmoClient::kDefaultPort;
   TVoiceHost window;  // the voice window's own (book and history filled in here)
 };
@@ -107,6 +110,7 @@ class TCallDesk final : public QObject, public ICallWindow, private ICallDesk {
 
   void ConnectWindow(TFVoice* window);
   void CallButton(int subscriber, bool historyInFront);
+  void CallAgain(const std::string& who, const TCallAgain& again);
 
   QPointer<QWidget> owner_;
   TPhoneStation& station_;

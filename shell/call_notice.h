@@ -48,6 +48,8 @@ inline const QString kNoGateway = QStringLiteral("Вызов не сделан: 
 inline const QString kNoServerReply = QStringLiteral("Вызов не сделан: сервер не ответил на нажатие");
 inline const QString kMapsReloaded =
     QStringLiteral("Вызов не сделан: карты обновились, нажмите на лифт ещё раз");
+inline const QString kLiftNotOnMaps =
+    QStringLiteral("Вызов не сделан: этого лифта нет на картах сервера");
 inline const QString kNoPhoneBook =
     QStringLiteral("Телефонная книга недоступна: нет связи с телефонной программой");
 

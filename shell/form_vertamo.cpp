@@ -433,6 +433,7 @@ void TFormVertamo::StartVoice() {
     client->TellServer(request, windowRequester_, [settled](const TRequestAnswer&) { settled(); });
   };
   host.tellDispatcher = [this](const QString& text, bool standing) { CallNotice->Tell(text, standing); };
+  host.callLiftAgain = [this](int object, int unit, const std::string& who) { CallLiftAgain(object, unit, who); };
   voice_ = std::make_unique<TCallDesk>(this, *phone_, std::move(host));
 }
 
@@ -829,16 +830,30 @@ void TFormVertamo::mPhoneBookClick() {
 
 // --- the mouse on the map ------------------------------------------------------------
 
-void TFormVertamo::MapObjectMouseDown(int index, Qt::MouseButton) {
+void TFormVertamo::MapObjectMouseDown(int index, Qt::MouseButton) { ClickObject(index, -1); }
+
+void TFormVertamo::CallLiftAgain(int index, int unit, const std::string& who) {
+  // Object numbers are the server's of today: the history's may name
+  // another object, or none, since.
+  const MAPOBJECT* object = model_.ObjectList.Get(index);
+  const std::string name = object ? object->Name.str() : std::string();
+  if (name.empty() || who.compare(0, name.size(), name) != 0) {
+    CallNotice->Tell(kLiftNotOnMaps);
+    return;
+  }
+  ClickObject(index, unit);
+}
+
+void TFormVertamo::ClickObject(int index, int unit) {
   if (!model_.ObjectList.Get(index)) return;
   // The server is told of the click (any button); the rest follows its
   // answer. A newer click takes the place of this one: its token goes, and
   // with it this answer.
   clickRequester_ = std::make_shared<int>(index);
   const bool asked = SendCommand("MOUSEDOWN OBJ=" + std::to_string(index), clickRequester_,
-                                 [this, generation = maps_->Generation(), index,
+                                 [this, generation = maps_->Generation(), index, unit,
                                   click = clickRequester_.get()](const TRequestAnswer& answer) {
-                                   MapObjectAnswer(generation, index, answer);
+                                   MapObjectAnswer(generation, index, unit, answer);
                                    // Done with this click, unless a newer one came meanwhile
                                    // or the selector still asks.
                                    if (clickRequester_.get() == click && !selector_) clickRequester_.reset();
@@ -849,7 +864,7 @@ void TFormVertamo::MapObjectMouseDown(int index, Qt::MouseButton) {
   }
 }
 
-void TFormVertamo::MapObjectAnswer(int generation, int index, const TRequestAnswer& answer) {
+void TFormVertamo::MapObjectAnswer(int generation, int index, int unit, const TRequestAnswer& answer) {
   if (!answer.answered) {
     CallNotice->Tell(kNoServerReply);
     return;
@@ -883,7 +898,7 @@ void TFormVertamo::MapObjectAnswer(int generation, int index, const TRequestAnsw
   // While the selector asks, a new load (ClearMaps) may free the object:
   // what the call needs of it is taken now.
   const QRect clickedArea = maps_->ScreenArea(index);
-  const TMapCallObject called{index, object->Name.str(), profile_.Ip, object->Hint.str()};
+  const TMapCallObject called{index, object->Name.str(), profile_.Ip, object->Hint.str(), unit};
   // Both units answer: the dispatcher chooses, and the reply is read again
   // with the choice once the selector closes.
   std::optional<std::pair<std::string, std::string>> offered;

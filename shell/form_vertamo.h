@@ -194,6 +194,9 @@ class TFormVertamo : public QMainWindow {
   void Timer1Timer();
   void PageControl1Change();
   void MapObjectMouseDown(int object, Qt::MouseButton button);
+  // A lift called again from the history: the object of that number, when
+  // it is still the one named `who` calls, as on a click, the same unit.
+  void CallLiftAgain(int object, int unit, const std::string& who);
   void MapTextMouseDown(int text, Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
   void ValIndDblClick(QObject* sender);
   // A click on an object waits for the server's answer, or is still being
@@ -279,7 +282,10 @@ class TFormVertamo : public QMainWindow {
   void mPhoneBookClick();
   void UpdateProgressVisibility(int stage);
   // The rest of a click on an object, once the server answered "MOUSEDOWN".
-  void MapObjectAnswer(int generation, int index, const TRequestAnswer& answer);
+  void MapObjectAnswer(int generation, int index, int unit, const TRequestAnswer& answer);
+  // Asks the server "MOUSEDOWN" of an object; `unit` (-1: none) is a unit
+  // chosen already.
+  void ClickObject(int index, int unit);
   // The call the answer (and the dispatcher's choice) asks for, or why none.
   void PlaceMapCall(const TMapCallResult& result, int generation, const QRect& clickedArea);
 

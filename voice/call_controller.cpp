@@ -143,7 +143,7 @@ void TCallController::MapCall(const TMapCall& call) {
     Present();
     return;
   }
-  const auto place = [this, call] {
+  PlaceOrAsk(call.title, [this, call] {
     if (session_.State() != TCallState::Idle)
       session_.SwitchTo(call);
     else
@@ -152,15 +152,38 @@ void TCallController::MapCall(const TMapCall& call) {
     view_.selectRow = -1;
     ++view_.selectTurn;
     Present();
-  };
+  });
+}
+
+void TCallController::CallAgain(const TSubscriber& party) {
+  if (!desk_.PhoneLinkUp()) return;
+  TTurn turn(*this);
+  if (!party.refusal.empty()) {
+    view_.status[0] = party.refusal;
+    view_.statusTips[0].clear();
+    return;
+  }
+  // The one being talked to only comes forward.
+  if (session_.State() != TCallState::Idle && !session_.Party().lift && session_.Party().address == party.address) {
+    Present();
+    return;
+  }
+  PlaceOrAsk(party.name, [this, party] {
+    session_.HangUp();
+    session_.Dial(party.name, party.address);
+    Present();
+  });
+}
+
+void TCallController::PlaceOrAsk(const std::string& next, std::function<void()> place) {
   if (session_.State() == TCallState::Idle) {
     ++askTurn_;  // a question still open is answered by this call
     place();
     return;
   }
   const unsigned asked = ++askTurn_;
-  desk_.AskSwitch(session_.Party().title, call.title,
-                  [self = std::weak_ptr<TCallController*>(self_), asked, place](bool yes) {
+  desk_.AskSwitch(session_.Party().title, next,
+                  [self = std::weak_ptr<TCallController*>(self_), asked, place = std::move(place)](bool yes) {
                     const auto alive = self.lock();
                     if (!alive) return;
                     TCallController& controller = **alive;

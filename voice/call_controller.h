@@ -109,6 +109,9 @@ class TCallController final : private ICallPeers {
   // already being talked to only comes forward; another call is ended first
   // if the dispatcher says so.
   void MapCall(const TMapCall& call);
+  // A subscriber called again from the history: as a lift clicked on the
+  // map, with the same question during another call.
+  void CallAgain(const TSubscriber& party);
   // The talk key held (`down`) or let go, auto-repeat already filtered.
   void TalkKey(bool down);
   // A talk-key request of another program: 0 pressed, 1 released, others nothing.
@@ -161,6 +164,9 @@ class TCallController final : private ICallPeers {
   void StateChanged(TCallState from, TCallState to) override;
   void SecondRing(const std::string& caller) override;
 
+  // Runs `place` now when no call is on; else once the dispatcher has said
+  // to end the call on for `next` (a newer question withdraws this one).
+  void PlaceOrAsk(const std::string& next, std::function<void()> place);
   void ReleasePhoneCommands();
   void Present();
   void ClearForNewCall();

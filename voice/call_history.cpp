@@ -63,6 +63,32 @@ std::string LocalTimeText(std::time_t moment) {
   return text;
 }
 
+std::string CallAgainText(const TCallAgain& again) {
+  if (again.Lift()) return "OBJ=" + std::to_string(again.object) + " PU=" + std::to_string(again.unit);
+  if (!again.address.empty()) return "ADR=" + again.address;
+  return {};
+}
+
+// A field that is not one of the two shapes is no way to call again, and
+// the line is kept all the same.
+TCallAgain ParseCallAgain(std::string_view text) {
+  TCallAgain again;
+  if (text.size() > 4 && text.substr(0, 4) == "ADR=" && text.find(' ') == std::string_view::npos) {
+    again.address.assign(text.substr(4));
+    return again;
+  }
+  const std::size_t unit = text.find(" PU=");
+  if (text.substr(0, 4) != "OBJ=" || unit == std::string_view::npos) return again;
+  const std::string_view object = text.substr(4, unit - 4);
+  std::string_view number = text.substr(unit + 4);
+  const bool negative = !number.empty() && number.front() == '-';
+  if (negative) number.remove_prefix(1);
+  if (!IsDigits(object) || object.size() > 9 || !IsDigits(number) || number.size() > 9) return again;
+  again.object = Number(object);
+  again.unit = negative ? -Number(number) : Number(number);
+  return again;
+}
+
 }  // namespace
 
 std::string CallHistoryLine(const TCallRecord& record) {
@@ -73,12 +99,17 @@ std::string CallHistoryLine(const TCallRecord& record) {
   AppendField(line, record.outcome);
   line += kSeparator;
   AppendField(line, record.who);
-  if (record.answered != 0) {
+  const std::string again = CallAgainText(record.again);
+  if (record.answered != 0 || !again.empty()) {
     line += kSeparator;
-    line += LocalTimeText(record.answered);
-    if (!record.record.empty()) {
+    if (record.answered != 0) line += LocalTimeText(record.answered);
+    if (!record.record.empty() || !again.empty()) {
       line += kSeparator;
       AppendField(line, record.record);
+    }
+    if (!again.empty()) {
+      line += kSeparator;
+      AppendField(line, again);
     }
   }
   line += "\r\n";
@@ -96,14 +127,18 @@ bool ParseCallHistoryLine(std::string_view line, TCallRecord& record) {
     line.remove_prefix(tab + 1);
   }
   // Lines of calls never answered end with who; answered ones add the
-  // moment, and the record when the line has one.
-  std::string_view answered, recordField;
+  // moment, and the record when the line has one; then how to call again.
+  std::string_view answered, recordField, againField;
   if (const std::size_t tab = line.find(kSeparator); tab != std::string_view::npos) {
     answered = line.substr(tab + 1);
     line = line.substr(0, tab);
     if (const std::size_t next = answered.find(kSeparator); next != std::string_view::npos) {
       recordField = answered.substr(next + 1);
       answered = answered.substr(0, next);
+      if (const std::size_t last = recordField.find(kSeparator); last != std::string_view::npos) {
+        againField = recordField.substr(last + 1);
+        recordField = recordField.substr(0, last);
+      }
     }
   }
   // Nine digits at most keep the talk time within an int.
@@ -114,10 +149,12 @@ bool ParseCallHistoryLine(std::string_view line, TCallRecord& record) {
   parsed.seconds = Number(fields[1]);
   parsed.outcome.assign(fields[2]);
   parsed.who.assign(line);
-  // A record belongs to an answered call, and holds no TAB of its own.
-  if (recordField.find(kSeparator) != std::string_view::npos || (answered.empty() && !recordField.empty()))
+  // A record belongs to an answered call; nothing follows the way to call
+  // again.
+  if (againField.find(kSeparator) != std::string_view::npos || (answered.empty() && !recordField.empty()))
     return false;
   parsed.record.assign(recordField);
+  parsed.again = ParseCallAgain(againField);
   record = std::move(parsed);
   return true;
 }

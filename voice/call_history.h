@@ -7,7 +7,10 @@
 // or the ring came), the talk time in seconds, how the call ended, who was
 // called or called and, for a call that was answered, the local time of the
 // answer, then for a conversation its record (the file's path in the work
-// folder, or why there is none); separated by TAB and ended by CR LF. TAB and line breaks inside the texts become blanks.
+// folder, or why there is none), then how to call the party again ("ADR=" and
+// a subscriber's address, or "OBJ=" and "PU=" of a lift's unit; the fields
+// before it left empty when the call has none); separated by TAB and ended by
+// CR LF. TAB and line breaks inside the texts become blanks.
 // Lines the reader cannot take (a crash cut them short, someone edited the
 // file) are passed over.
 #pragma once
@@ -23,6 +26,19 @@
 
 namespace vertamo {
 
+// How the party of a call is called again from the history: a subscriber
+// by address, or a lift's unit by the object's number (checked against the
+// maps of the day before it is used). Neither: it cannot be.
+struct TCallAgain {
+  std::string address;  // a subscriber's address (code page 1251)
+  int object = -1;      // a lift: its object's number …
+  int unit = -1;        // … and the unit called (PU)
+
+  bool Lift() const { return object >= 0; }
+  bool Possible() const { return Lift() || !address.empty(); }
+  bool operator==(const TCallAgain&) const = default;
+};
+
 struct TCallRecord {
   std::time_t start = 0;
   std::string who;      // the subscriber, or the lift and the unit called
@@ -33,6 +49,7 @@ struct TCallRecord {
   // ("Records/…", as the phone program named it), or why there is none
   // (RecordNoteText). Empty for a call never answered.
   std::string record;
+  TCallAgain again;
 
   bool operator==(const TCallRecord&) const = default;
 };

@@ -13,6 +13,21 @@ std::string Quoted(const char* utf8Label, const std::string& text) {
   return Utf8ToCp1251(utf8Label) + " \"" + text + "\"";
 }
 
+// How the party is called again: a lift's unit, the address dialled, or the
+// host a caller rang from ("name [host]", as the phone program names it).
+TCallAgain CallAgainOf(const TCallParty& party) {
+  TCallAgain again;
+  if (party.lift) {
+    again.object = party.lift->object;
+    again.unit = party.lift->unit;
+  } else if (!party.address.empty()) {
+    again.address = party.address;
+  } else if (const std::size_t open = party.title.rfind(" ["); open != std::string::npos && party.title.back() == ']') {
+    again.address = party.title.substr(open + 2, party.title.size() - open - 3);
+  }
+  return again;
+}
+
 }  // namespace
 
 std::string StartSpeakRequest(const TMapCall& call) {
@@ -89,7 +104,8 @@ void TCallSession::Ring(const std::string& caller) {
       // Nobody can take it while this call goes on: the phone program has
       // already refused it, and the caller heard busy. It is missed, and the
       // dispatcher is told who it was.
-      peers_.Record(TCallRecord{Now(), caller, 0, CallOutcomeText(TCallOutcome::Busy), 0, {}});
+      peers_.Record(TCallRecord{Now(), caller, 0, CallOutcomeText(TCallOutcome::Busy), 0, {},
+                                CallAgainOf(TCallParty{caller, {}, {}, std::nullopt})});
       ++missed_;
       peers_.SecondRing(caller);
       break;
@@ -201,7 +217,7 @@ void TCallSession::Enter(TCallState state) {
 TPendingCall TCallSession::Pending(TCallOutcome outcome) const {
   const int seconds = answered_ != 0 ? static_cast<int>(std::max<std::time_t>(Now() - answered_ - silentEnd_, 0)) : 0;
   return TPendingCall{TCallRecord{started_, party_.title, seconds, CallOutcomeText(outcome), answered_,
-                                  answered_ != 0 ? record_ : std::string()},
+                                  answered_ != 0 ? record_ : std::string(), CallAgainOf(party_)},
                       party_.lift ? EndSpeakRequest(*party_.lift) : std::string()};
 }
 

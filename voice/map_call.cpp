@@ -186,6 +186,8 @@ TMapCallResult MapCallFromReply(std::string_view reply, const TMapCallObject& ob
   const TUnitOffer* chosen = &room;
   if (cabin.number >= 0 && room.number < 0) {
     chosen = &cabin;
+  } else if (cabin.number >= 0 && object.unit >= 0 && (object.unit == cabin.number || object.unit == room.number)) {
+    chosen = object.unit == cabin.number ? &cabin : &room;
   } else if (cabin.number >= 0) {
     const TCallUnit unit = choose ? choose(cabin.text, room.text) : TCallUnit::Cancelled;
     if (unit == TCallUnit::Cancelled) return {std::nullopt, true, {}};

@@ -44,6 +44,9 @@ struct TMapCallObject {
   std::string name;        // its Name
   std::string serverHost;  // Ip of the active server profile: stands in for a gateway on "localhost"
   std::string hint;        // its Hint, lines apart ("$" or line breaks): where it is
+  // The unit (PU) chosen before: a call again from the history takes it
+  // without asking while the reply offers it. -1: none.
+  int unit = -1;
 };
 
 // What a call is called wherever it shows (the voice window, the history):

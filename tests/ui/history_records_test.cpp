@@ -56,7 +56,7 @@ class HistoryRecordsTest : public QObject {
     std::ofstream(work.file("Vertamo.ini")) << "[x]";
 
     QWidget owner;
-    auto* grid = new QTableWidget(4, 6);
+    auto* grid = new QTableWidget(4, THistoryRecords::kColumn + 1);
     auto stream = std::make_unique<CountingStream>();
     CountingStream& heard = *stream;
     auto* player = new TRecordPlayerWidget(std::make_unique<TRecordPlayer>(std::move(stream)));

@@ -8,9 +8,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QDBusConnection>
+#include <QDate>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -51,6 +53,18 @@ using vertamo::testing::WriteWholeFile;
 namespace {
 
 constexpr int kWaitMs = 5000;
+
+// A double click as the window system gives it: press, release, double
+// click, release.
+void DoubleClick(QWidget* widget, QPoint at) {
+  const QPointF global = widget->mapToGlobal(QPointF(at));
+  for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease, QEvent::MouseButtonDblClick,
+                            QEvent::MouseButtonRelease}) {
+    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, QPointF(at), global, Qt::LeftButton, held, Qt::NoModifier);
+    QApplication::sendEvent(widget, &event);
+  }
+}
 
 template <class Entry>
 std::vector<std::string> Commands(const std::vector<Entry>& record) {
@@ -426,7 +440,9 @@ class VoiceWindowTest : public QObject {
           QVERIFY2(QRegularExpression(QStringLiteral("^\\d+:\\d\\d$")).match(cell(row, 3)).hasMatch(),
                    qPrintable(cell(row, 3)));
         QCOMPARE(cell(row, 4), QString::fromUtf8(e.outcome));
-        QVERIFY(!cell(row, 0).isEmpty() && !cell(row, 1).isEmpty());
+        // The day beside the time.
+        QVERIFY2(cell(row, 0).startsWith(QDate::currentDate().toString(QStringLiteral("dd.MM "))), qPrintable(cell(row, 0)));
+        QVERIFY(!cell(row, 1).isEmpty());
       }
       QVERIFY(cell(2, 0).isEmpty());
     };
@@ -440,6 +456,30 @@ class VoiceWindowTest : public QObject {
     Child<QTabWidget>(&again, "PageControl1")->setCurrentIndex(1);
     again.show();
     vertamo::test::SaveShot(again.grab().toImage(), "voice_history");
+  }
+
+  // A double click on a history line calls its party again; during another
+  // call, after the question a click on another lift asks.
+  void aDoubleClickOnAHistoryLineCallsAgain() {
+    VoiceRig rig;
+    QVERIFY(rig.LinkUp());
+    rig.phone.sim.Ring("Lobby [10.0.0.9]");  // refused
+    QVERIFY(rig.WaitState(TCallState::Ringing));
+    rig.desk->Controller().Escape();
+    QVERIFY(rig.Talk());
+    TFVoice& window = *rig.Window(false);
+    Child<QTabWidget>(&window, "PageControl1")->setCurrentIndex(1);
+    auto* grid = Child<QTableWidget>(&window, "StringGrid1");
+    QTRY_COMPARE(grid->item(0, 2) ? grid->item(0, 2)->text() : QString(), QStringLiteral("Lobby [10.0.0.9]"));
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    DoubleClick(grid->viewport(), grid->visualItemRect(grid->item(0, 2)).center());
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    QVERIFY(box);
+    QCOMPARE(box->text(), QStringLiteral("Идет звонок: Lift 5.\nЗавершить его и вызвать Lobby [10.0.0.9]?"));
+    QTest::keyClick(box, Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(Commands(rig.phone.sim.Record()),
+                              (std::vector<std::string>{"n", "c 3*17*1@127.0.0.1", "h", "c 10.0.0.9"}), kWaitMs);
+    QVERIFY(std::count(rig.requests.begin(), rig.requests.end(), "ENDSPEAK OBJ=5 PU=1") == 1);
   }
 
   void callsThatCannotBeRecordedAreToldInTheStatusBar() {

@@ -228,6 +228,34 @@ TEST(CallController, AClickOnTheLiftBeingTalkedToOnlyBringsTheCallForward) {
                                                        "phone h", "phone c 3*17*1@127.0.0.1"}));
 }
 
+// A subscriber called again from the history: dialled at once when idle,
+// after the same question as a map click during another call.
+TEST(CallController, ACallAgainAsksAsAMapClickDoes) {
+  Rig rig;
+  TCallController& c = *rig.controller;
+  c.CallAgain({"Lobby", "10.0.0.9", {}});
+  rig.desk.Pump();
+  EXPECT_EQ(rig.desk.Take(), std::vector<std::string>{"phone c 10.0.0.9"});
+  EXPECT_EQ(rig.View().state, TCallState::Dialling);
+  c.Escape();
+  rig.desk.Pump();
+  rig.TalkToLift5();
+  c.CallAgain({"Lobby", "10.0.0.9", {}});
+  EXPECT_EQ(rig.desk.Take(), std::vector<std::string>{"ask Lift 5 -> Lobby"});
+  rig.desk.answer(true);
+  rig.desk.Pump();
+  EXPECT_EQ(rig.View().title, "Lobby");
+  EXPECT_EQ(rig.desk.Take(), (std::vector<std::string>{"server ENDSPEAK OBJ=5 PU=1", "phone h", "phone c 10.0.0.9"}));
+  // An address that cannot be dialled says why and calls nobody.
+  c.Escape();
+  rig.desk.Pump();
+  rig.desk.Take();
+  c.CallAgain({"Old", "10.0.0.5 x", Cp("В адресе не должно быть пробелов")});
+  rig.desk.Pump();
+  EXPECT_TRUE(rig.desk.Take().empty());
+  EXPECT_EQ(Utf(rig.View().status[0]), "В адресе не должно быть пробелов");
+}
+
 TEST(CallController, AnAnswerToAQuestionThatWasOvertakenDoesNothing) {
   Rig rig;
   TCallController& c = *rig.controller;

@@ -32,11 +32,16 @@ TEST(CallHistory, RoundTripNewestFirstOwnerOnly) {
       {t0 + 9000, "Lift", 30, "x", t0 + 9012, {}},  // answered 12 s after the ring
       {t0 + 9100, "Lift", 30, "x", t0 + 9112, "Records/2026-12-08/10-00-00 1@h.opus"},
       {t0 + 9200, "Lift", 30, "x", t0 + 9212, RecordNoteText(TRecordNote::PhoneDoesNotRecord)},
+      // How each is called again: a lift's unit, a subscriber, a call never answered.
+      {t0 + 9300, "Lift", 30, "x", t0 + 9312, "Records/a.opus", {{}, 4, -1}},
+      {t0 + 9400, "Lobby", 30, "x", t0 + 9412, {}, {"10.0.0.9", -1, -1}},
+      {t0 + 9500, "Lobby", 0, "y", 0, {}, {"lobby.local", -1, -1}},
   };
   for (const TCallRecord& c : calls) ASSERT_TRUE(history.Append(c));
   EXPECT_EQ(FileMode(history.Path()), 0600);
-  EXPECT_EQ(history.Newest(10), (std::vector<TCallRecord>{calls[5], calls[4], calls[3], calls[2], calls[1], calls[0]}));
-  EXPECT_EQ(history.Newest(2), (std::vector<TCallRecord>{calls[5], calls[4]}));
+  EXPECT_EQ(history.Newest(10), (std::vector<TCallRecord>{calls[8], calls[7], calls[6], calls[5], calls[4], calls[3],
+                                                         calls[2], calls[1], calls[0]}));
+  EXPECT_EQ(history.Newest(2), (std::vector<TCallRecord>{calls[8], calls[7]}));
   EXPECT_TRUE(history.Newest(0).empty());
   EXPECT_TRUE(TCallHistory(dir.file("missing")).Newest(5).empty());
 
@@ -64,6 +69,13 @@ TEST(CallHistory, DamagedLinesArePassedOver) {
                            "2026-12-07 10:00:00\t1\tx\r\n\twho", "2026-12-07 10:00:00\t1\tx\twho\t10:00:05"}) {
     TCallRecord r;
     EXPECT_FALSE(ParseCallHistoryLine(line, r)) << line;
+  }
+  // A way to call again that is not one of ours keeps the line, without it.
+  for (const char* line : {"2026-12-07 10:00:00\t0\tx\twho\t\t\tOBJ=x PU=1",
+                           "2026-12-07 10:00:00\t0\tx\twho\t\t\tADR=a b", "2026-12-07 10:00:00\t0\tx\twho\t\t\tPHONE=1"}) {
+    TCallRecord r;
+    ASSERT_TRUE(ParseCallHistoryLine(line, r)) << line;
+    EXPECT_FALSE(r.again.Possible()) << line;
   }
 }
 

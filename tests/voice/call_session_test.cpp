@@ -204,6 +204,27 @@ TEST(CallSession, TheHistoryNamesTheRecordOrWhyThereIsNone) {
   EXPECT_EQ(peers.calls.at(0).record, "");
 }
 
+// Each line keeps how its party is called again: the lift's unit, the
+// address dialled, the host a caller rang from.
+TEST(CallSession, TheHistoryKeepsHowToCallAgain) {
+  const struct {
+    std::function<void(S&)> call;
+    TCallAgain again;
+  } rows[] = {
+      {kLift5, {{}, 5, 1}},
+      {kGate, {"10.0.0.5", -1, -1}},
+      {kRing, {"10.0.0.9", -1, -1}},
+      {[](S& s) { s.Ring(Utf8ToCp1251("Пост")); }, {}},
+  };
+  for (const auto& row : rows) {
+    CapturingPeers peers;
+    S session(peers);
+    row.call(session);
+    session.HangUp();
+    EXPECT_EQ(peers.calls.at(0).again, row.again) << Cp1251ToUtf8(peers.calls.at(0).who);
+  }
+}
+
 // A workstation killed in a conversation with a lift: the next run records
 // the call as broken off and tells the server the conversation is over.
 TEST(CallSession, ACallADeadRunLeftOpenIsRecordedAndEnded) {

@@ -86,6 +86,28 @@ TEST(MapCallFromReply, UnitChoiceTitleAndDialString) {
   }
 }
 
+// A call again from the history takes the unit called before while the
+// reply still offers it, and asks as a click does otherwise.
+TEST(MapCallFromReply, TheUnitChosenBeforeIsTakenWithoutAsking) {
+  const std::string both = Utf8ToCp1251(std::string(kBase) + " PUL=2 PU=5");
+  const struct {
+    int before, called;
+    bool asked;
+  } cases[] = {{5, 5, false}, {2, 2, false}, {9, 2, true}, {-1, 2, true}};
+  for (const auto& c : cases) {
+    bool asked = false;
+    TMapCallObject object{9, "L", "srv"};
+    object.unit = c.before;
+    const TMapCallResult r = MapCallFromReply(both, object, [&](const std::string&, const std::string&) {
+      asked = true;
+      return TCallUnit::Cabin;
+    });
+    ASSERT_TRUE(r.call);
+    EXPECT_EQ(r.call->unit, c.called) << c.before;
+    EXPECT_EQ(asked, c.asked) << c.before;
+  }
+}
+
 TEST(MapCallFromReply, HandOverFields) {
   const TMapCallObject object{2, "L", "srv"};
   const auto pickCabin = [](const std::string&, const std::string&) { return TCallUnit::Cabin; };

@@ -319,23 +319,28 @@ void TFVoice::BuildPages() {
   tabs_->addTab(subscribersPage, QStringLiteral("Абоненты"));
   history_ = new QTableWidget(100, kHistoryColumns);
   history_->setObjectName(QStringLiteral("StringGrid1"));
-  history_->setHorizontalHeaderLabels({QStringLiteral("Время"), QStringLiteral("Звонок"),
-                                       QStringLiteral("Абонент"), QStringLiteral("Длит."),
-                                       QStringLiteral("Итог"), QStringLiteral("Запись")});
+  history_->setHorizontalHeaderLabels({QStringLiteral("Время"), QStringLiteral("Звонок"), QStringLiteral("Абонент"),
+                                       QStringLiteral("Длит."), QStringLiteral("Итог"), QStringLiteral("Запись")});
   history_->verticalHeader()->hide();
+  // Each column as wide as its texts where there is room, who takes the
+  // rest (FitHistoryColumns). A text wider than its column keeps its start
+  // and its end (a lift's name and its house), and the tip has it whole.
   history_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-  // The times, the talk time and the outcome as wide as their texts; who
-  // takes the rest.
-  history_->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
+  history_->setTextElideMode(Qt::ElideMiddle);
+  history_->setWordWrap(false);
   history_->setSelectionBehavior(QAbstractItemView::SelectRows);
   history_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   historyRecords_ = new THistoryRecords(history_, host_.workFolder, this);
   tabs_->addTab(historyRecords_->Page(), QStringLiteral("История разговоров"));
-  // In the window's font, which the grid has once it is on the tab.
-  const QFontMetrics metrics(history_->font());
-  const int pad = 2 * metrics.averageCharWidth();
-  for (const int column : {0, 1, 3}) history_->setColumnWidth(column, metrics.horizontalAdvance(QStringLiteral("Звонок")) + pad);
-  history_->setColumnWidth(4, metrics.horizontalAdvance(QStringLiteral("Разговор завершен")) + pad);
+  // A double click on the record's mark plays it; anywhere else on the line
+  // calls the party again.
+  connect(history_, &QTableWidget::cellDoubleClicked, this, [this](int row, int column) {
+    if (column == THistoryRecords::kColumn && historyRecords_->PlaySelected()) return;
+    const QTableWidgetItem* who = history_->item(row, THistoryRecords::kWhoColumn);
+    if (!who) return;
+    const QVariant again = who->data(kCallAgainRole);
+    emit callAgainClicked(ToCp1251(who->text()), again.canConvert<TCallAgain>() ? again.value<TCallAgain>() : TCallAgain{});
+  });
   // Missed calls count as seen once the dispatcher has the history in view.
   connect(tabs_, &QTabWidget::currentChanged, this, [this] { HistoryMaybeInView(); });
 }
@@ -450,15 +455,6 @@ void TFVoice::FormCreate() {
   FillSubscriberList();
   if (subscribers_->count() > 0) subscribers_->setCurrentRow(0);
   ShowHistory();
-  // The column widths once the grid has its place.
-  QMetaObject::invokeMethod(
-      this,
-      [this] {
-        for (int column = 0; column < 2; ++column)
-          if (settings_.colw[static_cast<size_t>(column)] != 0)
-            history_->setColumnWidth(column, settings_.colw[static_cast<size_t>(column)]);
-      },
-      Qt::QueuedConnection);
   // The window sees its keys before its controls.
   qApp->installEventFilter(this);
 }

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "uikit/font_settings.h"
+#include "voice/call_history.h"
 #include "voice/call_view.h"
 #include "voice/ui/subscriber_list.h"
 #include "voice/ui/voice_settings.h"
@@ -101,6 +102,9 @@ class TFVoice final : public QWidget {
   // Ctrl and the mouse over the status bar: the gateway's switching settings.
   void switchSettingsWanted();
   void autoSoundChanged(bool on);
+  // A double click on a history line (off its record's mark): call `who`
+  // (code page 1251) again.
+  void callAgainClicked(const std::string& who, const TCallAgain& again);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -110,6 +114,8 @@ class TFVoice final : public QWidget {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  // The way to call a history line's party again, on its "Абонент" cell.
+  static constexpr int kCallAgainRole = Qt::UserRole + 2;
   static void SetBackground(QWidget* widget, const QColor& color);
   void BuildWindow();
   void BuildMicrophoneColumn();
@@ -125,6 +131,9 @@ class TFVoice final : public QWidget {
   void SetIndKind(int kind);
   void ShowMeters(const TCallView& view);
   void ShowHistory();
+  // Each history column as wide as its texts where there is room; who was
+  // called gives way last (elided in the middle, whole in its tip).
+  void FitHistoryColumns();
   void ShowMissed(int missed);
   void ShowRecordingState(bool notRecording);
   void ShowTitle(const std::string& title);
@@ -204,3 +213,5 @@ class TFVoice final : public QWidget {
 };
 
 }  // namespace vertamo::ui
+
+Q_DECLARE_METATYPE(vertamo::TCallAgain)

@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QDialog>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -18,6 +19,8 @@
 #include "sounds/sound_file_player.h"
 #include "sounds/sound_thread.h"
 #include "voice/ui/form_voice.h"
+
+#include "voice/history_columns.h"
 #include "records/record_place.h"
 #include "voice/ui/gateway_link_label.h"
 #include "voice/ui/history_records.h"
@@ -151,10 +154,12 @@ void TFVoice::ShowHistory() {
     // the moment it began to ring or dial beside it.
     const QDateTime start = QDateTime::fromSecsSinceEpoch(call.start);
     const QDateTime when = call.answered != 0 ? QDateTime::fromSecsSinceEpoch(call.answered) : start;
-    // The day and the seconds are in the tips.
-    cell(row, 0, when.toString(QStringLiteral("hh:mm")), when.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")));
-    cell(row, 1, start.toString(QStringLiteral("hh:mm")), start.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss")));
-    cell(row, 2, FromCp1251(call.who));
+    // The day beside the time; the year and the seconds are in the tips.
+    const QString full = QStringLiteral("dd.MM.yyyy hh:mm:ss");
+    cell(row, THistoryRecords::kWhenColumn, when.toString(QStringLiteral("dd.MM hh:mm")), when.toString(full));
+    cell(row, 1, start.toString(QStringLiteral("hh:mm")), start.toString(full));
+    cell(row, THistoryRecords::kWhoColumn, FromCp1251(call.who));
+    history_->item(static_cast<int>(row), THistoryRecords::kWhoColumn)->setData(kCallAgainRole, QVariant::fromValue(call.again));
     cell(row, 3,
          call.answered != 0 ? QStringLiteral("%1:%2").arg(call.seconds / 60).arg(call.seconds % 60, 2, 10, QLatin1Char('0'))
                             : QString(),
@@ -162,6 +167,25 @@ void TFVoice::ShowHistory() {
     cell(row, 4, FromCp1251(call.outcome));
     historyRecords_->SetRecordCell(static_cast<int>(row), call);
   }
+  FitHistoryColumns();
+}
+
+void TFVoice::FitHistoryColumns() {
+  const int columns = history_->columnCount();
+  std::vector<int> wanted(static_cast<std::size_t>(columns));
+  std::vector<bool> elidable(static_cast<std::size_t>(columns));
+  const int pad = history_->fontMetrics().averageCharWidth();
+  for (int column = 0; column < columns; ++column) {
+    wanted[static_cast<std::size_t>(column)] =
+        std::max(static_cast<const QAbstractItemView*>(history_)->sizeHintForColumn(column),
+                 history_->horizontalHeader()->sectionSizeHint(column)) +
+        pad;
+    elidable[static_cast<std::size_t>(column)] = column == THistoryRecords::kWhoColumn || column == 4 ||
+                                                 column == THistoryRecords::kColumn;
+  }
+  const std::vector<int> widths =
+      HistoryColumnWidths(history_->viewport()->width(), wanted, elidable, THistoryRecords::kWhoColumn);
+  for (int column = 0; column < columns; ++column) history_->setColumnWidth(column, widths[static_cast<std::size_t>(column)]);
 }
 
 void TFVoice::TakeFocus() {
@@ -196,6 +220,8 @@ bool TFVoice::eventFilter(QObject* watched, QEvent* event) {
         return false;
     }
   }
+  // The history's columns share the grid's width anew as it changes.
+  if (type == QEvent::Resize && history_ && watched == history_->viewport()) FitHistoryColumns();
   if (type == QEvent::MouseMove &&
       (watched == statusBar_ || watched == statusPanels_[0] || watched == statusPanels_[1]) &&
       (static_cast<QMouseEvent*>(event)->modifiers() & Qt::ControlModifier))

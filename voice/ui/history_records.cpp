@@ -33,7 +33,6 @@ THistoryRecords::THistoryRecords(QTableWidget* grid, std::string workFolder, QWi
   grid_->setHorizontalHeaderItem(kColumn, new QTableWidgetItem(QStringLiteral("Запись")));
   const QFontMetrics metrics(grid_->font());
   grid_->setColumnWidth(kColumn, metrics.horizontalAdvance(QStringLiteral("Запись")) + 4 * metrics.averageCharWidth());
-  connect(grid_, &QTableWidget::cellDoubleClicked, this, [this] { PlaySelected(); });
   grid_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(grid_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
     const QTableWidgetItem* mark = grid_->item(grid_->rowAt(at.y()), kColumn);
@@ -68,8 +67,8 @@ bool THistoryRecords::PlaySelected() {
   const QTableWidgetItem* mark = grid_->item(row, kColumn);
   const QString path = mark ? mark->data(kPathRole).toString() : QString();
   if (path.isEmpty()) return false;
-  const QTableWidgetItem* who = grid_->item(row, 2);
-  const QTableWidgetItem* when = grid_->item(row, 0);
+  const QTableWidgetItem* who = grid_->item(row, kWhoColumn);
+  const QTableWidgetItem* when = grid_->item(row, kWhenColumn);
   player_->PlayRecord(path, (when ? when->toolTip() + QStringLiteral("  ") : QString()) + (who ? who->text() : QString()));
   return true;
 }

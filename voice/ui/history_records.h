@@ -1,7 +1,7 @@
 // The records of the history tab: a column that marks a call whose record
 // is kept ("▶") or says why it has none, and a player under the grid. A
-// double click on a marked row, Enter on it or "Прослушать" in its menu plays
-// the record; a ring or a call stops the playback at once, so that playing
+// double click on a mark (the window's), Enter on its row or "Прослушать" in
+// its menu plays the record; a ring or a call stops the playback at once, so that playing
 // never takes the line of a call. The red mark beside the call clock says
 // that the conversation on is being recorded.
 #pragma once
@@ -23,6 +23,9 @@ class THistoryRecords final : public QObject {
   Q_OBJECT
 
  public:
+  // The history grid's columns this uses: when, who and the record.
+  static constexpr int kWhenColumn = 0;
+  static constexpr int kWhoColumn = 2;
   static constexpr int kColumn = 5;
   // `grid` is the history tab's grid (its column kColumn holds the marks);
   // `workFolder` holds the records; `player` may be given by tests (none:
