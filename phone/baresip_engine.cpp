@@ -136,7 +136,6 @@ bool TBaresipEngine::PickPorts(std::string* error) {
 
 bool TBaresipEngine::Start(std::string* error) {
   Stop(0);
-  RemoveOrphanEngines();
   if (!PickPorts(error)) return false;
   folder_ = WriteBaresipFolder(setup_, error);
   if (folder_.empty()) return false;

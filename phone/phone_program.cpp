@@ -88,6 +88,11 @@ bool TPhoneProgram::Listen(std::string* error) {
 }
 
 int TPhoneProgram::Run(int stopFd) {
+  // Once, as this phone starts: an engine left by a phone that died may
+  // still be hanging up a far end that does not answer, holding the SIP
+  // port. Not at each restart of our own engine, when another phone's engine
+  // may be sending its last BYE.
+  RemoveOrphanEngines();
   std::string why;
   if (engine_->Start(&why)) {
     engineStarted_ = std::chrono::steady_clock::now();

@@ -101,8 +101,9 @@ TEST_F(PhoneFaults, ThePhoneEndingMidCallHangsUpTheLift) {
         ::kill(dispatcher.Pid(), signal);
       else
         dispatcher.CloseControl();
-      // Bound: well inside the lift's own ten seconds without media.
-      EXPECT_EQ(lift.NextEvent(3000), way == kRinging ? "ERROR 2" : "ERROR 1") << dispatcher.Log();
+      // Bound: inside the lift's own ten seconds without media (which would
+      // end its call "ERROR 6 SILENT=10"), with room for a loaded machine.
+      EXPECT_EQ(lift.NextEvent(6000), way == kRinging ? "ERROR 2" : "ERROR 1") << dispatcher.Log();
       EXPECT_TRUE(dispatcher.WaitExit(3000));
       EXPECT_TRUE(ProcessGone(engine, 3000));
     }
