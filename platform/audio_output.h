@@ -24,10 +24,11 @@ namespace vertamo {
 class IAudioOutput {
  public:
   virtual ~IAudioOutput() = default;
-  // Plays the file to its end or until `stop` returns true. False when
-  // nothing was played: not a readable WAVE file, or no sound server. Safe to
-  // call from several threads at once (the sounds are then mixed).
-  virtual bool PlayWaveFile(const std::string& path, const std::function<bool()>& stop) = 0;
+  // Plays the file to its end or until `stop` returns true, `lowerDb`
+  // decibels below its own level (0: as recorded). False when nothing was
+  // played: not a readable WAVE file, or no sound server. Safe to call from
+  // several threads at once (the sounds are then mixed).
+  virtual bool PlayWaveFile(const std::string& path, const std::function<bool()>& stop, int lowerDb) = 0;
 };
 
 // A WAVE file decoded block by block into 16-bit samples (PCM of 8 to 32
@@ -83,7 +84,7 @@ std::unique_ptr<IAudioOutput> CreateSoundServerOutput(const std::string& server,
 // Plays nothing and returns at once (a muted workstation).
 class TSilentAudioOutput final : public IAudioOutput {
  public:
-  bool PlayWaveFile(const std::string&, const std::function<bool()>&) override { return false; }
+  bool PlayWaveFile(const std::string&, const std::function<bool()>&, int) override { return false; }
 };
 
 }  // namespace vertamo

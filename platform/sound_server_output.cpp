@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -24,7 +25,7 @@ class TSoundServerOutput final : public IAudioOutput {
   TSoundServerOutput(std::string server, std::string clientName, TAudioLog log)
       : server_(std::move(server)), clientName_(std::move(clientName)), log_(std::move(log)) {}
 
-  bool PlayWaveFile(const std::string& path, const std::function<bool()>& stop) override;
+  bool PlayWaveFile(const std::string& path, const std::function<bool()>& stop, int lowerDb) override;
 
  private:
   enum class TState { Unknown, Up, Down };
@@ -41,7 +42,7 @@ class TSoundServerOutput final : public IAudioOutput {
 
 bool Stopped(const std::function<bool()>& stop) { return stop && stop(); }
 
-bool TSoundServerOutput::PlayWaveFile(const std::string& path, const std::function<bool()>& stop) {
+bool TSoundServerOutput::PlayWaveFile(const std::string& path, const std::function<bool()>& stop, int lowerDb) {
   TWaveReader reader;
   if (!reader.Open(path)) return false;
   const int channels = reader.Channels();
@@ -69,6 +70,7 @@ bool TSoundServerOutput::PlayWaveFile(const std::string& path, const std::functi
   Report(true, {});
 
   std::vector<int16_t> block(blockFrames * static_cast<size_t>(channels));
+  const double gain = std::pow(10.0, -std::max(lowerDb, 0) / 20.0);
   bool stopped = false;
   bool lost = false;
   for (;;) {
@@ -78,6 +80,9 @@ bool TSoundServerOutput::PlayWaveFile(const std::string& path, const std::functi
     }
     const size_t frames = reader.Read(block.data(), blockFrames);
     if (frames == 0) break;
+    if (lowerDb > 0)
+      for (size_t i = 0; i < frames * static_cast<size_t>(channels); ++i)
+        block[i] = static_cast<int16_t>(std::lround(block[i] * gain));
     if (pa_simple_write(stream, block.data(), frames * frameBytes, &error) < 0) {
       lost = true;
       break;

@@ -2,6 +2,7 @@
 
 #include <QMessageBox>
 #include <QPushButton>
+#include <algorithm>
 
 #include "platform/cp1251.h"
 #include "voice/phone_book.h"
@@ -17,6 +18,8 @@ namespace vertamo::ui {
 namespace {
 
 constexpr const char* kRingTimeoutKey = "RingTimeout";  // seconds, section "FVoice"
+// Decibels the server's sounds are lowered by during a conversation.
+constexpr const char* kSoundLoweringKey = "SoundLowering";
 constexpr const char* kCallSound = "Call.wav";
 
 TCallOptions Options(const TCallDeskHost& host) {
@@ -26,6 +29,9 @@ TCallOptions Options(const TCallDeskHost& host) {
   if (host.ini) {
     options.ringTimeout =
         host.ini->ReadInteger(TVoiceSettings::kSection, kRingTimeoutKey, TCallSession::kDefaultRingTimeout);
+    // Negative would raise them; beyond 60 dB they are silent anyway.
+    options.soundLowering =
+        std::clamp(host.ini->ReadInteger(TVoiceSettings::kSection, kSoundLoweringKey, kDefaultSoundLowering), 0, 60);
     TVoiceSettings settings;
     LoadVoiceSettings(*host.ini, settings);
     options.autoSound = settings.autoSound;
@@ -56,8 +62,10 @@ TCallDesk::~TCallDesk() {
   Close();
   // Kept beside the voice window's own settings, so that a workstation that
   // never showed the window leaves its settings file as it found it.
-  if (host_.ini && host_.ini->SectionExists(TVoiceSettings::kSection))
+  if (host_.ini && host_.ini->SectionExists(TVoiceSettings::kSection)) {
     host_.ini->WriteInteger(TVoiceSettings::kSection, kRingTimeoutKey, controller_->RingTimeout());
+    host_.ini->WriteInteger(TVoiceSettings::kSection, kSoundLoweringKey, controller_->SoundLowering());
+  }
   keys_.reset();
   controller_.reset();
 }
@@ -259,6 +267,10 @@ void TCallDesk::AskSwitch(const std::string& current, const std::string& next, s
 
 void TCallDesk::RingSound() {
   if (host_.sounds) host_.sounds->PlayByName(kCallSound);
+}
+
+void TCallDesk::LowerSounds(int db) {
+  if (host_.sounds) host_.sounds->SetLowering(db);
 }
 
 void RouteTalkKeys(TTalkKeyService& service, std::function<TCallDesk*()> desk) {

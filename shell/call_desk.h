@@ -107,6 +107,7 @@ class TCallDesk final : public QObject, public ICallWindow, private ICallDesk {
   void Tell(const std::string& text, bool standing);
   void AskSwitch(const std::string& current, const std::string& next, std::function<void(bool)> answer) override;
   void RingSound() override;
+  void LowerSounds(int db) override;
 
   void ConnectWindow(TFVoice* window);
   void CallButton(int subscriber, bool historyInFront);

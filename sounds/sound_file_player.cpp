@@ -47,7 +47,7 @@ void TSoundFilePlayer::Run() {
     output_.PlayWaveFile(file, [this, generation] {
       std::lock_guard<std::mutex> guard(mutex_);
       return generation_ != generation;
-    });
+    }, 0);
     lock.lock();
   }
 }

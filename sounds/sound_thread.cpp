@@ -164,7 +164,7 @@ void SoundThread::Run() {
     if (!entry.empty() && entry.front() == ':') {
       Pause(LeadingNumber(std::string_view(entry).substr(1)), flushes);
     } else {
-      output_.PlayWaveFile(entry, [this, flushes] { return Interrupted(flushes); });
+      output_.PlayWaveFile(entry, [this, flushes] { return Interrupted(flushes); }, lowering_);
     }
     lock.lock();
   }

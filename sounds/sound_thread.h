@@ -84,6 +84,11 @@ class SoundThread {
   // The entries waiting, oldest first.
   std::vector<std::string> Pending() const;
 
+  // Any thread. Every sound taken from now on plays `db` decibels below its
+  // own level (0: at its own level), so that the server's sounds do not drown
+  // a conversation.
+  void SetLowering(int db) { lowering_ = db; }
+
  private:
   void Run();
   // Waits in steps of 10 ms for `milliseconds`; false when cut short.
@@ -100,6 +105,7 @@ class SoundThread {
   // Counts Flush calls: an entry taken before the latest one is cut.
   std::atomic<uint64_t> flushes_{0};
   std::atomic<bool> terminated_{false};
+  std::atomic<int> lowering_{0};
   std::thread thread_;
 };
 

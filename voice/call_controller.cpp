@@ -411,6 +411,8 @@ void TCallController::SecondRing(const std::string& caller) {
 
 void TCallController::StateChanged(TCallState from, TCallState to) {
   const TCallParty& party = session_.Party();
+  if ((from == TCallState::Talking) != (to == TCallState::Talking))
+    desk_.LowerSounds(to == TCallState::Talking ? options_.soundLowering : 0);
   view_.state = to;
   view_.record = session_.Record();
   // A conversation lasts while the state is talking: leaving it lets the

@@ -54,6 +54,9 @@ class ICallDesk {
   virtual void AskSwitch(const std::string& current, const std::string& next, std::function<void(bool)> answer) = 0;
   // The ring sound, once.
   virtual void RingSound() = 0;
+  // The server's notification sounds from now on `db` decibels below their
+  // own level (0: at their own level).
+  virtual void LowerSounds(int db) = 0;
 };
 
 // A subscriber of the address book, as the call button dials it.
@@ -63,6 +66,8 @@ struct TSubscriber {
   std::string refusal;  // why the address cannot be dialled; empty when it can
 };
 
+inline constexpr int kDefaultSoundLowering = 20;
+
 struct TCallOptions {
   std::string workFolder;  // the history and the marker of a call in progress; empty: neither
   int ringTimeout = TCallSession::kDefaultRingTimeout;  // seconds
@@ -71,6 +76,9 @@ struct TCallOptions {
   // Off: every conversation with a lift starts by switching its line to
   // listening.
   bool autoSound = true;
+  // Decibels the server's sounds are lowered by while a conversation goes
+  // on, so that they do not drown the voice on the line.
+  int soundLowering = kDefaultSoundLowering;
   TCallSession::TClock clock;  // none: the system's
 };
 
@@ -92,6 +100,7 @@ class TCallController final : private ICallPeers {
   // The history the session writes; none without a work folder.
   TCallHistory* History() { return history_ ? &*history_ : nullptr; }
   int RingTimeout() const { return session_.RingTimeout(); }
+  int SoundLowering() const { return options_.soundLowering; }
 
   // --- the dispatcher -----------------------------------------------------------
   // The call button: answers a ring, ends a call; idle, dials `chosen`, or

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cmath>
 #include <mutex>
 #include <string>
@@ -104,6 +105,34 @@ TEST_F(SoundServerTest, QueuedSoundsPlayInOrderSpacedAndPausedAndUnreadableFiles
   EXPECT_TRUE(Log().empty());
 }
 
+// During a conversation the server's sounds play lowered: the same tone
+// 20 dB down (a tenth of the amplitude), then at its own level.
+TEST_F(SoundServerTest, ALoweredSoundPlaysTwentyDecibelsDown) {
+  const std::string tone = Tone("tone.wav", 440, 0.4);
+  ASSERT_TRUE(output_->PlayWaveFile(tone, {}, 20));
+  ASSERT_TRUE(output_->PlayWaveFile(tone, {}, 0));
+  std::vector<int16_t> samples;
+  ASSERT_TRUE(server_.WaitRecorded(
+      [&](const std::vector<int16_t>& recorded) {
+        samples = recorded;
+        const std::vector<TSoundSpan> spans = SoundSpans(recorded);
+        return !spans.empty() && static_cast<double>(recorded.size()) / PrivateSoundServer::kRate - spans.back().end > 0.3;
+      },
+      20s));
+  // Only the tone at its own level counts as loud; the lowered one is before it.
+  const std::vector<TSoundSpan> spans = SoundSpans(samples);
+  ASSERT_EQ(spans.size(), 1u);
+  const auto peak = [&](double from, double to) {
+    int most = 0;
+    for (auto i = static_cast<size_t>(from * PrivateSoundServer::kRate);
+         i < static_cast<size_t>(to * PrivateSoundServer::kRate) && i < samples.size(); ++i)
+      most = std::max(most, std::abs(static_cast<int>(samples[i])));
+    return most;
+  };
+  const int lowered = peak(0, spans[0].start - 0.01), full = peak(spans[0].start, spans[0].end);
+  EXPECT_NEAR(20 * std::log10(static_cast<double>(full) / std::max(lowered, 1)), 20, 1.5) << lowered << " " << full;
+}
+
 TEST_F(SoundServerTest, FlushCutsThePlayingSoundAndDropsTheQueue) {
   const std::string longTone = Tone("long.wav", 440, 3.0), next = Tone("next.wav", 880, 0.3);
   SoundThread thread(*output_, files_.folder(), files_.folder());
@@ -155,13 +184,13 @@ TEST(SoundServerAbsent, SilentWithOneLogLineThenPlaysWhenTheServerComes) {
   std::vector<std::string> log;
   auto output = CreateSoundServerOutput(server.Address(), "vertamo-test",
                                         [&log](const std::string& line) { log.push_back(line); });
-  EXPECT_FALSE(output->PlayWaveFile(tone, {}));
-  EXPECT_FALSE(output->PlayWaveFile(tone, {}));
+  EXPECT_FALSE(output->PlayWaveFile(tone, {}, 0));
+  EXPECT_FALSE(output->PlayWaveFile(tone, {}, 0));
   ASSERT_EQ(log.size(), 1u);
   EXPECT_NE(log[0].find("no sound server"), std::string::npos) << log[0];
 
   if (!server.Start()) GTEST_SKIP() << "no private PulseAudio server: " << server.Error();
-  EXPECT_TRUE(output->PlayWaveFile(tone, {}));
+  EXPECT_TRUE(output->PlayWaveFile(tone, {}, 0));
   ASSERT_EQ(log.size(), 2u);
   EXPECT_NE(log[1].find("back"), std::string::npos) << log[1];
   EXPECT_TRUE(server.WaitRecorded([](const auto& samples) { return !SoundSpans(samples).empty(); }, 10s));

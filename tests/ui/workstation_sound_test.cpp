@@ -18,7 +18,7 @@ namespace {
 // stopped (30 s at most).
 class TRecordingOutput final : public IAudioOutput {
  public:
-  bool PlayWaveFile(const std::string& path, const std::function<bool()>& stop) override {
+  bool PlayWaveFile(const std::string& path, const std::function<bool()>& stop, int) override {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       played_.push_back(path);

@@ -50,6 +50,7 @@ class Desk final : public ICallDesk {
     this->answer = std::move(answer);
   }
   void RingSound() override { out.push_back("ring sound"); }
+  void LowerSounds(int db) override { lowerings.push_back(db); }
 
   // Runs what was posted, until `done` or for up to 5 s.
   bool Pump(const std::function<bool()>& done = [] { return true; }) {
@@ -75,6 +76,7 @@ class Desk final : public ICallDesk {
   int shows = 0;
   std::vector<std::string> out;
   std::function<void(bool)> answer;
+  std::vector<int> lowerings;  // the server's sounds, dB below their level
   std::mutex mutex;
   std::deque<std::function<void()>> posted;
 };
@@ -344,6 +346,23 @@ TEST(CallController, ThePhoneCommandWaitsUntilTheServerHasHeardOfTheCall) {
   rig.desk.unsettled.front()();
   rig.desk.Pump();
   EXPECT_EQ(rig.desk.Take(), std::vector<std::string>{"phone c 3*17*1@127.0.0.1"});
+}
+
+TEST(CallController, TheServersSoundsAreLoweredWhileAConversationGoesOn) {
+  TCallOptions options;
+  options.soundLowering = 25;
+  Rig rig(options);
+  TCallController& c = *rig.controller;
+  c.Ring("Gate [10.0.0.9]");
+  c.Answer();
+  EXPECT_TRUE(rig.desk.lowerings.empty());  // a ring is heard at full level
+  c.Connected("Gate");
+  EXPECT_EQ(rig.desk.lowerings, std::vector<int>{25});
+  c.Failed(1);  // the far end hangs up
+  EXPECT_EQ(rig.desk.lowerings, (std::vector<int>{25, 0}));
+  rig.TalkToLift5();
+  c.Close();  // the workstation closes mid-call
+  EXPECT_EQ(rig.desk.lowerings, (std::vector<int>{25, 0, 25, 0}));
 }
 
 }  // namespace
