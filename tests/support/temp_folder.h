@@ -41,9 +41,16 @@ class TempFolder {
 // A folder in memory where the system has one, else under the temporary folder.
 inline const char* FastTempBase() { return std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp"; }
 
+// Empty when the file cannot be read. A file of /proc whose process ends
+// while it is read fails the read itself, which libstdc++'s stream buffer
+// reports by throwing; that is also "cannot be read".
 inline std::string ReadWholeFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  try {
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  } catch (const std::ios_base::failure&) {
+    return {};
+  }
 }
 
 inline void WriteWholeFile(const std::string& path, const std::string& bytes) {
