@@ -78,6 +78,8 @@ void TCaptionItem::Refresh(const MAPOBJECT& record) {
   const QSizeF text = QFontMetricsF(font_).size(0, text_);
   const qreal border = boxed_ ? 2 * kBoxLine : 0;
   size_ = QSizeF(std::ceil(text.width()) + border, std::ceil(text.height()) + border);
+  laidOut_.setTextFormat(Qt::PlainText);
+  laidOut_.setText(text_);
   update();
 }
 
@@ -87,8 +89,10 @@ void TCaptionItem::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWi
   painter->setPen(Qt::black);
   if (boxed_) painter->drawRect(area.adjusted(kBoxLine / 2, kBoxLine / 2, -kBoxLine / 2, -kBoxLine / 2));
   painter->setFont(font_);
+  // At the left, in the middle of the height.
   const qreal inset = boxed_ ? kBoxLine : 0;
-  painter->drawText(area.adjusted(inset, inset, -inset, -inset), Qt::AlignLeft | Qt::AlignVCenter, text_);
+  painter->drawStaticText(QPointF(inset, inset + (area.height() - 2 * inset - laidOut_.size().height()) / 2),
+                          laidOut_);
 }
 
 // --- objects -------------------------------------------------------------------
@@ -114,6 +118,19 @@ void TObjectItem::Refresh() {
 }
 
 void TObjectItem::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*) {
+  const QTransform world = painter->worldTransform();
+  if (world.type() == QTransform::TxScale && qFuzzyCompare(world.m11(), world.m22())) {
+    // A zoomed map: the picture already at the zoom, put on whole device
+    // pixels, is copied rather than filtered again.
+    const qreal ratio = painter->device() ? painter->device()->devicePixelRatio() : 1.0;
+    const QPixmap* scaled = cache_.Scaled(record_.Pictures, record_.Idx, world.m11(), ratio);
+    if (!scaled) return;  // a state outside the set paints nothing
+    const QPointF at = world.map(QPointF(0, 0));
+    painter->setWorldTransform(QTransform());
+    painter->drawPixmap(QPointF(std::round(at.x() * ratio) / ratio, std::round(at.y() * ratio) / ratio), *scaled);
+    painter->setWorldTransform(world);
+    return;
+  }
   const QPixmap* pixmap = cache_.Get(record_.Pictures, record_.Idx);
   if (!pixmap) return;  // a state outside the set paints nothing
   painter->drawPixmap(QPointF(0, 0), *pixmap);

@@ -10,6 +10,7 @@
 #include <QColor>
 #include <QFont>
 #include <QGraphicsItem>
+#include <QStaticText>
 #include <QPalette>
 #include <QSizeF>
 #include <QString>
@@ -46,6 +47,10 @@ class TCaptionItem final : public QGraphicsItem {
  private:
   QFont font_;
   QString text_;
+  // The text laid out at its first paint (about 400 bytes a caption): a
+  // repaint around a changed object draws the captions nearby without
+  // shaping their words again, which cost as much as the rest of it.
+  QStaticText laidOut_;
   QColor fill_;
   QSizeF size_;
   bool boxed_ = false;

@@ -102,7 +102,14 @@ void TMapView::EnsureFilled() {
 void TMapView::Empty() {
   if (!filled_) return;
   filled_ = false;
+  // Each item that goes would add its rectangle to the view's region to
+  // repaint, one by one (a long while for thousands of items): the view
+  // takes no notice of them, and is painted again once, whole.
+  const ViewportUpdateMode mode = viewportUpdateMode();
+  setViewportUpdateMode(NoViewportUpdate);
   scene_->clear();
+  setViewportUpdateMode(mode);
+  viewport()->update();
 }
 
 QSizeF TMapView::Extent() const { return scene_->sceneRect().size(); }

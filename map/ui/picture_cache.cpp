@@ -1,6 +1,7 @@
 #include "map/ui/picture_cache.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace vertamo::ui {
 
@@ -38,6 +39,26 @@ const QPixmap* TPictureCache::Get(const TPictureSet* set, int index) {
     if (image.isNull()) return nullptr;
     pixmap = QPixmap::fromImage(image);
     ++conversions_;
+  }
+  return &pixmap;
+}
+
+const QPixmap* TPictureCache::Scaled(const TPictureSet* set, int index, qreal scale, qreal pixelRatio) {
+  constexpr std::size_t kScalesKept = 4;
+  const QPixmap* original = Get(set, index);
+  if (!original) return nullptr;
+  const qreal device = scale * pixelRatio;
+  const auto key = static_cast<long long>(std::llround(device * 1000));
+  if (scaled_.size() >= kScalesKept && scaled_.find(key) == scaled_.end()) scaled_.clear();
+  std::vector<QPixmap>& pixmaps = scaled_[key][set];
+  if (pixmaps.size() < static_cast<std::size_t>(set->Count()))
+    pixmaps.resize(static_cast<std::size_t>(set->Count()));
+  QPixmap& pixmap = pixmaps[static_cast<std::size_t>(index)];
+  if (pixmap.isNull()) {
+    const QSize size(std::max(1, static_cast<int>(std::lround(original->width() * device))),
+                     std::max(1, static_cast<int>(std::lround(original->height() * device))));
+    pixmap = original->scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    pixmap.setDevicePixelRatio(pixelRatio);
   }
   return &pixmap;
 }

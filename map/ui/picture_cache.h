@@ -23,12 +23,24 @@ class TPictureCache {
   // Picture `index` of `set`, ready to draw (masked pictures with their
   // transparent pixels); nullptr when the set has no such picture.
   const QPixmap* Get(const TPictureSet* set, int index);
-  void Clear() { sets_.clear(); }
+  // The same picture as device pixels for a map shown at `scale` on a screen
+  // of `pixelRatio` device pixels per pixel, smoothed once, so that a zoomed
+  // map draws it as it is rather than filtering it again at every paint; its
+  // device pixel ratio is `pixelRatio`. A few scales are kept (the maps keep
+  // zooms of their own); nullptr as for Get.
+  const QPixmap* Scaled(const TPictureSet* set, int index, qreal scale, qreal pixelRatio);
+  void Clear() {
+    sets_.clear();
+    scaled_.clear();
+  }
   // Pictures converted since the cache was made (for measurements).
   long long Conversions() const { return conversions_; }
 
  private:
-  std::unordered_map<const TPictureSet*, std::vector<QPixmap>> sets_;
+  using TSets = std::unordered_map<const TPictureSet*, std::vector<QPixmap>>;
+  TSets sets_;
+  // By the device scale in thousandths.
+  std::unordered_map<long long, TSets> scaled_;
   long long conversions_ = 0;
 };
 
