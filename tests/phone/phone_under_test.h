@@ -13,10 +13,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <random>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -45,12 +48,22 @@ inline std::string BaresipMissing() {
 }
 
 // A SIP port on 127.0.0.1 that is free now, with the next one free for TLS.
+// It is taken below the kernel's range of ephemeral ports: a phone that
+// starts baresip again wants its port back, and any connection made meanwhile
+// (another test's, the phone's own control link) could be handed a port of
+// that range.
 inline int FreeSipPort() {
-  for (int i = 0; i < 100; ++i) {
-    int port = 0;
-    ::close(BindLoopback(port));
-    if (phone::SipPortFree("127.0.0.1", port)) return port;
+  int ephemeralLow = 32768;
+  if (std::FILE* range = std::fopen("/proc/sys/net/ipv4/ip_local_port_range", "r")) {
+    if (std::fscanf(range, "%d", &ephemeralLow) != 1) ephemeralLow = 32768;
+    std::fclose(range);
   }
+  const int high = std::max(ephemeralLow - 2, 2000), low = std::max(high - 10000, 1100);
+  std::random_device seed;
+  std::mt19937 pick(seed());
+  std::uniform_int_distribution<int> port(low, high);
+  for (int i = 0; i < 200; ++i)
+    if (const int candidate = port(pick); phone::SipPortFree("127.0.0.1", candidate)) return candidate;
   return 0;
 }
 
