@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string>
 
+#include "platform/hint_place.h"
+
 namespace vertamo {
 namespace {
 
@@ -33,6 +35,14 @@ void MAPOBJECT::SetHint(std::string_view value) {
   std::string text = CutToCapacity(value, decltype(Hint)::kCapacity);
   std::replace(text.begin(), text.end(), '$', '\n');
   SetText(Hint, text, Changed);
+  const std::string naming = HintNaming(Name.str(), text);
+  if (!naming.empty()) Naming = naming;
+}
+
+std::string MAPOBJECT::HintText() const {
+  const std::string hint = Hint.str();
+  if (hint.empty() || Name.empty() || !HintNaming(Name.str(), hint).empty()) return hint;
+  return (Naming.empty() ? Name.str() : Naming.str()) + '\n' + hint;
 }
 
 void MAPOBJECT::SetImlName(std::string_view value) { SetText(ImlName, value, Changed); }

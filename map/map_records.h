@@ -42,6 +42,9 @@ struct MAPOBJECT {
   FixedText<64> Name;     // the caption when Caption is empty
   int Type = 0;           // object kind; kind 1 shows its caption framed
   FixedText<256> Hint;    // tool-tip; every "$" of the wire is stored as a line feed
+  // The lines of the last hint that named the object and its house: a passing
+  // state hint ("Лифт неисправен") replaces Hint but not this.
+  FixedText<256> Naming;
   FixedText<64> ImlName;  // name of the picture set the object is drawn from
   int Idx = 0;            // index of the picture shown
   int MapIndex = 0;       // position of its map in MapList
@@ -61,7 +64,11 @@ struct MAPOBJECT {
   void SetName(std::string_view value);
   void SetType(int value);
   // Cuts to 255 characters and turns every "$" into a line feed, then compares.
+  // A hint that names the object (a line beginning with Name) also sets Naming.
   void SetHint(std::string_view value);
+  // The hint as the dispatcher reads it: the server's text, after the object's
+  // name and house when that text does not name the object itself.
+  std::string HintText() const;
   void SetImlName(std::string_view value);
   void SetIdx(int value);
   void SetMapIndex(int value);

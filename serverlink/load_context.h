@@ -10,7 +10,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <utility>
 
 #include "map/map_model.h"
 #include "serverlink/client_events.h"
@@ -21,6 +25,37 @@
 #include "serverlink/picture_cache.h"
 
 namespace vertamo {
+
+// Cache files whose checksum matched but that did not decode on the pool:
+// by then the load has read on, so they are downloaded once the pool is done
+// rather than failing the load. The byte sum is weak; without this, one bad
+// cache file would fail every reconnection until the cache were removed.
+class TUndecodedCacheFiles {
+ public:
+  enum class Kind { Background, PictureSet };
+  using Key = std::pair<Kind, int>;  // map or object number
+  // What the file's cache path took from the load's budget.
+  struct Taken {
+    int64_t pixels = 0;
+    int pictures = 0;
+  };
+  // Map `index`'s background or object `index`'s set; kept once, however
+  // many of its files failed.
+  void Add(Kind kind, int index, Taken taken) {
+    std::lock_guard lock(mutex_);
+    entries_.try_emplace(Key{kind, index}, taken);
+  }
+  // Everything added so far, backgrounds first, each kind in number order;
+  // the list is empty after.
+  std::map<Key, Taken> Take() {
+    std::lock_guard lock(mutex_);
+    return std::exchange(entries_, {});
+  }
+
+ private:
+  std::mutex mutex_;
+  std::map<Key, Taken> entries_;
+};
 
 struct TLoadContext {
   TLineChannel& channel;
@@ -51,6 +86,9 @@ struct TLoadContext {
   // on, each into its place in the model; the picture sets' step waits for
   // them all before it ends. Without it they are decoded as they arrive.
   TDecodePool* decodePool = nullptr;
+  // Filled by the pool's threads (hence shared, and a copy of the context
+  // shares it); the picture sets' step downloads what it holds.
+  std::shared_ptr<TUndecodedCacheFiles> undecodedCacheFiles = std::make_shared<TUndecodedCacheFiles>();
 
   // No decode outlives the load that posted it, whatever way the load ends.
   ~TLoadContext() {

@@ -122,15 +122,23 @@ bool MapPictureFromCache(TLoadContext& ctx, int index) {
   ctx.budget.pixels += pixels;
   TBitmap* target = map->Picture.get();
   const std::size_t size = bytes.size();
-  return ctx.Decode(
-      [target, transparent, bytes = std::move(bytes)] {
+  // Decoded here, a file that fails is downloaded at once; on the pool, once
+  // the pool is done (the load has read on by then).
+  const bool pooled = ctx.decodePool != nullptr;
+  const bool decoded = ctx.Decode(
+      [target, transparent, bytes = std::move(bytes), pooled, undecoded = ctx.undecodedCacheFiles, index, pixels] {
         Image picture;
-        if (!DecodePng(bytes, picture)) return false;
+        if (!DecodePng(bytes, picture)) {
+          if (pooled) undecoded->Add(TUndecodedCacheFiles::Kind::Background, index, {pixels, 0});
+          return pooled;
+        }
         target->Transparent = transparent != 0;
         target->Pixels = std::move(picture);
         return true;
       },
       size);
+  if (!decoded) ctx.budget.pixels -= pixels;
+  return decoded;
 }
 
 bool DownloadMapPicture(TLoadContext& ctx, int index) {
@@ -245,15 +253,19 @@ bool PictureSetFromCache(TLoadContext& ctx, int index) {
     if (!makeRoom()) return false;
     for (std::size_t j = 0; j < pictures.size(); ++j) set->Fill(static_cast<int>(j), std::move(pictures[j]));
   } else {
-    // The checksum has vouched for the files: the pool decodes them.
+    // The checksum has vouched for the files: the pool decodes them, and a
+    // file that fails after all has the set downloaded once the pool is done.
     if (!makeRoom()) return false;
+    const TUndecodedCacheFiles::Taken taken{pixels, count};
     for (std::size_t j = 0; j < files.size(); ++j) {
       const std::size_t size = files[j].size();
       ctx.Decode(
-          [set, j, transparent, bytes = std::move(files[j])] {
+          [set, j, transparent, bytes = std::move(files[j]), undecoded = ctx.undecodedCacheFiles, index, taken] {
             TBitmap bitmap;
             bitmap.Transparent = transparent != 0;
-            return DecodePng(bytes, bitmap.Pixels) && set->Fill(static_cast<int>(j), std::move(bitmap));
+            if (DecodePng(bytes, bitmap.Pixels)) return set->Fill(static_cast<int>(j), std::move(bitmap));
+            undecoded->Add(TUndecodedCacheFiles::Kind::PictureSet, index, taken);
+            return true;
           },
           size);
     }
@@ -321,6 +333,32 @@ bool DownloadPictureSet(TLoadContext& ctx, int index) {
   return true;
 }
 
+// Downloads what the pool could not decode from the cache, as if its cache
+// files had not been there; the download writes them anew.
+bool DownloadUndecodedCacheFiles(TLoadContext& ctx) {
+  if (!ctx.DecodesDone()) return false;
+  const auto undecoded = ctx.undecodedCacheFiles->Take();
+  for (const auto& [key, taken] : undecoded) {
+    const auto [kind, index] = key;
+    ctx.budget.pixels -= taken.pixels;
+    ctx.budget.pictures -= taken.pictures;
+    if (kind == TUndecodedCacheFiles::Kind::Background) {
+      if (!DownloadMapPicture(ctx, index)) return false;
+      ctx.log.Debug("Картинка карты %d: успешно получена", index);
+      continue;
+    }
+    const MAPOBJECT* object = ctx.model.ObjectList.Get(index);
+    TPictureSet* set = object ? ctx.model.PictureSets.FindSet(object->ImlName.str()) : nullptr;
+    if (!set) return false;
+    // Emptied for the download, which sizes it by its first picture; the
+    // objects that point at it keep pointing at it.
+    *set = TPictureSet(set->Name(), 1, 1);
+    if (!DownloadPictureSet(ctx, index)) return false;
+    ctx.log.Debug("Успешно заполнен набор картинок %s...", set->Name().c_str());
+  }
+  return undecoded.empty() || ctx.DecodesDone();
+}
+
 bool LoadPictureSets(TLoadContext& ctx) {
   ctx.channel.DiscardInput();
   MAPOBJECT_LIST& objects = ctx.model.ObjectList;
@@ -367,7 +405,7 @@ bool LoadPictureSets(TLoadContext& ctx) {
       ctx.log.Debug("Успешно заполнен набор картинок %s...", name.c_str());
   }
   // The catalogue leaves this step with every picture in its place.
-  return ctx.DecodesDone();
+  return DownloadUndecodedCacheFiles(ctx);
 }
 
 }  // namespace vertamo

@@ -898,7 +898,7 @@ void TFormVertamo::MapObjectAnswer(int generation, int index, int unit, const TR
   // While the selector asks, a new load (ClearMaps) may free the object:
   // what the call needs of it is taken now.
   const QRect clickedArea = maps_->ScreenArea(index);
-  const TMapCallObject called{index, object->Name.str(), profile_.Ip, object->Hint.str(), unit};
+  const TMapCallObject called{index, object->Name.str(), profile_.Ip, object->HintText(), unit};
   // Both units answer: the dispatcher chooses, and the reply is read again
   // with the choice once the selector closes.
   std::optional<std::pair<std::string, std::string>> offered;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/cp1251.h"
+#include "platform/hint_place.h"
 #include "protocol/host_address.h"
 #include "protocol/param_tokens.h"
 
@@ -92,32 +93,6 @@ std::string TitleText(const std::string& text) {
 std::string Cut(std::string text) {
   if (text.size() > kMapCallTextMax) text.resize(kMapCallTextMax);
   return text;
-}
-
-}  // namespace
-
-namespace {
-
-std::vector<std::string> HintLines(const std::string& hint) {
-  std::vector<std::string> lines;
-  std::string line;
-  for (const char c : hint) {
-    if (c == '$' || c == '\n' || c == '\r') {
-      if (!line.empty()) lines.push_back(std::move(line));
-      line.clear();
-    } else {
-      line += c;
-    }
-  }
-  if (!line.empty()) lines.push_back(std::move(line));
-  return lines;
-}
-
-std::string HintPlace(const std::string& name, const std::string& hint) {
-  const std::vector<std::string> lines = HintLines(hint);
-  for (size_t i = 0; i + 1 < lines.size(); ++i)
-    if (!name.empty() && lines[i].rfind(name, 0) == 0) return lines[i + 1];
-  return lines.size() > 1 ? lines[1] : std::string();
 }
 
 }  // namespace

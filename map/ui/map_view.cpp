@@ -262,7 +262,7 @@ bool TMapView::viewportEvent(QEvent* event) {
   // The hint of the object under the mouse, as its record has it now.
   const auto* help = static_cast<QHelpEvent*>(event);
   TObjectItem* object = ObjectAt(help->pos());
-  const QString tip = object ? HintToolTip(object->Record().Hint.str()) : QString();
+  const QString tip = object ? HintToolTip(object->Record().HintText()) : QString();
   if (tip.isEmpty())
     QToolTip::hideText();
   else

@@ -153,6 +153,28 @@ TEST(MapObject, HintTurnsEveryDollarIntoALineFeed) {
   EXPECT_EQ(o.Hint.str(), "\n\nx\n");
 }
 
+TEST(MapObject, HintNamesTheObjectAndItsHouseEvenWhenAStateHintDoesNot) {
+  struct Case {
+    const char* name;
+    std::vector<const char*> hints;  // as the catalogue and then the change feed send them
+    const char* shown;
+  } cases[] = {
+      {"Лифт 2", {"Лифт 2, подъезд 1$ул. Лесная, 12$пассажирский", "Лифт неисправен$Заявка передана механику"},
+       "Лифт 2, подъезд 1\nул. Лесная, 12\nЛифт неисправен\nЗаявка передана механику"},
+      {"Лифт 2", {"Лифт 2, подъезд 1$ул. Лесная, 12", "Лифт неисправен", "Лифт 2$ул. Лесная, 14$На ремонте"},
+       "Лифт 2\nул. Лесная, 14\nНа ремонте"},  // the server's own naming is shown as sent
+      {"ПУ", {"Переговорное устройство$ПУ$ул. Мира, 1", "Нет связи с объектом"}, "ПУ\nул. Мира, 1\nНет связи с объектом"},
+      {"Лифт 5", {"Нет связи"}, "Лифт 5\nНет связи"},  // no house was ever given
+      {"Лифт 6", {"Лифт 6$ул. Мира, 1", ""}, ""},
+  };
+  for (const Case& c : cases) {
+    MAPOBJECT o;
+    o.SetName(Utf8ToCp1251(c.name));
+    for (const char* hint : c.hints) o.SetHint(Utf8ToCp1251(hint));
+    EXPECT_EQ(o.HintText(), Utf8ToCp1251(c.shown)) << c.name << " " << c.hints.back();
+  }
+}
+
 TEST(MapObject, HintIsCutTo255CharactersBeforeTheDollarsAreReplaced) {
   MAPOBJECT o;
   o.SetHint(std::string(254, 'h') + "$$$");

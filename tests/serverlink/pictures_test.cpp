@@ -565,6 +565,49 @@ TEST_F(Pictures, APoolFillsTheSamePlacesAsDecodingOnArrival) {
   }
 }
 
+// Bytes of a cache file shuffled behind its header sum the same and look
+// sound, but do not decode; the pool finds that out after the load has read
+// on. The picture is then downloaded and its cache file written anew, rather
+// than failing this load and every one after it.
+TEST_F(Pictures, ACachedPictureThePoolCannotDecodeIsDownloaded) {
+  const Image floor = PatternImage(6, 5, 1);
+  const std::vector<Image> lift = {PatternImage(4, 4, 2), PatternImage(4, 4, 3)};
+  const auto shuffled = [](std::string png) {
+    std::sort(png.begin() + 33, png.end());  // behind the signature and the header chunk
+    return png;
+  };
+  Start(true, true);
+  ctx->decodePool = &pool;
+  fs::create_directories(CacheFolder());
+  const std::string mapFile = MapCacheFile(CacheFolder(), "floor");
+  const std::string setFile0 = PictureSetCacheFile(CacheFolder(), "lift", 0);
+  const std::string setFile1 = PictureSetCacheFile(CacheFolder(), "lift", 1);
+  WriteWholeFile(mapFile, shuffled(EncodePng(floor)));
+  WriteWholeFile(setFile0, EncodePng(lift[0]));
+  WriteWholeFile(setFile1, shuffled(EncodePng(lift[1])));
+  AddMap("floor", true);
+  AddObject("lift", 2);
+  server->On("GETPICTMAPCS MAP=0", "MAP=0 TRANSPARENT=0 CS=" + Hex(FileSum(mapFile)) + "\r");
+  server->On("GETPICTIMLCS OBJ=0",
+             "OBJ=0 PCOUNT=2 TRANSPARENT=0 CS=" + Hex(FileSum(setFile0) + FileSum(setFile1)) + "\r");
+  server->On("GETPICTMAP MAP=0", "MAP=0 W=6 H=5\rDATA=" + Data(floor) + "\r");
+  server->On("GETPICTIML OBJ=0", SetReply(0, lift));
+  Connect();
+  ASSERT_TRUE(LoadMapPictures(*ctx)) << LogText();
+  ASSERT_TRUE(LoadPictureSets(*ctx)) << LogText();
+
+  EXPECT_EQ(server->Requests(),
+            (Strings{"GETPICTMAPCS MAP=0", "GETPICTIMLCS OBJ=0", "GETPICTMAP MAP=0", "GETPICTIML OBJ=0"}));
+  EXPECT_EQ(model.MapList.Get(0)->Picture->Pixels.argb, floor.argb);
+  const TPictureSet* set = model.PictureSets.FindSet("lift");
+  ASSERT_EQ(set->Count(), 2) << "exactly the pictures of the download";
+  EXPECT_EQ(set->Get(0)->Pixels.argb, lift[0].argb);
+  EXPECT_EQ(set->Get(1)->Pixels.argb, lift[1].argb);
+  EXPECT_EQ(model.ObjectList.Get(0)->Pictures, set);
+  EXPECT_EQ(ReadWholeFile(mapFile), EncodePng(floor));
+  EXPECT_EQ(ReadWholeFile(setFile1), EncodePng(lift[1]));
+}
+
 TEST_F(Pictures, APooledPictureThatDoesNotDecodeFailsTheLoad) {
   // A picture's header, then nothing that decodes.
   std::string png = EncodePng(PatternImage(8, 8, 1));

@@ -321,10 +321,10 @@ void World::StartEventLocked(int kindIndex) {
   active_[obj] = active;
   ++eventsStarted_;
   std::string update = "UPDATE" + IntItem("OBJ", obj) + IntItem("IDX", catalog_->IndexOfRole(obj, kind.role));
-  // The hint of a state names the object and its house first, as the
-  // object's own hint does.
-  const ObjectDef& o = catalog_->scenario().objects[obj];
-  if (kind.hint) update += TextItem("HINT", o.name + "$" + o.place + "$" + *kind.hint);
+  // The hint of a state is sent as the scenario words it, naming neither the
+  // object nor its house, as a dispatch server sends it: the workstation names
+  // them from the object's own hint.
+  if (kind.hint) update += TextItem("HINT", *kind.hint);
   std::vector<std::string> lines{std::move(update),
                                  LogLine(obj, kind.color, kind.fontColor, kind.eventText, kind.note)};
   if (!kind.wave.empty()) lines.push_back("PLAY" + TextItem("WAVE", kind.wave));
