@@ -81,6 +81,10 @@ void CheckModel(const TMapModel& model) {
     Check(o->Name.size() <= 63 && o->ImlName.size() <= 63 && o->Caption.size() <= 63 &&
           o->Hint.size() <= 255);
     Check(o->Hint.str().find('$') == std::string::npos);
+    // The tool-tip keeps the server's hint whole, at its end.
+    const std::string shown = o->HintText();
+    Check(shown.size() >= o->Hint.size() &&
+          shown.compare(shown.size() - o->Hint.size(), std::string::npos, o->Hint.str()) == 0);
     if (o->Pictures) {
       Check(model.PictureSets.IndexOf(o->Pictures) >= 0);
       Check(o->Pictures->Name() == o->ImlName.str());
