@@ -50,7 +50,12 @@ bool TPictureSet::MakeRoom(int count, int width, int height) {
     width_ = width;
     height_ = height;
   }
-  pictures_.resize(static_cast<std::size_t>(count));
+  // Until each is filled a place holds a blank picture of the set's size, so
+  // a set whose load stopped half way still holds only pictures that can be
+  // drawn whole.
+  TSetPicture blank;
+  blank.Pixels = FitToSize(Image{}, width_, height_, kOpaqueWhite);
+  pictures_.assign(static_cast<std::size_t>(count), blank);
   return true;
 }
 
