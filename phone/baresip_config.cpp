@@ -15,6 +15,7 @@
 #include "protocol/host_address.h"
 #include "protocol/txtfunc.h"
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 namespace vertamo::phone {
@@ -266,7 +267,12 @@ void RemoveOrphanEngines() {
       const std::vector<std::string> args = ProcessArguments(engine);
       if (std::find(args.begin(), args.end(), folder) == args.end()) continue;
       const int handle = OpenProcessHandle(engine);
-      if (handle >= 0) TerminateProcessHandle(handle);
+      if (handle >= 0 && TerminateProcessHandle(handle)) {
+        // Its sockets are free only once it has ended, and the caller picks
+        // its SIP port next: wait for that, a second at most.
+        pollfd ended{handle, POLLIN, 0};
+        ::poll(&ended, 1, 1000);
+      }
       CloseProcessHandle(handle);
     }
     RemoveBaresipFolder(folder);
